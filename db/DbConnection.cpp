@@ -1,0 +1,297 @@
+#include "db/DbConnection.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+#include "profiles/Profile.h"
+#include "shell/Host.h"
+
+namespace mv {
+
+namespace {
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t\r\n\f\v");
+  if (b == std::string::npos) return {};
+  size_t e = s.find_last_not_of(" \t\r\n\f\v");
+  return s.substr(b, e - b + 1);
+}
+
+SQLCHAR* Text(const std::string& s) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(s.c_str())); }
+
+// First diagnostic record of a handle, whole (the buffer grows to the reported length).
+std::string DiagText(SQLSMALLINT type, SQLHANDLE handle) {
+  if (!handle) return {};
+  std::vector<SQLCHAR> msg(1024);
+  SQLCHAR state[8] = {0};
+  SQLINTEGER native = 0;
+  SQLSMALLINT len = 0;
+  SQLRETURN rc = SQLGetDiagRec(type, handle, 1, state, &native, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &len);
+  if (!Succeeded(rc)) return {};
+  if (len >= static_cast<SQLSMALLINT>(msg.size())) {
+    msg.resize(static_cast<size_t>(len) + 1);
+    rc = SQLGetDiagRec(type, handle, 1, state, &native, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &len);
+    if (!Succeeded(rc)) return {};
+  }
+  return std::string(reinterpret_cast<char*>(msg.data()));
+}
+}  // namespace
+
+DbConnection::~DbConnection() { Disconnect(); }
+
+bool DbConnection::AllocHandles() {
+  if (!Succeeded(SQLAllocEnv(&hEnv))) return false;
+  if (!Succeeded(SQLAllocConnect(hEnv, &hDbc))) return false;
+  if (!Succeeded(SQLSetConnectOption(hDbc, SQL_ODBC_CURSORS, SQL_CUR_USE_DRIVER))) return false;
+  return true;
+}
+
+bool DbConnection::DriverConnect(const char* in, void* parentWindow, SQLUSMALLINT completion) {
+  std::vector<SQLCHAR> out(4096);
+  SQLSMALLINT outLen = 0;
+  SQLRETURN rc = SQLDriverConnect(hDbc, static_cast<SQLHWND>(parentWindow),
+                                  reinterpret_cast<SQLCHAR*>(const_cast<char*>(in)), SQL_NTS, out.data(),
+                                  static_cast<SQLSMALLINT>(out.size()), &outLen, completion);
+  if (!Succeeded(rc)) {
+    std::string message = DiagText(SQL_HANDLE_DBC, hDbc);
+    title = "Not Connected";
+    notConnected = 1;
+    if (!message.empty()) host_.Message("Could not connect to data source.\n\n" + message, Host::Buttons::Ok);
+    return false;
+  }
+  connected_ = true;
+  // A completed string too long for the buffer would be cut: keep the one we were given.
+  if (outLen >= static_cast<SQLSMALLINT>(out.size()) && in)
+    s_ConnectString = in;
+  else
+    s_ConnectString = reinterpret_cast<char*>(out.data());
+  dsn = ExtractDsn(s_ConnectString);
+  return true;
+}
+
+void DbConnection::ReadServerAndUser() {
+  std::vector<char> buf(1000, '\0');
+  SQLSMALLINT len = 0;
+  if (Succeeded(SQLGetInfo(hDbc, SQL_SERVER_NAME, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len)))
+    serverName = buf.data();
+  std::fill(buf.begin(), buf.end(), '\0');
+  if (Succeeded(SQLGetInfo(hDbc, SQL_USER_NAME, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len)))
+    userName = buf.data();
+  s_DatabaseUser = Trim(userName);
+  loginUser = s_DatabaseUser;
+}
+
+std::unique_ptr<DbConnection> DbConnection::ConnectInteractive(Host& host, void* parentWindow) {
+  std::unique_ptr<DbConnection> c(new DbConnection(host));
+  if (!c->AllocHandles()) {
+    c->title = "Not Connected";
+    c->notConnected = 1;
+    host.Message("Could not connect to data source.\n\nThe ODBC driver manager could not be initialised.",
+                 Host::Buttons::Ok);
+    return c;
+  }
+  if (!parentWindow) {
+    // The driver manager's dialog needs a window; without one it could wait forever.
+    c->title = "Not Connected";
+    c->notConnected = 1;
+    host.Message("Could not connect to data source.\n\nChoosing a data source needs a window; give a connect string instead.",
+                 Host::Buttons::Ok);
+    return c;
+  }
+  if (!c->DriverConnect(nullptr, parentWindow, SQL_DRIVER_COMPLETE)) return c;
+  c->ReadServerAndUser();
+  c->BuildTitle();
+  c->lastError = "0";
+  c->ProbeSchemas();
+  c->ProbeCatalogs();
+  if (!c->IsKnownOwner()) c->s_DatabaseUser.clear();
+  c->ApplyCatalog();
+  return c;
+}
+
+std::unique_ptr<DbConnection> DbConnection::ConnectWithString(Host& host, const std::string& connectString,
+                                                              const std::string& owner,
+                                                              const std::string& catalogFlag) {
+  std::unique_ptr<DbConnection> c(new DbConnection(host));
+  if (connectString.size() >= kMaxConnectString) {
+    c->title = "Not Connected";
+    c->notConnected = 1;
+    host.Message("Could not connect to data source.\n\nThe connect string is " + std::to_string(connectString.size()) +
+                     " bytes long; at most " + std::to_string(kMaxConnectString - 1) + " are accepted.",
+                 Host::Buttons::Ok);
+    return c;
+  }
+  if (!c->AllocHandles()) {
+    c->title = "Not Connected";
+    c->notConnected = 1;
+    host.Message("Could not connect to data source.\n\nThe ODBC driver manager could not be initialised.",
+                 Host::Buttons::Ok);
+    return c;
+  }
+  // No window here: a string the driver cannot complete fails instead of prompting.
+  if (!c->DriverConnect(connectString.c_str(), nullptr, SQL_DRIVER_NOPROMPT)) return c;
+  c->ReadServerAndUser();
+  c->serverName = Trim(c->serverName);
+  c->lastError = "0";
+  c->ProbeSchemas();
+  c->ProbeCatalogs();
+  if (!owner.empty()) {
+    c->b_IsCatalog = catalogFlag == "1" ? 1 : 0;
+    c->s_DatabaseUser = owner;
+  }
+  if (!c->IsKnownOwner()) c->s_DatabaseUser.clear();
+  c->ApplyCatalog();
+  c->BuildTitle();
+  return c;
+}
+
+std::string DbConnection::ExtractDsn(const std::string& connectString) {
+  size_t p = connectString.find("DSN=");
+  if (p == std::string::npos) return {};
+  std::string rest = ApplyCase(connectString.substr(p + 4), 0);
+  size_t semi = rest.find(';');
+  if (semi != std::string::npos) rest.resize(semi);
+  return rest;
+}
+
+void DbConnection::ProbeOwners(bool probeCatalogs) {
+  std::vector<std::string>& list = probeCatalogs ? catalogs : schemas;
+  int& has = probeCatalogs ? hasCatalogs : hasSchemas;
+  list.clear();
+  has = 1;
+  Statement st;
+  if (!Succeeded(SQLAllocStmt(hDbc, st.out()))) return;
+  std::string all = "%", none;
+  SQLRETURN rc;
+  if (probeCatalogs) {
+    b_IsCatalog = 1;
+    rc = SQLTables(st.get(), Text(all), SQL_NTS, Text(none), SQL_NTS, Text(none), SQL_NTS, nullptr, 0);
+  } else {
+    rc = SQLTables(st.get(), Text(none), SQL_NTS, Text(all), SQL_NTS, Text(none), SQL_NTS, nullptr, 0);
+    b_IsCatalog = 0;
+  }
+  if (!Succeeded(rc)) {
+    has = 0;
+    return;
+  }
+  std::string cat, schem;
+  while (SQLFetch(st.get()) == SQL_SUCCESS) {
+    GetValue(st.get(), 1, cat);
+    GetValue(st.get(), 2, schem);
+    std::string name = Trim(b_IsCatalog ? cat : schem);
+    if (!name.empty()) list.push_back(name);
+  }
+  if (list.empty()) has = 0;
+  SQLFreeStmt(st.get(), SQL_CLOSE);
+}
+
+void DbConnection::ProbeSchemas() { ProbeOwners(false); }
+void DbConnection::ProbeCatalogs() { ProbeOwners(true); }
+
+int DbConnection::IsKnownOwner() const {
+  if (s_DatabaseUser.empty()) return 1;
+  if (std::find(catalogs.begin(), catalogs.end(), s_DatabaseUser) != catalogs.end()) return 1;
+  if (std::find(schemas.begin(), schemas.end(), s_DatabaseUser) != schemas.end()) return 1;
+  return 0;
+}
+
+void DbConnection::ApplyCatalog() {
+  if (b_IsCatalog == 1 && !s_DatabaseUser.empty() && hDbc)
+    SQLSetConnectAttr(hDbc, SQL_ATTR_CURRENT_CATALOG, Text(s_DatabaseUser),
+                      static_cast<SQLINTEGER>(s_DatabaseUser.size()));
+}
+
+std::string DbConnection::BuildTitle() {
+  if (!dsn.empty() && strcasecmp(dsn.c_str(), "DEFAULT") != 0) {
+    title = dsn;
+    if (!serverName.empty() && serverName != title) title += "(" + serverName + ")";
+    if (!userName.empty()) title = userName + "@" + title;
+  } else {
+    if (!serverName.empty() && serverName != title) title += "(" + serverName + ")";
+    if (!userName.empty()) {
+      title = userName + "@" + title;
+    } else {
+      std::string first = s_ConnectString.substr(0, s_ConnectString.find(';'));
+      size_t eq = first.find('=');
+      title = eq == std::string::npos ? first : first.substr(eq + 1);
+    }
+  }
+  if (!s_DatabaseUser.empty() && s_DatabaseUser != loginUser) title = s_DatabaseUser + ":" + title;
+  return title;
+}
+
+std::string DbConnection::Execute(Statement& stmt, const std::string& sql) {
+  if (!Succeeded(SQLAllocStmt(hDbc, stmt.out()))) {
+    lastError = DiagText(SQL_HANDLE_DBC, hDbc);
+    if (lastError.empty()) lastError = "Could not allocate a statement.";
+    return lastError;
+  }
+  SQLRETURN rc = SQLExecDirect(stmt.get(), Text(sql), SQL_NTS);
+  if (rc == SQL_SUCCESS) return {};
+  FetchErrorText(stmt.get(), false);
+  stmt.Drop();
+  // An empty text would read as success to the caller, whose statement is gone.
+  if (lastError.empty()) lastError = "The statement did not run (ODBC return code " + std::to_string(rc) + ").";
+  return lastError;
+}
+
+int DbConnection::FetchErrorText(SQLHSTMT stmt, bool show) {
+  lastError.clear();
+  if (stmt)
+    lastError = DiagText(SQL_HANDLE_STMT, stmt);
+  else if (hDbc)
+    lastError = DiagText(SQL_HANDLE_DBC, hDbc);
+  if (lastError.empty()) return 0;
+  if (show) host_.Message(lastError, Host::Buttons::Ok);
+  return 1;
+}
+
+void DbConnection::Disconnect() {
+  if (hDbc) {
+    if (connected_) SQLDisconnect(hDbc);
+    SQLFreeConnect(hDbc);
+    hDbc = SQL_NULL_HDBC;
+  }
+  if (hEnv) {
+    SQLFreeEnv(hEnv);
+    hEnv = SQL_NULL_HENV;
+  }
+  connected_ = false;
+  ClearTables();
+  schemas.clear();
+  catalogs.clear();
+}
+
+std::vector<OwnerChoice> DbConnection::FillOwnerChooser(int& selected) {
+  std::vector<OwnerChoice> choices;
+  for (const auto& s : schemas) choices.push_back({s, 0});
+  for (const auto& c : catalogs) choices.push_back({c, 7777});
+  choices.push_back({"-not required-", 0});
+  selected = -1;
+  for (size_t i = 0; i < choices.size(); ++i) {
+    if (choices[i].text.size() >= s_DatabaseUser.size() &&
+        strncasecmp(choices[i].text.c_str(), s_DatabaseUser.c_str(), s_DatabaseUser.size()) == 0) {
+      selected = static_cast<int>(i);
+      break;
+    }
+  }
+  ApplyOwnerChoice(choices, selected);
+  return choices;
+}
+
+void DbConnection::ApplyOwnerChoice(const std::vector<OwnerChoice>& choices, int selected) {
+  if (selected < 0 || selected >= static_cast<int>(choices.size()) || choices[selected].text == "-not required-") {
+    s_DatabaseUser.clear();
+    return;
+  }
+  if (choices[selected].data != 0) {
+    b_IsCatalog = 1;
+    ApplyCatalog();
+  } else {
+    b_IsCatalog = 0;
+  }
+}
+
+}  // namespace mv

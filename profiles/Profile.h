@@ -1,0 +1,107 @@
+#pragma once
+#include <array>
+#include <string>
+#include <vector>
+
+#include "profiles/TypeCategory.h"
+
+namespace mv {
+
+// 0 upper case, 1 lower case, anything else untouched.
+using CaseRule = int;
+
+// Applies a case rule to ASCII letters only, so multi-byte text is never damaged.
+std::string ApplyCase(std::string text, CaseRule rule);
+void ApplyCaseInPlace(std::string& text, CaseRule rule);
+
+struct Substitution {
+  std::string find;
+  std::string replace;
+  bool operator==(const Substitution&) const = default;
+};
+
+using PerType = std::array<std::string, kTypeCategoryCount>;
+
+// One SQL dialect. A new Profile has every string empty, the lists empty and every integer 0.
+struct Profile {
+  std::string s_Name;
+  int b_Changed = 0;
+  std::string s_Remarks;
+  std::string s_Execute;
+  int b_ExecuteSameLine = 0;
+  std::string s_LineBreak;
+  std::string s_DropTable;
+  std::string s_CreateTable;
+  std::string s_Null;
+  std::string s_NotNull;
+  int b_NullBeforeType = 0;
+  CaseRule i_TableNameCase = 0;
+  CaseRule i_ColumnNameCase = 0;
+  CaseRule i_DataTypeCase = 0;
+  std::string s_Delete;
+  std::string s_InsertInto;
+  std::string s_Values;
+  std::string s_NumericEmpty;
+  std::string s_NullString;
+  std::string s_EmptyString;
+  std::string s_StringDelimiter;
+  std::string s_Commit;
+  int i_CommitLines = 0;
+  int b_CommitEachTable = 0;
+  int b_CommitNeedsExecute = 0;
+  std::string s_DropIndex;
+  int b_DropIndexTableName = 0;
+  std::string s_CreateUniqueIndex;
+  std::string s_CreateIndex;
+  std::string s_OnTable;
+  CaseRule i_IndexNameCase = 0;
+  CaseRule i_IndexColumnCase = 0;
+  int i_LengthRule = 0;
+  std::vector<std::string> OmitLengthTypes;
+  PerType s_TypeTranslation;
+  PerType s_RetrievePrefix;
+  PerType s_RetrieveSuffix;
+  PerType s_ScriptPrefix;
+  PerType s_ScriptSuffix;
+  std::array<int, kTypeCategoryCount> b_FuncOnlyIfValue{};
+  std::vector<Substitution> Substitutions;
+
+  bool operator==(const Profile&) const = default;
+};
+
+// Sets fields 3 to 32 to the built-in defaults (the working copy at start-up).
+void SetBuiltInDefaults(Profile& p);
+
+// The profile named "Default": built-in defaults, the six rules taken from the working copy,
+// and one substitution (apostrophe to two apostrophes) so that values cannot break the script.
+Profile MakeDefaultProfile(const Profile& working);
+
+// Copies fields 3 to 40 (everything but the name and the changed mark).
+void CopyProfileSettings(const Profile& from, Profile& to);
+
+// Profiles in the order they were found; names compare byte for byte.
+class ProfileList {
+ public:
+  Profile* FindProfile(const std::string& name);
+  const Profile* FindProfile(const std::string& name) const;
+  Profile& Append(Profile p);
+  bool Remove(const std::string& name);
+  bool empty() const { return items_.empty(); }
+  size_t size() const { return items_.size(); }
+  Profile& operator[](size_t i) { return items_[i]; }
+  const Profile& operator[](size_t i) const { return items_[i]; }
+  std::vector<Profile>::iterator begin() { return items_.begin(); }
+  std::vector<Profile>::iterator end() { return items_.end(); }
+  std::vector<Profile>::const_iterator begin() const { return items_.begin(); }
+  std::vector<Profile>::const_iterator end() const { return items_.end(); }
+  void clear() { items_.clear(); }
+
+ private:
+  std::vector<Profile> items_;
+};
+
+// Selects the profile named workingName (else the first, whose name then replaces workingName)
+// and copies it into the working copy. The list must not be empty.
+void ApplyWorkingProfile(const ProfileList& list, std::string& workingName, Profile& working);
+
+}  // namespace mv

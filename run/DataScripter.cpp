@@ -1,0 +1,290 @@
+#include "run/DataScripter.h"
+
+#include <chrono>
+#include <thread>
+
+#include "profiles/Profile.h"
+#include "profiles/Substitutions.h"
+#include "run/RunOwner.h"
+#include "settings/Filters.h"
+#include "settings/RunOptions.h"
+#include "settings/SettingsStore.h"
+#include "shell/Host.h"
+
+namespace mv {
+
+namespace {
+using C = ScriptOutput;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+}  // namespace
+
+void FormatValue(const Profile& w, const RunOptions& o, std::string& value, char typeFlag, bool isNull,
+                 std::string& out, std::string& scratch) {
+  ApplySubstitutions(w.Substitutions, value, scratch);
+  out.clear();
+  if (o.b_AllStrings) {
+    out += w.s_StringDelimiter;
+    out += value;
+    out += w.s_StringDelimiter;
+    return;
+  }
+  if (typeFlag == 'T') {
+    if (value.empty())
+      out = w.s_NumericEmpty;
+    else
+      out += value;
+    return;
+  }
+  size_t begin = 0, end = value.size();
+  if (o.b_RightTrim)
+    while (end > begin && IsBlank(value[end - 1])) --end;
+  if (o.b_LeftTrim)
+    while (begin < end && IsBlank(value[begin])) ++begin;
+  if (end > begin) {
+    out += w.s_StringDelimiter;
+    out.append(value, begin, end - begin);
+    out += w.s_StringDelimiter;
+  } else {
+    out = isNull ? w.s_NullString : w.s_EmptyString;
+  }
+}
+
+std::string FormatValue(const Profile& w, const RunOptions& o, std::string value, char typeFlag, bool isNull) {
+  std::string out, scratch;
+  FormatValue(w, o, value, typeFlag, isNull, out, scratch);
+  return out;
+}
+
+std::string CsvLine(const std::string& text, bool isHeader) {
+  if (text.empty()) return text;
+  std::string s = ReplaceAll(text, "\"", "\"\"");
+  s = ReplaceAll(s, " \t ", "\",\"");
+  if (isHeader) s = ReplaceAll(s, " , ", "\",\"");
+  return "\"" + s + "\"";
+}
+
+void RunOwner::ReadSpecialBrackets() {
+  // Square brackets only where the owner really is a catalog: without an owner the connection
+  // still carries the catalog mark of its probe, and standard SQL (PostgreSQL among others)
+  // rejects brackets. The double quote is the standard identifier quote.
+  const bool catalog = connection && connection->b_IsCatalog && !connection->s_DatabaseUser.empty();
+  specOpen_ = settings.GetString("specObjStringOpen", catalog ? "[" : "\"");
+  specClose_ = settings.GetString("specObjStringClose", catalog ? "]" : "\"");
+}
+
+bool RunOwner::IsSpecialColumnName(const std::string& name) const {
+  if (opts.i_AutoSpecialName == 1) return true;
+  if (opts.i_AutoSpecialName == 2) return false;
+  if (name.empty()) return false;
+  if (name[0] >= '0' && name[0] <= '9') return true;
+  return name.find_first_of(" -#", 1) != std::string::npos;
+}
+
+bool RunOwner::IsSpecialTableName(const std::string& name) const {
+  return opts.i_AutoSpecialName == 1 || name.find_first_of(" -#/") != std::string::npos;
+}
+
+std::string RunOwner::QuoteColumnName(const std::string& name) const {
+  return IsSpecialColumnName(name) ? specOpen_ + name + specClose_ : name;
+}
+
+std::string RunOwner::QuoteTableName(const std::string& name) const {
+  return IsSpecialTableName(name) ? specOpen_ + name + specClose_ : name;
+}
+
+RunOwner::SelectParts RunOwner::BuildSelect(const TableEntry& entry) {
+  ReadSpecialBrackets();
+  SelectParts parts;
+  std::string selectList;
+  bool first = true;
+  for (const ColumnInfo& col : entry.columns) {
+    const std::string ref = QuoteColumnName(col.name);
+    parts.typeFlags += col.isNumeric ? 'T' : 'F';
+    const int category = CategoryOf(col.sqlType);
+    parts.prefixes.push_back(working.s_ScriptPrefix[category]);
+    parts.suffixes.push_back(working.s_ScriptSuffix[category]);
+    if (!first) {
+      selectList += " , ";
+      parts.columnList += " , ";
+    }
+    first = false;
+    selectList += working.s_RetrievePrefix[category] + ref + working.s_RetrieveSuffix[category];
+    parts.columnList += ref;
+  }
+  std::string from = entry.name;
+  const bool special = IsSpecialTableName(entry.name);
+  if (special) from = specOpen_ + from + specClose_;
+  if (connection && !connection->s_DatabaseUser.empty() && connection->s_DatabaseUser != connection->loginUser &&
+      connection->hasSchemas && !connection->b_IsCatalog) {
+    const std::string& owner = connection->s_DatabaseUser;
+    from = (special ? specOpen_ + owner + specClose_ : owner) + "." + from;
+  }
+  ApplyCaseInPlace(parts.columnList, working.i_ColumnNameCase);
+  std::string condition;
+  if (WhereConditionFor(opts, entry.name, condition)) from += " where " + condition;
+  parts.select = "select " + selectList + " from " + from;
+  return parts;
+}
+
+void RunOwner::WriteCommit(bool tableEnd) {
+  output.Append(working.s_Commit, C::colorRemark);
+  if (working.b_CommitNeedsExecute) {
+    if (!working.b_ExecuteSameLine) output.Append("\r\n", C::colorSql, true);
+    output.Append(working.s_Execute + "\r\n\r\n", C::colorRemark, true);
+  } else if (!tableEnd) {
+    output.Append("\r\n\r\n", C::colorRemark, true);
+  }
+}
+
+void RunOwner::WriteInsert(const std::string& table, const std::string& columns, const std::string& row) {
+  output.Append(insertHead_, C::colorRemark);
+  output.Append(table, C::colorSql);
+  output.Append(" ( ", C::colorSql);
+  output.Append(columns, C::colorName);
+  output.Append(" )\t\t", C::colorSql);
+  output.Append(lineBreakEnd_, C::colorSql, true);
+  output.Append(working.s_Values, C::colorRemark);
+  output.Append(" ( ", C::colorSql);
+  output.Append(row, C::colorName);
+  output.Append(" )", C::colorSql);
+  if (!working.b_ExecuteSameLine) output.Append("\r\n", C::colorSql, true);
+  output.Append(executeEnd_, C::colorRemark, true);
+}
+
+void RunOwner::PrepareStatementPieces() {
+  insertHead_ = working.s_InsertInto + " ";
+  lineBreakEnd_ = working.s_LineBreak + "\r\n";
+  executeEnd_ = working.s_Execute + "\r\n\r\n";
+}
+
+void RunOwner::ScriptTableData() {
+  const int n = static_cast<int>(processedTables.size());
+  state.skipRequested = 0;
+  state.skipAllowed = 1;
+  SetStateTitle("Scripting Data");
+  host.BarRange(Host::kDataBar, n);
+  PrepareStatementPieces();
+  const std::string& R = working.s_Remarks;
+  std::string row;
+  DbConnection::RowLists lists;
+
+  for (int index = 0; index < n; ++index) {
+    TableEntry& entry = *processedTables[index];
+    host.PanelSelect(index);
+    const std::string tname = ApplyCase(entry.name, working.i_TableNameCase);
+    ReadSpecialBrackets();
+    const std::string written = QuoteTableName(tname);
+
+    if (opts.b_DeleteData) {
+      output.Append("\r\n", C::colorRemarkMarker, true);
+      if (opts.b_DoRemarks) {
+        output.Append(R + "  ", C::colorRemarkMarker);
+        output.Append("Deleting data for table ", C::colorRemark);
+        output.Append(tname + "\r\n\r\n", C::colorSql, true);
+      }
+      output.Append(working.s_Delete + " ", C::colorRemark);
+      output.Append(written, C::colorSql);
+      if (!working.b_ExecuteSameLine) output.Append("\r\n", C::colorSql, true);
+      output.Append(working.s_Execute + "\r\n", C::colorRemark, true);
+    }
+    output.Append("\r\n", C::colorRemarkMarker, true);
+    if (opts.b_DoRemarks) {
+      output.Append(R + "  ", C::colorRemarkMarker);
+      output.Append("Data for table    ", C::colorRemark);
+      output.Append(tname, C::colorSql, true);
+      std::string condition;
+      if (WhereConditionFor(opts, tname, condition)) {
+        output.Append("\r\n" + R + "  ", C::colorRemarkMarker);
+        output.Append("Condition clause  ", C::colorRemark);
+        output.Append(condition, C::colorSql, true);
+      }
+      output.Append("\r\n\r\n", C::colorSql, true);
+    }
+    host.BarStep(Host::kDataBar);
+    if (entry.marks[3] == 0) continue;
+
+    SelectParts parts = BuildSelect(entry);
+    if (parts.columnList.empty()) {
+      output.Append(R + "  There are no columns to select from table ", C::colorMessage);
+      output.Append(tname + "\r\n\r\n", C::colorSql, true);
+      continue;
+    }
+    Statement stmt;
+    std::string error = connection->Execute(stmt, parts.select);
+    if (!error.empty()) {
+      output.Append("\r\nThe following error was received while processing table ", C::colorMessage);
+      output.Append(tname + ":\r\n", C::colorSql);
+      output.Append(error + "\r\n\r\n\r\n", C::colorMessage, true);
+      continue;
+    }
+    lists.typeFlags = &parts.typeFlags;
+    lists.prefixes = &parts.prefixes;
+    lists.suffixes = &parts.suffixes;
+    bool rowRead = false;
+    bool csvHeader = false;
+    int counter = 0;
+    for (;;) {
+      while (state.paused) {
+        if (!state.running) {
+          state.paused = 0;
+          stmt.Drop();
+          StopRun();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
+      if (!state.running) {
+        stmt.Drop();
+        StopRun();
+      }
+      if (state.skipRequested) {
+        state.skipRequested = 0;
+        output.Append(R + "  ", C::colorRemarkMarker);
+        output.Append("Table Skipped ...\r\n\r\n", C::colorMessage);
+        break;
+      }
+      const int failuresBefore = connection->getDataFailures;
+      if (!connection->ReadRows(stmt.get(), row, lists, nullptr, nullptr, std::string())) {
+        if (connection->lastFetchResult != SQL_NO_DATA && connection->FetchErrorText(stmt.get(), false)) {
+          // A failing fetch would otherwise end the table as if all rows had been read.
+          output.Append("\r\n" + R + "  ERROR: Could not read all rows of table " + tname + ": " +
+                            connection->lastError + "\r\n\r\n",
+                        C::colorMessage, true);
+        }
+        if (!rowRead && opts.b_DoRemarks) {
+          output.Append(R + "  ", C::colorRemarkMarker);
+          output.Append("No records found for table ", C::colorRemark);
+          output.Append(tname + "\r\n\r\n", C::colorSql, true);
+        }
+        break;
+      }
+      ApplyCaseInPlace(row, opts.i_DataCase);
+      rowRead = true;
+      ++counter;
+      if (opts.b_DataCSV) {
+        if (!csvHeader) {
+          output.Append(CsvLine(parts.columnList, true) + "\r\n", C::colorRemark, true);
+          csvHeader = true;
+        }
+        output.Append(CsvLine(row, false) + "\r\n", C::colorName, true);
+      } else {
+        WriteInsert(written, parts.columnList, row);
+        if (counter >= working.i_CommitLines && !working.s_Commit.empty()) {
+          counter = 0;
+          WriteCommit(false);
+        }
+      }
+      if (connection->getDataFailures != failuresBefore) {
+        output.Append(R + "  ERROR: A value of the row above could not be read from table " + tname + ": " +
+                          connection->lastGetDataError + "\r\n\r\n",
+                      C::colorMessage, true);
+      }
+    }
+    if (working.b_CommitEachTable && counter > 0 && !working.s_Commit.empty() && !opts.b_DataCSV) WriteCommit(true);
+    stmt.Drop();
+  }
+  state.skipAllowed = 0;
+  host.BarSetPos(Host::kDataBar, n);
+}
+
+}  // namespace mv

@@ -1,0 +1,135 @@
+#include <chrono>
+#include <thread>
+
+#include "profiles/Profile.h"
+#include "profiles/Substitutions.h"
+#include "run/DataScripter.h"
+#include "run/RunOwner.h"
+#include "shell/Host.h"
+
+namespace mv {
+
+namespace {
+using C = ScriptOutput;
+}
+
+bool RunOwner::StartFreeFormRun() {
+  if (state.running) {
+    host.Message("You cannot start another script before the previous one ends.\nPress the <stop> icon to terminate the current script",
+                 Host::Buttons::Ok);
+    return false;
+  }
+  if (!HasUsableConnection()) {
+    host.Message("You must have a database sources before you can begin.", Host::Buttons::Ok);
+    return false;
+  }
+  if (worker_.joinable()) worker_.join();
+  state.running = 1;
+  host.DestroyPanel();
+  panelShown = 0;
+  BeginWorker(&RunOwner::FreeFormWorker);
+  return true;
+}
+
+void RunOwner::FreeFormWorker() {
+  state.skipRequested = 0;
+  lastSqlAvailable = 1;
+  state.startTime = std::time(nullptr);
+  configLoadedSinceRun = 0;
+  lastRunOutcome = 0;
+  output.ApplyScriptFont();
+  if (opts.b_OnlyToFile) OpenOnlyToFile("Output of this report is being written to file: ");
+  const std::string& R = working.s_Remarks;
+  if (opts.b_DoRemarks) {
+    output.Append(R + "  ", C::colorRemarkMarker);
+    output.Append("DATABASE:  ", C::colorText);
+    output.Append(connection->title, C::colorName, true);
+    output.Append("\r\n\r\n\r\n" + R + "  The following scripts were created from the following free form statement:\r\n" +
+                      R + "\r\n",
+                  C::colorRemarkMarker);
+    output.Append(R + "  " + opts.s_GlobalPassSql, C::colorRemarkMarker);
+    output.Append("\r\n", C::colorRemarkMarker);
+  }
+  output.Append("\r\n\r\n", C::colorSql);
+  state.skipAllowed = 1;
+  RunStatement(opts.s_GlobalPassSql);
+  state.skipAllowed = 0;
+  WriteFooterAndFinish(false);
+}
+
+void RunOwner::RunStatement(const std::string& sql) {
+  configLoadedSinceRun = 0;
+  state.skipRequested = 0;
+  int counter = 0;
+  bool csvHeader = false;
+  bool rowRead = false;
+  state.skipAllowed = 1;
+  SetStateTitle("Scripting Data");
+  PrepareStatementPieces();
+  const std::string& R = working.s_Remarks;
+
+  Statement stmt;
+  std::string error = connection->Execute(stmt, sql);
+  if (!error.empty()) {
+    output.Append("\r\nThe following error was received while processing statement ", C::colorMessage);
+    output.Append(error + "\r\n\r\n\r\n", C::colorMessage, true);
+    return;
+  }
+  std::string table = "-oo", columns = "-oo", row;
+  for (;;) {
+    while (state.paused) {
+      if (!state.running) {
+        state.paused = 0;
+        stmt.Drop();
+        StopRun();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (!state.running) {
+      stmt.Drop();
+      StopRun();
+    }
+    if (state.skipRequested) {
+      state.skipRequested = 0;
+      output.Append(R + "  ", C::colorRemarkMarker);
+      output.Append("Statement Skipped ...\r\n\r\n", C::colorMessage);
+      break;
+    }
+    if (!connection->ReadRows(stmt.get(), row, {}, &table, &columns, sql)) {
+      if (connection->lastFetchResult != SQL_NO_DATA && connection->FetchErrorText(stmt.get(), false)) {
+        output.Append("\r\n" + R + "  ERROR: Could not read all rows of the statement: " + connection->lastError +
+                          "\r\n\r\n",
+                      C::colorMessage, true);
+      }
+      if (!rowRead && opts.b_DoRemarks) {
+        output.Append(R + "  ", C::colorRemarkMarker);
+        output.Append("No data was found in statement. ", C::colorRemark);
+      }
+      break;
+    }
+    // The name found by the reader keeps its own case for later rows; the written one follows the rule.
+    const std::string written = ApplyCase(table, working.i_TableNameCase);
+    ApplyCaseInPlace(row, opts.i_DataCase);
+    rowRead = true;
+    ++counter;
+    if (opts.b_DataCSV) {
+      if (!csvHeader) {
+        // The reader joins names with ", "; the CSV header splits at " , " as the data phase's does.
+        output.Append(CsvLine(ReplaceAll(columns, ", ", " , "), true) + "\r\n", C::colorRemark);
+        csvHeader = true;
+      }
+      output.Append(CsvLine(row, false) + "\r\n", C::colorName);
+    } else {
+      WriteInsert(written, columns, row);
+      if (counter >= working.i_CommitLines && !working.s_Commit.empty()) {
+        counter = 0;
+        WriteCommit(false);
+      }
+    }
+  }
+  if (working.b_CommitEachTable && !opts.b_DataCSV && counter > 0 && !working.s_Commit.empty()) WriteCommit(true);
+  stmt.Drop();
+  state.skipAllowed = 0;
+}
+
+}  // namespace mv

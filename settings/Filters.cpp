@@ -1,0 +1,63 @@
+#include "settings/Filters.h"
+
+#include <strings.h>
+
+#include "profiles/Profile.h"
+
+namespace mv {
+
+namespace {
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+}
+}  // namespace
+
+int TableIsSkipped(const RunOptions& opts, const std::string& tableName) {
+  if (!opts.IncludeOnlyTables.empty()) {
+    for (const auto& t : opts.IncludeOnlyTables)
+      if (EqualNoCase(t, tableName)) return 0;
+    return 1;
+  }
+  for (const auto& t : opts.IgnoreTables)
+    if (EqualNoCase(t, tableName)) return 1;
+  return 0;
+}
+
+bool PatternMatches(const std::string& pattern, const std::string& name) {
+  size_t p = pattern.find('%');
+  if (p == std::string::npos) return pattern == name;
+  const std::string prefix = pattern.substr(0, p);
+  const std::string suffix = pattern.substr(p + 1);
+  // A name shorter than the prefix or suffix is compared whole, and so fails unless equal.
+  const bool prefixOk = name.size() >= prefix.size() ? name.compare(0, prefix.size(), prefix) == 0 : name == prefix;
+  const bool suffixOk = name.size() >= suffix.size()
+                            ? name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0
+                            : name == suffix;
+  return prefixOk && suffixOk;
+}
+
+int ColumnIsIgnored(const RunOptions& opts, const std::string& columnName, const std::string& typeName) {
+  const std::string upper = ApplyCase(columnName, 0);
+  for (const auto& pattern : opts.IgnoreColumns)
+    if (PatternMatches(pattern, upper)) return 1;
+  if (typeName.empty()) return 0;
+  for (const auto& pattern : opts.IgnoreDataTypes)
+    if (PatternMatches(pattern, typeName)) return 1;
+  return 0;
+}
+
+int WhereConditionFor(const RunOptions& opts, const std::string& tableName, std::string& condition) {
+  auto it = opts.WhereStatements.find(ApplyCase(tableName, 0));
+  if (it == opts.WhereStatements.end() || it->second.empty()) return 0;
+  std::string value = it->second;
+  size_t start = value.find_first_not_of(" \t\r\n\f\v");
+  std::string trimmed = start == std::string::npos ? std::string() : value.substr(start);
+  std::string probe = ApplyCase(trimmed.substr(0, 6), 0);
+  if (probe == "WHERE " || probe == "WHERE\t")
+    condition = trimmed.substr(6);
+  else
+    condition = value;
+  return 1;
+}
+
+}  // namespace mv

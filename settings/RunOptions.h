@@ -1,0 +1,70 @@
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+namespace mv {
+
+class SettingsStore;
+struct Profile;
+
+// Every per-run choice. Names are the configuration keys where the file has one.
+struct RunOptions {
+  int b_DoTabStruct = 1;
+  int b_DoTabData = 1;
+  int b_DoIndex = 1;
+  int b_DoRemarks = 1;
+
+  std::vector<std::string> IgnoreTables;
+  std::vector<std::string> IncludeOnlyTables;
+  std::vector<std::string> IgnoreColumns;
+  std::vector<std::string> IgnoreDataTypes;
+  int b_DoTabSkipped = 1;
+  int b_DropTable = 1;
+  int b_Optimize = 0;
+  int b_DataType = 0;
+  int i_AutoSpecialName = 0;
+  int b_OwnerOnly = 0;
+
+  // Upper-cased table name to condition.
+  std::map<std::string, std::string> WhereStatements;
+  int b_DeleteData = 1;
+  int b_AllStrings = 0;
+  int b_RightTrim = 0;
+  int b_LeftTrim = 0;
+  int b_DataCSV = 0;
+  int i_DataCase = 2;
+
+  int b_DropIndex = 1;
+  int b_IndexCaseSet = 0;
+
+  int b_OnlyToFile = 0;
+  int b_AutoSave = 0;
+  int i_AutoSaveLines = 500;
+  std::string s_AutoSaveFile;
+
+  std::string s_DatabaseUser;
+  int b_IsCatalog = 0;
+  std::string s_WorkingProfile = "Default";
+  std::string s_GlobalPassSql;
+
+  // Carried only: saved and loaded so files keep their keys.
+  int b_IgnoreColLen = 0;
+  int b_IgnoreColCase = 1;
+  int b_IgnoreDatCase = 0;
+  int b_IgnoreDatTrail = 0;
+  int b_IgnoreDatLead = 0;
+  int b_IgnoreTabCase = 1;
+  int b_DoTabCommon = 1;
+};
+
+// Reads the remembered options (and the six profile rules of the working copy) from section
+// "Settings"; readOnly receives "IsReadOnly".
+void LoadRunSettings(SettingsStore& store, RunOptions& opts, Profile& working, int* readOnly = nullptr);
+// Writes them back in the fixed key order.
+void SaveRunSettings(SettingsStore& store, const RunOptions& opts, const Profile& working);
+
+// Leading white space, optional sign, digits up to the first other character; no digits gives 0.
+int ParseLeadingInt(const std::string& text);
+
+}  // namespace mv
