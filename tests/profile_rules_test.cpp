@@ -1,0 +1,214 @@
+// Profile rules: case, type text and length rule, substitutions, value formatting, CSV.
+#include <gtest/gtest.h>
+
+#include "profiles/Profile.h"
+#include "profiles/Substitutions.h"
+#include "profiles/TypeCategory.h"
+#include "run/DataScripter.h"
+#include "settings/Filters.h"
+#include "settings/RunOptions.h"
+
+namespace mv {
+namespace {
+
+Profile Defaults() {
+  Profile p;
+  SetBuiltInDefaults(p);
+  return p;
+}
+
+TEST(CaseRule, ChangesAsciiLettersOnlyAndLeavesOtherRulesAlone) {
+  EXPECT_EQ(ApplyCase("Straße café", 0), "STRAßE CAFé");
+  EXPECT_EQ(ApplyCase("ÉCOLE Mixed", 1), "École mixed");
+  EXPECT_EQ(ApplyCase("MiXeD", 2), "MiXeD");
+  EXPECT_EQ(ApplyCase("MiXeD", 3), "MiXeD");
+  // Every byte of a multi-byte sequence survives both directions.
+  const std::string utf8 = "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
+  EXPECT_EQ(ApplyCase(utf8, 0), utf8);
+  EXPECT_EQ(ApplyCase(utf8, 1), utf8);
+}
+
+TEST(TypeCategories, CodesMapAndUnknownCodesFallBack) {
+  EXPECT_EQ(CategoryOf(12), kVarchar);
+  EXPECT_EQ(CategoryOf(-10), kLongWVarchar);
+  EXPECT_EQ(CategoryOf(11), kTimestamp);
+  EXPECT_EQ(CategoryOf(93), kUnknown);  // ODBC 3 timestamp code is not in the table
+  EXPECT_EQ(CategoryOf(-11), kUnknown);
+  EXPECT_STREQ(CategoryName(kLongVarbinary), "LONG VARBINARY");
+  EXPECT_EQ(CategoryIndex("WVARCHAR"), kWVarchar);
+  EXPECT_EQ(CategoryIndex("wvarchar"), -1);
+  EXPECT_TRUE(CategoryIsNumeric(kBit));
+  EXPECT_FALSE(CategoryIsNumeric(kDate));
+}
+
+TEST(TypeText, TranslationDataTypeSwitchAndLengthRules) {
+  Profile p = Defaults();
+  p.i_LengthRule = 0;
+  EXPECT_EQ(ColumnTypeText(kInteger, "int4", 10, 0, p, 1), "INTEGER(10)");
+  EXPECT_EQ(ColumnTypeText(kInteger, "int4", 10, 0, p, 0), "int4(10)");
+  p.s_TypeTranslation[kVarchar] = "   VARCHAR2";
+  EXPECT_EQ(ColumnTypeText(kVarchar, "varchar", 30, 0, p, 0), "VARCHAR2(30)");
+  p.s_TypeTranslation[kVarchar] = "   ";
+  EXPECT_EQ(ColumnTypeText(kVarchar, "varchar", 30, 0, p, 1), "VARCHAR(30)");
+  for (long size : {0L, -5L, 1000000L, 2147483647L})
+    EXPECT_EQ(ColumnTypeText(kVarchar, "varchar", size, 0, p, 1), "VARCHAR") << size;
+  EXPECT_EQ(ColumnTypeText(kVarchar, "varchar", 999999, 0, p, 1), "VARCHAR(999999)");
+
+  p.i_LengthRule = 1;
+  EXPECT_EQ(ColumnTypeText(kInteger, "int4", 10, 0, p, 1), "INTEGER");
+  EXPECT_EQ(ColumnTypeText(kVarchar, "varchar", 30, 0, p, 1), "VARCHAR(30)");
+
+  p.i_LengthRule = 2;
+  p.OmitLengthTypes = {"DATE", "TIMESTAMP", "XML"};
+  EXPECT_EQ(ColumnTypeText(kDate, "date", 10, 0, p, 1), "DATE");
+  EXPECT_EQ(ColumnTypeText(kChar, "char", 4, 0, p, 1), "CHAR(4)");
+  // An unknown code is written with the database's name, and the rule matches that name.
+  EXPECT_EQ(ColumnTypeText(kUnknown, "XML", 50, 0, p, 1), "XML");
+  EXPECT_EQ(ColumnTypeText(kUnknown, "uniqueidentifier", 36, 0, p, 1), "uniqueidentifier(36)");
+  p.s_TypeTranslation[kUnknown] = "TEXT";
+  EXPECT_EQ(ColumnTypeText(kUnknown, "uniqueidentifier", 36, 0, p, 1), "TEXT(36)");
+}
+
+TEST(TypeText, DecimalScaleIsKeptSoFractionsSurviveAReload) {
+  Profile p = Defaults();
+  p.i_LengthRule = 0;
+  EXPECT_EQ(ColumnTypeText(kDecimal, "decimal", 10, 2, p, 1), "DECIMAL(10,2)");
+  EXPECT_EQ(ColumnTypeText(kNumber, "numeric", 12, 4, p, 1), "NUMBER(12,4)");
+  EXPECT_EQ(ColumnTypeText(kNumber, "numeric", 12, 0, p, 1), "NUMBER(12)");
+  EXPECT_EQ(ColumnTypeText(kDouble, "float8", 15, 3, p, 1), "DOUBLE(15)");  // only DECIMAL and NUMBER
+  p.i_LengthRule = 1;
+  EXPECT_EQ(ColumnTypeText(kDecimal, "decimal", 10, 2, p, 1), "DECIMAL");
+}
+
+TEST(Substitutions, ReplacementsNeverOverlapOrLoopAndRunInOrder) {
+  EXPECT_EQ(ReplaceAll("abcabc", "b", "xb"), "axbcaxbc");
+  EXPECT_EQ(ReplaceAll("aaa", "aa", "b"), "ba");
+  EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
+  EXPECT_EQ(ApplySubstitutions({{"a", "b"}, {"b", "c"}}, "a"), "c");
+  EXPECT_EQ(ApplySubstitutions({{"b", "c"}, {"a", "b"}}, "a"), "b");
+  EXPECT_EQ(ApplySubstitutions({{"x", ""}}, "xyx"), "y");
+}
+
+TEST(DefaultProfile, QuotesApostrophesAndTakesTheRulesOfTheWorkingCopy) {
+  Profile working = Defaults();
+  working.i_TableNameCase = 2;
+  working.i_LengthRule = 0;
+  Profile d = MakeDefaultProfile(working);
+  EXPECT_EQ(d.s_Name, "Default");
+  EXPECT_EQ(d.i_TableNameCase, 2);
+  EXPECT_EQ(d.i_LengthRule, 0);
+  RunOptions o;
+  EXPECT_EQ(FormatValue(d, o, "O'Brien", 'F', false), "'O''Brien'");
+  EXPECT_EQ(FormatValue(d, o, "x'); DROP TABLE t; --", 'F', false), "'x''); DROP TABLE t; --'");
+}
+
+TEST(WorkingProfile, FallsBackToTheFirstProfileAndRenamesTheChoice) {
+  ProfileList list;
+  Profile a = Defaults();
+  a.s_Name = "Alpha";
+  a.s_Remarks = "--";
+  Profile b = Defaults();
+  b.s_Name = "alpha";
+  b.s_Remarks = "#";
+  list.Append(a);
+  list.Append(b);
+  Profile working;
+  std::string name = "alpha";
+  ApplyWorkingProfile(list, name, working);
+  EXPECT_EQ(working.s_Remarks, "#");  // names differing in case are different profiles
+  name = "Gone";
+  ApplyWorkingProfile(list, name, working);
+  EXPECT_EQ(name, "Alpha");
+  EXPECT_EQ(working.s_Remarks, "--");
+  EXPECT_TRUE(working.s_Name.empty());
+}
+
+TEST(FormatValue, LiteralsForNullEmptyNumericTrimmedAndAllStrings) {
+  Profile p = Defaults();
+  p.s_EmptyString = "EMPTY";
+  RunOptions o;
+  EXPECT_EQ(FormatValue(p, o, "", 'T', true), "NULL");
+  EXPECT_EQ(FormatValue(p, o, "", 'T', false), "NULL");
+  EXPECT_EQ(FormatValue(p, o, " 12 ", 'T', false), " 12 ");
+  EXPECT_EQ(FormatValue(p, o, "", 'F', true), "NULL");
+  EXPECT_EQ(FormatValue(p, o, "", 'F', false), "EMPTY");
+  EXPECT_EQ(FormatValue(p, o, "  a  ", 'F', false), "'  a  '");
+  o.b_RightTrim = 1;
+  EXPECT_EQ(FormatValue(p, o, "  a  ", 'F', false), "'  a'");
+  EXPECT_EQ(FormatValue(p, o, "   ", 'F', false), "EMPTY");
+  EXPECT_EQ(FormatValue(p, o, "   ", 'F', true), "NULL");
+  o.b_LeftTrim = 1;
+  EXPECT_EQ(FormatValue(p, o, "  a  ", 'F', false), "'a'");
+  o.b_AllStrings = 1;
+  EXPECT_EQ(FormatValue(p, o, "", 'T', true), "''");
+  EXPECT_EQ(FormatValue(p, o, "7", 'T', false), "'7'");
+  // A substitution that deletes the whole value makes it empty.
+  o = RunOptions();
+  p.Substitutions = {{"-", ""}};
+  EXPECT_EQ(FormatValue(p, o, "---", 'F', false), "EMPTY");
+  EXPECT_EQ(FormatValue(p, o, "-", 'T', false), "NULL");
+}
+
+TEST(CsvLine, QuotesFieldsAndKeepsTheStringDelimiter) {
+  EXPECT_EQ(CsvLine("ID , NAME", true), "\"ID\",\"NAME\"");
+  EXPECT_EQ(CsvLine("7 \t 'Smith'", false), "\"7\",\"'Smith'\"");
+  EXPECT_EQ(CsvLine("'say \"hi\"' \t NULL", false), "\"'say \"\"hi\"\"'\",\"NULL\"");
+  EXPECT_EQ(CsvLine("", false), "");
+  // A row value holding " , " is not a separator.
+  EXPECT_EQ(CsvLine("'a , b' \t 1", false), "\"'a , b'\",\"1\"");
+}
+
+TEST(Filters, IncludeOnlyWinsOverIgnoreAndNamesCompareWithoutCase) {
+  RunOptions o;
+  o.IgnoreTables = {"orders"};
+  EXPECT_EQ(TableIsSkipped(o, "ORDERS"), 1);
+  EXPECT_EQ(TableIsSkipped(o, "Customers"), 0);
+  o.IncludeOnlyTables = {"Orders"};
+  EXPECT_EQ(TableIsSkipped(o, "ORDERS"), 0);
+  EXPECT_EQ(TableIsSkipped(o, "Customers"), 1);
+}
+
+TEST(Filters, ColumnPatternsAndTypes) {
+  RunOptions o;
+  o.IgnoreColumns = {"CR%DATE"};
+  EXPECT_EQ(ColumnIsIgnored(o, "createdate", ""), 1);
+  EXPECT_EQ(ColumnIsIgnored(o, "CRDATE", ""), 1);
+  EXPECT_EQ(ColumnIsIgnored(o, "CR_DATE_X", ""), 0);
+  o.IgnoreColumns = {"AB%BC"};
+  EXPECT_EQ(ColumnIsIgnored(o, "ABC", ""), 1);  // prefix and suffix may overlap
+  EXPECT_EQ(ColumnIsIgnored(o, "AB", ""), 0);
+  o.IgnoreColumns = {"id"};
+  EXPECT_EQ(ColumnIsIgnored(o, "id", ""), 0);  // patterns are not upper-cased
+  o.IgnoreColumns = {"ID"};
+  EXPECT_EQ(ColumnIsIgnored(o, "id", ""), 1);
+  o.IgnoreColumns = {"%"};
+  EXPECT_EQ(ColumnIsIgnored(o, "anything", ""), 1);
+  o.IgnoreColumns.clear();
+  o.IgnoreDataTypes = {"LONG VARCHAR", "%BINARY"};
+  EXPECT_EQ(ColumnIsIgnored(o, "notes", "LONG VARCHAR"), 1);
+  EXPECT_EQ(ColumnIsIgnored(o, "blob", "LONG VARBINARY"), 1);
+  EXPECT_EQ(ColumnIsIgnored(o, "flag", "BIT"), 0);
+  EXPECT_EQ(ColumnIsIgnored(o, "raw", "VARBINARY"), 1);
+  EXPECT_EQ(ColumnIsIgnored(o, "notes", ""), 0);
+}
+
+TEST(Conditions, TypedWhereIsDroppedOnlyWhenFollowedByABlankOrTab) {
+  RunOptions o;
+  std::string c = "unchanged";
+  EXPECT_EQ(WhereConditionFor(o, "orders", c), 0);
+  EXPECT_EQ(c, "unchanged");
+  o.WhereStatements["ORDERS"] = "where id > 5";
+  ASSERT_EQ(WhereConditionFor(o, "Orders", c), 1);
+  EXPECT_EQ(c, "id > 5");
+  o.WhereStatements["ORDERS"] = "   WHERE\tid > 5";
+  ASSERT_EQ(WhereConditionFor(o, "orders", c), 1);
+  EXPECT_EQ(c, "id > 5");
+  o.WhereStatements["ORDERS"] = "wherever = 1";
+  ASSERT_EQ(WhereConditionFor(o, "ORDERS", c), 1);
+  EXPECT_EQ(c, "wherever = 1");
+  o.WhereStatements["ORDERS"] = "";
+  EXPECT_EQ(WhereConditionFor(o, "ORDERS", c), 0);
+}
+
+}  // namespace
+}  // namespace mv

@@ -1,0 +1,188 @@
+// Script output: auto-save, only-to-file output, saving, and what happens when files fail.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "profiles/Profile.h"
+#include "run/ScriptOutput.h"
+#include "settings/RunOptions.h"
+#include "settings/SettingsStore.h"
+#include "support/ScriptedHost.h"
+
+namespace mv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+class ScriptOutputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("mv-out-" + std::to_string(getpid()) + "-" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    SetBuiltInDefaults(working);
+    opts.s_AutoSaveFile = (dir / "auto.sql").string();
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  fs::path dir;
+  test::ScriptedHost host;
+  RunOptions opts;
+  Profile working;
+  SettingsStore settings{(fs::temp_directory_path() / "mv-out-settings.ini").string()};
+  int scriptSaved = 1;
+};
+
+TEST_F(ScriptOutputTest, AutoSaveFlushesOnTheFirstCountedAppendPastTheLimit) {
+  opts.b_AutoSave = 1;
+  opts.i_AutoSaveLines = 3;
+  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  out.Append("a\r\nb\r\n", ScriptOutput::colorSql, true);  // 3 lines: not more than 3
+  EXPECT_FALSE(fs::exists(opts.s_AutoSaveFile));
+  out.Append("c\r\n", ScriptOutput::colorSql, false);       // 4 lines, but not counted
+  EXPECT_FALSE(fs::exists(opts.s_AutoSaveFile));
+  out.Append("d", ScriptOutput::colorSql, true);            // counted, 4 lines: flush
+  EXPECT_EQ(Slurp(opts.s_AutoSaveFile), "a\r\nb\r\nc\r\nd");
+  EXPECT_TRUE(host.window.IsEmpty());
+  EXPECT_EQ(scriptSaved, 1);
+}
+
+TEST_F(ScriptOutputTest, FileAndWindowTogetherHoldTheWholeScriptWithLongLinesWhole) {
+  opts.b_AutoSave = 1;
+  opts.i_AutoSaveLines = 5;
+  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  std::string expected;
+  const std::string longValue(300000, 'x');  // far beyond any line buffer
+  for (int i = 0; i < 40; ++i) {
+    std::string piece = "INSERT INTO T VALUES ( " + std::to_string(i) + ", '" + (i % 7 == 3 ? longValue : "v") + "' );\r\n";
+    if (i % 3 == 0) piece += "\r\n";
+    out.Append(piece.substr(0, 10), ScriptOutput::colorRemark, false);
+    out.Append(piece.substr(10), ScriptOutput::colorName, true);
+    expected += piece;
+  }
+  out.Append("tail without line end", ScriptOutput::colorMessage, false);
+  expected += "tail without line end";
+  EXPECT_EQ(Slurp(opts.s_AutoSaveFile) + host.window.WholeText(), expected);
+  // A later run starts the file anew.
+  out.ResetAutoSave();
+  host.window.Empty();
+  out.Append("new\r\n1\r\n2\r\n3\r\n4\r\n5\r\n", ScriptOutput::colorSql, true);
+  EXPECT_EQ(Slurp(opts.s_AutoSaveFile), "new\r\n1\r\n2\r\n3\r\n4\r\n5\r\n");
+}
+
+TEST_F(ScriptOutputTest, AutoSaveToAFullDiskKeepsTheWindowAndReportsIt) {
+  opts.b_AutoSave = 1;
+  opts.i_AutoSaveLines = 1;
+  opts.s_AutoSaveFile = "/dev/full";
+  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  out.Append("line 1\r\nline 2\r\n", ScriptOutput::colorSql, true);
+  EXPECT_TRUE(host.HasMessage("The file could not be saved, the disk is full.\nPlease make some space and press OK to continue."));
+  const std::string text = host.window.WholeText();
+  EXPECT_EQ(text.rfind("line 1\r\nline 2\r\n", 0), 0u);
+  EXPECT_NE(text.find("REM  Could not auto save to file (write): /dev/full: Disk is full."), std::string::npos);
+  EXPECT_GT(out.WriteFailures(), 0);
+}
+
+TEST_F(ScriptOutputTest, AutoSaveCreateFailureIsWrittenIntoTheScript) {
+  opts.b_AutoSave = 1;
+  opts.i_AutoSaveLines = 1;
+  opts.s_AutoSaveFile = (dir / "missing" / "x.sql").string();
+  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  out.Append("a\r\nb", ScriptOutput::colorSql, true);
+  EXPECT_NE(host.window.WholeText().find("\r\n\r\nREM  Could not auto save to file (create): " + opts.s_AutoSaveFile + "\r\n\r\n"),
+            std::string::npos);
+}
+
+TEST_F(ScriptOutputTest, OnlyToFileSwitchesAutoSaveOffAndWritesEveryByte) {
+  opts.b_OnlyToFile = 1;
+  opts.b_AutoSave = 1;
+  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  ASSERT_TRUE(out.OpenOutputFile());
+  EXPECT_EQ(opts.b_AutoSave, 0);
+  std::string expected;
+  for (int i = 0; i < 20000; ++i) {
+    std::string s = "row " + std::to_string(i) + "\r\n";
+    out.Append(s, ScriptOutput::colorName, true);
+    expected += s;
+  }
+  EXPECT_TRUE(host.window.IsEmpty());
+  EXPECT_TRUE(out.CloseOutputFile());
+  EXPECT_EQ(Slurp(opts.s_AutoSaveFile), expected);
+}
+
+TEST_F(ScriptOutputTest, UnopenableOutputFileSendsTheScriptToTheScreen) {
+  opts.b_OnlyToFile = 1;
+  opts.b_AutoSave = 1;
+  opts.s_AutoSaveFile = (dir / "no" / "such" / "dir.sql").string();
+  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  EXPECT_FALSE(out.OpenOutputFile());
+  EXPECT_TRUE(host.HasMessage("Could not open file " + opts.s_AutoSaveFile + ". Output will be sent to the screen."));
+  EXPECT_EQ(opts.b_OnlyToFile, 0);
+  EXPECT_EQ(opts.b_AutoSave, 1);
+  out.Append("shown", ScriptOutput::colorSql, true);
+  EXPECT_EQ(host.window.WholeText(), "shown");
+}
+
+TEST_F(ScriptOutputTest, AFailingOutputFileLosesNothing) {
+  opts.b_OnlyToFile = 1;
+  opts.s_AutoSaveFile = "/dev/full";
+  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  ASSERT_TRUE(out.OpenOutputFile());
+  std::string expected;
+  for (int i = 0; i < 10000; ++i) {
+    std::string s = "value " + std::to_string(i) + "\r\n";
+    out.Append(s, ScriptOutput::colorName, true);
+    expected += s;
+  }
+  EXPECT_TRUE(host.HasMessage("Could not save line to file. Output will continue on the screen."));
+  EXPECT_EQ(opts.b_OnlyToFile, 0);
+  EXPECT_EQ(scriptSaved, 0);
+  EXPECT_EQ(host.window.WholeText(), expected);  // /dev/full took nothing: the window has it all
+}
+
+TEST_F(ScriptOutputTest, SaveScriptWritesTextOrRtfByExtension) {
+  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  const std::string longLine(12000, 'q');
+  host.window.Insert("REM  x\r\n", ScriptOutput::colorRemarkMarker);
+  host.window.Insert(longLine + "\r\n{tail}\\", ScriptOutput::colorSql);
+  scriptSaved = 0;
+  int cancelled = 0;
+  out.SaveScript(cancelled, (dir / "s.sql").string());
+  EXPECT_EQ(Slurp(dir / "s.sql"), "REM  x\r\n" + longLine + "\r\n{tail}\\");
+  EXPECT_EQ(scriptSaved, 1);
+  scriptSaved = 0;
+  out.SaveScript(cancelled, (dir / "s.RtF").string());
+  std::string rtf = Slurp(dir / "s.RtF");
+  EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
+  EXPECT_NE(rtf.find("\\red255\\green0\\blue0;"), std::string::npos);
+  EXPECT_NE(rtf.find("\\{tail\\}\\\\"), std::string::npos);
+  EXPECT_EQ(rtf.back(), '\n');
+  // Cancelling the dialog is remembered.
+  scriptSaved = 0;
+  host.savePath.clear();
+  out.SaveScript(cancelled);
+  EXPECT_EQ(cancelled, 1);
+  EXPECT_EQ(scriptSaved, 0);
+}
+
+TEST(PadToWidth, PadsCutsOrLeaves) {
+  EXPECT_EQ(ScriptOutput::PadToWidth("ID", 5, false), "ID   ");
+  EXPECT_EQ(ScriptOutput::PadToWidth("ABCDEFG", 3, true), "ABC");
+  EXPECT_EQ(ScriptOutput::PadToWidth("ABCDEFG", 3, false), "ABCDEFG");
+  EXPECT_EQ(ScriptOutput::PadToWidth("", 0, true), "");
+}
+
+}  // namespace
+}  // namespace mv
