@@ -37,6 +37,12 @@ std::string DiagText(SQLSMALLINT type, SQLHANDLE handle) {
   }
   return std::string(reinterpret_cast<char*>(msg.data()));
 }
+bool NamesSourceOrDriver(const std::string& cs) {
+  const std::string upper = ApplyCase(cs, 0);
+  if (upper.find("DRIVER=") != std::string::npos || upper.find("FILEDSN=") != std::string::npos) return true;
+  size_t p = upper.find("DSN=");
+  return p != std::string::npos && p + 4 < upper.size() && upper[p + 4] != ';';
+}
 }  // namespace
 
 DbConnection::~DbConnection() { Disconnect(); }
@@ -62,11 +68,14 @@ bool DbConnection::DriverConnect(const char* in, void* parentWindow, SQLUSMALLIN
     return false;
   }
   connected_ = true;
-  // A completed string too long for the buffer would be cut: keep the one we were given.
-  if (outLen >= static_cast<SQLSMALLINT>(out.size()) && in)
+  // The completed string is what a configuration file saves, so it must be able to connect
+  // again. Keep the one we were given when the completed one was cut, is empty, or names
+  // neither a data source nor a driver (the SQLite driver answers "DSN=;Database=...").
+  std::string completed = reinterpret_cast<char*>(out.data());
+  if (in && (outLen >= static_cast<SQLSMALLINT>(out.size()) || !NamesSourceOrDriver(completed)))
     s_ConnectString = in;
   else
-    s_ConnectString = reinterpret_cast<char*>(out.data());
+    s_ConnectString = completed;
   dsn = ExtractDsn(s_ConnectString);
   return true;
 }

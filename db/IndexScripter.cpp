@@ -1,3 +1,5 @@
+#include <strings.h>
+
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
 #include "run/RunOwner.h"
@@ -97,7 +99,11 @@ int DbConnection::ScriptIndexes(int write) {
         ++total;
         const std::string create =
             (ToLong(nonUnique, 0) == 1 ? w.s_CreateIndex : w.s_CreateUniqueIndex) + " ";
-        const std::string iname = ApplyCase(indexName, w.i_IndexNameCase);
+        // The SQLite driver names the index of a primary key sqlite_autoindex_N in every table;
+        // the engine reserves such names and they repeat, so the table name makes them usable.
+        const std::string iname = ApplyCase(
+            strncasecmp(indexName.c_str(), "sqlite_autoindex", 16) == 0 ? entry.name + "_" + indexName : indexName,
+            w.i_IndexNameCase);
         const std::string iwritten = v.QuoteColumnName(iname);
         const std::string cwritten = v.QuoteColumnName(ApplyCase(columnName, w.i_IndexColumnCase));
         if (write) {

@@ -20,7 +20,10 @@ class ScriptedHost : public Host {
     int a = 0, b = 0;
   };
 
-  void SetTitle(const std::string& t) override { Record({"title", t}); }
+  void SetTitle(const std::string& t) override {
+    Record({"title", t});
+    if (onTitle) onTitle(t);
+  }
   Answer Message(const std::string& text, Buttons buttons) override {
     std::lock_guard lock(mu_);
     calls_.push_back({"message", text, static_cast<int>(buttons)});
@@ -67,6 +70,16 @@ class ScriptedHost : public Host {
   }
   ScriptWindow& Script() override { return window; }
 
+  // The window, with a hook that sees every piece of text before it is inserted.
+  class HookWindow : public MemoryScriptWindow {
+   public:
+    void Insert(std::string_view text, Color color) override {
+      if (onInsert) onInsert(text);
+      MemoryScriptWindow::Insert(text, color);
+    }
+    std::function<void(std::string_view)> onInsert;
+  };
+
   std::vector<Call> Calls() const { std::lock_guard lock(mu_); return calls_; }
   std::vector<std::string> Titles() const {
     std::vector<std::string> out;
@@ -79,13 +92,15 @@ class ScriptedHost : public Host {
     return false;
   }
 
-  MemoryScriptWindow window;
+  HookWindow window;
   std::deque<Answer> answers;
   std::vector<std::string> messages;
   std::string savePath;
   bool panelAvailable = true;
   // Called (on the calling thread) for every message; lets a test act at that moment.
   std::function<void(const std::string&)> onMessage;
+  // Called (on the calling thread, the worker during a run) for every title.
+  std::function<void(const std::string&)> onTitle;
 
  private:
   void Record(Call c) { std::lock_guard lock(mu_); calls_.push_back(std::move(c)); }

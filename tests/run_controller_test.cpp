@@ -1,0 +1,157 @@
+// The run spine against the test driver: header, analysis, footer, titles, pause and stop.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <regex>
+#include <thread>
+
+#include "support/RunHarness.h"
+
+namespace mv {
+namespace {
+
+using test::RunHarness;
+
+std::string TwelveTables() {
+  std::string f = "SERVER_NAME\tdb01\nUSER_NAME\t\n";
+  for (int i = 1; i <= 12; ++i) f += "TABLE\t\\N\t\\N\tT" + std::to_string(i) + "\tTABLE\n";
+  return f;
+}
+
+TEST(RunController, AnalysisTextMatchesTheWorkedExampleByteForByte) {
+  RunHarness h;
+  h.ConnectFixture(TwelveTables(), ";DSN=Sales");
+  ASSERT_EQ(h.owner->connection->title, "SALES(db01)");
+  h.owner->opts.IgnoreTables = {"T1", "t2"};
+  h.owner->opts.b_DoTabData = 0;
+  h.owner->opts.b_DoIndex = 0;
+  const std::string text = h.Run();
+  const std::string expected =
+      "REM  DATABASE:  SALES(db01)\r\n\r\n\r\n"
+      "REM  12 tables were found in SALES(db01)\r\n\r\n"
+      "\r\nREM  The following tables were not processed\r\n"
+      "REM  \t\tT1\r\n"
+      "REM  \t\tT2\r\n"
+      // line 10: the structure phase begins
+      "\r\nREM  Removal of table T3\r\n";
+  EXPECT_EQ(text.substr(0, expected.size()), expected);
+  EXPECT_EQ(h.owner->processedTables.size(), 10u);
+  EXPECT_TRUE(std::regex_search(text, std::regex("\r\n\r\nREM  --- End of Mervale --- Elapsed Time: 00:00:0[0-9] ---$")));
+  EXPECT_TRUE(h.host.HasMessage("Mervale has finished scripting the database"));
+  const auto titles = h.host.Titles();
+  const std::vector<std::string> expectedTitles = {
+      "Retrieving Database Information - Mervale", "Analyzing Database - Mervale",
+      "Scripting Structures - Mervale", "Finished - Mervale", "Ready - Mervale"};
+  EXPECT_EQ(titles, expectedTitles);
+  EXPECT_EQ(h.owner->lastRunOutcome, 1);
+  EXPECT_EQ(h.owner->scriptSaved, 0);
+}
+
+TEST(RunController, CountWordingRemarksOffAndSkippedListRules) {
+  RunHarness h;
+  h.ConnectFixture("SERVER_NAME\tdb01\nUSER_NAME\t\nTABLE\t\\N\t\\N\tONLY\tTABLE\n", ";DSN=Sales");
+  h.owner->opts.b_DoTabStruct = 0;
+  h.owner->opts.b_DoTabData = 0;
+  h.owner->opts.b_DoIndex = 0;
+  const std::string one = "REM  DATABASE:  SALES(db01)\r\n\r\n\r\nREM  1 table was found in SALES(db01)\r\n\r\n"
+                          "\r\n\r\n\r\nREM  --- End of Mervale";
+  EXPECT_EQ(h.Run().substr(0, one.size()), one);
+  // The count is of listed tables; excluded ones are listed only with the structure phase on.
+  h.owner->opts.IgnoreTables = {"ONLY"};
+  std::string text = h.Run();
+  EXPECT_EQ(text.find("not processed"), std::string::npos);
+  EXPECT_NE(text.find("REM  1 table was found in SALES(db01)"), std::string::npos) << text;
+  EXPECT_TRUE(h.owner->processedTables.empty());
+  h.owner->opts.b_DoRemarks = 0;
+  h.owner->opts.IgnoreTables.clear();
+  text = h.Run();
+  // No header, count or list, but the analysis still ends with its line break.
+  EXPECT_EQ(text.rfind("\r\n\r\n\r\nREM  --- End of Mervale", 0), 0u) << text;
+}
+
+TEST(RunController, NullAttributesAreAlignedInTheWorkingCopyOnly) {
+  RunHarness h;
+  h.ConnectFixture(TwelveTables());
+  h.owner->opts.b_DoTabStruct = h.owner->opts.b_DoTabData = h.owner->opts.b_DoIndex = 0;
+  h.Run();
+  EXPECT_EQ(h.owner->working.s_Null, "NULL    ");
+  EXPECT_EQ(h.owner->working.s_NotNull, "NOT NULL");
+  EXPECT_EQ(h.profile().s_Null, "NULL");
+}
+
+TEST(RunController, StopDuringAPauseEndsWithTheStopNoteAndNoFooter) {
+  RunHarness h;
+  h.ConnectFixture(TwelveTables());
+  std::thread stopper;
+  h.host.onTitle = [&](const std::string& title) {
+    if (title == "Analyzing Database - Mervale") {
+      h.owner->PauseCommand();  // before the first check point of the run
+      stopper = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        EXPECT_TRUE(h.owner->IsRunning());  // still waiting in the pause
+        h.owner->StopCommand(false);
+      });
+    }
+  };
+  const std::string text = h.Run();
+  stopper.join();
+  EXPECT_TRUE(text.size() >= 24 && text.substr(text.size() - 24) == "REM  Mervale Stopped ...") << text;
+  EXPECT_EQ(text.find("End of Mervale"), std::string::npos);
+  EXPECT_EQ(h.owner->state.paused.load(), 0);
+  EXPECT_TRUE(h.host.HasMessage("Mervale has been stopped."));
+  EXPECT_EQ(h.owner->lastRunOutcome, 2);
+  const auto titles = h.host.Titles();
+  EXPECT_NE(std::find(titles.begin(), titles.end(), "Paused - Mervale"), titles.end());
+  EXPECT_EQ(titles.back(), "Ready - Mervale");
+}
+
+TEST(RunController, StopWhileTheTableListIsReadEndsInsideTheListing) {
+  RunHarness h;
+  h.ConnectFixture(TwelveTables());
+  h.host.onTitle = [&](const std::string& title) {
+    if (title == "Analyzing Database - Mervale") h.owner->StopCommand(false);
+  };
+  const std::string text = h.Run();
+  EXPECT_TRUE(text.size() >= 28 && text.substr(text.size() - 28) == "\r\n\r\nREM  Mervale Stopped ...");
+  EXPECT_EQ(text.find("tables were found"), std::string::npos);
+  // This stop path shows no message and leaves the title alone.
+  EXPECT_FALSE(h.host.HasMessage("Mervale has been stopped."));
+  EXPECT_EQ(h.host.Titles().back(), "Analyzing Database - Mervale");
+  EXPECT_EQ(h.owner->lastRunOutcome, 2);
+}
+
+TEST(RunController, ASecondStartIsRefusedAndAMissingConnectionToo) {
+  RunHarness h;
+  EXPECT_FALSE(h.owner->StartRun());
+  EXPECT_TRUE(h.host.HasMessage("You must select a database before you can begin."));
+  h.ConnectFixture(TwelveTables());
+  h.host.onTitle = [&](const std::string& title) {
+    if (title == "Analyzing Database - Mervale") {
+      EXPECT_FALSE(h.owner->StartRun());
+      EXPECT_TRUE(h.host.HasMessage(
+          "You cannot start another Mervale before the previuos one ends.\nPress the <stop> icon to terminate the current Mervale"));
+    }
+  };
+  h.Run();
+  EXPECT_EQ(h.owner->lastRunOutcome, 1);
+}
+
+TEST(RunController, OnlyToFileWritesTheScriptToTheFileAndANoticeToTheScreen) {
+  RunHarness h;
+  h.ConnectFixture(TwelveTables());
+  h.owner->opts.b_OnlyToFile = 1;
+  h.owner->opts.b_AutoSave = 1;
+  h.owner->opts.s_AutoSaveFile = h.Path("script.sql");
+  const std::string screen = h.Run();
+  EXPECT_EQ(screen, "Output of this script is being written to file: " + h.Path("script.sql") + "\r\n\r\n");
+  std::ifstream in(h.Path("script.sql"), std::ios::binary);
+  std::string file((std::istreambuf_iterator<char>(in)), {});
+  // No DSN and no user name: the title is the value of the first attribute.
+  EXPECT_EQ(file.rfind("REM  DATABASE:  " MV_TESTDRIVER_PATH "\r\n", 0), 0u) << file.substr(0, 80);
+  EXPECT_NE(file.find("--- End of Mervale ---"), std::string::npos);
+  EXPECT_EQ(h.owner->opts.b_AutoSave, 0);
+  EXPECT_EQ(h.owner->scriptSaved, 1);
+}
+
+}  // namespace
+}  // namespace mv
