@@ -127,8 +127,9 @@ std::unique_ptr<DbConnection> DbConnection::ConnectWithString(Host& host, const 
   if (connectString.size() >= kMaxConnectString) {
     c->title = "Not Connected";
     c->notConnected = 1;
+    // Refused whole rather than cut: a cut string could connect somewhere else.
     host.Message("Could not connect to data source.\n\nThe connect string is " + std::to_string(connectString.size()) +
-                     " bytes long; at most " + std::to_string(kMaxConnectString - 1) + " are accepted.",
+                     " bytes long; it must be shorter than " + std::to_string(kMaxConnectString) + " bytes.",
                  Host::Buttons::Ok);
     return c;
   }

@@ -1,0 +1,116 @@
+// The connection: titles, owner probing, connect failures, statement errors.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "support/RunHarness.h"
+
+namespace mv {
+namespace {
+
+using test::RunHarness;
+
+const char kOwners[] =
+    "SERVER_NAME\tdb01\nUSER_NAME\tAPPUSER\nSCHEMA\tHR\nSCHEMA\tAPPUSER\nCATALOG\tSALESCAT\n"
+    "TABLE\t\\N\tHR\tEMP\tTABLE\nTABLE\t\\N\tAPPUSER\tORDERS\tTABLE\nTABLE\t\\N\tHR\tEMP\tTABLE\n";
+
+TEST(Connection, TitlesFollowDsnServerUserAndOwner) {
+  RunHarness h;
+  DbConnection& c = h.ConnectFixture(kOwners, ";DSN=Sales");
+  EXPECT_EQ(c.dsn, "SALES");
+  EXPECT_EQ(c.title, "APPUSER@SALES(db01)");
+  EXPECT_EQ(c.lastError, "0");
+  EXPECT_EQ(c.schemas, (std::vector<std::string>{"HR", "APPUSER"}));
+  EXPECT_EQ(c.catalogs, (std::vector<std::string>{"SALESCAT"}));
+
+  DbConnection& hr = h.ConnectFixture(kOwners, ";DSN=Sales", "HR", "0");
+  EXPECT_EQ(hr.title, "HR:APPUSER@SALES(db01)");
+  EXPECT_EQ(hr.b_IsCatalog, 0);
+
+  // A DSN named default in any case is no DSN.
+  DbConnection& d = h.ConnectFixture(kOwners, ";DSN=deFault");
+  EXPECT_EQ(d.title, "APPUSER@(db01)");
+
+  // An owner that is neither a schema nor a catalog is dropped.
+  DbConnection& unknown = h.ConnectFixture(kOwners, ";DSN=Sales", "NOBODY", "0");
+  EXPECT_EQ(unknown.s_DatabaseUser, "");
+  EXPECT_EQ(unknown.title, "APPUSER@SALES(db01)");
+
+  EXPECT_EQ(DbConnection::ExtractDsn("UID=x;DSN=my dsn;PWD=y"), "MY DSN");
+  EXPECT_EQ(DbConnection::ExtractDsn("DRIVER=SQLite3;Database=/tmp/a.db"), "");
+}
+
+TEST(Connection, OwnerChooserListsSchemasCatalogsAndNotRequired) {
+  RunHarness h;
+  DbConnection& c = h.ConnectFixture(kOwners, "", "SALESCAT", "1");
+  int selected = -1;
+  auto choices = c.FillOwnerChooser(selected);
+  ASSERT_EQ(choices.size(), 4u);
+  EXPECT_EQ(choices[2].text, "SALESCAT");
+  EXPECT_EQ(choices[2].data, 7777);
+  EXPECT_EQ(choices[3].text, "-not required-");
+  EXPECT_EQ(selected, 2);
+  EXPECT_EQ(c.b_IsCatalog, 1);
+  c.ApplyOwnerChoice(choices, 3);
+  EXPECT_EQ(c.s_DatabaseUser, "");
+}
+
+TEST(Connection, TableListFollowsTheOwnerAndFallsBackWhenTheFilteredCallFails) {
+  RunHarness h;
+  const std::string log = h.Path("calls.log");
+  DbConnection& hr = h.ConnectFixture(kOwners, ";CALLLOG=" + log, "HR", "0");
+  EXPECT_EQ(hr.LoadTables(1), 2);
+  EXPECT_EQ(hr.tables[0].name, "EMP");
+  std::ifstream in(log);
+  std::string calls((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(calls.find("SQLTables\t\\N\tHR\t\\N\t'TABLE'"), std::string::npos) << calls;
+
+  DbConnection& failing =
+      h.ConnectFixture(std::string(kOwners) + "TABLES_ERROR\tWITH_OWNER\tno such schema\n", "", "HR", "0");
+  EXPECT_EQ(failing.LoadTables(1), 3);  // unfiltered: duplicates from other schemas stay
+  EXPECT_TRUE(h.host.messages.empty());
+
+  DbConnection& broken = h.ConnectFixture(std::string(kOwners) + "TABLES_ERROR\tALWAYS\tcatalog is offline\n");
+  EXPECT_EQ(broken.LoadTables(1), 0);
+  EXPECT_TRUE(h.host.HasMessage("catalog is offline"));
+}
+
+TEST(Connection, FailuresAreReportedAndLongConnectStringsRefused) {
+  RunHarness h;
+  DbConnection& bad = h.ConnectFixture("CONNECT_ERROR\tlogin failed for APPUSER\n");
+  EXPECT_EQ(bad.notConnected, 1);
+  EXPECT_EQ(bad.title, "Not Connected");
+  EXPECT_TRUE(h.host.HasMessage("Could not connect to data source.\n\nlogin failed for APPUSER"));
+
+  std::string longString = "DRIVER=" MV_TESTDRIVER_PATH ";FIXTURE=/nowhere;PWD=" + std::string(600, 'x');
+  DbConnection& tooLong = h.Connect(longString);
+  EXPECT_EQ(tooLong.notConnected, 1);
+  EXPECT_NE(h.host.messages.back().find("512"), std::string::npos);
+  EXPECT_FALSE(h.owner->StartRun());
+
+  DbConnection& missing = h.Connect("DRIVER=/no/such/driver.so;X=1");
+  EXPECT_EQ(missing.notConnected, 1);
+  EXPECT_EQ(h.host.messages.back().rfind("Could not connect to data source.\n\n", 0), 0u);
+
+  auto interactive = DbConnection::ConnectInteractive(h.host, nullptr);
+  EXPECT_EQ(interactive->notConnected, 1);
+}
+
+TEST(Connection, ExecuteReportsErrorsAndWarningsAndDropsTheStatement) {
+  RunHarness h;
+  DbConnection& c = h.ConnectFixture(
+      "QUERY\tselect 1\n COL\tx\t4\n ROW\t1\nEND\n"
+      "QUERY\tselect warn\n COL\tx\t4\n ROW\t1\n INFO\tvalue was rounded\nEND\n"
+      "QUERY\tselect bad\n ERROR\tno such column: bad\nEND\n");
+  Statement st;
+  EXPECT_EQ(c.Execute(st, "select 1"), "");
+  EXPECT_TRUE(static_cast<bool>(st));
+  EXPECT_EQ(c.Execute(st, "select bad"), "no such column: bad");
+  EXPECT_FALSE(static_cast<bool>(st));
+  EXPECT_EQ(c.Execute(st, "select warn"), "value was rounded");
+  EXPECT_FALSE(static_cast<bool>(st));
+  EXPECT_EQ(c.Execute(st, "select unknown"), "statement not in fixture: select unknown");
+}
+
+}  // namespace
+}  // namespace mv

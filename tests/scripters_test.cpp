@@ -1,0 +1,229 @@
+// Structure, index and data scripters against the test driver: odd catalogs and faults.
+#include <gtest/gtest.h>
+
+#include "run/ScriptOutput.h"
+#include "support/RunHarness.h"
+
+namespace mv {
+namespace {
+
+using test::RunHarness;
+
+std::string Pad(const std::string& s, size_t w) { return ScriptOutput::PadToWidth(s, w, false); }
+std::string ColumnLine(const std::string& name, const std::string& definition) {
+  return "\t" + Pad(name, 25) + "\t\t" + Pad(definition, 30);
+}
+
+const char kHead[] = "SERVER_NAME\tdb01\nUSER_NAME\tAPPUSER\n";
+
+TEST(StructureScripter, OddCatalogValuesAndTheScaleOfDecimals) {
+  RunHarness h;
+  h.ConnectFixture(std::string(kHead) +
+                   "TABLE\t\\N\t\\N\tODD\tTABLE\n"
+                   "COLUMN\t\\N\t\\N\tODD\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                   "COLUMN\t\\N\t\\N\tODD\tguid\t-11\tuniqueidentifier\t16\t16\t\\N\t\\N\t2\n"
+                   "COLUMN\t\\N\t\\N\tODD\tzero\t12\tvarchar\t0\t0\t\\N\t\\N\t1\n"
+                   "COLUMN\t\\N\t\\N\tODD\tneg\t12\tvarchar\t-5\t0\t\\N\t\\N\t1\n"
+                   "COLUMN\t\\N\t\\N\tODD\thuge\t-1\ttext\t1000000\t0\t\\N\t\\N\t1\n"
+                   "COLUMN\t\\N\t\\N\tODD\tprice\t3\tdecimal\t10\t12\t2\t10\t0\n");
+  h.owner->opts.b_DataType = 1;
+  h.owner->opts.b_DoTabData = 0;
+  h.owner->opts.b_DoIndex = 0;
+  h.owner->opts.b_DropTable = 0;
+  h.profile().i_LengthRule = 0;
+  const std::string text = h.Run();
+  const std::string expected =
+      "CREATE TABLE ODD\t\t\r\n(\t\t\r\n" +
+      ColumnLine("ID", "INTEGER(10)    \tNOT NULL") + ",\t\t\r\n" +
+      ColumnLine("GUID", "UNIQUEIDENTIFIER(16)\t") + ",\t\t\r\n" +  // unknown code: the driver's name, in the type case
+      ColumnLine("ZERO", "VARCHAR        \tNULL    ") + ",\t\t\r\n" +
+      ColumnLine("NEG", "VARCHAR        \tNULL    ") + ",\t\t\r\n" +
+      ColumnLine("HUGE", "LONG VARCHAR   \tNULL    ") + ",\t\t\r\n" +
+      ColumnLine("PRICE", "DECIMAL(10,2)  \tNOT NULL") + "\t\t\r\n);\r\n\r\n";
+  EXPECT_NE(text.find(expected), std::string::npos) << text;
+
+  // Null before type: unknown nullability leaves the definition starting with a tab.
+  h.profile().b_NullBeforeType = 1;
+  h.owner->opts.b_Optimize = 1;
+  const std::string optimized = h.Run();
+  EXPECT_NE(optimized.find(ColumnLine("GUID", "\tUNIQUEIDENTIFIER(16)")), std::string::npos);
+  // Nullable columns move after the others; the commas still sit between every two.
+  auto& cols = h.owner->processedTables[0]->columns;
+  std::vector<std::string> order;
+  for (const auto& c : cols) order.push_back(c.name);
+  EXPECT_EQ(order, (std::vector<std::string>{"id", "guid", "price", "zero", "neg", "huge"}));
+  EXPECT_NE(optimized.find(ColumnLine("HUGE", "NULL    \tLONG VARCHAR") + "\t\t\r\n);"), std::string::npos) << optimized;
+}
+
+TEST(StructureScripter, FetchErrorsCloseTheTableAndFailingCatalogsAbortThePass) {
+  RunHarness h;
+  h.ConnectFixture(std::string(kHead) +
+                   "SCHEMA\tHR\n"
+                   "TABLE\t\\N\tHR\tA\tTABLE\nTABLE\t\\N\tHR\tB\tTABLE\nTABLE\t\\N\tHR\tC\tTABLE\n"
+                   "COLUMN\t\\N\tHR\tA\tx\t4\tint\t10\t4\t0\t10\t1\n"
+                   "COLUMN\t\\N\tHR\tA\ty\t4\tint\t10\t4\t0\t10\t1\n"
+                   "COLUMNS_FETCH_ERROR\tA\t1\tcommunication link failure\n"
+                   "COLUMNS_ERROR\tB\tWITH_OWNER\tno owner filter here\n"
+                   "COLUMN\t\\N\tHR\tB\tz\t4\tint\t10\t4\t0\t10\t1\n"
+                   "COLUMNS_ERROR\tC\tALWAYS\tcolumns of C are locked\n",
+                   "", "HR", "0");
+  h.owner->opts.b_DoTabData = 0;
+  h.owner->opts.b_DoIndex = 0;
+  const std::string text = h.Run();
+  // A: one column, then the fetch error remark, then the table is closed.
+  EXPECT_NE(text.find(ColumnLine("X", "INT            \tNULL    ") +
+                      "\r\n\tREM  ERROR: Could not get information for some/all columns for table A in database "
+                      "HR:APPUSER@(db01)\t\t\r\n);"),
+            std::string::npos)
+      << text;
+  // B: the owner-filtered call fails and the plain one is used.
+  EXPECT_NE(text.find("CREATE TABLE B"), std::string::npos);
+  // C: both calls fail: a message, and the pass ends.
+  EXPECT_TRUE(h.host.HasMessage("columns of C are locked"));
+  EXPECT_EQ(text.find("CREATE TABLE C"), std::string::npos);
+  EXPECT_NE(text.find("REM  Structure for table C"), std::string::npos);
+  EXPECT_NE(text.find("--- End of Mervale ---"), std::string::npos);
+}
+
+TEST(StructureScripter, IgnoredColumnsAndTypesLeaveCreateAndInsert) {
+  RunHarness h;
+  h.ConnectFixture(std::string(kHead) +
+                   "TABLE\t\\N\t\\N\tT\tTABLE\nTABLE\t\\N\t\\N\tSKIPPED\tTABLE\nTABLE\t\\N\t\\N\tEMPTY\tTABLE\n"
+                   "COLUMN\t\\N\t\\N\tT\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                   "COLUMN\t\\N\t\\N\tT\tsecret\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n"
+                   "COLUMN\t\\N\t\\N\tT\tnotes\t-1\ttext\t0\t0\t\\N\t\\N\t1\n"
+                   "COLUMN\t\\N\t\\N\tEMPTY\tnotes\t-1\ttext\t0\t0\t\\N\t\\N\t1\n"
+                   "QUERY\tselect id from T\n COL\tid\t4\n ROW\t1\n ROW\t2\nEND\n"
+                   "QUERY\tselect id from T where id > 1\n COL\tid\t4\n ROW\t2\nEND\n");
+  h.owner->opts.IgnoreColumns = {"SEC%"};
+  h.owner->opts.IgnoreDataTypes = {"LONG VARCHAR"};
+  h.owner->opts.IgnoreTables = {"skipped"};
+  h.owner->opts.b_DoIndex = 0;
+  std::string text = h.Run();
+  EXPECT_EQ(text.find("SECRET"), std::string::npos);
+  EXPECT_EQ(text.find("NOTES"), std::string::npos);
+  EXPECT_NE(text.find("INSERT INTO T ( ID )\t\t\r\nVALUES ( 2 );\r\n\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("REM  \t\tSKIPPED\r\n"), std::string::npos);
+  EXPECT_EQ(text.find("TABLE SKIPPED"), std::string::npos);
+  EXPECT_NE(text.find("REM  There are no columns to create table EMPTY\r\n\r\n"), std::string::npos);
+  EXPECT_NE(text.find("REM  There are no columns to select from table EMPTY\r\n\r\n"), std::string::npos);
+
+  // A condition restricts the rows, and is shown in the remark.
+  h.owner->opts.WhereStatements["T"] = "WHERE id > 1";
+  text = h.Run();
+  EXPECT_NE(text.find("REM  Data for table    T\r\nREM  Condition clause  id > 1\r\n\r\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("VALUES ( 1 )"), std::string::npos);
+  EXPECT_NE(text.find("VALUES ( 2 )"), std::string::npos);
+}
+
+TEST(IndexScripter, GroupsConsecutiveRowsAndReportsFetchErrors) {
+  RunHarness h;
+  h.ConnectFixture(std::string(kHead) +
+                   "TABLE\t\\N\t\\N\tEMP\tTABLE\nTABLE\t\\N\t\\N\tBAD\tTABLE\nTABLE\t\\N\t\\N\tNONE\tTABLE\n"
+                   "TABLE\t\\N\t\\N\tFIRST\tTABLE\n"
+                   "STATISTIC\t\\N\t\\N\tEMP\t\\N\t\\N\t\\N\t0\t\\N\t\\N\t\\N\t12\t1\n"
+                   "STATISTIC\t\\N\t\\N\tEMP\t0\t\\N\tPK_EMP\t3\t1\tID\tA\t\\N\t\\N\n"
+                   "STATISTIC\t\\N\t\\N\tEMP\t0\t\\N\tPK_EMP\t3\t2\tDEPT\tA\t\\N\t\\N\n"
+                   "STATISTIC\t\\N\t\\N\tEMP\t1\t\\N\tIX_NAME\t3\t1\tNAME\tD\t\\N\t\\N\n"
+                   "STATISTIC\t\\N\t\\N\tEMP\t0\t\\N\tPK_EMP\t3\t3\tX\tA\t\\N\t\\N\n"
+                   "STATISTIC\t\\N\t\\N\tBAD\t1\t\\N\tIX_B\t3\t1\tB1\tA\t\\N\t\\N\n"
+                   "STATISTIC\t\\N\t\\N\tBAD\t1\t\\N\tIX_B\t3\t2\tB2\tA\t\\N\t\\N\n"
+                   "STATISTICS_FETCH_ERROR\tBAD\t1\tindex catalog lost\n"
+                   "STATISTICS_FETCH_ERROR\tFIRST\t0\tno index catalog\n");
+  h.owner->opts.b_DoTabStruct = 0;
+  h.owner->opts.b_DoTabData = 0;
+  const std::string text = h.Run();
+  const std::string pk =
+      "\r\nREM  Indexes for table EMP\r\n\r\n"
+      "\r\nREM  Removal of index PK_EMP\r\n\r\nDROP INDEX PK_EMP;\r\n"
+      "\r\nREM  Definition of index PK_EMP\r\n\r\n"
+      "CREATE UNIQUE INDEX PK_EMP ON EMP\t\t\r\n(\t\t\r\n"
+      "\tID                       ,\t\t\r\n"
+      "\tDEPT                     \t\t\r\n);\r\n\r\n";
+  EXPECT_NE(text.find(pk), std::string::npos) << text;
+  EXPECT_NE(text.find("CREATE INDEX IX_NAME ON EMP"), std::string::npos);
+  // The same name again after another index starts a second statement.
+  EXPECT_NE(text.find("CREATE UNIQUE INDEX PK_EMP ON EMP\t\t\r\n(\t\t\r\n\tX                        \t\t\r\n);"),
+            std::string::npos);
+  EXPECT_NE(text.find("\tB1                       \r\n\tREM  ERROR: Could not get information for some/all columns for "
+                      "index in table BAD in database APPUSER@(db01)\t\t\r\n);"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("REM  Indexes for table NONE\r\n\r\n\r\nREM  Indexes for table FIRST"), std::string::npos);
+  EXPECT_NE(text.find("\r\n\r\n\r\nThe following error ocurred when trying to process indexes in database APPUSER@(db01)\r\nno index catalog"),
+            std::string::npos);
+
+  h.profile().b_DropIndexTableName = 1;
+  h.profile().i_IndexNameCase = 1;
+  EXPECT_NE(h.Run().find("DROP INDEX EMP.pk_emp;"), std::string::npos);
+}
+
+TEST(DataScripter, ValuesWholeCommitsSkipAndStatementErrors) {
+  RunHarness h;
+  h.ConnectFixture(std::string(kHead) +
+                   "TABLE\t\\N\t\\N\tBIG\tTABLE\nTABLE\t\\N\t\\N\tWARN\tTABLE\nTABLE\t\\N\t\\N\tStaff Data\tTABLE\n"
+                   "COLUMN\t\\N\t\\N\tBIG\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                   "COLUMN\t\\N\t\\N\tBIG\tbody\t-1\ttext\t0\t0\t\\N\t\\N\t1\n"
+                   "COLUMN\t\\N\t\\N\tWARN\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                   "COLUMN\t\\N\t\\N\tStaff Data\tLast Name\t12\tvarchar\t30\t30\t\\N\t\\N\t1\n"
+                   "QUERY\tselect id , body from BIG\n COL\tid\t4\n COL\tbody\t-1\n"
+                   "  ROW\t1\t\\R300000*ab\n  ROW\t2\t\\N\n  ROW\t3\t\n  ROW\t4\tO'Brien\nEND\n"
+                   "QUERY\tselect id from WARN\n COL\tid\t4\n ROW\t1\n INFO\tlossy conversion\nEND\n"
+                   "QUERY\tselect \"Last Name\" from \"Staff Data\"\n COL\tLast Name\t12\n ROW\tSmith\nEND\n");
+  h.owner->opts.b_DoIndex = 0;
+  h.owner->opts.b_DoTabStruct = 0;
+  h.profile().s_Commit = "COMMIT";
+  h.profile().i_CommitLines = 2;
+  h.profile().b_CommitEachTable = 1;
+  h.profile().Substitutions = {{"'", "''"}};
+  const std::string text = h.Run();
+  EXPECT_NE(text.find("VALUES ( 1, '" + std::string(600000, 'a').replace(0, 600000, [] {
+                        std::string s;
+                        for (int i = 0; i < 300000; ++i) s += "ab";
+                        return s;
+                      }()) + "' );\r\n\r\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("VALUES ( 2, NULL );\r\n\r\nCOMMIT\r\n\r\n"), std::string::npos);
+  EXPECT_NE(text.find("VALUES ( 3, '' );\r\n\r\n"), std::string::npos);
+  // The table-end COMMIT follows the last row written since the previous one.
+  EXPECT_NE(text.find("VALUES ( 4, 'O''Brien' );\r\n\r\nCOMMIT\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nThe following error was received while processing table WARN:\r\nlossy conversion\r\n\r\n\r\n"),
+            std::string::npos);
+  // Special names are bracketed wherever the script writes them.
+  EXPECT_NE(text.find("DELETE FROM TABLE \"STAFF DATA\";"), std::string::npos);
+  EXPECT_NE(text.find("INSERT INTO \"STAFF DATA\" ( \"LAST NAME\" )\t\t\r\nVALUES ( 'Smith' );"), std::string::npos) << text;
+
+  // CSV: a header, records, no COMMIT.
+  h.owner->opts.b_DataCSV = 1;
+  const std::string csv = h.Run();
+  EXPECT_NE(csv.find("\"ID\",\"BODY\"\r\n\"1\",\"'ab"), std::string::npos);
+  EXPECT_NE(csv.find("\"2\",\"NULL\"\r\n\"3\",\"''\"\r\n\"4\",\"'O''Brien'\"\r\n"), std::string::npos);
+  EXPECT_EQ(csv.find("COMMIT"), std::string::npos);
+}
+
+TEST(DataScripter, SkipKeepsTheRowsWrittenAndCommitsThem) {
+  RunHarness h;
+  std::string fixture = std::string(kHead) + "TABLE\t\\N\t\\N\tT\tTABLE\nTABLE\t\\N\t\\N\tU\tTABLE\n"
+                        "COLUMN\t\\N\t\\N\tT\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                        "COLUMN\t\\N\t\\N\tU\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                        "QUERY\tselect id from T\n COL\tid\t4\n";
+  for (int i = 1; i <= 50; ++i) fixture += " ROW\t" + std::to_string(i) + "\n";
+  fixture += "END\nQUERY\tselect id from U\n COL\tid\t4\n ROW\t7\nEND\n";
+  h.ConnectFixture(fixture);
+  h.owner->opts.b_DoIndex = 0;
+  h.owner->opts.b_DoTabStruct = 0;
+  h.profile().s_Commit = "COMMIT";
+  h.profile().i_CommitLines = 1000;
+  h.profile().b_CommitEachTable = 1;
+  h.profile().b_CommitNeedsExecute = 1;
+  h.host.window.onInsert = [&](std::string_view piece) {
+    if (piece == "3") h.owner->SkipCommand();
+  };
+  const std::string text = h.Run();
+  EXPECT_NE(text.find("VALUES ( 3 );\r\n\r\nREM  Table Skipped ...\r\n\r\nCOMMIT;\r\n\r\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("VALUES ( 4 )"), std::string::npos);
+  EXPECT_NE(text.find("VALUES ( 7 );"), std::string::npos);  // the next table is scripted
+}
+
+}  // namespace
+}  // namespace mv
