@@ -1,0 +1,139 @@
+// mervale-batch as a user runs it: the demo, a broken configuration, the SQLite load.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+class BatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("mv-batch-" + std::to_string(getpid()) + "-" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir / "home");
+    fs::create_directories(dir / "xdg");
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  Result Batch(const std::string& args) {
+    const std::string out = (dir / "stdout").string(), err = (dir / "stderr").string();
+    const std::string cmd = "env MERVALE_HOME='" + (dir / "home").string() + "' XDG_CONFIG_HOME='" +
+                            (dir / "xdg").string() + "' '" MV_BATCH_PATH "' " + args + " >'" + out + "' 2>'" + err +
+                            "' </dev/null";
+    Result r;
+    int rc = std::system(cmd.c_str());
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    r.out = Slurp(out);
+    r.err = Slurp(err);
+    return r;
+  }
+  static std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  void Write(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+
+  fs::path dir;
+};
+
+const std::string kDemo = MV_BINARY_DIR "/demo/demo.mvl";
+
+TEST_F(BatchTest, ScriptsTheDemoToStandardOutputOrAFile) {
+  Result r = Batch("'" + kDemo + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("REM  DATABASE:  SQLite3\r\n\r\n\r\nREM  6 tables were found in SQLite3\r\n", 0), 0u) << r.out.substr(0, 200);
+  EXPECT_NE(r.out.find("REM  The following tables were not processed\r\nREM  \t\taudit_log\r\n"), std::string::npos);
+  EXPECT_NE(r.out.find("'O''Brien'"), std::string::npos);
+  EXPECT_NE(r.out.find("CREATE TABLE \"ORDER LINES\""), std::string::npos);
+  EXPECT_NE(r.out.find("REM  --- End of Mervale --- Elapsed Time: "), std::string::npos);
+  EXPECT_NE(r.err.find("Mervale has finished scripting the database"), std::string::npos);
+
+  const fs::path file = dir / "demo.sql";
+  Result f = Batch("'" + kDemo + "' --output '" + file.string() + "'");
+  ASSERT_EQ(f.status, 0) << f.err;
+  EXPECT_TRUE(f.out.empty());
+  // Same script but for the elapsed time.
+  std::string a = r.out.substr(0, r.out.rfind("Elapsed")), b = Slurp(file);
+  EXPECT_EQ(b.substr(0, b.rfind("Elapsed")), a);
+  EXPECT_EQ(fs::status(file).permissions() & fs::perms::others_read, fs::perms::others_read);
+}
+
+TEST_F(BatchTest, FailuresExitNonZeroWithTheReason) {
+  Result usage = Batch("");
+  EXPECT_EQ(usage.status, 1);
+  EXPECT_NE(usage.err.find("Usage: mervale-batch CONFIG.mvl"), std::string::npos);
+  EXPECT_EQ(Batch("--help").status, 0);
+
+  Result missing = Batch("'" + (dir / "nope.mvl").string() + "'");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("nope.mvl"), std::string::npos);
+
+  const fs::path bad = dir / "bad.mvl";
+  Write(bad, "[Mervale]\r\nVersion=5.0\r\n[Database]\r\ns_ConnectString=DRIVER=SQLite3;Database=" + (dir / "no" / "such.db").string() +
+                 ";NoCreat=1\r\n");
+  Result conn = Batch("'" + bad.string() + "' --output '" + (dir / "x.sql").string() + "'");
+  EXPECT_EQ(conn.status, 3) << conn.err;
+  EXPECT_NE(conn.err.find("Could not connect to data source."), std::string::npos) << conn.err;
+
+  const fs::path empty = dir / "noconn.mvl";
+  Write(empty, "[Mervale]\r\nVersion=5.0\r\n");
+  EXPECT_EQ(Batch("'" + empty.string() + "'").status, 3);
+}
+
+TEST_F(BatchTest, ADemoScriptWithoutRemarksDropsOrDeletesLoadsIntoSqlite) {
+  // A profile whose remark marker sqlite3 understands, written by the program's own writer
+  // through a configuration: copy the demo configuration and add the run settings.
+  const fs::path settings = dir / "xdg" / "Quillfen" / "Mervale.ini";
+  fs::create_directories(settings.parent_path());
+  Write(settings, "[Settings]\r\ndre=0\r\ndrt=0\r\ndet=0\r\ndri=0\r\nbdt=1\r\n");
+  // The default profile, but with "--" as the remark marker.
+  std::string pfl;
+  auto str = [&](const std::string& s) { pfl += static_cast<char>(s.size()); pfl += s; };
+  auto num = [&](int v) { for (int i = 0; i < 4; ++i) pfl += static_cast<char>((v >> (8 * i)) & 0xFF); };
+  str("VER5.0"); str("--"); str(";"); num(1); str(""); str("DROP TABLE"); str("CREATE TABLE"); str("NULL");
+  str("NOT NULL"); num(0); num(0); num(0); num(0); str("DELETE FROM"); str("INSERT INTO"); str("VALUES");
+  str("NULL"); str("NULL"); str("''"); str("'"); str(""); num(0); num(0); num(0); str("DROP INDEX");
+  str("CREATE UNIQUE INDEX"); str("CREATE INDEX"); str("ON"); num(0); num(0); num(0); num(1);
+  for (int i = 0; i < 5 * 23; ++i) str("");
+  for (int i = 0; i < 23; ++i) num(0);
+  num(0);
+  num(1); str("'"); str("''");
+  Write(dir / "home" / "Lite.pfl", pfl);
+
+  const fs::path script = dir / "load.sql";
+  Result r = Batch("'" + kDemo + "' --output '" + script.string() + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string text = Slurp(script);
+  EXPECT_EQ(text.find("REM"), std::string::npos);
+  EXPECT_EQ(text.find("DROP "), std::string::npos);
+  EXPECT_EQ(text.find("DELETE"), std::string::npos);
+  const fs::path db = dir / "copy.db";
+  const std::string load = "sqlite3 -bail '" + db.string() + "' < '" + script.string() + "' 2>'" + (dir / "load.err").string() + "'";
+  ASSERT_EQ(std::system(load.c_str()), 0) << Slurp(dir / "load.err") << text.substr(0, 2000);
+  // Every processed table arrived with all its rows.
+  for (const char* table : {"customers", "products", "orders", "\"order lines\"", "staff"}) {
+    std::string count = "sqlite3 '" + db.string() + "' 'select count(*) from " + table + "' > '" + (dir / "n1").string() +
+                        "' && sqlite3 '" MV_BINARY_DIR "/demo/demo.db' 'select count(*) from " + table + "' > '" +
+                        (dir / "n2").string() + "'";
+    ASSERT_EQ(std::system(count.c_str()), 0) << table;
+    EXPECT_EQ(Slurp(dir / "n1"), Slurp(dir / "n2")) << table;
+    EXPECT_NE(Slurp(dir / "n1"), "0\n") << table;
+  }
+}
+
+}  // namespace
