@@ -153,5 +153,33 @@ TEST(RunController, OnlyToFileWritesTheScriptToTheFileAndANoticeToTheScreen) {
   EXPECT_EQ(h.owner->scriptSaved, 1);
 }
 
+TEST(RunController, AutoSaveFileAndWindowTogetherEqualTheWholeScript) {
+  RunHarness h;
+  std::string fixture = TwelveTables();
+  for (int i = 1; i <= 12; ++i) {
+    const std::string t = "T" + std::to_string(i);
+    fixture += "COLUMN\t\\N\t\\N\t" + t + "\tid\t4\tint\t10\t4\t0\t10\t0\n";
+    fixture += "COLUMN\t\\N\t\\N\t" + t + "\tv\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n";
+    fixture += "STATISTIC\t\\N\t\\N\t" + t + "\t0\t\\N\tPK_" + t + "\t3\t1\tid\tA\t\\N\t\\N\n";
+    fixture += "QUERY\tselect id , v from " + t + "\n COL\tid\t4\n COL\tv\t12\n";
+    for (int r = 0; r < 7; ++r) fixture += " ROW\t" + std::to_string(r) + "\tvalue " + std::to_string(r) + "\n";
+    fixture += "END\n";
+  }
+  h.ConnectFixture(fixture);
+  const std::string whole = h.Run();
+  ASSERT_NE(whole.find("VALUES ( 6, 'value 6' );"), std::string::npos);
+  h.owner->opts.b_AutoSave = 1;
+  h.owner->opts.i_AutoSaveLines = 7;
+  h.owner->opts.s_AutoSaveFile = h.Path("auto.sql");
+  const std::string window = h.Run();
+  std::ifstream in(h.Path("auto.sql"), std::ios::binary);
+  const std::string file((std::istreambuf_iterator<char>(in)), {});
+  auto withoutTime = [](const std::string& s) { return s.substr(0, s.rfind("Elapsed Time")); };
+  EXPECT_LT(window.size(), 2000u);  // the window only ever holds the tail
+  // The final flush writes the tail too, so the file alone is the whole script.
+  EXPECT_EQ(withoutTime(file), withoutTime(whole));
+  EXPECT_EQ(file.substr(file.size() - window.size()), window);
+}
+
 }  // namespace
 }  // namespace mv
