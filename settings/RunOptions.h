@@ -56,6 +56,8 @@ struct RunOptions {
   int b_IgnoreDatLead = 0;
   int b_IgnoreTabCase = 1;
   int b_DoTabCommon = 1;
+
+  bool operator==(const RunOptions&) const = default;
 };
 
 // Reads the remembered options (and the six profile rules of the working copy) from section

@@ -15,6 +15,8 @@ namespace mv::test {
 class ScriptedHost : public Host {
  public:
   struct Call {
+    Call(std::string w, std::string t = {}, int x = 0, int y = 0)
+        : what(std::move(w)), text(std::move(t)), a(x), b(y) {}
     std::string what;   // "title", "message", "panel-add", "bar-range", ...
     std::string text;
     int a = 0, b = 0;
