@@ -1,4 +1,5 @@
 #include "db/DbConnection.h"
+#include "db/OdbcText.h"
 
 #include <strings.h>
 
@@ -19,7 +20,6 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-SQLCHAR* Text(const std::string& s) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(s.c_str())); }
 
 // First diagnostic record of a handle, whole (the buffer grows to the reported length).
 std::string DiagText(SQLSMALLINT type, SQLHANDLE handle) {
@@ -92,21 +92,21 @@ void DbConnection::ReadServerAndUser() {
   loginUser = s_DatabaseUser;
 }
 
+void DbConnection::FailConnect(const std::string& reason) {
+  title = "Not Connected";
+  notConnected = 1;
+  host_.Message("Could not connect to data source.\n\n" + reason, Host::Buttons::Ok);
+}
+
 std::unique_ptr<DbConnection> DbConnection::ConnectInteractive(Host& host, void* parentWindow) {
   std::unique_ptr<DbConnection> c(new DbConnection(host));
   if (!c->AllocHandles()) {
-    c->title = "Not Connected";
-    c->notConnected = 1;
-    host.Message("Could not connect to data source.\n\nThe ODBC driver manager could not be initialised.",
-                 Host::Buttons::Ok);
+    c->FailConnect("The ODBC driver manager could not be initialised.");
     return c;
   }
   if (!parentWindow) {
     // The driver manager's dialog needs a window; without one it could wait forever.
-    c->title = "Not Connected";
-    c->notConnected = 1;
-    host.Message("Could not connect to data source.\n\nChoosing a data source needs a window; give a connect string instead.",
-                 Host::Buttons::Ok);
+    c->FailConnect("Choosing a data source needs a window; give a connect string instead.");
     return c;
   }
   if (!c->DriverConnect(nullptr, parentWindow, SQL_DRIVER_COMPLETE)) return c;
@@ -125,19 +125,13 @@ std::unique_ptr<DbConnection> DbConnection::ConnectWithString(Host& host, const 
                                                               const std::string& catalogFlag) {
   std::unique_ptr<DbConnection> c(new DbConnection(host));
   if (connectString.size() >= kMaxConnectString) {
-    c->title = "Not Connected";
-    c->notConnected = 1;
     // Refused whole rather than cut: a cut string could connect somewhere else.
-    host.Message("Could not connect to data source.\n\nThe connect string is " + std::to_string(connectString.size()) +
-                     " bytes long; it must be shorter than " + std::to_string(kMaxConnectString) + " bytes.",
-                 Host::Buttons::Ok);
+    c->FailConnect("The connect string is " + std::to_string(connectString.size()) +
+                   " bytes long; it must be shorter than " + std::to_string(kMaxConnectString) + " bytes.");
     return c;
   }
   if (!c->AllocHandles()) {
-    c->title = "Not Connected";
-    c->notConnected = 1;
-    host.Message("Could not connect to data source.\n\nThe ODBC driver manager could not be initialised.",
-                 Host::Buttons::Ok);
+    c->FailConnect("The ODBC driver manager could not be initialised.");
     return c;
   }
   // No window here: a string the driver cannot complete fails instead of prompting.
@@ -177,9 +171,9 @@ void DbConnection::ProbeOwners(bool probeCatalogs) {
   SQLRETURN rc;
   if (probeCatalogs) {
     b_IsCatalog = 1;
-    rc = SQLTables(st.get(), Text(all), SQL_NTS, Text(none), SQL_NTS, Text(none), SQL_NTS, nullptr, 0);
+    rc = SQLTables(st.get(), OdbcText(all), SQL_NTS, OdbcText(none), SQL_NTS, OdbcText(none), SQL_NTS, nullptr, 0);
   } else {
-    rc = SQLTables(st.get(), Text(none), SQL_NTS, Text(all), SQL_NTS, Text(none), SQL_NTS, nullptr, 0);
+    rc = SQLTables(st.get(), OdbcText(none), SQL_NTS, OdbcText(all), SQL_NTS, OdbcText(none), SQL_NTS, nullptr, 0);
     b_IsCatalog = 0;
   }
   if (!Succeeded(rc)) {
@@ -209,7 +203,7 @@ int DbConnection::IsKnownOwner() const {
 
 void DbConnection::ApplyCatalog() {
   if (b_IsCatalog == 1 && !s_DatabaseUser.empty() && hDbc)
-    SQLSetConnectAttr(hDbc, SQL_ATTR_CURRENT_CATALOG, Text(s_DatabaseUser),
+    SQLSetConnectAttr(hDbc, SQL_ATTR_CURRENT_CATALOG, OdbcText(s_DatabaseUser),
                       static_cast<SQLINTEGER>(s_DatabaseUser.size()));
 }
 
@@ -238,7 +232,7 @@ std::string DbConnection::Execute(Statement& stmt, const std::string& sql) {
     if (lastError.empty()) lastError = "Could not allocate a statement.";
     return lastError;
   }
-  SQLRETURN rc = SQLExecDirect(stmt.get(), Text(sql), SQL_NTS);
+  SQLRETURN rc = SQLExecDirect(stmt.get(), OdbcText(sql), SQL_NTS);
   if (rc == SQL_SUCCESS) return {};
   FetchErrorText(stmt.get(), false);
   stmt.Drop();

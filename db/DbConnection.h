@@ -106,6 +106,8 @@ class DbConnection {
  private:
   explicit DbConnection(Host& host) : host_(host) {}
   bool AllocHandles();
+  // Marks the connection failed and says why.
+  void FailConnect(const std::string& reason);
   bool DriverConnect(const char* in, void* parentWindow, SQLUSMALLINT completion);
   void ReadServerAndUser();
   void ProbeOwners(bool catalogs);

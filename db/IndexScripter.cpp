@@ -1,6 +1,7 @@
 #include <strings.h>
 
 #include "db/DbConnection.h"
+#include "db/OdbcText.h"
 #include "profiles/Profile.h"
 #include "run/RunOwner.h"
 #include "shell/Host.h"
@@ -9,16 +10,6 @@ namespace mv {
 
 namespace {
 using C = ScriptOutput;
-SQLCHAR* Text(const std::string& s) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(s.c_str())); }
-
-long ToLong(const std::string& s, long fallback) {
-  if (s.empty()) return fallback;
-  try {
-    return std::stol(s);
-  } catch (...) {
-    return fallback;
-  }
-}
 }  // namespace
 
 int DbConnection::ScriptIndexes(int write) {
@@ -52,15 +43,15 @@ int DbConnection::ScriptIndexes(int write) {
     if (Succeeded(SQLAllocStmt(hDbc, st.out()))) {
       if (!s_DatabaseUser.empty() && (hasSchemas || hasCatalogs)) {
         if (b_IsCatalog)
-          rc = SQLStatistics(st.get(), Text(s_DatabaseUser), SQL_NTS, nullptr, 0, Text(entry.name), SQL_NTS,
+          rc = SQLStatistics(st.get(), OdbcText(s_DatabaseUser), SQL_NTS, nullptr, 0, OdbcText(entry.name), SQL_NTS,
                              SQL_INDEX_ALL, SQL_ENSURE);
         else
-          rc = SQLStatistics(st.get(), nullptr, 0, Text(s_DatabaseUser), SQL_NTS, Text(entry.name), SQL_NTS,
+          rc = SQLStatistics(st.get(), nullptr, 0, OdbcText(s_DatabaseUser), SQL_NTS, OdbcText(entry.name), SQL_NTS,
                              SQL_INDEX_ALL, SQL_ENSURE);
         if (!Succeeded(rc)) SQLFreeStmt(st.get(), SQL_CLOSE);
       }
       if (!Succeeded(rc))
-        rc = SQLStatistics(st.get(), nullptr, 0, nullptr, 0, Text(entry.name), SQL_NTS, SQL_INDEX_ALL, SQL_ENSURE);
+        rc = SQLStatistics(st.get(), nullptr, 0, nullptr, 0, OdbcText(entry.name), SQL_NTS, SQL_INDEX_ALL, SQL_ENSURE);
     }
     if (!Succeeded(rc)) {
       FetchErrorText(st.get(), false);
@@ -94,11 +85,11 @@ int DbConnection::ScriptIndexes(int write) {
       GetValue(st.get(), 6, indexName);
       GetValue(st.get(), 7, type);
       GetValue(st.get(), 9, columnName);
-      const bool tableStat = ToLong(type, 0) == SQL_TABLE_STAT;
+      const bool tableStat = CatalogNumber(type, 0) == SQL_TABLE_STAT;
       if (!tableStat) {
         ++total;
         const std::string create =
-            (ToLong(nonUnique, 0) == 1 ? w.s_CreateIndex : w.s_CreateUniqueIndex) + " ";
+            (CatalogNumber(nonUnique, 0) == 1 ? w.s_CreateIndex : w.s_CreateUniqueIndex) + " ";
         // The SQLite driver names the index of a primary key sqlite_autoindex_N in every table;
         // the engine reserves such names and they repeat, so the table name makes them usable.
         const std::string iname = ApplyCase(

@@ -1,4 +1,5 @@
 #include "db/DbConnection.h"
+#include "db/OdbcText.h"
 #include "profiles/Profile.h"
 #include "run/RunOwner.h"
 #include "settings/Filters.h"
@@ -8,16 +9,6 @@ namespace mv {
 
 namespace {
 using C = ScriptOutput;
-SQLCHAR* Text(const std::string& s) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(s.c_str())); }
-
-long ToLong(const std::string& s, long fallback) {
-  if (s.empty()) return fallback;
-  try {
-    return std::stol(s);
-  } catch (...) {
-    return fallback;
-  }
-}
 }  // namespace
 
 int DbConnection::ScriptTableStructure() {
@@ -85,13 +76,13 @@ int DbConnection::ScriptTableStructure() {
     SQLRETURN rc = SQL_ERROR;
     if (!s_DatabaseUser.empty() && (hasSchemas || hasCatalogs)) {
       if (b_IsCatalog)
-        rc = SQLColumns(st.get(), Text(s_DatabaseUser), SQL_NTS, nullptr, 0, Text(entry.name), SQL_NTS, nullptr, 0);
+        rc = SQLColumns(st.get(), OdbcText(s_DatabaseUser), SQL_NTS, nullptr, 0, OdbcText(entry.name), SQL_NTS, nullptr, 0);
       else
-        rc = SQLColumns(st.get(), nullptr, 0, Text(s_DatabaseUser), SQL_NTS, Text(entry.name), SQL_NTS, nullptr, 0);
+        rc = SQLColumns(st.get(), nullptr, 0, OdbcText(s_DatabaseUser), SQL_NTS, OdbcText(entry.name), SQL_NTS, nullptr, 0);
       if (!Succeeded(rc)) SQLFreeStmt(st.get(), SQL_CLOSE);
     }
     if (!Succeeded(rc))
-      rc = SQLColumns(st.get(), nullptr, SQL_NTS, nullptr, SQL_NTS, Text(entry.name), SQL_NTS, nullptr, SQL_NTS);
+      rc = SQLColumns(st.get(), nullptr, SQL_NTS, nullptr, SQL_NTS, OdbcText(entry.name), SQL_NTS, nullptr, SQL_NTS);
     if (!Succeeded(rc)) {
       FetchErrorText(st.get(), true);
       return 1;
@@ -109,10 +100,10 @@ int DbConnection::ScriptTableStructure() {
       bool hasSize = GetValue(st.get(), 7, columnSize);
       bool hasScale = GetValue(st.get(), 9, scale);
       GetValue(st.get(), 11, nullable);
-      const int sqlType = static_cast<int>(ToLong(dataType, 0));
-      const long size = hasSize ? ToLong(columnSize, 0) : 0;
-      const long digits = hasScale ? ToLong(scale, 0) : 0;
-      const long nullability = ToLong(nullable, -1);
+      const int sqlType = static_cast<int>(CatalogNumber(dataType, 0));
+      const long size = hasSize ? CatalogNumber(columnSize, 0) : 0;
+      const long digits = hasScale ? CatalogNumber(scale, 0) : 0;
+      const long nullability = CatalogNumber(nullable, -1);
 
       const std::string& nullText = nullability == 0 ? w.s_NotNull : nullability == 1 ? w.s_Null : std::string();
       const int category = CategoryOf(sqlType);

@@ -1,11 +1,8 @@
 #include "db/DbConnection.h"
+#include "db/OdbcText.h"
 #include "run/RunOwner.h"
 
 namespace mv {
-
-namespace {
-SQLCHAR* Text(const std::string& s) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(s.c_str())); }
-}  // namespace
 
 int DbConnection::LoadTables(int noStopCheck) {
   ClearTables();
@@ -18,15 +15,15 @@ int DbConnection::LoadTables(int noStopCheck) {
   SQLRETURN rc;
   if (!s_DatabaseUser.empty() && (hasSchemas || hasCatalogs)) {
     if (b_IsCatalog == 1)
-      rc = SQLTables(st.get(), Text(s_DatabaseUser), SQL_NTS, nullptr, SQL_NTS, nullptr, SQL_NTS, Text(type), SQL_NTS);
+      rc = SQLTables(st.get(), OdbcText(s_DatabaseUser), SQL_NTS, nullptr, SQL_NTS, nullptr, SQL_NTS, OdbcText(type), SQL_NTS);
     else
-      rc = SQLTables(st.get(), nullptr, SQL_NTS, Text(s_DatabaseUser), SQL_NTS, nullptr, SQL_NTS, Text(type), SQL_NTS);
+      rc = SQLTables(st.get(), nullptr, SQL_NTS, OdbcText(s_DatabaseUser), SQL_NTS, nullptr, SQL_NTS, OdbcText(type), SQL_NTS);
     if (!Succeeded(rc)) {
       SQLFreeStmt(st.get(), SQL_CLOSE);
-      rc = SQLTables(st.get(), nullptr, SQL_NTS, nullptr, SQL_NTS, nullptr, SQL_NTS, Text(type), SQL_NTS);
+      rc = SQLTables(st.get(), nullptr, SQL_NTS, nullptr, SQL_NTS, nullptr, SQL_NTS, OdbcText(type), SQL_NTS);
     }
   } else {
-    rc = SQLTables(st.get(), nullptr, SQL_NTS, nullptr, SQL_NTS, nullptr, SQL_NTS, Text(type), SQL_NTS);
+    rc = SQLTables(st.get(), nullptr, SQL_NTS, nullptr, SQL_NTS, nullptr, SQL_NTS, OdbcText(type), SQL_NTS);
   }
   if (!Succeeded(rc)) {
     FetchErrorText(st.get(), true);

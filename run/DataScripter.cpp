@@ -1,7 +1,5 @@
 #include "run/DataScripter.h"
 
-#include <chrono>
-#include <thread>
 
 #include "profiles/Profile.h"
 #include "profiles/Substitutions.h"
@@ -225,18 +223,7 @@ void RunOwner::ScriptTableData() {
     bool csvHeader = false;
     int counter = 0;
     for (;;) {
-      while (state.paused) {
-        if (!state.running) {
-          state.paused = 0;
-          stmt.Drop();
-          StopRun();
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      }
-      if (!state.running) {
-        stmt.Drop();
-        StopRun();
-      }
+      RowCheckPoint(stmt);
       if (state.skipRequested) {
         state.skipRequested = 0;
         output.Append(R + "  ", C::colorRemarkMarker);
@@ -245,12 +232,7 @@ void RunOwner::ScriptTableData() {
       }
       const int failuresBefore = connection->getDataFailures;
       if (!connection->ReadRows(stmt.get(), row, lists, nullptr, nullptr, std::string())) {
-        if (connection->lastFetchResult != SQL_NO_DATA && connection->FetchErrorText(stmt.get(), false)) {
-          // A failing fetch would otherwise end the table as if all rows had been read.
-          output.Append("\r\n" + R + "  ERROR: Could not read all rows of table " + tname + ": " +
-                            connection->lastError + "\r\n\r\n",
-                        C::colorMessage, true);
-        }
+        ReportFetchError(stmt, "table " + tname);
         if (!rowRead && opts.b_DoRemarks) {
           output.Append(R + "  ", C::colorRemarkMarker);
           output.Append("No records found for table ", C::colorRemark);

@@ -1,5 +1,3 @@
-#include <chrono>
-#include <thread>
 
 #include "profiles/Profile.h"
 #include "profiles/Substitutions.h"
@@ -11,7 +9,38 @@ namespace mv {
 
 namespace {
 using C = ScriptOutput;
+
+// marker + "  " + the statement, one remark line per line of the statement (line ends made
+// "\r\n"; the statement's own last line end is not repeated).
+std::string StatementRemark(const std::string& marker, const std::string& sql) {
+  std::string text;
+  size_t start = 0;
+  for (;;) {
+    size_t end = sql.find('\n', start);
+    std::string line = sql.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (start > 0) text += "\r\n";
+    text += marker + "  " + line;
+    if (end == std::string::npos || end + 1 == sql.size()) return text;
+    start = end + 1;
+  }
 }
+
+// The column list ReadRows found ("a, b"), each name in the special-name brackets when the
+// column rule calls it special, as the data scripter writes INSERT column lists.
+std::string QuotedColumnList(const RunOwner& owner, const std::string& columns) {
+  std::string out;
+  size_t start = 0;
+  for (;;) {
+    size_t end = columns.find(", ", start);
+    const std::string name = columns.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    out += name.empty() ? name : owner.QuoteColumnName(name);
+    if (end == std::string::npos) return out;
+    out += ", ";
+    start = end + 2;
+  }
+}
+}  // namespace
 
 bool RunOwner::StartFreeFormRun() {
   if (state.running) {
@@ -47,7 +76,9 @@ void RunOwner::FreeFormWorker() {
     output.Append("\r\n\r\n\r\n" + R + "  The following scripts were created from the following free form statement:\r\n" +
                       R + "\r\n",
                   C::colorRemarkMarker);
-    output.Append(R + "  " + opts.s_GlobalPassSql, C::colorRemarkMarker);
+    // Every line of the statement gets its own remark marker: a statement from a library file
+    // has several lines, and a bare second line would be SQL when the script is run.
+    output.Append(StatementRemark(R, opts.s_GlobalPassSql), C::colorRemarkMarker);
     output.Append("\r\n", C::colorRemarkMarker);
   }
   output.Append("\r\n\r\n", C::colorSql);
@@ -76,19 +107,12 @@ void RunOwner::RunStatement(const std::string& sql) {
     return;
   }
   std::string table = "-oo", columns = "-oo", row;
+  // Names the script writes are bracketed like the data scripter's; computed once, from the
+  // first row's names.
+  ReadSpecialBrackets();
+  std::string writtenTable, writtenColumns;
   for (;;) {
-    while (state.paused) {
-      if (!state.running) {
-        state.paused = 0;
-        stmt.Drop();
-        StopRun();
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    if (!state.running) {
-      stmt.Drop();
-      StopRun();
-    }
+    RowCheckPoint(stmt);
     if (state.skipRequested) {
       state.skipRequested = 0;
       output.Append(R + "  ", C::colorRemarkMarker);
@@ -96,19 +120,19 @@ void RunOwner::RunStatement(const std::string& sql) {
       break;
     }
     if (!connection->ReadRows(stmt.get(), row, {}, &table, &columns, sql)) {
-      if (connection->lastFetchResult != SQL_NO_DATA && connection->FetchErrorText(stmt.get(), false)) {
-        output.Append("\r\n" + R + "  ERROR: Could not read all rows of the statement: " + connection->lastError +
-                          "\r\n\r\n",
-                      C::colorMessage, true);
-      }
+      ReportFetchError(stmt, "the statement");
       if (!rowRead && opts.b_DoRemarks) {
         output.Append(R + "  ", C::colorRemarkMarker);
         output.Append("No data was found in statement. ", C::colorRemark);
       }
       break;
     }
-    // The name found by the reader keeps its own case for later rows; the written one follows the rule.
-    const std::string written = ApplyCase(table, working.i_TableNameCase);
+    if (!rowRead) {
+      // The name found by the reader keeps its own case; the written one follows the rule.
+      // A statement whose table cannot be found gets an empty table name, never empty brackets.
+      writtenTable = table.empty() ? table : QuoteTableName(ApplyCase(table, working.i_TableNameCase));
+      writtenColumns = QuotedColumnList(*this, columns);
+    }
     ApplyCaseInPlace(row, opts.i_DataCase);
     rowRead = true;
     ++counter;
@@ -120,7 +144,7 @@ void RunOwner::RunStatement(const std::string& sql) {
       }
       output.Append(CsvLine(row, false) + "\r\n", C::colorName);
     } else {
-      WriteInsert(written, columns, row);
+      WriteInsert(writtenTable, writtenColumns, row);
       if (counter >= working.i_CommitLines && !working.s_Commit.empty()) {
         counter = 0;
         WriteCommit(false);

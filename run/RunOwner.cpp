@@ -153,10 +153,7 @@ void RunOwner::CheckPoint() {
   if (!state.running) StopRun();
 }
 
-void RunOwner::StopRun() {
-  output.Append("\r\n\r\n" + working.s_Remarks + "  ", C::colorRemarkMarker);
-  output.Append("Mervale Stopped ...", C::colorMessage);
-  SetStateTitle("Stopped");
+void RunOwner::FinishOutput() {
   if (opts.b_AutoSave) {
     output.AutoSaveFlush();
     output.ResetAutoSave();
@@ -165,25 +162,51 @@ void RunOwner::StopRun() {
     scriptSaved = 1;
     output.CloseOutputFile();
   }
+}
+
+void RunOwner::WriteStopNote() {
+  output.Append("\r\n\r\n" + working.s_Remarks + "  ", C::colorRemarkMarker);
+  output.Append("Mervale Stopped ...", C::colorMessage);
   lastRunOutcome = 2;
+}
+
+void RunOwner::StopRun() {
+  WriteStopNote();
+  SetStateTitle("Stopped");
+  FinishOutput();
   host.Message("Mervale has been stopped.", Host::Buttons::Ok);
   SetStateTitle("Ready");
   throw RunStopped{};
 }
 
 void RunOwner::StopInsideListing() {
-  output.Append("\r\n\r\n" + working.s_Remarks + "  ", C::colorRemarkMarker);
-  output.Append("Mervale Stopped ...", C::colorMessage);
-  if (opts.b_AutoSave) {
-    output.AutoSaveFlush();
-    output.ResetAutoSave();
-  }
-  if (opts.b_OnlyToFile) {
-    scriptSaved = 1;
-    output.CloseOutputFile();
-  }
-  lastRunOutcome = 2;
+  WriteStopNote();
+  FinishOutput();
   throw RunStopped{};
+}
+
+void RunOwner::RowCheckPoint(Statement& stmt) {
+  // The statement is dropped before the stop note, as at every other stop.
+  while (state.paused) {
+    if (!state.running) {
+      state.paused = 0;
+      stmt.Drop();
+      StopRun();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  if (!state.running) {
+    stmt.Drop();
+    StopRun();
+  }
+}
+
+void RunOwner::ReportFetchError(Statement& stmt, const std::string& what) {
+  if (connection->lastFetchResult == SQL_NO_DATA || !connection->FetchErrorText(stmt.get(), false)) return;
+  // A failing fetch would otherwise end the rows as if all had been read.
+  output.Append("\r\n" + working.s_Remarks + "  ERROR: Could not read all rows of " + what + ": " +
+                    connection->lastError + "\r\n\r\n",
+                C::colorMessage, true);
 }
 
 void RunOwner::OpenOnlyToFile(const char* notice) {
@@ -228,14 +251,7 @@ void RunOwner::WriteFooterAndFinish(bool scripting) {
                 C::colorMessage);
   SetStateTitle("Finished");
   scriptSaved = 0;
-  if (opts.b_AutoSave) {
-    output.AutoSaveFlush();
-    output.ResetAutoSave();
-  }
-  if (opts.b_OnlyToFile) {
-    scriptSaved = 1;
-    output.CloseOutputFile();
-  }
+  FinishOutput();
   lastRunOutcome = 1;
   if (scripting && !autoStartPath.empty()) {
     autoStartPath.clear();

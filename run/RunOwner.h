@@ -52,6 +52,10 @@ class RunOwner {
   [[noreturn]] void StopRun();
   // The listing's own stop: stop note, flush and close, no title, no message.
   [[noreturn]] void StopInsideListing();
+  // The check before each row of a result: waits while paused, stops with the statement dropped.
+  void RowCheckPoint(Statement& stmt);
+  // After the last row: a remark when the rows ended on a fetch error rather than their end.
+  void ReportFetchError(Statement& stmt, const std::string& what);
 
   // Title: state + " - Mervale" + s_TitleSuffix.
   void SetStateTitle(const std::string& state);
@@ -130,6 +134,9 @@ class RunOwner {
   void DataPhase();
   void IndexPhase();
   void WriteFooterAndFinish(bool scripting);
+  void WriteStopNote();
+  // The pending auto-save is flushed and the output file closed, at every end of a run.
+  void FinishOutput();
   void OpenOnlyToFile(const char* notice);
 
   std::thread worker_;
