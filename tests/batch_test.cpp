@@ -73,6 +73,14 @@ TEST_F(BatchTest, ScriptsTheDemoToStandardOutputOrAFile) {
   EXPECT_EQ(fs::status(file).permissions() & fs::perms::others_read, fs::perms::others_read);
 }
 
+TEST_F(BatchTest, LinksNoQtLibrary) {
+  const std::string cmd = "ldd '" MV_BATCH_PATH "' > '" + (dir / "ldd").string() + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  const std::string libs = Slurp(dir / "ldd");
+  EXPECT_NE(libs.find("libodbc"), std::string::npos);
+  EXPECT_EQ(libs.find("Qt"), std::string::npos) << libs;
+}
+
 TEST_F(BatchTest, FailuresExitNonZeroWithTheReason) {
   Result usage = Batch("");
   EXPECT_EQ(usage.status, 1);

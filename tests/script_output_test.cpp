@@ -177,6 +177,23 @@ TEST_F(ScriptOutputTest, SaveScriptWritesTextOrRtfByExtension) {
   EXPECT_EQ(scriptSaved, 0);
 }
 
+TEST_F(ScriptOutputTest, ScriptFontRecordRoundTripsThroughTheSettings) {
+  const ScriptFont defaults = LoadScriptFont(settings);
+  EXPECT_EQ(defaults, ScriptFont());
+  EXPECT_EQ(static_cast<unsigned>(defaults.dwMask), 0xB0000013u);
+  ScriptFont f;
+  f.szFaceName = std::string(40, 'M');
+  f.yHeight = 240;
+  f.bCharSet = 238;
+  SaveScriptFont(settings, f);
+  ScriptFont back = LoadScriptFont(settings);
+  EXPECT_EQ(back.szFaceName, std::string(31, 'M'));
+  EXPECT_EQ(back.yHeight, 240);
+  EXPECT_EQ(back.bCharSet, 238);
+  EXPECT_EQ(back.dwMask, f.dwMask);
+  fs::remove(settings.path());
+}
+
 TEST(PadToWidth, PadsCutsOrLeaves) {
   EXPECT_EQ(ScriptOutput::PadToWidth("ID", 5, false), "ID   ");
   EXPECT_EQ(ScriptOutput::PadToWidth("ABCDEFG", 3, true), "ABC");

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "run/ScriptOutput.h"
+#include "settings/Filters.h"
 #include "support/RunHarness.h"
 
 namespace mv {
@@ -223,6 +224,83 @@ TEST(DataScripter, SkipKeepsTheRowsWrittenAndCommitsThem) {
   EXPECT_NE(text.find("VALUES ( 3 );\r\n\r\nREM  Table Skipped ...\r\n\r\nCOMMIT;\r\n\r\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("VALUES ( 4 )"), std::string::npos);
   EXPECT_NE(text.find("VALUES ( 7 );"), std::string::npos);  // the next table is scripted
+}
+
+TEST(DataScripter, ScriptFunctionsOnlyIfValueAndRetrievalWrappers) {
+  RunHarness h;
+  h.ConnectFixture(std::string(kHead) + "TABLE\t\\N\t\\N\tT\tTABLE\n"
+                   "COLUMN\t\\N\t\\N\tT\tv\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n"
+                   "COLUMN\t\\N\t\\N\tT\td\t9\tdate\t10\t10\t\\N\t\\N\t1\n"
+                   "QUERY\tselect v , to_char(d) from T\n COL\tv\t12\n COL\td\t9\n"
+                   "  ROW\tabc\t2024-01-02\n  ROW\t\\N\t\\N\n  ROW\tNULL\t\nEND\n");
+  h.owner->opts.b_DoIndex = 0;
+  h.owner->opts.b_DoTabStruct = 0;
+  Profile& p = h.profile();
+  p.s_ScriptPrefix[kVarchar] = "F(";
+  p.s_ScriptSuffix[kVarchar] = ")";
+  p.b_FuncOnlyIfValue[kVarchar] = 1;
+  p.s_RetrievePrefix[kDate] = "to_char(";
+  p.s_RetrieveSuffix[kDate] = ")";
+  p.s_ScriptPrefix[kDate] = "to_date(";
+  p.s_ScriptSuffix[kDate] = ")";
+  h.owner->opts.i_DataCase = 0;
+  std::string text = h.Run();
+  EXPECT_NE(text.find("VALUES ( F('ABC'), TO_DATE('2024-01-02') );"), std::string::npos) << text;
+  // NULL, and a value that reads like the NULL literal, are written bare.
+  EXPECT_NE(text.find("VALUES ( NULL, TO_DATE(NULL) );"), std::string::npos);
+  EXPECT_NE(text.find("VALUES ( F('NULL'), TO_DATE('') );"), std::string::npos);
+  p.b_FuncOnlyIfValue[kVarchar] = 0;
+  h.owner->opts.i_DataCase = 2;
+  text = h.Run();
+  EXPECT_NE(text.find("VALUES ( F(NULL), to_date(NULL) );"), std::string::npos) << text;
+}
+
+TEST(DataScripter, SpecialNameRulesAndBracketsFromTheSettings) {
+  RunHarness h;
+  h.ConnectFixture(std::string(kHead) + "TABLE\t\\N\t\\N\t1st/table\tTABLE\n"
+                   "COLUMN\t\\N\t\\N\t1st/table\t#tag\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n"
+                   "COLUMN\t\\N\t\\N\t1st/table\t9lives\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n"
+                   "COLUMN\t\\N\t\\N\t1st/table\tpart-no\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n");
+  h.owner->opts.b_DoIndex = 0;
+  h.owner->opts.b_DoTabData = 0;
+  h.Run();
+  TableEntry& t = *h.owner->processedTables[0];
+  // A leading "#" is not special, a leading digit is; "/" counts only for tables.
+  EXPECT_EQ(h.owner->BuildSelect(t).select, "select #tag , \"9lives\" , \"part-no\" from \"1st/table\"");
+  h.settings->WriteString("specObjStringOpen", "`");
+  h.settings->WriteString("specObjStringClose", "`");
+  EXPECT_EQ(h.owner->BuildSelect(t).select, "select #tag , `9lives` , `part-no` from `1st/table`");
+  h.owner->opts.i_AutoSpecialName = 2;  // no column is special; the table still is
+  EXPECT_EQ(h.owner->BuildSelect(t).select, "select #tag , 9lives , part-no from `1st/table`");
+  h.owner->opts.i_AutoSpecialName = 1;
+  EXPECT_EQ(h.owner->BuildSelect(t).columnList, "`#TAG` , `9LIVES` , `PART-NO`");
+}
+
+TEST(StatementReader, TableNameAfterFrom) {
+  EXPECT_EQ(DbConnection::TableNameAfterFrom("select * from Orders o where o.id = 1"), "Orders");
+  EXPECT_EQ(DbConnection::TableNameAfterFrom("SELECT DATEFROM FROM T"), "FROM");
+  EXPECT_EQ(DbConnection::TableNameAfterFrom("select 1"), "");
+  EXPECT_EQ(DbConnection::TableNameAfterFrom("FROM x"), "");
+  EXPECT_EQ(DbConnection::TableNameAfterFrom("select a from\n\t  Lines;"), "Lines");
+  EXPECT_EQ(DbConnection::TableNameAfterFrom("select a from t1,t2"), "t1");
+  EXPECT_EQ(DbConnection::TableNameAfterFrom("select a from (select 1)"), "(select");
+  EXPECT_EQ(DbConnection::TableNameAfterFrom("select a from "), "");
+}
+
+TEST(Conditions, TestRunsTheConditionWithoutFetching) {
+  RunHarness h;
+  DbConnection& c = h.ConnectFixture(std::string(kHead) +
+                                     "QUERY\tselect 1 from Orders where id > 5\n COL\tx\t4\nEND\n"
+                                     "QUERY\tselect 1 from Orders where bad\n ERROR\tno such column: bad\nEND\n");
+  bool ok = true;
+  EXPECT_EQ(TestCondition(c, h.owner->opts, "Orders", "   ", ok), "Please enter the condition you want to test.");
+  EXPECT_FALSE(ok);
+  h.owner->opts.WhereStatements["ORDERS"] = "where id > 5";
+  EXPECT_EQ(TestCondition(c, h.owner->opts, "Orders", "where id > 5", ok), "The condition looks OK!");
+  EXPECT_TRUE(ok);
+  h.owner->opts.WhereStatements["ORDERS"] = "bad";
+  EXPECT_EQ(TestCondition(c, h.owner->opts, "Orders", "bad", ok), "no such column: bad");
+  EXPECT_FALSE(ok);
 }
 
 }  // namespace
