@@ -1,5 +1,6 @@
 # Lays out a working program folder beside the executables, so that the built program runs
-# in place: ${MERVALE_PROGRAM_FOLDER}/SQL Library/ and the demo in ${MERVALE_PROGRAM_FOLDER}/demo/.
+# in place: the shipped profiles (*.pfl), ${MERVALE_PROGRAM_FOLDER}/SQL Library/ and the demo
+# in ${MERVALE_PROGRAM_FOLDER}/demo/.
 # Everything here is rebuilt by the target `demo`, which is part of ALL.
 
 set(MERVALE_PROGRAM_FOLDER "${CMAKE_BINARY_DIR}")
@@ -63,5 +64,20 @@ mervale_ship_to_program_folder(sql_library
   DESTINATION "SQL Library"
   FILES ${MERVALE_SQL_LIBRARY_SAMPLES})
 
-# Shipped profiles: none yet. Call mervale_ship_to_program_folder(profiles DESTINATION "."
-# FILES <the .pfl files>) here once they exist; without them the program creates "Default".
+# Shipped profiles: generated from their readable sources (profiles/shipped/NAME.profile)
+# into NAME.pfl by mervale-mkprofile, which writes each file atomically and reads it back.
+file(GLOB MERVALE_PROFILE_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/profiles/shipped/*.profile")
+set(MERVALE_SHIPPED_PROFILES)
+foreach(source IN LISTS MERVALE_PROFILE_SOURCES)
+  get_filename_component(name "${source}" NAME_WE)
+  set(pfl "${MERVALE_PROGRAM_FOLDER}/${name}.pfl")
+  add_custom_command(
+    OUTPUT "${pfl}"
+    COMMAND mervale-mkprofile "${MERVALE_PROGRAM_FOLDER}" "${source}"
+    DEPENDS "${source}" mervale-mkprofile
+    COMMENT "Generating the shipped profile ${name}.pfl"
+    VERBATIM)
+  list(APPEND MERVALE_SHIPPED_PROFILES "${pfl}")
+endforeach()
+add_custom_target(program_folder_profiles DEPENDS ${MERVALE_SHIPPED_PROFILES})
+add_dependencies(demo program_folder_profiles)

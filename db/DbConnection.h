@@ -125,7 +125,6 @@ class DbConnection {
   // Reused across rows so the data phase allocates nothing per value.
   std::vector<char> valueBuf_;
   std::string value_;
-  std::string formatted_;
   std::string scratch_;
 };
 

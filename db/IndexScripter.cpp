@@ -90,11 +90,13 @@ int DbConnection::ScriptIndexes(int write) {
         ++total;
         const std::string create =
             (CatalogNumber(nonUnique, 0) == 1 ? w.s_CreateIndex : w.s_CreateUniqueIndex) + " ";
-        // The SQLite driver names the index of a primary key sqlite_autoindex_N in every table;
-        // the engine reserves such names and they repeat, so the table name makes them usable.
-        const std::string iname = ApplyCase(
-            strncasecmp(indexName.c_str(), "sqlite_autoindex", 16) == 0 ? entry.name + "_" + indexName : indexName,
-            w.i_IndexNameCase);
+        // Primary keys come back under names no CREATE INDEX can use: SQLite's sqlite_autoindex_N
+        // (reserved, and the same in every table) and MariaDB's PRIMARY (a keyword, the same
+        // in every table). The table name in front makes them usable and unique.
+        const bool internal = strncasecmp(indexName.c_str(), "sqlite_autoindex", 16) == 0 ||
+                              strcasecmp(indexName.c_str(), "PRIMARY") == 0;
+        const std::string iname =
+            ApplyCase(internal ? entry.name + "_" + indexName : indexName, w.i_IndexNameCase);
         const std::string iwritten = v.QuoteColumnName(iname);
         const std::string cwritten = v.QuoteColumnName(ApplyCase(columnName, w.i_IndexColumnCase));
         if (write) {

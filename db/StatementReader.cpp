@@ -10,6 +10,7 @@ namespace mv {
 
 namespace {
 constexpr SQLLEN kChunk = 1 << 16;
+constexpr SQLLEN kFirstPiece = 512;
 
 // Character, binary, date and time codes are written as strings; everything else as a number.
 bool IsStringType(SQLLEN type) {
@@ -24,37 +25,39 @@ bool IsStringType(SQLLEN type) {
 
 bool DbConnection::GetValue(SQLHSTMT stmt, SQLUSMALLINT col, std::string& out) {
   out.clear();
-  // The value is read in pieces until the driver has given all of it: nothing is ever cut.
   if (valueBuf_.size() < static_cast<size_t>(kChunk)) valueBuf_.resize(kChunk);
+  // Most values are short, and some drivers clear the whole buffer they are given on every
+  // call: ask for a small first piece, then large ones. The value is read in pieces until the
+  // driver has given all of it, so nothing is ever cut.
+  SQLLEN piece = kFirstPiece;
   for (;;) {
     SQLLEN ind = 0;
-    SQLRETURN rc = SQLGetData(stmt, col, SQL_C_CHAR, valueBuf_.data(), kChunk, &ind);
+    SQLRETURN rc = SQLGetData(stmt, col, SQL_C_CHAR, valueBuf_.data(), piece, &ind);
     if (rc == SQL_NO_DATA) return true;
     if (!Succeeded(rc)) {
       ++getDataFailures;
-      lastGetDataError = [&] {
-        std::string saved = lastError;
-        FetchErrorText(stmt, false);
-        std::string text = lastError;
-        lastError = saved;
-        return text.empty() ? std::string("SQLGetData failed") : text;
-      }();
+      std::string saved = lastError;
+      FetchErrorText(stmt, false);
+      lastGetDataError = lastError.empty() ? std::string("SQLGetData failed") : lastError;
+      lastError = saved;
       out.clear();
       return true;
     }
     if (ind == SQL_NULL_DATA) return false;
     if (rc == SQL_SUCCESS) {
-      size_t n = ind >= 0 && ind < kChunk ? static_cast<size_t>(ind) : strnlen(valueBuf_.data(), kChunk);
+      size_t n = ind >= 0 && ind < piece ? static_cast<size_t>(ind) : strnlen(valueBuf_.data(), static_cast<size_t>(piece));
       out.append(valueBuf_.data(), n);
       return true;
     }
-    // SQL_SUCCESS_WITH_INFO: a full buffer less its terminator, more to come.
-    if (ind > 0 && ind != SQL_NO_TOTAL && static_cast<size_t>(ind) < kChunk) {
+    // SQL_SUCCESS_WITH_INFO: either a warning about a value that fit, or a full buffer less
+    // its terminator with more to come.
+    if (ind >= 0 && ind != SQL_NO_TOTAL && ind < piece) {
       out.append(valueBuf_.data(), static_cast<size_t>(ind));
       return true;
     }
     if (ind > 0 && ind != SQL_NO_TOTAL && out.empty()) out.reserve(static_cast<size_t>(ind));
-    out.append(valueBuf_.data(), static_cast<size_t>(kChunk - 1));
+    out.append(valueBuf_.data(), static_cast<size_t>(piece - 1));
+    piece = kChunk;
   }
 }
 
@@ -80,8 +83,13 @@ SQLLEN DbConnection::ColAttributeNumber(SQLHSTMT stmt, SQLUSMALLINT col, SQLUSMA
 int DbConnection::ReadRows(SQLHSTMT stmt, std::string& row, const RowLists& lists, std::string* tableName,
                            std::string* columnList, const std::string& sql) {
   rowHadColumns = 0;
+  const bool withLists = lists.typeFlags && lists.prefixes && lists.suffixes;
   SQLSMALLINT n = 0;
-  SQLNumResultCols(stmt, &n);
+  // The data phase selects exactly its kept columns, so it knows the count without asking.
+  if (withLists)
+    n = static_cast<SQLSMALLINT>(lists.typeFlags->size());
+  else
+    SQLNumResultCols(stmt, &n);
   SQLRETURN rc = SQLFetch(stmt);
   lastFetchResult = rc;
   // A row fetched with a warning is still a row: ending there would drop the rest silently.
@@ -91,7 +99,6 @@ int DbConnection::ReadRows(SQLHSTMT stmt, std::string& row, const RowLists& list
   const RunOptions& o = view->opts;
   const bool wantTable = tableName && *tableName == "-oo";
   const bool wantColumns = columnList && *columnList == "-oo";
-  const bool withLists = lists.typeFlags && lists.prefixes && lists.suffixes;
   std::string names;
   const char* separator = "";
   static const std::string kEmpty;
@@ -106,7 +113,7 @@ int DbConnection::ReadRows(SQLHSTMT stmt, std::string& row, const RowLists& list
       const size_t k = i - 1u;
       if (k < lists.prefixes->size()) prefix = &(*lists.prefixes)[k];
       if (k < lists.suffixes->size()) suffix = &(*lists.suffixes)[k];
-      flag = k < lists.typeFlags->size() ? (*lists.typeFlags)[k] : 'F';
+      flag = (*lists.typeFlags)[k];
     } else {
       if (i == 1 && wantTable) {
         std::string t = ColAttributeText(stmt, 1, SQL_COLUMN_TABLE_NAME);
@@ -121,16 +128,23 @@ int DbConnection::ReadRows(SQLHSTMT stmt, std::string& row, const RowLists& list
       }
       flag = IsStringType(ColAttributeNumber(stmt, i, SQL_DESC_TYPE)) ? 'F' : 'T';
     }
-    FormatValue(w, o, value_, flag, isNull, formatted_, scratch_);
-    if (formatted_.empty() || formatted_ == w.s_NullString || formatted_ == w.s_EmptyString ||
-        formatted_ == w.s_NumericEmpty) {
-      int category = CategoryOf(static_cast<int>(ColAttributeNumber(stmt, i, SQL_DESC_TYPE)));
-      if (w.b_FuncOnlyIfValue[category]) prefix = suffix = &kEmpty;
-    }
     if (i > 1) row += o.b_DataCSV ? " \t " : ", ";
-    row += *prefix;
-    row += formatted_;
-    row += *suffix;
+    // The value is formatted straight into the row; a wrapper, when there is one, goes around it.
+    const size_t start = row.size();
+    FormatValue(w, o, value_, flag, isNull, row, scratch_);
+    if (!prefix->empty() || !suffix->empty()) {
+      const std::string_view formatted(row.data() + start, row.size() - start);
+      bool bare = false;
+      if (formatted.empty() || formatted == w.s_NullString || formatted == w.s_EmptyString ||
+          formatted == w.s_NumericEmpty) {
+        int category = CategoryOf(static_cast<int>(ColAttributeNumber(stmt, i, SQL_DESC_TYPE)));
+        bare = w.b_FuncOnlyIfValue[category] != 0;
+      }
+      if (!bare) {
+        row.insert(start, *prefix);
+        row += *suffix;
+      }
+    }
     rowHadColumns = 1;
   }
   if (wantColumns) *columnList = names;

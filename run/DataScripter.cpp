@@ -19,8 +19,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
 
 void FormatValue(const Profile& w, const RunOptions& o, std::string& value, char typeFlag, bool isNull,
                  std::string& out, std::string& scratch) {
-  ApplySubstitutions(w.Substitutions, value, scratch);
-  out.clear();
+  if (!w.Substitutions.empty()) ApplySubstitutions(w.Substitutions, value, scratch);
   if (o.b_AllStrings) {
     out += w.s_StringDelimiter;
     out += value;
@@ -28,10 +27,7 @@ void FormatValue(const Profile& w, const RunOptions& o, std::string& value, char
     return;
   }
   if (typeFlag == 'T') {
-    if (value.empty())
-      out = w.s_NumericEmpty;
-    else
-      out += value;
+    out += value.empty() ? w.s_NumericEmpty : value;
     return;
   }
   size_t begin = 0, end = value.size();
@@ -44,7 +40,7 @@ void FormatValue(const Profile& w, const RunOptions& o, std::string& value, char
     out.append(value, begin, end - begin);
     out += w.s_StringDelimiter;
   } else {
-    out = isNull ? w.s_NullString : w.s_EmptyString;
+    out += isNull ? w.s_NullString : w.s_EmptyString;
   }
 }
 

@@ -7,7 +7,7 @@ struct Profile;
 struct RunOptions;
 
 // One fetched value to its script text: substitutions first, then the literal rules.
-// value is consumed (substituted in place); the result goes to out. scratch is reused.
+// value is consumed (substituted in place); the result is appended to out. scratch is reused.
 void FormatValue(const Profile& working, const RunOptions& opts, std::string& value, char typeFlag, bool isNull,
                  std::string& out, std::string& scratch);
 std::string FormatValue(const Profile& working, const RunOptions& opts, std::string value, char typeFlag,

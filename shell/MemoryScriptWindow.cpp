@@ -1,6 +1,7 @@
 #include "shell/MemoryScriptWindow.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace mv {
 
@@ -37,11 +38,12 @@ void MemoryScriptWindow::Insert(std::string_view text, Color color) {
     }
   }
   const size_t base = text_.size();
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++newlines_;
-      if (keepText_) lineStarts_.push_back(base + i + 1);
-    }
+  for (const char* p = text.data(), *end = text.data() + text.size();
+       (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) != nullptr;) {
+    ++p;
+    ++newlines_;
+    if (keepText_) lineStarts_.push_back(base + static_cast<size_t>(p - text.data()));
+    if (p == end) break;
   }
   partial_ = text.back() != '\n';
   if (!keepText_) return;

@@ -123,8 +123,15 @@ TEST_F(BatchTest, ADemoScriptWithoutRemarksDropsOrDeletesLoadsIntoSqlite) {
   num(1); str("'"); str("''");
   Write(dir / "home" / "Lite.pfl", pfl);
 
+  // The demo configuration, with ODBC standard type names: the SQLite driver's own names
+  // already carry their lengths.
+  std::string config = Slurp(kDemo);
+  const size_t at = config.find("b_DataType=0");
+  ASSERT_NE(at, std::string::npos);
+  config.replace(at, 12, "b_DataType=1");
+  Write(dir / "demo.mvl", config);
   const fs::path script = dir / "load.sql";
-  Result r = Batch("'" + kDemo + "' --output '" + script.string() + "'");
+  Result r = Batch("'" + (dir / "demo.mvl").string() + "' --output '" + script.string() + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string text = Slurp(script);
   EXPECT_EQ(text.find("REM"), std::string::npos);

@@ -15,6 +15,7 @@
 #include "shell/AtomicFile.h"
 #include "shell/ConsoleHost.h"
 #include "shell/ProgramFolder.h"
+#include "shell/SqlLibrary.h"
 
 namespace {
 
@@ -179,6 +180,22 @@ int main(int argc, char** argv) {
 }
 
 int LibraryList() {
-  std::fputs("mervale-batch: the SQL Library listing is not available in this build.\n", stderr);
-  return kUsage;
+  mv::SettingsStore settings(mv::SettingsStore::DefaultPath());
+  mv::SqlLibrary library;
+  library.Rebuild(mv::SqlLibrary::LibraryFolder(settings, mv::ProgramFolder()));
+  std::printf("SQL Library: %s (Auto Run %s)\n", library.Folder().c_str(),
+              mv::SqlLibrary::AutoRun(settings) ? "on" : "off");
+  if (library.Entries().empty()) std::puts("  (no entries)");
+  auto print = [](int command, const char* indent, const std::string& name) {
+    std::printf("%d  %s%s\n", command, indent, name.c_str());
+  };
+  for (const mv::LibraryEntry& entry : library.Entries()) {
+    if (!entry.isFolder) {
+      print(entry.command, "", entry.name);
+      continue;
+    }
+    std::printf("       %s/\n", entry.name.c_str());
+    for (const mv::LibraryFile& file : entry.files) print(file.command, "  ", file.name);
+  }
+  return std::fflush(stdout) == 0 ? kOk : kWrite;
 }

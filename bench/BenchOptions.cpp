@@ -1,0 +1,104 @@
+#include "BenchOptions.h"
+
+#include <cstdlib>
+
+namespace mv::bench {
+
+const char kBenchUsage[] =
+    "Usage: mervale-bench [--rows N] [--repeat K] [--engine sqlite|pg|both]\n"
+    "                     [--sqlite-options TEXT]... [--pg-options TEXT]...\n"
+    "                     [--sink window|file] [--only both|plain|script]\n"
+    "                     [--fetch-buffer BYTES] [--keep]\n"
+    "\n"
+    "Generates a table of N rows (default 1000000) in a SQLite file and in a private\n"
+    "PostgreSQL server, then times, per engine and connect-string variant, a plain fetch\n"
+    "(SQLFetch + SQLGetData of every column) against Mervale scripting the same rows to a\n"
+    "file, K times each (default 3), and prints best and median times, their ratio and the\n"
+    "peak resident memory growth of each.\n"
+    "\n"
+    "  --sqlite-options, --pg-options  extra connect-string options for one variant; give\n"
+    "                   the option several times to compare variants (\"\" is the plain\n"
+    "                   connect string). Default: \"\" and \"StepAPI=1\" for\n"
+    "                   SQLite; \"\" and \"UseDeclareFetch=1;Fetch=10000\" for PostgreSQL.\n"
+    "  --sink           window: the script goes through the batch front end's output\n"
+    "                   (default); file: the run's only-to-file mode\n"
+    "  --only           time only the plain fetch or only the script run (profiling)\n"
+    "  --fetch-buffer   SQLGetData buffer of the plain fetch (default 1024)\n"
+    "  --keep           keep the work folder (databases, scripts) and print its path\n";
+
+namespace {
+bool ParseLong(const char* text, long minimum, long& out) {
+  if (!text || !*text) return false;
+  char* end = nullptr;
+  long v = std::strtol(text, &end, 10);
+  if (*end != '\0' || v < minimum) return false;
+  out = v;
+  return true;
+}
+
+bool Fail(std::string& error, const char* message) {
+  error = message;
+  return false;
+}
+}  // namespace
+
+bool ParseBenchArgs(int argc, char** argv, BenchOptions& o, std::string& error, bool& help) {
+  help = false;
+  bool sqliteGiven = false, pgGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    auto needValue = [&]() {
+      if (!value) error = a + " needs a value";
+      else ++i;
+      return value != nullptr;
+    };
+    if (a == "--help" || a == "-h") {
+      help = true;
+      return true;
+    } else if (a == "--rows") {
+      if (!needValue()) return false;
+      if (!ParseLong(value, 1, o.rows)) return Fail(error, "--rows needs a number of at least 1");
+    } else if (a == "--repeat") {
+      long k = 0;
+      if (!needValue()) return false;
+      if (!ParseLong(value, 1, k) || k > 100) return Fail(error, "--repeat needs a number from 1 to 100");
+      o.repeat = static_cast<int>(k);
+    } else if (a == "--engine") {
+      if (!needValue()) return false;
+      const std::string e = value;
+      if (e != "sqlite" && e != "pg" && e != "both") return Fail(error, "--engine is sqlite, pg or both");
+      o.sqlite = e != "pg";
+      o.postgres = e != "sqlite";
+    } else if (a == "--sqlite-options" || a == "--pg-options") {
+      if (!needValue()) return false;
+      const bool pg = a == "--pg-options";
+      bool& given = pg ? pgGiven : sqliteGiven;
+      auto& list = pg ? o.pgOptions : o.sqliteOptions;
+      if (!given) list.clear();
+      given = true;
+      list.emplace_back(value);
+    } else if (a == "--sink") {
+      if (!needValue()) return false;
+      o.sink = value;
+      if (o.sink != "window" && o.sink != "file") return Fail(error, "--sink is window or file");
+    } else if (a == "--only") {
+      if (!needValue()) return false;
+      o.only = value;
+      if (o.only != "both" && o.only != "plain" && o.only != "script")
+        return Fail(error, "--only is both, plain or script");
+    } else if (a == "--fetch-buffer") {
+      if (!needValue()) return false;
+      if (!ParseLong(value, 2, o.fetchBuffer) || o.fetchBuffer > (1L << 30))
+        return Fail(error, "--fetch-buffer needs a size in bytes from 2 to 1073741824");
+    } else if (a == "--keep") {
+      o.keep = true;
+    } else {
+      error = "unknown argument " + a;
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace mv::bench

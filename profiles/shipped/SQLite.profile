@@ -1,0 +1,107 @@
+# SQLite: scripts that the sqlite3 tool runs as they are (sqlite3 -bail new.db < script.sql).
+# Names keep the case the catalog returns.
+
+# General
+s_Remarks          = --
+s_Execute          = ;
+b_ExecuteSameLine  = 1
+s_LineBreak        =
+
+# Structure
+s_DropTable        = DROP TABLE IF EXISTS
+s_CreateTable      = CREATE TABLE
+s_Null             = NULL
+s_NotNull          = NOT NULL
+b_NullBeforeType   = 0
+i_TableNameCase    = 2
+i_ColumnNameCase   = 2
+i_DataTypeCase     = 2
+
+# Data. The sqlite3 tool commits every statement on its own, so no COMMIT is written.
+s_Delete           = DELETE FROM
+s_InsertInto       = INSERT INTO
+s_Values           = VALUES
+s_NumericEmpty     = NULL
+s_NullString       = NULL
+s_EmptyString      = ''
+s_StringDelimiter  = '
+s_Commit           =
+i_CommitLines      = 0
+b_CommitEachTable  = 0
+b_CommitNeedsExecute = 1
+
+# Indexes
+s_DropIndex          = DROP INDEX IF EXISTS
+b_DropIndexTableName = 0
+s_CreateUniqueIndex  = CREATE UNIQUE INDEX
+s_CreateIndex        = CREATE INDEX
+s_OnTable            = ON
+i_IndexNameCase      = 2
+i_IndexColumnCase    = 2
+
+# Type names: none are translated. SQLite takes any type name and derives the column's
+# behaviour (its affinity) from it, so the source's own names are the safest: from the SQLite
+# driver they are the declared types, lengths included (VARCHAR(30), DECIMAL(12,2)). Run with
+# the database's own data types (b_DataType 0). No length is added after them.
+i_LengthRule    = 2
+OmitLengthTypes = CHAR
+OmitLengthTypes = VARCHAR
+OmitLengthTypes = LONG VARCHAR
+OmitLengthTypes = WCHAR
+OmitLengthTypes = WVARCHAR
+OmitLengthTypes = LONG WVARCHAR
+OmitLengthTypes = DECIMAL
+OmitLengthTypes = NUMBER
+OmitLengthTypes = SMALLINT
+OmitLengthTypes = INTEGER
+OmitLengthTypes = REAL
+OmitLengthTypes = FLOAT
+OmitLengthTypes = DOUBLE
+OmitLengthTypes = TINYINT
+OmitLengthTypes = BIT
+OmitLengthTypes = BIGINT
+OmitLengthTypes = BINARY
+OmitLengthTypes = VARBINARY
+OmitLengthTypes = LONG VARBINARY
+OmitLengthTypes = DATE
+OmitLengthTypes = TIME
+OmitLengthTypes = TIMESTAMP
+
+# Reading from SQLite. The driver writes floating-point values with 15 digits, which loses
+# the last bits of many doubles; quote() gives every digit that is needed, and NULL as the
+# word NULL, which these numeric columns write as it is.
+s_RetrievePrefix[REAL]    = quote(
+s_RetrieveSuffix[REAL]    = )
+s_RetrievePrefix[FLOAT]   = quote(
+s_RetrieveSuffix[FLOAT]   = )
+s_RetrievePrefix[DOUBLE]  = quote(
+s_RetrieveSuffix[DOUBLE]  = )
+# The driver gives a BLOB as a complete literal X'..', which would be quoted once more;
+# hex() gives the bare digits (and an empty text for NULL, which nullif turns back into
+# NULL). A zero-length BLOB therefore comes back as NULL.
+s_RetrievePrefix[BINARY]         = nullif(hex(
+s_RetrieveSuffix[BINARY]         = ), '')
+s_RetrievePrefix[VARBINARY]      = nullif(hex(
+s_RetrieveSuffix[VARBINARY]      = ), '')
+s_RetrievePrefix[LONG VARBINARY] = nullif(hex(
+s_RetrieveSuffix[LONG VARBINARY] = ), '')
+
+# Binary values as BLOB literals X'..'; NULL stays NULL.
+s_ScriptPrefix[BINARY]            = X
+b_FuncOnlyIfValue[BINARY]         = 1
+s_ScriptPrefix[VARBINARY]         = X
+b_FuncOnlyIfValue[VARBINARY]      = 1
+s_ScriptPrefix[LONG VARBINARY]    = X
+b_FuncOnlyIfValue[LONG VARBINARY] = 1
+# Whether a value is NULL is looked up with the type of the column the SELECT returns, and
+# hex() returns text: the flag is set for the text types too (they have no wrappers).
+b_FuncOnlyIfValue[CHAR]           = 1
+b_FuncOnlyIfValue[VARCHAR]        = 1
+b_FuncOnlyIfValue[LONG VARCHAR]   = 1
+b_FuncOnlyIfValue[WCHAR]          = 1
+b_FuncOnlyIfValue[WVARCHAR]       = 1
+b_FuncOnlyIfValue[LONG WVARCHAR]  = 1
+b_FuncOnlyIfValue[UNKNOWN]        = 1
+
+# Standard strings: only the apostrophe needs doubling.
+Substitution = ' => ''
