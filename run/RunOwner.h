@@ -144,6 +144,7 @@ class RunOwner {
   std::string lastTitle_;
   std::string specOpen_ = "\"", specClose_ = "\"";
   std::string insertHead_, lineBreakEnd_, executeEnd_;
+  std::string statement_;
 };
 
 }  // namespace mv

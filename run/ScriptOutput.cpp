@@ -45,6 +45,11 @@ void ScriptOutput::Append(std::string_view text, Color color, bool counted) {
   }
 }
 
+bool ScriptOutput::ColoursMatter() const {
+  if (opts_.b_OnlyToFile && out_) return false;
+  return host_.Script().KeepsColours();
+}
+
 bool ScriptOutput::OpenOutputFile() {
   CloseOutputFile();
   out_ = std::fopen(opts_.s_AutoSaveFile.c_str(), "wb");

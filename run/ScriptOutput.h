@@ -56,6 +56,9 @@ class ScriptOutput {
   // Save Script: asks the host for a path unless one is given. Sets saveCancelled.
   void SaveScript(int& saveCancelled, const std::string& givenPath = {});
 
+  // False when the text goes where its colours are not kept (the output file, a streaming
+  // window): writers may then join pieces of one colour-less line into one append.
+  bool ColoursMatter() const;
   // Failed writes to the output or auto-save file since construction (each also reported).
   int WriteFailures() const { return writeFailures_; }
 

@@ -31,6 +31,7 @@ class MemoryScriptWindow : public ScriptWindow {
   bool IsEmpty() const override { return text_.empty() && newlines_ == 0 && !partial_; }
   void Empty() override;
   void MoveInsertionToEnd() override {}
+  bool KeepsColours() const override { return keepText_; }
   std::string Rtf() const override;
   void SetFont(const std::string& face, int heightTwips) override;
 

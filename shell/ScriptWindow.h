@@ -25,6 +25,8 @@ class ScriptWindow {
   virtual void MoveInsertionToEnd() = 0;
   // The window's own rich-text form (used when the script is saved as RTF).
   virtual std::string Rtf() const = 0;
+  // Whether the colours of the pieces are kept (a window that only streams text does not).
+  virtual bool KeepsColours() const { return true; }
   // Applies the saved script font (face name and height in twips) to the whole window.
   virtual void SetFont(const std::string& face, int heightTwips) {}
 };

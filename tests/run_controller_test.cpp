@@ -179,6 +179,15 @@ TEST(RunController, AutoSaveFileAndWindowTogetherEqualTheWholeScript) {
   // The final flush writes the tail too, so the file alone is the whole script.
   EXPECT_EQ(withoutTime(file), withoutTime(whole));
   EXPECT_EQ(file.substr(file.size() - window.size()), window);
+
+  // The output file, where colours do not matter and rows are written whole, gets the same bytes.
+  h.owner->opts.b_AutoSave = 0;
+  h.owner->opts.b_OnlyToFile = 1;
+  h.owner->opts.s_AutoSaveFile = h.Path("only.sql");
+  h.Run();
+  std::ifstream only(h.Path("only.sql"), std::ios::binary);
+  const std::string onlyText((std::istreambuf_iterator<char>(only)), {});
+  EXPECT_EQ(withoutTime(onlyText), withoutTime(whole));
 }
 
 }  // namespace
