@@ -94,8 +94,12 @@ TEST_F(BatchTest, FailuresExitNonZeroWithTheReason) {
   const fs::path bad = dir / "bad.mvl";
   Write(bad, "[Mervale]\r\nVersion=5.0\r\n[Database]\r\ns_ConnectString=DRIVER=SQLite3;Database=" + (dir / "no" / "such.db").string() +
                  ";NoCreat=1\r\n");
+  Write(dir / "x.sql", "an earlier script");
   Result conn = Batch("'" + bad.string() + "' --output '" + (dir / "x.sql").string() + "'");
   EXPECT_EQ(conn.status, 3) << conn.err;
+  EXPECT_EQ(Slurp(dir / "x.sql"), "an earlier script");  // no run: the old script stays
+  for (const auto& e : fs::directory_iterator(dir))  // and no temporary file is left behind
+    EXPECT_EQ(e.path().filename().string().find(".mervale-"), std::string::npos) << e.path();
   EXPECT_NE(conn.err.find("Could not connect to data source."), std::string::npos) << conn.err;
 
   const fs::path empty = dir / "noconn.mvl";

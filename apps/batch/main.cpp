@@ -170,7 +170,10 @@ int main(int argc, char** argv) {
   if (!temp.empty()) {
     bool ok = std::fflush(scriptFile) == 0 && fsync(fileno(scriptFile)) == 0;
     ok = std::fclose(scriptFile) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), output.c_str()) != 0) {
+    if (status != kOk && status != kStopped) {
+      // No run, or a script that could not be written whole: FILE keeps what it held.
+      std::remove(temp.c_str());
+    } else if (!ok || std::rename(temp.c_str(), output.c_str()) != 0) {
       std::fprintf(stderr, "mervale-batch: cannot write %s: %s\n", output.c_str(), std::strerror(errno));
       std::remove(temp.c_str());
       status = kWrite;
