@@ -1,6 +1,9 @@
 // mervale-batch as a user runs it: the demo, a broken configuration, the SQLite load.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -71,6 +74,45 @@ TEST_F(BatchTest, ScriptsTheDemoToStandardOutputOrAFile) {
   std::string a = r.out.substr(0, r.out.rfind("Elapsed")), b = Slurp(file);
   EXPECT_EQ(b.substr(0, b.rfind("Elapsed")), a);
   EXPECT_EQ(fs::status(file).permissions() & fs::perms::others_read, fs::perms::others_read);
+}
+
+TEST_F(BatchTest, InterruptStopsTheRunWithTheStopNote) {
+  const fs::path db = dir / "big.db";
+  const std::string make = "sqlite3 '" + db.string() +
+                           "' \"create table t (id integer, v text); with recursive c(x) as (select 1 union all "
+                           "select x + 1 from c where x < 1500000) insert into t select x, 'value ' || x from c;\"";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  Write(dir / "big.mvl", "[Mervale]\r\nVersion=5.0\r\n[Database]\r\ns_ConnectString=DRIVER=SQLite3;Database=" +
+                             db.string() + ";StepAPI=1\r\n");
+  const std::string out = (dir / "big.sql").string();
+  const std::string home = "MERVALE_HOME=" + (dir / "home").string(), xdg = "XDG_CONFIG_HOME=" + (dir / "xdg").string();
+  const std::string config = (dir / "big.mvl").string();
+  char* argv[] = {const_cast<char*>(MV_BATCH_PATH), const_cast<char*>(config.c_str()), const_cast<char*>("--output"),
+                  const_cast<char*>(out.c_str()), nullptr};
+  char* envp[] = {const_cast<char*>(home.c_str()), const_cast<char*>(xdg.c_str()), nullptr};
+  pid_t pid = 0;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, (dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_EQ(posix_spawn(&pid, MV_BATCH_PATH, &actions, nullptr, argv, envp), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  // Wait until the data phase is under way, then interrupt.
+  for (int i = 0; i < 200 && !fs::exists(out); ++i) {
+    bool writing = false;
+    for (const auto& e : fs::directory_iterator(dir))
+      if (e.path().filename().string().rfind("big.sql.mervale-", 0) == 0 && fs::file_size(e.path()) > 100000) writing = true;
+    if (writing) break;
+    usleep(20000);
+  }
+  kill(pid, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 5) << Slurp(dir / "err");
+  const std::string script = Slurp(out);
+  EXPECT_EQ(script.substr(script.size() - 28), "\r\n\r\nREM  Mervale Stopped ...");
+  EXPECT_EQ(script.find("End of Mervale"), std::string::npos);
+  EXPECT_NE(Slurp(dir / "err").find("Mervale has been stopped."), std::string::npos);
 }
 
 TEST_F(BatchTest, LinksNoQtLibrary) {
