@@ -1,7 +1,8 @@
 #pragma once
-#include <sys/types.h>
-
+#include <csignal>
 #include <string>
+
+#include "support/TestServer.h"
 
 namespace mv::test {
 
@@ -11,19 +12,10 @@ namespace mv::test {
 // end. Its character set is utf8mb4. Root may log in from the loopback without a password;
 // nothing else can reach the server. When the tests run as root the server runs as root too
 // (--user=root), because everything it touches is the test's own temporary folder.
-//
-// Failures throw std::runtime_error with the tool's own output, so a test that needs the
-// server fails with a readable reason instead of being skipped.
-class MariaDbServer {
+class MariaDbServer : public TestServer {
  public:
   static MariaDbServer& Instance();
   static void Shutdown();
-
-  MariaDbServer(const MariaDbServer&) = delete;
-  MariaDbServer& operator=(const MariaDbServer&) = delete;
-  ~MariaDbServer();
-
-  int Port() const { return port_; }
 
   // A driver-only connect string for MariaDB Connector/ODBC ("MariaDB Unicode", or the driver
   // named by $MERVALE_MARIADB_ODBC_DRIVER), with the utf8mb4 character set.
@@ -34,19 +26,14 @@ class MariaDbServer {
 
   // Runs SQL with the mariadb client in `database` and returns its output: rows only,
   // tab-separated, one per line. The first error stops it and throws.
-  std::string RunSql(const std::string& database, const std::string& sql);
+  using TestServer::RunSql;
   // The same for a script file, as a user loads a script:
   //   mariadb --default-character-set=utf8mb4 DATABASE < script.sql
-  std::string RunScript(const std::string& database, const std::string& path);
+  std::string RunScript(const std::string& database, const std::string& path) override;
 
  private:
-  MariaDbServer() = default;
-  void Start();
-  void Stop() noexcept;
-
-  std::string folder_;
-  int port_ = 0;
-  pid_t pid_ = -1;
+  MariaDbServer() : TestServer(SIGTERM) {}
+  void Start() override;
 };
 
 }  // namespace mv::test

@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
-#include <sys/types.h>
+
+#include "support/TestServer.h"
 
 namespace mv::test {
 
@@ -12,21 +13,16 @@ namespace mv::test {
 // Every failure (binaries missing, initdb or start-up failing, a psql error) throws
 // std::runtime_error with the tool's own output, so a test that needs the server fails
 // with a readable reason instead of being skipped.
-class PgServer {
+class PgServer : public TestServer {
  public:
   // The server of this process; starts it on the first call. A failed start is remembered
   // and every later call fails at once with the same message.
   static PgServer& Instance();
 
   // Stops the server and removes its folder; nothing happens when it never started.
-  // Called at process exit; later calls to Instance() fail.
+  // Called at the end of the test run; a later Instance() starts a new server.
   static void Shutdown();
 
-  PgServer(const PgServer&) = delete;
-  PgServer& operator=(const PgServer&) = delete;
-  ~PgServer();
-
-  int Port() const { return port_; }
   const std::string& User() const { return user_; }
   const std::string& Password() const { return password_; }
 
@@ -42,21 +38,16 @@ class PgServer {
   // Runs SQL through psql in `database` and returns what it prints: rows only, unaligned,
   // fields separated by "|", one row per line. Statements run one by one in autocommit
   // mode; the first error stops the script and throws.
-  std::string RunSql(const std::string& database, const std::string& sql);
-  std::string RunScript(const std::string& database, const std::string& path);
+  using TestServer::RunSql;
+  std::string RunScript(const std::string& database, const std::string& path) override;
 
  private:
   PgServer();
-  void Start();
-  void Stop() noexcept;
-  std::string Psql(const std::string& database, const std::string& scriptPath);
+  void Start() override;
 
-  std::string binDir_;     // folder of initdb, postgres and psql
-  std::string folder_;     // temporary folder holding the cluster, its log and scratch files
+  std::string binDir_;  // folder of initdb, postgres and psql
   std::string user_ = "mervale";
   std::string password_;
-  int port_ = 0;
-  pid_t pid_ = -1;         // the postmaster
 };
 
 }  // namespace mv::test

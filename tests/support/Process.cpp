@@ -42,11 +42,14 @@ std::string Which(const std::string& name) {
   throw std::runtime_error("'" + name + "' is not on PATH");
 }
 
-// A developer's client settings (MYSQL_PWD, MYSQL_HOST, ...) must not redirect the tests.
+// A developer's client settings (PGHOST, PGPASSWORD, MYSQL_PWD, MYSQL_HOST, ...) must not
+// redirect the tests.
 std::vector<std::string> ChildEnvironment(const std::vector<std::string>& extra) {
   std::vector<std::string> env;
   for (char** e = environ; e && *e; ++e) {
-    if (std::strncmp(*e, "MYSQL_", 6) != 0 && std::strncmp(*e, "MARIADB_", 8) != 0) env.emplace_back(*e);
+    if (std::strncmp(*e, "PG", 2) != 0 && std::strncmp(*e, "MYSQL_", 6) != 0 &&
+        std::strncmp(*e, "MARIADB_", 8) != 0)
+      env.emplace_back(*e);
   }
   env.insert(env.end(), extra.begin(), extra.end());
   return env;
@@ -62,18 +65,21 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 // Everything is prepared before fork(): other threads may hold locks the child must not
 // touch, so between fork and exec only async-signal-safe calls run.
 pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, int inFd, int outFd, int errFd,
-            bool deathSignal) {
+            const std::string& workDir, int deathSignal) {
   argv[0] = Which(argv[0]);
   std::vector<char*> args = Pointers(argv);
   std::vector<char*> envp = Pointers(env);
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error(SystemError("fork"));
   if (pid == 0) {
-    if (deathSignal) prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (deathSignal != 0) prctl(PR_SET_PDEATHSIG, deathSignal);
     dup2(inFd, 0);
     dup2(outFd, 1);
     dup2(errFd, 2);
+    // Inherited descriptors (other tests' sockets, other children's pipes) would keep
+    // pipes open and connections alive as long as a server lives.
     close_range(3, ~0U, 0);
+    if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
     execve(args[0], args.data(), envp.data());
     static const char msg[] = "exec failed\n";
     [[maybe_unused]] ssize_t n = write(2, msg, sizeof msg - 1);
@@ -94,7 +100,7 @@ int WaitStatus(pid_t pid) {
 }  // namespace
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-                         const std::string& stdinPath) {
+                         const std::string& stdinPath, const std::string& workDir) {
   const std::string input = stdinPath.empty() ? "/dev/null" : stdinPath;
   int in = open(input.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) throw std::runtime_error(SystemError("open " + input));
@@ -109,7 +115,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
   }
   pid_t pid;
   try {
-    pid = Spawn(argv, ChildEnvironment(extraEnv), in, out[1], err[1], false);
+    pid = Spawn(argv, ChildEnvironment(extraEnv), in, out[1], err[1], workDir, 0);
   } catch (...) {
     for (int fd : {in, out[0], out[1], err[0], err[1]}) close(fd);
     throw;
@@ -145,7 +151,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
   return result;
 }
 
-pid_t StartProcess(const std::vector<std::string>& argv, const std::string& logPath) {
+pid_t StartProcess(const std::vector<std::string>& argv, const std::string& logPath,
+                   const StartOptions& options) {
   int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
   int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (in < 0 || log < 0) {
@@ -154,7 +161,7 @@ pid_t StartProcess(const std::vector<std::string>& argv, const std::string& logP
   }
   pid_t pid;
   try {
-    pid = Spawn(argv, ChildEnvironment({}), in, log, log, true);
+    pid = Spawn(argv, ChildEnvironment(options.extraEnv), in, log, log, options.workDir, options.deathSignal);
   } catch (...) {
     close(in);
     close(log);
@@ -172,9 +179,9 @@ bool ProcessEnded(pid_t pid, int* status) {
   return true;
 }
 
-void StopProcess(pid_t pid, int graceMs) {
+void StopProcess(pid_t pid, int graceMs, int signal) {
   if (pid <= 0) return;
-  kill(pid, SIGTERM);
+  kill(pid, signal);
   int status = 0;
   for (int waited = 0; waited < graceMs; waited += 50) {
     if (ProcessEnded(pid, &status)) return;
