@@ -154,6 +154,21 @@ TEST(IndexScripter, GroupsConsecutiveRowsAndReportsFetchErrors) {
   EXPECT_NE(text.find("\r\n\r\n\r\nThe following error ocurred when trying to process indexes in database APPUSER@(db01)\r\nno index catalog"),
             std::string::npos);
 
+  // A statistics catalog that fails with and without owner ends the index phase there.
+  RunHarness broken;
+  broken.ConnectFixture(std::string(kHead) + "TABLE\t\\N\t\\N\tA\tTABLE\nTABLE\t\\N\t\\N\tB\tTABLE\n"
+                        "STATISTICS_ERROR\tA\tALWAYS\tstatistics unavailable\n"
+                        "STATISTIC\t\\N\t\\N\tB\t1\t\\N\tIX_B\t3\t1\tB1\tA\t\\N\t\\N\n");
+  broken.owner->opts.b_DoTabStruct = 0;
+  broken.owner->opts.b_DoTabData = 0;
+  const std::string stopped = broken.Run();
+  EXPECT_NE(stopped.find("REM  Indexes for table A\r\n\r\n\r\n\r\n\r\nREM  The following error ocurred when trying to "
+                         "process indexes in database APPUSER@(db01)\r\nstatistics unavailable"),
+            std::string::npos)
+      << stopped;
+  EXPECT_EQ(stopped.find("Indexes for table B"), std::string::npos);
+  EXPECT_NE(stopped.find("--- End of Mervale ---"), std::string::npos);
+
   h.profile().b_DropIndexTableName = 1;
   h.profile().i_IndexNameCase = 1;
   EXPECT_NE(h.Run().find("DROP INDEX EMP.pk_emp;"), std::string::npos);
