@@ -42,7 +42,7 @@ std::string QuotedColumnList(const RunOwner& owner, const std::string& columns) 
 }
 }  // namespace
 
-bool RunOwner::StartFreeFormRun() {
+bool RunOwner::StartFreeFormRun(bool belowNormal) {
   if (state.running) {
     host.Message("You cannot start another script before the previous one ends.\nPress the <stop> icon to terminate the current script",
                  Host::Buttons::Ok);
@@ -56,7 +56,7 @@ bool RunOwner::StartFreeFormRun() {
   state.running = 1;
   host.DestroyPanel();
   panelShown = 0;
-  BeginWorker(&RunOwner::FreeFormWorker);
+  BeginWorker(&RunOwner::FreeFormWorker, belowNormal);
   return true;
 }
 

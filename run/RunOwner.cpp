@@ -1,5 +1,10 @@
 #include "run/RunOwner.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -87,8 +92,15 @@ bool RunOwner::StartRun() {
 
 bool RunOwner::RerunLast() { return StartRun(); }
 
-void RunOwner::BeginWorker(void (RunOwner::*body)()) {
-  worker_ = std::thread([this, body] {
+void RunOwner::BeginWorker(void (RunOwner::*body)(), bool belowNormal) {
+  worker_ = std::thread([this, body, belowNormal] {
+    if (belowNormal) {
+      // On Linux a thread's nice value is its own: one step nicer is one step below normal.
+      const id_t tid = static_cast<id_t>(syscall(SYS_gettid));
+      errno = 0;
+      const int current = getpriority(PRIO_PROCESS, tid);
+      if (errno == 0) setpriority(PRIO_PROCESS, tid, current + 1);
+    }
     try {
       (this->*body)();
     } catch (const RunStopped&) {

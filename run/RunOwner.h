@@ -82,7 +82,9 @@ class RunOwner {
   void PrepareStatementPieces();
 
   // --- free-form run
-  bool StartFreeFormRun();
+  // belowNormal: the worker runs one step below normal priority (Start SQL Script and the
+  // SQL Library); Rerun Last SQL Script runs it at normal priority.
+  bool StartFreeFormRun(bool belowNormal = false);
   void RunStatement(const std::string& sql);
 
   // --- connection
@@ -126,7 +128,7 @@ class RunOwner {
   ScriptOutput output;
 
  private:
-  void BeginWorker(void (RunOwner::*body)());
+  void BeginWorker(void (RunOwner::*body)(), bool belowNormal = false);
   void RunWorker();
   void FreeFormWorker();
   void AnalysisPhase();

@@ -165,7 +165,7 @@ bool RunLibraryStatement(RunOwner& owner, const std::string& text) {
   }
   if (owner.saveCancelled) return false;
   owner.opts.s_GlobalPassSql = text;
-  return owner.StartFreeFormRun();
+  return owner.StartFreeFormRun(true);
 }
 
 }  // namespace mv

@@ -1,6 +1,11 @@
 // The run spine against the test driver: header, analysis, footer, titles, pause and stop.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <regex>
 #include <thread>
@@ -188,6 +193,26 @@ TEST(RunController, AutoSaveFileAndWindowTogetherEqualTheWholeScript) {
   std::ifstream only(h.Path("only.sql"), std::ios::binary);
   const std::string onlyText((std::istreambuf_iterator<char>(only)), {});
   EXPECT_EQ(withoutTime(onlyText), withoutTime(whole));
+}
+
+TEST(RunController, FreeFormRunsOneStepBelowNormalWhenAsked) {
+  RunHarness h;
+  h.ConnectFixture("QUERY\tselect 1\n COL\tx\t4\n ROW\t1\nEND\n");
+  h.owner->opts.s_GlobalPassSql = "select 1";
+  errno = 0;
+  const int base = getpriority(PRIO_PROCESS, 0);
+  ASSERT_EQ(errno, 0);
+  int seen = -100;
+  h.host.onTitle = [&](const std::string& title) {
+    if (title == "Scripting Data - Mervale") seen = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+  };
+  ASSERT_TRUE(h.owner->StartFreeFormRun(true));
+  h.owner->Wait();
+  EXPECT_EQ(seen, base + 1);
+  ASSERT_TRUE(h.owner->StartFreeFormRun(false));
+  h.owner->Wait();
+  EXPECT_EQ(seen, base);
+  EXPECT_NE(h.host.window.WholeText().find("VALUES ( 1 );"), std::string::npos);
 }
 
 }  // namespace
