@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
 #include "run/RunOwner.h"
 #include "settings/Configuration.h"
 #include "settings/SettingsStore.h"
@@ -27,17 +28,9 @@ constexpr char kNoAutoStart[] =
     "Could not automatically start scripting, please make sure a valid database connection is saved in the "
     "configuration file.\nSee the help topics for more information.";
 
-struct TempDir {
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "mv-config-XXXXXX").string();
-    path = mkdtemp(tmpl.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  std::string operator/(const std::string& name) const { return path + "/" + name; }
-  std::string path;
+// Each file's folders carry its own prefix, so a leftover folder tells which test left it.
+struct TempDir : mv::test::TempDir {
+  TempDir() : mv::test::TempDir("mv-config") {}
 };
 
 // An owner with its own settings file and two profiles in memory.

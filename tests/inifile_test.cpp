@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "support/TempDir.h"
 #include "settings/IniFile.h"
 #include "shell/AtomicFile.h"
 
@@ -15,17 +16,9 @@ using mv::IniFile;
 
 namespace {
 
-struct TempDir {
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "mv-ini-XXXXXX").string();
-    path = mkdtemp(tmpl.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  std::string operator/(const std::string& name) const { return path + "/" + name; }
-  std::string path;
+// Each file's folders carry its own prefix, so a leftover folder tells which test left it.
+struct TempDir : mv::test::TempDir {
+  TempDir() : mv::test::TempDir("mv-ini") {}
 };
 
 unsigned ModeOf(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
 #include "profiles/ProfileFile.h"
 #include "shell/AtomicFile.h"
 #include "support/ScriptedHost.h"
@@ -16,17 +17,9 @@ using mv::test::ScriptedHost;
 
 namespace {
 
-struct TempDir {
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "mv-pfl-XXXXXX").string();
-    path = mkdtemp(tmpl.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  std::string operator/(const std::string& name) const { return path + "/" + name; }
-  std::string path;
+// Each file's folders carry its own prefix, so a leftover folder tells which test left it.
+struct TempDir : mv::test::TempDir {
+  TempDir() : mv::test::TempDir("mv-pfl") {}
 };
 
 // Builds files byte by byte, independently of the encoder under test.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
 #include "profiles/Profile.h"
 #include "settings/RunOptions.h"
 #include "settings/SettingsStore.h"
@@ -19,17 +20,9 @@ using namespace mv;
 
 namespace {
 
-struct TempDir {
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "mv-settings-XXXXXX").string();
-    path = mkdtemp(tmpl.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  std::string operator/(const std::string& name) const { return path + "/" + name; }
-  std::string path;
+// Each file's folders carry its own prefix, so a leftover folder tells which test left it.
+struct TempDir : mv::test::TempDir {
+  TempDir() : mv::test::TempDir("mv-settings") {}
 };
 
 // Sets an environment variable for one scope and puts the old value back.
