@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include "profiles/Profile.h"
+#include "profiles/ProfileFile.h"
 #include "profiles/Substitutions.h"
 #include "profiles/TypeCategory.h"
 #include "run/DataScripter.h"
 #include "settings/Filters.h"
 #include "settings/RunOptions.h"
+#include "support/ScriptedHost.h"
+
+#include <algorithm>
 
 namespace mv {
 namespace {
@@ -208,6 +212,31 @@ TEST(Conditions, TypedWhereIsDroppedOnlyWhenFollowedByABlankOrTab) {
   EXPECT_EQ(c, "wherever = 1");
   o.WhereStatements["ORDERS"] = "";
   EXPECT_EQ(WhereConditionFor(o, "ORDERS", c), 0);
+}
+
+}  // namespace
+}  // namespace mv
+
+namespace mv {
+namespace {
+
+TEST(ShippedProfiles, DefaultIsTheBuiltInDialectAndEveryOneLoads) {
+  test::ScriptedHost host;
+  Profile working;
+  SetBuiltInDefaults(working);
+  for (const char* name : {"Default", "SQLite", "PostgreSQL", "MariaDB"}) {
+    Profile p;
+    p.s_Name = name;
+    ASSERT_TRUE(LoadProfile(p, MV_BINARY_DIR, host)) << name;
+    // Every shipped dialect keeps values from breaking out of their literals.
+    const bool doublesApostrophes =
+        std::find(p.Substitutions.begin(), p.Substitutions.end(), Substitution{"'", "''"}) != p.Substitutions.end();
+    EXPECT_TRUE(doublesApostrophes) << name;
+    if (std::string(name) == "Default") {
+      Profile expected = MakeDefaultProfile(working);
+      EXPECT_EQ(p, expected);
+    }
+  }
 }
 
 }  // namespace
