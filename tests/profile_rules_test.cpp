@@ -153,6 +153,26 @@ TEST(FormatValue, LiteralsForNullEmptyNumericTrimmedAndAllStrings) {
   EXPECT_EQ(FormatValue(p, o, "-", 'T', false), "NULL");
 }
 
+TEST(FormatValue, TheOneByteSubstitutionPathGivesTheGeneralResult) {
+  Profile fast = Defaults();
+  fast.Substitutions = {{"'", "''"}};
+  Profile general = fast;
+  general.Substitutions.push_back({"\x01\x02never", "x"});  // more than one pair: the general path
+  for (int allStrings = 0; allStrings <= 1; ++allStrings)
+    for (int trim = 0; trim <= 1; ++trim)
+      for (char flag : {'T', 'F'})
+        for (bool isNull : {false, true})
+          for (const char* v : {"", "'", "''", "a'b'c", " ' ", "plain", "   "}) {
+            RunOptions o;
+            o.b_AllStrings = allStrings;
+            o.b_RightTrim = o.b_LeftTrim = trim;
+            EXPECT_EQ(FormatValue(fast, o, v, flag, isNull), FormatValue(general, o, v, flag, isNull))
+                << "[" << v << "] " << flag << allStrings << trim << isNull;
+          }
+  RunOptions o;
+  EXPECT_EQ(FormatValue(fast, o, "it's", 'F', false), "'it''s'");
+}
+
 TEST(CsvLine, QuotesFieldsAndKeepsTheStringDelimiter) {
   EXPECT_EQ(CsvLine("ID , NAME", true), "\"ID\",\"NAME\"");
   EXPECT_EQ(CsvLine("7 \t 'Smith'", false), "\"7\",\"'Smith'\"");
