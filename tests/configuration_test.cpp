@@ -49,17 +49,11 @@ struct Fixture {
   RunOwner owner;
 };
 
-// A new file each time: truncating one in place makes some file systems flush it on close,
-// which turns the loops over every cut length into seconds.
-void WritePlain(const std::string& path, const std::string& data) {
-  std::error_code ec;
-  fs::remove(path, ec);
-  std::ofstream(path, std::ios::binary) << data;
-}
+using mv::test::WritePlain;
 
 std::string Slurp(const std::string& path) {
   std::string out;
-  EXPECT_TRUE(ReadWholeFile(path, out));
+  EXPECT_TRUE(ReadWholeFile(path, out)) << path;
   return out;
 }
 

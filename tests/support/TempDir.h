@@ -23,3 +23,17 @@ struct TempDir {
 };
 
 }  // namespace mv::test
+
+#include <fstream>
+
+namespace mv::test {
+
+// Writes a new file each time: truncating one in place makes some file systems flush it on
+// close, which turns loops over many cut lengths into seconds.
+inline void WritePlain(const std::string& path, const std::string& data) {
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  std::ofstream(path, std::ios::binary) << data;
+}
+
+}  // namespace mv::test
