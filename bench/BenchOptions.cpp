@@ -49,8 +49,10 @@ bool ParseBenchArgs(int argc, char** argv, BenchOptions& o, std::string& error, 
     const std::string a = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     auto needValue = [&]() {
-      if (!value) error = a + " needs a value";
-      else ++i;
+      if (!value)
+        error = a + " needs a value";
+      else
+        ++i;
       return value != nullptr;
     };
     if (a == "--help" || a == "-h") {

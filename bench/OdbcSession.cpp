@@ -40,8 +40,7 @@ std::string OdbcSession::Diagnostics(SQLSMALLINT type, SQLHANDLE handle) const {
   SQLCHAR message[1024];
   SQLINTEGER native = 0;
   SQLSMALLINT len = 0;
-  for (SQLSMALLINT i = 1;
-       Ok(SQLGetDiagRec(type, handle, i, state, &native, message, sizeof message, &len)); ++i) {
+  for (SQLSMALLINT i = 1; Ok(SQLGetDiagRec(type, handle, i, state, &native, message, sizeof message, &len)); ++i) {
     if (!text.empty()) text += "; ";
     text += reinterpret_cast<char*>(state);
     text += ' ';
@@ -57,8 +56,7 @@ void OdbcSession::Fail(const std::string& what, SQLSMALLINT type, SQLHANDLE hand
 void OdbcSession::Connect(const std::string& connectString) {
   SQLCHAR out[1024];
   SQLSMALLINT outLen = 0;
-  SQLRETURN rc = SQLDriverConnect(dbc_, nullptr,
-                                  reinterpret_cast<SQLCHAR*>(const_cast<char*>(connectString.c_str())),
+  SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(connectString.c_str())),
                                   SQL_NTS, out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
   if (!Ok(rc)) Fail("cannot connect", SQL_HANDLE_DBC, dbc_);
   connected_ = true;

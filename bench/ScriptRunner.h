@@ -11,8 +11,8 @@ class ScriptRunner {
     double seconds = 0;     // StartRun until the script is wholly written
     double cpuSeconds = 0;  // of this process (all threads) over the same stretch
     long rssGrowthKb = 0;
-    long inserts = 0;       // INSERT statements found in the written script
-    long long bytes = 0;    // size of the script
+    long inserts = 0;     // INSERT statements found in the written script
+    long long bytes = 0;  // size of the script
     bool apostrophesDoubled = false;
   };
 

@@ -17,9 +17,7 @@ double TimingSeries::MedianOf(std::vector<double> v) {
   return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
 }
 
-double TimingSeries::Best() const {
-  return seconds_.empty() ? 0 : *std::min_element(seconds_.begin(), seconds_.end());
-}
+double TimingSeries::Best() const { return seconds_.empty() ? 0 : *std::min_element(seconds_.begin(), seconds_.end()); }
 
 double TimingSeries::Median() const { return MedianOf(seconds_); }
 

@@ -42,9 +42,7 @@ std::string Columns(const std::string& born) {
          born + ", CASE WHEN i % 3 = 0 THEN NULL ELSE 'row ' || i || ' isn''t empty' END";
 }
 
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 double CpuSeconds() {
   rusage u{};
@@ -92,15 +90,16 @@ struct VariantResult {
 
 void PrintSeries(const char* label, const TimingSeries& t) {
   if (t.Empty()) return;
-  std::printf("  %-12s best %8.3f s   median %8.3f s   cpu(best) %7.3f s   peak RSS %s\n", label, t.Best(),
-              t.Median(), t.BestCpu(), Mib(t.MaxGrowthKb()).c_str());
+  std::printf("  %-12s best %8.3f s   median %8.3f s   cpu(best) %7.3f s   peak RSS %s\n", label, t.Best(), t.Median(),
+              t.BestCpu(), Mib(t.MaxGrowthKb()).c_str());
 }
 
 void PrintRatio(const VariantResult& v) {
   if (v.plain.Empty() || v.script.Empty()) return;
   // Client CPU is the steadier figure on a busy machine; the server's work is not in it.
-  std::printf("  ratio Mervale/plain: best %.2f   median %.2f   client cpu(best) %.2f\n", v.script.Best() / v.plain.Best(),
-              v.script.Median() / v.plain.Median(), v.script.BestCpu() / v.plain.BestCpu());
+  std::printf("  ratio Mervale/plain: best %.2f   median %.2f   client cpu(best) %.2f\n",
+              v.script.Best() / v.plain.Best(), v.script.Median() / v.plain.Median(),
+              v.script.BestCpu() / v.plain.BestCpu());
 }
 
 // Times one connect-string variant: a warm-up fetch, then plain fetch and script run in turns,
@@ -184,14 +183,17 @@ int Main(int argc, char** argv) {
   ScriptRunner runner((work / "mervale").string(), o.sink);
   std::vector<VariantResult> results;
 
-  std::printf("mervale-bench: %ld rows, %d repetitions, script sink %s, plain fetch buffer %ld bytes, build %s, "
-              "%ld CPUs\n",
-              o.rows, o.repeat, o.sink.c_str(), o.fetchBuffer, MV_BENCH_BUILD_TYPE, sysconf(_SC_NPROCESSORS_ONLN));
-  std::printf("memory: peak resident growth of this process during each timed stretch "
-              "(heap trimmed and high-water mark reset before it)\n");
+  std::printf(
+      "mervale-bench: %ld rows, %d repetitions, script sink %s, plain fetch buffer %ld bytes, build %s, "
+      "%ld CPUs\n",
+      o.rows, o.repeat, o.sink.c_str(), o.fetchBuffer, MV_BENCH_BUILD_TYPE, sysconf(_SC_NPROCESSORS_ONLN));
+  std::printf(
+      "memory: peak resident growth of this process during each timed stretch "
+      "(heap trimmed and high-water mark reset before it)\n");
   MemoryProbe check;
   check.Start();
-  if (!check.ResetWorked()) std::printf("note: the kernel refused to reset the high-water mark; growth is approximate\n");
+  if (!check.ResetWorked())
+    std::printf("note: the kernel refused to reset the high-water mark; growth is approximate\n");
   std::fflush(stdout);
 
   int status = 0;

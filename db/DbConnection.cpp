@@ -20,7 +20,6 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-
 // First diagnostic record of a handle, whole (the buffer grows to the reported length).
 std::string DiagText(SQLSMALLINT type, SQLHANDLE handle) {
   if (!handle) return {};
@@ -57,9 +56,9 @@ bool DbConnection::AllocHandles() {
 bool DbConnection::DriverConnect(const char* in, void* parentWindow, SQLUSMALLINT completion) {
   std::vector<SQLCHAR> out(4096);
   SQLSMALLINT outLen = 0;
-  SQLRETURN rc = SQLDriverConnect(hDbc, static_cast<SQLHWND>(parentWindow),
-                                  reinterpret_cast<SQLCHAR*>(const_cast<char*>(in)), SQL_NTS, out.data(),
-                                  static_cast<SQLSMALLINT>(out.size()), &outLen, completion);
+  SQLRETURN rc =
+      SQLDriverConnect(hDbc, static_cast<SQLHWND>(parentWindow), reinterpret_cast<SQLCHAR*>(const_cast<char*>(in)),
+                       SQL_NTS, out.data(), static_cast<SQLSMALLINT>(out.size()), &outLen, completion);
   if (!Succeeded(rc)) {
     std::string message = DiagText(SQL_HANDLE_DBC, hDbc);
     title = "Not Connected";

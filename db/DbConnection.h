@@ -20,7 +20,7 @@ struct ColumnInfo {
 };
 
 struct TableEntry {
-  std::string name;       // TABLE_NAME as returned
+  std::string name;             // TABLE_NAME as returned
   int marks[4] = {0, 0, 0, 0};  // analysis marks of the run controller
   std::vector<ColumnInfo> columns;
 };
@@ -44,8 +44,7 @@ class DbConnection {
   // fails at once with a message instead of waiting for a dialog that cannot appear.
   static std::unique_ptr<DbConnection> ConnectInteractive(Host& host, void* parentWindow);
   static std::unique_ptr<DbConnection> ConnectWithString(Host& host, const std::string& connectString,
-                                                         const std::string& owner,
-                                                         const std::string& catalogFlag);
+                                                         const std::string& owner, const std::string& catalogFlag);
 
   static std::string ExtractDsn(const std::string& connectString);
   void ProbeSchemas();
@@ -73,8 +72,8 @@ class DbConnection {
     const std::vector<std::string>* prefixes = nullptr;
     const std::vector<std::string>* suffixes = nullptr;
   };
-  int ReadRows(SQLHSTMT stmt, std::string& row, const RowLists& lists, std::string* tableName,
-               std::string* columnList, const std::string& sql);
+  int ReadRows(SQLHSTMT stmt, std::string& row, const RowLists& lists, std::string* tableName, std::string* columnList,
+               const std::string& sql);
   static std::string TableNameAfterFrom(const std::string& sql);
 
   SQLHENV env() const { return hEnv; }
@@ -114,6 +113,7 @@ class DbConnection {
   // Reads one value whole with SQLGetData, in pieces, into out. Returns false for NULL.
  public:
   bool GetValue(SQLHSTMT stmt, SQLUSMALLINT col, std::string& out);
+
  private:
   std::string ColAttributeText(SQLHSTMT stmt, SQLUSMALLINT col, SQLUSMALLINT field);
   SQLLEN ColAttributeNumber(SQLHSTMT stmt, SQLUSMALLINT col, SQLUSMALLINT field);

@@ -88,15 +88,13 @@ int DbConnection::ScriptIndexes(int write) {
       const bool tableStat = CatalogNumber(type, 0) == SQL_TABLE_STAT;
       if (!tableStat) {
         ++total;
-        const std::string create =
-            (CatalogNumber(nonUnique, 0) == 1 ? w.s_CreateIndex : w.s_CreateUniqueIndex) + " ";
+        const std::string create = (CatalogNumber(nonUnique, 0) == 1 ? w.s_CreateIndex : w.s_CreateUniqueIndex) + " ";
         // Primary keys come back under names no CREATE INDEX can use: SQLite's sqlite_autoindex_N
         // (reserved, and the same in every table) and MariaDB's PRIMARY (a keyword, the same
         // in every table). The table name in front makes them usable and unique.
         const bool internal = strncasecmp(indexName.c_str(), "sqlite_autoindex", 16) == 0 ||
                               strcasecmp(indexName.c_str(), "PRIMARY") == 0;
-        const std::string iname =
-            ApplyCase(internal ? entry.name + "_" + indexName : indexName, w.i_IndexNameCase);
+        const std::string iname = ApplyCase(internal ? entry.name + "_" + indexName : indexName, w.i_IndexNameCase);
         const std::string iwritten = v.QuoteColumnName(iname);
         const std::string cwritten = v.QuoteColumnName(ApplyCase(columnName, w.i_IndexColumnCase));
         if (write) {

@@ -17,7 +17,10 @@ class Statement {
   Statement& operator=(const Statement&) = delete;
   Statement(Statement&& o) noexcept : h_(std::exchange(o.h_, SQLHSTMT{})) {}
   Statement& operator=(Statement&& o) noexcept {
-    if (this != &o) { Drop(); h_ = std::exchange(o.h_, SQLHSTMT{}); }
+    if (this != &o) {
+      Drop();
+      h_ = std::exchange(o.h_, SQLHSTMT{});
+    }
     return *this;
   }
   SQLHSTMT get() const { return h_; }
@@ -26,8 +29,14 @@ class Statement {
     if (h_ != SQL_NULL_HSTMT) SQLFreeStmt(h_, SQL_DROP);
     h_ = SQL_NULL_HSTMT;
   }
-  void Reset(SQLHSTMT h) { Drop(); h_ = h; }
-  SQLHSTMT* out() { Drop(); return &h_; }
+  void Reset(SQLHSTMT h) {
+    Drop();
+    h_ = h;
+  }
+  SQLHSTMT* out() {
+    Drop();
+    return &h_;
+  }
 
  private:
   SQLHSTMT h_ = SQL_NULL_HSTMT;

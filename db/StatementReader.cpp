@@ -15,7 +15,18 @@ constexpr SQLLEN kFirstPiece = 512;
 // Character, binary, date and time codes are written as strings; everything else as a number.
 bool IsStringType(SQLLEN type) {
   switch (type) {
-    case -10: case -9: case -8: case -4: case -3: case -2: case -1: case 1: case 9: case 10: case 11: case 12:
+    case -10:
+    case -9:
+    case -8:
+    case -4:
+    case -3:
+    case -2:
+    case -1:
+    case 1:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
       return true;
     default:
       return false;
@@ -45,7 +56,8 @@ bool DbConnection::GetValue(SQLHSTMT stmt, SQLUSMALLINT col, std::string& out) {
     }
     if (ind == SQL_NULL_DATA) return false;
     if (rc == SQL_SUCCESS) {
-      size_t n = ind >= 0 && ind < piece ? static_cast<size_t>(ind) : strnlen(valueBuf_.data(), static_cast<size_t>(piece));
+      size_t n =
+          ind >= 0 && ind < piece ? static_cast<size_t>(ind) : strnlen(valueBuf_.data(), static_cast<size_t>(piece));
       out.append(valueBuf_.data(), n);
       return true;
     }

@@ -76,9 +76,11 @@ int DbConnection::ScriptTableStructure() {
     SQLRETURN rc = SQL_ERROR;
     if (!s_DatabaseUser.empty() && (hasSchemas || hasCatalogs)) {
       if (b_IsCatalog)
-        rc = SQLColumns(st.get(), OdbcText(s_DatabaseUser), SQL_NTS, nullptr, 0, OdbcText(entry.name), SQL_NTS, nullptr, 0);
+        rc = SQLColumns(st.get(), OdbcText(s_DatabaseUser), SQL_NTS, nullptr, 0, OdbcText(entry.name), SQL_NTS, nullptr,
+                        0);
       else
-        rc = SQLColumns(st.get(), nullptr, 0, OdbcText(s_DatabaseUser), SQL_NTS, OdbcText(entry.name), SQL_NTS, nullptr, 0);
+        rc = SQLColumns(st.get(), nullptr, 0, OdbcText(s_DatabaseUser), SQL_NTS, OdbcText(entry.name), SQL_NTS, nullptr,
+                        0);
       if (!Succeeded(rc)) SQLFreeStmt(st.get(), SQL_CLOSE);
     }
     if (!Succeeded(rc))

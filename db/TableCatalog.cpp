@@ -15,9 +15,11 @@ int DbConnection::LoadTables(int noStopCheck) {
   SQLRETURN rc;
   if (!s_DatabaseUser.empty() && (hasSchemas || hasCatalogs)) {
     if (b_IsCatalog == 1)
-      rc = SQLTables(st.get(), OdbcText(s_DatabaseUser), SQL_NTS, nullptr, SQL_NTS, nullptr, SQL_NTS, OdbcText(type), SQL_NTS);
+      rc = SQLTables(st.get(), OdbcText(s_DatabaseUser), SQL_NTS, nullptr, SQL_NTS, nullptr, SQL_NTS, OdbcText(type),
+                     SQL_NTS);
     else
-      rc = SQLTables(st.get(), nullptr, SQL_NTS, OdbcText(s_DatabaseUser), SQL_NTS, nullptr, SQL_NTS, OdbcText(type), SQL_NTS);
+      rc = SQLTables(st.get(), nullptr, SQL_NTS, OdbcText(s_DatabaseUser), SQL_NTS, nullptr, SQL_NTS, OdbcText(type),
+                     SQL_NTS);
     if (!Succeeded(rc)) {
       SQLFreeStmt(st.get(), SQL_CLOSE);
       rc = SQLTables(st.get(), nullptr, SQL_NTS, nullptr, SQL_NTS, nullptr, SQL_NTS, OdbcText(type), SQL_NTS);

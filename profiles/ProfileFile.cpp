@@ -187,24 +187,26 @@ bool ReadRecord(const std::string& data, Profile& p) {
   const bool old = !current && tag != kTag41;
 
   if (!str(p.s_Remarks) || !str(p.s_Execute) || !num(p.b_ExecuteSameLine) || !str(p.s_LineBreak) ||
-      !str(p.s_DropTable) || !str(p.s_CreateTable) || !str(p.s_Null) || !str(p.s_NotNull) ||
-      !num(p.b_NullBeforeType) || !num(p.i_TableNameCase) || !num(p.i_ColumnNameCase) ||
-      !num(p.i_DataTypeCase) || !str(p.s_Delete) || !str(p.s_InsertInto) || !str(p.s_Values) ||
-      !str(p.s_NumericEmpty))
+      !str(p.s_DropTable) || !str(p.s_CreateTable) || !str(p.s_Null) || !str(p.s_NotNull) || !num(p.b_NullBeforeType) ||
+      !num(p.i_TableNameCase) || !num(p.i_ColumnNameCase) || !num(p.i_DataTypeCase) || !str(p.s_Delete) ||
+      !str(p.s_InsertInto) || !str(p.s_Values) || !str(p.s_NumericEmpty))
     return false;
-  if (old) p.s_NullString = "NULL";
-  else if (!str(p.s_NullString)) return false;
-  if (!current) p.s_EmptyString = "''";
-  else if (!str(p.s_EmptyString)) return false;
-  if (!str(p.s_StringDelimiter) || !str(p.s_Commit) || !num(p.i_CommitLines) ||
-      !num(p.b_CommitEachTable) || !num(p.b_CommitNeedsExecute) || !str(p.s_DropIndex) ||
-      !str(p.s_CreateUniqueIndex) || !str(p.s_CreateIndex) || !str(p.s_OnTable) ||
-      !num(p.i_IndexNameCase) || !num(p.i_IndexColumnCase) || !num(p.b_DropIndexTableName) ||
+  if (old)
+    p.s_NullString = "NULL";
+  else if (!str(p.s_NullString))
+    return false;
+  if (!current)
+    p.s_EmptyString = "''";
+  else if (!str(p.s_EmptyString))
+    return false;
+  if (!str(p.s_StringDelimiter) || !str(p.s_Commit) || !num(p.i_CommitLines) || !num(p.b_CommitEachTable) ||
+      !num(p.b_CommitNeedsExecute) || !str(p.s_DropIndex) || !str(p.s_CreateUniqueIndex) || !str(p.s_CreateIndex) ||
+      !str(p.s_OnTable) || !num(p.i_IndexNameCase) || !num(p.i_IndexColumnCase) || !num(p.b_DropIndexTableName) ||
       !num(p.i_LengthRule))
     return false;
 
-  for (PerType* block : {&p.s_TypeTranslation, &p.s_RetrievePrefix, &p.s_RetrieveSuffix,
-                         &p.s_ScriptPrefix, &p.s_ScriptSuffix}) {
+  for (PerType* block :
+       {&p.s_TypeTranslation, &p.s_RetrievePrefix, &p.s_RetrieveSuffix, &p.s_ScriptPrefix, &p.s_ScriptSuffix}) {
     if (current) {
       for (std::string& s : *block)
         if (!str(s)) return false;
@@ -245,19 +247,17 @@ std::string WriteRecord(const Profile& p) {
   out += EncodeInt(p.b_ExecuteSameLine);
   for (const std::string* s : {&p.s_LineBreak, &p.s_DropTable, &p.s_CreateTable, &p.s_Null, &p.s_NotNull})
     out += EncodeString(*s);
-  for (int v : {p.b_NullBeforeType, p.i_TableNameCase, p.i_ColumnNameCase, p.i_DataTypeCase})
-    out += EncodeInt(v);
-  for (const std::string* s : {&p.s_Delete, &p.s_InsertInto, &p.s_Values, &p.s_NumericEmpty,
-                               &p.s_NullString, &p.s_EmptyString, &p.s_StringDelimiter, &p.s_Commit})
+  for (int v : {p.b_NullBeforeType, p.i_TableNameCase, p.i_ColumnNameCase, p.i_DataTypeCase}) out += EncodeInt(v);
+  for (const std::string* s : {&p.s_Delete, &p.s_InsertInto, &p.s_Values, &p.s_NumericEmpty, &p.s_NullString,
+                               &p.s_EmptyString, &p.s_StringDelimiter, &p.s_Commit})
     out += EncodeString(*s);
   for (int v : {p.i_CommitLines, p.b_CommitEachTable, p.b_CommitNeedsExecute}) out += EncodeInt(v);
   for (const std::string* s : {&p.s_DropIndex, &p.s_CreateUniqueIndex, &p.s_CreateIndex, &p.s_OnTable})
     out += EncodeString(*s);
   // b_DropIndexTableName follows the two index case rules in the file.
-  for (int v : {p.i_IndexNameCase, p.i_IndexColumnCase, p.b_DropIndexTableName, p.i_LengthRule})
-    out += EncodeInt(v);
-  for (const PerType* block : {&p.s_TypeTranslation, &p.s_RetrievePrefix, &p.s_RetrieveSuffix,
-                               &p.s_ScriptPrefix, &p.s_ScriptSuffix})
+  for (int v : {p.i_IndexNameCase, p.i_IndexColumnCase, p.b_DropIndexTableName, p.i_LengthRule}) out += EncodeInt(v);
+  for (const PerType* block :
+       {&p.s_TypeTranslation, &p.s_RetrievePrefix, &p.s_RetrieveSuffix, &p.s_ScriptPrefix, &p.s_ScriptSuffix})
     for (const std::string& s : *block) out += EncodeString(s);
   for (int flag : p.b_FuncOnlyIfValue) out += EncodeInt(flag);
   out += EncodeInt(static_cast<int>(p.OmitLengthTypes.size()));
@@ -291,8 +291,8 @@ bool SaveProfile(Profile& p, const std::string& folder, Host& host) {
   return true;
 }
 
-void DiscoverProfiles(ProfileList& list, const std::string& folder, std::string& workingName,
-                      const Profile& working, Host& host) {
+void DiscoverProfiles(ProfileList& list, const std::string& folder, std::string& workingName, const Profile& working,
+                      Host& host) {
   // The folder is enumerated directly instead of becoming the current directory, and the names
   // are sorted byte-wise so that the order does not depend on the file system.
   std::vector<std::string> names;

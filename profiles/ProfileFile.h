@@ -13,8 +13,8 @@ bool LoadProfile(Profile& p, const std::string& folder, Host& host);
 // Writes the "VER5.0" form atomically; on failure shows "Could not save profile '...'".
 bool SaveProfile(Profile& p, const std::string& folder, Host& host);
 // Loads every *.pfl (any case) of the folder; creates "Default" in memory when none loads.
-void DiscoverProfiles(ProfileList& list, const std::string& folder, std::string& workingName,
-                      const Profile& working, Host& host);
+void DiscoverProfiles(ProfileList& list, const std::string& folder, std::string& workingName, const Profile& working,
+                      Host& host);
 
 // The byte encodings, shared with the legacy configuration reader.
 namespace pfl {

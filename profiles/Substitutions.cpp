@@ -4,8 +4,7 @@ namespace mv {
 
 namespace {
 // Appends text with every occurrence of find replaced; returns whether anything matched.
-bool ReplaceInto(const std::string& text, const std::string& find, const std::string& replace,
-                 std::string& out) {
+bool ReplaceInto(const std::string& text, const std::string& find, const std::string& replace, std::string& out) {
   if (find.empty()) return false;
   // A one-byte find string (the apostrophe of most profiles) is a plain byte search.
   size_t pos = find.size() == 1 ? text.find(find[0]) : text.find(find);

@@ -15,25 +15,36 @@ struct CategoryRow {
 };
 // Index order of every per-type table.
 const CategoryRow kRows[kTypeCategoryCount] = {
-    {"CHAR", 1, false, true},        {"VARCHAR", 12, false, true},
-    {"LONG VARCHAR", -1, false, false}, {"WCHAR", -8, false, true},
-    {"WVARCHAR", -9, false, true},   {"LONG WVARCHAR", -10, false, false},
-    {"DECIMAL", 3, true, true},      {"NUMBER", 2, true, true},
-    {"SMALLINT", 5, true, true},     {"INTEGER", 4, true, true},
-    {"REAL", 7, true, true},         {"FLOAT", 6, true, true},
-    {"DOUBLE", 8, true, true},       {"TINYINT", -6, true, true},
-    {"BIT", -7, true, true},         {"BIGINT", -5, true, true},
-    {"BINARY", -2, false, false},    {"VARBINARY", -3, false, false},
-    {"LONG VARBINARY", -4, false, false}, {"DATE", 9, false, true},
-    {"TIME", 10, false, true},       {"TIMESTAMP", 11, false, true},
+    {"CHAR", 1, false, true},
+    {"VARCHAR", 12, false, true},
+    {"LONG VARCHAR", -1, false, false},
+    {"WCHAR", -8, false, true},
+    {"WVARCHAR", -9, false, true},
+    {"LONG WVARCHAR", -10, false, false},
+    {"DECIMAL", 3, true, true},
+    {"NUMBER", 2, true, true},
+    {"SMALLINT", 5, true, true},
+    {"INTEGER", 4, true, true},
+    {"REAL", 7, true, true},
+    {"FLOAT", 6, true, true},
+    {"DOUBLE", 8, true, true},
+    {"TINYINT", -6, true, true},
+    {"BIT", -7, true, true},
+    {"BIGINT", -5, true, true},
+    {"BINARY", -2, false, false},
+    {"VARBINARY", -3, false, false},
+    {"LONG VARBINARY", -4, false, false},
+    {"DATE", 9, false, true},
+    {"TIME", 10, false, true},
+    {"TIMESTAMP", 11, false, true},
     {"UNKNOWN", 0, false, false},
 };
 }  // namespace
 
-const int kDisplayOrder[kTypeCategoryCount] = {
-    kChar, kVarchar, kLongVarchar, kDecimal, kNumber, kSmallint, kInteger, kReal,
-    kFloat, kDouble, kTinyint, kBit, kBigint, kBinary, kVarbinary, kLongVarbinary,
-    kDate, kTime, kTimestamp, kWChar, kWVarchar, kLongWVarchar, kUnknown};
+const int kDisplayOrder[kTypeCategoryCount] = {kChar,      kVarchar, kLongVarchar, kDecimal,       kNumber,  kSmallint,
+                                               kInteger,   kReal,    kFloat,       kDouble,        kTinyint, kBit,
+                                               kBigint,    kBinary,  kVarbinary,   kLongVarbinary, kDate,    kTime,
+                                               kTimestamp, kWChar,   kWVarchar,    kLongWVarchar,  kUnknown};
 
 TypeCategory CategoryOf(int sqlType) {
   for (int i = 0; i < kUnknown; ++i)
@@ -62,8 +73,10 @@ bool CategoryHasLength(int category) {
 
 bool OmitLength(const Profile& working, std::string_view categoryText, bool isNumeric) {
   switch (working.i_LengthRule) {
-    case 0: return false;
-    case 1: return isNumeric;
+    case 0:
+      return false;
+    case 1:
+      return isNumeric;
     default:
       return std::any_of(working.OmitLengthTypes.begin(), working.OmitLengthTypes.end(),
                          [&](const std::string& t) { return t == categoryText; });
@@ -87,8 +100,7 @@ std::string ColumnTypeText(int category, std::string_view dbTypeName, long colum
   else
     text = dbTypeName;
 
-  if (!OmitLength(working, categoryText, CategoryIsNumeric(category)) && columnSize > 0 &&
-      columnSize < 1000000) {
+  if (!OmitLength(working, categoryText, CategoryIsNumeric(category)) && columnSize > 0 && columnSize < 1000000) {
     text += '(';
     text += std::to_string(columnSize);
     // Without the scale a DECIMAL(10,2) would come back as DECIMAL(10) and lose its fractions.

@@ -6,9 +6,29 @@ namespace mv {
 
 // The 23 generic data type categories that index every per-type table of a profile.
 enum TypeCategory : int {
-  kChar = 0, kVarchar, kLongVarchar, kWChar, kWVarchar, kLongWVarchar,
-  kDecimal, kNumber, kSmallint, kInteger, kReal, kFloat, kDouble, kTinyint, kBit, kBigint,
-  kBinary, kVarbinary, kLongVarbinary, kDate, kTime, kTimestamp, kUnknown
+  kChar = 0,
+  kVarchar,
+  kLongVarchar,
+  kWChar,
+  kWVarchar,
+  kLongWVarchar,
+  kDecimal,
+  kNumber,
+  kSmallint,
+  kInteger,
+  kReal,
+  kFloat,
+  kDouble,
+  kTinyint,
+  kBit,
+  kBigint,
+  kBinary,
+  kVarbinary,
+  kLongVarbinary,
+  kDate,
+  kTime,
+  kTimestamp,
+  kUnknown
 };
 inline constexpr int kTypeCategoryCount = 23;
 

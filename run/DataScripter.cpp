@@ -1,6 +1,5 @@
 #include "run/DataScripter.h"
 
-
 #include "profiles/Profile.h"
 #include "profiles/Substitutions.h"
 #include "run/RunOwner.h"

@@ -10,8 +10,7 @@ struct RunOptions;
 // value is consumed (substituted in place); the result is appended to out. scratch is reused.
 void FormatValue(const Profile& working, const RunOptions& opts, std::string& value, char typeFlag, bool isNull,
                  std::string& out, std::string& scratch);
-std::string FormatValue(const Profile& working, const RunOptions& opts, std::string value, char typeFlag,
-                        bool isNull);
+std::string FormatValue(const Profile& working, const RunOptions& opts, std::string value, char typeFlag, bool isNull);
 
 // A row (values separated by " \t ") or a header (names separated by " , ") as one CSV record.
 std::string CsvLine(const std::string& text, bool isHeader);

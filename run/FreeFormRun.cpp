@@ -44,8 +44,10 @@ std::string QuotedColumnList(const RunOwner& owner, const std::string& columns) 
 
 bool RunOwner::StartFreeFormRun(bool belowNormal) {
   if (state.running) {
-    host.Message("You cannot start another script before the previous one ends.\nPress the <stop> icon to terminate the current script",
-                 Host::Buttons::Ok);
+    host.Message(
+        "You cannot start another script before the previous one ends.\nPress the <stop> icon to terminate the current "
+        "script",
+        Host::Buttons::Ok);
     return false;
   }
   if (!HasUsableConnection()) {
@@ -73,8 +75,8 @@ void RunOwner::FreeFormWorker() {
     output.Append(R + "  ", C::colorRemarkMarker);
     output.Append("DATABASE:  ", C::colorText);
     output.Append(connection->title, C::colorName, true);
-    output.Append("\r\n\r\n\r\n" + R + "  The following scripts were created from the following free form statement:\r\n" +
-                      R + "\r\n",
+    output.Append("\r\n\r\n\r\n" + R +
+                      "  The following scripts were created from the following free form statement:\r\n" + R + "\r\n",
                   C::colorRemarkMarker);
     // Every line of the statement gets its own remark marker: a statement from a library file
     // has several lines, and a bare second line would be SQL when the script is run.

@@ -69,8 +69,10 @@ void RunOwner::ReplaceConnection(std::unique_ptr<DbConnection> conn) {
 
 bool RunOwner::StartRun() {
   if (state.running) {
-    host.Message("You cannot start another Mervale before the previuos one ends.\nPress the <stop> icon to terminate the current Mervale",
-                 Host::Buttons::Ok);
+    host.Message(
+        "You cannot start another Mervale before the previuos one ends.\nPress the <stop> icon to terminate the "
+        "current Mervale",
+        Host::Buttons::Ok);
     return false;
   }
   if (!HasUsableConnection()) {
@@ -259,8 +261,9 @@ void RunOwner::RunWorker() {
 void RunOwner::WriteFooterAndFinish(bool scripting) {
   state.running = 0;
   std::time_t elapsed = std::time(nullptr) - state.startTime.load();
-  output.Append("\r\n\r\n" + working.s_Remarks + "  --- End of Mervale --- Elapsed Time: " + ElapsedText(elapsed) + " ---",
-                C::colorMessage);
+  output.Append(
+      "\r\n\r\n" + working.s_Remarks + "  --- End of Mervale --- Elapsed Time: " + ElapsedText(elapsed) + " ---",
+      C::colorMessage);
   SetStateTitle("Finished");
   scriptSaved = 0;
   FinishOutput();
@@ -339,9 +342,7 @@ void RunOwner::StructurePhase() {
   host.BarSetPos(Host::kStructureBar, n);
 }
 
-void RunOwner::DataPhase() {
-  ScriptTableData();
-}
+void RunOwner::DataPhase() { ScriptTableData(); }
 
 void RunOwner::IndexPhase() {
   const int n = static_cast<int>(processedTables.size());

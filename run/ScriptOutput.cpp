@@ -173,7 +173,8 @@ bool ScriptOutput::AutoSaveFlush() {
   bool ok = WriteLines(f, diskFull);
   if (!ok) {
     // Cut the partial flush off again: the retry writes the same lines, never twice.
-    if (before >= 0 && ftruncate(fileno(f), before) != 0) { /* the message below says it failed */ }
+    if (before >= 0 && ftruncate(fileno(f), before) != 0) { /* the message below says it failed */
+    }
     std::fclose(f);
     host_.WaitCursor(false);
     host_.HideSaving();
@@ -237,8 +238,7 @@ void ScriptOutput::SaveScript(int& saveCancelled, const std::string& givenPath) 
     return;
   }
   std::string path = givenPath;
-  if (path.empty())
-    path = host_.AskSavePath("Text Format (*.sql) | *.sql|RTF Format (*.rtf) | *.rtf||", "sql", {});
+  if (path.empty()) path = host_.AskSavePath("Text Format (*.sql) | *.sql|RTF Format (*.rtf) | *.rtf||", "sql", {});
   if (path.empty()) {
     saveCancelled = 1;
     return;

@@ -17,10 +17,10 @@ struct ScriptFont {
   int bCharSet = 0;
   int bPitchAndFamily = 0;
   int cbSize = 0;
-  int dwEffects = 0x40000000;                     // automatic colour
-  int dwMask = static_cast<int>(0xB0000013u);     // size, face, offset, bold, italic, protected
-  std::string szFaceName = "Courier New";         // at most 31 characters
-  int yHeight = 170;                              // twips
+  int dwEffects = 0x40000000;                  // automatic colour
+  int dwMask = static_cast<int>(0xB0000013u);  // size, face, offset, bold, italic, protected
+  std::string szFaceName = "Courier New";      // at most 31 characters
+  int yHeight = 170;                           // twips
   int yOffset = 0;
   bool operator==(const ScriptFont&) const = default;
 };
@@ -38,8 +38,7 @@ class ScriptOutput {
   static constexpr Color colorRemark{9, 165, 46};
   static constexpr Color colorText{0, 0, 0};
 
-  ScriptOutput(Host& host, RunOptions& opts, const Profile& working, SettingsStore& settings,
-               int& scriptSaved);
+  ScriptOutput(Host& host, RunOptions& opts, const Profile& working, SettingsStore& settings, int& scriptSaved);
   ~ScriptOutput();
   ScriptOutput(const ScriptOutput&) = delete;
   ScriptOutput& operator=(const ScriptOutput&) = delete;

@@ -40,11 +40,16 @@ struct FlagKey {
 
 // The flags written after "b_DataType", in the file's order.
 constexpr FlagKey kCarriedFlags[] = {
-    {"b_IgnoreColLen", &RunOptions::b_IgnoreColLen, 0},  {"b_IgnoreColCase", &RunOptions::b_IgnoreColCase, 1},
-    {"b_IgnoreDatCase", &RunOptions::b_IgnoreDatCase, 0}, {"b_IgnoreDatTrail", &RunOptions::b_IgnoreDatTrail, 1},
-    {"b_IgnoreDatLead", &RunOptions::b_IgnoreDatLead, 1}, {"b_IgnoreTabCase", &RunOptions::b_IgnoreTabCase, 1},
-    {"b_DoTabCommon", &RunOptions::b_DoTabCommon, 1},     {"b_DoTabSkipped", &RunOptions::b_DoTabSkipped, 1},
-    {"b_DoTabStruct", &RunOptions::b_DoTabStruct, 1},     {"b_DoTabData", &RunOptions::b_DoTabData, 1},
+    {"b_IgnoreColLen", &RunOptions::b_IgnoreColLen, 0},
+    {"b_IgnoreColCase", &RunOptions::b_IgnoreColCase, 1},
+    {"b_IgnoreDatCase", &RunOptions::b_IgnoreDatCase, 0},
+    {"b_IgnoreDatTrail", &RunOptions::b_IgnoreDatTrail, 1},
+    {"b_IgnoreDatLead", &RunOptions::b_IgnoreDatLead, 1},
+    {"b_IgnoreTabCase", &RunOptions::b_IgnoreTabCase, 1},
+    {"b_DoTabCommon", &RunOptions::b_DoTabCommon, 1},
+    {"b_DoTabSkipped", &RunOptions::b_DoTabSkipped, 1},
+    {"b_DoTabStruct", &RunOptions::b_DoTabStruct, 1},
+    {"b_DoTabData", &RunOptions::b_DoTabData, 1},
     {"b_DoIndex", &RunOptions::b_DoIndex, 1},
 };
 
@@ -104,8 +109,7 @@ void LoadLegacy(RunOwner& owner, const std::string& data, bool noQuestion) {
     const bool yes = noQuestion || owner.host.Message(kReconnect, Host::Buttons::YesNo) == Host::Answer::Yes;
     if (yes && !connectString.empty()) Reconnect(owner, connectString, "", "");
   }
-  if (!num(o.i_AutoSpecialName) || !num(o.b_AutoSave) || !num(o.i_AutoSaveLines) || !str(o.s_AutoSaveFile))
-    return;
+  if (!num(o.i_AutoSpecialName) || !num(o.b_AutoSave) || !num(o.i_AutoSaveLines) || !str(o.s_AutoSaveFile)) return;
   for (int* f : {&o.b_OnlyToFile, &o.b_DataType, &o.b_IgnoreColLen, &o.b_IgnoreColCase, &o.b_IgnoreDatCase,
                  &o.b_IgnoreDatTrail, &o.b_IgnoreDatLead, &o.b_IgnoreTabCase, &o.b_DoTabCommon, &o.b_OwnerOnly,
                  &o.b_DoTabSkipped, &o.b_DoIndex, &o.b_DoTabData, &o.b_DoTabStruct})

@@ -43,10 +43,17 @@ std::string IniFile::EncodeValue(const std::string& raw) {
   out.reserve(raw.size() + kMarkerLen + 8);
   for (char c : raw) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -63,9 +70,12 @@ std::string IniFile::DecodeValue(const std::string& stored) {
       continue;
     }
     const char n = stored[i + 1];
-    if (n == '\\') out += '\\';
-    else if (n == 'r') out += '\r';
-    else if (n == 'n') out += '\n';
+    if (n == '\\')
+      out += '\\';
+    else if (n == 'r')
+      out += '\r';
+    else if (n == 'n')
+      out += '\n';
     else {
       out += c;
       out += n;
@@ -83,7 +93,7 @@ void IniFile::Clear() {
 bool IniFile::Load(const std::string& path) {
   std::string text;
   if (!ReadWholeFile(path, text)) {
-    struct stat st{};
+    struct stat st {};
     const bool missing = ::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
     Clear();
     return missing;
@@ -166,8 +176,10 @@ std::string IniFile::Serialize() const {
   std::string out = bom_;
   for (size_t i = 0; i < lines.size(); ++i) {
     out += *lines[i].first;
-    if (!lines[i].second->empty()) out += *lines[i].second;
-    else if (i + 1 < lines.size()) out += eol_;
+    if (!lines[i].second->empty())
+      out += *lines[i].second;
+    else if (i + 1 < lines.size())
+      out += eol_;
   }
   return out;
 }

@@ -18,7 +18,7 @@ constexpr char kSection[] = "Settings";
 // Creates every missing folder of path (like mkdir -p); false when one cannot be made.
 bool MakeFolders(const std::string& folder) {
   if (folder.empty()) return true;
-  struct stat st{};
+  struct stat st {};
   if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
   const size_t slash = folder.find_last_of('/');
   if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash))) return false;
@@ -59,7 +59,7 @@ std::string SettingsStore::DefaultPath() {
 void SettingsStore::Reload() const {
   if (batch_ > 0 || dirty_) return;
   Stamp now;
-  struct stat st{};
+  struct stat st {};
   if (::stat(path_.c_str(), &st) == 0) {
     now.exists = true;
     now.ino = st.st_ino;
@@ -68,8 +68,10 @@ void SettingsStore::Reload() const {
     now.mtimeNsec = st.st_mtim.tv_nsec;
   }
   if (loaded_ && now == stamp_) return;
-  if (!now.exists) ini_.Clear();
-  else ini_.Load(path_);  // an unreadable file reads as empty: every key takes its default
+  if (!now.exists)
+    ini_.Clear();
+  else
+    ini_.Load(path_);  // an unreadable file reads as empty: every key takes its default
   stamp_ = now;
   loaded_ = true;
 }
@@ -98,9 +100,7 @@ std::string SettingsStore::GetString(const std::string& key, const std::string& 
   return ini_.Has(kSection, key) ? ini_.Get(kSection, key) : def;
 }
 
-void SettingsStore::WriteInt(const std::string& key, int value) {
-  WriteString(key, std::to_string(value));
-}
+void SettingsStore::WriteInt(const std::string& key, int value) { WriteString(key, std::to_string(value)); }
 
 void SettingsStore::WriteString(const std::string& key, const std::string& value) {
   std::lock_guard lock(mu_);

@@ -25,7 +25,7 @@ std::string FolderOf(const std::string& path) {
 
 // Writing through a symbolic link must replace the file it points to, not the link itself.
 std::string ResolveTarget(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
   char* real = realpath(path.c_str(), nullptr);
   if (!real) return path;
@@ -49,13 +49,12 @@ bool WriteAll(int fd, const std::string& data) {
 
 }  // namespace
 
-std::string WriteFileAtomically(const std::string& path, const std::string& data, unsigned mode,
-                                bool forceMode) {
+std::string WriteFileAtomically(const std::string& path, const std::string& data, unsigned mode, bool forceMode) {
   const std::string target = ResolveTarget(path);
   const std::string folder = FolderOf(target);
 
   unsigned finalMode = mode & 07777;
-  struct stat old{};
+  struct stat old {};
   const bool existed = ::stat(target.c_str(), &old) == 0;
   if (existed && S_ISDIR(old.st_mode)) {
     errno = EISDIR;
@@ -108,7 +107,7 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
   out.clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  struct stat st{};
+  struct stat st {};
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
     return false;

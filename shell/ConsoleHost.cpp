@@ -27,9 +27,12 @@ Host::Answer ConsoleHost::Message(const std::string& text, Buttons buttons) {
   std::fprintf(messages_, "mervale-batch: %s\n", text.c_str());
   std::fflush(messages_);
   switch (buttons) {
-    case Buttons::Ok: return Answer::Ok;
-    case Buttons::YesNo: return Answer::Yes;
-    default: return Answer::No;
+    case Buttons::Ok:
+      return Answer::Ok;
+    case Buttons::YesNo:
+      return Answer::Yes;
+    default:
+      return Answer::No;
   }
 }
 
@@ -71,8 +74,8 @@ void ConsoleHost::BarSetPos(Bar bar, int pos) {
 void ConsoleHost::DrawProgress() {
   if (!progress_) return;
   std::string name = current_.size() > 40 ? current_.substr(0, 37) + "..." : current_;
-  std::fprintf(messages_, "\r\033[K%s  %s %d/%d  %s", title_.c_str(), kBarNames[activeBar_],
-               barPos_[activeBar_], barMax_[activeBar_], name.c_str());
+  std::fprintf(messages_, "\r\033[K%s  %s %d/%d  %s", title_.c_str(), kBarNames[activeBar_], barPos_[activeBar_],
+               barMax_[activeBar_], name.c_str());
   std::fflush(messages_);
   progressShown_ = true;
 }

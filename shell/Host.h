@@ -41,8 +41,9 @@ class Host {
   // The program should show its main window maximised (end of an automatic start).
   virtual void ShowMaximized() {}
   // Whether Save As dialogs can be shown; the path chosen, or empty when cancelled.
-  virtual std::string AskSavePath(const std::string& filter, const std::string& defExt,
-                                  const std::string& proposed) { return {}; }
+  virtual std::string AskSavePath(const std::string& filter, const std::string& defExt, const std::string& proposed) {
+    return {};
+  }
 
   virtual ScriptWindow& Script() = 0;
 };

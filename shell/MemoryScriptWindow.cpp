@@ -38,7 +38,7 @@ void MemoryScriptWindow::Insert(std::string_view text, Color color) {
     }
   }
   const size_t base = text_.size();
-  for (const char* p = text.data(), *end = text.data() + text.size();
+  for (const char *p = text.data(), *end = text.data() + text.size();
        (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) != nullptr;) {
     ++p;
     ++newlines_;
@@ -78,8 +78,8 @@ void MemoryScriptWindow::SetFont(const std::string& face, int heightTwips) {
 
 std::string MemoryScriptWindow::Rtf() const { return BuildRtf(text_, runs_, face_, heightTwips_); }
 
-std::string BuildRtf(const std::string& text, const std::vector<MemoryScriptWindow::Run>& runs,
-                     const std::string& face, int heightTwips) {
+std::string BuildRtf(const std::string& text, const std::vector<MemoryScriptWindow::Run>& runs, const std::string& face,
+                     int heightTwips) {
   std::vector<Color> table;
   auto indexOf = [&](Color c) {
     for (size_t i = 0; i < table.size(); ++i)
@@ -94,12 +94,23 @@ std::string BuildRtf(const std::string& text, const std::vector<MemoryScriptWind
     for (size_t i = run.start; i < run.start + run.length && i < text.size(); ++i) {
       unsigned char c = static_cast<unsigned char>(text[i]);
       switch (c) {
-        case '\\': body += "\\\\"; break;
-        case '{': body += "\\{"; break;
-        case '}': body += "\\}"; break;
-        case '\r': break;
-        case '\n': body += "\\par\n"; break;
-        case '\t': body += "\\tab "; break;
+        case '\\':
+          body += "\\\\";
+          break;
+        case '{':
+          body += "\\{";
+          break;
+        case '}':
+          body += "\\}";
+          break;
+        case '\r':
+          break;
+        case '\n':
+          body += "\\par\n";
+          break;
+        case '\t':
+          body += "\\tab ";
+          break;
         default:
           if (c >= 0x80) {
             char hex[8];

@@ -12,7 +12,11 @@ namespace mv {
 // with keepText off only the line count is kept, so memory stays flat on long scripts.
 class MemoryScriptWindow : public ScriptWindow {
  public:
-  struct Run { size_t start; size_t length; Color color; };
+  struct Run {
+    size_t start;
+    size_t length;
+    Color color;
+  };
 
   MemoryScriptWindow() = default;
   ~MemoryScriptWindow() override;
@@ -52,7 +56,7 @@ class MemoryScriptWindow : public ScriptWindow {
 };
 
 // RTF of a text with colour runs (shared by the in-memory and desktop windows).
-std::string BuildRtf(const std::string& text, const std::vector<MemoryScriptWindow::Run>& runs,
-                     const std::string& face, int heightTwips);
+std::string BuildRtf(const std::string& text, const std::vector<MemoryScriptWindow::Run>& runs, const std::string& face,
+                     int heightTwips);
 
 }  // namespace mv

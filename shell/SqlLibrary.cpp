@@ -152,7 +152,8 @@ int OpenLibraryEntry(RunOwner& owner, const SqlLibrary& library, int command) {
 bool RunLibraryStatement(RunOwner& owner, const std::string& text) {
   if (owner.IsRunning()) {
     owner.host.Message(
-        "You cannot start another script before the previous one ends.\nPress the <stop> icon to terminate the current script",
+        "You cannot start another script before the previous one ends.\nPress the <stop> icon to terminate the current "
+        "script",
         Host::Buttons::Ok);
     return false;
   }

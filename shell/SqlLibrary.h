@@ -16,7 +16,7 @@ struct LibraryFile {
 // One entry of the library menu: a file, or a first-level folder with its files.
 struct LibraryEntry {
   std::string name;
-  int command = 0;                 // a folder's own number is kFolderMarker
+  int command = 0;  // a folder's own number is kFolderMarker
   bool isFolder = false;
   std::vector<LibraryFile> files;  // a folder's files (folders inside it are not listed)
 };

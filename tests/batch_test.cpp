@@ -1,9 +1,9 @@
 // mervale-batch as a user runs it: the demo, a broken configuration, the SQLite load.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -59,7 +59,8 @@ const std::string kDemo = MV_BINARY_DIR "/demo/demo.mvl";
 TEST_F(BatchTest, ScriptsTheDemoToStandardOutputOrAFile) {
   Result r = Batch("'" + kDemo + "'");
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.rfind("REM  DATABASE:  SQLite3\r\n\r\n\r\nREM  6 tables were found in SQLite3\r\n", 0), 0u) << r.out.substr(0, 200);
+  EXPECT_EQ(r.out.rfind("REM  DATABASE:  SQLite3\r\n\r\n\r\nREM  6 tables were found in SQLite3\r\n", 0), 0u)
+      << r.out.substr(0, 200);
   EXPECT_NE(r.out.find("REM  The following tables were not processed\r\nREM  \t\taudit_log\r\n"), std::string::npos);
   EXPECT_NE(r.out.find("'O''Brien'"), std::string::npos);
   EXPECT_NE(r.out.find("CREATE TABLE \"ORDER LINES\""), std::string::npos);
@@ -100,7 +101,8 @@ TEST_F(BatchTest, InterruptStopsTheRunWithTheStopNote) {
   for (int i = 0; i < 200 && !fs::exists(out); ++i) {
     bool writing = false;
     for (const auto& e : fs::directory_iterator(dir))
-      if (e.path().filename().string().rfind("big.sql.mervale-", 0) == 0 && fs::file_size(e.path()) > 100000) writing = true;
+      if (e.path().filename().string().rfind("big.sql.mervale-", 0) == 0 && fs::file_size(e.path()) > 100000)
+        writing = true;
     if (writing) break;
     usleep(20000);
   }
@@ -134,13 +136,13 @@ TEST_F(BatchTest, FailuresExitNonZeroWithTheReason) {
   EXPECT_NE(missing.err.find("nope.mvl"), std::string::npos);
 
   const fs::path bad = dir / "bad.mvl";
-  Write(bad, "[Mervale]\r\nVersion=5.0\r\n[Database]\r\ns_ConnectString=DRIVER=SQLite3;Database=" + (dir / "no" / "such.db").string() +
-                 ";NoCreat=1\r\n");
+  Write(bad, "[Mervale]\r\nVersion=5.0\r\n[Database]\r\ns_ConnectString=DRIVER=SQLite3;Database=" +
+                 (dir / "no" / "such.db").string() + ";NoCreat=1\r\n");
   Write(dir / "x.sql", "an earlier script");
   Result conn = Batch("'" + bad.string() + "' --output '" + (dir / "x.sql").string() + "'");
   EXPECT_EQ(conn.status, 3) << conn.err;
   EXPECT_EQ(Slurp(dir / "x.sql"), "an earlier script");  // no run: the old script stays
-  for (const auto& e : fs::directory_iterator(dir))  // and no temporary file is left behind
+  for (const auto& e : fs::directory_iterator(dir))      // and no temporary file is left behind
     EXPECT_EQ(e.path().filename().string().find(".mervale-"), std::string::npos) << e.path();
   EXPECT_NE(conn.err.find("Could not connect to data source."), std::string::npos) << conn.err;
 
@@ -157,16 +159,51 @@ TEST_F(BatchTest, ADemoScriptWithoutRemarksDropsOrDeletesLoadsIntoSqlite) {
   Write(settings, "[Settings]\r\ndre=0\r\ndrt=0\r\ndet=0\r\ndri=0\r\nbdt=1\r\n");
   // The default profile, but with "--" as the remark marker.
   std::string pfl;
-  auto str = [&](const std::string& s) { pfl += static_cast<char>(s.size()); pfl += s; };
-  auto num = [&](int v) { for (int i = 0; i < 4; ++i) pfl += static_cast<char>((v >> (8 * i)) & 0xFF); };
-  str("VER5.0"); str("--"); str(";"); num(1); str(""); str("DROP TABLE"); str("CREATE TABLE"); str("NULL");
-  str("NOT NULL"); num(0); num(0); num(0); num(0); str("DELETE FROM"); str("INSERT INTO"); str("VALUES");
-  str("NULL"); str("NULL"); str("''"); str("'"); str(""); num(0); num(0); num(0); str("DROP INDEX");
-  str("CREATE UNIQUE INDEX"); str("CREATE INDEX"); str("ON"); num(0); num(0); num(0); num(1);
+  auto str = [&](const std::string& s) {
+    pfl += static_cast<char>(s.size());
+    pfl += s;
+  };
+  auto num = [&](int v) {
+    for (int i = 0; i < 4; ++i) pfl += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  str("VER5.0");
+  str("--");
+  str(";");
+  num(1);
+  str("");
+  str("DROP TABLE");
+  str("CREATE TABLE");
+  str("NULL");
+  str("NOT NULL");
+  num(0);
+  num(0);
+  num(0);
+  num(0);
+  str("DELETE FROM");
+  str("INSERT INTO");
+  str("VALUES");
+  str("NULL");
+  str("NULL");
+  str("''");
+  str("'");
+  str("");
+  num(0);
+  num(0);
+  num(0);
+  str("DROP INDEX");
+  str("CREATE UNIQUE INDEX");
+  str("CREATE INDEX");
+  str("ON");
+  num(0);
+  num(0);
+  num(0);
+  num(1);
   for (int i = 0; i < 5 * 23; ++i) str("");
   for (int i = 0; i < 23; ++i) num(0);
   num(0);
-  num(1); str("'"); str("''");
+  num(1);
+  str("'");
+  str("''");
   Write(dir / "home" / "Lite.pfl", pfl);
 
   // The demo configuration, with ODBC standard type names: the SQLite driver's own names
@@ -184,13 +221,14 @@ TEST_F(BatchTest, ADemoScriptWithoutRemarksDropsOrDeletesLoadsIntoSqlite) {
   EXPECT_EQ(text.find("DROP "), std::string::npos);
   EXPECT_EQ(text.find("DELETE"), std::string::npos);
   const fs::path db = dir / "copy.db";
-  const std::string load = "sqlite3 -bail '" + db.string() + "' < '" + script.string() + "' 2>'" + (dir / "load.err").string() + "'";
+  const std::string load =
+      "sqlite3 -bail '" + db.string() + "' < '" + script.string() + "' 2>'" + (dir / "load.err").string() + "'";
   ASSERT_EQ(std::system(load.c_str()), 0) << Slurp(dir / "load.err") << text.substr(0, 2000);
   // Every processed table arrived with all its rows.
   for (const char* table : {"customers", "products", "orders", "\"order lines\"", "staff"}) {
-    std::string count = "sqlite3 '" + db.string() + "' 'select count(*) from " + table + "' > '" + (dir / "n1").string() +
-                        "' && sqlite3 '" MV_BINARY_DIR "/demo/demo.db' 'select count(*) from " + table + "' > '" +
-                        (dir / "n2").string() + "'";
+    std::string count = "sqlite3 '" + db.string() + "' 'select count(*) from " + table + "' > '" +
+                        (dir / "n1").string() + "' && sqlite3 '" MV_BINARY_DIR "/demo/demo.db' 'select count(*) from " +
+                        table + "' > '" + (dir / "n2").string() + "'";
     ASSERT_EQ(std::system(count.c_str()), 0) << table;
     EXPECT_EQ(Slurp(dir / "n1"), Slurp(dir / "n2")) << table;
     EXPECT_NE(Slurp(dir / "n1"), "0\n") << table;

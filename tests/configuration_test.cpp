@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
 #include "run/RunOwner.h"
 #include "settings/Configuration.h"
 #include "settings/SettingsStore.h"
 #include "shell/AtomicFile.h"
 #include "support/PgServer.h"
 #include "support/ScriptedHost.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 using namespace mv;
@@ -59,15 +59,20 @@ std::string Slurp(const std::string& path) {
 
 struct Bytes {
   std::string data;
-  Bytes& U8(unsigned v) { data += static_cast<char>(v & 0xFF); return *this; }
+  Bytes& U8(unsigned v) {
+    data += static_cast<char>(v & 0xFF);
+    return *this;
+  }
   Bytes& U16(unsigned v) { return U8(v).U8(v >> 8); }
   Bytes& Int(int v) {
     const auto u = static_cast<unsigned>(v);
     return U16(u & 0xFFFF).U16(u >> 16);
   }
   Bytes& Str(const std::string& s) {
-    if (s.size() < 255) U8(static_cast<unsigned>(s.size()));
-    else U8(0xFF).U16(static_cast<unsigned>(s.size()));
+    if (s.size() < 255)
+      U8(static_cast<unsigned>(s.size()));
+    else
+      U8(0xFF).U16(static_cast<unsigned>(s.size()));
     data += s;
     return *this;
   }
@@ -151,7 +156,7 @@ TEST(Configuration, SaveWritesEveryKeyInOrderAndLoadReadsItBack) {
             "where0=\\mv:id > 5\\nand region = 'N'\r\n"
             "obj1=ORDERS\r\n"
             "where1=status = 'open'\r\n");
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   EXPECT_EQ(f.owner.s_ConfigFile, path);
@@ -279,9 +284,9 @@ TEST(Configuration, TitleUpdate) {
   f.owner.documentTitle = "";
   ConfigTitleUpdate(f.owner, "c.mvl");
   EXPECT_EQ(f.owner.s_TitleSuffix, " - c");
-  EXPECT_EQ(f.host.Titles(), (std::vector<std::string>{"Ready - Mervale - SETUP.MVL",
-                                                       "Scripting Data - Mervale - nightly.mvl",
-                                                       "-odd - Mervale - b"}));
+  EXPECT_EQ(f.host.Titles(),
+            (std::vector<std::string>{"Ready - Mervale - SETUP.MVL", "Scripting Data - Mervale - nightly.mvl",
+                                      "-odd - Mervale - b"}));
 
   // The base is taken once, from the suffix the first update finds.
   Fixture g;
@@ -379,7 +384,7 @@ TEST(Configuration, TruncatedLegacyFileKeepsWhatWasRead) {
   // Everything up to the profile name; the two lists take the last 317 bytes.
   const std::string hostile = full.substr(0, full.size() - 317);
   for (const std::string& tail : {Bytes().Int(0x7FFFFFFF).data, Bytes().Int(-5).Int(0x7FFFFFFF).data,
-                                 Bytes().Int(1).U8(0xFF).U16(0xFFFF).Int(0x7FFFFFFF).data}) {
+                                  Bytes().Int(1).U8(0xFF).U16(0xFFFF).Int(0x7FFFFFFF).data}) {
     f.owner.opts.s_WorkingProfile = "First";
     WritePlain(path, hostile + tail);
     ASSERT_TRUE(LoadConfiguration(f.owner, path, false));
@@ -431,8 +436,8 @@ TEST(Configuration, OwnerAndCatalogFlagRoundTrip) {
   Fixture f;
   const std::string path = f.dir / "pg.mvl";
   const std::string cs = pg.ConnectString("mv_config");
-  WritePlain(path, "[Mervale]\nVersion=5.0\n[Database]\ns_ConnectString=" + cs +
-                       "\ns_DatabaseUser=sales\nb_IsCatalog=0\n");
+  WritePlain(path,
+             "[Mervale]\nVersion=5.0\n[Database]\ns_ConnectString=" + cs + "\ns_DatabaseUser=sales\nb_IsCatalog=0\n");
   ASSERT_TRUE(LoadConfiguration(f.owner, path, true));
   EXPECT_TRUE(f.host.messages.empty());
   ASSERT_TRUE(f.owner.HasUsableConnection());

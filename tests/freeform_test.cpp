@@ -27,7 +27,8 @@ const std::regex kFooter("\r\n\r\nREM  --- End of Mervale --- Elapsed Time: \\d\
 std::string Header(const std::string& title, const std::string& sql) {
   return "REM  DATABASE:  " + title +
          "\r\n\r\n\r\nREM  The following scripts were created from the following free form statement:\r\nREM\r\n"
-         "REM  " + sql + "\r\n\r\n\r\n";
+         "REM  " +
+         sql + "\r\n\r\n\r\n";
 }
 
 // What lies between the header and the footer; fails the test when either is missing.
@@ -182,12 +183,14 @@ TEST_F(FreeFormPgTest, SeveralTablesGiveTheFirstColumnsTableAndNoFromGivesNone) 
   // text after FROM is only its last resort.
   const std::string join =
       "SELECT c.name, c.\"home town\", o.total FROM orders o JOIN customers c ON c.id = o.customer_id ORDER BY o.id";
-  EXPECT_EQ(Body(Run(join), Header(title, join)),
-            "INSERT INTO CUSTOMERS ( name, \"home town\", total )\t\t\r\nVALUES ( 'Nowak', NULL, 9.50 );\r\n\r\n"
-            "INSERT INTO CUSTOMERS ( name, \"home town\", total )\t\t\r\nVALUES ( 'O''Brien', 'Cork', 120.00 );\r\n\r\n");
+  EXPECT_EQ(
+      Body(Run(join), Header(title, join)),
+      "INSERT INTO CUSTOMERS ( name, \"home town\", total )\t\t\r\nVALUES ( 'Nowak', NULL, 9.50 );\r\n\r\n"
+      "INSERT INTO CUSTOMERS ( name, \"home town\", total )\t\t\r\nVALUES ( 'O''Brien', 'Cork', 120.00 );\r\n\r\n");
 
   const std::string noFrom = "SELECT 1 AS one, 'it''s'::text AS two";
-  EXPECT_EQ(Body(Run(noFrom), Header(title, noFrom)), "INSERT INTO  ( one, two )\t\t\r\nVALUES ( 1, 'it''s' );\r\n\r\n");
+  EXPECT_EQ(Body(Run(noFrom), Header(title, noFrom)),
+            "INSERT INTO  ( one, two )\t\t\r\nVALUES ( 1, 'it''s' );\r\n\r\n");
 }
 
 // mervale-batch --free-form as a user runs it, with the shipped SQLite profile.
@@ -201,7 +204,8 @@ class FreeFormBatchTest : public ::testing::Test {
     std::ofstream(config, std::ios::binary)
         << "[Mervale]\nVersion=5.0\ns_WorkingProfile=SQLite\nb_DataType=0\n"
            "s_GlobalPassSql=SELECT product_id, sku FROM products WHERE product_id < 3 ORDER BY 1\n"
-           "[Database]\ns_ConnectString=DRIVER=SQLite3;Database=" + kDemoDb + "\n";
+           "[Database]\ns_ConnectString=DRIVER=SQLite3;Database=" +
+               kDemoDb + "\n";
   }
   void TearDown() override { fs::remove_all(dir); }
 
@@ -217,7 +221,8 @@ class FreeFormBatchTest : public ::testing::Test {
 TEST_F(FreeFormBatchTest, RunsTheConfigurationsStatementOrTheOneGiven) {
   ProcessResult r = Batch({"--free-form", config});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("--  SELECT product_id, sku FROM products WHERE product_id < 3 ORDER BY 1\r\n"), std::string::npos);
+  EXPECT_NE(r.out.find("--  SELECT product_id, sku FROM products WHERE product_id < 3 ORDER BY 1\r\n"),
+            std::string::npos);
   EXPECT_NE(r.out.find("INSERT INTO products ( product_id, sku )\t\t\r\nVALUES ( 1, 'TEA-EB-250' );\r\n\r\n"
                        "INSERT INTO products ( product_id, sku )\t\t\r\nVALUES ( 2, 'TEA-GR-100' );\r\n"),
             std::string::npos)
@@ -245,7 +250,8 @@ TEST_F(FreeFormBatchTest, AStatementFileOfSeveralLinesGivesAScriptThatRuns) {
   std::stringstream ss;
   ss << std::ifstream(out, std::ios::binary).rdbuf();
   const std::string script = ss.str();
-  EXPECT_NE(script.find("--  SELECT *\r\n--  FROM \"Order Lines\"\r\n--  WHERE order_id > 1003\r\n\r\n\r\nINSERT INTO \"Order Lines\" ("),
+  EXPECT_NE(script.find("--  SELECT *\r\n--  FROM \"Order Lines\"\r\n--  WHERE order_id > 1003\r\n\r\n\r\nINSERT INTO "
+                        "\"Order Lines\" ("),
             std::string::npos)
       << script.substr(0, 600);
 

@@ -7,9 +7,9 @@
 #include <random>
 #include <string>
 
-#include "support/TempDir.h"
 #include "settings/IniFile.h"
 #include "shell/AtomicFile.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 using mv::IniFile;
@@ -22,7 +22,7 @@ struct TempDir : mv::test::TempDir {
 };
 
 unsigned ModeOf(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
   return st.st_mode & 07777;
 }
@@ -42,8 +42,7 @@ TEST(IniFile, PrivateProfileSemantics) {
   ini.Set("Mervale", "s_WorkingProfile", "Oracle");
   // Replacing keeps the line where it was, whatever the letter case of the name used.
   ini.Set("MERVALE", "version", "5.1");
-  EXPECT_EQ(ini.Serialize(),
-            "[Mervale]\nVersion=5.1\ns_WorkingProfile=Oracle\n[Database]\nb_IsCatalog=0\n");
+  EXPECT_EQ(ini.Serialize(), "[Mervale]\nVersion=5.1\ns_WorkingProfile=Oracle\n[Database]\nb_IsCatalog=0\n");
 
   EXPECT_EQ(ini.Get("mervale", "VERSION"), "5.1");
   EXPECT_TRUE(ini.Has("database", "B_ISCATALOG"));
@@ -150,14 +149,8 @@ TEST(IniFile, AnyInputParsesAndSerializesBackUnchanged) {
 
 TEST(IniFile, LineBreakValuesAreEncodedAndRoundTrip) {
   const std::string values[] = {
-      "status = 'open'\r\nand total > 0",
-      "line one\nline two\n",
-      "\n",
-      "lone\rcarriage return",
-      "C:\\path\\with\\backslashes\nand a break",
-      "\\mv:looks encoded",
-      "\\mv:",
-      "\\\\r literal backslashes \\n",
+      "status = 'open'\r\nand total > 0",         "line one\nline two\n", "\n",    "lone\rcarriage return",
+      "C:\\path\\with\\backslashes\nand a break", "\\mv:looks encoded",   "\\mv:", "\\\\r literal backslashes \\n",
   };
   IniFile ini;
   for (size_t i = 0; i < std::size(values); ++i) ini.Set("Where Statements", "where" + std::to_string(i), values[i]);

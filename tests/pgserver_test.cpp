@@ -26,8 +26,8 @@ class Session {
     SQLAllocConnect(env_, &dbc_);
     SQLCHAR out[1024];
     SQLSMALLINT outLen = 0;
-    SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)connect.c_str(), SQL_NTS, out,
-                                    sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)connect.c_str(), SQL_NTS, out, sizeof out, &outLen,
+                                    SQL_DRIVER_NOPROMPT);
     if (!SQL_SUCCEEDED(rc)) throw std::runtime_error("connect: " + Error(SQL_NULL_HSTMT));
     connected_ = true;
   }
@@ -53,8 +53,8 @@ class Session {
   std::vector<std::string> Tables(const std::string& schema) {
     return Fetch(
         [&](SQLHSTMT st) {
-          return SQLTables(st, nullptr, 0, (SQLCHAR*)schema.c_str(), SQL_NTS, (SQLCHAR*)"%",
-                           SQL_NTS, (SQLCHAR*)"TABLE", SQL_NTS);
+          return SQLTables(st, nullptr, 0, (SQLCHAR*)schema.c_str(), SQL_NTS, (SQLCHAR*)"%", SQL_NTS, (SQLCHAR*)"TABLE",
+                           SQL_NTS);
         },
         3);
   }
@@ -104,8 +104,7 @@ TEST(PgServerTest, ServesPostgresThroughPsqlOdbcOnLoopback) {
   EXPECT_EQ(s.Column("select 1"), std::vector<std::string>{"1"});
   EXPECT_EQ(s.Column("select current_database()"), std::vector<std::string>{"pgfixture_basic"});
   // Superuser, so tests can create schemas and owners of their own.
-  EXPECT_EQ(s.Column("select rolsuper::int from pg_roles where rolname = current_user"),
-            std::vector<std::string>{"1"});
+  EXPECT_EQ(s.Column("select rolsuper::int from pg_roles where rolname = current_user"), std::vector<std::string>{"1"});
   EXPECT_EQ(s.Column("show listen_addresses"), std::vector<std::string>{"127.0.0.1"});
 
   // A wrong password is refused: the server really checks what the connect string carries.
@@ -164,12 +163,12 @@ TEST(PgServerTest, RunsScriptsAndReportsTheirErrors) {
 
   // The first error stops the script and reaches the test with psql's message.
   try {
-    pg.RunSql("pgfixture_script", "insert into t values (3, 'y');\nselect * from missing;\n"
-                                  "insert into t values (4, 'z');\n");
+    pg.RunSql("pgfixture_script",
+              "insert into t values (3, 'y');\nselect * from missing;\n"
+              "insert into t values (4, 'z');\n");
     ADD_FAILURE() << "a failing statement did not throw";
   } catch (const std::runtime_error& e) {
-    EXPECT_NE(std::string(e.what()).find("\"missing\" does not exist"), std::string::npos)
-        << e.what();
+    EXPECT_NE(std::string(e.what()).find("\"missing\" does not exist"), std::string::npos) << e.what();
   }
   EXPECT_EQ(pg.RunSql("pgfixture_script", "select max(k) from t"), "3\n");
   EXPECT_THROW(pg.RunScript("pgfixture_script", "/nonexistent/script.sql"), std::runtime_error);

@@ -41,8 +41,12 @@ TEST(PostgresExamples, StructureOfEmp) {
       "\r\n"
       "CREATE TABLE EMP\t\t\r\n"
       "(\t\t\r\n"
-      "\tID" + std::string(23, ' ') + "\t\tINTEGER(10)    \tNOT NULL" + std::string(6, ' ') + ",\t\t\r\n"
-      "\tNAME" + std::string(21, ' ') + "\t\tVARCHAR(30)    \tNULL" + std::string(10, ' ') + "\t\t\r\n"
+      "\tID" +
+      std::string(23, ' ') + "\t\tINTEGER(10)    \tNOT NULL" + std::string(6, ' ') +
+      ",\t\t\r\n"
+      "\tNAME" +
+      std::string(21, ' ') + "\t\tVARCHAR(30)    \tNULL" + std::string(10, ' ') +
+      "\t\t\r\n"
       ");\r\n"
       "\r\n";
   EXPECT_NE(text.find(expected), std::string::npos) << text;
@@ -77,8 +81,12 @@ TEST(PostgresExamples, UniqueIndexPkEmp) {
       "\r\n"
       "CREATE UNIQUE INDEX PK_EMP ON EMP\t\t\r\n"
       "(\t\t\r\n"
-      "\tID" + std::string(23, ' ') + ",\t\t\r\n"
-      "\tDEPT" + std::string(21, ' ') + "\t\t\r\n"
+      "\tID" +
+      std::string(23, ' ') +
+      ",\t\t\r\n"
+      "\tDEPT" +
+      std::string(21, ' ') +
+      "\t\t\r\n"
       ");\r\n"
       "\r\n";
   EXPECT_NE(text.find(expected), std::string::npos) << text;

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
 #include "profiles/ProfileFile.h"
 #include "shell/AtomicFile.h"
 #include "support/ScriptedHost.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 using namespace mv;
@@ -25,13 +25,18 @@ struct TempDir : mv::test::TempDir {
 // Builds files byte by byte, independently of the encoder under test.
 struct Bytes {
   std::string data;
-  Bytes& U8(unsigned v) { data += static_cast<char>(v & 0xFF); return *this; }
+  Bytes& U8(unsigned v) {
+    data += static_cast<char>(v & 0xFF);
+    return *this;
+  }
   Bytes& U16(unsigned v) { return U8(v).U8(v >> 8); }
   Bytes& U32(unsigned v) { return U16(v & 0xFFFF).U16(v >> 16); }
   Bytes& Int(int v) { return U32(static_cast<unsigned>(v)); }
   Bytes& Str(const std::string& s) {
-    if (s.size() < 255) U8(static_cast<unsigned>(s.size()));
-    else U8(0xFF).U16(static_cast<unsigned>(s.size()));
+    if (s.size() < 255)
+      U8(static_cast<unsigned>(s.size()));
+    else
+      U8(0xFF).U16(static_cast<unsigned>(s.size()));
     data += s;
     return *this;
   }
@@ -168,8 +173,10 @@ TEST(ProfileEncoding, HostileLengthsReadAsEndOfData) {
   pos = 0;
   EXPECT_FALSE(
       pfl::DecodeString(Bytes().U8(0xFF).U16(0xFFFE).U8(0xFF).U16(0xFFFF).U32(0xFFFFFFFF).U16('a').data, pos, out));
-  for (const std::string& cut : {std::string(""), std::string("\xFF"), std::string("\xFF\xFF"),
-                                std::string("\xFF\xFF\xFF\x01\x00"), std::string("\x05" "abcd")}) {
+  for (const std::string& cut :
+       {std::string(""), std::string("\xFF"), std::string("\xFF\xFF"), std::string("\xFF\xFF\xFF\x01\x00"),
+        std::string("\x05"
+                    "abcd")}) {
     pos = 0;
     EXPECT_FALSE(pfl::DecodeString(cut, pos, out)) << cut.size();
   }

@@ -59,8 +59,8 @@ std::string HexBytes(int n) {
 class RoundTrip : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("mv-rt-" + std::to_string(getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() /
+          ("mv-rt-" + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir / "xdg" / "Quillfen");
   }
@@ -75,13 +75,14 @@ class RoundTrip : public ::testing::Test {
   }
 
   // The user's settings file (section "Settings").
-  void Settings(const std::string& lines) { WriteFile(dir / "xdg" / "Quillfen" / "Mervale.ini", "[Settings]\n" + lines); }
+  void Settings(const std::string& lines) {
+    WriteFile(dir / "xdg" / "Quillfen" / "Mervale.ini", "[Settings]\n" + lines);
+  }
 
   // Writes a configuration as a user saves one and scripts it with mervale-batch, with the
   // build's program folder (the generated profiles) and the run options' defaults. Returns
   // the script.
-  std::string Script(const std::string& profile, const std::string& connect, const std::string& owner,
-                     bool isCatalog) {
+  std::string Script(const std::string& profile, const std::string& connect, const std::string& owner, bool isCatalog) {
     const fs::path config = dir / (profile + ".mvl");
     WriteFile(config, "[Mervale]\nVersion=5.0\ns_WorkingProfile=" + profile +
                           "\nb_DataType=0\n[Database]\ns_ConnectString=" + connect +
@@ -128,13 +129,16 @@ SqliteDescription DescribeSqlite(const fs::path& db, const fs::path& scratch) {
                         "ORDER BY m.name, p.cid;",
                         scratch);
   // Per table: row count and the engine's own hash of every value with its storage class.
-  for (const std::string& t : SplitLines(SqliteRun(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name;", scratch))) {
+  for (const std::string& t :
+       SplitLines(SqliteRun(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name;", scratch))) {
     const int n = std::stoi(SqliteRun(db, "SELECT count(*) FROM pragma_table_info('" + t + "');", scratch));
     std::string order;
     for (int i = 1; i <= n; ++i) order += (i > 1 ? "," : "") + std::to_string(i);
     d.data += SqliteRun(db,
-                        "SELECT '" + t + "|' || (SELECT count(*) FROM \"" + t + "\") || '|' || "
-                        "hex(sha3_query('SELECT * FROM \"" + t + "\" ORDER BY " + order + "'));",
+                        "SELECT '" + t + "|' || (SELECT count(*) FROM \"" + t +
+                            "\") || '|' || "
+                            "hex(sha3_query('SELECT * FROM \"" +
+                            t + "\" ORDER BY " + order + "'));",
                         scratch);
   }
   // Indexes as table, uniqueness and columns. The script has no PRIMARY KEY clause: a
@@ -148,7 +152,8 @@ SqliteDescription DescribeSqlite(const fs::path& db, const fs::path& scratch) {
       "(SELECT name FROM pragma_table_info(m.name) WHERE pk > 0 ORDER BY pk)) "
       "FROM sqlite_master m WHERE m.type = 'table' AND EXISTS (SELECT 1 FROM pragma_table_info(m.name) WHERE pk > 0);",
       scratch));
-  d.indexNames = LineSet(SqliteRun(db, "SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL;", scratch));
+  d.indexNames =
+      LineSet(SqliteRun(db, "SELECT name FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL;", scratch));
   return d;
 }
 
@@ -189,8 +194,9 @@ INSERT INTO customers VALUES
  (2, -32768, -128, -9223372036854775808, -0.01, -3.4e38, 1e-300, 'X', '', '', '0001-01-01', '00:00:00',
   '1970-01-01 00:00:00', x'27', ''),
  (3, NULL, NULL, 0, NULL, NULL, NULL, 'NULLS', 'all nulls', NULL, NULL, NULL, NULL, NULL, NULL),
- (4, 1, 0, 42, 0, 3.14159, 2.718281828459045, 'back\', 'back\slash \n', ')SQL" + LongText() +
-                             "', '2024-01-01', '12:00', '2024-01-01 00:00:00', x'" + HexBytes(4000) + R"SQL(', 'a');
+ (4, 1, 0, 42, 0, 3.14159, 2.718281828459045, 'back\', 'back\slash \n', ')SQL" +
+                             LongText() + "', '2024-01-01', '12:00', '2024-01-01 00:00:00', x'" + HexBytes(4000) +
+                             R"SQL(', 'a');
 INSERT INTO "order lines" VALUES (1, 1, 9.999, 'first'), (1, 2, NULL, NULL), (2, 1, -0.5, 'it''s');
 )SQL";
   SqliteRun(src, schema, dir);
@@ -227,8 +233,12 @@ std::string PgDescribeColumns(PgServer& pg, const std::string& db) {
 // Per table: row count and md5 of every row's text form, NULLs and empty strings told apart.
 std::string PgDescribeData(PgServer& pg, const std::string& db) {
   std::string out;
-  for (const std::string& t : SplitLines(pg.RunSql(db, "SELECT tablename FROM pg_tables WHERE schemaname = 'public' ORDER BY 1;")))
-    out += t + "|" + pg.RunSql(db, "SELECT count(*) || '|' || md5(coalesce(string_agg(r::text, E'\\n' ORDER BY r::text), '')) FROM \"" + t + "\" r;");
+  for (const std::string& t :
+       SplitLines(pg.RunSql(db, "SELECT tablename FROM pg_tables WHERE schemaname = 'public' ORDER BY 1;")))
+    out += t + "|" +
+           pg.RunSql(
+               db, "SELECT count(*) || '|' || md5(coalesce(string_agg(r::text, E'\\n' ORDER BY r::text), '')) FROM \"" +
+                       t + "\" r;");
   return out;
 }
 
@@ -272,8 +282,9 @@ INSERT INTO customers VALUES
  (2, -32768, -9223372036854775808, -0.01, -3.4e38, 1e-300, 'X', '', '', '0001-01-01', '00:00:00',
   '1970-01-01 00:00:00', decode('', 'hex'), false, ''),
  (3, NULL, 0, NULL, NULL, NULL, 'NULLS', 'all nulls', NULL, NULL, NULL, NULL, NULL, NULL, NULL),
- (4, 1, 42, 0, 3.14159, 2.718281828459045, 'back\', 'back\slash \n', ')SQL" + LongText() +
-                                 "', '2024-01-01', '12:00', '2024-01-01 00:00:00', decode('" + HexBytes(4000) + R"SQL(', 'hex'), true, 'a');
+ (4, 1, 42, 0, 3.14159, 2.718281828459045, 'back\', 'back\slash \n', ')SQL" +
+                             LongText() + "', '2024-01-01', '12:00', '2024-01-01 00:00:00', decode('" + HexBytes(4000) +
+                             R"SQL(', 'hex'), true, 'a');
 INSERT INTO "order lines" VALUES (1, 1, 9.999, 'first'), (1, 2, NULL, NULL), (2, 1, -0.5, 'it''s');
 )SQL");
 
@@ -309,25 +320,34 @@ MariaDescription DescribeMaria(MariaDbServer& m, const std::string& db) {
                        "SELECT table_name, column_name, column_type, is_nullable, character_set_name, collation_name "
                        "FROM information_schema.columns WHERE table_schema = DATABASE() "
                        "ORDER BY table_name, ordinal_position;");
-  for (const std::string& t : SplitLines(m.RunSql(db, "SELECT table_name FROM information_schema.tables WHERE table_schema = DATABASE() ORDER BY 1;"))) {
+  for (const std::string& t : SplitLines(m.RunSql(
+           db, "SELECT table_name FROM information_schema.tables WHERE table_schema = DATABASE() ORDER BY 1;"))) {
     // Every value as its md5 (NULL as '-'), so NULL and empty stay apart and the concatenation
     // stays short; the engine hashes the ordered rows.
     std::string row;
-    for (const std::string& c : SplitLines(m.RunSql(db, "SELECT column_name FROM information_schema.columns WHERE table_schema = DATABASE() AND table_name = '" + t + "' ORDER BY ordinal_position;")))
+    for (const std::string& c : SplitLines(m.RunSql(
+             db,
+             "SELECT column_name FROM information_schema.columns WHERE table_schema = DATABASE() AND table_name = '" +
+                 t + "' ORDER BY ordinal_position;")))
       row += std::string(row.empty() ? "" : ", ") + "IFNULL(MD5(`" + c + "`), '-')";
     row = "CONCAT_WS(',', " + row + ")";
-    d.data += t + "|" + m.RunSql(db, "SET SESSION group_concat_max_len = 1073741824; SELECT CONCAT(COUNT(*), '|', IFNULL(MD5(GROUP_CONCAT(" +
-                                         row + " ORDER BY " + row + " SEPARATOR '\\n')), '')) FROM `" + t + "`;");
+    d.data +=
+        t + "|" +
+        m.RunSql(
+            db, "SET SESSION group_concat_max_len = 1073741824; SELECT CONCAT(COUNT(*), '|', IFNULL(MD5(GROUP_CONCAT(" +
+                    row + " ORDER BY " + row + " SEPARATOR '\\n')), '')) FROM `" + t + "`;");
   }
   // Table, uniqueness and columns of every index; the primary key comes back as a unique index
   // under another name (MariaDB reserves PRIMARY for the key itself).
-  d.indexes = LineSet(m.RunSql(db,
-                               "SELECT CONCAT(table_name, '|', non_unique, '|', GROUP_CONCAT(column_name ORDER BY seq_in_index)) "
-                               "FROM information_schema.statistics WHERE table_schema = DATABASE() "
-                               "GROUP BY table_name, index_name, non_unique;"));
-  d.indexNames = LineSet(m.RunSql(db,
-                                  "SELECT DISTINCT CONCAT(table_name, '|', index_name) FROM information_schema.statistics "
-                                  "WHERE table_schema = DATABASE() AND index_name <> 'PRIMARY';"));
+  d.indexes = LineSet(
+      m.RunSql(db,
+               "SELECT CONCAT(table_name, '|', non_unique, '|', GROUP_CONCAT(column_name ORDER BY seq_in_index)) "
+               "FROM information_schema.statistics WHERE table_schema = DATABASE() "
+               "GROUP BY table_name, index_name, non_unique;"));
+  d.indexNames =
+      LineSet(m.RunSql(db,
+                       "SELECT DISTINCT CONCAT(table_name, '|', index_name) FROM information_schema.statistics "
+                       "WHERE table_schema = DATABASE() AND index_name <> 'PRIMARY';"));
   return d;
 }
 
@@ -373,8 +393,9 @@ INSERT INTO customers VALUES
  (2, -32768, -128, -9223372036854775808, -0.01, -3.4e38, 1e-300, 'X', '', '', '1000-01-01', '00:00:00',
   '1970-01-01 00:00:00', x'', x'', ''),
  (3, NULL, NULL, 0, NULL, NULL, NULL, 'NULLS', 'all nulls', NULL, NULL, NULL, NULL, NULL, NULL, NULL),
- (4, 1, 0, 42, 0, 3.14159, 2.718281828459045, 'back\\', 'back\\slash \\n', ')SQL" + LongText() +
-                          "', '2024-01-01', '12:00', '2024-01-01 00:00:00', x'" + HexBytes(4000) + R"SQL(', x'FF', 'a');
+ (4, 1, 0, 42, 0, 3.14159, 2.718281828459045, 'back\\', 'back\\slash \\n', ')SQL" +
+                         LongText() + "', '2024-01-01', '12:00', '2024-01-01 00:00:00', x'" + HexBytes(4000) +
+                         R"SQL(', x'FF', 'a');
 INSERT INTO `order lines` VALUES (1, 1, 9.999, 'first'), (1, 2, NULL, NULL), (2, 1, -0.5, 'it''s');
 )SQL");
 
@@ -415,11 +436,14 @@ TEST_F(RoundTrip, DemoMovesFromSqliteToPostgresql) {
   for (const std::string& t : tables) {
     // Each row as text, values joined by "|" and NULL written out, from each engine.
     std::string sqliteRow, pgRow;
-    for (const std::string& c : SplitLines(SqliteRun(demo, "SELECT name FROM pragma_table_info('" + t + "') ORDER BY cid;", dir))) {
-      sqliteRow += std::string(sqliteRow.empty() ? "" : " || '|' || ") + "ifnull(CAST(\"" + c + "\" AS TEXT), '<null>')";
+    for (const std::string& c :
+         SplitLines(SqliteRun(demo, "SELECT name FROM pragma_table_info('" + t + "') ORDER BY cid;", dir))) {
+      sqliteRow +=
+          std::string(sqliteRow.empty() ? "" : " || '|' || ") + "ifnull(CAST(\"" + c + "\" AS TEXT), '<null>')";
       pgRow += std::string(pgRow.empty() ? "" : " || '|' || ") + "coalesce(\"" + c + "\"::text, '<null>')";
     }
-    std::vector<std::string> fromSqlite = SplitLines(SqliteRun(demo, "SELECT " + sqliteRow + " FROM \"" + t + "\";", dir));
+    std::vector<std::string> fromSqlite =
+        SplitLines(SqliteRun(demo, "SELECT " + sqliteRow + " FROM \"" + t + "\";", dir));
     std::vector<std::string> fromPg = SplitLines(pg.RunSql("rt_demo", "SELECT " + pgRow + " FROM \"" + t + "\";"));
     std::sort(fromSqlite.begin(), fromSqlite.end());
     std::sort(fromPg.begin(), fromPg.end());

@@ -41,12 +41,13 @@ TEST(RunController, AnalysisTextMatchesTheWorkedExampleByteForByte) {
       "\r\nREM  Removal of table T3\r\n";
   EXPECT_EQ(text.substr(0, expected.size()), expected);
   EXPECT_EQ(h.owner->processedTables.size(), 10u);
-  EXPECT_TRUE(std::regex_search(text, std::regex("\r\n\r\nREM  --- End of Mervale --- Elapsed Time: 00:00:0[0-9] ---$")));
+  EXPECT_TRUE(
+      std::regex_search(text, std::regex("\r\n\r\nREM  --- End of Mervale --- Elapsed Time: 00:00:0[0-9] ---$")));
   EXPECT_TRUE(h.host.HasMessage("Mervale has finished scripting the database"));
   const auto titles = h.host.Titles();
-  const std::vector<std::string> expectedTitles = {
-      "Retrieving Database Information - Mervale", "Analyzing Database - Mervale",
-      "Scripting Structures - Mervale", "Finished - Mervale", "Ready - Mervale"};
+  const std::vector<std::string> expectedTitles = {"Retrieving Database Information - Mervale",
+                                                   "Analyzing Database - Mervale", "Scripting Structures - Mervale",
+                                                   "Finished - Mervale", "Ready - Mervale"};
   EXPECT_EQ(titles, expectedTitles);
   EXPECT_EQ(h.owner->lastRunOutcome, 1);
   EXPECT_EQ(h.owner->scriptSaved, 0);
@@ -58,8 +59,9 @@ TEST(RunController, CountWordingRemarksOffAndSkippedListRules) {
   h.owner->opts.b_DoTabStruct = 0;
   h.owner->opts.b_DoTabData = 0;
   h.owner->opts.b_DoIndex = 0;
-  const std::string one = "REM  DATABASE:  SALES(db01)\r\n\r\n\r\nREM  1 table was found in SALES(db01)\r\n\r\n"
-                          "\r\n\r\n\r\nREM  --- End of Mervale";
+  const std::string one =
+      "REM  DATABASE:  SALES(db01)\r\n\r\n\r\nREM  1 table was found in SALES(db01)\r\n\r\n"
+      "\r\n\r\n\r\nREM  --- End of Mervale";
   EXPECT_EQ(h.Run().substr(0, one.size()), one);
   // The count is of listed tables; excluded ones are listed only with the structure phase on.
   h.owner->opts.IgnoreTables = {"ONLY"};
@@ -133,8 +135,9 @@ TEST(RunController, ASecondStartIsRefusedAndAMissingConnectionToo) {
   h.host.onTitle = [&](const std::string& title) {
     if (title == "Analyzing Database - Mervale") {
       EXPECT_FALSE(h.owner->StartRun());
-      EXPECT_TRUE(h.host.HasMessage(
-          "You cannot start another Mervale before the previuos one ends.\nPress the <stop> icon to terminate the current Mervale"));
+      EXPECT_TRUE(
+          h.host.HasMessage("You cannot start another Mervale before the previuos one ends.\nPress the <stop> icon to "
+                            "terminate the current Mervale"));
     }
   };
   h.Run();

@@ -51,9 +51,9 @@ TEST_F(ScriptOutputTest, AutoSaveFlushesOnTheFirstCountedAppendPastTheLimit) {
   ScriptOutput out(host, opts, working, settings, scriptSaved);
   out.Append("a\r\nb\r\n", ScriptOutput::colorSql, true);  // 3 lines: not more than 3
   EXPECT_FALSE(fs::exists(opts.s_AutoSaveFile));
-  out.Append("c\r\n", ScriptOutput::colorSql, false);       // 4 lines, but not counted
+  out.Append("c\r\n", ScriptOutput::colorSql, false);  // 4 lines, but not counted
   EXPECT_FALSE(fs::exists(opts.s_AutoSaveFile));
-  out.Append("d", ScriptOutput::colorSql, true);            // counted, 4 lines: flush
+  out.Append("d", ScriptOutput::colorSql, true);  // counted, 4 lines: flush
   EXPECT_EQ(Slurp(opts.s_AutoSaveFile), "a\r\nb\r\nc\r\nd");
   EXPECT_TRUE(host.window.IsEmpty());
   EXPECT_EQ(scriptSaved, 1);
@@ -66,7 +66,8 @@ TEST_F(ScriptOutputTest, FileAndWindowTogetherHoldTheWholeScriptWithLongLinesWho
   std::string expected;
   const std::string longValue(300000, 'x');  // far beyond any line buffer
   for (int i = 0; i < 40; ++i) {
-    std::string piece = "INSERT INTO T VALUES ( " + std::to_string(i) + ", '" + (i % 7 == 3 ? longValue : "v") + "' );\r\n";
+    std::string piece =
+        "INSERT INTO T VALUES ( " + std::to_string(i) + ", '" + (i % 7 == 3 ? longValue : "v") + "' );\r\n";
     if (i % 3 == 0) piece += "\r\n";
     out.Append(piece.substr(0, 10), ScriptOutput::colorRemark, false);
     out.Append(piece.substr(10), ScriptOutput::colorName, true);
@@ -88,7 +89,8 @@ TEST_F(ScriptOutputTest, AutoSaveToAFullDiskKeepsTheWindowAndReportsIt) {
   opts.s_AutoSaveFile = "/dev/full";
   ScriptOutput out(host, opts, working, settings, scriptSaved);
   out.Append("line 1\r\nline 2\r\n", ScriptOutput::colorSql, true);
-  EXPECT_TRUE(host.HasMessage("The file could not be saved, the disk is full.\nPlease make some space and press OK to continue."));
+  EXPECT_TRUE(host.HasMessage(
+      "The file could not be saved, the disk is full.\nPlease make some space and press OK to continue."));
   const std::string text = host.window.WholeText();
   EXPECT_EQ(text.rfind("line 1\r\nline 2\r\n", 0), 0u);
   EXPECT_NE(text.find("REM  Could not auto save to file (write): /dev/full: Disk is full."), std::string::npos);
@@ -101,7 +103,8 @@ TEST_F(ScriptOutputTest, AutoSaveCreateFailureIsWrittenIntoTheScript) {
   opts.s_AutoSaveFile = (dir / "missing" / "x.sql").string();
   ScriptOutput out(host, opts, working, settings, scriptSaved);
   out.Append("a\r\nb", ScriptOutput::colorSql, true);
-  EXPECT_NE(host.window.WholeText().find("\r\n\r\nREM  Could not auto save to file (create): " + opts.s_AutoSaveFile + "\r\n\r\n"),
+  EXPECT_NE(host.window.WholeText().find("\r\n\r\nREM  Could not auto save to file (create): " + opts.s_AutoSaveFile +
+                                         "\r\n\r\n"),
             std::string::npos);
 }
 

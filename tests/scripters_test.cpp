@@ -34,12 +34,10 @@ TEST(StructureScripter, OddCatalogValuesAndTheScaleOfDecimals) {
   h.profile().i_LengthRule = 0;
   const std::string text = h.Run();
   const std::string expected =
-      "CREATE TABLE ODD\t\t\r\n(\t\t\r\n" +
-      ColumnLine("ID", "INTEGER(10)    \tNOT NULL") + ",\t\t\r\n" +
+      "CREATE TABLE ODD\t\t\r\n(\t\t\r\n" + ColumnLine("ID", "INTEGER(10)    \tNOT NULL") + ",\t\t\r\n" +
       ColumnLine("GUID", "UNIQUEIDENTIFIER(16)\t") + ",\t\t\r\n" +  // unknown code: the driver's name, in the type case
-      ColumnLine("ZERO", "VARCHAR        \tNULL    ") + ",\t\t\r\n" +
-      ColumnLine("NEG", "VARCHAR        \tNULL    ") + ",\t\t\r\n" +
-      ColumnLine("HUGE", "LONG VARCHAR   \tNULL    ") + ",\t\t\r\n" +
+      ColumnLine("ZERO", "VARCHAR        \tNULL    ") + ",\t\t\r\n" + ColumnLine("NEG", "VARCHAR        \tNULL    ") +
+      ",\t\t\r\n" + ColumnLine("HUGE", "LONG VARCHAR   \tNULL    ") + ",\t\t\r\n" +
       ColumnLine("PRICE", "DECIMAL(10,2)  \tNOT NULL") + "\t\t\r\n);\r\n\r\n";
   EXPECT_NE(text.find(expected), std::string::npos) << text;
 
@@ -53,20 +51,21 @@ TEST(StructureScripter, OddCatalogValuesAndTheScaleOfDecimals) {
   std::vector<std::string> order;
   for (const auto& c : cols) order.push_back(c.name);
   EXPECT_EQ(order, (std::vector<std::string>{"id", "guid", "price", "zero", "neg", "huge"}));
-  EXPECT_NE(optimized.find(ColumnLine("HUGE", "NULL    \tLONG VARCHAR") + "\t\t\r\n);"), std::string::npos) << optimized;
+  EXPECT_NE(optimized.find(ColumnLine("HUGE", "NULL    \tLONG VARCHAR") + "\t\t\r\n);"), std::string::npos)
+      << optimized;
 }
 
 TEST(StructureScripter, FetchErrorsCloseTheTableAndFailingCatalogsAbortThePass) {
   RunHarness h;
   h.ConnectFixture(std::string(kHead) +
-                   "SCHEMA\tHR\n"
-                   "TABLE\t\\N\tHR\tA\tTABLE\nTABLE\t\\N\tHR\tB\tTABLE\nTABLE\t\\N\tHR\tC\tTABLE\n"
-                   "COLUMN\t\\N\tHR\tA\tx\t4\tint\t10\t4\t0\t10\t1\n"
-                   "COLUMN\t\\N\tHR\tA\ty\t4\tint\t10\t4\t0\t10\t1\n"
-                   "COLUMNS_FETCH_ERROR\tA\t1\tcommunication link failure\n"
-                   "COLUMNS_ERROR\tB\tWITH_OWNER\tno owner filter here\n"
-                   "COLUMN\t\\N\tHR\tB\tz\t4\tint\t10\t4\t0\t10\t1\n"
-                   "COLUMNS_ERROR\tC\tALWAYS\tcolumns of C are locked\n",
+                       "SCHEMA\tHR\n"
+                       "TABLE\t\\N\tHR\tA\tTABLE\nTABLE\t\\N\tHR\tB\tTABLE\nTABLE\t\\N\tHR\tC\tTABLE\n"
+                       "COLUMN\t\\N\tHR\tA\tx\t4\tint\t10\t4\t0\t10\t1\n"
+                       "COLUMN\t\\N\tHR\tA\ty\t4\tint\t10\t4\t0\t10\t1\n"
+                       "COLUMNS_FETCH_ERROR\tA\t1\tcommunication link failure\n"
+                       "COLUMNS_ERROR\tB\tWITH_OWNER\tno owner filter here\n"
+                       "COLUMN\t\\N\tHR\tB\tz\t4\tint\t10\t4\t0\t10\t1\n"
+                       "COLUMNS_ERROR\tC\tALWAYS\tcolumns of C are locked\n",
                    "", "HR", "0");
   h.owner->opts.b_DoTabData = 0;
   h.owner->opts.b_DoIndex = 0;
@@ -151,12 +150,14 @@ TEST(IndexScripter, GroupsConsecutiveRowsAndReportsFetchErrors) {
             std::string::npos)
       << text;
   EXPECT_NE(text.find("REM  Indexes for table NONE\r\n\r\n\r\nREM  Indexes for table FIRST"), std::string::npos);
-  EXPECT_NE(text.find("\r\n\r\n\r\nThe following error ocurred when trying to process indexes in database APPUSER@(db01)\r\nno index catalog"),
+  EXPECT_NE(text.find("\r\n\r\n\r\nThe following error ocurred when trying to process indexes in database "
+                      "APPUSER@(db01)\r\nno index catalog"),
             std::string::npos);
 
   // A statistics catalog that fails with and without owner ends the index phase there.
   RunHarness broken;
-  broken.ConnectFixture(std::string(kHead) + "TABLE\t\\N\t\\N\tA\tTABLE\nTABLE\t\\N\t\\N\tB\tTABLE\n"
+  broken.ConnectFixture(std::string(kHead) +
+                        "TABLE\t\\N\t\\N\tA\tTABLE\nTABLE\t\\N\t\\N\tB\tTABLE\n"
                         "STATISTICS_ERROR\tA\tALWAYS\tstatistics unavailable\n"
                         "STATISTIC\t\\N\t\\N\tB\t1\t\\N\tIX_B\t3\t1\tB1\tA\t\\N\t\\N\n");
   broken.owner->opts.b_DoTabStruct = 0;
@@ -193,21 +194,27 @@ TEST(DataScripter, ValuesWholeCommitsSkipAndStatementErrors) {
   h.profile().b_CommitEachTable = 1;
   h.profile().Substitutions = {{"'", "''"}};
   const std::string text = h.Run();
-  EXPECT_NE(text.find("VALUES ( 1, '" + std::string(600000, 'a').replace(0, 600000, [] {
-                        std::string s;
-                        for (int i = 0; i < 300000; ++i) s += "ab";
-                        return s;
-                      }()) + "' );\r\n\r\n"),
+  EXPECT_NE(text.find("VALUES ( 1, '" +
+                      std::string(600000, 'a')
+                          .replace(0, 600000,
+                                   [] {
+                                     std::string s;
+                                     for (int i = 0; i < 300000; ++i) s += "ab";
+                                     return s;
+                                   }()) +
+                      "' );\r\n\r\n"),
             std::string::npos);
   EXPECT_NE(text.find("VALUES ( 2, NULL );\r\n\r\nCOMMIT\r\n\r\n"), std::string::npos);
   EXPECT_NE(text.find("VALUES ( 3, '' );\r\n\r\n"), std::string::npos);
   // The table-end COMMIT follows the last row written since the previous one.
   EXPECT_NE(text.find("VALUES ( 4, 'O''Brien' );\r\n\r\nCOMMIT\r\n"), std::string::npos);
-  EXPECT_NE(text.find("\r\nThe following error was received while processing table WARN:\r\nlossy conversion\r\n\r\n\r\n"),
-            std::string::npos);
+  EXPECT_NE(
+      text.find("\r\nThe following error was received while processing table WARN:\r\nlossy conversion\r\n\r\n\r\n"),
+      std::string::npos);
   // Special names are bracketed wherever the script writes them.
   EXPECT_NE(text.find("DELETE FROM TABLE \"STAFF DATA\";"), std::string::npos);
-  EXPECT_NE(text.find("INSERT INTO \"STAFF DATA\" ( \"LAST NAME\" )\t\t\r\nVALUES ( 'Smith' );"), std::string::npos) << text;
+  EXPECT_NE(text.find("INSERT INTO \"STAFF DATA\" ( \"LAST NAME\" )\t\t\r\nVALUES ( 'Smith' );"), std::string::npos)
+      << text;
 
   // CSV: a header, records, no COMMIT.
   h.owner->opts.b_DataCSV = 1;
@@ -219,7 +226,8 @@ TEST(DataScripter, ValuesWholeCommitsSkipAndStatementErrors) {
 
 TEST(DataScripter, SkipKeepsTheRowsWrittenAndCommitsThem) {
   RunHarness h;
-  std::string fixture = std::string(kHead) + "TABLE\t\\N\t\\N\tT\tTABLE\nTABLE\t\\N\t\\N\tU\tTABLE\n"
+  std::string fixture = std::string(kHead) +
+                        "TABLE\t\\N\t\\N\tT\tTABLE\nTABLE\t\\N\t\\N\tU\tTABLE\n"
                         "COLUMN\t\\N\t\\N\tT\tid\t4\tint\t10\t4\t0\t10\t0\n"
                         "COLUMN\t\\N\t\\N\tU\tid\t4\tint\t10\t4\t0\t10\t0\n"
                         "QUERY\tselect id from T\n COL\tid\t4\n";
@@ -243,7 +251,8 @@ TEST(DataScripter, SkipKeepsTheRowsWrittenAndCommitsThem) {
 
 TEST(DataScripter, ScriptFunctionsOnlyIfValueAndRetrievalWrappers) {
   RunHarness h;
-  h.ConnectFixture(std::string(kHead) + "TABLE\t\\N\t\\N\tT\tTABLE\n"
+  h.ConnectFixture(std::string(kHead) +
+                   "TABLE\t\\N\t\\N\tT\tTABLE\n"
                    "COLUMN\t\\N\t\\N\tT\tv\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n"
                    "COLUMN\t\\N\t\\N\tT\td\t9\tdate\t10\t10\t\\N\t\\N\t1\n"
                    "QUERY\tselect v , to_char(d) from T\n COL\tv\t12\n COL\td\t9\n"
@@ -272,7 +281,8 @@ TEST(DataScripter, ScriptFunctionsOnlyIfValueAndRetrievalWrappers) {
 
 TEST(DataScripter, SpecialNameRulesAndBracketsFromTheSettings) {
   RunHarness h;
-  h.ConnectFixture(std::string(kHead) + "TABLE\t\\N\t\\N\t1st/table\tTABLE\n"
+  h.ConnectFixture(std::string(kHead) +
+                   "TABLE\t\\N\t\\N\t1st/table\tTABLE\n"
                    "COLUMN\t\\N\t\\N\t1st/table\t#tag\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n"
                    "COLUMN\t\\N\t\\N\t1st/table\t9lives\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n"
                    "COLUMN\t\\N\t\\N\t1st/table\tpart-no\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n");

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
 #include "profiles/Profile.h"
 #include "settings/RunOptions.h"
 #include "settings/SettingsStore.h"
 #include "shell/AtomicFile.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 using namespace mv;
@@ -29,12 +29,16 @@ struct TempDir : mv::test::TempDir {
 struct EnvOverride {
   EnvOverride(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
   }
   ~EnvOverride() {
-    if (old_) setenv(name_, old_->c_str(), 1);
-    else unsetenv(name_);
+    if (old_)
+      setenv(name_, old_->c_str(), 1);
+    else
+      unsetenv(name_);
   }
   const char* name_;
   std::optional<std::string> old_;
@@ -91,7 +95,8 @@ TEST(SettingsStore, WritesReadsAndToleratesGarbage) {
   EXPECT_EQ(store.GetInt("dst", 1), 0);
 
   // A hand-edited file: numbers with trailing text parse, text without digits keeps the default.
-  ASSERT_EQ(WriteFileAtomically(path, "garbage\n[Settings]\nasl= 250 lines\ndst=yes\n\x01\x02=\xff\n[Other]\nasn=2\n"), "");
+  ASSERT_EQ(WriteFileAtomically(path, "garbage\n[Settings]\nasl= 250 lines\ndst=yes\n\x01\x02=\xff\n[Other]\nasn=2\n"),
+            "");
   EXPECT_EQ(store.GetInt("asl", 500), 250);
   EXPECT_EQ(store.GetInt("dst", 1), 1);
   EXPECT_EQ(store.GetInt("asn", 7), 7);  // only section "Settings" counts
@@ -193,11 +198,10 @@ TEST(RunSettings, SavedValuesReadBackUnchangedInTheFixedOrder) {
     SettingsStore store(path);
     SaveRunSettings(store, saved, working);
   }
-  EXPECT_EQ(KeysInFile(path),
-            (std::vector<std::string>{"asn", "as",  "asl", "bdt", "ccl", "ccc", "cdc", "cdt", "cdl", "ctc", "doc",
-                                      "uid", "dos", "din", "dda", "dst", "dre", "opt", "stc", "scc", "ofl", "sty",
-                                      "inc", "icc", "dvc", "aas", "rit", "DataCSV", "let", "drt", "dri", "det",
-                                      "prof"}));
+  EXPECT_EQ(KeysInFile(path), (std::vector<std::string>{
+                                  "asn", "as",  "asl", "bdt", "ccl", "ccc",     "cdc", "cdt", "cdl", "ctc", "doc",
+                                  "uid", "dos", "din", "dda", "dst", "dre",     "opt", "stc", "scc", "ofl", "sty",
+                                  "inc", "icc", "dvc", "aas", "rit", "DataCSV", "let", "drt", "dri", "det", "prof"}));
 
   SettingsStore store(path);
   RunOptions loaded;

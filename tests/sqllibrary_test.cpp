@@ -158,7 +158,8 @@ TEST_F(SqlLibraryTest, OpeningAnEntryLoadsItAndRunsItOnlyWithAutoRun) {
   EXPECT_EQ(OpenLibraryEntry(o, lib, 48001), 1);
   o.Wait();
   const std::string script = h.host.window.WholeText();
-  EXPECT_NE(script.find("REM  SELECT city\r\nREM  FROM customers WHERE customer_id = 2\r\n"), std::string::npos) << script;
+  EXPECT_NE(script.find("REM  SELECT city\r\nREM  FROM customers WHERE customer_id = 2\r\n"), std::string::npos)
+      << script;
   EXPECT_NE(script.find("INSERT INTO CUSTOMERS ( city )\t\t\r\nVALUES ( 'Leeds' );"), std::string::npos) << script;
 
   // The finished script is not saved: a new run asks first, and Cancel keeps it.

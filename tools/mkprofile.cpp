@@ -197,9 +197,10 @@ std::string ProfileName(const std::string& path) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fputs("Usage: mervale-mkprofile OUTPUT_FOLDER SOURCE.profile...\n"
-               "Writes OUTPUT_FOLDER/SOURCE.pfl for every source.\n",
-               stderr);
+    std::fputs(
+        "Usage: mervale-mkprofile OUTPUT_FOLDER SOURCE.profile...\n"
+        "Writes OUTPUT_FOLDER/SOURCE.pfl for every source.\n",
+        stderr);
     return 1;
   }
   const std::string folder = argv[1];

@@ -102,13 +102,15 @@ int main(int argc, char** argv) {
   if (haveSql && !sqlFile.empty()) return Usage("give --sql or --sql-file, not both");
   if (!sqlFile.empty()) {
     if (!mv::ReadWholeFile(sqlFile, sql)) {
-      std::fprintf(stderr, "mervale-batch: cannot read the statement file %s: %s\n", sqlFile.c_str(), std::strerror(errno));
+      std::fprintf(stderr, "mervale-batch: cannot read the statement file %s: %s\n", sqlFile.c_str(),
+                   std::strerror(errno));
       return kUsage;
     }
     haveSql = true;
   }
   if (access(config.c_str(), R_OK) != 0) {
-    std::fprintf(stderr, "mervale-batch: cannot read the configuration file %s: %s\n", config.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "mervale-batch: cannot read the configuration file %s: %s\n", config.c_str(),
+                 std::strerror(errno));
     return kConfig;
   }
 
@@ -134,8 +136,7 @@ int main(int argc, char** argv) {
   if (!mv::LoadConfiguration(owner, config, true)) {
     status = kConfig;
   } else if (!owner.HasUsableConnection()) {
-    if (!owner.connection)
-      host.Message("The configuration file holds no connect string.", mv::Host::Buttons::Ok);
+    if (!owner.connection) host.Message("The configuration file holds no connect string.", mv::Host::Buttons::Ok);
     status = kConnection;
   } else {
     if (haveSql) owner.opts.s_GlobalPassSql = sql;

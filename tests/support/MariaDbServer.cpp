@@ -17,8 +17,7 @@ TestServer::Slot g_slot("MariaDB");
 }  // namespace
 
 MariaDbServer& MariaDbServer::Instance() {
-  return static_cast<MariaDbServer&>(
-      g_slot.Get([] { return std::unique_ptr<TestServer>(new MariaDbServer()); }));
+  return static_cast<MariaDbServer&>(g_slot.Get([] { return std::unique_ptr<TestServer>(new MariaDbServer()); }));
 }
 
 void MariaDbServer::Shutdown() { g_slot.Reset(); }
@@ -31,9 +30,9 @@ void MariaDbServer::Start() {
   // mariadbd refuses to run as root unless told so; the data folder is the test's own.
   std::vector<std::string> asUser;
   if (IsRoot()) asUser = {"--user=root"};
-  std::vector<std::string> install = {"mariadb-install-db", "--no-defaults", "--datadir=" + data,
-                                      "--auth-root-authentication-method=normal", "--skip-test-db",
-                                      "--skip-name-resolve"};
+  std::vector<std::string> install = {"mariadb-install-db", "--no-defaults",
+                                      "--datadir=" + data,  "--auth-root-authentication-method=normal",
+                                      "--skip-test-db",     "--skip-name-resolve"};
   install.insert(install.end(), asUser.begin(), asUser.end());
   ProcessResult made = RunProcess(install, {"LC_ALL=C"});
   if (made.status != 0) throw std::runtime_error(Describe(install, made));
@@ -41,22 +40,14 @@ void MariaDbServer::Start() {
   Launch launch;
   launch.log = (folder / "server.log").string();
   launch.argv = [&](int port) {
-    std::vector<std::string> argv = {"mariadbd",
-                                     "--no-defaults",
-                                     "--datadir=" + data,
-                                     "--port=" + std::to_string(port),
-                                     "--bind-address=127.0.0.1",
-                                     "--socket=" + (folder / "sock").string(),
-                                     "--pid-file=" + (folder / "server.pid").string(),
-                                     "--log-error=" + launch.log,
-                                     "--skip-name-resolve",
-                                     "--character-set-server=utf8mb4",
+    std::vector<std::string> argv = {"mariadbd", "--no-defaults", "--datadir=" + data, "--port=" + std::to_string(port),
+                                     "--bind-address=127.0.0.1", "--socket=" + (folder / "sock").string(),
+                                     "--pid-file=" + (folder / "server.pid").string(), "--log-error=" + launch.log,
+                                     "--skip-name-resolve", "--character-set-server=utf8mb4",
                                      "--collation-server=utf8mb4_general_ci",
                                      // Throw-away data: durability only costs time.
-                                     "--innodb-flush-log-at-trx-commit=0",
-                                     "--innodb-doublewrite=0",
-                                     "--innodb-buffer-pool-size=32M",
-                                     "--max-allowed-packet=64M"};
+                                     "--innodb-flush-log-at-trx-commit=0", "--innodb-doublewrite=0",
+                                     "--innodb-buffer-pool-size=32M", "--max-allowed-packet=64M"};
     argv.insert(argv.end(), asUser.begin(), asUser.end());
     return argv;
   };
@@ -76,19 +67,28 @@ void MariaDbServer::Start() {
 std::string MariaDbServer::ConnectString(const std::string& database) const {
   const char* driver = std::getenv("MERVALE_MARIADB_ODBC_DRIVER");
   return "DRIVER=" + std::string(driver && *driver ? driver : "{MariaDB Unicode}") +
-         ";SERVER=127.0.0.1;PORT=" + std::to_string(port_) + ";DATABASE=" + database +
-         ";UID=root;PWD=;CHARSET=utf8mb4";
+         ";SERVER=127.0.0.1;PORT=" + std::to_string(port_) + ";DATABASE=" + database + ";UID=root;PWD=;CHARSET=utf8mb4";
 }
 
 void MariaDbServer::CreateDatabase(const std::string& name) {
-  RunSql("mysql", "DROP DATABASE IF EXISTS " + QuoteName(name, '`') + ";\nCREATE DATABASE " +
-                      QuoteName(name, '`') + " CHARACTER SET utf8mb4;\n");
+  RunSql("mysql", "DROP DATABASE IF EXISTS " + QuoteName(name, '`') + ";\nCREATE DATABASE " + QuoteName(name, '`') +
+                      " CHARACTER SET utf8mb4;\n");
 }
 
 std::string MariaDbServer::RunScript(const std::string& database, const std::string& path) {
-  std::vector<std::string> argv = {"mariadb", "--no-defaults", "--protocol=TCP", "-h", "127.0.0.1",
-                                   "-P", std::to_string(port_), "-u", "root", "--password=",
-                                   "--default-character-set=utf8mb4", "--batch", "--skip-column-names",
+  std::vector<std::string> argv = {"mariadb",
+                                   "--no-defaults",
+                                   "--protocol=TCP",
+                                   "-h",
+                                   "127.0.0.1",
+                                   "-P",
+                                   std::to_string(port_),
+                                   "-u",
+                                   "root",
+                                   "--password=",
+                                   "--default-character-set=utf8mb4",
+                                   "--batch",
+                                   "--skip-column-names",
                                    database};
   ProcessResult r = RunProcess(argv, {}, path);
   if (r.status != 0) throw std::runtime_error("mariadb in database '" + database + "': " + Describe(argv, r));

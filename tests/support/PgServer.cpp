@@ -25,8 +25,7 @@ TestServer::Slot g_slot("PostgreSQL");
 
 // initdb and postgres refuse to run as root; as root they run as `postgres` instead.
 std::vector<std::string> AsServerUser(std::vector<std::string> argv, bool pdeathsig = false) {
-  std::vector<std::string> wrapped = {"setpriv", "--reuid=postgres", "--regid=postgres",
-                                      "--init-groups"};
+  std::vector<std::string> wrapped = {"setpriv", "--reuid=postgres", "--regid=postgres", "--init-groups"};
   // setpriv drops the parent-death signal when it changes credentials; it can set it again.
   if (pdeathsig) wrapped.push_back("--pdeathsig=INT");
   wrapped.push_back("--");
@@ -35,16 +34,14 @@ std::vector<std::string> AsServerUser(std::vector<std::string> argv, bool pdeath
 }
 
 bool HasServer(const fs::path& dir) {
-  return access((dir / "initdb").c_str(), X_OK) == 0 &&
-         access((dir / "postgres").c_str(), X_OK) == 0 &&
+  return access((dir / "initdb").c_str(), X_OK) == 0 && access((dir / "postgres").c_str(), X_OK) == 0 &&
          access((dir / "psql").c_str(), X_OK) == 0;
 }
 
 std::string FindBinDir() {
   if (const char* env = std::getenv("MERVALE_PG_BIN"); env && *env) {
     if (HasServer(env)) return env;
-    throw std::runtime_error(std::string("MERVALE_PG_BIN=") + env +
-                             " holds no initdb, postgres and psql");
+    throw std::runtime_error(std::string("MERVALE_PG_BIN=") + env + " holds no initdb, postgres and psql");
   }
   const fs::path root = "/usr/lib/postgresql";
   if (HasServer(root / "15" / "bin")) return (root / "15" / "bin").string();
@@ -53,14 +50,12 @@ std::string FindBinDir() {
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(root, ec)) {
     const std::string name = entry.path().filename().string();
-    if (!name.empty() && std::all_of(name.begin(), name.end(), ::isdigit) &&
-        HasServer(entry.path() / "bin")) {
+    if (!name.empty() && std::all_of(name.begin(), name.end(), ::isdigit) && HasServer(entry.path() / "bin")) {
       versions.push_back(std::stoi(name));
     }
   }
   if (!versions.empty()) {
-    return (root / std::to_string(*std::max_element(versions.begin(), versions.end())) / "bin")
-        .string();
+    return (root / std::to_string(*std::max_element(versions.begin(), versions.end())) / "bin").string();
   }
   throw std::runtime_error(
       "PostgreSQL server binaries not found in /usr/lib/postgresql/15/bin; install the "
@@ -93,8 +88,9 @@ void PgServer::Start() {
   if (IsRoot()) {
     const passwd* pw = getpwnam("postgres");
     if (!pw) {
-      throw std::runtime_error("running as root, but there is no 'postgres' user to run the "
-                               "server as (install the postgresql package)");
+      throw std::runtime_error(
+          "running as root, but there is no 'postgres' user to run the "
+          "server as (install the postgresql package)");
     }
     uid = pw->pw_uid;
     gid = pw->pw_gid;
@@ -114,8 +110,8 @@ void PgServer::Start() {
 
   // The test role is the bootstrap superuser, so it can create databases and schemas.
   std::vector<std::string> initdb = {
-      binDir_ + "/initdb", "-D", data.string(), "-U", user_, "--pwfile=" + pwfile.string(),
-      "--auth=scram-sha-256", "-E", "UTF8", "--locale=C", "--no-sync", "--no-instructions"};
+      binDir_ + "/initdb",    "-D", data.string(), "-U",         user_,       "--pwfile=" + pwfile.string(),
+      "--auth=scram-sha-256", "-E", "UTF8",        "--locale=C", "--no-sync", "--no-instructions"};
   if (IsRoot()) initdb = AsServerUser(initdb);
   ProcessResult made = RunProcess(initdb, {"LC_ALL=C"}, {}, folder_);
   fs::remove(pwfile);
@@ -126,15 +122,10 @@ void PgServer::Start() {
   const bool pdeathsig = gettid() == getpid();
   Launch launch;
   launch.argv = [&](int port) {
-    std::vector<std::string> argv = {binDir_ + "/postgres",
-                                     "-D", data.string(),
-                                     "-p", std::to_string(port),
-                                     "-c", "listen_addresses=127.0.0.1",
-                                     "-c", "unix_socket_directories=",
+    std::vector<std::string> argv = {binDir_ + "/postgres", "-D", data.string(), "-p", std::to_string(port), "-c",
+                                     "listen_addresses=127.0.0.1", "-c", "unix_socket_directories=",
                                      // Throw-away data: durability only costs time.
-                                     "-c", "fsync=off",
-                                     "-c", "synchronous_commit=off",
-                                     "-c", "full_page_writes=off",
+                                     "-c", "fsync=off", "-c", "synchronous_commit=off", "-c", "full_page_writes=off",
                                      "-c", "max_connections=40"};
     return IsRoot() ? AsServerUser(argv, pdeathsig) : argv;
   };
@@ -151,14 +142,14 @@ void PgServer::Start() {
 std::string PgServer::ConnectString(const std::string& database) const {
   const char* driver = std::getenv("MERVALE_PG_ODBC_DRIVER");
   return "DRIVER=" + std::string(driver && *driver ? driver : "{PostgreSQL ANSI}") +
-         ";SERVER=127.0.0.1;PORT=" + std::to_string(port_) + ";DATABASE=" + database +
-         ";UID=" + user_ + ";PWD=" + password_ + ";";
+         ";SERVER=127.0.0.1;PORT=" + std::to_string(port_) + ";DATABASE=" + database + ";UID=" + user_ +
+         ";PWD=" + password_ + ";";
 }
 
 void PgServer::CreateDatabase(const std::string& name) {
   // FORCE: a connection a failed test left open must not keep the old database alive.
-  RunSql("postgres", "DROP DATABASE IF EXISTS " + QuoteName(name, '"') + " WITH (FORCE);\n" +
-                         "CREATE DATABASE " + QuoteName(name, '"') + ";\n");
+  RunSql("postgres", "DROP DATABASE IF EXISTS " + QuoteName(name, '"') + " WITH (FORCE);\n" + "CREATE DATABASE " +
+                         QuoteName(name, '"') + ";\n");
 }
 
 void PgServer::DropDatabase(const std::string& name) {
@@ -169,12 +160,25 @@ std::string PgServer::RunScript(const std::string& database, const std::string& 
   if (access(path.c_str(), R_OK) != 0) {
     throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
   }
-  std::vector<std::string> argv = {binDir_ + "/psql", "-X", "-q", "-A", "-t",
-                                   "-v", "ON_ERROR_STOP=1",
-                                   "-h", "127.0.0.1", "-p", std::to_string(port_),
-                                   "-U", user_, "-d", database, "-f", path};
-  ProcessResult r = RunProcess(argv, {"PGPASSWORD=" + password_, "PGCONNECT_TIMEOUT=10",
-                                      "PGOPTIONS=-c client_min_messages=warning"});
+  std::vector<std::string> argv = {binDir_ + "/psql",
+                                   "-X",
+                                   "-q",
+                                   "-A",
+                                   "-t",
+                                   "-v",
+                                   "ON_ERROR_STOP=1",
+                                   "-h",
+                                   "127.0.0.1",
+                                   "-p",
+                                   std::to_string(port_),
+                                   "-U",
+                                   user_,
+                                   "-d",
+                                   database,
+                                   "-f",
+                                   path};
+  ProcessResult r =
+      RunProcess(argv, {"PGPASSWORD=" + password_, "PGCONNECT_TIMEOUT=10", "PGOPTIONS=-c client_min_messages=warning"});
   if (r.status != 0) throw std::runtime_error("psql in database '" + database + "': " + Describe(argv, r));
   return r.out;
 }

@@ -47,8 +47,7 @@ std::string Which(const std::string& name) {
 std::vector<std::string> ChildEnvironment(const std::vector<std::string>& extra) {
   std::vector<std::string> env;
   for (char** e = environ; e && *e; ++e) {
-    if (std::strncmp(*e, "PG", 2) != 0 && std::strncmp(*e, "MYSQL_", 6) != 0 &&
-        std::strncmp(*e, "MARIADB_", 8) != 0)
+    if (std::strncmp(*e, "PG", 2) != 0 && std::strncmp(*e, "MYSQL_", 6) != 0 && std::strncmp(*e, "MARIADB_", 8) != 0)
       env.emplace_back(*e);
   }
   env.insert(env.end(), extra.begin(), extra.end());
@@ -151,8 +150,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
   return result;
 }
 
-pid_t StartProcess(const std::vector<std::string>& argv, const std::string& logPath,
-                   const StartOptions& options) {
+pid_t StartProcess(const std::vector<std::string>& argv, const std::string& logPath, const StartOptions& options) {
   int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
   int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (in < 0 || log < 0) {

@@ -30,8 +30,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector
 // Starts a long-running program (a server) with its output going to logPath. By default the
 // child gets SIGTERM when the thread that started it ends, so a crashed test run leaves no
 // server behind.
-pid_t StartProcess(const std::vector<std::string>& argv, const std::string& logPath,
-                   const StartOptions& options = {});
+pid_t StartProcess(const std::vector<std::string>& argv, const std::string& logPath, const StartOptions& options = {});
 
 // Whether pid has ended (reaped); its status goes to *status.
 bool ProcessEnded(pid_t pid, int* status);

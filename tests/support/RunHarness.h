@@ -42,8 +42,8 @@ class RunHarness {
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   // Writes a fixture for the test driver (fields separated by tabs) and connects to it.
-  DbConnection& ConnectFixture(const std::string& fixture, const std::string& extra = {},
-                               const std::string& owner = {}, const std::string& catalogFlag = "0") {
+  DbConnection& ConnectFixture(const std::string& fixture, const std::string& extra = {}, const std::string& owner = {},
+                               const std::string& catalogFlag = "0") {
     const std::string path = Path("fixture.txt");
     std::ofstream(path, std::ios::binary) << fixture;
     return Connect("DRIVER=" MV_TESTDRIVER_PATH ";FIXTURE=" + path + extra, owner, catalogFlag);

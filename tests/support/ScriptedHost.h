@@ -17,7 +17,7 @@ class ScriptedHost : public Host {
   struct Call {
     Call(std::string w, std::string t = {}, int x = 0, int y = 0)
         : what(std::move(w)), text(std::move(t)), a(x), b(y) {}
-    std::string what;   // "title", "message", "panel-add", "bar-range", ...
+    std::string what;  // "title", "message", "panel-add", "bar-range", ...
     std::string text;
     int a = 0, b = 0;
   };
@@ -37,14 +37,24 @@ class ScriptedHost : public Host {
       return a;
     }
     switch (buttons) {
-      case Buttons::Ok: return Answer::Ok;
-      case Buttons::YesNo: return Answer::Yes;
-      default: return Answer::No;
+      case Buttons::Ok:
+        return Answer::Ok;
+      case Buttons::YesNo:
+        return Answer::Yes;
+      default:
+        return Answer::No;
     }
   }
-  bool ShowPanel() override { Record({"panel-show"}); lines_.clear(); return panelAvailable; }
+  bool ShowPanel() override {
+    Record({"panel-show"});
+    lines_.clear();
+    return panelAvailable;
+  }
   void DestroyPanel() override { Record({"panel-destroy"}); }
-  void PanelClearList() override { Record({"panel-clear"}); lines_.clear(); }
+  void PanelClearList() override {
+    Record({"panel-clear"});
+    lines_.clear();
+  }
   int PanelAddLine(const std::string& name) override {
     Record({"panel-add", name});
     lines_.push_back(name);
@@ -65,8 +75,7 @@ class ScriptedHost : public Host {
   void HideSaving() override { Record({"saving-hide"}); }
   void WaitCursor(bool on) override { Record({"wait", {}, on ? 1 : 0}); }
   void ShowMaximized() override { Record({"maximized"}); }
-  std::string AskSavePath(const std::string& filter, const std::string& defExt,
-                          const std::string& proposed) override {
+  std::string AskSavePath(const std::string& filter, const std::string& defExt, const std::string& proposed) override {
     Record({"ask-save", filter});
     return savePath;
   }
@@ -82,15 +91,20 @@ class ScriptedHost : public Host {
     std::function<void(std::string_view)> onInsert;
   };
 
-  std::vector<Call> Calls() const { std::lock_guard lock(mu_); return calls_; }
+  std::vector<Call> Calls() const {
+    std::lock_guard lock(mu_);
+    return calls_;
+  }
   std::vector<std::string> Titles() const {
     std::vector<std::string> out;
-    for (const auto& c : Calls()) if (c.what == "title") out.push_back(c.text);
+    for (const auto& c : Calls())
+      if (c.what == "title") out.push_back(c.text);
     return out;
   }
   bool HasMessage(const std::string& text) const {
     std::lock_guard lock(mu_);
-    for (const auto& m : messages) if (m == text) return true;
+    for (const auto& m : messages)
+      if (m == text) return true;
     return false;
   }
 
@@ -105,7 +119,10 @@ class ScriptedHost : public Host {
   std::function<void(const std::string&)> onTitle;
 
  private:
-  void Record(Call c) { std::lock_guard lock(mu_); calls_.push_back(std::move(c)); }
+  void Record(Call c) {
+    std::lock_guard lock(mu_);
+    calls_.push_back(std::move(c));
+  }
   mutable std::mutex mu_;
   std::vector<Call> calls_;
   std::vector<std::string> lines_;
