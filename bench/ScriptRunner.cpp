@@ -13,7 +13,7 @@
 #include "MemoryProbe.h"
 #include "db/DbConnection.h"
 #include "run/RunOwner.h"
-#include "settings/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "shell/ConsoleHost.h"
 
 namespace mv::bench {

@@ -5,7 +5,7 @@
 #include "run/RunOwner.h"
 #include "settings/Filters.h"
 #include "settings/RunOptions.h"
-#include "settings/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "shell/Host.h"
 
 namespace mv {

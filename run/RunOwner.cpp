@@ -11,7 +11,7 @@
 
 #include "profiles/ProfileFile.h"
 #include "settings/Filters.h"
-#include "settings/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "shell/Host.h"
 
 namespace mv {

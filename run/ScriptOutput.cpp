@@ -10,7 +10,7 @@
 
 #include "profiles/Profile.h"
 #include "settings/RunOptions.h"
-#include "settings/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "shell/AtomicFile.h"
 #include "shell/Host.h"
 
@@ -195,39 +195,11 @@ bool ScriptOutput::AutoSaveFlush() {
   return true;
 }
 
-ScriptFont LoadScriptFont(SettingsStore& settings) {
-  ScriptFont f;
-  const ScriptFont d;
-  f.bCharSet = settings.GetInt("bCharSet", d.bCharSet);
-  f.bPitchAndFamily = settings.GetInt("bPitchAndFamily", d.bPitchAndFamily);
-  f.cbSize = settings.GetInt("cbSize", d.cbSize);
-  f.dwEffects = settings.GetInt("dwEffects", d.dwEffects);
-  f.dwMask = settings.GetInt("dwMask", d.dwMask);
-  f.szFaceName = settings.GetString("szFaceName", d.szFaceName);
-  if (f.szFaceName.size() > 31) f.szFaceName.resize(31);
-  f.yHeight = settings.GetInt("yHeight", d.yHeight);
-  f.yOffset = settings.GetInt("yOffset", d.yOffset);
-  return f;
-}
-
-void SaveScriptFont(SettingsStore& settings, const ScriptFont& font) {
-  settings.BeginBatch();
-  settings.WriteInt("bCharSet", font.bCharSet);
-  settings.WriteInt("bPitchAndFamily", font.bPitchAndFamily);
-  settings.WriteInt("cbSize", font.cbSize);
-  settings.WriteInt("dwEffects", font.dwEffects);
-  settings.WriteInt("dwMask", font.dwMask);
-  settings.WriteString("szFaceName", font.szFaceName.substr(0, 31));
-  settings.WriteInt("yHeight", font.yHeight);
-  settings.WriteInt("yOffset", font.yOffset);
-  settings.EndBatch();
-}
-
 void ScriptOutput::ApplyScriptFont() {
   ScriptWindow& window = host_.Script();
   window.Empty();
   const ScriptFont font = LoadScriptFont(settings_);
-  window.SetFont(font.szFaceName, font.yHeight);
+  window.SetFont(font);
 }
 
 void ScriptOutput::SaveScript(int& saveCancelled, const std::string& givenPath) {
@@ -238,7 +210,7 @@ void ScriptOutput::SaveScript(int& saveCancelled, const std::string& givenPath) 
     return;
   }
   std::string path = givenPath;
-  if (path.empty()) path = host_.AskSavePath("Text Format (*.sql) | *.sql|RTF Format (*.rtf) | *.rtf||", "sql", {});
+  if (path.empty()) path = host_.AskSavePath({{"Text Format (*.sql)", {"*.sql"}}, {"RTF Format (*.rtf)", {"*.rtf"}}}, "sql", {});
   if (path.empty()) {
     saveCancelled = 1;
     return;

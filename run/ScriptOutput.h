@@ -12,20 +12,6 @@ struct RunOptions;
 struct Profile;
 class SettingsStore;
 
-// The script font, kept in the settings store under the names of its fields.
-struct ScriptFont {
-  int bCharSet = 0;
-  int bPitchAndFamily = 0;
-  int cbSize = 0;
-  int dwEffects = 0x40000000;                  // automatic colour
-  int dwMask = static_cast<int>(0xB0000013u);  // size, face, offset, bold, italic, protected
-  std::string szFaceName = "Courier New";      // at most 31 characters
-  int yHeight = 170;                           // twips
-  int yOffset = 0;
-  bool operator==(const ScriptFont&) const = default;
-};
-ScriptFont LoadScriptFont(SettingsStore& settings);
-void SaveScriptFont(SettingsStore& settings, const ScriptFont& font);
 
 // The destination of all script text: the window, the output file, or the window with
 // incremental auto-save.

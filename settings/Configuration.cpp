@@ -5,7 +5,7 @@
 #include "db/DbConnection.h"
 #include "profiles/ProfileFile.h"
 #include "run/RunOwner.h"
-#include "settings/IniFile.h"
+#include "shell/IniFile.h"
 #include "settings/RunOptions.h"
 #include "shell/AtomicFile.h"
 #include "shell/Host.h"

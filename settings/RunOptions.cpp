@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "profiles/Profile.h"
-#include "settings/SettingsStore.h"
+#include "shell/SettingsStore.h"
 
 namespace mv {
 
@@ -48,20 +48,6 @@ constexpr RuleKey kRules[] = {
 
 }  // namespace
 
-int ParseLeadingInt(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long long v = 0;
-  // Saturate instead of overflowing: a hand-edited file must not produce undefined behaviour.
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-    if (v <= INT_MAX) v = v * 10 + (text[i] - '0');
-  if (negative) v = -v;
-  if (v > INT_MAX) return INT_MAX;
-  if (v < INT_MIN) return INT_MIN;
-  return static_cast<int>(v);
-}
 
 void LoadRunSettings(SettingsStore& store, RunOptions& opts, Profile& working, int* readOnly) {
   for (const IntKey& k : kHead) opts.*k.field = store.GetInt(k.key, k.def);

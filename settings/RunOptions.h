@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/TextRules.h"
+
 namespace mv {
 
 class SettingsStore;
@@ -66,7 +68,5 @@ void LoadRunSettings(SettingsStore& store, RunOptions& opts, Profile& working, i
 // Writes them back in the fixed key order.
 void SaveRunSettings(SettingsStore& store, const RunOptions& opts, const Profile& working);
 
-// Leading white space, optional sign, digits up to the first other character; no digits gives 0.
-int ParseLeadingInt(const std::string& text);
 
 }  // namespace mv

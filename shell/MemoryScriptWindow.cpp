@@ -71,9 +71,9 @@ void MemoryScriptWindow::Empty() {
   partial_ = false;
 }
 
-void MemoryScriptWindow::SetFont(const std::string& face, int heightTwips) {
-  face_ = face;
-  heightTwips_ = heightTwips;
+void MemoryScriptWindow::SetFont(const ScriptFont& font) {
+  face_ = font.face;
+  heightTwips_ = static_cast<int>(font.pointSize * 20 + 0.5);
 }
 
 std::string MemoryScriptWindow::Rtf() const { return BuildRtf(text_, runs_, face_, heightTwips_); }

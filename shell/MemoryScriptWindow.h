@@ -37,7 +37,7 @@ class MemoryScriptWindow : public ScriptWindow {
   void MoveInsertionToEnd() override {}
   bool KeepsColours() const override { return keepText_; }
   std::string Rtf() const override;
-  void SetFont(const std::string& face, int heightTwips) override;
+  void SetFont(const ScriptFont& font) override;
 
   const std::vector<Run>& Runs() const { return runs_; }
 

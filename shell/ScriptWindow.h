@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "shell/ScriptFont.h"
+
 namespace mv {
 
 struct Color {
@@ -10,25 +12,34 @@ struct Color {
   bool operator==(const Color&) const = default;
 };
 
-// The script window as the core sees it: coloured text inserted at the insertion point.
-// Lines are separated by "\n"; a line read back includes its line break. The count of lines
-// is the number of line feeds plus one, as a rich-text control counts them.
-class ScriptWindow {
+// What the run writes into the script window. Called by the worker during a run (and by the
+// UI thread outside one). A window may show inserted text later, in batches, but must keep it
+// in order and must have shown all of it when a run has ended.
+class ScriptSink {
  public:
-  virtual ~ScriptWindow() = default;
+  virtual ~ScriptSink() = default;
   virtual void Insert(std::string_view text, Color color) = 0;
+  virtual void Empty() = 0;
+  virtual void SetFont(const ScriptFont& font) {}
+  // Whether the colours of the pieces are kept (a window that only streams text does not).
+  virtual bool KeepsColours() const { return true; }
+};
+
+// What the UI reads back to save, print or search the script. Called on the UI thread while
+// no run is active. Lines are separated by "\n"; a line read back includes its line break;
+// the count of lines is the number of line feeds plus one, as a rich-text control counts them.
+class ScriptDocument {
+ public:
+  virtual ~ScriptDocument() = default;
   virtual long LineCount() const = 0;
   virtual std::string Line(long index) const = 0;
   virtual std::string WholeText() const = 0;
   virtual bool IsEmpty() const = 0;
-  virtual void Empty() = 0;
   virtual void MoveInsertionToEnd() = 0;
   // The window's own rich-text form (used when the script is saved as RTF).
   virtual std::string Rtf() const = 0;
-  // Whether the colours of the pieces are kept (a window that only streams text does not).
-  virtual bool KeepsColours() const { return true; }
-  // Applies the saved script font (face name and height in twips) to the whole window.
-  virtual void SetFont(const std::string& face, int heightTwips) {}
 };
+
+class ScriptWindow : public ScriptSink, public ScriptDocument {};
 
 }  // namespace mv

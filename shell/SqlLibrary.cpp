@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "run/RunOwner.h"
-#include "settings/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "shell/Host.h"
 #include "shell/ProgramFolder.h"
 

@@ -10,7 +10,7 @@
 
 #include "run/RunOwner.h"
 #include "settings/Configuration.h"
-#include "settings/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "shell/AtomicFile.h"
 #include "support/PgServer.h"
 #include "support/ScriptedHost.h"

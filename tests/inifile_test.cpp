@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "settings/IniFile.h"
+#include "shell/IniFile.h"
 #include "shell/AtomicFile.h"
 #include "support/TempDir.h"
 

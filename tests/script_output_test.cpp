@@ -10,7 +10,7 @@
 #include "profiles/Profile.h"
 #include "run/ScriptOutput.h"
 #include "settings/RunOptions.h"
-#include "settings/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "support/ScriptedHost.h"
 
 namespace mv {
@@ -183,17 +183,22 @@ TEST_F(ScriptOutputTest, SaveScriptWritesTextOrRtfByExtension) {
 TEST_F(ScriptOutputTest, ScriptFontRecordRoundTripsThroughTheSettings) {
   const ScriptFont defaults = LoadScriptFont(settings);
   EXPECT_EQ(defaults, ScriptFont());
-  EXPECT_EQ(static_cast<unsigned>(defaults.dwMask), 0xB0000013u);
   ScriptFont f;
-  f.szFaceName = std::string(40, 'M');
-  f.yHeight = 240;
-  f.bCharSet = 238;
+  f.face = std::string(40, 'M');
+  f.pointSize = 12;
+  f.bold = true;
+  settings.WriteInt("bCharSet", 238);
   SaveScriptFont(settings, f);
   ScriptFont back = LoadScriptFont(settings);
-  EXPECT_EQ(back.szFaceName, std::string(31, 'M'));
-  EXPECT_EQ(back.yHeight, 240);
-  EXPECT_EQ(back.bCharSet, 238);
-  EXPECT_EQ(back.dwMask, f.dwMask);
+  EXPECT_EQ(back.face, std::string(31, 'M'));
+  EXPECT_EQ(back.pointSize, 12);
+  EXPECT_TRUE(back.bold);
+  EXPECT_FALSE(back.italic);
+  EXPECT_EQ(settings.GetInt("yHeight", 0), 240);
+  EXPECT_EQ(settings.GetInt("dwEffects", 0), 0x40000001);
+  // Values the record does not hold keep what the store had.
+  EXPECT_EQ(settings.GetInt("bCharSet", 0), 238);
+  EXPECT_EQ(static_cast<unsigned>(settings.GetInt("dwMask", 0)), 0xB0000013u);
   fs::remove(settings.path());
 }
 

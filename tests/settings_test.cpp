@@ -11,7 +11,7 @@
 
 #include "profiles/Profile.h"
 #include "settings/RunOptions.h"
-#include "settings/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "shell/AtomicFile.h"
 #include "support/TempDir.h"
 

@@ -11,7 +11,7 @@
 
 #include "run/RunOwner.h"
 #include "settings/Configuration.h"
-#include "settings/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "shell/AtomicFile.h"
 #include "shell/ConsoleHost.h"
 #include "shell/ProgramFolder.h"

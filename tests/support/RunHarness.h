@@ -9,7 +9,7 @@
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
 #include "run/RunOwner.h"
-#include "settings/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "support/ScriptedHost.h"
 
 namespace mv::test {

@@ -75,8 +75,9 @@ class ScriptedHost : public Host {
   void HideSaving() override { Record({"saving-hide"}); }
   void WaitCursor(bool on) override { Record({"wait", {}, on ? 1 : 0}); }
   void ShowMaximized() override { Record({"maximized"}); }
-  std::string AskSavePath(const std::string& filter, const std::string& defExt, const std::string& proposed) override {
-    Record({"ask-save", filter});
+  std::string AskSavePath(const std::vector<FileFilter>& filters, const std::string& defExt,
+                          const std::string& proposed) override {
+    Record({"ask-save", filters.empty() ? std::string() : filters[0].label});
     return savePath;
   }
   ScriptWindow& Script() override { return window; }

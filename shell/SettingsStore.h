@@ -2,7 +2,7 @@
 #include <mutex>
 #include <string>
 
-#include "settings/IniFile.h"
+#include "shell/IniFile.h"
 
 namespace mv {
 

@@ -1,4 +1,4 @@
-#include "settings/SettingsStore.h"
+#include "shell/SettingsStore.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "settings/RunOptions.h"
+#include "shell/TextRules.h"
 
 namespace mv {
 

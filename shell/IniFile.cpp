@@ -1,4 +1,4 @@
-#include "settings/IniFile.h"
+#include "shell/IniFile.h"
 
 #include <sys/stat.h>
 
