@@ -363,7 +363,7 @@ void RunOwner::WriteFooterAndFinish(bool scripting) {
   SetStateTitle("Finished");
   output_.SetSaved(false);
   FinishOutput();
-  result_.outcome = RunOutcome::Finished;
+  result_.outcome = run_->errorTables.empty() ? RunOutcome::Finished : RunOutcome::FinishedWithErrors;
   if (scripting && !autoStartPath_.empty()) {
     result_.autoStartDone = true;
     if (output_.Mode().onlyToFile) {
