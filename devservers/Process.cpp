@@ -1,4 +1,4 @@
-#include "support/Process.h"
+#include "devservers/Process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,7 +18,7 @@
 
 extern char** environ;
 
-namespace mv::test {
+namespace mv::dev {
 namespace {
 
 namespace fs = std::filesystem;
@@ -196,4 +196,4 @@ std::string Describe(const std::vector<std::string>& argv, const ProcessResult& 
   return text;
 }
 
-}  // namespace mv::test
+}  // namespace mv::dev

@@ -1,4 +1,4 @@
-#include "support/PgServer.h"
+#include "devservers/PgServer.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -14,11 +14,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "support/Process.h"
+#include "devservers/Process.h"
 
 namespace fs = std::filesystem;
 
-namespace mv::test {
+namespace mv::dev {
 namespace {
 
 TestServer::Slot g_slot("PostgreSQL");
@@ -183,4 +183,4 @@ std::string PgServer::RunScript(const std::string& database, const std::string& 
   return r.out;
 }
 
-}  // namespace mv::test
+}  // namespace mv::dev

@@ -1,4 +1,4 @@
-#include "support/TestServer.h"
+#include "devservers/TestServer.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -15,11 +15,9 @@
 #include <stdexcept>
 #include <thread>
 
-#include <gtest/gtest.h>
-
 namespace fs = std::filesystem;
 
-namespace mv::test {
+namespace mv::dev {
 namespace {
 
 std::string SystemError(const std::string& what) { return what + ": " + std::strerror(errno); }
@@ -48,21 +46,9 @@ std::string ReadFile(const fs::path& path) {
   return ss.str();
 }
 
-// Stops the server together with the test run, before static destruction begins.
-class SlotEnvironment : public ::testing::Environment {
- public:
-  explicit SlotEnvironment(TestServer::Slot& slot) : slot_(slot) {}
-  void TearDown() override { slot_.Reset(); }
-
- private:
-  TestServer::Slot& slot_;
-};
-
 }  // namespace
 
-TestServer::Slot::Slot(std::string kind) : kind_(std::move(kind)) {
-  ::testing::AddGlobalTestEnvironment(new SlotEnvironment(*this));
-}
+TestServer::Slot::Slot(std::string kind) : kind_(std::move(kind)) {}
 
 TestServer& TestServer::Slot::Get(const std::function<std::unique_ptr<TestServer>()>& make) {
   std::lock_guard lock(mutex_);
@@ -168,4 +154,4 @@ std::string TestServer::QuoteName(const std::string& name, char mark) {
   return q + mark;
 }
 
-}  // namespace mv::test
+}  // namespace mv::dev

@@ -7,19 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "support/Process.h"
+#include "devservers/Process.h"
 
-namespace mv::test {
+namespace mv::dev {
 
-// What the tests' database servers share: a temporary folder of their own, a server process
-// on a free loopback port, the wait until it accepts connections, and the stop (folder
-// removed) when the tests end. Failures throw std::runtime_error with the tool's own output,
-// so a test that needs a server fails with a readable reason instead of being skipped.
+// What the throw-away database servers of the tests and the benchmark share: a temporary
+// folder of their own, a server process on a free loopback port, the wait until it accepts
+// connections, and the stop (folder removed) when the process is done with it. Failures throw
+// std::runtime_error with the tool's own output, so a test that needs a server fails with a
+// readable reason instead of being skipped.
 class TestServer {
  public:
-  // The one server of a kind in a test process: started by the first Get, stopped by Reset,
-  // by the end of the test run (a GoogleTest environment) or at process exit. A failed start
-  // is remembered and every later Get fails at once with the same message.
+  // The one server of a kind in a process: started by the first Get, stopped by Reset (the
+  // tests call it from a GoogleTest environment when the run ends) or at process exit. A
+  // failed start is remembered and every later Get fails at once with the same message.
   class Slot {
    public:
     explicit Slot(std::string kind);  // "PostgreSQL": named when the start fails
@@ -78,4 +79,4 @@ class TestServer {
   int stopSignal_;
 };
 
-}  // namespace mv::test
+}  // namespace mv::dev

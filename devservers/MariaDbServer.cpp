@@ -1,15 +1,15 @@
-#include "support/MariaDbServer.h"
+#include "devservers/MariaDbServer.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
 
-#include "support/Process.h"
+#include "devservers/Process.h"
 
 namespace fs = std::filesystem;
 
-namespace mv::test {
+namespace mv::dev {
 namespace {
 
 TestServer::Slot g_slot("MariaDB");
@@ -95,4 +95,4 @@ std::string MariaDbServer::RunScript(const std::string& database, const std::str
   return r.out;
 }
 
-}  // namespace mv::test
+}  // namespace mv::dev
