@@ -9,13 +9,18 @@ namespace mv::dev {
 // A real MariaDB server (Debian's mariadb-server) for the tests: one per test process,
 // started on first use from a fresh data folder (mariadb-install-db) in a temporary folder,
 // listening on a free loopback port only, and stopped (its folder removed) when the tests
-// end. Its character set is utf8mb4. Root may log in from the loopback without a password;
-// nothing else can reach the server. When the tests run as root the server runs as root too
-// (--user=root), because everything it touches is the test's own temporary folder.
+// end; or, when $MERVALE_DEVSERVER_STATE_DIR is set, the shared server that its file
+// mariadb.state describes (see StartShared). Its character set is utf8mb4. Root may log in
+// from the loopback without a password; nothing else can reach the server. When the tests run
+// as root the server runs as root too (--user=root), because everything it touches is the
+// test's own temporary folder.
 class MariaDbServer : public TestServer {
  public:
   static MariaDbServer& Instance();
   static void Shutdown();
+  // Start and stop a server that outlives this process, as PgServer's do (mariadb.state).
+  static std::string StartShared(const std::string& stateDir);
+  static void StopShared(const std::string& stateDir);
 
   // A driver-only connect string for MariaDB Connector/ODBC ("MariaDB Unicode", or the driver
   // named by $MERVALE_MARIADB_ODBC_DRIVER), with the utf8mb4 character set.
@@ -32,7 +37,7 @@ class MariaDbServer : public TestServer {
   std::string RunScript(const std::string& database, const std::string& path) override;
 
  private:
-  MariaDbServer() : TestServer(SIGTERM) {}
+  MariaDbServer() : TestServer("MariaDB", SIGTERM) {}
   void Start() override;
 };
 

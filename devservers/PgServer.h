@@ -6,9 +6,11 @@
 namespace mv::dev {
 
 // A real PostgreSQL server for the tests that need schemas, owners and a driver other than
-// SQLite. One server per test process, started on first use in a fresh temporary folder on a
-// free loopback port, and stopped (its folder removed) when the process ends. When the tests
-// run as root the server runs as the `postgres` user, because PostgreSQL refuses root.
+// SQLite, and for mervale-bench. One server per process, started on first use in a fresh
+// temporary folder on a free loopback port, and stopped (its folder removed) when the process
+// ends; or, when $MERVALE_DEVSERVER_STATE_DIR is set, the shared server that its file
+// postgresql.state describes (see StartShared). When run as root the server runs as the
+// `postgres` user, because PostgreSQL refuses root.
 //
 // Every failure (binaries missing, initdb or start-up failing, a psql error) throws
 // std::runtime_error with the tool's own output, so a test that needs the server fails
@@ -19,9 +21,17 @@ class PgServer : public TestServer {
   // and every later call fails at once with the same message.
   static PgServer& Instance();
 
-  // Stops the server and removes its folder; nothing happens when it never started.
-  // Called at the end of the test run; a later Instance() starts a new server.
+  // Stops the server and removes its folder; nothing happens when it never started, and a
+  // shared server keeps running. Called at the end of the test run; a later Instance() starts
+  // a new server.
   static void Shutdown();
+
+  // Starts a server that outlives this process (a CTest fixture's setup) and writes what
+  // Instance() in other processes needs to use it (port, pid, folder, user, password,
+  // binaries) to postgresql.state in the folder stateDir. Returns Description().
+  static std::string StartShared(const std::string& stateDir);
+  // Stops that server, removes its folder and its state file; nothing happens without one.
+  static void StopShared(const std::string& stateDir);
 
   const std::string& User() const { return user_; }
   const std::string& Password() const { return password_; }
@@ -44,6 +54,8 @@ class PgServer : public TestServer {
  private:
   PgServer();
   void Start() override;
+  void SaveState(State& state) const override;
+  void LoadState(const State& state) override;
 
   std::string binDir_;  // folder of initdb, postgres and psql
   std::string user_ = "mervale";

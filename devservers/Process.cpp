@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -187,6 +188,41 @@ void StopProcess(pid_t pid, int graceMs, int signal) {
   }
   kill(pid, SIGKILL);
   WaitStatus(pid);
+}
+
+unsigned long long ProcessStartTime(pid_t pid) {
+  if (pid <= 0) return 0;
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  std::getline(in, stat);
+  // The name in parentheses may hold blanks and parentheses; the fields follow the last ')'.
+  const size_t close = stat.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(stat.substr(close + 1));
+  std::string state, field;
+  fields >> state;
+  // Nobody may reap an orphaned server's zombie, so a zombie counts as ended.
+  if (state.empty() || state == "Z" || state == "X") return 0;
+  // starttime is field 22 of the line; state was field 3.
+  for (int i = 4; i < 22; ++i) fields >> field;
+  unsigned long long start = 0;
+  fields >> start;
+  return start;
+}
+
+bool StopOtherProcess(pid_t pid, unsigned long long startTime, int graceMs, int signal) {
+  if (startTime == 0 || ProcessStartTime(pid) != startTime) return true;
+  kill(pid, signal);
+  for (int waited = 0; waited < graceMs; waited += 50) {
+    if (ProcessStartTime(pid) != startTime) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  kill(pid, SIGKILL);
+  for (int waited = 0; waited < 5000; waited += 50) {
+    if (ProcessStartTime(pid) != startTime) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
 }
 
 std::string Describe(const std::vector<std::string>& argv, const ProcessResult& r) {

@@ -38,6 +38,15 @@ bool ProcessEnded(pid_t pid, int* status);
 // Stops a process started by StartProcess: `signal`, then SIGKILL after `graceMs`.
 void StopProcess(pid_t pid, int graceMs, int signal = SIGTERM);
 
+// When a running process started (clock ticks since boot, from /proc); 0 when pid has ended
+// or is a zombie. Together with its pid it names one process: a pid can be reused.
+unsigned long long ProcessStartTime(pid_t pid);
+
+// Stops a process that another process started (a shared server), if pid still names the
+// process that started at startTime: `signal`, then SIGKILL after `graceMs`. Returns false
+// when it is still there after that.
+bool StopOtherProcess(pid_t pid, unsigned long long startTime, int graceMs, int signal);
+
 // The text after a command's own description, for failure messages.
 std::string Describe(const std::vector<std::string>& argv, const ProcessResult& r);
 
