@@ -15,7 +15,7 @@
 #include "OdbcSession.h"
 #include "ScriptRunner.h"
 #include "TimingSeries.h"
-#include "support/PgServer.h"
+#include "devservers/PgServer.h"
 
 namespace fs = std::filesystem;
 using mv::bench::BenchOptions;
@@ -64,7 +64,7 @@ void GenerateSqlite(const std::string& connectString, long rows) {
          " FROM s");
 }
 
-void GeneratePostgres(mv::test::PgServer& server, const std::string& database, long rows) {
+void GeneratePostgres(mv::dev::PgServer& server, const std::string& database, long rows) {
   server.CreateDatabase(database);
   // VACUUM sets the hint bits now, so the first timed scan does not pay for them.
   server.RunSql(database, std::string(kCreate) + ";\nINSERT INTO bench_rows SELECT " +
@@ -209,7 +209,7 @@ int Main(int argc, char** argv) {
     }
     if (o.postgres) {
       const double t0 = Now();
-      mv::test::PgServer& server = mv::test::PgServer::Instance();
+      mv::dev::PgServer& server = mv::dev::PgServer::Instance();
       const double started = Now();
       GeneratePostgres(server, "mervale_bench", o.rows);
       std::printf("\nPostgreSQL: server started in %.1f s on port %d, generated %ld rows in %.1f s\n", started - t0,
@@ -240,7 +240,7 @@ int Main(int argc, char** argv) {
     }
   }
 
-  mv::test::PgServer::Shutdown();
+  mv::dev::PgServer::Shutdown();
   if (o.keep) {
     std::printf("\nwork folder kept: %s\n", work.c_str());
   } else {

@@ -198,7 +198,9 @@ bool RowReader::Value(SQLUSMALLINT col, ValueKind kind, std::string& out) {
       return ReadNumber<double>(col, SQL_C_DOUBLE, out);
     case ValueKind::RealText: {
       if (!Value(col, out)) return false;
-      // Only a whole number text is made shorter; anything else stays as the source gave it.
+      // SQLite's quote() writes 15 digits when they read back exactly, else 21 in exponent
+      // form: only the long form needs the shortest text. Anything but a number stays as it is.
+      if (out.size() <= 21) return true;
       double v = 0;
       const auto r = std::from_chars(out.data(), out.data() + out.size(), v);
       if (r.ec == std::errc() && r.ptr == out.data() + out.size()) ShortestText(v, out);

@@ -55,7 +55,13 @@ class ScriptText {
 
   ScriptText& Add(std::string_view text, TextRole role, bool counted = false) {
     if (text.empty() && !counted) return *this;
-    pieces_.push_back({text_.size(), text.size(), role, counted});
+    // A piece of the same role right after one without a check joins it.
+    if (!pieces_.empty() && pieces_.back().role == role && !pieces_.back().counted) {
+      pieces_.back().length += text.size();
+      pieces_.back().counted = counted;
+    } else {
+      pieces_.push_back({text_.size(), text.size(), role, counted});
+    }
     text_.append(text);
     return *this;
   }

@@ -16,6 +16,7 @@
 #include "support/PgServer.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
+#include "support/UniqueName.h"
 
 namespace fs = std::filesystem;
 using namespace mv;
@@ -432,11 +433,12 @@ TEST(Configuration, ReconnectsThroughTheSavedConnectString) {
 
 TEST(Configuration, OwnerAndCatalogFlagRoundTrip) {
   auto& pg = mv::test::PgServer::Instance();
-  pg.CreateDatabase("mv_config");
-  pg.RunSql("mv_config", "CREATE SCHEMA sales; CREATE TABLE sales.orders (id integer);");
+  const std::string db = mv::test::UniqueDbName("mv_config");
+  pg.CreateDatabase(db);
+  pg.RunSql(db, "CREATE SCHEMA sales; CREATE TABLE sales.orders (id integer);");
   Fixture f;
   const std::string path = f.dir / "pg.mvl";
-  const std::string cs = pg.ConnectString("mv_config");
+  const std::string cs = pg.ConnectString(db);
   WritePlain(path,
              "[Mervale]\nVersion=5.0\n[Database]\ns_ConnectString=" + cs + "\ns_DatabaseUser=sales\nb_IsCatalog=0\n");
   ASSERT_TRUE(LoadConfiguration(f.owner, path, true));
@@ -449,7 +451,7 @@ TEST(Configuration, OwnerAndCatalogFlagRoundTrip) {
   const std::string text = Slurp(saved);
   EXPECT_NE(text.find("\r\ns_DatabaseUser=sales\r\nb_IsCatalog=0\r\n"), std::string::npos) << text;
   f.owner.ReplaceConnection(nullptr);
-  pg.DropDatabase("mv_config");
+  pg.DropDatabase(db);
 }
 
 TEST(Configuration, AutoStart) {

@@ -14,6 +14,7 @@
 #include "support/PgServer.h"
 #include "support/Process.h"
 #include "support/RunHarness.h"
+#include "support/UniqueName.h"
 
 namespace mv::test {
 namespace {
@@ -165,14 +166,15 @@ class FreeFormPgTest : public FreeFormTest {
  protected:
   void SetUp() override {
     PgServer& pg = PgServer::Instance();
-    pg.CreateDatabase("ff_shop");
-    pg.RunSql("ff_shop",
+    const std::string db = UniqueDbName("ff_shop");
+    pg.CreateDatabase(db);
+    pg.RunSql(db,
               "CREATE TABLE orders (id integer PRIMARY KEY, customer_id integer, total numeric(8,2));\n"
               "CREATE TABLE customers (id integer PRIMARY KEY, name varchar(30), \"home town\" varchar(30));\n"
               "INSERT INTO customers VALUES (1, 'O''Brien', 'Cork'), (2, 'Nowak', NULL);\n"
               "INSERT INTO orders VALUES (10, 2, 9.5), (11, 1, 120);\n");
     h.profile().Substitutions.push_back({"'", "''"});
-    h.Connect(pg.ConnectString("ff_shop"), "public");
+    h.Connect(pg.ConnectString(db), "public");
     title = h.owner->Connection()->title;
   }
   std::string title;

@@ -10,6 +10,7 @@
 #include "support/PgServer.h"
 #include "support/Process.h"
 #include "support/RunHarness.h"
+#include "support/UniqueName.h"
 
 namespace mv {
 namespace {
@@ -132,30 +133,32 @@ TEST(NothingLost, AConditionWithASecondStatementIsRefusedAndTheSourceKept) {
 
   // PostgreSQL, whose driver runs both statements of a string.
   PgServer& pg = PgServer::Instance();
-  pg.CreateDatabase("mv_victim");
-  pg.RunSql("mv_victim", "create table t (id int4); insert into t values (1); create table victim (id int4);");
+  const std::string victimDb = test::UniqueDbName("mv_victim");
+  pg.CreateDatabase(victimDb);
+  pg.RunSql(victimDb, "create table t (id int4); insert into t values (1); create table victim (id int4);");
   RunHarness p;
-  p.Connect(pg.ConnectString("mv_victim"));
+  p.Connect(pg.ConnectString(victimDb));
   p.owner->Options().WhereStatements["T"] = "id = 1; DROP TABLE victim";
   text = p.Run();
   EXPECT_NE(text.find("holds a statement separator"), std::string::npos) << text;
-  EXPECT_EQ(pg.RunSql("mv_victim", "select count(*) from victim;"), "0\n");
-  pg.DropDatabase("mv_victim");
+  EXPECT_EQ(pg.RunSql(victimDb, "select count(*) from victim;"), "0\n");
+  pg.DropDatabase(victimDb);
 }
 
 TEST(NothingLost, ALostConnectionEndsTheRunAndNamesTheTables) {
   PgServer& pg = PgServer::Instance();
-  pg.CreateDatabase("mv_lost");
-  pg.RunSql("mv_lost",
+  const std::string lostDb = test::UniqueDbName("mv_lost");
+  pg.CreateDatabase(lostDb);
+  pg.RunSql(lostDb,
             "create table a (id int4); insert into a values (1); create table b (id int4); insert into b values (2);");
   RunHarness h;
-  h.Connect(pg.ConnectString("mv_lost"));
+  h.Connect(pg.ConnectString(lostDb));
   // The backend is terminated once the data phase begins.
   h.host.onTitle = [&](const std::string& title) {
     if (title.rfind("Scripting Data", 0) == 0)
       pg.RunSql("postgres",
-                "select pg_terminate_backend(pid) from pg_stat_activity where datname = 'mv_lost' and pid <> "
-                "pg_backend_pid();");
+                "select pg_terminate_backend(pid) from pg_stat_activity where datname = '" + lostDb +
+                    "' and pid <> pg_backend_pid();");
   };
   const std::string text = h.Run();
   EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::FinishedWithErrors) << text;
@@ -163,7 +166,7 @@ TEST(NothingLost, ALostConnectionEndsTheRunAndNamesTheTables) {
   EXPECT_NE(text.find("REM  ERROR: The connection to the database was lost"), std::string::npos) << text;
   EXPECT_EQ(text.substr(text.size() - 19), "Mervale Stopped ...");
   EXPECT_FALSE(h.host.HasMessage("Mervale has finished scripting the database"));
-  pg.DropDatabase("mv_lost");
+  pg.DropDatabase(lostDb);
 }
 
 TEST(NothingLost, ALockedSqliteFileIsAnErrorNotAnEmptyTable) {

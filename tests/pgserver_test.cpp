@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "support/PgServer.h"
+#include "support/UniqueName.h"
 
 namespace mv::test {
 namespace {
@@ -95,14 +96,15 @@ class Session {
 
 TEST(PgServerTest, ServesPostgresThroughPsqlOdbcOnLoopback) {
   PgServer& pg = PgServer::Instance();
-  pg.CreateDatabase("pgfixture_basic");
-  const std::string cs = pg.ConnectString("pgfixture_basic");
+  const std::string db = UniqueDbName("pgfixture_basic");
+  pg.CreateDatabase(db);
+  const std::string cs = pg.ConnectString(db);
   EXPECT_NE(cs.find("PORT=" + std::to_string(pg.Port()) + ";"), std::string::npos) << cs;
 
   Session s(cs);
   EXPECT_EQ(s.Info(SQL_DBMS_NAME), "PostgreSQL");
   EXPECT_EQ(s.Column("select 1"), std::vector<std::string>{"1"});
-  EXPECT_EQ(s.Column("select current_database()"), std::vector<std::string>{"pgfixture_basic"});
+  EXPECT_EQ(s.Column("select current_database()"), std::vector<std::string>{db});
   // Superuser, so tests can create schemas and owners of their own.
   EXPECT_EQ(s.Column("select rolsuper::int from pg_roles where rolname = current_user"), std::vector<std::string>{"1"});
   EXPECT_EQ(s.Column("show listen_addresses"), std::vector<std::string>{"127.0.0.1"});
@@ -115,63 +117,63 @@ TEST(PgServerTest, ServesPostgresThroughPsqlOdbcOnLoopback) {
 
 TEST(PgServerTest, DatabasesAreIndependentAndRecreatedEmpty) {
   PgServer& pg = PgServer::Instance();
-  pg.CreateDatabase("pgfixture_a");
-  pg.CreateDatabase("pgfixture_b");
-  pg.RunSql("pgfixture_a",
+  const std::string dbA = UniqueDbName("pgfixture_a"), dbB = UniqueDbName("pgfixture_b");
+  pg.CreateDatabase(dbA);
+  pg.CreateDatabase(dbB);
+  pg.RunSql(dbA,
             "create schema sales;\n"
             "create table sales.orders (id integer primary key, customer varchar(40));\n"
             "insert into sales.orders values (1, 'O''Brien'), (2, NULL);\n");
 
   {
-    Session a(pg.ConnectString("pgfixture_a"));
+    Session a(pg.ConnectString(dbA));
     EXPECT_EQ(a.Tables("sales"), std::vector<std::string>{"orders"});
     EXPECT_EQ(a.Column("select customer from sales.orders order by id"),
               (std::vector<std::string>{"O'Brien", "<null>"}));
-    Session b(pg.ConnectString("pgfixture_b"));
+    Session b(pg.ConnectString(dbB));
     EXPECT_TRUE(b.Tables("sales").empty());
     EXPECT_EQ(b.Column("select count(*) from information_schema.schemata "
                        "where schema_name = 'sales'"),
               std::vector<std::string>{"0"});
 
     // Re-creating a database while a session still holds it open gives an empty one.
-    pg.CreateDatabase("pgfixture_a");
+    pg.CreateDatabase(dbA);
   }
-  EXPECT_EQ(pg.RunSql("pgfixture_a",
+  EXPECT_EQ(pg.RunSql(dbA,
                       "select count(*) from information_schema.schemata "
                       "where schema_name = 'sales'"),
             "0\n");
-  pg.DropDatabase("pgfixture_a");
-  pg.DropDatabase("pgfixture_b");
-  EXPECT_EQ(pg.RunSql("postgres",
-                      "select count(*) from pg_database where datname like 'pgfixture\\_%' "
-                      "and datname <> 'pgfixture_basic'"),
+  pg.DropDatabase(dbA);
+  pg.DropDatabase(dbB);
+  EXPECT_EQ(pg.RunSql("postgres", "select count(*) from pg_database where datname in ('" + dbA + "', '" + dbB + "')"),
             "0\n");
 }
 
 TEST(PgServerTest, RunsScriptsAndReportsTheirErrors) {
   PgServer& pg = PgServer::Instance();
-  pg.CreateDatabase("pgfixture_script");
-  const auto path = std::filesystem::temp_directory_path() / "mervale-pgfixture-script.sql";
+  const std::string db = UniqueDbName("pgfixture_script");
+  pg.CreateDatabase(db);
+  const auto path = std::filesystem::temp_directory_path() / ("mervale-" + db + ".sql");
   {
     std::ofstream f(path);
     f << "create table t (k integer, v text);\n"
          "insert into t values (1, 'x'), (2, NULL);\n"
          "select k, v from t order by k;\n";
   }
-  EXPECT_EQ(pg.RunScript("pgfixture_script", path.string()), "1|x\n2|\n");
+  EXPECT_EQ(pg.RunScript(db, path.string()), "1|x\n2|\n");
   std::filesystem::remove(path);
 
   // The first error stops the script and reaches the test with psql's message.
   try {
-    pg.RunSql("pgfixture_script",
+    pg.RunSql(db,
               "insert into t values (3, 'y');\nselect * from missing;\n"
               "insert into t values (4, 'z');\n");
     ADD_FAILURE() << "a failing statement did not throw";
   } catch (const std::runtime_error& e) {
     EXPECT_NE(std::string(e.what()).find("\"missing\" does not exist"), std::string::npos) << e.what();
   }
-  EXPECT_EQ(pg.RunSql("pgfixture_script", "select max(k) from t"), "3\n");
-  EXPECT_THROW(pg.RunScript("pgfixture_script", "/nonexistent/script.sql"), std::runtime_error);
+  EXPECT_EQ(pg.RunSql(db, "select max(k) from t"), "3\n");
+  EXPECT_THROW(pg.RunScript(db, "/nonexistent/script.sql"), std::runtime_error);
 }
 
 }  // namespace

@@ -4,12 +4,14 @@
 #include "run/ScriptOutput.h"
 #include "support/PgServer.h"
 #include "support/RunHarness.h"
+#include "support/UniqueName.h"
 
 namespace mv {
 namespace {
 
 using test::PgServer;
 using test::RunHarness;
+using test::UniqueDbName;
 
 // Profile defaults, ODBC standard type names, lengths always written, names upper case.
 void ExampleOptions(RunHarness& h) {
@@ -22,10 +24,11 @@ void ExampleOptions(RunHarness& h) {
 
 TEST(PostgresExamples, StructureOfEmp) {
   PgServer& pg = PgServer::Instance();
-  pg.CreateDatabase("mv_emp");
-  pg.RunSql("mv_emp", "create table emp (id int4 not null, name varchar(30));");
+  const std::string db = UniqueDbName("mv_emp");
+  pg.CreateDatabase(db);
+  pg.RunSql(db, "create table emp (id int4 not null, name varchar(30));");
   RunHarness h;
-  h.Connect(pg.ConnectString("mv_emp"));
+  h.Connect(pg.ConnectString(db));
   ASSERT_EQ(h.owner->Connection()->notConnected, 0) << (h.host.messages.empty() ? "" : h.host.messages.back());
   ExampleOptions(h);
   h.owner->Options().b_DoTabData = 0;
@@ -62,10 +65,11 @@ TEST(PostgresExamples, StructureOfEmp) {
 
 TEST(PostgresExamples, UniqueIndexPkEmp) {
   PgServer& pg = PgServer::Instance();
-  pg.CreateDatabase("mv_idx");
-  pg.RunSql("mv_idx", "create table emp (id int4, dept int4); create unique index pk_emp on emp (id, dept);");
+  const std::string db = UniqueDbName("mv_idx");
+  pg.CreateDatabase(db);
+  pg.RunSql(db, "create table emp (id int4, dept int4); create unique index pk_emp on emp (id, dept);");
   RunHarness h;
-  h.Connect(pg.ConnectString("mv_idx"));
+  h.Connect(pg.ConnectString(db));
   ExampleOptions(h);
   h.owner->Options().b_DoTabStruct = 0;
   h.owner->Options().b_DoTabData = 0;
@@ -94,10 +98,11 @@ TEST(PostgresExamples, UniqueIndexPkEmp) {
 
 TEST(PostgresExamples, InsertAndCsvRows) {
   PgServer& pg = PgServer::Instance();
-  pg.CreateDatabase("mv_rows");
-  pg.RunSql("mv_rows", "create table emp (id int4 not null, name varchar(30)); insert into emp values (7, 'Smith');");
+  const std::string db = UniqueDbName("mv_rows");
+  pg.CreateDatabase(db);
+  pg.RunSql(db, "create table emp (id int4 not null, name varchar(30)); insert into emp values (7, 'Smith');");
   RunHarness h;
-  h.Connect(pg.ConnectString("mv_rows"));
+  h.Connect(pg.ConnectString(db));
   ExampleOptions(h);
   h.owner->Options().b_DoTabStruct = 0;
   h.owner->Options().b_DoIndex = 0;
@@ -115,12 +120,13 @@ TEST(PostgresExamples, InsertAndCsvRows) {
 
 TEST(PostgresExamples, SelectOfStaffDataWithOwnerHr) {
   PgServer& pg = PgServer::Instance();
-  pg.CreateDatabase("mv_hr");
-  pg.RunSql("mv_hr",
+  const std::string db = UniqueDbName("mv_hr");
+  pg.CreateDatabase(db);
+  pg.RunSql(db,
             "create schema \"HR\"; create table \"HR\".\"Staff Data\" (\"ID\" int4, \"Last Name\" varchar(40));"
             "create table public.other (x int4);");
   RunHarness h;
-  DbConnection& c = h.Connect(pg.ConnectString("mv_hr"), "HR", "0");
+  DbConnection& c = h.Connect(pg.ConnectString(db), "HR", "0");
   ASSERT_EQ(c.s_DatabaseUser, "HR");
   EXPECT_EQ(c.hasSchemas, 1);
   EXPECT_EQ(c.title, "HR:" + c.userName + "@(" + c.serverName + ")");

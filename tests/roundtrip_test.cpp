@@ -18,6 +18,7 @@
 #include "support/MariaDbServer.h"
 #include "support/PgServer.h"
 #include "support/Process.h"
+#include "support/UniqueName.h"
 
 namespace mv::test {
 namespace {
@@ -244,9 +245,10 @@ std::string PgDescribeData(PgServer& pg, const std::string& db) {
 
 TEST_F(RoundTrip, PostgresqlRebuildsItself) {
   PgServer& pg = PgServer::Instance();
-  pg.CreateDatabase("rt_pg_src");
-  pg.CreateDatabase("rt_pg_dst");
-  pg.RunSql("rt_pg_src", R"SQL(
+  const std::string srcDb = UniqueDbName("rt_pg_src"), dstDb = UniqueDbName("rt_pg_dst");
+  pg.CreateDatabase(srcDb);
+  pg.CreateDatabase(dstDb);
+  pg.RunSql(srcDb, R"SQL(
 CREATE TABLE customers (
   id integer PRIMARY KEY,
   small_n smallint,
@@ -283,28 +285,28 @@ INSERT INTO customers VALUES
   '1970-01-01 00:00:00', decode('', 'hex'), false, ''),
  (3, NULL, 0, NULL, NULL, NULL, 'NULLS', 'all nulls', NULL, NULL, NULL, NULL, NULL, NULL, NULL),
  (4, 1, 42, 0, 3.14159, 2.718281828459045, 'back\', 'back\slash \n', ')SQL" +
-                             LongText() + "', '2024-01-01', '12:00', '2024-01-01 00:00:00', decode('" + HexBytes(4000) +
-                             R"SQL(', 'hex'), true, 'a');
+                       LongText() + "', '2024-01-01', '12:00', '2024-01-01 00:00:00', decode('" + HexBytes(4000) +
+                       R"SQL(', 'hex'), true, 'a');
 INSERT INTO "order lines" VALUES (1, 1, 9.999, 'first'), (1, 2, NULL, NULL), (2, 1, -0.5, 'it''s');
 )SQL");
 
   // The driver options the README gives for PostgreSQL sources: booleans as booleans.
   const std::string script =
-      Script("PostgreSQL", pg.ConnectString("rt_pg_src") + "BoolsAsChar=0;UnknownsAsLongVarchar=1;", "public", false);
+      Script("PostgreSQL", pg.ConnectString(srcDb) + "BoolsAsChar=0;UnknownsAsLongVarchar=1;", "public", false);
   EXPECT_NE(script.find("decode('00FF27415C0A', 'hex'), CAST(1 AS BOOLEAN)"), std::string::npos);
 
   // As a user loads it: psql, stopping at the first error (RunScript throws on one).
-  pg.RunScript("rt_pg_dst", scriptPath);
+  pg.RunScript(dstDb, scriptPath);
 
-  EXPECT_EQ(PgDescribeColumns(pg, "rt_pg_dst"), PgDescribeColumns(pg, "rt_pg_src"));
-  const std::string data = PgDescribeData(pg, "rt_pg_src");
-  EXPECT_EQ(PgDescribeData(pg, "rt_pg_dst"), data);
+  EXPECT_EQ(PgDescribeColumns(pg, dstDb), PgDescribeColumns(pg, srcDb));
+  const std::string data = PgDescribeData(pg, srcDb);
+  EXPECT_EQ(PgDescribeData(pg, dstDb), data);
   EXPECT_NE(data.find("customers|4|"), std::string::npos) << data;
   // Index definitions, names included: the primary key's index keeps its name and columns (it
   // comes back as a unique index, since the script writes no PRIMARY KEY clause).
   const std::string indexes = "SELECT indexdef FROM pg_indexes WHERE schemaname = 'public' ORDER BY 1;";
-  EXPECT_EQ(pg.RunSql("rt_pg_dst", indexes), pg.RunSql("rt_pg_src", indexes));
-  EXPECT_EQ(SplitLines(pg.RunSql("rt_pg_src", indexes)).size(), 5u);
+  EXPECT_EQ(pg.RunSql(dstDb, indexes), pg.RunSql(srcDb, indexes));
+  EXPECT_EQ(SplitLines(pg.RunSql(srcDb, indexes)).size(), 5u);
 }
 
 // ---------------------------------------------------------------- MariaDB
@@ -353,10 +355,11 @@ MariaDescription DescribeMaria(MariaDbServer& m, const std::string& db) {
 
 TEST_F(RoundTrip, MariadbRebuildsItself) {
   MariaDbServer& m = MariaDbServer::Instance();
-  m.CreateDatabase("rt_src");
-  m.CreateDatabase("rt_dst");
+  const std::string srcDb = UniqueDbName("rt_src"), dstDb = UniqueDbName("rt_dst");
+  m.CreateDatabase(srcDb);
+  m.CreateDatabase(dstDb);
   // MariaDB reads a backslash in a string as an escape: the schema doubles it as the script must.
-  m.RunSql("rt_src", R"SQL(
+  m.RunSql(srcDb, R"SQL(
 CREATE TABLE customers (
   id INT NOT NULL PRIMARY KEY,
   small_n SMALLINT,
@@ -394,21 +397,21 @@ INSERT INTO customers VALUES
   '1970-01-01 00:00:00', x'', x'', ''),
  (3, NULL, NULL, 0, NULL, NULL, NULL, 'NULLS', 'all nulls', NULL, NULL, NULL, NULL, NULL, NULL, NULL),
  (4, 1, 0, 42, 0, 3.14159, 2.718281828459045, 'back\\', 'back\\slash \\n', ')SQL" +
-                         LongText() + "', '2024-01-01', '12:00', '2024-01-01 00:00:00', x'" + HexBytes(4000) +
-                         R"SQL(', x'FF', 'a');
+                      LongText() + "', '2024-01-01', '12:00', '2024-01-01 00:00:00', x'" + HexBytes(4000) +
+                      R"SQL(', x'FF', 'a');
 INSERT INTO `order lines` VALUES (1, 1, 9.999, 'first'), (1, 2, NULL, NULL), (2, 1, -0.5, 'it''s');
 )SQL");
 
   // Special names need MariaDB's own identifier quote (README, MariaDB).
   Settings("specObjStringOpen=`\nspecObjStringClose=`\n");
-  const std::string script = Script("MariaDB", m.ConnectString("rt_src"), "rt_src", true);
+  const std::string script = Script("MariaDB", m.ConnectString(srcDb), srcDb, true);
   EXPECT_NE(script.find("CREATE TABLE `order lines`"), std::string::npos);
   EXPECT_NE(script.find("'back\\\\slash \\\\n'"), std::string::npos);
 
   // As a user loads it: mariadb --default-character-set=utf8mb4 rt_dst < script.sql
-  m.RunScript("rt_dst", scriptPath);
+  m.RunScript(dstDb, scriptPath);
 
-  const MariaDescription a = DescribeMaria(m, "rt_src"), b = DescribeMaria(m, "rt_dst");
+  const MariaDescription a = DescribeMaria(m, srcDb), b = DescribeMaria(m, dstDb);
   EXPECT_EQ(b.columns, a.columns);
   EXPECT_EQ(b.data, a.data);
   EXPECT_NE(a.data.find("customers|4|"), std::string::npos) << a.data;
@@ -424,14 +427,15 @@ INSERT INTO `order lines` VALUES (1, 1, 9.999, 'first'), (1, 2, NULL, NULL), (2,
 TEST_F(RoundTrip, DemoMovesFromSqliteToPostgresql) {
   const fs::path demo = MV_BINARY_DIR "/demo/demo.db";
   PgServer& pg = PgServer::Instance();
-  pg.CreateDatabase("rt_demo");
+  const std::string db = UniqueDbName("rt_demo");
+  pg.CreateDatabase(db);
   Script("PostgreSQL", "DRIVER=SQLite3;Database=" + demo.string(), "", false);
-  pg.RunScript("rt_demo", scriptPath);
+  pg.RunScript(db, scriptPath);
 
   const std::vector<std::string> tables =
       SplitLines(SqliteRun(demo, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name;", dir));
   ASSERT_EQ(tables.size(), 6u);
-  EXPECT_EQ(SplitLines(pg.RunSql("rt_demo", "SELECT tablename FROM pg_tables WHERE schemaname = 'public' ORDER BY 1;")),
+  EXPECT_EQ(SplitLines(pg.RunSql(db, "SELECT tablename FROM pg_tables WHERE schemaname = 'public' ORDER BY 1;")),
             tables);
   for (const std::string& t : tables) {
     // Each row as text, values joined by "|" and NULL written out, from each engine.
@@ -444,7 +448,7 @@ TEST_F(RoundTrip, DemoMovesFromSqliteToPostgresql) {
     }
     std::vector<std::string> fromSqlite =
         SplitLines(SqliteRun(demo, "SELECT " + sqliteRow + " FROM \"" + t + "\";", dir));
-    std::vector<std::string> fromPg = SplitLines(pg.RunSql("rt_demo", "SELECT " + pgRow + " FROM \"" + t + "\";"));
+    std::vector<std::string> fromPg = SplitLines(pg.RunSql(db, "SELECT " + pgRow + " FROM \"" + t + "\";"));
     std::sort(fromSqlite.begin(), fromSqlite.end());
     std::sort(fromPg.begin(), fromPg.end());
     EXPECT_FALSE(fromSqlite.empty()) << t;

@@ -28,8 +28,6 @@ std::string Slurp(const fs::path& p) {
 class ScriptOutputTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("mv-out-" + std::to_string(getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
     SetBuiltInDefaults(working);
@@ -37,11 +35,13 @@ class ScriptOutputTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir); }
 
-  fs::path dir;
+  // Set before the settings store below, which keeps its file in it.
+  fs::path dir = fs::temp_directory_path() / ("mv-out-" + std::to_string(getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
   test::ScriptedHost host;
   RunOptions opts;
   Profile working;
-  SettingsStore settings{(fs::temp_directory_path() / "mv-out-settings.ini").string()};
+  SettingsStore settings{(dir / "settings.ini").string()};
   // A run's output as the options give it.
   void Begin(ScriptOutput& out) {
     out.BeginRun({opts.b_OnlyToFile != 0, opts.b_AutoSave != 0, opts.i_AutoSaveLines, opts.s_AutoSaveFile}, working,

@@ -1,39 +1,9 @@
 #pragma once
-#include <csignal>
-#include <string>
-
-#include "support/TestServer.h"
+// The MariaDB server of the tests; ServerEnvironment.cpp stops it when the run ends.
+#include "devservers/MariaDbServer.h"
 
 namespace mv::test {
 
-// A real MariaDB server (Debian's mariadb-server) for the tests: one per test process,
-// started on first use from a fresh data folder (mariadb-install-db) in a temporary folder,
-// listening on a free loopback port only, and stopped (its folder removed) when the tests
-// end. Its character set is utf8mb4. Root may log in from the loopback without a password;
-// nothing else can reach the server. When the tests run as root the server runs as root too
-// (--user=root), because everything it touches is the test's own temporary folder.
-class MariaDbServer : public TestServer {
- public:
-  static MariaDbServer& Instance();
-  static void Shutdown();
-
-  // A driver-only connect string for MariaDB Connector/ODBC ("MariaDB Unicode", or the driver
-  // named by $MERVALE_MARIADB_ODBC_DRIVER), with the utf8mb4 character set.
-  std::string ConnectString(const std::string& database) const;
-
-  // A new, empty utf8mb4 database; one of that name is dropped first.
-  void CreateDatabase(const std::string& name);
-
-  // Runs SQL with the mariadb client in `database` and returns its output: rows only,
-  // tab-separated, one per line. The first error stops it and throws.
-  using TestServer::RunSql;
-  // The same for a script file, as a user loads a script:
-  //   mariadb --default-character-set=utf8mb4 DATABASE < script.sql
-  std::string RunScript(const std::string& database, const std::string& path) override;
-
- private:
-  MariaDbServer() : TestServer(SIGTERM) {}
-  void Start() override;
-};
+using dev::MariaDbServer;
 
 }  // namespace mv::test

@@ -1,44 +1,11 @@
 #pragma once
-#include <sys/types.h>
-
-#include <csignal>
-#include <string>
-#include <vector>
+// The process helpers come with the servers library, which mervale-bench shares.
+#include "devservers/Process.h"
 
 namespace mv::test {
 
-// How a program run by a test ended.
-struct ProcessResult {
-  int status = -1;  // exit status, or 128 + signal
-  std::string out;
-  std::string err;
-};
-
-// How StartProcess starts a long-running program, beyond its argv.
-struct StartOptions {
-  std::vector<std::string> extraEnv;  // "NAME=value", added to our environment
-  std::string workDir;                // empty: ours
-  int deathSignal = SIGTERM;          // sent when the starting thread ends; 0: none
-};
-
-// Runs argv (argv[0] looked up on PATH unless it holds a "/") to its end: our environment with
-// `extraEnv` ("NAME=value") added, standard input from stdinPath (/dev/null when empty), in
-// workDir (ours when empty). Throws std::runtime_error when the program cannot be started.
-ProcessResult RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {},
-                         const std::string& stdinPath = {}, const std::string& workDir = {});
-
-// Starts a long-running program (a server) with its output going to logPath. By default the
-// child gets SIGTERM when the thread that started it ends, so a crashed test run leaves no
-// server behind.
-pid_t StartProcess(const std::vector<std::string>& argv, const std::string& logPath, const StartOptions& options = {});
-
-// Whether pid has ended (reaped); its status goes to *status.
-bool ProcessEnded(pid_t pid, int* status);
-
-// Stops a process started by StartProcess: `signal`, then SIGKILL after `graceMs`.
-void StopProcess(pid_t pid, int graceMs, int signal = SIGTERM);
-
-// The text after a command's own description, for failure messages.
-std::string Describe(const std::vector<std::string>& argv, const ProcessResult& r);
+using dev::Describe;
+using dev::ProcessResult;
+using dev::RunProcess;
 
 }  // namespace mv::test

@@ -1,4 +1,4 @@
-#include "support/Process.h"
+#include "devservers/Process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,13 +12,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
 
 extern char** environ;
 
-namespace mv::test {
+namespace mv::dev {
 namespace {
 
 namespace fs = std::filesystem;
@@ -189,6 +190,41 @@ void StopProcess(pid_t pid, int graceMs, int signal) {
   WaitStatus(pid);
 }
 
+unsigned long long ProcessStartTime(pid_t pid) {
+  if (pid <= 0) return 0;
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  std::getline(in, stat);
+  // The name in parentheses may hold blanks and parentheses; the fields follow the last ')'.
+  const size_t close = stat.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(stat.substr(close + 1));
+  std::string state, field;
+  fields >> state;
+  // Nobody may reap an orphaned server's zombie, so a zombie counts as ended.
+  if (state.empty() || state == "Z" || state == "X") return 0;
+  // starttime is field 22 of the line; state was field 3.
+  for (int i = 4; i < 22; ++i) fields >> field;
+  unsigned long long start = 0;
+  fields >> start;
+  return start;
+}
+
+bool StopOtherProcess(pid_t pid, unsigned long long startTime, int graceMs, int signal) {
+  if (startTime == 0 || ProcessStartTime(pid) != startTime) return true;
+  kill(pid, signal);
+  for (int waited = 0; waited < graceMs; waited += 50) {
+    if (ProcessStartTime(pid) != startTime) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  kill(pid, SIGKILL);
+  for (int waited = 0; waited < 5000; waited += 50) {
+    if (ProcessStartTime(pid) != startTime) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
 std::string Describe(const std::vector<std::string>& argv, const ProcessResult& r) {
   std::string text = fs::path(argv[0]).filename().string() + " failed (status " + std::to_string(r.status) + ")";
   const std::string output = r.err + r.out;
@@ -196,4 +232,4 @@ std::string Describe(const std::vector<std::string>& argv, const ProcessResult& 
   return text;
 }
 
-}  // namespace mv::test
+}  // namespace mv::dev

@@ -1,18 +1,19 @@
-#include "support/MariaDbServer.h"
+#include "devservers/MariaDbServer.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
 
-#include "support/Process.h"
+#include "devservers/Process.h"
 
 namespace fs = std::filesystem;
 
-namespace mv::test {
+namespace mv::dev {
 namespace {
 
-TestServer::Slot g_slot("MariaDB");
+const char kStateFile[] = "mariadb.state";
+TestServer::Slot g_slot("MariaDB", kStateFile);
 
 }  // namespace
 
@@ -21,6 +22,16 @@ MariaDbServer& MariaDbServer::Instance() {
 }
 
 void MariaDbServer::Shutdown() { g_slot.Reset(); }
+
+std::string MariaDbServer::StartShared(const std::string& stateDir) {
+  MariaDbServer server;
+  server.Share((fs::path(stateDir) / kStateFile).string());
+  return server.Description();
+}
+
+void MariaDbServer::StopShared(const std::string& stateDir) {
+  StopSharedAt((fs::path(stateDir) / kStateFile).string());
+}
 
 void MariaDbServer::Start() {
   MakeFolder(fs::temp_directory_path().string(), "mervale-mariadb-");
@@ -60,6 +71,7 @@ void MariaDbServer::Start() {
     }
   };
   launch.outputLog = (folder / "stdout.log").string();
+  launch.start.deathSignal = shared_ ? 0 : SIGTERM;
   launch.portTaken = {"Address already in use", "Can't start server"};
   StartServer(launch);
 }
@@ -95,4 +107,4 @@ std::string MariaDbServer::RunScript(const std::string& database, const std::str
   return r.out;
 }
 
-}  // namespace mv::test
+}  // namespace mv::dev

@@ -1,4 +1,4 @@
-#include "support/PgServer.h"
+#include "devservers/PgServer.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -14,14 +14,15 @@
 #include <stdexcept>
 #include <vector>
 
-#include "support/Process.h"
+#include "devservers/Process.h"
 
 namespace fs = std::filesystem;
 
-namespace mv::test {
+namespace mv::dev {
 namespace {
 
-TestServer::Slot g_slot("PostgreSQL");
+const char kStateFile[] = "postgresql.state";
+TestServer::Slot g_slot("PostgreSQL", kStateFile);
 
 // initdb and postgres refuse to run as root; as root they run as `postgres` instead.
 std::vector<std::string> AsServerUser(std::vector<std::string> argv, bool pdeathsig = false) {
@@ -78,8 +79,32 @@ PgServer& PgServer::Instance() {
 
 void PgServer::Shutdown() { g_slot.Reset(); }
 
+std::string PgServer::StartShared(const std::string& stateDir) {
+  PgServer server;
+  server.Share((fs::path(stateDir) / kStateFile).string());
+  return server.Description();
+}
+
+void PgServer::StopShared(const std::string& stateDir) { StopSharedAt((fs::path(stateDir) / kStateFile).string()); }
+
 // SIGINT is the fast shutdown: open sessions are cut, nothing is waited for.
-PgServer::PgServer() : TestServer(SIGINT), password_(RandomPassword()) {}
+PgServer::PgServer() : TestServer("PostgreSQL", SIGINT), password_(RandomPassword()) {}
+
+void PgServer::SaveState(State& state) const {
+  state["user"] = user_;
+  state["password"] = password_;
+  state["bin"] = binDir_;
+}
+
+void PgServer::LoadState(const State& state) {
+  for (const char* name : {"user", "password", "bin"}) {
+    if (!state.count(name) || state.at(name).empty())
+      throw std::runtime_error(std::string("the state gives no ") + name);
+  }
+  user_ = state.at("user");
+  password_ = state.at("password");
+  binDir_ = state.at("bin");
+}
 
 void PgServer::Start() {
   binDir_ = FindBinDir();
@@ -118,8 +143,8 @@ void PgServer::Start() {
   if (made.status != 0) throw std::runtime_error(Describe(initdb, made));
 
   // The parent-death signal belongs to the thread that forks; set it only from the main
-  // thread, whose end is the end of the test process.
-  const bool pdeathsig = gettid() == getpid();
+  // thread, whose end is the end of the test process, and never for a shared server.
+  const bool pdeathsig = !shared_ && gettid() == getpid();
   Launch launch;
   launch.argv = [&](int port) {
     std::vector<std::string> argv = {binDir_ + "/postgres", "-D", data.string(), "-p", std::to_string(port), "-c",
@@ -183,4 +208,4 @@ std::string PgServer::RunScript(const std::string& database, const std::string& 
   return r.out;
 }
 
-}  // namespace mv::test
+}  // namespace mv::dev
