@@ -198,8 +198,23 @@ bool RowReader::Value(SQLUSMALLINT col, ValueKind kind, std::string& out) {
       return ReadNumber<double>(col, SQL_C_DOUBLE, out);
     case ValueKind::RealText: {
       if (!Value(col, out)) return false;
-      // SQLite's quote() writes 15 digits when they read back exactly, else 21 in exponent
-      // form: only the long form needs the shortest text. Anything but a number stays as it is.
+      // quote() writes NULL bare and a text between apostrophes, so the two never meet.
+      if (out == "NULL") {
+        out.clear();
+        return false;
+      }
+      if (!out.empty() && out.front() == '\'') {
+        std::string text;
+        text.reserve(out.size());
+        for (size_t i = 1; i + 1 < out.size(); ++i) {
+          text += out[i];
+          if (out[i] == '\'' && i + 2 < out.size() && out[i + 1] == '\'') ++i;
+        }
+        out.swap(text);
+        return true;
+      }
+      // A number: 15 digits when they read back exactly, else 21 in exponent form, which is
+      // made the shortest exact text.
       if (out.size() <= 21) return true;
       double v = 0;
       const auto r = std::from_chars(out.data(), out.data() + out.size(), v);

@@ -16,7 +16,7 @@ enum class ValueKind {
   Bit,         // as 0 or 1
   Real,        // as a single-precision number, the shortest text that reads back the same
   Double,      // as a double-precision number, likewise
-  RealText,    // a text the source made of a double (every digit), made the shortest exact text
+  RealText,    // SQLite's quote() of the value: NULL, a number with every digit, a quoted text
 };
 
 // Reads the rows of an executed statement: values whole, as text, into buffers the caller

@@ -36,7 +36,7 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
     if (sqlite && prefix.empty() && suffix.empty() && IsApproximate(category)) {
       // The SQLite driver hands doubles over with 15 digits whatever is asked for; quote()
       // gives every digit, which the reader turns back into the shortest exact text.
-      selectList += "CASE WHEN typeof(" + ref + ")='real' THEN quote(" + ref + ") ELSE " + ref + " END";
+      selectList += "quote(" + ref + ")";
       parts.kinds.push_back(ValueKind::RealText);
     } else {
       selectList += prefix + ref + suffix;
