@@ -109,7 +109,8 @@ std::string AtomicFile::Finish(const std::string& destination) {
   if (::fsync(fd_) != 0) reason = Reason("Cannot flush", target_);
   if (::close(fd_) != 0 && reason.empty()) reason = Reason("Cannot close", target_);
   fd_ = -1;
-  if (reason.empty() && ::rename(temp_.c_str(), destination.c_str()) != 0) reason = Reason("Cannot replace", destination);
+  if (reason.empty() && ::rename(temp_.c_str(), destination.c_str()) != 0)
+    reason = Reason("Cannot replace", destination);
   if (!reason.empty()) {
     Discard();
     return reason;

@@ -49,9 +49,11 @@ TEST(Connection, TitlesNeverShowAPassword) {
   ASSERT_EQ(c.notConnected, 0);
   EXPECT_EQ(c.title, "********");
   EXPECT_EQ(h.Run().find("s3cret"), std::string::npos);
-  const std::pair<const char*, const char*> cases[] = {
-      {" password = s3cret;UID=a", "********"}, {"Pwd={a;b};DRIVER=x", "********"},
-      {"DATABASE=/tmp/a.db;PWD=s3cret", "/tmp/a.db"}, {"UID=me;PWD=s3cret", "me"}, {"PWDHINT=first pet", "first pet"}};
+  const std::pair<const char*, const char*> cases[] = {{" password = s3cret;UID=a", "********"},
+                                                       {"Pwd={a;b};DRIVER=x", "********"},
+                                                       {"DATABASE=/tmp/a.db;PWD=s3cret", "/tmp/a.db"},
+                                                       {"UID=me;PWD=s3cret", "me"},
+                                                       {"PWDHINT=first pet", "first pet"}};
   for (const auto& [connectString, title] : cases) {
     c.s_ConnectString = connectString;
     c.title.clear();

@@ -34,10 +34,13 @@ std::atomic<mv::RunOwner*> g_owner{nullptr};
 // The temporary script file while it exists, for the signal handler to remove.
 std::atomic<const char*> g_temporary{nullptr};
 std::atomic<int> g_stops{0};
+// Set once the run is over: the file is being committed, which a signal must not cut short.
+std::atomic<bool> g_ending{false};
 
 // A run stops the way the Stop button stops it and its script is kept. Outside a run (while
 // connecting), or at a second signal, the program ends at once and leaves no temporary file.
 extern "C" void OnSignal(int) {
+  if (g_ending.load()) return;
   mv::RunOwner* owner = g_owner.load();
   if (owner && g_stops.fetch_add(1) == 0) {
     owner->StopFromSignal();
@@ -45,19 +48,22 @@ extern "C" void OnSignal(int) {
   }
   if (const char* temporary = g_temporary.load()) unlink(temporary);
   static const char note[] = "mervale-batch: stopped before the script was finished\n";
-  if (write(STDERR_FILENO, note, sizeof note - 1) < 0) _exit(kStopped);
+  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, note, sizeof note - 1);
   _exit(kStopped);
 }
 
 void CatchStopSignals() {
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
+  // A driver's network wait goes on after a stop request; the run notices it at its next row.
+  sa.sa_flags = SA_RESTART;
   sigemptyset(&sa.sa_mask);
   for (int sig : kStopSignals) sigaddset(&sa.sa_mask, sig);
   for (int sig : kStopSignals) sigaction(sig, &sa, nullptr);
 }
 
-// Holds the stop signals back while set, so that a file is never half replaced.
+// Holds the stop signals back while the temporary file is made and published (the program has
+// one thread then).
 void BlockStopSignals(bool block) {
   sigset_t set;
   sigemptyset(&set);
@@ -236,7 +242,7 @@ int main(int argc, char** argv) {
     }
   }
   // From here nothing waits but for the disk, and a file is never half replaced.
-  if (file.Descriptor() >= 0) BlockStopSignals(true);
+  if (file.Descriptor() >= 0) g_ending = true;
   host.EndProgress();
   bool written = host.window().FlushSink();
   int error = host.window().SinkError();
