@@ -300,6 +300,9 @@ std::string DbConnection::BuildTitle() {
       std::string first = s_ConnectString.substr(0, s_ConnectString.find(';'));
       size_t eq = first.find('=');
       title = eq == std::string::npos ? first : first.substr(eq + 1);
+      // The title reaches the script header and the window title: never a password.
+      const std::string key = eq == std::string::npos ? std::string() : Trim(first.substr(0, eq));
+      if (strcasecmp(key.c_str(), "PWD") == 0 || strcasecmp(key.c_str(), "PASSWORD") == 0) title = "********";
     }
   }
   if (!s_DatabaseUser.empty() && s_DatabaseUser != loginUser) title = s_DatabaseUser + ":" + title;

@@ -400,7 +400,9 @@ void RunOwner::WriteFooterAndFinish(bool scripting) {
     }
     host_.ShowMaximized();
   }
-  WorkerMessage("Mervale has finished scripting the database" + ErrorTablesText(run_->errorTables));
+  // A script that never reached its file was not written: the front end says why instead.
+  if (host_.Script().Delivered())
+    WorkerMessage("Mervale has finished scripting the database" + ErrorTablesText(run_->errorTables));
   SetStateTitle("Ready");
 }
 

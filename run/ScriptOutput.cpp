@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -29,6 +30,13 @@ void ScriptOutput::BeginRun(const OutputMode& mode, const Profile& working, bool
   execute_ = working.s_Execute;
   executeSameLine_ = working.b_ExecuteSameLine != 0;
   remarksOn_ = remarks;
+  ResetAutoSave();
+}
+
+void ScriptOutput::ResetAutoSave() {
+  autoSaveStarted_ = false;
+  autoSaveFailing_ = false;
+  autoSaveOff_ = false;
 }
 
 ScriptOutput::~ScriptOutput() { CloseOutputFile(); }
@@ -46,9 +54,12 @@ std::string ScriptOutput::PadToWidth(std::string_view text, size_t width, bool c
 void ScriptOutput::Append(std::string_view text, Color color, bool counted) {
   if (mode_.onlyToFile && WriteToOutputFile(text)) return;
   ToWindow(text, color);
-  if (mode_.autoSave && counted && windowLines_ > mode_.autoSaveLines) {
-    if (AutoSaveFlush()) EmptyWindow();
+  if (!counted || !AutoSaving()) return;
+  if (autoSaveFailing_ && windowText_.size() > kAutoSaveBacklogLimit) {
+    StopAutoSave("Auto save to file " + mode_.file + " is off for the rest of this run: it kept failing.");
+    return;
   }
+  if (windowLines_ > (autoSaveFailing_ ? autoSaveRetryAt_ : mode_.autoSaveLines) && AutoSaveFlush()) EmptyWindow();
 }
 
 void ScriptOutput::ToWindow(std::string_view text, Color color) {
@@ -58,7 +69,7 @@ void ScriptOutput::ToWindow(std::string_view text, Color color) {
        (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) != nullptr; ++p)
     ++windowLines_;
   // Only auto-save reads the text back; otherwise the window alone holds it.
-  if (mode_.autoSave) windowText_.append(text);
+  if (AutoSaving()) windowText_.append(text);
 }
 
 void ScriptOutput::EmptyWindow() {
@@ -135,6 +146,8 @@ void ScriptOutput::MessageRemark(std::string_view text, std::string_view before,
 
 bool ScriptOutput::ColoursMatter() const {
   if (mode_.onlyToFile && out_) return false;
+  // Pieces stay apart while auto-saving, so that the file is cut after the counted piece.
+  if (AutoSaving()) return true;
   return host_.Script().KeepsColours();
 }
 
@@ -202,9 +215,21 @@ bool ScriptOutput::CloseOutputFile() {
   return ok;
 }
 
-void ScriptOutput::AutoSaveError(const std::string& what) {
+void ScriptOutput::AutoSaveError(const std::string& what, const std::string& box) {
   ++writeFailures_;
+  // Trying again on every counted piece would rewrite the growing window each time and report
+  // each line: the next try waits until the window has doubled, at least one more interval.
+  autoSaveRetryAt_ = std::max(2 * windowLines_, windowLines_ + std::max(mode_.autoSaveLines, 1));
+  if (autoSaveFailing_) return;
+  autoSaveFailing_ = true;
   Append("\r\n\r\n" + remarks_ + "  " + what + "\r\n\r\n", colorMessage, false);
+  if (!box.empty()) host_.Message(box, Host::Buttons::Ok);
+}
+
+void ScriptOutput::StopAutoSave(const std::string& why) {
+  autoSaveOff_ = true;
+  std::string().swap(windowText_);
+  Append("\r\n\r\n" + remarks_ + "  " + why + "\r\n\r\n", colorMessage, false);
 }
 
 bool ScriptOutput::WriteLines(std::FILE* f, bool& diskFull) {
@@ -229,11 +254,18 @@ bool ScriptOutput::WriteLines(std::FILE* f, bool& diskFull) {
 }
 
 bool ScriptOutput::AutoSaveFlush() {
+  if (autoSaveOff_) return false;
   if (windowText_.empty()) {
     saved_ = true;
     return true;
   }
   const std::string& file = mode_.file;
+  if (file.empty()) {
+    // No name can ever be created: say so once and keep the script in the window.
+    ++writeFailures_;
+    StopAutoSave("Auto save is on, but no file name is set: the script stays in the window.");
+    return false;
+  }
   std::FILE* f = nullptr;
   if (autoSaveStarted_) {
     int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
@@ -266,20 +298,18 @@ bool ScriptOutput::AutoSaveFlush() {
     std::fclose(f);
     host_.WaitCursor(false);
     host_.HideSaving();
-    if (diskFull) {
-      AutoSaveError("Could not auto save to file (write): " + file + ": Disk is full.");
-      host_.Message("The file could not be saved, the disk is full.\nPlease make some space and press OK to continue.",
-                    Host::Buttons::Ok);
-    } else {
-      AutoSaveError("Could not auto save to file (write): " + file);
-      host_.Message("Could not auto save to file (write): " + file, Host::Buttons::Ok);
-    }
+    if (diskFull)
+      AutoSaveError("Could not auto save to file (write): " + file + ": Disk is full.",
+                    "The file could not be saved, the disk is full.\nPlease make some space and press OK to continue.");
+    else
+      AutoSaveError("Could not auto save to file (write): " + file, "Could not auto save to file (write): " + file);
     return false;
   }
   std::fclose(f);
   host_.WaitCursor(false);
   host_.HideSaving();
   saved_ = true;
+  autoSaveFailing_ = false;
   return true;
 }
 

@@ -72,7 +72,7 @@ class ScriptOutput {
   bool CloseOutputFile();
   bool OutputFileOpen() const { return out_ != nullptr; }
   bool AutoSaveFlush();
-  void ResetAutoSave() { autoSaveStarted_ = false; }
+  void ResetAutoSave();
   // Empties the window and applies the saved script font (the start of a run).
   void ApplyScriptFont();
 
@@ -85,14 +85,23 @@ class ScriptOutput {
   // False when the text goes where its colours are not kept (the output file, a streaming
   // window): writers may then join pieces of one colour-less line into one append.
   bool ColoursMatter() const;
-  // Failed writes to the output or auto-save file since construction (each also reported).
+  // Failed writes to the output or auto-save file since construction. A failure that goes on is
+  // reported once, when it starts.
   int WriteFailures() const { return writeFailures_; }
+  // The text kept for the auto-save file; it stays bounded whatever the failure.
+  size_t AutoSaveBacklog() const { return windowText_.size(); }
+  // How much unsaved text a failing auto-save keeps before it gives up for the rest of the run.
+  static constexpr size_t kAutoSaveBacklogLimit = 8u << 20;
 
   static std::string PadToWidth(std::string_view text, size_t width, bool cut);
 
  private:
   bool FlushOutBuffer();
-  void AutoSaveError(const std::string& what);
+  bool AutoSaving() const { return mode_.autoSave && !autoSaveOff_; }
+  // Counts a failed flush and reports it when it starts a run of failures.
+  void AutoSaveError(const std::string& what, const std::string& box = {});
+  // Gives auto-save up for the rest of the run (the window keeps the text), saying why.
+  void StopAutoSave(const std::string& why);
   bool WriteLines(std::FILE* f, bool& diskFull);
   // Text for the window, with the lines the auto-save rule counts.
   void ToWindow(std::string_view text, Color color);
@@ -112,6 +121,11 @@ class ScriptOutput {
   std::string windowText_;
   long windowLines_ = 1;
   bool autoSaveStarted_ = false;
+  // Auto-save failures: whether the last flush failed (so the next one is not reported), the
+  // window line count at which it is tried again, and whether it was given up for the run.
+  bool autoSaveFailing_ = false;
+  long autoSaveRetryAt_ = 0;
+  bool autoSaveOff_ = false;
   int writeFailures_ = 0;
 };
 

@@ -16,11 +16,11 @@ constexpr char kBom[] = "\xEF\xBB\xBF";
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
+// Names compare without regard to ASCII case, so they are looked up by this form.
+std::string Folded(const std::string& name) {
+  std::string out(name);
+  for (char& c : out) c = Lower(c);
+  return out;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -87,7 +87,14 @@ std::string IniFile::DecodeValue(const std::string& stored) {
 
 void IniFile::Clear() {
   sections_.clear();
+  sectionIndex_.clear();
   bom_.clear();
+}
+
+void IniFile::IndexSections() {
+  sectionIndex_.clear();
+  for (size_t i = 0; i < sections_.size(); ++i)
+    if (sections_[i].hasHeader) sectionIndex_.emplace(Folded(sections_[i].name), i);
 }
 
 bool IniFile::Load(const std::string& path) {
@@ -139,6 +146,7 @@ void IniFile::Parse(const std::string& text) {
         s.name = Trim(trimmed.substr(1, close - 1));
         s.headerText = line;
         s.headerEol = eol;
+        sectionIndex_.emplace(Folded(s.name), sections_.size());
         sections_.push_back(std::move(s));
         current = &sections_.back();
         continue;
@@ -158,7 +166,8 @@ void IniFile::Parse(const std::string& text) {
       e.key = Trim(line.substr(0, eq));
       if (!e.key.empty()) {
         e.isKey = true;
-        e.value = line.substr(eq + 1);
+        e.value = Trim(line.substr(eq + 1));
+        current->keys.emplace(Folded(e.key), current->entries.size());
       }
     }
     current->entries.push_back(std::move(e));
@@ -190,21 +199,18 @@ bool IniFile::Save(const std::string& path, unsigned mode, bool forceMode) const
 }
 
 IniFile::Section* IniFile::FindSection(const std::string& name) {
-  for (Section& s : sections_)
-    if (s.hasHeader && SameName(s.name, name)) return &s;
-  return nullptr;
+  const auto it = sectionIndex_.find(Folded(Trim(name)));
+  return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
 const IniFile::Section* IniFile::FindSection(const std::string& name) const {
-  for (const Section& s : sections_)
-    if (s.hasHeader && SameName(s.name, name)) return &s;
-  return nullptr;
+  const auto it = sectionIndex_.find(Folded(Trim(name)));
+  return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
 const IniFile::Entry* IniFile::FindEntry(const Section& s, const std::string& key) {
-  for (const Entry& e : s.entries)
-    if (e.isKey && SameName(e.key, key)) return &e;
-  return nullptr;
+  const auto it = s.keys.find(Folded(Trim(key)));
+  return it == s.keys.end() ? nullptr : &s.entries[it->second];
 }
 
 std::string IniFile::Get(const std::string& section, const std::string& key) const {
@@ -226,21 +232,23 @@ void IniFile::Set(const std::string& section, const std::string& key, const std:
     fresh.name = section;
     fresh.headerText = "[" + section + "]";
     fresh.headerEol = eol_;
+    sectionIndex_.emplace(Folded(section), sections_.size());
     sections_.push_back(std::move(fresh));
     s = &sections_.back();
   }
-  const std::string stored = EncodeValue(value);
-  for (Entry& e : s->entries) {
-    if (e.isKey && SameName(e.key, key)) {
-      e.value = stored;
-      e.text = e.key + "=" + stored;
-      return;
-    }
+  // Blanks around a value do not survive a read, so they are not kept in memory either.
+  const std::string stored = EncodeValue(Trim(value));
+  // A new key goes after the section's last key, ahead of any trailing blank or comment lines;
+  // only such lines move, so the key index stays valid.
+  size_t at = s->entries.size();
+  while (at > 0 && !s->entries[at - 1].isKey) --at;
+  const auto [found, added] = s->keys.try_emplace(Folded(key), at);
+  if (!added) {
+    Entry& e = s->entries[found->second];
+    e.value = stored;
+    e.text = e.key + "=" + stored;
+    return;
   }
-  // A new key goes after the section's last key, ahead of any trailing blank or comment lines.
-  size_t at = 0;
-  for (size_t i = 0; i < s->entries.size(); ++i)
-    if (s->entries[i].isKey) at = i + 1;
   Entry e;
   e.key = key;
   e.value = stored;
@@ -251,11 +259,13 @@ void IniFile::Set(const std::string& section, const std::string& key, const std:
 }
 
 void IniFile::RemoveSection(const std::string& section) {
+  const std::string name = Folded(Trim(section));
   std::vector<Section> kept;
   kept.reserve(sections_.size());
   for (Section& s : sections_)
-    if (!(s.hasHeader && SameName(s.name, section))) kept.push_back(std::move(s));
+    if (!(s.hasHeader && Folded(s.name) == name)) kept.push_back(std::move(s));
   sections_ = std::move(kept);
+  IndexSections();
 }
 
 }  // namespace mv

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace mv {
@@ -10,10 +11,12 @@ namespace mv {
 //
 // Lines are kept as read: comments, blank lines, lines that are not "key=value", the line ends
 // of each line (CRLF or LF) and a leading byte-order mark survive a load and save unchanged,
-// so a document that is only read and saved again is byte for byte the same file. Key names are
-// trimmed of blanks; values are taken exactly as they follow the first "=" of their line (no
-// trimming, no quote stripping), so leading blanks and further "=" belong to the value. When a
-// key or section appears twice, the first one counts.
+// so a document that is only read and saved again is byte for byte the same file. As the
+// private-profile routines read them, blanks (spaces and tabs) around section names, key names
+// and values are ignored; otherwise a value is taken byte for byte as it follows the first "="
+// of its line (no quote stripping), so further "=" and inner blanks belong to it. A value set
+// with blanks around it reads back without them. When a key or section appears twice, the
+// first one counts. Lookups take constant time, so long lists load in linear time.
 //
 // Line-break encoding. One INI line cannot hold a line break, so a value is stored encoded
 // when, and only when, it holds a CR or LF byte or it begins with the marker itself:
@@ -67,11 +70,16 @@ class IniFile {
     std::string headerText, headerEol;
     bool hasHeader = true;  // false only for the lines before the first section
     std::vector<Entry> entries;
+    // The first entry of each key name, by its lower-case form.
+    std::unordered_map<std::string, size_t> keys;
   };
   Section* FindSection(const std::string& name);
   const Section* FindSection(const std::string& name) const;
   static const Entry* FindEntry(const Section& s, const std::string& key);
+  void IndexSections();
   std::vector<Section> sections_;
+  // The first section of each name, by its lower-case form.
+  std::unordered_map<std::string, size_t> sectionIndex_;
   std::string bom_;
   std::string eol_ = "\n";
   mutable std::string lastError_;

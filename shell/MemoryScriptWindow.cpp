@@ -1,5 +1,6 @@
 #include "shell/MemoryScriptWindow.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -17,13 +18,21 @@ void MemoryScriptWindow::SetSink(std::FILE* f) {
   sinkBuf_.reserve(kSinkBuffer);
 }
 
+void MemoryScriptWindow::WriteSinkBuffer() {
+  if (!sinkBuf_.empty() && !sinkFailed_ && std::fwrite(sinkBuf_.data(), 1, sinkBuf_.size(), sink_) != sinkBuf_.size())
+    MarkSinkFailed(errno);
+  sinkBuf_.clear();
+}
+
+void MemoryScriptWindow::MarkSinkFailed(int error) {
+  sinkFailed_ = true;
+  sinkErrno_ = error;
+}
+
 bool MemoryScriptWindow::FlushSink() {
   if (!sink_) return true;
-  if (!sinkBuf_.empty() && !sinkFailed_) {
-    if (std::fwrite(sinkBuf_.data(), 1, sinkBuf_.size(), sink_) != sinkBuf_.size()) sinkFailed_ = true;
-  }
-  sinkBuf_.clear();
-  if (!sinkFailed_ && std::fflush(sink_) != 0) sinkFailed_ = true;
+  WriteSinkBuffer();
+  if (!sinkFailed_ && std::fflush(sink_) != 0) MarkSinkFailed(errno);
   return !sinkFailed_;
 }
 
@@ -31,11 +40,7 @@ void MemoryScriptWindow::Insert(std::string_view text, Color color) {
   if (text.empty()) return;
   if (sink_) {
     sinkBuf_.append(text);
-    if (sinkBuf_.size() >= kSinkBuffer) {
-      if (!sinkFailed_ && std::fwrite(sinkBuf_.data(), 1, sinkBuf_.size(), sink_) != sinkBuf_.size())
-        sinkFailed_ = true;
-      sinkBuf_.clear();
-    }
+    if (sinkBuf_.size() >= kSinkBuffer) WriteSinkBuffer();
   }
   const size_t base = text_.size();
   for (const char *p = text.data(), *end = text.data() + text.size();

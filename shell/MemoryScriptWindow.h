@@ -24,9 +24,11 @@ class MemoryScriptWindow : public ScriptWindow {
   void SetSink(std::FILE* f);
   // Whether the text itself is kept (needed for auto-save and saving).
   void SetKeepText(bool keep) { keepText_ = keep; }
-  // Flushes the sink buffer; false on a write error.
+  // Flushes the sink buffer; false on a write error, then and ever after.
   bool FlushSink();
   bool SinkFailed() const { return sinkFailed_; }
+  // The errno of the write that failed.
+  int SinkError() const { return sinkErrno_; }
 
   void Insert(std::string_view text, Color color) override;
   long LineCount() const override;
@@ -36,6 +38,7 @@ class MemoryScriptWindow : public ScriptWindow {
   void Empty() override;
   void MoveInsertionToEnd() override {}
   bool KeepsColours() const override { return keepText_; }
+  bool Delivered() override { return FlushSink(); }
   std::string Rtf() const override;
   void SetFont(const ScriptFont& font) override;
 
@@ -43,6 +46,9 @@ class MemoryScriptWindow : public ScriptWindow {
 
  private:
   std::string text_;
+  void WriteSinkBuffer();
+  void MarkSinkFailed(int error);
+
   std::vector<Run> runs_;
   std::vector<size_t> lineStarts_{0};
   long newlines_ = 0;
@@ -51,6 +57,7 @@ class MemoryScriptWindow : public ScriptWindow {
   std::FILE* sink_ = nullptr;
   std::string sinkBuf_;
   bool sinkFailed_ = false;
+  int sinkErrno_ = 0;
   std::string face_ = "Courier New";
   int heightTwips_ = 170;
 };

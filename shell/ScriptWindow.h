@@ -23,6 +23,9 @@ class ScriptSink {
   virtual void SetFont(const ScriptFont& font) {}
   // Whether the colours of the pieces are kept (a window that only streams text does not).
   virtual bool KeepsColours() const { return true; }
+  // Whether everything inserted so far has reached its place. A window that streams the text
+  // to a file flushes it to answer; a window that shows the text holds it all.
+  virtual bool Delivered() { return true; }
 };
 
 // What the UI reads back to save, print or search the script. Called on the UI thread while

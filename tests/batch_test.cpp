@@ -1,11 +1,15 @@
 // mervale-batch as a user runs it: the demo, a broken configuration, the SQLite load.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -31,17 +35,26 @@ class BatchTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir); }
 
-  Result Batch(const std::string& args) {
-    const std::string out = (dir / "stdout").string(), err = (dir / "stderr").string();
-    const std::string cmd = "env MERVALE_HOME='" + (dir / "home").string() + "' XDG_CONFIG_HOME='" +
+  // before: shell commands run first (a umask); out: where standard output goes.
+  Result Batch(const std::string& args, const std::string& before = "", std::string out = "") {
+    if (out.empty()) out = (dir / "stdout").string();
+    const std::string err = (dir / "stderr").string();
+    const std::string cmd = before + " env MERVALE_HOME='" + (dir / "home").string() + "' XDG_CONFIG_HOME='" +
                             (dir / "xdg").string() + "' '" MV_BATCH_PATH "' " + args + " >'" + out + "' 2>'" + err +
                             "' </dev/null";
     Result r;
     int rc = std::system(cmd.c_str());
     r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    r.out = Slurp(out);
+    r.out = out == "/dev/full" ? "" : Slurp(out);
     r.err = Slurp(err);
     return r;
+  }
+  // The names in dir, sorted, so a leftover temporary file shows.
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
   }
   static std::string Slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -129,7 +142,9 @@ TEST_F(BatchTest, FailuresExitNonZeroWithTheReason) {
   Result usage = Batch("");
   EXPECT_EQ(usage.status, 1);
   EXPECT_NE(usage.err.find("Usage: mervale-batch CONFIG.mvl"), std::string::npos);
-  EXPECT_EQ(Batch("--help").status, 0);
+  const Result help = Batch("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("6 finished with errors"), std::string::npos) << help.out;
 
   Result missing = Batch("'" + (dir / "nope.mvl").string() + "'");
   EXPECT_EQ(missing.status, 2);
@@ -233,6 +248,129 @@ TEST_F(BatchTest, ADemoScriptWithoutRemarksDropsOrDeletesLoadsIntoSqlite) {
     EXPECT_EQ(Slurp(dir / "n1"), Slurp(dir / "n2")) << table;
     EXPECT_NE(Slurp(dir / "n1"), "0\n") << table;
   }
+}
+
+unsigned ModeOf(const fs::path& p) {
+  struct stat st {};
+  EXPECT_EQ(stat(p.c_str(), &st), 0) << p;
+  return st.st_mode & 07777;
+}
+
+TEST_F(BatchTest, OutputFollowsTheUmaskKeepsModesAndLinksAndIsCheckedBeforeConnecting) {
+  const std::string demo = "'" + kDemo + "' --output ";
+  // A new file gets what the umask allows; an existing one keeps its mode; a link is followed.
+  ASSERT_EQ(Batch(demo + "'" + (dir / "new.sql").string() + "'", "umask 027;").status, 0);
+  EXPECT_EQ(ModeOf(dir / "new.sql"), 0640u);
+  Write(dir / "private.sql", "old");
+  ASSERT_EQ(chmod((dir / "private.sql").c_str(), 0600), 0);
+  ASSERT_EQ(Batch(demo + "'" + (dir / "private.sql").string() + "'").status, 0);
+  EXPECT_EQ(ModeOf(dir / "private.sql"), 0600u);
+  EXPECT_EQ(Slurp(dir / "private.sql").rfind("REM  DATABASE:  SQLite3", 0), 0u);
+  fs::create_symlink("private.sql", dir / "link.sql");
+  ASSERT_EQ(Batch(demo + "'" + (dir / "link.sql").string() + "'").status, 0);
+  EXPECT_TRUE(fs::is_symlink(dir / "link.sql"));
+  EXPECT_EQ(Slurp(dir / "private.sql").rfind("REM  DATABASE:  SQLite3", 0), 0u);
+  EXPECT_EQ(Names(),
+            (std::vector<std::string>{"home", "link.sql", "new.sql", "private.sql", "stderr", "stdout", "xdg"}));
+
+  // A path that cannot take the script is refused before the connection is tried (this
+  // configuration's connection would fail with status 3).
+  const fs::path bad = dir / "bad.mvl";
+  Write(bad, "[Mervale]\r\nVersion=5.0\r\n[Database]\r\ns_ConnectString=DRIVER=SQLite3;Database=" +
+                 (dir / "no" / "such.db").string() + ";NoCreat=1\r\n");
+  fs::create_directory(dir / "folder");
+  const std::pair<fs::path, const char*> refused[] = {
+      {dir / "folder", "Is a directory"},
+      {dir / "missing" / "x.sql", "No such file or directory"},
+      {"/proc/mervale.sql", "cannot write the script to /proc/mervale.sql"},
+  };
+  for (const auto& [path, reason] : refused) {
+    const Result r = Batch("'" + bad.string() + "' --output '" + path.string() + "'");
+    EXPECT_EQ(r.status, 4) << path;
+    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Could not connect"), std::string::npos) << r.err;
+  }
+  EXPECT_TRUE(fs::is_empty(dir / "folder"));
+
+  // A full device: the real cause, status 4, and no word of having finished.
+  for (const bool toStdout : {false, true}) {
+    const Result r = toStdout ? Batch("'" + kDemo + "'", "", "/dev/full") : Batch(demo + "/dev/full");
+    EXPECT_EQ(r.status, 4) << toStdout;
+    EXPECT_NE(r.err.find("could not be written to " + std::string(toStdout ? "standard output" : "/dev/full") +
+                         ": No space left on device"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("finished"), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(BatchTest, ASignalWhileConnectingLeavesNoTemporaryFile) {
+  // A server that accepts the connection and never answers keeps the driver connecting.
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(listen(listener, 8), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+  Write(dir / "silent.mvl",
+        "[Mervale]\r\nVersion=5.0\r\n[Database]\r\ns_ConnectString=DRIVER={PostgreSQL "
+        "ANSI};SERVER=127.0.0.1;PORT=" +
+            std::to_string(ntohs(addr.sin_port)) + ";DATABASE=x;UID=x\r\n");
+  const std::string out = (dir / "x.sql").string(), config = (dir / "silent.mvl").string();
+  const std::string home = "MERVALE_HOME=" + (dir / "home").string(), xdg = "XDG_CONFIG_HOME=" + (dir / "xdg").string();
+  for (const int sig : {SIGINT, SIGTERM}) {
+    Write(out, "old");
+    char* argv[] = {const_cast<char*>(MV_BATCH_PATH), const_cast<char*>(config.c_str()), const_cast<char*>("--output"),
+                    const_cast<char*>(out.c_str()), nullptr};
+    char* envp[] = {const_cast<char*>(home.c_str()), const_cast<char*>(xdg.c_str()), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, MV_BATCH_PATH, nullptr, nullptr, argv, envp), 0);
+    // The temporary file exists before the connection is tried; then the driver waits.
+    auto temporaries = [&] {
+      return std::count_if(fs::directory_iterator(dir), fs::directory_iterator(), [](const fs::directory_entry& e) {
+        return e.path().string().find(".mervale-") != std::string::npos;
+      });
+    };
+    for (int i = 0; i < 500 && temporaries() == 0; ++i) usleep(10000);
+    EXPECT_EQ(temporaries(), 1);
+    usleep(300000);
+    kill(pid, sig);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 5) << sig << " " << status;
+    EXPECT_EQ(temporaries(), 0) << sig;
+    EXPECT_EQ(Slurp(out), "old");
+  }
+  close(listener);
+}
+
+TEST_F(BatchTest, ARunWithErrorsExitsSixAndLeavesTheNewScriptBeside) {
+  const fs::path db = dir / "src.db";
+  ASSERT_EQ(
+      std::system(("sqlite3 '" + db.string() + "' 'CREATE TABLE t (id INTEGER); INSERT INTO t VALUES (1);'").c_str()),
+      0);
+  Write(dir / "where.mvl", "[Mervale]\r\nVersion=5.0\r\n[Database]\r\ns_ConnectString=DRIVER=SQLite3;Database=" +
+                               db.string() + "\r\n[Where Statements]\r\nobj0=t\r\nwhere0=id = 1; DROP TABLE t\r\n");
+  const std::string config = "'" + (dir / "where.mvl").string() + "'";
+  const Result plain = Batch(config);
+  EXPECT_EQ(plain.status, 6) << plain.err;
+  EXPECT_NE(plain.err.find("these tables could not be read whole:\n  t\n"), std::string::npos) << plain.err;
+  EXPECT_NE(plain.out.find("REM  ERROR: "), std::string::npos);
+
+  Write(dir / "good.sql", "the last good script");
+  const Result r = Batch(config + " --output '" + (dir / "good.sql").string() + "'");
+  EXPECT_EQ(r.status, 6) << r.err;
+  EXPECT_EQ(Slurp(dir / "good.sql"), "the last good script");
+  const std::string named = "the new script is " + (dir / "good.sql.incomplete-").string();
+  const size_t at = r.err.find(named);
+  ASSERT_NE(at, std::string::npos) << r.err;
+  const std::string kept = r.err.substr(at + 18, r.err.find('\n', at) - at - 18);
+  const std::string script = Slurp(kept);
+  EXPECT_EQ(script.substr(0, script.rfind("Elapsed")), plain.out.substr(0, plain.out.rfind("Elapsed")));
+  EXPECT_EQ(Names().size(), 8u);  // no temporary file beside the two scripts
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -484,4 +486,64 @@ TEST(Configuration, AutoStart) {
   EXPECT_FALSE(g.host.HasMessage(kNoAutoStart));
   EXPECT_TRUE(g.host.HasMessage("Mervale has finished scripting the database"));
   EXPECT_EQ(g.owner.AutoStartPath(), "");
+}
+
+TEST(Configuration, LongListsSaveAndLoadInLinearTime) {
+  // 80,000 list entries: once each lookup scanned its section, this took 25 seconds.
+  Fixture f;
+  RunOptions& o = f.owner.Options();
+  for (int i = 0; i < 50000; ++i) {
+    const std::string n = std::to_string(i);
+    o.IgnoreTables.push_back("T" + n);
+    if (i >= 10000) continue;
+    o.IgnoreColumns.push_back("C" + n);
+    o.IgnoreDataTypes.push_back("TYPE" + n);
+    if (i < 5000) o.WhereStatements["W" + n] = "id = " + n;
+  }
+  const std::string path = f.dir / "long-lists.mvl";
+  // Processor time: what the load costs, whatever else the machine is doing meanwhile.
+  auto cpu = [] {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+  };
+  const double start = cpu();
+  ASSERT_TRUE(SaveConfiguration(f.owner, path));
+  const double saved = cpu();
+  Fixture g;
+  const double created = cpu();
+  ASSERT_TRUE(LoadConfiguration(g.owner, path, true));
+  const double loaded = cpu();
+  EXPECT_EQ(g.owner.Options().IgnoreTables, o.IgnoreTables);
+  EXPECT_EQ(g.owner.Options().IgnoreColumns, o.IgnoreColumns);
+  EXPECT_EQ(g.owner.Options().IgnoreDataTypes, o.IgnoreDataTypes);
+  EXPECT_EQ(g.owner.Options().WhereStatements, o.WhereStatements);
+  // Each takes about a tenth of a second; a second leaves a wide margin.
+  std::printf("80,000 list entries: saved in %.3f s, loaded in %.3f s of processor time\n", saved - start,
+              loaded - created);
+  EXPECT_LT(saved - start, 1.0);
+  EXPECT_LT(loaded - created, 1.0);
+}
+
+TEST(Configuration, BlanksAroundKeysAndValuesAreIgnored) {
+  // A hand-written file: " Second" once matched no profile and the run took another dialect.
+  Fixture f;
+  const std::string path = f.dir / "blanks.mvl";
+  WritePlain(path,
+             "[Mervale]\r\n"
+             "Version = 5.0\r\n"
+             "s_WorkingProfile = Second \t\r\n"
+             "\tb_DataType= 0\r\n"
+             "[Ignore Tables]\r\n"
+             " tab0 = audit log \r\n"
+             "[Where Statements]\r\n"
+             "obj0 = orders\r\n"
+             "where0 =  id = 1 \r\n");
+  ASSERT_TRUE(LoadConfiguration(f.owner, path, false));
+  const RunOptions& o = f.owner.Options();
+  EXPECT_EQ(o.s_WorkingProfile, "Second");
+  EXPECT_EQ(f.owner.Working().s_Remarks, "remark of Second");
+  EXPECT_EQ(o.b_DataType, 0);
+  EXPECT_EQ(o.IgnoreTables, std::vector<std::string>{"audit log"});
+  EXPECT_EQ(o.WhereStatements, (std::map<std::string, std::string>{{"ORDERS", "id = 1"}}));
 }

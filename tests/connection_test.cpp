@@ -40,6 +40,27 @@ TEST(Connection, TitlesFollowDsnServerUserAndOwner) {
   EXPECT_EQ(DbConnection::ExtractDsn("DRIVER=SQLite3;Database=/tmp/a.db"), "");
 }
 
+TEST(Connection, TitlesNeverShowAPassword) {
+  // No DSN, server or user name: the title is the value of the connect string's first attribute.
+  RunHarness h;
+  const std::string fixture = h.Path("anonymous.txt");
+  std::ofstream(fixture) << "SERVER_NAME\t\nUSER_NAME\t\n";
+  DbConnection& c = h.Connect("PWD=s3cret;DRIVER=" MV_TESTDRIVER_PATH ";FIXTURE=" + fixture);
+  ASSERT_EQ(c.notConnected, 0);
+  EXPECT_EQ(c.title, "********");
+  EXPECT_EQ(h.Run().find("s3cret"), std::string::npos);
+  const std::pair<const char*, const char*> cases[] = {{" password = s3cret;UID=a", "********"},
+                                                       {"Pwd={a;b};DRIVER=x", "********"},
+                                                       {"DATABASE=/tmp/a.db;PWD=s3cret", "/tmp/a.db"},
+                                                       {"UID=me;PWD=s3cret", "me"},
+                                                       {"PWDHINT=first pet", "first pet"}};
+  for (const auto& [connectString, title] : cases) {
+    c.s_ConnectString = connectString;
+    c.title.clear();
+    EXPECT_EQ(c.BuildTitle(), title) << connectString;
+  }
+}
+
 TEST(Connection, OwnerChooserListsSchemasCatalogsAndNotRequired) {
   RunHarness h;
   DbConnection& c = h.ConnectFixture(kOwners, "", "SALESCAT", "1");

@@ -56,32 +56,35 @@ TEST(IniFile, PrivateProfileSemantics) {
   EXPECT_EQ(ini.Serialize(), "[Mervale]\nVersion=5.1\ns_WorkingProfile=Oracle\n");
 }
 
-TEST(IniFile, ReadsValuesExactlyAsWritten) {
+TEST(IniFile, ReadsKeysAndValuesAsThePrivateProfileRoutinesDo) {
   IniFile ini;
   ini.Parse(
       "; a comment\n"
       "[ Where Statements ]\n"
       "  obj0 = ORDERS\n"
       "where0=status = 'open' and a==b\n"
-      "where1=   leading blanks  \n"
+      "\twhere1 \t=   inner  blanks stay \t\n"
       "where1=second one is ignored\n"
+      "where2 =  \\mv: a\\nb  \n"
       "no equals sign here\n"
       "=no key\n"
       "[Where Statements]\n"
       "obj1=shadowed section\n");
-  // Key names are trimmed; a value is everything after the first '=' of its line.
-  EXPECT_EQ(ini.Get("Where Statements", "obj0"), " ORDERS");
+  // Blanks around names and values are ignored; a value is everything else after the first '='.
+  EXPECT_EQ(ini.Get("Where Statements", "obj0"), "ORDERS");
   EXPECT_EQ(ini.Get("Where Statements", "where0"), "status = 'open' and a==b");
-  EXPECT_EQ(ini.Get("Where Statements", "where1"), "   leading blanks  ");
+  EXPECT_EQ(ini.Get("Where Statements", "where1"), "inner  blanks stay");
+  EXPECT_EQ(ini.Get("Where Statements", "where2"), " a\nb");  // inside the escapes, as written
   // The first section of a name counts.
   EXPECT_FALSE(ini.Has("Where Statements", "obj1"));
   EXPECT_FALSE(ini.Has("Where Statements", ""));
 
-  // A value with '=' and blanks survives a write and a read.
-  ini.Set("Where Statements", "where2", "  x = y = z ");
+  // A value with '=' survives a write and a read; blanks around it do not, as in the file.
+  ini.Set("Where Statements", "where3", "  x = y = z ");
+  EXPECT_EQ(ini.Get("Where Statements", "where3"), "x = y = z");
   IniFile back;
   back.Parse(ini.Serialize());
-  EXPECT_EQ(back.Get("Where Statements", "where2"), "  x = y = z ");
+  EXPECT_EQ(back.Get("Where Statements", "where3"), "x = y = z");
 }
 
 TEST(IniFile, NewKeysGoAfterTheLastKeyOfTheirSection) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -114,6 +115,77 @@ TEST_F(ScriptOutputTest, AutoSaveCreateFailureIsWrittenIntoTheScript) {
   EXPECT_NE(host.window.WholeText().find("\r\n\r\nREM  Could not auto save to file (create): " + opts.s_AutoSaveFile +
                                          "\r\n\r\n"),
             std::string::npos);
+}
+
+size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(ScriptOutputTest, AFailingAutoSaveIsReportedOncePerRunOfFailuresAndStaysBounded) {
+  // Failures that go on: one report each, and a backlog that never outgrows its limit (once a
+  // remark per line and every byte kept: 728,562 remarks, 345 MB).
+  const std::string line(999, 'v');
+  struct Case {
+    std::string file, report, box;
+  } cases[] = {
+      {"", "Auto save is on, but no file name is set: the script stays in the window.", ""},
+      {"/dev/full", "Could not auto save to file (write): /dev/full: Disk is full.",
+       "The file could not be saved, the disk is full.\nPlease make some space and press OK to continue."},
+  };
+  for (const Case& c : cases) {
+    test::ScriptedHost h;
+    opts.b_AutoSave = 1;
+    opts.i_AutoSaveLines = 10;
+    opts.s_AutoSaveFile = c.file;
+    ScriptOutput out(h, settings);
+    Begin(out);
+    size_t largest = 0;
+    for (int i = 0; i < 10000; ++i) {
+      out.Append(line + "\r\n", ScriptOutput::colorSql, true);
+      largest = std::max(largest, out.AutoSaveBacklog());
+    }
+    const std::string text = h.window.WholeText();
+    EXPECT_EQ(Occurrences(text, c.report), 1u) << c.file;
+    EXPECT_EQ(Occurrences(text, line), 10000u) << c.file;  // the window keeps the script
+    EXPECT_EQ(h.messages.size(), c.box.empty() ? 0u : 1u) << c.file;
+    if (!c.box.empty()) {
+      EXPECT_TRUE(h.HasMessage(c.box));
+    }
+    EXPECT_LE(largest, ScriptOutput::kAutoSaveBacklogLimit + line.size() + 2) << c.file;
+    EXPECT_EQ(out.AutoSaveBacklog(), 0u) << c.file;  // given up for the rest of the run
+    EXPECT_GT(out.WriteFailures(), 0) << c.file;
+    EXPECT_FALSE(out.AutoSaveFlush());
+  }
+
+  // A folder that appears and goes again: the first success writes everything kept, and the
+  // second run of failures is reported again, once.
+  const fs::path folder = dir / "later";
+  opts.s_AutoSaveFile = (folder / "auto.sql").string();
+  test::ScriptedHost h;
+  ScriptOutput out(h, settings);
+  Begin(out);
+  std::string expected;
+  auto append = [&](int from, int to) {
+    for (int i = from; i < to; ++i) {
+      const std::string s = "row " + std::to_string(i) + "\r\n";
+      out.Append(s, ScriptOutput::colorSql, true);
+      expected += s;
+    }
+  };
+  append(0, 500);
+  fs::create_directory(folder);
+  append(500, 1500);
+  const std::string saved = Slurp(opts.s_AutoSaveFile);
+  EXPECT_EQ(Occurrences(saved, "Could not auto save to file (create): "), 1u);
+  EXPECT_NE(saved.find("row 0\r\n"), std::string::npos);
+  fs::remove_all(folder);
+  append(1500, 3000);
+  const std::string text = h.window.WholeText();
+  EXPECT_EQ(Occurrences(text, "Could not auto save to file (open): "), 1u);
+  EXPECT_EQ(Occurrences(saved + text, "row "), 3000u);  // nothing lost, nothing twice
+  EXPECT_TRUE(h.messages.empty());
 }
 
 TEST_F(ScriptOutputTest, OnlyToFileSwitchesAutoSaveOffAndWritesEveryByte) {

@@ -4,10 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "run/ConfigurationCommands.h"
 #include "run/RunOwner.h"
@@ -20,13 +25,65 @@
 namespace {
 
 // Exit statuses: 0 finished, 1 usage, 2 configuration unreadable, 3 no connection,
-// 4 the script could not be written whole, 5 stopped.
-enum Exit { kOk = 0, kUsage = 1, kConfig = 2, kConnection = 3, kWrite = 4, kStopped = 5 };
+// 4 the script could not be written whole, 5 stopped, 6 finished with errors.
+enum Exit { kOk = 0, kUsage = 1, kConfig = 2, kConnection = 3, kWrite = 4, kStopped = 5, kErrors = 6 };
+
+const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 std::atomic<mv::RunOwner*> g_owner{nullptr};
+// The temporary script file while it exists, for the signal handler to remove.
+std::atomic<const char*> g_temporary{nullptr};
+std::atomic<int> g_stops{0};
+// Set once the run is over: the file is being committed, which a signal must not cut short.
+std::atomic<bool> g_ending{false};
 
+// A run stops the way the Stop button stops it and its script is kept. Outside a run (while
+// connecting), or at a second signal, the program ends at once and leaves no temporary file.
 extern "C" void OnSignal(int) {
-  if (mv::RunOwner* owner = g_owner.load()) owner->StopFromSignal();
+  if (g_ending.load()) return;
+  mv::RunOwner* owner = g_owner.load();
+  if (owner && g_stops.fetch_add(1) == 0) {
+    owner->StopFromSignal();
+    return;
+  }
+  if (const char* temporary = g_temporary.load()) unlink(temporary);
+  static const char note[] = "mervale-batch: stopped before the script was finished\n";
+  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, note, sizeof note - 1);
+  _exit(kStopped);
+}
+
+void CatchStopSignals() {
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  // A driver's network wait goes on after a stop request; the run notices it at its next row.
+  sa.sa_flags = SA_RESTART;
+  sigemptyset(&sa.sa_mask);
+  for (int sig : kStopSignals) sigaddset(&sa.sa_mask, sig);
+  for (int sig : kStopSignals) sigaction(sig, &sa, nullptr);
+}
+
+// Holds the stop signals back while the temporary file is made and published (the program has
+// one thread then).
+void BlockStopSignals(bool block) {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kStopSignals) sigaddset(&set, sig);
+  pthread_sigmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+}
+
+// Table names are data: a line break or a control character in one must not end its line.
+std::string Printable(const std::string& name) {
+  std::string out;
+  for (unsigned char c : name) {
+    if (c >= 0x20 && c != 0x7F) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02X", c);
+    out += hex;
+  }
+  return out;
 }
 
 const char kUsageText[] =
@@ -36,7 +93,8 @@ const char kUsageText[] =
     "\n"
     "Scripts the database named in the configuration file (structure, data and indexes as\n"
     "the file says) with the profile it names. The script goes to standard output, or to\n"
-    "FILE (replaced only when the run has ended). Messages go to standard error.\n"
+    "FILE (replaced only when the run has ended; a new FILE gets the mode the umask allows, an\n"
+    "existing one keeps its mode, a symbolic link is followed). Messages go to standard error.\n"
     "\n"
     "  --output FILE    write the script to FILE instead of standard output\n"
     "  --free-form      run the configuration's free-form SQL statement and script its rows\n"
@@ -48,7 +106,9 @@ const char kUsageText[] =
     "Environment: MERVALE_HOME is the program folder (profiles, SQL Library; default: the\n"
     "folder of this executable); XDG_CONFIG_HOME holds Quillfen/Mervale.ini, the settings.\n"
     "Exit status: 0 finished, 1 usage, 2 configuration unreadable, 3 no connection,\n"
-    "4 script not written whole, 5 stopped.\n";
+    "4 script not written whole, 5 stopped, 6 finished with errors (some tables could not be\n"
+    "read whole; they are named, and with --output FILE keeps what it held and the new\n"
+    "script is left beside it under the name given).\n";
 
 int Usage(const char* problem) {
   if (problem) std::fprintf(stderr, "mervale-batch: %s\n\n", problem);
@@ -61,6 +121,7 @@ int Usage(const char* problem) {
 int LibraryList();
 
 int main(int argc, char** argv) {
+  CatchStopSignals();
   std::string config, output, sql, sqlFile;
   bool freeForm = false, haveSql = false, libraryList = false;
   for (int i = 1; i < argc; ++i) {
@@ -114,17 +175,31 @@ int main(int argc, char** argv) {
     return kConfig;
   }
 
-  // The script goes to a temporary file beside FILE and replaces it only at the end.
-  std::string temp;
+  // The script goes to a temporary file beside FILE and replaces it only at the end. A path
+  // that cannot take it is refused here, before connecting; a device or a pipe is written
+  // as it is.
+  mv::AtomicFile file;
   std::FILE* scriptFile = stdout;
   if (!output.empty()) {
-    temp = output + ".mervale-XXXXXX";
-    int fd = mkstemp(temp.data());
+    struct stat st {};
+    const bool stream = ::stat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+    int fd = -1;
+    std::string reason;
+    if (stream) {
+      fd = ::open(output.c_str(), O_WRONLY | O_CLOEXEC);
+    } else {
+      BlockStopSignals(true);
+      reason = file.Open(output);
+      if (reason.empty()) g_temporary = file.TemporaryPath().c_str();
+      BlockStopSignals(false);
+      if (reason.empty()) fd = ::dup(file.Descriptor());
+    }
     if (fd < 0 || !(scriptFile = fdopen(fd, "wb"))) {
-      std::fprintf(stderr, "mervale-batch: cannot create %s: %s\n", temp.c_str(), std::strerror(errno));
+      if (reason.empty()) reason = std::strerror(errno);
+      std::fprintf(stderr, "mervale-batch: cannot write the script to %s: %s\n", output.c_str(), reason.c_str());
+      if (fd >= 0) ::close(fd);
       return kWrite;
     }
-    fchmod(fd, 0644);
   }
 
   mv::SettingsStore settings(mv::SettingsStore::DefaultPath());
@@ -140,13 +215,6 @@ int main(int argc, char** argv) {
     status = kConnection;
   } else {
     if (haveSql) owner.Options().s_GlobalPassSql = sql;
-    // Auto-save reads the text back from the window, so only then is it kept in memory.
-    host.window().SetKeepText(owner.Options().b_AutoSave != 0);
-    g_owner = &owner;
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
     bool started;
     if (freeForm) {
       started = owner.StartFreeFormRun();
@@ -154,29 +222,57 @@ int main(int argc, char** argv) {
       owner.SetAutoStart(config);
       started = owner.StartRun();
     }
+    // From here a signal stops the run instead of ending the program.
+    if (started) g_owner = &owner;
     owner.Wait();
     g_owner = nullptr;
+    const std::optional<mv::RunOutcome> outcome = owner.LastOutcome();
+    const std::vector<std::string> errorTables = owner.ErrorTables();
     if (!started)
       status = kConnection;
-    else if (owner.LastOutcome() != mv::RunOutcome::Finished)
-      status = kStopped;
     else if (owner.Output().WriteFailures() > 0)
       status = kWrite;
+    else if (outcome == mv::RunOutcome::FinishedWithErrors || !errorTables.empty())
+      status = kErrors;
+    else if (outcome != mv::RunOutcome::Finished)
+      status = kStopped;
+    if (!errorTables.empty()) {
+      std::fprintf(stderr, "mervale-batch: finished with errors; these tables could not be read whole:\n");
+      for (const std::string& table : errorTables) std::fprintf(stderr, "  %s\n", Printable(table).c_str());
+    }
   }
+  // From here nothing waits but for the disk, and a file is never half replaced.
+  if (file.Descriptor() >= 0) g_ending = true;
   host.EndProgress();
-  if (!host.window().FlushSink()) {
-    std::fprintf(stderr, "mervale-batch: the script could not be written: %s\n", std::strerror(errno));
+  bool written = host.window().FlushSink();
+  int error = host.window().SinkError();
+  host.window().SetSink(nullptr);
+  if (scriptFile != stdout && std::fclose(scriptFile) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (!written) {
+    std::fprintf(stderr, "mervale-batch: the script could not be written to %s: %s\n",
+                 output.empty() ? "standard output" : output.c_str(), std::strerror(error));
     status = kWrite;
   }
-  if (!temp.empty()) {
-    bool ok = std::fflush(scriptFile) == 0 && fsync(fileno(scriptFile)) == 0;
-    ok = std::fclose(scriptFile) == 0 && ok;
-    if (status != kOk && status != kStopped) {
+  if (file.Descriptor() >= 0) {
+    std::string reason, kept;
+    if (status == kOk || status == kStopped) {
+      reason = file.Commit();
+    } else if (status == kErrors) {
+      // FILE keeps the good script it held; the new one is left beside it to look at.
+      reason = file.CommitBeside(".incomplete-", kept);
+      if (reason.empty())
+        std::fprintf(stderr, "mervale-batch: %s keeps what it held; the new script is %s\n", file.Target().c_str(),
+                     kept.c_str());
+    } else {
       // No run, or a script that could not be written whole: FILE keeps what it held.
-      std::remove(temp.c_str());
-    } else if (!ok || std::rename(temp.c_str(), output.c_str()) != 0) {
-      std::fprintf(stderr, "mervale-batch: cannot write %s: %s\n", output.c_str(), std::strerror(errno));
-      std::remove(temp.c_str());
+      file.Discard();
+    }
+    g_temporary = nullptr;
+    if (!reason.empty()) {
+      std::fprintf(stderr, "mervale-batch: %s\n", reason.c_str());
       status = kWrite;
     }
   }
