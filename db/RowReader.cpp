@@ -2,7 +2,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 #include <vector>
 
 #include "db/DbConnection.h"
@@ -130,7 +134,10 @@ bool RowReader::ReadBinary(SQLUSMALLINT col, std::string& out) {
       out.clear();
       return true;
     }
-    if (ind == SQL_NULL_DATA) return false;
+    if (ind == SQL_NULL_DATA) {
+      out.clear();
+      return false;
+    }
     any = true;
     // A binary piece has no terminator: a full buffer is kChunk bytes.
     const size_t n =
@@ -169,8 +176,20 @@ bool RowReader::ReadNumber(SQLUSMALLINT col, SQLSMALLINT cType, std::string& out
     out.clear();
     return true;
   }
-  if (ind == SQL_NULL_DATA) return false;
+  if (ind == SQL_NULL_DATA) {
+    out.clear();
+    return false;
+  }
   ShortestText(v, out);
+  // A target reads the text as a double and checks the range of its column: the shortest
+  // text of the largest floats reads as a double just past them, so they get nine digits.
+  if constexpr (std::is_same_v<T, float>) {
+    if (std::isfinite(v) && std::fabs(std::strtod(out.c_str(), nullptr)) > std::numeric_limits<float>::max()) {
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(v));
+      out = buf;
+    }
+  }
   return true;
 }
 
@@ -188,7 +207,10 @@ bool RowReader::Value(SQLUSMALLINT col, ValueKind kind, std::string& out) {
         out.clear();
         return true;
       }
-      if (ind == SQL_NULL_DATA) return false;
+      if (ind == SQL_NULL_DATA) {
+        out.clear();
+        return false;
+      }
       out.assign(1, bit ? '1' : '0');
       return true;
     }

@@ -121,7 +121,12 @@ void ScriptOutput::SimpleStatement(std::string_view keyword, std::string_view ob
   std::string head(keyword);
   head += ' ';
   Write(head, TextRole::Remark);
-  Write(object, TextRole::Sql);
+  // A profile may write a statement as a remark (a DROP INDEX its target cannot run): a line
+  // break in the name must not end that remark.
+  if (!remarks_.empty() && keyword.substr(0, remarks_.size()) == remarks_)
+    Write(RemarkSafe(std::string(object)), TextRole::Sql);
+  else
+    Write(object, TextRole::Sql);
   Terminator(after);
 }
 

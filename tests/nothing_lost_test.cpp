@@ -156,9 +156,8 @@ TEST(NothingLost, ALostConnectionEndsTheRunAndNamesTheTables) {
   // The backend is terminated once the data phase begins.
   h.host.onTitle = [&](const std::string& title) {
     if (title.rfind("Scripting Data", 0) == 0)
-      pg.RunSql("postgres",
-                "select pg_terminate_backend(pid) from pg_stat_activity where datname = '" + lostDb +
-                    "' and pid <> pg_backend_pid();");
+      pg.RunSql("postgres", "select pg_terminate_backend(pid) from pg_stat_activity where datname = '" + lostDb +
+                                "' and pid <> pg_backend_pid();");
   };
   const std::string text = h.Run();
   EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::FinishedWithErrors) << text;
@@ -189,6 +188,35 @@ TEST(NothingLost, ALockedSqliteFileIsAnErrorNotAnEmptyTable) {
   EXPECT_NE(text.find("REM  The following error was received while processing table T1:\r\nREM  "), std::string::npos)
       << text;
   EXPECT_NE(h.host.messages.back().find("could not be read whole"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mv
+
+namespace mv {
+namespace {
+
+TEST(NothingLost, PostgresqlValuesAreReadByTheirType) {
+  PgServer& pg = PgServer::Instance();
+  const std::string db = test::UniqueDbName("mv_types");
+  pg.CreateDatabase(db);
+  pg.RunSql(db,
+            "create table v (id int4, d float8, r float4, b bool, x bytea);"
+            "insert into v values (1, 0.1::float8 + 0.2::float8, 3.4028235e38, true, '\\x00ff27'::bytea),"
+            " (2, null, null, null, null), (3, 'NaN', '-Infinity', false, ''::bytea);");
+  RunHarness h;
+  h.Connect(pg.ConnectString(db) + "BoolsAsChar=0;");
+  h.owner->Options().b_DoTabStruct = 0;
+  h.owner->Options().b_DoIndex = 0;
+  h.owner->Options().b_DeleteData = 0;
+  const std::string text = h.Run();
+  // Every digit of a double; the largest float in digits a target's range check accepts.
+  EXPECT_NE(text.find("VALUES ( 1, 0.30000000000000004, 3.40282347e+38, 1, '00FF27' );"), std::string::npos) << text;
+  // A NULL after a value is NULL, never the value before it.
+  EXPECT_NE(text.find("VALUES ( 2, NULL, NULL, NULL, NULL );"), std::string::npos) << text;
+  // Not-a-number values are strings; a zero-length binary value is not NULL.
+  EXPECT_NE(text.find("VALUES ( 3, 'NaN', '-Infinity', 0, '' );"), std::string::npos) << text;
+  pg.DropDatabase(db);
 }
 
 }  // namespace
