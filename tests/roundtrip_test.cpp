@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "support/MariaDbServer.h"
 #include "support/BatchScript.h"
+#include "support/MariaDbServer.h"
 #include "support/PgServer.h"
 #include "support/Process.h"
 

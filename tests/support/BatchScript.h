@@ -40,8 +40,9 @@ inline ProcessResult ScriptWithBatch(const std::filesystem::path& dir, const std
                                      const std::string& connect, const std::string& owner, bool isCatalog,
                                      const std::string& script, const std::string& sections = {}) {
   const std::filesystem::path config = dir / (profile + ".mvl");
-  WriteText(config, "[Mervale]\nVersion=5.0\ns_WorkingProfile=" + profile + "\nb_DataType=0\n[Database]\ns_ConnectString=" +
-                        connect + (owner.empty() ? "" : "\ns_DatabaseUser=" + owner) +
+  WriteText(config, "[Mervale]\nVersion=5.0\ns_WorkingProfile=" + profile +
+                        "\nb_DataType=0\n[Database]\ns_ConnectString=" + connect +
+                        (owner.empty() ? "" : "\ns_DatabaseUser=" + owner) +
                         "\nb_IsCatalog=" + (isCatalog ? "1" : "0") + "\n" + sections);
   return RunProcess({MV_BATCH_PATH, config.string(), "--output", script},
                     {"MERVALE_HOME=" MV_BINARY_DIR, "XDG_CONFIG_HOME=" + (dir / "xdg").string()});
