@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/BatchScript.h"
 #include "support/MariaDbServer.h"
 #include "support/PgServer.h"
 #include "support/Process.h"
@@ -24,14 +25,6 @@ namespace mv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::stringstream ss(text);
-  std::string line;
-  while (std::getline(ss, line)) lines.push_back(line);
-  return lines;
-}
 
 std::set<std::string> LineSet(const std::string& text) {
   auto lines = SplitLines(text);
@@ -67,13 +60,7 @@ class RoundTrip : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir); }
 
-  void WriteFile(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  void WriteFile(const fs::path& p, const std::string& text) { WriteText(p, text); }
 
   // The user's settings file (section "Settings").
   void Settings(const std::string& lines) {
@@ -84,15 +71,9 @@ class RoundTrip : public ::testing::Test {
   // build's program folder (the generated profiles) and the run options' defaults. Returns
   // the script.
   std::string Script(const std::string& profile, const std::string& connect, const std::string& owner, bool isCatalog) {
-    const fs::path config = dir / (profile + ".mvl");
-    WriteFile(config, "[Mervale]\nVersion=5.0\ns_WorkingProfile=" + profile +
-                          "\nb_DataType=0\n[Database]\ns_ConnectString=" + connect +
-                          (owner.empty() ? "" : "\ns_DatabaseUser=" + owner) +
-                          "\nb_IsCatalog=" + (isCatalog ? "1" : "0") + "\n");
     scriptPath = (dir / (profile + ".sql")).string();
-    std::vector<std::string> argv = {MV_BATCH_PATH, config.string(), "--output", scriptPath};
-    ProcessResult r = RunProcess(argv, {"MERVALE_HOME=" MV_BINARY_DIR, "XDG_CONFIG_HOME=" + (dir / "xdg").string()});
-    EXPECT_EQ(r.status, 0) << Describe(argv, r);
+    ProcessResult r = ScriptWithBatch(dir, profile, connect, owner, isCatalog, scriptPath);
+    EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("Mervale has finished scripting the database"), std::string::npos) << r.err;
     // The profile must be the one asked for, not a fallback.
     EXPECT_EQ(r.err.find("No profiles are available"), std::string::npos) << r.err;
@@ -107,15 +88,6 @@ class RoundTrip : public ::testing::Test {
 };
 
 // ---------------------------------------------------------------- SQLite
-
-std::string SqliteRun(const fs::path& db, const std::string& sql, const fs::path& scratch) {
-  const fs::path file = scratch / "query.sql";
-  std::ofstream(file, std::ios::binary) << sql;
-  std::vector<std::string> argv = {"sqlite3", "-bail", "-batch", db.string()};
-  ProcessResult r = RunProcess(argv, {}, file.string());
-  if (r.status != 0 || !r.err.empty()) throw std::runtime_error(Describe(argv, r));
-  return r.out;
-}
 
 struct SqliteDescription {
   std::string columns, data;
