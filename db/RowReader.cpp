@@ -182,11 +182,11 @@ bool RowReader::ReadNumber(SQLUSMALLINT col, SQLSMALLINT cType, std::string& out
   }
   ShortestText(v, out);
   // A target reads the text as a double and checks the range of its column: the shortest
-  // text of the largest floats reads as a double just past them, so they get nine digits.
+  // text of the largest floats reads as a double just past them, so they are written as the exact double they widen to.
   if constexpr (std::is_same_v<T, float>) {
     if (std::isfinite(v) && std::fabs(std::strtod(out.c_str(), nullptr)) > std::numeric_limits<float>::max()) {
       char buf[32];
-      std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(v));
+      std::snprintf(buf, sizeof buf, "%.17g", static_cast<double>(v));
       out = buf;
     }
   }
