@@ -4,6 +4,12 @@
 add_library(mervale_windows STATIC
   ${PROJECT_SOURCE_DIR}/shell/ui/ScriptView.cpp
   ${PROJECT_SOURCE_DIR}/shell/ui/FindBox.cpp
+  ${PROJECT_SOURCE_DIR}/shell/ui/QtHost.cpp
+  ${PROJECT_SOURCE_DIR}/shell/ui/resources/shell.qrc
+  ${PROJECT_SOURCE_DIR}/run/ui/ControlPanel.cpp
+  ${PROJECT_SOURCE_DIR}/run/ui/PictureButton.cpp
+  ${PROJECT_SOURCE_DIR}/run/ui/SavingWindow.cpp
+  ${PROJECT_SOURCE_DIR}/run/ui/resources/panel.qrc
 )
 target_link_libraries(mervale_windows PUBLIC mervale_core Qt6::Widgets Qt6::PrintSupport)
 if(TARGET mervale_dialogs)
@@ -39,4 +45,5 @@ if(MERVALE_TESTS)
   endfunction()
 
   mervale_add_window_test(scriptview_test ${PROJECT_SOURCE_DIR}/tests/ui/ScriptViewTest.cpp)
+  mervale_add_window_test(host_test ${PROJECT_SOURCE_DIR}/tests/ui/HostTest.cpp)
 endif()

@@ -1,0 +1,97 @@
+#pragma once
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+
+#include "shell/Host.h"
+
+namespace mv {
+
+class ScriptView;
+class ControlPanel;
+class SavingWindow;
+
+// The desktop's Host. Every worker call is carried to the UI thread as a blocking queued call
+// and returns when the UI thread has done it; called on the UI thread, it is done at once.
+// Two exceptions keep a long run from paying a round trip per piece of work: script text goes
+// through ScriptView's pending list, and the "Saving..." bar's steps are counted and shown by
+// one posted update at a time. RunStateChanged and RunEnded are posted.
+class QtHost : public QObject, public Host {
+  Q_OBJECT
+ public:
+  using MessageFn = std::function<Answer(const std::string& text, Buttons buttons)>;
+  using SavePathFn = std::function<std::string(const std::vector<FileFilter>&, const std::string& defExt,
+                                               const std::string& proposed)>;
+  using PanelFactory = std::function<ControlPanel*()>;
+  using DataSourceFn = std::function<std::optional<std::string>(const std::string& current)>;
+
+  QtHost(ScriptView& view, QWidget* window);
+  ~QtHost() override;
+
+  // Tests answer message boxes and file dialogs without a person.
+  void SetMessageFunction(MessageFn fn) { message_ = std::move(fn); }
+  void SetSavePathFunction(SavePathFn fn) { savePath_ = std::move(fn); }
+  // The main window makes the Control Panel (it knows the run's commands).
+  void SetPanelFactory(PanelFactory fn) { panelFactory_ = std::move(fn); }
+  // The data source chooser, plugged in by the dialogs.
+  void SetDataSourceFunction(DataSourceFn fn) { chooseDataSource_ = std::move(fn); }
+
+  ControlPanel* Panel() const { return panel_; }
+  SavingWindow* Saving() const { return saving_; }
+  // The default message box (a QMessageBox with the buttons asked for).
+  static Answer AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons);
+
+  // Host
+  void SetTitle(const std::string& title) override;
+  Answer Message(const std::string& text, Buttons buttons = Buttons::Ok) override;
+  bool ShowPanel() override;
+  void DestroyPanel() override;
+  void PanelClearList() override;
+  int PanelAddLine(const std::string& name) override;
+  int PanelFindLine(const std::string& name, int after) override;
+  void PanelSelect(int index) override;
+  void BarRange(Bar bar, int n) override;
+  void BarSetStep(Bar bar, int step) override;
+  void BarStep(Bar bar) override;
+  void BarSetPos(Bar bar, int pos) override;
+  void ShowSaving(long range) override;
+  void SavingStep() override;
+  void HideSaving() override;
+  void WaitCursor(bool on) override;
+  void ShowMaximized() override;
+  std::string AskSavePath(const std::vector<FileFilter>& filters, const std::string& defExt,
+                          const std::string& proposed) override;
+  std::optional<std::string> ChooseDataSource(const std::string& current) override;
+  ScriptWindow& Script() override;
+  void RunStateChanged() override;
+  void RunEnded(RunOutcome outcome) override;
+  void WaitWhileProcessing(const std::function<bool()>& done) override;
+
+ signals:
+  // Posted: re-read the run state (enable rules, title).
+  void runStateChanged();
+  // Posted after the worker's last act; the script view is drained first.
+  void runEnded(int outcome);
+
+ private:
+  // Runs f on the UI thread and returns when it is done.
+  void OnUi(const std::function<void()>& f);
+  void ShowSavingPosition();
+
+  ScriptView& view_;
+  QPointer<QWidget> window_;
+  QPointer<ControlPanel> panel_;
+  QPointer<SavingWindow> saving_;
+  MessageFn message_;
+  SavePathFn savePath_;
+  PanelFactory panelFactory_;
+  DataSourceFn chooseDataSource_;
+  int waitCursorDepth_ = 0;
+  std::atomic<long> savingPos_{0};
+  std::atomic<bool> savingUpdatePosted_{false};
+  std::atomic<bool> statePosted_{false};
+};
+
+}  // namespace mv
