@@ -12,11 +12,11 @@
 #include "run/CommandStates.h"
 #include "shell/SqlLibrary.h"
 #include "shell/WindowPlacement.h"
+#include "shell/ui/FindBox.h"
+#include "shell/ui/HelpWindow.h"
 
 namespace mv {
 
-class FindBox;
-class HelpWindow;
 class QtHost;
 class RunOwner;
 class ScriptView;

@@ -21,6 +21,10 @@ QtHost::~QtHost() {
   while (waitCursorDepth_-- > 0) QApplication::restoreOverrideCursor();
 }
 
+ControlPanel* QtHost::Panel() const { return panel_; }
+
+SavingWindow* QtHost::Saving() const { return saving_; }
+
 void QtHost::OnUi(const std::function<void()>& f) {
   if (QThread::currentThread() == thread()) {
     f();

@@ -38,8 +38,8 @@ class QtHost : public QObject, public Host {
   // The data source chooser, plugged in by the dialogs.
   void SetDataSourceFunction(DataSourceFn fn) { chooseDataSource_ = std::move(fn); }
 
-  ControlPanel* Panel() const { return panel_; }
-  SavingWindow* Saving() const { return saving_; }
+  ControlPanel* Panel() const;
+  SavingWindow* Saving() const;
   // The default message box (a QMessageBox with the buttons asked for).
   static Answer AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons);
 
