@@ -65,8 +65,9 @@ MainWindow::MainWindow(SettingsStore& settings, std::string programFolder, QWidg
     hooks.runActive = [this] { return owner_->IsRunning(); };
     hooks.tell = [this](const std::string& text) { host_->Message(text, Host::Buttons::Ok); };
     auto* panel = new ControlPanel(hooks, this);
-    // Beside the script view, not over it.
-    panel->move(frameGeometry().topRight() + QPoint(8, 0));
+    // At the script view's right edge, where it hides the least of the script's start.
+    const QRect area = geometry();
+    panel->move(area.right() - panel->width() - 24, area.top() + 60);
     return panel;
   });
   connect(host_.get(), &QtHost::runStateChanged, this, &MainWindow::RefreshCommands);
