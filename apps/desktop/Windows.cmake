@@ -5,6 +5,7 @@ add_library(mervale_windows STATIC
   ${PROJECT_SOURCE_DIR}/shell/ui/AboutBox.cpp
   ${PROJECT_SOURCE_DIR}/shell/ui/FindBox.cpp
   ${PROJECT_SOURCE_DIR}/shell/ui/HelpWindow.cpp
+  ${PROJECT_SOURCE_DIR}/shell/ui/MainWindow.cpp
   ${PROJECT_SOURCE_DIR}/shell/ui/QtHost.cpp
   ${PROJECT_SOURCE_DIR}/shell/ui/ScriptPrinter.cpp
   ${PROJECT_SOURCE_DIR}/shell/ui/ScriptView.cpp
@@ -19,22 +20,6 @@ if(TARGET mervale_dialogs)
   target_link_libraries(mervale_windows PUBLIC mervale_dialogs)
   target_compile_definitions(mervale_windows PUBLIC MERVALE_HAVE_DIALOGS=1)
 endif()
-
-# TEMPORARY until the core's RunOwner surface lands: the main window needs it.
-if(NOT EXISTS ${PROJECT_SOURCE_DIR}/run/ConfigurationCommands.h)
-  message(STATUS "mervale: waiting for run/ConfigurationCommands.h; window library and its first tests only")
-  enable_testing()
-  function(mervale_add_window_test NAME SOURCE)
-    add_executable(${NAME} ${SOURCE})
-    target_link_libraries(${NAME} PRIVATE mervale_windows Qt6::Test)
-    add_test(NAME ${NAME} COMMAND ${NAME})
-    set_tests_properties(${NAME} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
-  endfunction()
-  mervale_add_window_test(scriptview_test ${PROJECT_SOURCE_DIR}/tests/ui/ScriptViewTest.cpp)
-  mervale_add_window_test(host_test ${PROJECT_SOURCE_DIR}/tests/ui/HostTest.cpp)
-  return()
-endif()
-target_sources(mervale_windows PRIVATE ${PROJECT_SOURCE_DIR}/shell/ui/MainWindow.cpp)
 
 add_executable(mervale main.cpp)
 target_link_libraries(mervale PRIVATE mervale_windows)

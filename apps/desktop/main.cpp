@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
 
   mv::SettingsStore settings(mv::SettingsStore::DefaultPath());
   mv::MainWindow window(settings, mv::ProgramFolder());
+  window.LoadStartupState();
   // The option dialogs plug in here through MainWindow::SetDialogHooks once they are built;
   // until then Start, Start SQL Script and Profiles stay disabled.
   window.ApplyPlacement(mv::LoadWindowPlacement(settings, !file.isEmpty()));

@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
   window.Host().SetMessageFunction([](const std::string&, mv::Host::Buttons b) {
     return b == mv::Host::Buttons::Ok ? mv::Host::Answer::Ok : mv::Host::Answer::No;
   });
+  window.LoadStartupState();
   window.resize(980, 640);
   window.show();
   if (!mv::LoadConfiguration(window.Owner(), MV_BINARY_DIR "/demo/demo.mvl", true)) {

@@ -73,18 +73,21 @@ MainWindow::MainWindow(SettingsStore& settings, std::string programFolder, QWidg
   connect(host_.get(), &QtHost::runStateChanged, this, &MainWindow::RefreshCommands);
   connect(host_.get(), &QtHost::runEnded, this, &MainWindow::OnRunEnded);
 
-  owner_->LoadStartupState();
-  view_->SetFont(LoadScriptFont(settings_));
-  view_->SetIgnoreTyping(owner_->ReadOnly());
-  // The library folder is settled (and "LibDir" written) at start-up.
-  SqlLibrary::LibraryFolder(settings_, programFolder_);
-
   BuildMenus();
   databasePane_ = new QLabel(kNoDatabase, this);
   statusBar()->addPermanentWidget(databasePane_);
   statusBar()->showMessage(QStringLiteral("Ready"));
   connect(view_, &QTextEdit::copyAvailable, this, [this](bool yes) { Command("copy")->setEnabled(yes); });
   resize(800, 600);
+  RefreshCommands();
+}
+
+void MainWindow::LoadStartupState() {
+  owner_->LoadStartupState();
+  view_->SetFont(LoadScriptFont(settings_));
+  view_->SetIgnoreTyping(owner_->ReadOnly());
+  // The library folder is settled (and "LibDir" written) at start-up.
+  SqlLibrary::LibraryFolder(settings_, programFolder_);
   RefreshCommands();
 }
 
@@ -216,7 +219,7 @@ void MainWindow::RefreshCommands() {
   f.hasRun = o.HasRun();
   f.configLoadedSinceRun = o.ConfigLoadedSinceRun();
   f.lastSqlAvailable = o.LastSqlAvailable();
-  f.configFileKnown = !o.ConfigFile().empty();
+  f.configFileKnown = !o.Config().file.empty();
   const CommandStates st = CommandStatesFor(f);
   const bool idle = !o.IsWorkerActive();
   Command("start")->setEnabled(st.start && idle && bool(hooks_.parameters));
@@ -227,7 +230,8 @@ void MainWindow::RefreshCommands() {
   Command("resume")->setEnabled(st.resume);
   Command("skip")->setEnabled(st.skip);
   Command("stop")->setEnabled(st.stop);
-  Command("saveScript")->setEnabled(st.saveScript);
+  // The core saves the script only between runs.
+  Command("saveScript")->setEnabled(st.saveScript && idle);
   Command("find")->setEnabled(st.find);
   Command("print")->setEnabled(st.print);
   Command("saveConfig")->setEnabled(st.saveConfig && idle);
@@ -268,15 +272,14 @@ void MainWindow::StartWith(const std::string& path) {
 }
 
 bool MainWindow::AskToSave(const char* question) {
+  owner_->SetSaveCancelled(false);
   if (owner_->ScriptSaved()) return true;
   switch (host_->Message(question, Host::Buttons::YesNoCancel)) {
     case Host::Answer::Cancel:
       return false;
-    case Host::Answer::Yes: {
-      int cancelled = 0;
-      owner_->Output().SaveScript(cancelled);
-      return cancelled == 0;
-    }
+    case Host::Answer::Yes:
+      owner_->SaveScript();
+      return !owner_->SaveCancelled();
     default:
       return true;
   }
@@ -352,14 +355,14 @@ void MainWindow::OpenConfigurationCommand() {
 }
 
 void MainWindow::SaveConfigurationCommand() {
-  if (owner_->ConfigFile().empty()) return;
-  SaveConfiguration(*owner_, owner_->ConfigFile());
+  if (owner_->Config().file.empty()) return;
+  SaveConfiguration(*owner_, owner_->Config().file);
   RefreshCommands();
 }
 
 void MainWindow::SaveConfigurationAsCommand() {
   const std::string path =
-      host_->AskSavePath({{"Mervale Config Files (*.mvl)", {"*.mvl"}}}, "mvl", owner_->ConfigFile());
+      host_->AskSavePath({{"Mervale Config Files (*.mvl)", {"*.mvl"}}}, "mvl", owner_->Config().file);
   if (path.empty()) return;
   SaveConfiguration(*owner_, path);
   RefreshCommands();
@@ -368,8 +371,7 @@ void MainWindow::SaveConfigurationAsCommand() {
 void MainWindow::SaveScriptCommand() {
   view_->Drain();
   owner_->SetScriptSaved(false);
-  int cancelled = 0;
-  owner_->Output().SaveScript(cancelled);
+  owner_->SaveScript();
 }
 
 void MainWindow::CopyCommand() { view_->copy(); }
@@ -413,6 +415,7 @@ void MainWindow::FontCommand() {
 
 void MainWindow::ReadOnlyCommand() {
   owner_->SetReadOnly(!owner_->ReadOnly());
+  settings_.WriteInt("IsReadOnly", owner_->ReadOnly() ? 1 : 0);
   view_->SetIgnoreTyping(owner_->ReadOnly());
   RefreshCommands();
 }

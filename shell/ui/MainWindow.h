@@ -44,6 +44,9 @@ class MainWindow : public QMainWindow {
   MainWindow(SettingsStore& settings, std::string programFolder, QWidget* parent = nullptr);
   ~MainWindow() override;
 
+  // The remembered options, the profiles, the script font and the library folder. Separate
+  // from the constructor so that a caller can first decide how messages are answered.
+  void LoadStartupState();
   void SetDialogHooks(DialogHooks hooks);
   // Size, position and state from the settings; call before the window is first shown.
   void ApplyPlacement(const WindowPlacement& placement);
