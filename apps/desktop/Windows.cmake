@@ -9,6 +9,7 @@ add_library(mervale_windows STATIC
   ${PROJECT_SOURCE_DIR}/shell/ui/QtHost.cpp
   ${PROJECT_SOURCE_DIR}/shell/ui/ScriptPrinter.cpp
   ${PROJECT_SOURCE_DIR}/shell/ui/ScriptView.cpp
+  ${PROJECT_SOURCE_DIR}/shell/ui/WindowResources.cpp
   ${PROJECT_SOURCE_DIR}/shell/ui/resources/shell.qrc
   ${PROJECT_SOURCE_DIR}/run/ui/ControlPanel.cpp
   ${PROJECT_SOURCE_DIR}/run/ui/PictureButton.cpp

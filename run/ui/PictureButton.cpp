@@ -2,10 +2,12 @@
 
 #include <QPainter>
 
+#include "shell/ui/WindowResources.h"
+
 namespace mv {
 
 PictureButton::PictureButton(const QString& stripPath, const QString& toolTip, QWidget* parent)
-    : QAbstractButton(parent), strip_(stripPath) {
+    : QAbstractButton(parent), strip_((InitWindowResources(), stripPath)) {
   setToolTip(toolTip);
   setAccessibleName(toolTip);
   setFocusPolicy(Qt::TabFocus);

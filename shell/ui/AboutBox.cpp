@@ -7,9 +7,12 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "shell/ui/WindowResources.h"
+
 namespace mv {
 
 AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
+  InitWindowResources();
   setWindowTitle(QStringLiteral("About Mervale"));
   auto* icon = new QLabel(this);
   icon->setPixmap(QPixmap(QStringLiteral(":/shell/mervale-64.png")));
@@ -36,6 +39,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
 }
 
 QPixmap SplashPicture() {
+  InitWindowResources();
   QPixmap pm(420, 220);
   QPainter p(&pm);
   p.setRenderHint(QPainter::Antialiasing);

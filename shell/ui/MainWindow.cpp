@@ -28,6 +28,7 @@
 #include "shell/ui/QtHost.h"
 #include "shell/ui/ScriptPrinter.h"
 #include "shell/ui/ScriptView.h"
+#include "shell/ui/WindowResources.h"
 #include "run/ui/ControlPanel.h"
 
 namespace mv {
@@ -48,6 +49,7 @@ QIcon StripIcon(const char* strip) {
 
 MainWindow::MainWindow(SettingsStore& settings, std::string programFolder, QWidget* parent)
     : QMainWindow(parent), settings_(settings), programFolder_(std::move(programFolder)) {
+  InitWindowResources();
   setWindowTitle(QStringLiteral("Ready - Mervale"));
   setWindowIcon(QIcon(QStringLiteral(":/shell/mervale-128.png")));
   view_ = new ScriptView(this);

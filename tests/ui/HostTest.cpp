@@ -136,13 +136,22 @@ void HostTest::panelRefusesToCloseDuringARun() {
 }
 
 void HostTest::pictureButtonImages() {
+  // The button is one image of its strip, and each state shows a different one.
   PictureButton b(":/panel/stop.png", "Stop");
   QCOMPARE(b.size(), QSize(32, 32));
-  QCOMPARE(b.ImageIndex(), 0);
-  b.setDown(true);
-  QCOMPARE(b.ImageIndex(), 1);
-  b.setEnabled(false);
-  QCOMPARE(b.ImageIndex(), 3);
+  std::vector<QImage> shown;
+  for (int state = 0; state < 3; ++state) {
+    b.setDown(state == 1);
+    b.setEnabled(state != 2);
+    QCOMPARE(b.ImageIndex(), std::vector<int>({0, 1, 3})[state]);
+    shown.push_back(b.grab().toImage());
+  }
+  const QImage strip(":/panel/stop.png");
+  QCOMPARE(strip.size(), QSize(128, 32));
+  // The middle of the glyph: red when normal, grey when disabled, as the strip has them.
+  QCOMPARE(QColor(shown[0].pixel(16, 16)), QColor(strip.pixel(16, 16)));
+  QCOMPARE(QColor(shown[2].pixel(16, 16)), QColor(strip.pixel(96 + 16, 16)));
+  QVERIFY(shown[0] != shown[1] && shown[1] != shown[2] && shown[0] != shown[2]);
 }
 
 QTEST_MAIN(HostTest)
