@@ -28,6 +28,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION database)
 # The libraries the programs link are found by dpkg-shlibdeps; the ODBC drivers are run-time
 # choices, offered rather than required.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "unixodbc, shared-mime-info")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsqliteodbc, odbc-postgresql, odbc-mariadb, xdg-utils")
 include(CPack)
