@@ -41,6 +41,7 @@ ControlPanel::ControlPanel(Hooks hooks, QWidget* parent) : QDialog(parent), hook
   connect(buttons_[kStop], &QAbstractButton::clicked, this, [this] { if (hooks_.stop) hooks_.stop(); });
   row->addStretch(1);
   auto* help = new QPushButton(QStringLiteral("Help"), this);
+  help->setObjectName(QStringLiteral("help"));
   auto* closeButton = new QPushButton(QStringLiteral("Close"), this);
   closeButton->setDefault(true);
   connect(help, &QPushButton::clicked, this, [this] { if (hooks_.help) hooks_.help(); });

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QThread>
 #include <QTimer>
 
@@ -18,6 +19,7 @@ QtHost::QtHost(ScriptView& view, QWidget* window) : view_(view), window_(window)
 QtHost::~QtHost() {
   delete panel_.data();
   delete saving_.data();
+  if (savingCursorSet_) QApplication::restoreOverrideCursor();
   while (waitCursorDepth_-- > 0) QApplication::restoreOverrideCursor();
 }
 
@@ -144,47 +146,94 @@ void QtHost::BarSetPos(Bar bar, int pos) {
   });
 }
 
-void QtHost::ShowSaving(long range) {
-  savingPos_ = 0;
-  OnUi([&] {
-    if (!saving_) saving_ = new SavingWindow(window_);
-    saving_->Bar()->setRange(0, static_cast<int>(std::min<long>(range, INT32_MAX)));
-    saving_->Bar()->setValue(0);
-    saving_->show();
-  });
+namespace {
+// A save that ends sooner is not shown: an auto-save every few hundred lines would flicker.
+constexpr int kSavingShownAfterMs = 400;
+}  // namespace
+
+SavingWindow& QtHost::SavingBox() {
+  if (!saving_) saving_ = new SavingWindow(window_);
+  return *saving_;
 }
 
-void QtHost::ShowSavingPosition() {
-  savingUpdatePosted_ = false;
-  if (saving_) saving_->Bar()->setValue(static_cast<int>(std::min<long>(savingPos_.load(), saving_->Bar()->maximum())));
+void QtHost::ShowSaving(long range) {
+  savingRange_ = range;
+  savingPos_ = 0;
+  if (QThread::currentThread() == thread()) {
+    SavingBox().Bar()->setRange(0, static_cast<int>(std::min<long>(range, INT32_MAX)));
+    SavingBox().Bar()->setValue(0);
+    SavingBox().show();
+    return;
+  }
+  savingActive_ = true;
+  PostSavingUpdate();
 }
 
 void QtHost::SavingStep() {
   ++savingPos_;
-  if (QThread::currentThread() == thread()) {
-    ShowSavingPosition();
-    return;
-  }
-  // One line saved is not worth a round trip: one posted update at a time shows the count.
-  if (!savingUpdatePosted_.exchange(true)) QMetaObject::invokeMethod(this, [this] { ShowSavingPosition(); });
+  if (QThread::currentThread() == thread() && saving_)
+    saving_->Bar()->setValue(static_cast<int>(std::min<long>(savingPos_, saving_->Bar()->maximum())));
 }
 
 void QtHost::HideSaving() {
-  OnUi([&] {
+  if (QThread::currentThread() == thread()) {
     if (saving_) saving_->hide();
-  });
+    return;
+  }
+  savingActive_ = false;
+  PostSavingUpdate();
 }
 
 void QtHost::WaitCursor(bool on) {
-  OnUi([&] {
-    if (on) {
-      QApplication::setOverrideCursor(Qt::WaitCursor);
-      ++waitCursorDepth_;
-    } else if (waitCursorDepth_ > 0) {
-      QApplication::restoreOverrideCursor();
-      --waitCursorDepth_;
+  if (QThread::currentThread() != thread()) {
+    workerWaitCursor_ += on ? 1 : (workerWaitCursor_ > 0 ? -1 : 0);
+    PostSavingUpdate();
+    return;
+  }
+  if (on) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ++waitCursorDepth_;
+  } else if (waitCursorDepth_ > 0) {
+    QApplication::restoreOverrideCursor();
+    --waitCursorDepth_;
+  }
+}
+
+void QtHost::PostSavingUpdate() {
+  if (!savingUpdatePosted_.exchange(true)) QMetaObject::invokeMethod(this, [this] { ApplySaving(); });
+}
+
+void QtHost::ApplySaving() {
+  savingUpdatePosted_ = false;
+  const bool active = savingActive_;
+  const bool visible = active && savingClock_.isValid() && savingClock_.elapsed() >= kSavingShownAfterMs;
+  if (active && !savingClock_.isValid()) {
+    savingClock_.start();
+    // Looks again while the save lasts: shows the window once it is due, and the bar.
+    if (!savingTimer_.isActive()) {
+      savingTimer_.setInterval(100);
+      connect(&savingTimer_, &QTimer::timeout, this, &QtHost::ApplySaving, Qt::UniqueConnection);
+      savingTimer_.start();
     }
-  });
+  }
+  if (visible) {
+    QProgressBar* bar = SavingBox().Bar();
+    bar->setRange(0, static_cast<int>(std::min<long>(savingRange_, INT32_MAX)));
+    bar->setValue(static_cast<int>(std::min<long>(savingPos_, bar->maximum())));
+    if (!saving_->isVisible()) saving_->show();
+  } else if (!active) {
+    savingClock_.invalidate();
+    savingTimer_.stop();
+    if (saving_ && saving_->isVisible()) saving_->hide();
+  }
+  const bool cursor = visible && workerWaitCursor_ > 0;
+  if (cursor != savingCursorSet_) {
+    if (cursor)
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+      QApplication::restoreOverrideCursor();
+    savingCursorSet_ = cursor;
+  }
 }
 
 void QtHost::ShowMaximized() {

@@ -1,6 +1,8 @@
 #pragma once
 #include <QObject>
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <atomic>
 #include <functional>
@@ -15,9 +17,11 @@ class SavingWindow;
 
 // The desktop's Host. Every worker call is carried to the UI thread as a blocking queued call
 // and returns when the UI thread has done it; called on the UI thread, it is done at once.
-// Two exceptions keep a long run from paying a round trip per piece of work: script text goes
-// through ScriptView's pending list, and the "Saving..." bar's steps are counted and shown by
-// one posted update at a time. RunStateChanged and RunEnded are posted.
+// The exceptions keep a long run from paying a round trip per piece of work: script text goes
+// through ScriptView's pending list, and the worker's "Saving..." window, its bar and the wait
+// cursor (an auto-save every few hundred lines) are state that the UI thread shows when it
+// next looks, the window only once a save lasts long enough to be seen. RunStateChanged and
+// RunEnded are posted.
 class QtHost : public QObject, public Host {
   Q_OBJECT
  public:
@@ -78,7 +82,10 @@ class QtHost : public QObject, public Host {
  private:
   // Runs f on the UI thread and returns when it is done.
   void OnUi(const std::function<void()>& f);
-  void ShowSavingPosition();
+  // UI thread: shows the worker's saving state (window, bar, wait cursor).
+  void ApplySaving();
+  void PostSavingUpdate();
+  SavingWindow& SavingBox();
 
   ScriptView& view_;
   QPointer<QWidget> window_;
@@ -89,8 +96,15 @@ class QtHost : public QObject, public Host {
   PanelFactory panelFactory_;
   DataSourceFn chooseDataSource_;
   int waitCursorDepth_ = 0;
+  // The worker's saving state.
+  std::atomic<bool> savingActive_{false};
+  std::atomic<long> savingRange_{0};
   std::atomic<long> savingPos_{0};
+  std::atomic<int> workerWaitCursor_{0};
   std::atomic<bool> savingUpdatePosted_{false};
+  QElapsedTimer savingClock_;  // since the worker's save began
+  QTimer savingTimer_;
+  bool savingCursorSet_ = false;
   std::atomic<bool> statePosted_{false};
 };
 

@@ -185,7 +185,25 @@ void ScriptView::OnContentsChange(int, int removed, int added) {
   for (const Piece& p : pending_) exact_.Insert(p.text, p.color);
 }
 
+bool ScriptView::event(QEvent* e) {
+  if (e->type() == QEvent::ShortcutOverride) {
+    const auto* key = static_cast<QKeyEvent*>(e);
+    if (key->modifiers() == Qt::ControlModifier && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z &&
+        QStringLiteral("FJKLMNOPRST").contains(QChar(key->key()))) {
+      e->ignore();
+      return false;
+    }
+  }
+  return QTextEdit::event(e);
+}
+
 void ScriptView::keyPressEvent(QKeyEvent* event) {
+  // A command key whose command is disabled does nothing, rather than the editor's binding.
+  if (event->modifiers() == Qt::ControlModifier && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z &&
+      QStringLiteral("FJKLMNOPRST").contains(QChar(event->key()))) {
+    event->ignore();
+    return;
+  }
   if (ignoreTyping_) {
     const QString t = event->text();
     const bool command = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);

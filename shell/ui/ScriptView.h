@@ -54,6 +54,9 @@ class ScriptView : public QTextEdit, public ScriptWindow {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  // The program's Ctrl+letter commands win over the editor's own bindings (Ctrl+K would
+  // otherwise delete to the end of the line instead of skipping a table).
+  bool event(QEvent* event) override;
   // Paste is accepted and does nothing: the script is what the run wrote.
   bool canInsertFromMimeData(const QMimeData*) const override { return false; }
   void insertFromMimeData(const QMimeData*) override {}

@@ -86,10 +86,11 @@ void HostTest::workerCallsAreDoneOnTheUiThreadInOrder() {
   QCOMPARE(answer, Host::Answer::No);
   QCOMPARE(asked, std::vector<std::string>{"Stop?"});
   QVERIFY(!offUiThread);
-  // The saving steps arrive as one posted update.
-  QTRY_COMPARE(f.host.Saving()->Bar()->value(), 7);
-  f.host.HideSaving();
-  QVERIFY(!f.host.Saving()->isVisible());
+  // The worker's save is shown once it has lasted a moment, its steps without a call each.
+  QTRY_VERIFY(f.host.Saving() && f.host.Saving()->isVisible());
+  QCOMPARE(f.host.Saving()->Bar()->value(), 7);
+  std::thread([&] { f.host.HideSaving(); }).join();
+  QTRY_VERIFY(!f.host.Saving()->isVisible());
   // The same calls from the UI thread are done directly.
   QCOMPARE(f.host.PanelAddLine("lines"), 3);
   f.host.DestroyPanel();

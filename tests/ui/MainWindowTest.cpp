@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
+#include <QTextBrowser>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -114,6 +116,7 @@ class MainWindowTest : public QObject {
   void placement_data();
   void placement();
   void autoStartFromTheCommandLine();
+  void helpOpensTheTopic();
 };
 
 void MainWindowTest::enableRulesThroughARun() {
@@ -358,6 +361,26 @@ void MainWindowTest::autoStartFromTheCommandLine() {
   QTRY_VERIFY(f.window->isMaximized());
   QVERIFY(f.Script().find("CREATE TABLE") != std::string::npos);
   QCOMPARE(f.window->AutoExitStatus(), -1);
+}
+
+void MainWindowTest::helpOpensTheTopic() {
+  // The pages the build laid into the program folder; an unknown topic opens the start page.
+  Fixture f;
+  const std::pair<const char*, const char*> cases[] = {
+      {"control-panel", "control-panel.html"}, {"index", "index.html"}, {"no-such-topic", "index.html"}};
+  for (const auto& [topic, page] : cases) {
+    f.window->ShowHelp(topic);
+    QTextBrowser* browser = f.window->Help()->Browser();
+    QCOMPARE(browser->source().fileName(), QString(page));
+    QVERIFY(browser->toPlainText().contains("Mervale") || browser->toPlainText().contains("Control Panel"));
+  }
+  // The Control Panel's Help button asks for its own page.
+  f.Connect();
+  QVERIFY(f.owner().StartRun());
+  QVERIFY(f.WaitForEnd());
+  f.window->Help()->Browser()->setSource(QUrl());
+  QTest::mouseClick(f.window->Host().Panel()->findChild<QPushButton*>("help"), Qt::LeftButton);
+  QCOMPARE(f.window->Help()->Browser()->source().fileName(), QString("control-panel.html"));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,4 +1,6 @@
 // The script view: exact text for the worker, batched display, typing rules, find.
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <atomic>
@@ -6,6 +8,7 @@
 
 #include "run/ScriptOutput.h"
 #include "shell/ui/FindBox.h"
+#include "shell/ui/ScriptPrinter.h"
 #include "shell/ui/ScriptView.h"
 
 using namespace mv;
@@ -31,6 +34,7 @@ class ScriptViewTest : public QObject {
   void typingWhileReadOnly();
   void userEditReachesTheExactText();
   void findWrapsBothWays();
+  void printsWithOneInchMargins();
 };
 
 void ScriptViewTest::workerInsertsAreExactAtOnceAndShownInBatches() {
@@ -96,17 +100,21 @@ void ScriptViewTest::fontChangeKeepsColours() {
 void ScriptViewTest::typingWhileReadOnly_data() {
   QTest::addColumn<bool>("readOnly");
   QTest::addColumn<int>("key");
+  QTest::addColumn<bool>("ctrl");
   QTest::addColumn<QString>("expected");
-  QTest::newRow("letter, read only") << true << int(Qt::Key_X) << "abc";
-  QTest::newRow("enter, read only") << true << int(Qt::Key_Return) << "abc";
-  QTest::newRow("delete, read only") << true << int(Qt::Key_Delete) << "ab";
-  QTest::newRow("backspace, read only") << true << int(Qt::Key_Backspace) << "ac";
-  QTest::newRow("letter, editable") << false << int(Qt::Key_X) << "abxc";
+  QTest::newRow("letter, read only") << true << int(Qt::Key_X) << false << "abc";
+  QTest::newRow("enter, read only") << true << int(Qt::Key_Return) << false << "abc";
+  QTest::newRow("delete, read only") << true << int(Qt::Key_Delete) << false << "ab";
+  QTest::newRow("backspace, read only") << true << int(Qt::Key_Backspace) << false << "ac";
+  QTest::newRow("letter, editable") << false << int(Qt::Key_X) << false << "abxc";
+  // Ctrl+K is Skip, not the editor's delete to the end of the line.
+  QTest::newRow("ctrl+k, editable") << false << int(Qt::Key_K) << true << "abc";
 }
 
 void ScriptViewTest::typingWhileReadOnly() {
   QFETCH(bool, readOnly);
   QFETCH(int, key);
+  QFETCH(bool, ctrl);
   QFETCH(QString, expected);
   ScriptView view;
   view.Insert("abc", ScriptOutput::colorText);
@@ -114,7 +122,7 @@ void ScriptViewTest::typingWhileReadOnly() {
   QTextCursor c = view.textCursor();
   c.setPosition(2);
   view.setTextCursor(c);
-  QTest::keyClick(&view, Qt::Key(key), Qt::NoModifier);
+  QTest::keyClick(&view, Qt::Key(key), ctrl ? Qt::ControlModifier : Qt::NoModifier);
   QCOMPARE(view.toPlainText(), expected);
   // The run's own output still lands while typing is ignored.
   view.Insert("\r\nmore", ScriptOutput::colorSql);
@@ -182,6 +190,30 @@ void ScriptViewTest::findWrapsBothWays() {
   box.TextField()->setText("bet");
   QVERIFY(!box.FindNext());
   QCOMPARE(asked, std::vector<std::string>({missing, missing}));
+}
+
+void ScriptViewTest::printsWithOneInchMargins() {
+  // A script that fits on a page prints one page; a long one continues page after page.
+  const struct {
+    int lines;
+    int minPages, maxPages;
+  } cases[] = {{3, 1, 1}, {400, 3, 12}};
+  for (const auto& c : cases) {
+    ScriptView view;
+    for (int i = 0; i < c.lines; ++i) view.Insert("INSERT INTO t VALUES (" + std::to_string(i) + ");\r\n", {255, 0, 0});
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("script.pdf"));
+    QCOMPARE(PrintScript(*view.document(), printer), std::string());
+    QCOMPARE(printer.pageLayout().margins(QPageLayout::Inch), QMarginsF(1, 1, 1, 1));
+    QCOMPARE(printer.docName(), QString("Mervale"));
+    QFile pdf(dir.filePath("script.pdf"));
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    const int pages = int(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "));
+    QVERIFY2(pages >= c.minPages && pages <= c.maxPages, QByteArray::number(pages));
+  }
 }
 
 QTEST_MAIN(ScriptViewTest)
