@@ -243,6 +243,8 @@ void MainWindow::RefreshCommands() {
   Command("readOnly")->setChecked(o.ReadOnly());
   Command("autoRun")->setChecked(SqlLibrary::AutoRun(settings_));
   if (ControlPanel* panel = host_->Panel()) panel->ApplyStates(st);
+  // A paused script is read: the window shows all of it.
+  if (f.paused) view_->Drain();
   setWindowTitle(QString::fromStdString(o.Title()));
   if (idle && o.HasUsableConnection())
     databasePane_->setText(QString::fromStdString("Database:    " + o.Connection()->title));

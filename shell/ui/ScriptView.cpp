@@ -5,6 +5,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QThread>
+#include <algorithm>
+#include <cstring>
 
 namespace mv {
 
@@ -16,7 +18,7 @@ constexpr int kDrainMs = 150;
 bool OnUiThread(const QObject* o) { return QThread::currentThread() == o->thread(); }
 
 // The widget keeps one paragraph per line; the exact copy keeps the script's own "\r\n".
-QString ForWidget(const std::string& text) {
+QString ForWidget(std::string_view text) {
   QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   s.replace(QChar('\r'), QChar(' '));
@@ -33,21 +35,31 @@ ScriptView::ScriptView(QWidget* parent) : QTextEdit(parent) {
   ApplyFontToWidget(font_);
   connect(document(), &QTextDocument::contentsChange, this, &ScriptView::OnContentsChange);
   drainTimer_.setInterval(kDrainMs);
-  connect(&drainTimer_, &QTimer::timeout, this, &ScriptView::Drain);
+  connect(&drainTimer_, &QTimer::timeout, this, [this] { DrainBatch(false); });
   drainTimer_.start();
 }
 
 ScriptView::~ScriptView() = default;
 
+void ScriptView::Append(std::string_view text, Color color) {
+  const size_t base = text_.size();
+  for (const char *p = text.data(), *end = text.data() + text.size();
+       (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) != nullptr;) {
+    ++p;
+    lineStarts_.push_back(base + static_cast<size_t>(p - text.data()));
+  }
+  text_.append(text);
+  if (!runs_.empty() && runs_.back().color == color && runs_.back().start + runs_.back().length == base)
+    runs_.back().length += text.size();
+  else
+    runs_.push_back({base, text.size(), color});
+}
+
 void ScriptView::Insert(std::string_view text, Color color) {
   if (text.empty()) return;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    exact_.Insert(text, color);
-    if (!pending_.empty() && pending_.back().color == color)
-      pending_.back().text.append(text);
-    else
-      pending_.push_back({std::string(text), color});
+    Append(text, color);
   }
   if (OnUiThread(this)) Drain();
 }
@@ -55,8 +67,10 @@ void ScriptView::Insert(std::string_view text, Color color) {
 void ScriptView::Empty() {
   {
     std::lock_guard<std::mutex> lock(mu_);
-    exact_.Empty();
-    pending_.clear();
+    text_.clear();
+    runs_.clear();
+    lineStarts_.assign(1, 0);
+    shown_ = 0;
     clearPending_ = true;
   }
   if (OnUiThread(this)) Drain();
@@ -65,7 +79,8 @@ void ScriptView::Empty() {
 void ScriptView::SetFont(const ScriptFont& font) {
   {
     std::lock_guard<std::mutex> lock(mu_);
-    exact_.SetFont(font);
+    face_ = font.face;
+    heightTwips_ = static_cast<int>(font.pointSize * 20 + 0.5);
     fontPending_ = font;
   }
   if (OnUiThread(this)) Drain();
@@ -73,32 +88,35 @@ void ScriptView::SetFont(const ScriptFont& font) {
 
 long ScriptView::LineCount() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return exact_.LineCount();
+  return static_cast<long>(lineStarts_.size());
 }
 
 std::string ScriptView::Line(long index) const {
   std::lock_guard<std::mutex> lock(mu_);
-  return exact_.Line(index);
+  if (index < 0 || index >= static_cast<long>(lineStarts_.size())) return {};
+  const size_t start = lineStarts_[index];
+  const size_t end = index + 1 < static_cast<long>(lineStarts_.size()) ? lineStarts_[index + 1] : text_.size();
+  return text_.substr(start, end - start);
 }
 
 std::string ScriptView::WholeText() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return exact_.WholeText();
+  return text_;
 }
 
 bool ScriptView::IsEmpty() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return exact_.IsEmpty();
+  return text_.empty();
 }
 
 std::string ScriptView::Rtf() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return exact_.Rtf();
+  return BuildRtf(text_, runs_, face_, heightTwips_);
 }
 
 bool ScriptView::HasPending() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return !pending_.empty() || clearPending_ || fontPending_.has_value();
+  return shown_ < text_.size() || clearPending_ || fontPending_.has_value() || partial_;
 }
 
 void ScriptView::MoveInsertionToEnd() {
@@ -109,18 +127,41 @@ void ScriptView::MoveInsertionToEnd() {
   setTextCursor(c);
 }
 
-void ScriptView::Drain() {
-  std::vector<Piece> pieces;
+void ScriptView::Drain() { DrainBatch(true); }
+
+void ScriptView::DrainBatch(bool full) {
+  std::string slice;
+  std::vector<Run> runs;
   bool clear = false;
   std::optional<ScriptFont> font;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    pieces.swap(pending_);
     clear = clearPending_;
     clearPending_ = false;
+    if (full && partial_) {
+      // Everything again, from the start of the exact text.
+      clear = true;
+      shown_ = 0;
+      partial_ = false;
+    }
+    if (clear) partial_ = false;
+    size_t from = shown_;
+    if (clear && !full && lineStarts_.size() > static_cast<size_t>(kShownTail)) {
+      from = lineStarts_[lineStarts_.size() - kShownTail];
+      partial_ = true;
+    }
+    if (from < text_.size()) {
+      slice.assign(text_, from, std::string::npos);
+      for (const Run& r : runs_)
+        if (r.start + r.length > from) {
+          const size_t start = std::max(r.start, from);
+          runs.push_back({start - from, r.start + r.length - start, r.color});
+        }
+    }
+    shown_ = text_.size();
     font.swap(fontPending_);
   }
-  if (pieces.empty() && !clear && !font) return;
+  if (slice.empty() && !clear && !font) return;
   updating_ = true;
   // The view follows the script while the caret sits at its end, as an editor fed at the
   // caret would; a user who moved the caret away keeps the place.
@@ -128,14 +169,14 @@ void ScriptView::Drain() {
   const bool follow = !before.hasSelection() && before.atEnd();
   if (clear) document()->clear();
   if (font) ApplyFontToWidget(*font);
-  if (!pieces.empty()) {
+  if (!slice.empty()) {
     QTextCursor c(document());
     c.movePosition(QTextCursor::End);
     c.beginEditBlock();
     QTextCharFormat fmt;
-    for (const Piece& p : pieces) {
-      fmt.setForeground(QColor(p.color.r, p.color.g, p.color.b));
-      c.insertText(ForWidget(p.text), fmt);
+    for (const Run& r : runs) {
+      fmt.setForeground(QColor(r.color.r, r.color.g, r.color.b));
+      c.insertText(ForWidget(std::string_view(slice).substr(r.start, r.length)), fmt);
     }
     c.endEditBlock();
   }
@@ -165,11 +206,21 @@ void ScriptView::ApplyFontToWidget(const ScriptFont& font) {
 }
 
 void ScriptView::OnContentsChange(int, int removed, int added) {
-  if (updating_ || (removed == 0 && added == 0)) return;
-  // The user edited the text: rebuild the exact copy from the widget, then the text that is
+  // A partial widget is refilled whole before the user can type into it (keyPressEvent).
+  if (updating_ || partial_ || (removed == 0 && added == 0)) return;
+  // The user edited the text: the exact copy becomes the widget's text, followed by what is
   // still waiting to be shown.
   std::lock_guard<std::mutex> lock(mu_);
-  exact_.Empty();
+  const std::string unshown = text_.substr(shown_);
+  std::vector<Run> unshownRuns;
+  for (const Run& r : runs_)
+    if (r.start + r.length > shown_) {
+      const size_t from = std::max(r.start, shown_);
+      unshownRuns.push_back({from - shown_, r.start + r.length - from, r.color});
+    }
+  text_.clear();
+  runs_.clear();
+  lineStarts_.assign(1, 0);
   if (!clearPending_) {
     Color last{};
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
@@ -177,12 +228,13 @@ void ScriptView::OnContentsChange(int, int removed, int added) {
         const QTextFragment frag = it.fragment();
         const QColor c = frag.charFormat().foreground().color();
         last = Color{static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue())};
-        exact_.Insert(frag.text().toStdString(), last);
+        Append(frag.text().toStdString(), last);
       }
-      if (b.next().isValid()) exact_.Insert("\r\n", last);
+      if (b.next().isValid()) Append("\r\n", last);
     }
   }
-  for (const Piece& p : pending_) exact_.Insert(p.text, p.color);
+  shown_ = text_.size();
+  for (const Run& r : unshownRuns) Append(std::string_view(unshown).substr(r.start, r.length), r.color);
 }
 
 bool ScriptView::event(QEvent* e) {
@@ -198,6 +250,7 @@ bool ScriptView::event(QEvent* e) {
 }
 
 void ScriptView::keyPressEvent(QKeyEvent* event) {
+  if (partial_) Drain();
   // A command key whose command is disabled does nothing, rather than the editor's binding.
   if (event->modifiers() == Qt::ControlModifier && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z &&
       QStringLiteral("FJKLMNOPRST").contains(QChar(event->key()))) {

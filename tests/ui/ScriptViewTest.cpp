@@ -76,6 +76,19 @@ void ScriptViewTest::emptyFromWorkerDiscardsWhatWasNotShown() {
   view.Drain();
   QCOMPARE(view.toPlainText(), QString("after"));
   QCOMPARE(ColorAt(view.document(), 0), QColor(42, 42, 255));
+
+  // An auto-save empties the window many times a second: between two looks the widget shows
+  // the tail of what followed the emptying, and everything when it is asked for.
+  std::thread([&] {
+    view.Empty();
+    for (int i = 0; i < 800; ++i) view.Insert("line " + std::to_string(i) + "\r\n", ScriptOutput::colorSql);
+  }).join();
+  QTRY_VERIFY(view.toPlainText().endsWith("line 799\n"));
+  QCOMPARE(view.document()->blockCount(), ScriptView::kShownTail);
+  QCOMPARE(view.LineCount(), 801L);
+  view.Drain();
+  QCOMPARE(view.document()->blockCount(), 801);
+  QVERIFY(view.toPlainText().startsWith("line 0\nline 1\n"));
 }
 
 void ScriptViewTest::fontChangeKeepsColours() {
