@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "db/NameQuoting.h"
 #include "db/OdbcHandles.h"
 #include "profiles/Profile.h"
-#include "run/NameQuoting.h"
 #include "settings/RunOptions.h"
 #include "shell/Host.h"
 
@@ -29,6 +29,8 @@ struct ColumnInfo {
 struct RunTable {
   std::string name;  // TABLE_NAME as returned
   std::vector<ColumnInfo> columns;
+  // Every column the catalog named, kept or not (an index entry that is none is an expression).
+  std::vector<std::string> catalogColumns;
 };
 
 // What a run's worker works with: its own copies of the options and the working profile, the
@@ -48,6 +50,14 @@ struct RunContext {
   Profile working;
   std::vector<RunTable> tables;
   NameQuoter names;
+  // Tables whose structure, rows or indexes could not be read whole, in the order met.
+  std::vector<std::string> errorTables;
+  // Records that table could not be read whole (once per table).
+  void TableError(const std::string& table) {
+    for (const std::string& t : errorTables)
+      if (t == table) return;
+    errorTables.push_back(table);
+  }
 
   // Waits while paused; stops the run (stop note, then unwinding) when it was stopped.
   std::function<void()> checkPoint;
@@ -55,6 +65,8 @@ struct RunContext {
   std::function<void(Statement&)> rowCheckPoint;
   // Title: state + " - Mervale" + the configuration suffix.
   std::function<void(const std::string&)> setStateTitle;
+  // Ends the run at once with the stop note: the connection is gone, nothing more can be read.
+  std::function<void()> connectionLost;
 };
 
 }  // namespace mv

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "db/NameQuoting.h"
 #include "profiles/ProfileFile.h"
 #include "run/Scripters.h"
 #include "settings/Filters.h"
@@ -32,6 +33,13 @@ std::string ElapsedText(std::time_t elapsed) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld", hours, minutes, seconds);
   return buf;
+}
+// The tables a run could not read whole, for its last message.
+std::string ErrorTablesText(const std::vector<std::string>& tables) {
+  if (tables.empty()) return {};
+  std::string text = "\n\nThese could not be read whole (the ERROR remarks in the script say why):";
+  for (const std::string& t : tables) text += "\n    " + t;
+  return text;
 }
 }  // namespace
 
@@ -112,6 +120,7 @@ std::unique_ptr<RunContext> RunOwner::MakeContext() {
   ctx->checkPoint = [this] { CheckPoint(); };
   ctx->rowCheckPoint = [this](Statement& stmt) { RowCheckPoint(stmt); };
   ctx->setStateTitle = [this](const std::string& s) { SetStateTitle(s); };
+  ctx->connectionLost = [this] { StopForLostConnection(); };
   return ctx;
 }
 
@@ -168,8 +177,7 @@ void RunOwner::BeginWorker(void (RunOwner::*body)(), bool belowNormal) {
     try {
       (this->*body)();
     } catch (const RunStopped&) {
-      // The stop note has been written; nothing follows it.
-      result_.outcome = RunOutcome::Stopped;
+      // The stop note has been written (and the outcome set); nothing follows it.
     } catch (const std::exception& e) {
       // A fault outside the database (memory, a broken host): say so, never end in silence.
       state_.running = 0;
@@ -291,6 +299,19 @@ void RunOwner::StopRun() {
   throw RunStopped{};
 }
 
+void RunOwner::StopForLostConnection() {
+  WriteStopNote();
+  // Not a stop the user asked for: the run ended with tables it could not read.
+  result_.outcome = RunOutcome::FinishedWithErrors;
+  SetStateTitle("Stopped");
+  output_.SetSaved(false);
+  FinishOutput();
+  WorkerMessage("The connection to the database was lost. The script is not complete: it ends with the stop note." +
+                ErrorTablesText(run_->errorTables));
+  SetStateTitle("Ready");
+  throw RunStopped{};
+}
+
 void RunOwner::StopInsideListing() {
   WriteStopNote();
   output_.SetSaved(false);
@@ -309,25 +330,29 @@ void RunOwner::OpenOnlyToFile(const char* notice) {
 
 void RunOwner::RunWorker() {
   RunContext& ctx = *run_;
-  Profile& w = ctx.working;
-  ApplyWorkingProfile(profiles_, ctx.opts.s_WorkingProfile, w);
+  Profile& profile = ctx.working;
+  ApplyWorkingProfile(profiles_, ctx.opts.s_WorkingProfile, profile);
   // The shorter of the two null attributes is padded so column definitions line up.
-  if (w.s_NotNull.size() > w.s_Null.size())
-    w.s_Null = ScriptOutput::PadToWidth(w.s_Null, w.s_NotNull.size(), true);
+  if (profile.s_NotNull.size() > profile.s_Null.size())
+    profile.s_Null = ScriptOutput::PadToWidth(profile.s_Null, profile.s_NotNull.size(), true);
   else
-    w.s_NotNull = ScriptOutput::PadToWidth(w.s_NotNull, w.s_Null.size(), true);
+    profile.s_NotNull = ScriptOutput::PadToWidth(profile.s_NotNull, profile.s_Null.size(), true);
   state_.skipRequested = 0;
   state_.startTime = std::time(nullptr);
   output_.BeginRun(
-      {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile}, w,
-      ctx.opts.b_DoRemarks != 0);
+      {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile},
+      profile, ctx.opts.b_DoRemarks != 0);
   output_.ApplyScriptFont();
   if (ctx.opts.b_OnlyToFile) OpenOnlyToFile("Output of this script is being written to file: ");
+  // Scripting only reads: the session says so to the engine, so nothing can write to the source.
+  const std::string readOnly = ctx.connection.SetReadOnly(true);
   if (ctx.opts.b_DoRemarks) {
-    output_.Write(w.s_Remarks + "  ", TextRole::RemarkMarker);
+    output_.Write(profile.s_Remarks + "  ", TextRole::RemarkMarker);
     output_.Write("DATABASE:  ", TextRole::Text);
-    output_.Write(ctx.connection.title, TextRole::Name, true);
+    output_.Write(RemarkSafe(ctx.connection.title), TextRole::Name, true);
   }
+  if (!readOnly.empty())
+    output_.MessageRemark("NOTE: The session could not be made read-only: " + readOnly, "\r\n", "");
   AnalysisPhase();
   if (ctx.opts.b_DoTabStruct || ctx.opts.b_DoTabData) {
     StructurePhase();
@@ -339,14 +364,16 @@ void RunOwner::RunWorker() {
 
 void RunOwner::FreeFormWorker() {
   RunContext& ctx = *run_;
-  const Profile& w = ctx.working;
+  const Profile& profile = ctx.working;
   state_.skipRequested = 0;
   state_.startTime = std::time(nullptr);
   output_.BeginRun(
-      {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile}, w,
-      ctx.opts.b_DoRemarks != 0);
+      {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile},
+      profile, ctx.opts.b_DoRemarks != 0);
   output_.ApplyScriptFont();
   if (ctx.opts.b_OnlyToFile) OpenOnlyToFile("Output of this report is being written to file: ");
+  // The statement is the user's own and runs as typed.
+  ctx.connection.SetReadOnly(false);
   WriteFreeFormHeader(ctx);
   state_.skipAllowed = 1;
   RunStatement(ctx, ctx.opts.s_GlobalPassSql);
@@ -363,7 +390,7 @@ void RunOwner::WriteFooterAndFinish(bool scripting) {
   SetStateTitle("Finished");
   output_.SetSaved(false);
   FinishOutput();
-  result_.outcome = RunOutcome::Finished;
+  result_.outcome = run_->errorTables.empty() ? RunOutcome::Finished : RunOutcome::FinishedWithErrors;
   if (scripting && !autoStartPath_.empty()) {
     result_.autoStartDone = true;
     if (output_.Mode().onlyToFile) {
@@ -373,14 +400,14 @@ void RunOwner::WriteFooterAndFinish(bool scripting) {
     }
     host_.ShowMaximized();
   }
-  WorkerMessage("Mervale has finished scripting the database");
+  WorkerMessage("Mervale has finished scripting the database" + ErrorTablesText(run_->errorTables));
   SetStateTitle("Ready");
 }
 
 void RunOwner::AnalysisPhase() {
   RunContext& ctx = *run_;
-  const RunOptions& o = ctx.opts;
-  const std::string& R = ctx.working.s_Remarks;
+  const RunOptions& opts = ctx.opts;
+  const std::string& marker = ctx.working.s_Remarks;
   SetStateTitle("Analyzing Database");
   if (!tableListCurrent_) {
     const int count = ctx.connection.LoadTables([this] { return !state_.running; });
@@ -388,24 +415,24 @@ void RunOwner::AnalysisPhase() {
     tableCount_ = count;
     tableListCurrent_ = true;
   }
-  if (o.b_DoRemarks) {
-    output_.Write("\r\n\r\n\r\n" + R + "  ", TextRole::RemarkMarker);
+  if (opts.b_DoRemarks) {
+    output_.Write("\r\n\r\n\r\n" + marker + "  ", TextRole::RemarkMarker);
     output_.Write(std::to_string(tableCount_), TextRole::Name);
     output_.Write(tableCount_ == 1 ? " table was found in " : " tables were found in ", TextRole::Text);
-    output_.Write(ctx.connection.title + "\r\n\r\n", TextRole::Name, true);
+    output_.Write(RemarkSafe(ctx.connection.title) + "\r\n\r\n", TextRole::Name, true);
   }
   host_.BarRange(Host::kAnalysisBar, 2 * tableCount_);
   host_.BarSetStep(Host::kAnalysisBar, 1);
   for (const TableEntry& t : ctx.connection.tables) {
     CheckPoint();
-    if (!TableIsSkipped(o, t.name)) {
+    if (!TableIsSkipped(opts, t.name)) {
       ctx.tables.push_back(RunTable{t.name, {}});
       host_.PanelSelect(host_.PanelAddLine(t.name));
       host_.BarStep(Host::kAnalysisBar);
     }
   }
   bool first = true;
-  if (o.b_DoTabSkipped && o.b_DoTabStruct) {
+  if (opts.b_DoTabSkipped && opts.b_DoTabStruct) {
     int last = -1;
     for (const TableEntry& t : ctx.connection.tables) {
       CheckPoint();
@@ -413,17 +440,17 @@ void RunOwner::AnalysisPhase() {
       if (found >= 0) last = found;
       host_.PanelSelect(found);
       host_.BarStep(Host::kAnalysisBar);
-      if (!TableIsSkipped(o, t.name)) continue;
+      if (!TableIsSkipped(opts, t.name)) continue;
       if (first) {
-        if (o.b_DoRemarks) {
-          output_.Write("\r\n" + R + "  ", TextRole::RemarkMarker);
+        if (opts.b_DoRemarks) {
+          output_.Write("\r\n" + marker + "  ", TextRole::RemarkMarker);
           output_.Write("The following tables were not processed\r\n", TextRole::Text, true);
         }
         first = false;
       }
-      if (o.b_DoRemarks) {
-        output_.Write(R + "  \t\t", TextRole::RemarkMarker);
-        output_.Write(t.name + "\r\n", TextRole::Remark, true);
+      if (opts.b_DoRemarks) {
+        output_.Write(marker + "  \t\t", TextRole::RemarkMarker);
+        output_.Write(RemarkSafe(t.name) + "\r\n", TextRole::Remark, true);
       }
     }
   }

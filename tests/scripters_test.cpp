@@ -3,6 +3,7 @@
 
 #include "db/ConditionTest.h"
 #include "db/RowReader.h"
+#include "run/Statements.h"
 #include "run/ScriptOutput.h"
 #include "settings/Filters.h"
 #include "support/RunHarness.h"
@@ -152,8 +153,9 @@ TEST(IndexScripter, GroupsConsecutiveRowsAndReportsFetchErrors) {
             std::string::npos)
       << text;
   EXPECT_NE(text.find("REM  Indexes for table NONE\r\n\r\n\r\nREM  Indexes for table FIRST"), std::string::npos);
-  EXPECT_NE(text.find("\r\n\r\n\r\nThe following error ocurred when trying to process indexes in database "
-                      "APPUSER@(db01)\r\nno index catalog"),
+  // Every line of an error is a remark, so the script still loads.
+  EXPECT_NE(text.find("\r\n\r\n\r\nREM  The following error ocurred when trying to process indexes in database "
+                      "APPUSER@(db01)\r\nREM  no index catalog"),
             std::string::npos);
 
   // A statistics catalog that fails with and without owner ends the index phase there.
@@ -166,7 +168,7 @@ TEST(IndexScripter, GroupsConsecutiveRowsAndReportsFetchErrors) {
   broken.owner->Options().b_DoTabData = 0;
   const std::string stopped = broken.Run();
   EXPECT_NE(stopped.find("REM  Indexes for table A\r\n\r\n\r\n\r\n\r\nREM  The following error ocurred when trying to "
-                         "process indexes in database APPUSER@(db01)\r\nstatistics unavailable"),
+                         "process indexes in database APPUSER@(db01)\r\nREM  statistics unavailable"),
             std::string::npos)
       << stopped;
   EXPECT_EQ(stopped.find("Indexes for table B"), std::string::npos);
@@ -211,7 +213,7 @@ TEST(DataScripter, ValuesWholeCommitsSkipAndStatementErrors) {
   // The table-end COMMIT follows the last row written since the previous one.
   EXPECT_NE(text.find("VALUES ( 4, 'O''Brien' );\r\n\r\nCOMMIT\r\n"), std::string::npos);
   EXPECT_NE(
-      text.find("\r\nThe following error was received while processing table WARN:\r\nlossy conversion\r\n\r\n\r\n"),
+      text.find("\r\nREM  The following error was received while processing table WARN:\r\nREM  lossy conversion\r\n\r\n\r\n"),
       std::string::npos);
   // Special names are bracketed wherever the script writes them.
   EXPECT_NE(text.find("DELETE FROM TABLE \"STAFF DATA\";"), std::string::npos);
@@ -292,14 +294,15 @@ TEST(DataScripter, SpecialNameRulesAndBracketsFromTheSettings) {
   h.owner->Options().b_DoTabData = 0;
   h.Run();
   const RunTable& t = h.Tables()[0];
-  // A leading "#" is not special, a leading digit is; "/" counts only for tables.
-  EXPECT_EQ(h.Select(t).select, "select #tag , \"9lives\" , \"part-no\" from \"1st/table\"");
+  // The SELECT quotes with the driver's own quote character, the script with the settings'.
+  EXPECT_EQ(h.Select(t).select, "select \"#tag\" , \"9lives\" , \"part-no\" from \"1st/table\"");
   h.settings->WriteString("specObjStringOpen", "`");
   h.settings->WriteString("specObjStringClose", "`");
-  EXPECT_EQ(h.Select(t).select, "select #tag , `9lives` , `part-no` from `1st/table`");
+  EXPECT_EQ(h.Select(t).select, "select \"#tag\" , \"9lives\" , \"part-no\" from \"1st/table\"");
+  EXPECT_EQ(h.Select(t).columnList, "`#TAG` , `9LIVES` , `PART-NO`");
   // The run's own copy of the options decides.
   h.owner->LastRun()->opts.i_AutoSpecialName = 2;  // no column is special; the table still is
-  EXPECT_EQ(h.Select(t).select, "select #tag , 9lives , part-no from `1st/table`");
+  EXPECT_EQ(h.Select(t).select, "select #tag , 9lives , part-no from \"1st/table\"");
   h.owner->LastRun()->opts.i_AutoSpecialName = 1;
   EXPECT_EQ(h.Select(t).columnList, "`#TAG` , `9LIVES` , `PART-NO`");
 }
@@ -329,6 +332,62 @@ TEST(Conditions, TestRunsTheConditionWithoutFetching) {
   h.owner->Options().WhereStatements["ORDERS"] = "bad";
   EXPECT_EQ(TestCondition(c, h.owner->Options(), "Orders", "bad", ok), "no such column: bad");
   EXPECT_FALSE(ok);
+}
+
+}  // namespace
+}  // namespace mv
+
+namespace mv {
+namespace {
+
+// Statements as values: the builders give the whole text, with the profile's own pieces.
+TEST(Statements, BuildersGiveWholeStatementsInTheProfilesDialect) {
+  Profile same;
+  SetBuiltInDefaults(same);  // execute on the same line, no line break string
+  Profile own = same;        // execute on a line of its own, with a continuation string
+  own.b_ExecuteSameLine = 0;
+  own.s_Execute = "go";
+  own.s_LineBreak = " \\";
+  const std::vector<mv::ColumnLine> cols = {{"ID", "INTEGER"}, {"\"Last Name\"", "VARCHAR(40)"}};
+  const std::string pad23(23, ' '), pad14(14, ' ');
+  struct Case {
+    const char* what;
+    std::function<void(ScriptText&)> build;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"create table", [&](ScriptText& t) { AddCreateTable(t, same, "EMP", cols); },
+       "CREATE TABLE EMP\t\t\r\n(\t\t\r\n\tID" + pad23 + "\t\tINTEGER" + std::string(23, ' ') + ",\t\t\r\n\t\"Last Name\"" +
+           pad14 + "\t\tVARCHAR(40)" + std::string(19, ' ') + "\t\t\r\n);\r\n\r\n"},
+      {"create table, own line",
+       [&](ScriptText& t) { AddCreateTable(t, own, "EMP", {{"ID", "INTEGER"}}); },
+       "CREATE TABLE EMP\t\t \\\r\n(\t\t \\\r\n\tID" + pad23 + "\t\tINTEGER" + std::string(23, ' ') +
+           "\t\t \\\r\n)\r\ngo\r\n\r\n"},
+      {"create table, remark after the first column",
+       [&](ScriptText& t) { AddCreateTable(t, same, "T", cols, 1, "\r\n\tREM  ERROR"); },
+       "CREATE TABLE T\t\t\r\n(\t\t\r\n\tID" + pad23 + "\t\tINTEGER" + std::string(23, ' ') +
+           "\r\n\tREM  ERROR,\t\t\r\n\t\"Last Name\"" + pad14 + "\t\tVARCHAR(40)" + std::string(19, ' ') +
+           "\t\t\r\n);\r\n\r\n"},
+      {"no columns", [&](ScriptText& t) { AddCreateTable(t, same, "T", {}); }, ""},
+      {"unique index",
+       [&](ScriptText& t) { AddCreateIndex(t, same, true, "PK_EMP", "EMP", {"ID", "NAME"}); },
+       "CREATE UNIQUE INDEX PK_EMP ON EMP\t\t\r\n(\t\t\r\n\tID" + pad23 + ",\t\t\r\n\tNAME" + std::string(21, ' ') +
+           "\t\t\r\n);\r\n\r\n"},
+      {"index, own line", [&](ScriptText& t) { AddCreateIndex(t, own, false, "IX", "T", {"A"}); },
+       "CREATE INDEX IX ON T\t\t \\\r\n(\t\t \\\r\n\tA" + std::string(24, ' ') + "\t\t \\\r\n)\r\ngo\r\n\r\n"},
+      {"insert", [&](ScriptText& t) { AddInsert(t, same, "EMP", "ID , NAME", "1, 'Ann'"); },
+       "INSERT INTO EMP ( ID , NAME )\t\t\r\nVALUES ( 1, 'Ann' );\r\n\r\n"},
+      {"insert, own line", [&](ScriptText& t) { AddInsert(t, own, "EMP", "ID", "1"); },
+       "INSERT INTO EMP ( ID )\t\t \\\r\nVALUES ( 1 )\r\ngo\r\n\r\n"},
+  };
+  for (const Case& c : cases) {
+    ScriptText t;
+    c.build(t);
+    EXPECT_EQ(t.Text(), c.expected) << c.what;
+    // Names are coloured as names, the statement's words as SQL or keywords.
+    for (const ScriptText::Piece& p : t.Pieces())
+      if (t.Text().substr(p.start, p.length) == "EMP") EXPECT_EQ(p.role, TextRole::Sql) << c.what;
+  }
 }
 
 }  // namespace
