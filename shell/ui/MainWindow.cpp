@@ -72,6 +72,7 @@ MainWindow::MainWindow(SettingsStore& settings, std::string programFolder, QWidg
     panel->move(area.right() - panel->width() - 24, area.top() + 60);
     return panel;
   });
+  host_->SetTitleSource([this] { return owner_->Title(); });
   connect(host_.get(), &QtHost::runStateChanged, this, &MainWindow::RefreshCommands);
   connect(host_.get(), &QtHost::runEnded, this, &MainWindow::OnRunEnded);
 

@@ -67,8 +67,12 @@ Host::Answer QtHost::AskWithMessageBox(QWidget* parent, const std::string& text,
 }
 
 void QtHost::SetTitle(const std::string& title) {
-  OnUi([&] {
+  if (QThread::currentThread() == thread()) {
     if (window_) window_->setWindowTitle(QString::fromStdString(title));
+    return;
+  }
+  OnUi([&] {
+    if (window_) window_->setWindowTitle(QString::fromStdString(titleSource_ ? titleSource_() : title));
   });
 }
 

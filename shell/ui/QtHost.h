@@ -39,6 +39,9 @@ class QtHost : public QObject, public Host {
   void SetSavePathFunction(SavePathFn fn) { savePath_ = std::move(fn); }
   // The main window makes the Control Panel (it knows the run's commands).
   void SetPanelFactory(PanelFactory fn) { panelFactory_ = std::move(fn); }
+  // The title composed at the moment the UI thread shows a worker's title (RunOwner::Title),
+  // so that a title arriving late cannot overwrite "Paused".
+  void SetTitleSource(std::function<std::string()> fn) { titleSource_ = std::move(fn); }
   // The data source chooser, plugged in by the dialogs.
   void SetDataSourceFunction(DataSourceFn fn) { chooseDataSource_ = std::move(fn); }
 
@@ -95,6 +98,7 @@ class QtHost : public QObject, public Host {
   SavePathFn savePath_;
   PanelFactory panelFactory_;
   DataSourceFn chooseDataSource_;
+  std::function<std::string()> titleSource_;
   int waitCursorDepth_ = 0;
   // The worker's saving state.
   std::atomic<bool> savingActive_{false};
