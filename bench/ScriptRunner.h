@@ -29,7 +29,6 @@ class ScriptRunner {
   static void CheckScript(const std::string& path, Result& r);
 
  private:
-
   std::string workDir_;
   std::string sink_;
 };

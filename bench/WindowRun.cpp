@@ -34,8 +34,8 @@ void EnsureApplication() {
 }
 }  // namespace
 
-ScriptRunner::Result RunInWindow(const std::string& workDir, const std::string& connectString,
-                                 const std::string& owner, const std::string& outputPath) {
+ScriptRunner::Result RunInWindow(const std::string& workDir, const std::string& connectString, const std::string& owner,
+                                 const std::string& outputPath) {
   EnsureApplication();
   SettingsStore settings(workDir + "/Mervale.ini");
   QMainWindow window;

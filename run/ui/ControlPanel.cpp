@@ -35,16 +35,26 @@ ControlPanel::ControlPanel(Hooks hooks, QWidget* parent) : QDialog(parent), hook
     buttons_[i] = new PictureButton(QString::fromLatin1(pictures[i].strip), QString::fromLatin1(pictures[i].tip), this);
     row->addWidget(buttons_[i]);
   }
-  connect(buttons_[kSkip], &QAbstractButton::clicked, this, [this] { if (hooks_.skip) hooks_.skip(); });
-  connect(buttons_[kPlay], &QAbstractButton::clicked, this, [this] { if (hooks_.play) hooks_.play(); });
-  connect(buttons_[kPause], &QAbstractButton::clicked, this, [this] { if (hooks_.pause) hooks_.pause(); });
-  connect(buttons_[kStop], &QAbstractButton::clicked, this, [this] { if (hooks_.stop) hooks_.stop(); });
+  connect(buttons_[kSkip], &QAbstractButton::clicked, this, [this] {
+    if (hooks_.skip) hooks_.skip();
+  });
+  connect(buttons_[kPlay], &QAbstractButton::clicked, this, [this] {
+    if (hooks_.play) hooks_.play();
+  });
+  connect(buttons_[kPause], &QAbstractButton::clicked, this, [this] {
+    if (hooks_.pause) hooks_.pause();
+  });
+  connect(buttons_[kStop], &QAbstractButton::clicked, this, [this] {
+    if (hooks_.stop) hooks_.stop();
+  });
   row->addStretch(1);
   auto* help = new QPushButton(QStringLiteral("Help"), this);
   help->setObjectName(QStringLiteral("help"));
   auto* closeButton = new QPushButton(QStringLiteral("Close"), this);
   closeButton->setDefault(true);
-  connect(help, &QPushButton::clicked, this, [this] { if (hooks_.help) hooks_.help(); });
+  connect(help, &QPushButton::clicked, this, [this] {
+    if (hooks_.help) hooks_.help();
+  });
   connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
   row->addWidget(help);
   row->addWidget(closeButton);

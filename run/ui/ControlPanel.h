@@ -22,8 +22,8 @@ class ControlPanel : public QDialog {
   enum ButtonId { kSkip = 0, kPlay, kPause, kStop };
   struct Hooks {
     std::function<void()> skip, play, pause, stop, help;
-    std::function<bool()> runActive;                  // closing is refused while true
-    std::function<void(const std::string&)> tell;     // an OK message box
+    std::function<bool()> runActive;               // closing is refused while true
+    std::function<void(const std::string&)> tell;  // an OK message box
   };
 
   explicit ControlPanel(Hooks hooks, QWidget* parent = nullptr);

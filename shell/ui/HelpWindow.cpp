@@ -8,7 +8,8 @@
 
 namespace mv {
 
-HelpWindow::HelpWindow(std::string helpFolder, QWidget* parent) : QWidget(parent, Qt::Window), folder_(std::move(helpFolder)) {
+HelpWindow::HelpWindow(std::string helpFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window), folder_(std::move(helpFolder)) {
   setWindowTitle(QStringLiteral("Mervale Help"));
   browser_ = new QTextBrowser(this);
   browser_->setOpenExternalLinks(true);

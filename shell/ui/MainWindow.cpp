@@ -19,6 +19,7 @@
 #include "run/ConfigurationCommands.h"
 #include "run/LibraryCommands.h"
 #include "run/RunOwner.h"
+#include "run/ui/ControlPanel.h"
 #include "shell/ProgramFolder.h"
 #include "shell/ScriptFont.h"
 #include "shell/SettingsStore.h"
@@ -29,7 +30,6 @@
 #include "shell/ui/ScriptPrinter.h"
 #include "shell/ui/ScriptView.h"
 #include "shell/ui/WindowResources.h"
-#include "run/ui/ControlPanel.h"
 
 namespace mv {
 
@@ -160,7 +160,8 @@ void MainWindow::BuildMenus() {
   AddCommand(edit, "find", "&Find", "Find text in script\nFind", QKeySequence("Ctrl+F"), &MainWindow::FindCommand);
   AddCommand(edit, "print", "Print", "Print the current report\nPrint", {}, &MainWindow::PrintCommand);
   AddCommand(edit, "font", "Font", "Change the report's font\nFont", {}, &MainWindow::FontCommand);
-  QAction* readOnly = AddCommand(edit, "readOnly", "Read Only", "Is report read only", {}, &MainWindow::ReadOnlyCommand);
+  QAction* readOnly =
+      AddCommand(edit, "readOnly", "Read Only", "Is report read only", {}, &MainWindow::ReadOnlyCommand);
   readOnly->setCheckable(true);
 
   // Third popup of the menu bar; its entries are rebuilt every time it opens.
@@ -293,7 +294,8 @@ bool MainWindow::AskToSave(const char* question) {
 void MainWindow::StartCommand() {
   if (owner_->IsRunning()) {
     host_->Message(
-        "You cannot start another Mervale before the previuos one ends.\nPress the <stop> icon to terminate the current "
+        "You cannot start another Mervale before the previuos one ends.\nPress the <stop> icon to terminate the "
+        "current "
         "Mervale");
     return;
   }
@@ -405,9 +407,9 @@ void MainWindow::FontCommand() {
   initial.setBold(current.bold);
   initial.setItalic(current.italic);
   bool ok = false;
-  const QFont chosen = QFontDialog::getFont(&ok, initial, this, QStringLiteral("Font"),
-                                            QFontDialog::MonospacedFonts | QFontDialog::ScalableFonts |
-                                                QFontDialog::NonScalableFonts);
+  const QFont chosen =
+      QFontDialog::getFont(&ok, initial, this, QStringLiteral("Font"),
+                           QFontDialog::MonospacedFonts | QFontDialog::ScalableFonts | QFontDialog::NonScalableFonts);
   if (!ok) return;
   ScriptFont f;
   f.face = chosen.family().toStdString();

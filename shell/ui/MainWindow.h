@@ -74,8 +74,8 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QAction* AddCommand(QMenu* menu, const char* name, const QString& text, const char* prompt,
-                      const QKeySequence& key, void (MainWindow::*slot)());
+  QAction* AddCommand(QMenu* menu, const char* name, const QString& text, const char* prompt, const QKeySequence& key,
+                      void (MainWindow::*slot)());
   void BuildMenus();
   void RebuildLibraryMenu();
   // The unsaved-script question; false when the user cancelled (the question or the save).

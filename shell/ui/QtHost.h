@@ -1,6 +1,6 @@
 #pragma once
-#include <QObject>
 #include <QElapsedTimer>
+#include <QObject>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>

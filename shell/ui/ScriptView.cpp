@@ -261,8 +261,8 @@ void ScriptView::keyPressEvent(QKeyEvent* event) {
     const QString t = event->text();
     const bool command = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     const int key = event->key();
-    const bool typesText = !t.isEmpty() && (t.at(0).isPrint() || key == Qt::Key_Return || key == Qt::Key_Enter ||
-                                            key == Qt::Key_Tab);
+    const bool typesText =
+        !t.isEmpty() && (t.at(0).isPrint() || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab);
     if (typesText && !command) {
       event->accept();
       return;

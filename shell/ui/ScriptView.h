@@ -87,7 +87,7 @@ class ScriptView : public QTextEdit, public ScriptWindow {
   size_t shown_ = 0;                       // text_ up to here is in the widget
   bool clearPending_ = false;              // Empty() not yet shown
   std::optional<ScriptFont> fontPending_;  // SetFont() not yet shown
-  std::string face_ = "Courier New";  // the font as the RTF names it
+  std::string face_ = "Courier New";       // the font as the RTF names it
   int heightTwips_ = 170;
 
   ScriptFont font_;

@@ -132,8 +132,9 @@ void HostTest::panelRefusesToCloseDuringARun() {
   f.host.Panel()->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QCOMPARE(f.host.Panel() == nullptr, closes);
-  QCOMPARE(f.told, closes ? std::vector<std::string>{}
-                          : std::vector<std::string>{"Please wait until Mervale is finished to close the control panel."});
+  QCOMPARE(f.told, closes
+                       ? std::vector<std::string>{}
+                       : std::vector<std::string>{"Please wait until Mervale is finished to close the control panel."});
 }
 
 void HostTest::pictureButtonImages() {

@@ -4,8 +4,8 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
-#include <QTextBrowser>
 #include <QTest>
+#include <QTextBrowser>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -84,8 +84,8 @@ struct Fixture {
   std::string Script() { return window->View().WholeText(); }
 };
 
-const char* const kCommands[] = {"start", "rerunLast", "startSql", "rerunLastSql", "pause", "resume",
-                                 "skip",  "stop",      "saveScript", "find",        "print"};
+const char* const kCommands[] = {"start", "rerunLast", "startSql",   "rerunLastSql", "pause", "resume",
+                                 "skip",  "stop",      "saveScript", "find",         "print"};
 
 // The enabled commands as a string of 0 and 1 in the order of kCommands, then the panel's
 // SKIP, PLAY, PAUSE and STOP when it is there.
@@ -142,11 +142,8 @@ void MainWindowTest::enableRulesThroughARun() {
   seen["after"] = States(*f.window);
   //                    start rerun sql rerunSql pause resume skip stop save find print | SKIP PLAY PAUSE STOP
   const std::map<std::string, std::string> expected = {
-      {"before", "10100000000"},
-      {"analysis", "00001001011 0011"},
-      {"paused", "00000101011 0101"},
-      {"data", "00001011011 1011"},
-      {"after", "11100000111 0000"},
+      {"before", "10100000000"},    {"analysis", "00001001011 0011"}, {"paused", "00000101011 0101"},
+      {"data", "00001011011 1011"}, {"after", "11100000111 0000"},
   };
   QCOMPARE(seen, expected);
   QCOMPARE(f.told.back(), std::string("Mervale has finished scripting the database"));
@@ -279,7 +276,8 @@ void MainWindowTest::libraryMenuAndAutoRun() {
   // Without Auto Run the statement only waits for the Sql Script dialog.
   f.Connect();
   choose("staff.sql");
-  QCOMPARE(f.owner().Options().s_GlobalPassSql, std::string("SELECT staff_id, last_name FROM staff\nORDER BY staff_id\n"));
+  QCOMPARE(f.owner().Options().s_GlobalPassSql,
+           std::string("SELECT staff_id, last_name FROM staff\nORDER BY staff_id\n"));
   QVERIFY(!f.owner().IsWorkerActive());
   QVERIFY(f.Script().empty());
   // With Auto Run it runs at once.
@@ -309,8 +307,8 @@ void MainWindowTest::placement_data() {
                               << int(Qt::WindowNoState);
   QTest::newRow("2000 not") << "LocX=300;LocY=2000" << false << QSize(800, 600) << QPoint(5, 5)
                             << int(Qt::WindowNoState);
-  QTest::newRow("maximized ignores LocX") << "BigMaximized=1;LocX=300;LocY=300" << false << QSize(800, 600)
-                                          << QPoint(5, 5) << int(Qt::WindowMaximized);
+  QTest::newRow("maximized ignores LocX")
+      << "BigMaximized=1;LocX=300;LocY=300" << false << QSize(800, 600) << QPoint(5, 5) << int(Qt::WindowMaximized);
   QTest::newRow("configuration named") << "BigMaximized=1;LocX=300;LocY=300" << true << QSize(800, 600)
                                        << QPoint(300, 300) << int(Qt::WindowMinimized);
 }

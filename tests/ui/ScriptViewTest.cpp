@@ -176,12 +176,9 @@ void ScriptViewTest::findWrapsBothWays() {
   // "gamma" occurs once: found, then the end and after Yes the same one again; after No nothing.
   // A text that does not occur: the message each time, searching from the top again.
   const std::vector<Step> steps = {
-      {"gamma", Host::Answer::Yes, true, 11, {}},
-      {"gamma", Host::Answer::Yes, true, 11, {wrap}},
-      {"gamma", Host::Answer::No, false, 11, {wrap}},
-      {"beta", Host::Answer::Yes, true, 17, {}},
-      {"beta", Host::Answer::Yes, true, 6, {wrap}},
-      {"delta", Host::Answer::Yes, false, 6, {wrap, missing}},
+      {"gamma", Host::Answer::Yes, true, 11, {}},        {"gamma", Host::Answer::Yes, true, 11, {wrap}},
+      {"gamma", Host::Answer::No, false, 11, {wrap}},    {"beta", Host::Answer::Yes, true, 17, {}},
+      {"beta", Host::Answer::Yes, true, 6, {wrap}},      {"delta", Host::Answer::Yes, false, 6, {wrap, missing}},
       {"delta", Host::Answer::Yes, false, 6, {missing}},
   };
   for (const Step& s : steps) {
