@@ -7,7 +7,7 @@ namespace mv::bench {
 const char kBenchUsage[] =
     "Usage: mervale-bench [--rows N] [--repeat K] [--engine sqlite|pg|both]\n"
     "                     [--sqlite-options TEXT]... [--pg-options TEXT]...\n"
-    "                     [--sink window|file] [--only both|plain|script]\n"
+    "                     [--sink window|file|qt] [--only both|plain|script]\n"
     "                     [--fetch-buffer BYTES] [--keep]\n"
     "\n"
     "Generates a table of N rows (default 1000000) in a SQLite file and in a private\n"
@@ -21,7 +21,8 @@ const char kBenchUsage[] =
     "                   connect string). Default: \"\" and \"StepAPI=1\" for\n"
     "                   SQLite; \"\" and \"UseDeclareFetch=1;Fetch=10000\" for PostgreSQL.\n"
     "  --sink           window: the script goes through the batch front end's output\n"
-    "                   (default); file: the run's only-to-file mode\n"
+    "                   (default); file: the run's only-to-file mode; qt: the desktop's\n"
+    "                   script window (offscreen) with auto-save every 500 lines\n"
     "  --only           time only the plain fetch or only the script run (profiling)\n"
     "  --fetch-buffer   SQLGetData buffer of the plain fetch (default 1024)\n"
     "  --keep           keep the work folder (databases, scripts) and print its path\n";
@@ -83,7 +84,11 @@ bool ParseBenchArgs(int argc, char** argv, BenchOptions& o, std::string& error, 
     } else if (a == "--sink") {
       if (!needValue()) return false;
       o.sink = value;
+#ifdef MV_BENCH_WINDOW
+      if (o.sink != "window" && o.sink != "file" && o.sink != "qt") return Fail(error, "--sink is window, file or qt");
+#else
       if (o.sink != "window" && o.sink != "file") return Fail(error, "--sink is window or file");
+#endif
     } else if (a == "--only") {
       if (!needValue()) return false;
       o.only = value;

@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "MemoryProbe.h"
+#ifdef MV_BENCH_WINDOW
+#include "WindowRun.h"
+#endif
 #include "db/DbConnection.h"
 #include "run/RunOwner.h"
 #include "shell/ConsoleHost.h"
@@ -51,6 +54,9 @@ ScriptRunner::ScriptRunner(std::string workDir, std::string sink)
 
 ScriptRunner::Result ScriptRunner::Run(const std::string& connectString, const std::string& owner,
                                        const std::string& outputPath) {
+#ifdef MV_BENCH_WINDOW
+  if (sink_ == "qt") return RunInWindow(workDir_, connectString, owner, outputPath);
+#endif
   const bool toFile = sink_ == "file";
   const std::string messagesPath = workDir_ + "/messages.log";
   Streams s;

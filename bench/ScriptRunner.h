@@ -17,16 +17,18 @@ class ScriptRunner {
   };
 
   // workDir holds a private settings file and an empty program folder, so the user's own
-  // settings and profiles are neither read nor changed. sink: "window" or "file".
+  // settings and profiles are neither read nor changed. sink: "window", "file" or "qt" (the
+  // desktop's script window, when built with it).
   ScriptRunner(std::string workDir, std::string sink);
 
   // Connects (not timed), then times one run. Throws std::runtime_error with the run's
   // messages when it cannot connect or the run does not finish.
   Result Run(const std::string& connectString, const std::string& owner, const std::string& outputPath);
 
- private:
+  // Counts the INSERT statements and checks the apostrophes of a written script.
   static void CheckScript(const std::string& path, Result& r);
 
+ private:
   std::string workDir_;
   std::string sink_;
 };

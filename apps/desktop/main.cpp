@@ -1,0 +1,58 @@
+// mervale: the desktop program. Usage: mervale [--nosplash] [CONFIGURATION.mvl]
+#include <QApplication>
+#include <QFileInfo>
+#include <QSplashScreen>
+#include <QTimer>
+#include <cstdio>
+
+#include "shell/ProgramFolder.h"
+#include "shell/SettingsStore.h"
+#include "shell/WindowPlacement.h"
+#include "shell/ui/AboutBox.h"
+#include "shell/ui/MainWindow.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("Quillfen"));
+  QApplication::setApplicationName(QStringLiteral("Mervale"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/shell/mervale-128.png")));
+
+  bool splash = true;
+  QString file;
+  const QStringList args = QApplication::arguments();
+  for (qsizetype i = 1; i < args.size(); ++i) {
+    if (args[i] == QLatin1String("--nosplash"))
+      splash = false;
+    else if (file.isEmpty())
+      file = args[i];
+  }
+  // A configuration that cannot be read ends the program, as any command line it cannot carry out.
+  if (!file.isEmpty() && !QFileInfo(file).isReadable()) {
+    std::fprintf(stderr, "mervale: cannot open %s\n", file.toLocal8Bit().constData());
+    return 1;
+  }
+
+  mv::SettingsStore settings(mv::SettingsStore::DefaultPath());
+  mv::MainWindow window(settings, mv::ProgramFolder());
+  window.LoadStartupState();
+  // The option dialogs plug in here through MainWindow::SetDialogHooks once they are built;
+  // until then Start, Start SQL Script and Profiles stay disabled.
+  window.ApplyPlacement(mv::LoadWindowPlacement(settings, !file.isEmpty()));
+  window.show();
+
+  const std::string path = file.toLocal8Bit().toStdString();
+  auto carryOut = [&window, path] {
+    if (!path.empty()) window.StartWith(path);
+  };
+  if (splash) {
+    auto* screen = new QSplashScreen(mv::SplashPicture());
+    screen->setAttribute(Qt::WA_DeleteOnClose);
+    screen->show();
+    QTimer::singleShot(750, screen, &QWidget::close);
+    QTimer::singleShot(2300, &window, carryOut);
+  } else {
+    QTimer::singleShot(0, &window, carryOut);
+  }
+  const int status = QApplication::exec();
+  return window.AutoExitStatus() >= 0 ? window.AutoExitStatus() : status;
+}

@@ -1,0 +1,101 @@
+// mervale-screenshots FOLDER: runs the demo in the desktop windows and saves pictures of them
+// (main window, Control Panel mid-run, find box, About box) as PNG files in FOLDER. Meant for
+// the offscreen platform: QT_QPA_PLATFORM=offscreen build/mervale-screenshots docs/screenshots
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+#include "run/ConfigurationCommands.h"
+#include "run/RunOwner.h"
+#include "run/ui/ControlPanel.h"
+#include "shell/SettingsStore.h"
+#include "shell/ui/AboutBox.h"
+#include "shell/ui/FindBox.h"
+#include "shell/ui/MainWindow.h"
+#include "shell/ui/QtHost.h"
+#include "shell/ui/ScriptView.h"
+
+namespace {
+
+bool Save(const QPixmap& picture, const QString& folder, const char* name) {
+  const QString path = folder + "/" + name;
+  if (!picture.save(path)) {
+    std::fprintf(stderr, "mervale-screenshots: cannot write %s\n", path.toLocal8Bit().constData());
+    return false;
+  }
+  std::printf("%s\n", path.toLocal8Bit().constData());
+  return true;
+}
+
+// A dialog drawn over its main window, where it would stand on a desktop.
+QPixmap Over(QWidget& back, QWidget& front, QPoint at) {
+  QPixmap picture = back.grab();
+  QPainter p(&picture);
+  const QPixmap top = front.grab();
+  p.fillRect(QRect(at + QPoint(3, 3), top.size()), QColor(0, 0, 0, 60));
+  p.drawPixmap(at, top);
+  p.setPen(QColor(110, 110, 110));
+  p.drawRect(QRect(at, top.size()).adjusted(0, 0, -1, -1));
+  return picture;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: mervale-screenshots FOLDER\n");
+    return 2;
+  }
+  const QString folder = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(folder);
+  QTemporaryDir home;
+  mv::SettingsStore settings((home.path() + "/Mervale.ini").toStdString());
+  mv::MainWindow window(settings, MV_BINARY_DIR);
+  window.Host().SetMessageFunction([](const std::string&, mv::Host::Buttons b) {
+    return b == mv::Host::Buttons::Ok ? mv::Host::Answer::Ok : mv::Host::Answer::No;
+  });
+  window.LoadStartupState();
+  window.resize(980, 640);
+  window.show();
+  if (!mv::LoadConfiguration(window.Owner(), MV_BINARY_DIR "/demo/demo.mvl", true)) {
+    std::fprintf(stderr, "mervale-screenshots: the demo configuration did not load\n");
+    return 1;
+  }
+
+  bool ok = true;
+  bool panelTaken = false;
+  // Mid-run: the worker waits inside the title it sets, so the panel is caught in the data phase.
+  QObject::connect(&window, &QWidget::windowTitleChanged, [&](const QString& title) {
+    mv::ControlPanel* panel = window.Host().Panel();
+    if (!panelTaken && panel && title.startsWith("Scripting Data")) {
+      panelTaken = true;
+      window.RefreshCommands();
+      ok &= Save(panel->grab(), folder, "control-panel.png");
+    }
+  });
+  window.Owner().StartRun();
+  QTest::qWaitFor([&] { return !window.Owner().IsWorkerActive(); }, 30000);
+  QTest::qWait(300);
+  window.View().moveCursor(QTextCursor::Start);
+  ok &= Save(window.grab(), folder, "main-window.png");
+
+  window.Command("find")->trigger();
+  mv::FindBox* find = window.Find();
+  find->TextField()->setText("customers");
+  find->FindNext();
+  QTest::qWait(100);
+  ok &= Save(Over(window, *find, QPoint(window.width() - find->width() - 40, 120)), folder, "find.png");
+  find->close();
+
+  mv::AboutBox about(&window);
+  about.show();
+  QTest::qWait(100);
+  ok &= Save(about.grab(), folder, "about.png");
+  ok &= panelTaken;
+  window.Owner().SetScriptSaved(true);
+  return ok ? 0 : 1;
+}

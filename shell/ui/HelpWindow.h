@@ -1,0 +1,22 @@
+#pragma once
+#include <QTextBrowser>
+#include <QWidget>
+#include <string>
+
+namespace mv {
+
+// The help: our HTML pages in the program folder's "help" folder, shown in a browser window.
+class HelpWindow : public QWidget {
+  Q_OBJECT
+ public:
+  explicit HelpWindow(std::string helpFolder, QWidget* parent = nullptr);
+  // Shows the page of a topic ("control-panel"); an unknown topic shows the start page.
+  void ShowTopic(const std::string& topic);
+  QTextBrowser* Browser() { return browser_; }
+
+ private:
+  std::string folder_;
+  QTextBrowser* browser_;
+};
+
+}  // namespace mv

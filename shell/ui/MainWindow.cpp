@@ -1,0 +1,516 @@
+#include "shell/ui/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QMenuBar>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTextDocument>
+#include <QToolBar>
+
+#include "run/ConfigurationCommands.h"
+#include "run/LibraryCommands.h"
+#include "run/RunOwner.h"
+#include "run/ui/ControlPanel.h"
+#include "shell/ProgramFolder.h"
+#include "shell/ScriptFont.h"
+#include "shell/SettingsStore.h"
+#include "shell/ui/AboutBox.h"
+#include "shell/ui/FindBox.h"
+#include "shell/ui/HelpWindow.h"
+#include "shell/ui/QtHost.h"
+#include "shell/ui/ScriptPrinter.h"
+#include "shell/ui/ScriptView.h"
+#include "shell/ui/WindowResources.h"
+
+namespace mv {
+
+namespace {
+
+// The database pane's resting text; the blanks fix the pane's width.
+const QString kNoDatabase = QStringLiteral("Database:    Not available").leftJustified(60, QChar(' '));
+
+QIcon StripIcon(const char* strip) {
+  const QPixmap all(QString::fromLatin1(strip));
+  QIcon icon(all.copy(0, 0, all.width() / 4, all.height()));
+  icon.addPixmap(all.copy(3 * all.width() / 4, 0, all.width() / 4, all.height()), QIcon::Disabled);
+  return icon;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(SettingsStore& settings, std::string programFolder, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), programFolder_(std::move(programFolder)) {
+  InitWindowResources();
+  setWindowTitle(QStringLiteral("Ready - Mervale"));
+  setWindowIcon(QIcon(QStringLiteral(":/shell/mervale-128.png")));
+  view_ = new ScriptView(this);
+  setCentralWidget(view_);
+  host_ = std::make_unique<QtHost>(*view_, this);
+  owner_ = std::make_unique<RunOwner>(*host_, settings_, programFolder_);
+
+  host_->SetPanelFactory([this] {
+    ControlPanel::Hooks hooks;
+    hooks.skip = [this] { SkipCommand(); };
+    hooks.play = [this] { ResumeCommand(); };
+    hooks.pause = [this] { PauseCommand(); };
+    hooks.stop = [this] { StopCommand(); };
+    hooks.help = [this] { ShowHelp("control-panel"); };
+    hooks.runActive = [this] { return owner_->IsRunning(); };
+    hooks.tell = [this](const std::string& text) { host_->Message(text, Host::Buttons::Ok); };
+    auto* panel = new ControlPanel(hooks, this);
+    // At the script view's right edge, where it hides the least of the script's start.
+    const QRect area = geometry();
+    panel->move(area.right() - panel->width() - 24, area.top() + 60);
+    return panel;
+  });
+  host_->SetTitleSource([this] { return owner_->Title(); });
+  connect(host_.get(), &QtHost::runStateChanged, this, &MainWindow::RefreshCommands);
+  connect(host_.get(), &QtHost::runEnded, this, &MainWindow::OnRunEnded);
+
+  BuildMenus();
+  databasePane_ = new QLabel(kNoDatabase, this);
+  statusBar()->addPermanentWidget(databasePane_);
+  statusBar()->showMessage(QStringLiteral("Ready"));
+  connect(view_, &QTextEdit::copyAvailable, this, [this](bool yes) { Command("copy")->setEnabled(yes); });
+  resize(800, 600);
+  RefreshCommands();
+}
+
+void MainWindow::LoadStartupState() {
+  owner_->LoadStartupState();
+  view_->SetFont(LoadScriptFont(settings_));
+  view_->SetIgnoreTyping(owner_->ReadOnly());
+  // The library folder is settled (and "LibDir" written) at start-up.
+  SqlLibrary::LibraryFolder(settings_, programFolder_);
+  RefreshCommands();
+}
+
+MainWindow::~MainWindow() {
+  // A run still active (the window was destroyed without closing) ends here, its calls
+  // still answered by the host.
+  owner_.reset();
+}
+
+void MainWindow::SetDialogHooks(DialogHooks hooks) {
+  hooks_ = std::move(hooks);
+  if (hooks_.chooseDataSource)
+    host_->SetDataSourceFunction([this](const std::string& current) { return hooks_.chooseDataSource(this, current); });
+  else
+    host_->SetDataSourceFunction(nullptr);
+  RefreshCommands();
+}
+
+QAction* MainWindow::Command(const char* name) const {
+  auto it = commands_.find(name);
+  return it == commands_.end() ? nullptr : it->second;
+}
+
+QAction* MainWindow::AddCommand(QMenu* menu, const char* name, const QString& text, const char* prompt,
+                                const QKeySequence& key, void (MainWindow::*slot)()) {
+  auto* action = new QAction(text, this);
+  action->setObjectName(QString::fromLatin1(name));
+  if (!key.isEmpty()) action->setShortcut(key);
+  // A prompt is the status-bar text, then after a line break the tool tip.
+  const QString p = QString::fromLatin1(prompt);
+  const auto nl = p.indexOf('\n');
+  action->setStatusTip(nl < 0 ? p : p.left(nl));
+  if (nl >= 0) action->setToolTip(p.mid(nl + 1));
+  connect(action, &QAction::triggered, this, slot);
+  if (menu) menu->addAction(action);
+  commands_[name] = action;
+  return action;
+}
+
+void MainWindow::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&Mervale"));
+  AddCommand(file, "start", "&Start Mervale", "Start a new script\nStart", QKeySequence("Ctrl+N"),
+             &MainWindow::StartCommand);
+  AddCommand(file, "rerunLast", "Rerun Last", "Rerun last script\nRerun last (Ctrl+L)", QKeySequence("Ctrl+L"),
+             &MainWindow::RerunLastCommand);
+  file->addSeparator();
+  AddCommand(file, "startSql", "Start S&QL Script", "Start a new free form SQL Script\nStart SQL (Ctrl+J)",
+             QKeySequence("Ctrl+J"), &MainWindow::StartSqlCommand);
+  AddCommand(file, "rerunLastSql", "R&erun Last SQL Script", "Rerun last sql script\nRerun last sql (Ctrl+M)",
+             QKeySequence("Ctrl+M"), &MainWindow::RerunLastSqlCommand);
+  file->addSeparator();
+  AddCommand(file, "openConfig", "&Open Configuration", "", QKeySequence("Ctrl+O"),
+             &MainWindow::OpenConfigurationCommand);
+  AddCommand(file, "saveConfig", "&Save Configuration", "", {}, &MainWindow::SaveConfigurationCommand);
+  AddCommand(file, "saveConfigAs", "Save &Configuration as...", "", {}, &MainWindow::SaveConfigurationAsCommand);
+  file->addSeparator();
+  AddCommand(file, "saveScript", "S&ave Script", "Save the current scriptto a file\nSave", QKeySequence("Ctrl+S"),
+             &MainWindow::SaveScriptCommand);
+  file->addSeparator();
+  AddCommand(file, "exit", "E&xit", "", {}, &MainWindow::ExitCommand);
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  QAction* copy = AddCommand(edit, "copy", "&Copy", "Copy the selection and put it on the Clipboard\nCopy",
+                             QKeySequence("Ctrl+C"), &MainWindow::CopyCommand);
+  copy->setShortcuts({QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Insert")});
+  copy->setEnabled(false);
+  AddCommand(edit, "find", "&Find", "Find text in script\nFind", QKeySequence("Ctrl+F"), &MainWindow::FindCommand);
+  AddCommand(edit, "print", "Print", "Print the current report\nPrint", {}, &MainWindow::PrintCommand);
+  AddCommand(edit, "font", "Font", "Change the report's font\nFont", {}, &MainWindow::FontCommand);
+  QAction* readOnly =
+      AddCommand(edit, "readOnly", "Read Only", "Is report read only", {}, &MainWindow::ReadOnlyCommand);
+  readOnly->setCheckable(true);
+
+  // Third popup of the menu bar; its entries are rebuilt every time it opens.
+  libraryMenu_ = menuBar()->addMenu(QStringLiteral("&SQL Library"));
+  AddCommand(libraryMenu_, "manageLibrary", "Manage Library", "", {}, &MainWindow::ManageLibraryCommand);
+  libraryMenu_->addSeparator();
+  QAction* autoRun = AddCommand(libraryMenu_, "autoRun", "Auto Run", "Automatically run library script when open.", {},
+                                &MainWindow::AutoRunCommand);
+  autoRun->setCheckable(true);
+  libraryMenu_->addSeparator();
+  connect(libraryMenu_, &QMenu::aboutToShow, this, &MainWindow::RebuildLibraryMenu);
+
+  QMenu* action = menuBar()->addMenu(QStringLiteral("&Action"));
+  AddCommand(action, "pause", "&Pause...", "Pause the current run\nPause", QKeySequence("Ctrl+P"),
+             &MainWindow::PauseCommand);
+  AddCommand(action, "resume", "&Resume...", "Resume the currently paused run\nResume", QKeySequence("Ctrl+R"),
+             &MainWindow::ResumeCommand);
+  AddCommand(action, "skip", "S&kip...", "Stop processing current table and skip to next\nSkip to next table",
+             QKeySequence("Ctrl+K"), &MainWindow::SkipCommand);
+  AddCommand(action, "stop", "&Stop...", "Stop the current run\nStop", QKeySequence("Ctrl+T"),
+             &MainWindow::StopCommand);
+
+  QMenu* profiles = menuBar()->addMenu(QStringLiteral("&Profiles"));
+  AddCommand(profiles, "profiles", "&Setup", "Setup Profiles\nSetup", {}, &MainWindow::ProfilesCommand);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  AddCommand(help, "helpTopics", "Help Topics", "", QKeySequence::HelpContents, &MainWindow::HelpTopicsCommand);
+  AddCommand(help, "about", "&About Mervale...", "", {}, &MainWindow::AboutCommand);
+
+  QToolBar* bar = addToolBar(QStringLiteral("Toolbar"));
+  bar->setObjectName(QStringLiteral("toolbar"));
+  QStyle* s = style();
+  Command("start")->setIcon(s->standardIcon(QStyle::SP_FileIcon));
+  Command("rerunLast")->setIcon(s->standardIcon(QStyle::SP_BrowserReload));
+  Command("startSql")->setIcon(s->standardIcon(QStyle::SP_FileDialogDetailedView));
+  Command("rerunLastSql")->setIcon(s->standardIcon(QStyle::SP_FileDialogContentsView));
+  Command("pause")->setIcon(StripIcon(":/panel/pause.png"));
+  Command("resume")->setIcon(StripIcon(":/panel/play.png"));
+  Command("skip")->setIcon(StripIcon(":/panel/skip.png"));
+  Command("stop")->setIcon(StripIcon(":/panel/stop.png"));
+  Command("saveScript")->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
+  Command("find")->setIcon(s->standardIcon(QStyle::SP_FileDialogContentsView));
+  Command("about")->setIcon(s->standardIcon(QStyle::SP_MessageBoxInformation));
+  for (const char* name : {"start", "rerunLast", "startSql", "rerunLastSql", "", "pause", "resume", "skip", "stop", "",
+                           "saveScript", "find", "", "about"}) {
+    if (*name)
+      bar->addAction(Command(name));
+    else
+      bar->addSeparator();
+  }
+}
+
+void MainWindow::RefreshCommands() {
+  RunOwner& o = *owner_;
+  RunFlags f;
+  f.running = o.IsRunning();
+  f.paused = o.IsPaused();
+  f.skipAllowed = o.SkipAllowed();
+  f.hasRun = o.HasRun();
+  f.configLoadedSinceRun = o.ConfigLoadedSinceRun();
+  f.lastSqlAvailable = o.LastSqlAvailable();
+  f.configFileKnown = !o.Config().file.empty();
+  const CommandStates st = CommandStatesFor(f);
+  const bool idle = !o.IsWorkerActive();
+  Command("start")->setEnabled(st.start && idle && bool(hooks_.parameters));
+  Command("rerunLast")->setEnabled(st.rerunLast && idle);
+  Command("startSql")->setEnabled(st.startSql && idle && bool(hooks_.sqlScript));
+  Command("rerunLastSql")->setEnabled(st.rerunLastSql && idle);
+  Command("pause")->setEnabled(st.pause);
+  Command("resume")->setEnabled(st.resume);
+  Command("skip")->setEnabled(st.skip);
+  Command("stop")->setEnabled(st.stop);
+  // The core saves the script only between runs.
+  Command("saveScript")->setEnabled(st.saveScript && idle);
+  Command("find")->setEnabled(st.find);
+  Command("print")->setEnabled(st.print);
+  Command("saveConfig")->setEnabled(st.saveConfig && idle);
+  Command("saveConfigAs")->setEnabled(st.saveConfigAs && idle);
+  Command("openConfig")->setEnabled(idle);
+  Command("profiles")->setEnabled(idle && bool(hooks_.profiles));
+  Command("readOnly")->setChecked(o.ReadOnly());
+  Command("autoRun")->setChecked(SqlLibrary::AutoRun(settings_));
+  if (ControlPanel* panel = host_->Panel()) panel->ApplyStates(st);
+  // A paused script is read: the window shows all of it.
+  if (f.paused) view_->Drain();
+  setWindowTitle(QString::fromStdString(o.Title()));
+  if (idle && o.HasUsableConnection())
+    databasePane_->setText(QString::fromStdString("Database:    " + o.Connection()->title));
+  else if (idle)
+    databasePane_->setText(kNoDatabase);
+}
+
+void MainWindow::OnRunEnded() {
+  owner_->CollectRun();
+  RefreshCommands();
+  if (owner_->AutoStartExit() >= 0) {
+    autoExit_ = owner_->AutoStartExit();
+    close();
+  }
+}
+
+void MainWindow::ApplyPlacement(const WindowPlacement& p) {
+  resize(p.width, p.height);
+  if (p.move) move(p.x, p.y);
+  if (p.minimized)
+    setWindowState(Qt::WindowMinimized);
+  else if (p.maximized)
+    setWindowState(Qt::WindowMaximized);
+}
+
+void MainWindow::StartWith(const std::string& path) {
+  AutoStart(*owner_, path);
+  RefreshCommands();
+}
+
+bool MainWindow::AskToSave(const char* question) {
+  owner_->SetSaveCancelled(false);
+  if (owner_->ScriptSaved()) return true;
+  switch (host_->Message(question, Host::Buttons::YesNoCancel)) {
+    case Host::Answer::Cancel:
+      return false;
+    case Host::Answer::Yes:
+      owner_->SaveScript();
+      return !owner_->SaveCancelled();
+    default:
+      return true;
+  }
+}
+
+void MainWindow::StartCommand() {
+  if (owner_->IsRunning()) {
+    host_->Message(
+        "You cannot start another Mervale before the previuos one ends.\nPress the <stop> icon to terminate the "
+        "current "
+        "Mervale");
+    return;
+  }
+  if (!hooks_.parameters || !AskToSave("The script has not been saved. Do you wish to save it?")) return;
+  if (hooks_.parameters(this, *owner_)) {
+    owner_->SetScriptSaved(false);
+    owner_->StartRun();
+  }
+  RefreshCommands();
+}
+
+void MainWindow::RerunLastCommand() {
+  owner_->RerunLast();
+  RefreshCommands();
+}
+
+void MainWindow::StartSqlCommand() {
+  if (owner_->IsRunning()) {
+    host_->Message(
+        "You cannot start another script before the previous one ends.\nPress the <stop> icon to terminate the current "
+        "script");
+    return;
+  }
+  if (!hooks_.sqlScript || !AskToSave("The report has not been saved. Do you wish to save it?")) return;
+  if (hooks_.sqlScript(this, *owner_)) owner_->StartFreeFormRun(true);
+  RefreshCommands();
+}
+
+void MainWindow::RerunLastSqlCommand() {
+  if (!owner_->HasUsableConnection()) {
+    host_->Message("You must have a database sources before you can begin.");
+    return;
+  }
+  owner_->StartFreeFormRun(false);
+  RefreshCommands();
+}
+
+void MainWindow::PauseCommand() {
+  owner_->PauseCommand();
+  RefreshCommands();
+}
+
+void MainWindow::ResumeCommand() {
+  owner_->ResumeCommand();
+  RefreshCommands();
+}
+
+void MainWindow::SkipCommand() {
+  owner_->SkipCommand();
+  RefreshCommands();
+}
+
+void MainWindow::StopCommand() {
+  owner_->StopCommand(true);
+  RefreshCommands();
+}
+
+void MainWindow::OpenConfigurationCommand() {
+  const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Configuration"), QString(),
+                                                    QStringLiteral("Mervale Config Files (*.mvl)"));
+  if (path.isEmpty()) return;
+  LoadConfiguration(*owner_, path.toLocal8Bit().toStdString(), false);
+  RefreshCommands();
+}
+
+void MainWindow::SaveConfigurationCommand() {
+  if (owner_->Config().file.empty()) return;
+  SaveConfiguration(*owner_, owner_->Config().file);
+  RefreshCommands();
+}
+
+void MainWindow::SaveConfigurationAsCommand() {
+  const std::string path =
+      host_->AskSavePath({{"Mervale Config Files (*.mvl)", {"*.mvl"}}}, "mvl", owner_->Config().file);
+  if (path.empty()) return;
+  SaveConfiguration(*owner_, path);
+  RefreshCommands();
+}
+
+void MainWindow::SaveScriptCommand() {
+  view_->Drain();
+  owner_->SetScriptSaved(false);
+  owner_->SaveScript();
+}
+
+void MainWindow::CopyCommand() { view_->copy(); }
+
+void MainWindow::FindCommand() {
+  if (!find_)
+    find_ = new FindBox(
+        *view_, [this](const std::string& text, Host::Buttons b) { return host_->Message(text, b); }, this);
+  find_->Open();
+}
+
+void MainWindow::PrintCommand() {
+  view_->Drain();
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintDialog dialog(&printer, this);
+  dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const std::string error = PrintScript(*view_->document(), printer);
+  if (!error.empty()) host_->Message(error);
+}
+
+void MainWindow::FontCommand() {
+  const ScriptFont current = view_->CurrentFont();
+  QFont initial(QString::fromStdString(current.face));
+  initial.setPointSizeF(current.pointSize);
+  initial.setBold(current.bold);
+  initial.setItalic(current.italic);
+  bool ok = false;
+  const QFont chosen =
+      QFontDialog::getFont(&ok, initial, this, QStringLiteral("Font"),
+                           QFontDialog::MonospacedFonts | QFontDialog::ScalableFonts | QFontDialog::NonScalableFonts);
+  if (!ok) return;
+  ScriptFont f;
+  f.face = chosen.family().toStdString();
+  f.pointSize = chosen.pointSizeF() > 0 ? chosen.pointSizeF() : current.pointSize;
+  f.bold = chosen.bold();
+  f.italic = chosen.italic();
+  SaveScriptFont(settings_, f);
+  view_->SetFont(f);
+}
+
+void MainWindow::ReadOnlyCommand() {
+  owner_->SetReadOnly(!owner_->ReadOnly());
+  settings_.WriteInt("IsReadOnly", owner_->ReadOnly() ? 1 : 0);
+  view_->SetIgnoreTyping(owner_->ReadOnly());
+  RefreshCommands();
+}
+
+void MainWindow::ProfilesCommand() {
+  if (hooks_.profiles) hooks_.profiles(this, *owner_);
+  RefreshCommands();
+}
+
+void MainWindow::RebuildLibraryMenu() {
+  library_.Rebuild(SqlLibrary::LibraryFolder(settings_, programFolder_));
+  // Everything after the four fixed items is the previous list.
+  const QList<QAction*> items = libraryMenu_->actions();
+  for (qsizetype i = 4; i < items.size(); ++i) {
+    libraryMenu_->removeAction(items[i]);
+    if (QMenu* sub = items[i]->menu()) sub->deleteLater();
+    items[i]->deleteLater();
+  }
+  auto addEntry = [this](QMenu* menu, const std::string& name, int command) {
+    QAction* a = menu->addAction(QString::fromStdString(name));
+    a->setData(command);
+    connect(a, &QAction::triggered, this, [this, command] {
+      OpenLibraryEntry(*owner_, library_, command);
+      RefreshCommands();
+    });
+  };
+  for (const LibraryEntry& e : library_.Entries()) {
+    if (e.isFolder) {
+      QMenu* sub = libraryMenu_->addMenu(QString::fromStdString(e.name));
+      for (const LibraryFile& f : e.files) addEntry(sub, f.name, f.command);
+    } else {
+      addEntry(libraryMenu_, e.name, e.command);
+    }
+  }
+  Command("autoRun")->setChecked(SqlLibrary::AutoRun(settings_));
+}
+
+void MainWindow::ManageLibraryCommand() {
+  QProcess::startDetached(QStringLiteral("xdg-open"),
+                          {QString::fromStdString(SqlLibrary::LibraryFolder(settings_, programFolder_))});
+}
+
+void MainWindow::AutoRunCommand() {
+  SqlLibrary::ToggleAutoRun(settings_);
+  Command("autoRun")->setChecked(SqlLibrary::AutoRun(settings_));
+}
+
+void MainWindow::ShowHelp(const std::string& topic) {
+  if (!help_) help_ = new HelpWindow(JoinPath(programFolder_, "help"), this);
+  help_->ShowTopic(topic);
+}
+
+void MainWindow::HelpTopicsCommand() { ShowHelp("index"); }
+
+void MainWindow::AboutCommand() {
+  AboutBox box(this);
+  box.exec();
+}
+
+void MainWindow::ExitCommand() { close(); }
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (owner_->IsWorkerActive()) {
+    // Stopping writes the stop note and flushes; the window closes after the run has ended.
+    if (owner_->IsRunning()) owner_->StopCommand(true);
+    if (owner_->IsRunning()) {
+      event->ignore();
+      return;
+    }
+    host_->WaitWhileProcessing([this] { return !owner_->IsWorkerActive(); });
+    owner_->CollectRun();
+    RefreshCommands();
+  }
+  if (autoExit_ < 0 && !AskToSave("The script has not been saved. Do you wish to save it?")) {
+    event->ignore();
+    return;
+  }
+  if (!placementSaved_) {
+    const bool maximized = isMaximized();
+    const QRect outer = maximized ? normalGeometry() : frameGeometry();
+    SaveWindowPlacement(settings_, outer.width(), outer.height(), maximized, outer.x(), outer.y());
+    owner_->SaveShutdownState();
+    placementSaved_ = true;
+  }
+  if (find_) find_->close();
+  if (help_) help_->close();
+  host_->DestroyPanel();
+  event->accept();
+}
+
+}  // namespace mv

@@ -1,0 +1,317 @@
+#include "shell/ui/QtHost.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QThread>
+#include <QTimer>
+
+#include "run/ui/ControlPanel.h"
+#include "run/ui/SavingWindow.h"
+#include "shell/ui/ScriptView.h"
+
+namespace mv {
+
+QtHost::QtHost(ScriptView& view, QWidget* window) : view_(view), window_(window) {}
+
+QtHost::~QtHost() {
+  delete panel_.data();
+  delete saving_.data();
+  if (savingCursorSet_) QApplication::restoreOverrideCursor();
+  while (waitCursorDepth_-- > 0) QApplication::restoreOverrideCursor();
+}
+
+ControlPanel* QtHost::Panel() const { return panel_; }
+
+SavingWindow* QtHost::Saving() const { return saving_; }
+
+void QtHost::OnUi(const std::function<void()>& f) {
+  if (QThread::currentThread() == thread()) {
+    f();
+    return;
+  }
+  QMetaObject::invokeMethod(this, f, Qt::BlockingQueuedConnection);
+}
+
+Host::Answer QtHost::AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons) {
+  QMessageBox box(parent);
+  box.setWindowTitle(QStringLiteral("Mervale"));
+  box.setText(QString::fromStdString(text));
+  switch (buttons) {
+    case Buttons::Ok:
+      box.setIcon(QMessageBox::Information);
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
+    case Buttons::YesNo:
+      box.setIcon(QMessageBox::Question);
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      break;
+    case Buttons::YesNoCancel:
+      box.setIcon(QMessageBox::Question);
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      break;
+  }
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return Answer::Yes;
+    case QMessageBox::No:
+      return Answer::No;
+    case QMessageBox::Cancel:
+      return Answer::Cancel;
+    default:
+      // Closing a question box with Escape or the title bar: Cancel where offered, else No.
+      return buttons == Buttons::YesNoCancel ? Answer::Cancel : buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+  }
+}
+
+void QtHost::SetTitle(const std::string& title) {
+  if (QThread::currentThread() == thread()) {
+    if (window_) window_->setWindowTitle(QString::fromStdString(title));
+    return;
+  }
+  OnUi([&] {
+    if (window_) window_->setWindowTitle(QString::fromStdString(titleSource_ ? titleSource_() : title));
+  });
+}
+
+Host::Answer QtHost::Message(const std::string& text, Buttons buttons) {
+  Answer answer = Answer::Ok;
+  OnUi([&] { answer = message_ ? message_(text, buttons) : AskWithMessageBox(window_, text, buttons); });
+  return answer;
+}
+
+bool QtHost::ShowPanel() {
+  bool shown = false;
+  OnUi([&] {
+    delete panel_.data();
+    panel_ = panelFactory_ ? panelFactory_() : nullptr;
+    if (!panel_) return;
+    panel_->show();
+    shown = panel_->isVisible();
+  });
+  return shown;
+}
+
+void QtHost::DestroyPanel() {
+  OnUi([&] { delete panel_.data(); });
+}
+
+void QtHost::PanelClearList() {
+  OnUi([&] {
+    if (panel_) panel_->ClearList();
+  });
+}
+
+int QtHost::PanelAddLine(const std::string& name) {
+  int index = -1;
+  OnUi([&] {
+    if (panel_) index = panel_->AddLine(name);
+  });
+  return index;
+}
+
+int QtHost::PanelFindLine(const std::string& name, int after) {
+  int index = -1;
+  OnUi([&] {
+    if (panel_) index = panel_->FindLine(name, after);
+  });
+  return index;
+}
+
+void QtHost::PanelSelect(int index) {
+  OnUi([&] {
+    if (panel_) panel_->Select(index);
+  });
+}
+
+void QtHost::BarRange(Bar bar, int n) {
+  OnUi([&] {
+    if (panel_) panel_->BarRange(bar, n);
+  });
+}
+
+void QtHost::BarSetStep(Bar bar, int step) {
+  OnUi([&] {
+    if (panel_) panel_->BarSetStep(bar, step);
+  });
+}
+
+void QtHost::BarStep(Bar bar) {
+  OnUi([&] {
+    if (panel_) panel_->BarStep(bar);
+  });
+}
+
+void QtHost::BarSetPos(Bar bar, int pos) {
+  OnUi([&] {
+    if (panel_) panel_->BarSetPos(bar, pos);
+  });
+}
+
+namespace {
+// A save that ends sooner is not shown: an auto-save every few hundred lines would flicker.
+constexpr int kSavingShownAfterMs = 400;
+}  // namespace
+
+SavingWindow& QtHost::SavingBox() {
+  if (!saving_) saving_ = new SavingWindow(window_);
+  return *saving_;
+}
+
+void QtHost::ShowSaving(long range) {
+  savingRange_ = range;
+  savingPos_ = 0;
+  if (QThread::currentThread() == thread()) {
+    SavingBox().Bar()->setRange(0, static_cast<int>(std::min<long>(range, INT32_MAX)));
+    SavingBox().Bar()->setValue(0);
+    SavingBox().show();
+    return;
+  }
+  savingActive_ = true;
+  PostSavingUpdate();
+}
+
+void QtHost::SavingStep() {
+  ++savingPos_;
+  if (QThread::currentThread() == thread() && saving_)
+    saving_->Bar()->setValue(static_cast<int>(std::min<long>(savingPos_, saving_->Bar()->maximum())));
+}
+
+void QtHost::HideSaving() {
+  if (QThread::currentThread() == thread()) {
+    if (saving_) saving_->hide();
+    return;
+  }
+  savingActive_ = false;
+  PostSavingUpdate();
+}
+
+void QtHost::WaitCursor(bool on) {
+  if (QThread::currentThread() != thread()) {
+    workerWaitCursor_ += on ? 1 : (workerWaitCursor_ > 0 ? -1 : 0);
+    PostSavingUpdate();
+    return;
+  }
+  if (on) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ++waitCursorDepth_;
+  } else if (waitCursorDepth_ > 0) {
+    QApplication::restoreOverrideCursor();
+    --waitCursorDepth_;
+  }
+}
+
+void QtHost::PostSavingUpdate() {
+  if (!savingUpdatePosted_.exchange(true)) QMetaObject::invokeMethod(this, [this] { ApplySaving(); });
+}
+
+void QtHost::ApplySaving() {
+  savingUpdatePosted_ = false;
+  const bool active = savingActive_;
+  const bool visible = active && savingClock_.isValid() && savingClock_.elapsed() >= kSavingShownAfterMs;
+  if (active && !savingClock_.isValid()) {
+    savingClock_.start();
+    // Looks again while the save lasts: shows the window once it is due, and the bar.
+    if (!savingTimer_.isActive()) {
+      savingTimer_.setInterval(100);
+      connect(&savingTimer_, &QTimer::timeout, this, &QtHost::ApplySaving, Qt::UniqueConnection);
+      savingTimer_.start();
+    }
+  }
+  if (visible) {
+    QProgressBar* bar = SavingBox().Bar();
+    bar->setRange(0, static_cast<int>(std::min<long>(savingRange_, INT32_MAX)));
+    bar->setValue(static_cast<int>(std::min<long>(savingPos_, bar->maximum())));
+    if (!saving_->isVisible()) saving_->show();
+  } else if (!active) {
+    savingClock_.invalidate();
+    savingTimer_.stop();
+    if (saving_ && saving_->isVisible()) saving_->hide();
+  }
+  const bool cursor = visible && workerWaitCursor_ > 0;
+  if (cursor != savingCursorSet_) {
+    if (cursor)
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+      QApplication::restoreOverrideCursor();
+    savingCursorSet_ = cursor;
+  }
+}
+
+void QtHost::ShowMaximized() {
+  OnUi([&] {
+    if (window_) window_->showMaximized();
+  });
+}
+
+std::string QtHost::AskSavePath(const std::vector<FileFilter>& filters, const std::string& defExt,
+                                const std::string& proposed) {
+  if (savePath_) return savePath_(filters, defExt, proposed);
+  QFileDialog dialog(window_, QStringLiteral("Save As"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  QStringList names;
+  std::vector<QString> suffixes;
+  for (const FileFilter& f : filters) {
+    names << QString::fromStdString(f.label);
+    QString first = f.patterns.empty() ? QString() : QString::fromStdString(f.patterns.front());
+    suffixes.push_back(first.startsWith("*.") ? first.mid(2) : QString());
+  }
+  dialog.setNameFilters(names);
+  dialog.setDefaultSuffix(QString::fromStdString(defExt));
+  // A name typed without an extension takes the one of the type chosen in the list.
+  connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& chosen) {
+    const auto i = names.indexOf(chosen);
+    if (i >= 0 && !suffixes[i].isEmpty()) dialog.setDefaultSuffix(suffixes[i]);
+  });
+  if (!proposed.empty()) dialog.selectFile(QString::fromStdString(proposed));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front().toLocal8Bit().toStdString();
+}
+
+std::optional<std::string> QtHost::ChooseDataSource(const std::string& current) {
+  if (chooseDataSource_) return chooseDataSource_(current);
+  return std::nullopt;
+}
+
+ScriptWindow& QtHost::Script() { return view_; }
+
+void QtHost::RunStateChanged() {
+  // Posted and coalesced: a burst of changes costs one refresh.
+  if (!statePosted_.exchange(true))
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          statePosted_ = false;
+          emit runStateChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+void QtHost::RunEnded(RunOutcome outcome) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, outcome] {
+        view_.Drain();
+        emit runEnded(static_cast<int>(outcome));
+      },
+      Qt::QueuedConnection);
+}
+
+void QtHost::WaitWhileProcessing(const std::function<bool()>& done) {
+  if (done()) return;
+  // Keeps carrying out the worker's calls; the person's input waits (message boxes the worker
+  // shows run their own loop and take input as usual).
+  QEventLoop loop;
+  QTimer poll;
+  poll.setInterval(5);
+  connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  poll.start();
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace mv

@@ -1,0 +1,115 @@
+#pragma once
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+
+#include "shell/Host.h"
+
+namespace mv {
+
+class ScriptView;
+class ControlPanel;
+class SavingWindow;
+
+// The desktop's Host. Every worker call is carried to the UI thread as a blocking queued call
+// and returns when the UI thread has done it; called on the UI thread, it is done at once.
+// The exceptions keep a long run from paying a round trip per piece of work: script text goes
+// through ScriptView's pending list, and the worker's "Saving..." window, its bar and the wait
+// cursor (an auto-save every few hundred lines) are state that the UI thread shows when it
+// next looks, the window only once a save lasts long enough to be seen. RunStateChanged and
+// RunEnded are posted.
+class QtHost : public QObject, public Host {
+  Q_OBJECT
+ public:
+  using MessageFn = std::function<Answer(const std::string& text, Buttons buttons)>;
+  using SavePathFn = std::function<std::string(const std::vector<FileFilter>&, const std::string& defExt,
+                                               const std::string& proposed)>;
+  using PanelFactory = std::function<ControlPanel*()>;
+  using DataSourceFn = std::function<std::optional<std::string>(const std::string& current)>;
+
+  QtHost(ScriptView& view, QWidget* window);
+  ~QtHost() override;
+
+  // Tests answer message boxes and file dialogs without a person.
+  void SetMessageFunction(MessageFn fn) { message_ = std::move(fn); }
+  void SetSavePathFunction(SavePathFn fn) { savePath_ = std::move(fn); }
+  // The main window makes the Control Panel (it knows the run's commands).
+  void SetPanelFactory(PanelFactory fn) { panelFactory_ = std::move(fn); }
+  // The title composed at the moment the UI thread shows a worker's title (RunOwner::Title),
+  // so that a title arriving late cannot overwrite "Paused".
+  void SetTitleSource(std::function<std::string()> fn) { titleSource_ = std::move(fn); }
+  // The data source chooser, plugged in by the dialogs.
+  void SetDataSourceFunction(DataSourceFn fn) { chooseDataSource_ = std::move(fn); }
+
+  ControlPanel* Panel() const;
+  SavingWindow* Saving() const;
+  // The default message box (a QMessageBox with the buttons asked for).
+  static Answer AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons);
+
+  // Host
+  void SetTitle(const std::string& title) override;
+  Answer Message(const std::string& text, Buttons buttons = Buttons::Ok) override;
+  bool ShowPanel() override;
+  void DestroyPanel() override;
+  void PanelClearList() override;
+  int PanelAddLine(const std::string& name) override;
+  int PanelFindLine(const std::string& name, int after) override;
+  void PanelSelect(int index) override;
+  void BarRange(Bar bar, int n) override;
+  void BarSetStep(Bar bar, int step) override;
+  void BarStep(Bar bar) override;
+  void BarSetPos(Bar bar, int pos) override;
+  void ShowSaving(long range) override;
+  void SavingStep() override;
+  void HideSaving() override;
+  void WaitCursor(bool on) override;
+  void ShowMaximized() override;
+  std::string AskSavePath(const std::vector<FileFilter>& filters, const std::string& defExt,
+                          const std::string& proposed) override;
+  std::optional<std::string> ChooseDataSource(const std::string& current) override;
+  ScriptWindow& Script() override;
+  void RunStateChanged() override;
+  void RunEnded(RunOutcome outcome) override;
+  void WaitWhileProcessing(const std::function<bool()>& done) override;
+
+ signals:
+  // Posted: re-read the run state (enable rules, title).
+  void runStateChanged();
+  // Posted after the worker's last act; the script view is drained first.
+  void runEnded(int outcome);
+
+ private:
+  // Runs f on the UI thread and returns when it is done.
+  void OnUi(const std::function<void()>& f);
+  // UI thread: shows the worker's saving state (window, bar, wait cursor).
+  void ApplySaving();
+  void PostSavingUpdate();
+  SavingWindow& SavingBox();
+
+  ScriptView& view_;
+  QPointer<QWidget> window_;
+  QPointer<ControlPanel> panel_;
+  QPointer<SavingWindow> saving_;
+  MessageFn message_;
+  SavePathFn savePath_;
+  PanelFactory panelFactory_;
+  DataSourceFn chooseDataSource_;
+  std::function<std::string()> titleSource_;
+  int waitCursorDepth_ = 0;
+  // The worker's saving state.
+  std::atomic<bool> savingActive_{false};
+  std::atomic<long> savingRange_{0};
+  std::atomic<long> savingPos_{0};
+  std::atomic<int> workerWaitCursor_{0};
+  std::atomic<bool> savingUpdatePosted_{false};
+  QElapsedTimer savingClock_;  // since the worker's save began
+  QTimer savingTimer_;
+  bool savingCursorSet_ = false;
+  std::atomic<bool> statePosted_{false};
+};
+
+}  // namespace mv

@@ -1,0 +1,385 @@
+// The main window over a real run of the SQLite demo: enable rules, the Control Panel's
+// buttons, closing, the SQL Library menu, placement and the automatic start.
+#include <QAction>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "run/ConfigurationCommands.h"
+#include "run/RunOwner.h"
+#include "run/ui/ControlPanel.h"
+#include "run/ui/PictureButton.h"
+#include "shell/SettingsStore.h"
+#include "shell/WindowPlacement.h"
+#include "shell/ui/MainWindow.h"
+#include "shell/ui/QtHost.h"
+#include "shell/ui/ScriptView.h"
+
+using namespace mv;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kDemoConfig = MV_BINARY_DIR "/demo/demo.mvl";
+
+struct TempFolder {
+  TempFolder() {
+    std::string tmpl = (fs::temp_directory_path() / "mv-window-XXXXXX").string();
+    if (mkdtemp(tmpl.data())) path = tmpl;
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+  std::string operator/(const std::string& name) const { return path + "/" + name; }
+  std::string path;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// A main window over its own settings file and the build's program folder, whose message
+// boxes answer from a script: every question is recorded and answered with `answer`.
+struct Fixture {
+  TempFolder dir;
+  SettingsStore settings{dir / "Mervale.ini"};
+  std::unique_ptr<MainWindow> window;
+  std::vector<std::string> told;
+  Host::Answer answer = Host::Answer::Yes;
+  std::string savePath;
+
+  explicit Fixture(const std::string& programFolder = MV_BINARY_DIR) {
+    window = std::make_unique<MainWindow>(settings, programFolder);
+    window->Host().SetMessageFunction([this](const std::string& text, Host::Buttons b) {
+      told.push_back(text);
+      return b == Host::Buttons::Ok ? Host::Answer::Ok : answer;
+    });
+    window->Host().SetSavePathFunction([this](auto&&...) { return savePath; });
+    MainWindow::DialogHooks hooks;
+    hooks.parameters = [](QWidget*, RunOwner&) { return true; };
+    hooks.sqlScript = [](QWidget*, RunOwner&) { return true; };
+    window->SetDialogHooks(hooks);
+    window->LoadStartupState();
+  }
+  ~Fixture() {
+    // Whatever a test left running ends without questions.
+    window->Host().SetMessageFunction([](const std::string&, Host::Buttons) { return Host::Answer::No; });
+  }
+  RunOwner& owner() { return window->Owner(); }
+  void Connect() { QVERIFY(LoadConfiguration(owner(), kDemoConfig, true)); }
+  bool WaitForEnd() {
+    return QTest::qWaitFor([this] { return !owner().IsWorkerActive() && !window->View().HasPending(); }, 20000);
+  }
+  std::string Script() { return window->View().WholeText(); }
+};
+
+const char* const kCommands[] = {"start", "rerunLast", "startSql",   "rerunLastSql", "pause", "resume",
+                                 "skip",  "stop",      "saveScript", "find",         "print"};
+
+// The enabled commands as a string of 0 and 1 in the order of kCommands, then the panel's
+// SKIP, PLAY, PAUSE and STOP when it is there.
+std::string States(MainWindow& w) {
+  w.RefreshCommands();
+  std::string s;
+  for (const char* name : kCommands) s += w.Command(name)->isEnabled() ? '1' : '0';
+  if (ControlPanel* p = w.Host().Panel()) {
+    s += ' ';
+    for (auto id : {ControlPanel::kSkip, ControlPanel::kPlay, ControlPanel::kPause, ControlPanel::kStop})
+      s += p->Button(id)->isEnabled() ? '1' : '0';
+  }
+  return s;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void enableRulesThroughARun();
+  void panelSkipAndStop_data();
+  void panelSkipAndStop();
+  void closingQuestion_data();
+  void closingQuestion();
+  void closingDuringARunStopsItFirst();
+  void libraryMenuAndAutoRun();
+  void placement_data();
+  void placement();
+  void autoStartFromTheCommandLine();
+  void helpOpensTheTopic();
+};
+
+void MainWindowTest::enableRulesThroughARun() {
+  Fixture f;
+  f.Connect();
+  std::map<std::string, std::string> seen;
+  // The worker waits inside each title it sets, so the state seen here is the state of that
+  // moment. The pause and resume go through the panel's buttons.
+  connect(f.window.get(), &QWidget::windowTitleChanged, this, [&](const QString& title) {
+    ControlPanel* panel = f.window->Host().Panel();
+    if (title.startsWith("Analyzing Database") && !seen.count("analysis")) {
+      seen["analysis"] = States(*f.window);
+      panel->Button(ControlPanel::kPause)->click();
+      seen["paused"] = States(*f.window);
+      panel->Button(ControlPanel::kPlay)->click();
+    } else if (title.startsWith("Scripting Data") && !seen.count("data")) {
+      seen["data"] = States(*f.window);
+    }
+  });
+  seen["before"] = States(*f.window);
+  QVERIFY(f.owner().StartRun());
+  QVERIFY(f.WaitForEnd());
+  seen["after"] = States(*f.window);
+  //                    start rerun sql rerunSql pause resume skip stop save find print | SKIP PLAY PAUSE STOP
+  const std::map<std::string, std::string> expected = {
+      {"before", "10100000000"},    {"analysis", "00001001011 0011"}, {"paused", "00000101011 0101"},
+      {"data", "00001011011 1011"}, {"after", "11100000111 0000"},
+  };
+  QCOMPARE(seen, expected);
+  QCOMPARE(f.told.back(), std::string("Mervale has finished scripting the database"));
+}
+
+void MainWindowTest::panelSkipAndStop_data() {
+  QTest::addColumn<int>("button");
+  QTest::addColumn<QString>("note");
+  QTest::addColumn<bool>("footer");
+  QTest::addColumn<QString>("lastMessage");
+  QTest::newRow("skip") << int(ControlPanel::kSkip) << "Table Skipped ..." << true
+                        << "Mervale has finished scripting the database";
+  QTest::newRow("stop") << int(ControlPanel::kStop) << "Mervale Stopped ..." << false << "Mervale has been stopped.";
+}
+
+void MainWindowTest::panelSkipAndStop() {
+  QFETCH(int, button);
+  QFETCH(QString, note);
+  QFETCH(bool, footer);
+  QFETCH(QString, lastMessage);
+  Fixture f;
+  f.Connect();
+  bool clicked = false;
+  connect(f.window.get(), &QWidget::windowTitleChanged, this, [&](const QString& title) {
+    if (title.startsWith("Scripting Data") && !clicked) {
+      clicked = true;
+      f.window->RefreshCommands();  // as the posted refresh would before a person could click
+      f.window->Host().Panel()->Button(ControlPanel::ButtonId(button))->click();
+    }
+  });
+  QVERIFY(f.owner().StartRun());
+  QVERIFY(f.WaitForEnd());
+  QVERIFY(clicked);
+  const std::string script = f.Script();
+  QVERIFY2(script.find(note.toStdString()) != std::string::npos, script.c_str());
+  QCOMPARE(script.find("End of Mervale") != std::string::npos, footer);
+  QCOMPARE(f.told.back(), lastMessage.toStdString());
+  // What the window shows is what the core wrote.
+  QCOMPARE(f.window->View().toPlainText().toStdString(), QString::fromStdString(script).remove('\r').toStdString());
+}
+
+void MainWindowTest::closingQuestion_data() {
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<bool>("chooseFile");
+  QTest::addColumn<bool>("closes");
+  QTest::newRow("yes, saved") << int(Host::Answer::Yes) << true << true;
+  QTest::newRow("yes, save cancelled") << int(Host::Answer::Yes) << false << false;
+  QTest::newRow("no") << int(Host::Answer::No) << false << true;
+  QTest::newRow("cancel") << int(Host::Answer::Cancel) << false << false;
+}
+
+void MainWindowTest::closingQuestion() {
+  QFETCH(int, answer);
+  QFETCH(bool, chooseFile);
+  QFETCH(bool, closes);
+  Fixture f;
+  f.window->show();
+  f.window->View().Insert("select 1;\r\n", {255, 0, 0});
+  f.owner().SetScriptSaved(false);
+  f.answer = Host::Answer(answer);
+  f.savePath = chooseFile ? f.dir / "kept.sql" : "";
+  QCOMPARE(f.window->close(), closes);
+  QCOMPARE(f.told, std::vector<std::string>{"The script has not been saved. Do you wish to save it?"});
+  QCOMPARE(fs::exists(f.dir / "kept.sql"), chooseFile);
+  if (chooseFile) QCOMPARE(ReadFile(f.dir / "kept.sql"), std::string("select 1;\r\n"));
+  // A closed window has written its placement.
+  QCOMPARE(f.settings.GetInt("BigWidth", 0) > 0, closes);
+}
+
+void MainWindowTest::closingDuringARunStopsItFirst() {
+  Fixture f;
+  f.Connect();
+  f.window->show();
+  f.answer = Host::Answer::Yes;
+  bool asked = false;
+  connect(f.window.get(), &QWidget::windowTitleChanged, this, [&](const QString& title) {
+    // After the table listing, whose own stop shows no message.
+    if (title.startsWith("Scripting Structures") && !asked) {
+      asked = true;
+      // Not from inside the worker's call: the close waits for the worker.
+      QTimer::singleShot(0, f.window.get(), [&] {
+        f.answer = Host::Answer::Yes;
+        f.window->close();
+      });
+      f.savePath = f.dir / "stopped.sql";
+    }
+  });
+  QVERIFY(f.owner().StartRun());
+  QTRY_VERIFY_WITH_TIMEOUT(!f.window->isVisible(), 20000);
+  QVERIFY(!f.owner().IsWorkerActive());
+  const std::vector<std::string> expected = {
+      "You won't be able to resume this Mervale if you stop it.\nAre you sure you want to stop?",
+      "Mervale has been stopped.", "The script has not been saved. Do you wish to save it?"};
+  QCOMPARE(f.told, expected);
+  const std::string saved = ReadFile(f.dir / "stopped.sql");
+  QVERIFY2(saved.find("Mervale Stopped ...") != std::string::npos, saved.c_str());
+}
+
+void MainWindowTest::libraryMenuAndAutoRun() {
+  TempFolder program;
+  fs::create_directories(program / "SQL Library/Reports");
+  std::ofstream(program / "SQL Library/staff.sql") << "SELECT staff_id, last_name FROM staff\r\nORDER BY staff_id\r\n";
+  std::ofstream(program / "SQL Library/Reports/cities.sql") << "SELECT city FROM customers";
+  Fixture f(program.path);
+  QCOMPARE(f.settings.GetString("LibDir", ""), program / "SQL Library");
+  QMenu* menu = f.window->LibraryMenu();
+  auto entries = [&] {
+    emit menu->aboutToShow();
+    std::set<std::string> names;
+    const QList<QAction*> items = menu->actions();
+    for (qsizetype i = 4; i < items.size(); ++i) {
+      std::string name = items[i]->text().toStdString();
+      if (QMenu* sub = items[i]->menu())
+        for (QAction* a : sub->actions()) name += "/" + a->text().toStdString();
+      names.insert(name);
+    }
+    return std::make_pair(items.size() >= 4 ? items[0]->text() + "|" + items[2]->text() : QString(), names);
+  };
+  auto [fixed, names] = entries();
+  QCOMPARE(fixed, QString("Manage Library|Auto Run"));
+  QCOMPARE(names, (std::set<std::string>{"staff.sql", "Reports/cities.sql"}));
+  std::ofstream(program / "SQL Library/new.sql") << "SELECT 1";
+  QCOMPARE(entries().second, (std::set<std::string>{"staff.sql", "Reports/cities.sql", "new.sql"}));
+
+  auto choose = [&](const QString& name) {
+    emit menu->aboutToShow();
+    for (QAction* a : menu->actions())
+      if (a->text() == name) a->trigger();
+  };
+  // Without Auto Run the statement only waits for the Sql Script dialog.
+  f.Connect();
+  choose("staff.sql");
+  QCOMPARE(f.owner().Options().s_GlobalPassSql,
+           std::string("SELECT staff_id, last_name FROM staff\nORDER BY staff_id\n"));
+  QVERIFY(!f.owner().IsWorkerActive());
+  QVERIFY(f.Script().empty());
+  // With Auto Run it runs at once.
+  f.window->Command("autoRun")->trigger();
+  QVERIFY(f.window->Command("autoRun")->isChecked());
+  QCOMPARE(f.settings.GetInt("LibAutoRun", 0), 1);
+  choose("staff.sql");
+  QVERIFY(f.WaitForEnd());
+  const std::string script = f.Script();
+  QVERIFY2(script.find("Holloway") != std::string::npos, script.c_str());
+  QVERIFY2(script.find("INSERT INTO") != std::string::npos, script.c_str());
+}
+
+void MainWindowTest::placement_data() {
+  QTest::addColumn<QString>("settings");  // key=value;...
+  QTest::addColumn<bool>("withFile");
+  QTest::addColumn<QSize>("size");
+  QTest::addColumn<QPoint>("pos");  // (5,5): left where it was
+  QTest::addColumn<int>("state");
+  QTest::newRow("first start") << "" << false << QSize(800, 600) << QPoint(5, 5) << int(Qt::WindowNoState);
+  QTest::newRow("too small") << "BigWidth=199;BigHeight=99" << false << QSize(800, 600) << QPoint(5, 5)
+                             << int(Qt::WindowNoState);
+  QTest::newRow("size kept") << "BigWidth=200;BigHeight=100" << false << QSize(200, 100) << QPoint(5, 5)
+                             << int(Qt::WindowNoState);
+  QTest::newRow("LocX 0") << "LocX=0;LocY=300" << false << QSize(800, 600) << QPoint(5, 5) << int(Qt::WindowNoState);
+  QTest::newRow("1999 taken") << "LocX=1999;LocY=1999" << false << QSize(800, 600) << QPoint(1999, 1999)
+                              << int(Qt::WindowNoState);
+  QTest::newRow("2000 not") << "LocX=300;LocY=2000" << false << QSize(800, 600) << QPoint(5, 5)
+                            << int(Qt::WindowNoState);
+  QTest::newRow("maximized ignores LocX")
+      << "BigMaximized=1;LocX=300;LocY=300" << false << QSize(800, 600) << QPoint(5, 5) << int(Qt::WindowMaximized);
+  QTest::newRow("configuration named") << "BigMaximized=1;LocX=300;LocY=300" << true << QSize(800, 600)
+                                       << QPoint(300, 300) << int(Qt::WindowMinimized);
+}
+
+void MainWindowTest::placement() {
+  QFETCH(QString, settings);
+  QFETCH(bool, withFile);
+  QFETCH(QSize, size);
+  QFETCH(QPoint, pos);
+  QFETCH(int, state);
+  Fixture f;
+  for (const QString& pair : settings.split(';', Qt::SkipEmptyParts))
+    f.settings.WriteInt(pair.section('=', 0, 0).toStdString(), pair.section('=', 1).toInt());
+  f.window->move(5, 5);
+  f.window->ApplyPlacement(LoadWindowPlacement(f.settings, withFile));
+  QCOMPARE(f.window->size(), size);
+  QCOMPARE(f.window->pos(), pos);
+  QCOMPARE(int(f.window->windowState()), state);
+}
+
+void MainWindowTest::autoStartFromTheCommandLine() {
+  // Only to a file: the program ends after the run with the run's exit status.
+  TempFolder dir;
+  std::string config = ReadFile(kDemoConfig);
+  const std::string out = dir / "out.sql";
+  config.replace(config.find("b_OnlyToFile=0"), 14, "b_OnlyToFile=1\ns_AutoSaveFile=" + out);
+  std::ofstream(dir / "only-to-file.mvl") << config;
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.path));
+  program.setProcessEnvironment(env);
+  program.start(MV_BINARY_DIR "/mervale", {"--nosplash", QString::fromStdString(dir / "only-to-file.mvl")});
+  QVERIFY(program.waitForFinished(30000));
+  QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(program.exitCode(), 0);
+  const std::string script = ReadFile(out);
+  QVERIFY2(script.find("CREATE TABLE") != std::string::npos, script.c_str());
+  QVERIFY(script.find("End of Mervale") != std::string::npos);
+
+  // To the screen: the window starts minimized and ends maximized with the script.
+  Fixture f;
+  f.window->ApplyPlacement(LoadWindowPlacement(f.settings, true));
+  f.window->show();
+  QVERIFY(f.window->isMinimized());
+  f.window->StartWith(kDemoConfig);
+  QVERIFY(f.WaitForEnd());
+  QTRY_VERIFY(f.window->isMaximized());
+  QVERIFY(f.Script().find("CREATE TABLE") != std::string::npos);
+  QCOMPARE(f.window->AutoExitStatus(), -1);
+}
+
+void MainWindowTest::helpOpensTheTopic() {
+  // The pages the build laid into the program folder; an unknown topic opens the start page.
+  Fixture f;
+  const std::pair<const char*, const char*> cases[] = {
+      {"control-panel", "control-panel.html"}, {"index", "index.html"}, {"no-such-topic", "index.html"}};
+  for (const auto& [topic, page] : cases) {
+    f.window->ShowHelp(topic);
+    QTextBrowser* browser = f.window->Help()->Browser();
+    QCOMPARE(browser->source().fileName(), QString(page));
+    QVERIFY(browser->toPlainText().contains("Mervale") || browser->toPlainText().contains("Control Panel"));
+  }
+  // The Control Panel's Help button asks for its own page.
+  f.Connect();
+  QVERIFY(f.owner().StartRun());
+  QVERIFY(f.WaitForEnd());
+  f.window->Help()->Browser()->setSource(QUrl());
+  QTest::mouseClick(f.window->Host().Panel()->findChild<QPushButton*>("help"), Qt::LeftButton);
+  QCOMPARE(f.window->Help()->Browser()->source().fileName(), QString("control-panel.html"));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,0 +1,230 @@
+// The script view: exact text for the worker, batched display, typing rules, find.
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <atomic>
+#include <thread>
+
+#include "run/ScriptOutput.h"
+#include "shell/ui/FindBox.h"
+#include "shell/ui/ScriptPrinter.h"
+#include "shell/ui/ScriptView.h"
+
+using namespace mv;
+
+namespace {
+
+QColor ColorAt(const QTextDocument* doc, int position) {
+  QTextCursor c(const_cast<QTextDocument*>(doc));
+  c.setPosition(position);
+  c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+  return c.charFormat().foreground().color();
+}
+
+}  // namespace
+
+class ScriptViewTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void workerInsertsAreExactAtOnceAndShownInBatches();
+  void emptyFromWorkerDiscardsWhatWasNotShown();
+  void fontChangeKeepsColours();
+  void typingWhileReadOnly_data();
+  void typingWhileReadOnly();
+  void userEditReachesTheExactText();
+  void findWrapsBothWays();
+  void printsWithOneInchMargins();
+};
+
+void ScriptViewTest::workerInsertsAreExactAtOnceAndShownInBatches() {
+  ScriptView view;
+  std::atomic<int> wrongCounts{0};
+  std::thread worker([&] {
+    for (int i = 0; i < 2000; ++i) {
+      view.Insert("REM  ", ScriptOutput::colorRemarkMarker);
+      view.Insert("line " + std::to_string(i) + "\r\n", ScriptOutput::colorSql);
+      if (view.LineCount() != i + 2) ++wrongCounts;
+    }
+  });
+  worker.join();
+  QCOMPARE(wrongCounts.load(), 0);
+  QCOMPARE(view.Line(1999), std::string("REM  line 1999\r\n"));
+  // Nothing reached the widget from the worker: the UI thread shows it when it drains.
+  QVERIFY(view.HasPending());
+  QCOMPARE(view.document()->blockCount(), 1);
+  QTRY_VERIFY(!view.HasPending());
+  QCOMPARE(view.document()->blockCount(), 2001);
+  const QTextBlock last = view.document()->findBlockByNumber(1999);
+  QCOMPARE(last.text(), QString("REM  line 1999"));
+  QCOMPARE(ColorAt(view.document(), last.position()), QColor(130, 8, 54));
+  QCOMPARE(ColorAt(view.document(), last.position() + 5), QColor(255, 0, 0));
+}
+
+void ScriptViewTest::emptyFromWorkerDiscardsWhatWasNotShown() {
+  ScriptView view;
+  view.Insert("shown\r\n", ScriptOutput::colorText);
+  QCOMPARE(view.toPlainText(), QString("shown\n"));
+  std::thread worker([&] {
+    view.Insert("flushed to a file\r\n", ScriptOutput::colorSql);
+    view.Empty();
+    view.Insert("after", ScriptOutput::colorName);
+  });
+  worker.join();
+  QCOMPARE(view.WholeText(), std::string("after"));
+  QCOMPARE(view.LineCount(), 1L);
+  view.Drain();
+  QCOMPARE(view.toPlainText(), QString("after"));
+  QCOMPARE(ColorAt(view.document(), 0), QColor(42, 42, 255));
+
+  // An auto-save empties the window many times a second: between two looks the widget shows
+  // the tail of what followed the emptying, and everything when it is asked for.
+  std::thread([&] {
+    view.Empty();
+    for (int i = 0; i < 800; ++i) view.Insert("line " + std::to_string(i) + "\r\n", ScriptOutput::colorSql);
+  }).join();
+  QTRY_VERIFY(view.toPlainText().endsWith("line 799\n"));
+  QCOMPARE(view.document()->blockCount(), ScriptView::kShownTail);
+  QCOMPARE(view.LineCount(), 801L);
+  view.Drain();
+  QCOMPARE(view.document()->blockCount(), 801);
+  QVERIFY(view.toPlainText().startsWith("line 0\nline 1\n"));
+}
+
+void ScriptViewTest::fontChangeKeepsColours() {
+  ScriptView view;
+  view.Insert("name", ScriptOutput::colorName);
+  view.Insert(" sql", ScriptOutput::colorSql);
+  ScriptFont f;
+  f.face = "DejaVu Sans Mono";
+  f.pointSize = 14;
+  f.bold = true;
+  view.SetFont(f);
+  QCOMPARE(view.document()->defaultFont().pointSizeF(), 14.0);
+  QVERIFY(view.document()->defaultFont().bold());
+  QCOMPARE(ColorAt(view.document(), 0), QColor(42, 42, 255));
+  QCOMPARE(ColorAt(view.document(), 5), QColor(255, 0, 0));
+  // Emptying the window at a run's start keeps the font for the next text.
+  view.Empty();
+  view.Insert("x", ScriptOutput::colorText);
+  QCOMPARE(view.document()->defaultFont().pointSizeF(), 14.0);
+}
+
+void ScriptViewTest::typingWhileReadOnly_data() {
+  QTest::addColumn<bool>("readOnly");
+  QTest::addColumn<int>("key");
+  QTest::addColumn<bool>("ctrl");
+  QTest::addColumn<QString>("expected");
+  QTest::newRow("letter, read only") << true << int(Qt::Key_X) << false << "abc";
+  QTest::newRow("enter, read only") << true << int(Qt::Key_Return) << false << "abc";
+  QTest::newRow("delete, read only") << true << int(Qt::Key_Delete) << false << "ab";
+  QTest::newRow("backspace, read only") << true << int(Qt::Key_Backspace) << false << "ac";
+  QTest::newRow("letter, editable") << false << int(Qt::Key_X) << false << "abxc";
+  // Ctrl+K is Skip, not the editor's delete to the end of the line.
+  QTest::newRow("ctrl+k, editable") << false << int(Qt::Key_K) << true << "abc";
+}
+
+void ScriptViewTest::typingWhileReadOnly() {
+  QFETCH(bool, readOnly);
+  QFETCH(int, key);
+  QFETCH(bool, ctrl);
+  QFETCH(QString, expected);
+  ScriptView view;
+  view.Insert("abc", ScriptOutput::colorText);
+  view.SetIgnoreTyping(readOnly);
+  QTextCursor c = view.textCursor();
+  c.setPosition(2);
+  view.setTextCursor(c);
+  QTest::keyClick(&view, Qt::Key(key), ctrl ? Qt::ControlModifier : Qt::NoModifier);
+  QCOMPARE(view.toPlainText(), expected);
+  // The run's own output still lands while typing is ignored.
+  view.Insert("\r\nmore", ScriptOutput::colorSql);
+  QCOMPARE(view.toPlainText(), expected + "\nmore");
+}
+
+void ScriptViewTest::userEditReachesTheExactText() {
+  ScriptView view;
+  view.Insert("select 1\r\n", ScriptOutput::colorSql);
+  view.Insert("go", ScriptOutput::colorRemark);
+  view.moveCursor(QTextCursor::End);
+  QTest::keyClicks(&view, "!");
+  QCOMPARE(view.WholeText(), std::string("select 1\r\ngo!"));
+  QCOMPARE(view.LineCount(), 2L);
+  QCOMPARE(view.Line(0), std::string("select 1\r\n"));
+}
+
+void ScriptViewTest::findWrapsBothWays() {
+  ScriptView view;
+  view.Insert("alpha beta\r\ngamma\r\nbeta", ScriptOutput::colorText);
+  std::vector<std::string> asked;
+  Host::Answer answer = Host::Answer::Yes;
+  FindBox box(view, [&](const std::string& text, Host::Buttons) {
+    asked.push_back(text);
+    return answer;
+  });
+  box.Open();
+  const std::string wrap = "Mervale has reached the end of the script. Do you wish to continue from the top?";
+  const std::string missing = "Could not find specified text";
+
+  struct Step {
+    const char* what;
+    Host::Answer answer;
+    bool found;
+    int selectionStart;
+    std::vector<std::string> asked;
+  };
+  // "gamma" occurs once: found, then the end and after Yes the same one again; after No nothing.
+  // A text that does not occur: the message each time, searching from the top again.
+  const std::vector<Step> steps = {
+      {"gamma", Host::Answer::Yes, true, 11, {}},        {"gamma", Host::Answer::Yes, true, 11, {wrap}},
+      {"gamma", Host::Answer::No, false, 11, {wrap}},    {"beta", Host::Answer::Yes, true, 17, {}},
+      {"beta", Host::Answer::Yes, true, 6, {wrap}},      {"delta", Host::Answer::Yes, false, 6, {wrap, missing}},
+      {"delta", Host::Answer::Yes, false, 6, {missing}},
+  };
+  for (const Step& s : steps) {
+    if (box.TextField()->text() != s.what) box.TextField()->setText(s.what);
+    asked.clear();
+    answer = s.answer;
+    QCOMPARE(box.FindNext(), s.found);
+    QCOMPARE(asked, s.asked);
+    QCOMPARE(view.textCursor().selectionStart(), s.selectionStart);
+  }
+  // Match case and whole word come from the box.
+  box.Open();
+  box.TextField()->setText("BETA");
+  box.MatchCase()->setChecked(true);
+  asked.clear();
+  QVERIFY(!box.FindNext());
+  box.MatchCase()->setChecked(false);
+  box.WholeWord()->setChecked(true);
+  box.TextField()->setText("bet");
+  QVERIFY(!box.FindNext());
+  QCOMPARE(asked, std::vector<std::string>({missing, missing}));
+}
+
+void ScriptViewTest::printsWithOneInchMargins() {
+  // A script that fits on a page prints one page; a long one continues page after page.
+  const struct {
+    int lines;
+    int minPages, maxPages;
+  } cases[] = {{3, 1, 1}, {400, 3, 12}};
+  for (const auto& c : cases) {
+    ScriptView view;
+    for (int i = 0; i < c.lines; ++i) view.Insert("INSERT INTO t VALUES (" + std::to_string(i) + ");\r\n", {255, 0, 0});
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("script.pdf"));
+    QCOMPARE(PrintScript(*view.document(), printer), std::string());
+    QCOMPARE(printer.pageLayout().margins(QPageLayout::Inch), QMarginsF(1, 1, 1, 1));
+    QCOMPARE(printer.docName(), QString("Mervale"));
+    QFile pdf(dir.filePath("script.pdf"));
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    const int pages = int(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "));
+    QVERIFY2(pages >= c.minPages && pages <= c.maxPages, QByteArray::number(pages));
+  }
+}
+
+QTEST_MAIN(ScriptViewTest)
+#include "ScriptViewTest.moc"
