@@ -230,7 +230,6 @@ bool TestConnectString(const std::string& connectString, std::string& message) {
   message = DiagnosticText(SQL_HANDLE_DBC, dbc);
   if (ok) {
     SQLDisconnect(dbc);
-    if (message.empty()) message = "Connected.";
   } else if (message.empty()) {
     message = "The driver did not say why the connection failed.";
   }

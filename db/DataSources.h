@@ -36,7 +36,7 @@ std::vector<std::pair<std::string, std::string>> ParseConnectString(const std::s
 std::string RemoveConnectAttribute(const std::string& connectString, const std::string& key);
 
 // Connects (no prompt) and disconnects at once. True on success; message receives the
-// driver's diagnostics, every record, or a short note on success.
+// driver's diagnostics, every record (often none on success).
 bool TestConnectString(const std::string& connectString, std::string& message);
 
 }  // namespace mv

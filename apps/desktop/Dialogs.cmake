@@ -7,6 +7,7 @@ add_library(mervale_dialogs STATIC
   ${MV_ROOT}/profiles/ui/ProfileFunctionsPage.cpp
   ${MV_ROOT}/profiles/ui/ProfileSubstitutionsPage.cpp
   ${MV_ROOT}/profiles/ui/ProfilesSheet.cpp
+  ${MV_ROOT}/db/ui/DataSourceDialog.cpp
   # Headers with Q_OBJECT and no source of their own.
   ${MV_ROOT}/profiles/ui/ProfilePage.h
 )
@@ -28,6 +29,9 @@ if(MERVALE_TESTS)
     if(T_PG)
       file(GLOB support CONFIGURE_DEPENDS ${MV_ROOT}/tests/support/*.cpp)
       target_sources(${name} PRIVATE ${support})
+      # The server support registers its shutdown as a GoogleTest environment.
+      find_package(GTest REQUIRED)
+      target_link_libraries(${name} PRIVATE GTest::gtest)
     endif()
     if(TARGET demo)
       add_dependencies(${name} demo)
@@ -42,4 +46,5 @@ if(MERVALE_TESTS)
   endfunction()
 
   mv_dialog_test(profiles_sheet_test)
+  mv_dialog_test(datasource_dialog_test PG)
 endif()
