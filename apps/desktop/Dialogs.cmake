@@ -8,6 +8,8 @@ add_library(mervale_dialogs STATIC
   ${MV_ROOT}/profiles/ui/ProfileSubstitutionsPage.cpp
   ${MV_ROOT}/profiles/ui/ProfilesSheet.cpp
   ${MV_ROOT}/db/ui/DataSourceDialog.cpp
+  ${MV_ROOT}/settings/ui/AdvancedSheet.cpp
+  ${MV_ROOT}/settings/ui/DataConditionsDialog.cpp
   # Headers with Q_OBJECT and no source of their own.
   ${MV_ROOT}/profiles/ui/ProfilePage.h
 )
@@ -47,4 +49,5 @@ if(MERVALE_TESTS)
 
   mv_dialog_test(profiles_sheet_test)
   mv_dialog_test(datasource_dialog_test PG)
+  mv_dialog_test(structure_conditions_test PG)
 endif()
