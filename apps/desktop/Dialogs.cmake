@@ -10,6 +10,10 @@ add_library(mervale_dialogs STATIC
   ${MV_ROOT}/db/ui/DataSourceDialog.cpp
   ${MV_ROOT}/settings/ui/AdvancedSheet.cpp
   ${MV_ROOT}/settings/ui/DataConditionsDialog.cpp
+  ${MV_ROOT}/settings/ui/OptionDialogs.cpp
+  ${MV_ROOT}/settings/ui/RunSetup.cpp
+  ${MV_ROOT}/settings/ui/ParametersDialog.cpp
+  ${MV_ROOT}/settings/ui/SqlScriptDialog.cpp
   # Headers with Q_OBJECT and no source of their own.
   ${MV_ROOT}/profiles/ui/ProfilePage.h
 )
@@ -50,4 +54,5 @@ if(MERVALE_TESTS)
   mv_dialog_test(profiles_sheet_test)
   mv_dialog_test(datasource_dialog_test PG)
   mv_dialog_test(structure_conditions_test PG)
+  mv_dialog_test(run_dialogs_test PG)
 endif()
