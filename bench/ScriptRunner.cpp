@@ -13,8 +13,8 @@
 #include "MemoryProbe.h"
 #include "db/DbConnection.h"
 #include "run/RunOwner.h"
-#include "shell/SettingsStore.h"
 #include "shell/ConsoleHost.h"
+#include "shell/SettingsStore.h"
 
 namespace mv::bench {
 
@@ -63,12 +63,12 @@ ScriptRunner::Result ScriptRunner::Run(const std::string& connectString, const s
   ConsoleHost host(s.script, s.messages, false);
   RunOwner run(host, settings, workDir_ + "/program");
   run.LoadStartupState();
-  run.opts.b_DoTabStruct = 0;
-  run.opts.b_DoIndex = 0;
-  run.opts.b_DoTabData = 1;
-  run.opts.b_AutoSave = 0;
-  run.opts.b_OnlyToFile = toFile ? 1 : 0;
-  run.opts.s_AutoSaveFile = toFile ? outputPath : std::string();
+  run.Options().b_DoTabStruct = 0;
+  run.Options().b_DoIndex = 0;
+  run.Options().b_DoTabData = 1;
+  run.Options().b_AutoSave = 0;
+  run.Options().b_OnlyToFile = toFile ? 1 : 0;
+  run.Options().s_AutoSaveFile = toFile ? outputPath : std::string();
   host.window().SetKeepText(false);
 
   auto conn = DbConnection::ConnectWithString(host, connectString, owner, "0");
@@ -91,7 +91,7 @@ ScriptRunner::Result ScriptRunner::Run(const std::string& connectString, const s
   r.rssGrowthKb = probe.GrowthKb();
 
   std::fflush(s.messages);
-  if (!started || run.lastRunOutcome != 1 || !flushed || run.output.WriteFailures() > 0)
+  if (!started || run.LastOutcome() != RunOutcome::Finished || !flushed || run.Output().WriteFailures() > 0)
     throw std::runtime_error("the Mervale run did not finish: " + ReadText(messagesPath));
   // The streams stay open until the host is gone: its window flushes into them on destruction.
   CheckScript(outputPath, r);

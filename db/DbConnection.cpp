@@ -1,10 +1,14 @@
 #include "db/DbConnection.h"
+
+#include "db/Diagnostics.h"
+#include "db/OdbcCall.h"
 #include "db/OdbcText.h"
 
 #include <strings.h>
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <vector>
 
 #include "profiles/Profile.h"
@@ -20,22 +24,6 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
-// First diagnostic record of a handle, whole (the buffer grows to the reported length).
-std::string DiagText(SQLSMALLINT type, SQLHANDLE handle) {
-  if (!handle) return {};
-  std::vector<SQLCHAR> msg(1024);
-  SQLCHAR state[8] = {0};
-  SQLINTEGER native = 0;
-  SQLSMALLINT len = 0;
-  SQLRETURN rc = SQLGetDiagRec(type, handle, 1, state, &native, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &len);
-  if (!Succeeded(rc)) return {};
-  if (len >= static_cast<SQLSMALLINT>(msg.size())) {
-    msg.resize(static_cast<size_t>(len) + 1);
-    rc = SQLGetDiagRec(type, handle, 1, state, &native, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &len);
-    if (!Succeeded(rc)) return {};
-  }
-  return std::string(reinterpret_cast<char*>(msg.data()));
-}
 bool NamesSourceOrDriver(const std::string& cs) {
   const std::string upper = ApplyCase(cs, 0);
   if (upper.find("DRIVER=") != std::string::npos || upper.find("FILEDSN=") != std::string::npos) return true;
@@ -47,23 +35,28 @@ bool NamesSourceOrDriver(const std::string& cs) {
 DbConnection::~DbConnection() { Disconnect(); }
 
 bool DbConnection::AllocHandles() {
-  if (!Succeeded(SQLAllocEnv(&hEnv))) return false;
-  if (!Succeeded(SQLAllocConnect(hEnv, &hDbc))) return false;
-  if (!Succeeded(SQLSetConnectOption(hDbc, SQL_ODBC_CURSORS, SQL_CUR_USE_DRIVER))) return false;
+  SQLHENV env = SQL_NULL_HENV;
+  if (!Succeeded(MV_ODBC(SQLAllocEnv, &env))) return false;
+  env_.Reset(env);
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  if (!Succeeded(MV_ODBC(SQLAllocConnect, env_.get(), &dbc))) return false;
+  dbc_.Reset(dbc);
+  if (!Succeeded(MV_ODBC(SQLSetConnectOption, dbc_.get(), SQL_ODBC_CURSORS, SQL_CUR_USE_DRIVER))) return false;
   return true;
 }
 
-bool DbConnection::DriverConnect(const char* in, void* parentWindow, SQLUSMALLINT completion) {
+bool DbConnection::DriverConnect(const std::string& in) {
   std::vector<SQLCHAR> out(4096);
   SQLSMALLINT outLen = 0;
-  SQLRETURN rc =
-      SQLDriverConnect(hDbc, static_cast<SQLHWND>(parentWindow), reinterpret_cast<SQLCHAR*>(const_cast<char*>(in)),
-                       SQL_NTS, out.data(), static_cast<SQLSMALLINT>(out.size()), &outLen, completion);
+  // No window here: a string the driver cannot complete fails instead of prompting.
+  SQLRETURN rc = MV_ODBC(SQLDriverConnect, dbc_.get(), nullptr, OdbcText(in), SQL_NTS, out.data(),
+                         static_cast<SQLSMALLINT>(out.size()), &outLen, SQL_DRIVER_NOPROMPT);
   if (!Succeeded(rc)) {
-    std::string message = DiagText(SQL_HANDLE_DBC, hDbc);
+    std::string message = DiagnosticText(SQL_HANDLE_DBC, dbc_.get());
     title = "Not Connected";
     notConnected = 1;
-    if (!message.empty()) host_.Message("Could not connect to data source.\n\n" + message, Host::Buttons::Ok);
+    if (message.empty()) message = "The driver manager gave no reason (ODBC return code " + std::to_string(rc) + ").";
+    host_.Message("Could not connect to data source.\n\n" + message, Host::Buttons::Ok);
     return false;
   }
   connected_ = true;
@@ -71,7 +64,7 @@ bool DbConnection::DriverConnect(const char* in, void* parentWindow, SQLUSMALLIN
   // again. Keep the one we were given when the completed one was cut, is empty, or names
   // neither a data source nor a driver (the SQLite driver answers "DSN=;Database=...").
   std::string completed = reinterpret_cast<char*>(out.data());
-  if (in && (outLen >= static_cast<SQLSMALLINT>(out.size()) || !NamesSourceOrDriver(completed)))
+  if (outLen >= static_cast<SQLSMALLINT>(out.size()) || !NamesSourceOrDriver(completed))
     s_ConnectString = in;
   else
     s_ConnectString = completed;
@@ -82,10 +75,11 @@ bool DbConnection::DriverConnect(const char* in, void* parentWindow, SQLUSMALLIN
 void DbConnection::ReadServerAndUser() {
   std::vector<char> buf(1000, '\0');
   SQLSMALLINT len = 0;
-  if (Succeeded(SQLGetInfo(hDbc, SQL_SERVER_NAME, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len)))
+  if (Succeeded(
+          MV_ODBC(SQLGetInfo, dbc_.get(), SQL_SERVER_NAME, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len)))
     serverName = buf.data();
   std::fill(buf.begin(), buf.end(), '\0');
-  if (Succeeded(SQLGetInfo(hDbc, SQL_USER_NAME, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len)))
+  if (Succeeded(MV_ODBC(SQLGetInfo, dbc_.get(), SQL_USER_NAME, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len)))
     userName = buf.data();
   s_DatabaseUser = Trim(userName);
   loginUser = s_DatabaseUser;
@@ -97,18 +91,25 @@ void DbConnection::FailConnect(const std::string& reason) {
   host_.Message("Could not connect to data source.\n\n" + reason, Host::Buttons::Ok);
 }
 
-std::unique_ptr<DbConnection> DbConnection::ConnectInteractive(Host& host, void* parentWindow) {
+std::unique_ptr<DbConnection> DbConnection::ConnectInteractive(Host& host) {
   std::unique_ptr<DbConnection> c(new DbConnection(host));
+  const std::optional<std::string> chosen = host.ChooseDataSource({});
+  if (!chosen) {
+    // Cancelled, or no window to choose in: not connected, and nothing to say.
+    c->title = "Not Connected";
+    c->notConnected = 1;
+    return c;
+  }
+  if (chosen->size() >= kMaxConnectString) {
+    c->FailConnect("The connect string is " + std::to_string(chosen->size()) + " bytes long; it must be shorter than " +
+                   std::to_string(kMaxConnectString) + " bytes.");
+    return c;
+  }
   if (!c->AllocHandles()) {
     c->FailConnect("The ODBC driver manager could not be initialised.");
     return c;
   }
-  if (!parentWindow) {
-    // The driver manager's dialog needs a window; without one it could wait forever.
-    c->FailConnect("Choosing a data source needs a window; give a connect string instead.");
-    return c;
-  }
-  if (!c->DriverConnect(nullptr, parentWindow, SQL_DRIVER_COMPLETE)) return c;
+  if (!c->DriverConnect(*chosen)) return c;
   c->ReadServerAndUser();
   c->BuildTitle();
   c->lastError = "0";
@@ -133,8 +134,7 @@ std::unique_ptr<DbConnection> DbConnection::ConnectWithString(Host& host, const 
     c->FailConnect("The ODBC driver manager could not be initialised.");
     return c;
   }
-  // No window here: a string the driver cannot complete fails instead of prompting.
-  if (!c->DriverConnect(connectString.c_str(), nullptr, SQL_DRIVER_NOPROMPT)) return c;
+  if (!c->DriverConnect(connectString)) return c;
   c->ReadServerAndUser();
   c->serverName = Trim(c->serverName);
   c->lastError = "0";
@@ -165,14 +165,18 @@ void DbConnection::ProbeOwners(bool probeCatalogs) {
   list.clear();
   has = 1;
   Statement st;
-  if (!Succeeded(SQLAllocStmt(hDbc, st.out()))) return;
+  SQLHSTMT h = SQL_NULL_HSTMT;
+  if (!Succeeded(MV_ODBC(SQLAllocHandle, SQL_HANDLE_STMT, dbc_.get(), &h))) return;
+  st.Reset(h);
   std::string all = "%", none;
   SQLRETURN rc;
   if (probeCatalogs) {
     b_IsCatalog = 1;
-    rc = SQLTables(st.get(), OdbcText(all), SQL_NTS, OdbcText(none), SQL_NTS, OdbcText(none), SQL_NTS, nullptr, 0);
+    rc = MV_ODBC(SQLTables, st.get(), OdbcText(all), SQL_NTS, OdbcText(none), SQL_NTS, OdbcText(none), SQL_NTS, nullptr,
+                 0);
   } else {
-    rc = SQLTables(st.get(), OdbcText(none), SQL_NTS, OdbcText(all), SQL_NTS, OdbcText(none), SQL_NTS, nullptr, 0);
+    rc = MV_ODBC(SQLTables, st.get(), OdbcText(none), SQL_NTS, OdbcText(all), SQL_NTS, OdbcText(none), SQL_NTS, nullptr,
+                 0);
     b_IsCatalog = 0;
   }
   if (!Succeeded(rc)) {
@@ -180,14 +184,13 @@ void DbConnection::ProbeOwners(bool probeCatalogs) {
     return;
   }
   std::string cat, schem;
-  while (SQLFetch(st.get()) == SQL_SUCCESS) {
+  while (MV_ODBC(SQLFetch, st.get()) == SQL_SUCCESS) {
     GetValue(st.get(), 1, cat);
     GetValue(st.get(), 2, schem);
     std::string name = Trim(b_IsCatalog ? cat : schem);
     if (!name.empty()) list.push_back(name);
   }
   if (list.empty()) has = 0;
-  SQLFreeStmt(st.get(), SQL_CLOSE);
 }
 
 void DbConnection::ProbeSchemas() { ProbeOwners(false); }
@@ -201,9 +204,9 @@ int DbConnection::IsKnownOwner() const {
 }
 
 void DbConnection::ApplyCatalog() {
-  if (b_IsCatalog == 1 && !s_DatabaseUser.empty() && hDbc)
-    SQLSetConnectAttr(hDbc, SQL_ATTR_CURRENT_CATALOG, OdbcText(s_DatabaseUser),
-                      static_cast<SQLINTEGER>(s_DatabaseUser.size()));
+  if (b_IsCatalog == 1 && !s_DatabaseUser.empty() && dbc_)
+    MV_ODBC(SQLSetConnectAttr, dbc_.get(), SQL_ATTR_CURRENT_CATALOG, OdbcText(s_DatabaseUser),
+            static_cast<SQLINTEGER>(s_DatabaseUser.size()));
 }
 
 std::string DbConnection::BuildTitle() {
@@ -226,12 +229,15 @@ std::string DbConnection::BuildTitle() {
 }
 
 std::string DbConnection::Execute(Statement& stmt, const std::string& sql) {
-  if (!Succeeded(SQLAllocStmt(hDbc, stmt.out()))) {
-    lastError = DiagText(SQL_HANDLE_DBC, hDbc);
+  SQLHSTMT h = SQL_NULL_HSTMT;
+  stmt.Drop();
+  if (!Succeeded(MV_ODBC(SQLAllocHandle, SQL_HANDLE_STMT, dbc_.get(), &h))) {
+    lastError = DiagnosticText(SQL_HANDLE_DBC, dbc_.get(), &lastSqlState);
     if (lastError.empty()) lastError = "Could not allocate a statement.";
     return lastError;
   }
-  SQLRETURN rc = SQLExecDirect(stmt.get(), OdbcText(sql), SQL_NTS);
+  stmt.Reset(h);
+  SQLRETURN rc = MV_ODBC(SQLExecDirect, stmt.get(), OdbcText(sql), SQL_NTS);
   if (rc == SQL_SUCCESS) return {};
   FetchErrorText(stmt.get(), false);
   stmt.Drop();
@@ -242,25 +248,20 @@ std::string DbConnection::Execute(Statement& stmt, const std::string& sql) {
 
 int DbConnection::FetchErrorText(SQLHSTMT stmt, bool show) {
   lastError.clear();
+  lastSqlState.clear();
   if (stmt)
-    lastError = DiagText(SQL_HANDLE_STMT, stmt);
-  else if (hDbc)
-    lastError = DiagText(SQL_HANDLE_DBC, hDbc);
+    lastError = DiagnosticText(SQL_HANDLE_STMT, stmt, &lastSqlState);
+  else if (dbc_)
+    lastError = DiagnosticText(SQL_HANDLE_DBC, dbc_.get(), &lastSqlState);
   if (lastError.empty()) return 0;
   if (show) host_.Message(lastError, Host::Buttons::Ok);
   return 1;
 }
 
 void DbConnection::Disconnect() {
-  if (hDbc) {
-    if (connected_) SQLDisconnect(hDbc);
-    SQLFreeConnect(hDbc);
-    hDbc = SQL_NULL_HDBC;
-  }
-  if (hEnv) {
-    SQLFreeEnv(hEnv);
-    hEnv = SQL_NULL_HENV;
-  }
+  if (dbc_ && connected_) MV_ODBC(SQLDisconnect, dbc_.get());
+  dbc_.Drop();
+  env_.Drop();
   connected_ = false;
   ClearTables();
   schemas.clear();

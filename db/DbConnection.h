@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,22 +8,11 @@
 
 namespace mv {
 
-class RunOwner;
 class Host;
 
-// One kept column of a table, recorded by the structure pass for the data phase.
-struct ColumnInfo {
-  std::string name;        // COLUMN_NAME as returned
-  std::string definition;  // text written after the column name
-  int sqlType = 0;
-  int hasLength = 0;
-  int isNumeric = 0;
-};
-
+// One table of the connection's table list.
 struct TableEntry {
-  std::string name;             // TABLE_NAME as returned
-  int marks[4] = {0, 0, 0, 0};  // analysis marks of the run controller
-  std::vector<ColumnInfo> columns;
+  std::string name;  // TABLE_NAME as returned
 };
 
 // One entry of the owner chooser: text and item data (0 schema or "-not required-", 7777 catalog).
@@ -31,7 +21,8 @@ struct OwnerChoice {
   int data = 0;
 };
 
-// The one live ODBC connection with its owner, title, table list and catalog readers.
+// The one live ODBC connection with its owner, title and table list. During a run it belongs
+// to the worker; the UI thread uses it only while no run is active.
 class DbConnection {
  public:
   static constexpr size_t kMaxConnectString = 512;
@@ -40,9 +31,9 @@ class DbConnection {
   DbConnection(const DbConnection&) = delete;
   DbConnection& operator=(const DbConnection&) = delete;
 
-  // The driver manager's own data-source dialog. Without a window there is none: the attempt
-  // fails at once with a message instead of waiting for a dialog that cannot appear.
-  static std::unique_ptr<DbConnection> ConnectInteractive(Host& host, void* parentWindow);
+  // The data-source chooser of the host. A cancelled choice gives a connection that is not
+  // connected, without a message.
+  static std::unique_ptr<DbConnection> ConnectInteractive(Host& host);
   static std::unique_ptr<DbConnection> ConnectWithString(Host& host, const std::string& connectString,
                                                          const std::string& owner, const std::string& catalogFlag);
 
@@ -54,30 +45,28 @@ class DbConnection {
   std::string BuildTitle();
   // Empty on success (statement left open in stmt); else the error text (statement dropped).
   std::string Execute(Statement& stmt, const std::string& sql);
+  // Reads the diagnostics of stmt (of the connection when stmt is null) into lastError and
+  // lastSqlState; shows them when show is set. 1 when there was a message.
   int FetchErrorText(SQLHSTMT stmt, bool show);
-  static void FreeStatement(Statement& stmt) { stmt.Drop(); }
   void ClearTables() { tables.clear(); }
   void Disconnect();
 
   std::vector<OwnerChoice> FillOwnerChooser(int& selected);
   void ApplyOwnerChoice(const std::vector<OwnerChoice>& choices, int selected);
 
-  // Table catalog. noStopCheck 0: honours a stop request of the run (worker thread).
-  int LoadTables(int noStopCheck);
-  // Structure, index and statement readers.
-  int ScriptTableStructure();
-  int ScriptIndexes(int write);
-  struct RowLists {
-    const std::string* typeFlags = nullptr;
-    const std::vector<std::string>* prefixes = nullptr;
-    const std::vector<std::string>* suffixes = nullptr;
-  };
-  int ReadRows(SQLHSTMT stmt, std::string& row, const RowLists& lists, std::string* tableName, std::string* columnList,
-               const std::string& sql);
-  static std::string TableNameAfterFrom(const std::string& sql);
+  // Table catalog. stopped, when given, is asked after every row; when it answers true the
+  // listing ends at once (the statement freed) and LoadTables returns -1.
+  int LoadTables(const std::function<bool()>& stopped = {});
 
-  SQLHENV env() const { return hEnv; }
-  SQLHDBC dbc() const { return hDbc; }
+  // Reads one value whole with SQLGetData, in pieces, into out. Returns false for NULL. A
+  // failing SQLGetData reads as empty; failed is then set when given.
+  bool GetValue(SQLHSTMT stmt, SQLUSMALLINT col, std::string& out, bool* failed = nullptr);
+  // The owner filter a catalog call starts with (it is retried without one when it fails):
+  // catalog and schema arguments, empty when there is no owner to filter by.
+  bool FiltersByOwner() const { return !s_DatabaseUser.empty() && (hasSchemas || hasCatalogs); }
+
+  SQLHENV env() const { return env_.get(); }
+  SQLHDBC dbc() const { return dbc_.get(); }
 
   std::string serverName;
   std::string userName;
@@ -85,7 +74,6 @@ class DbConnection {
   int notConnected = 0;
   std::string s_ConnectString;
   int tablesLoaded = 0;
-  RunOwner* view = nullptr;
   std::string title;
   std::string loginUser;
   int b_IsCatalog = 0;
@@ -95,37 +83,28 @@ class DbConnection {
   std::vector<std::string> schemas;
   std::vector<std::string> catalogs;
   std::string lastError;
-  std::vector<TableEntry> tables;
-  SQLSMALLINT lastFetchResult = 0;
-  int rowHadColumns = 0;
-  // Values whose SQLGetData failed (read as empty) and the last driver message about it.
-  int getDataFailures = 0;
+  std::string lastSqlState;
+  // The driver's message about the last value whose SQLGetData failed.
   std::string lastGetDataError;
+  std::string lastGetDataState;
+  std::vector<TableEntry> tables;
 
  private:
   explicit DbConnection(Host& host) : host_(host) {}
   bool AllocHandles();
   // Marks the connection failed and says why.
   void FailConnect(const std::string& reason);
-  bool DriverConnect(const char* in, void* parentWindow, SQLUSMALLINT completion);
+  bool DriverConnect(const std::string& in);
   void ReadServerAndUser();
   void ProbeOwners(bool catalogs);
-  // Reads one value whole with SQLGetData, in pieces, into out. Returns false for NULL.
- public:
-  bool GetValue(SQLHSTMT stmt, SQLUSMALLINT col, std::string& out);
-
- private:
-  std::string ColAttributeText(SQLHSTMT stmt, SQLUSMALLINT col, SQLUSMALLINT field);
-  SQLLEN ColAttributeNumber(SQLHSTMT stmt, SQLUSMALLINT col, SQLUSMALLINT field);
+  // The steps after a successful driver connect shared by both ways of connecting.
+  void AfterConnect(const std::string& owner, const std::string& catalogFlag, bool ownerGiven);
 
   Host& host_;
-  SQLHENV hEnv = SQL_NULL_HENV;
-  SQLHDBC hDbc = SQL_NULL_HDBC;
+  EnvHandle env_;
+  ConnHandle dbc_;
   bool connected_ = false;
-  // Reused across rows so the data phase allocates nothing per value.
   std::vector<char> valueBuf_;
-  std::string value_;
-  std::string scratch_;
 };
 
 }  // namespace mv

@@ -1,309 +1,208 @@
-#include "run/DataScripter.h"
-
+#include "db/DbConnection.h"
+#include "db/RowReader.h"
 #include "profiles/Profile.h"
-#include "profiles/Substitutions.h"
-#include "run/RunOwner.h"
+#include "run/RunState.h"
+#include "run/ScriptOutput.h"
+#include "run/Scripters.h"
+#include "run/Statements.h"
+#include "run/ValueFormat.h"
 #include "settings/Filters.h"
-#include "settings/RunOptions.h"
-#include "shell/SettingsStore.h"
 #include "shell/Host.h"
 
 namespace mv {
 
-namespace {
-using C = ScriptOutput;
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-}  // namespace
-
-namespace {
-// Appends text with every occurrence of one byte replaced.
-void AppendReplaced(std::string& out, const std::string& text, char find, const std::string& replace) {
-  size_t from = 0;
-  for (size_t pos = text.find(find); pos != std::string::npos; pos = text.find(find, from)) {
-    out.append(text, from, pos - from);
-    out += replace;
-    from = pos + 1;
-  }
-  out.append(text, from, std::string::npos);
-}
-}  // namespace
-
-void FormatValue(const Profile& w, const RunOptions& o, std::string& value, char typeFlag, bool isNull,
-                 std::string& out, std::string& scratch) {
-  // The common profile (one one-byte substitution, such as the apostrophe, into a non-empty
-  // text, no trimming) cannot change whether a value is empty: substitute while appending.
-  if (w.Substitutions.size() == 1 && w.Substitutions[0].find.size() == 1 && !w.Substitutions[0].replace.empty() &&
-      !o.b_RightTrim && !o.b_LeftTrim && !value.empty()) {
-    const Substitution& pair = w.Substitutions[0];
-    const bool delimited = o.b_AllStrings || typeFlag != 'T';
-    if (delimited) out += w.s_StringDelimiter;
-    AppendReplaced(out, value, pair.find[0], pair.replace);
-    if (delimited) out += w.s_StringDelimiter;
-    return;
-  }
-  if (!w.Substitutions.empty()) ApplySubstitutions(w.Substitutions, value, scratch);
-  if (o.b_AllStrings) {
-    out += w.s_StringDelimiter;
-    out += value;
-    out += w.s_StringDelimiter;
-    return;
-  }
-  if (typeFlag == 'T') {
-    out += value.empty() ? w.s_NumericEmpty : value;
-    return;
-  }
-  size_t begin = 0, end = value.size();
-  if (o.b_RightTrim)
-    while (end > begin && IsBlank(value[end - 1])) --end;
-  if (o.b_LeftTrim)
-    while (begin < end && IsBlank(value[begin])) ++begin;
-  if (end > begin) {
-    out += w.s_StringDelimiter;
-    out.append(value, begin, end - begin);
-    out += w.s_StringDelimiter;
-  } else {
-    out += isNull ? w.s_NullString : w.s_EmptyString;
-  }
-}
-
-std::string FormatValue(const Profile& w, const RunOptions& o, std::string value, char typeFlag, bool isNull) {
-  std::string out, scratch;
-  FormatValue(w, o, value, typeFlag, isNull, out, scratch);
-  return out;
-}
-
-std::string CsvLine(const std::string& text, bool isHeader) {
-  if (text.empty()) return text;
-  std::string s = ReplaceAll(text, "\"", "\"\"");
-  s = ReplaceAll(s, " \t ", "\",\"");
-  if (isHeader) s = ReplaceAll(s, " , ", "\",\"");
-  return "\"" + s + "\"";
-}
-
-void RunOwner::ReadSpecialBrackets() {
-  // Square brackets only where the owner really is a catalog: without an owner the connection
-  // still carries the catalog mark of its probe, and standard SQL (PostgreSQL among others)
-  // rejects brackets. The double quote is the standard identifier quote.
-  const bool catalog = connection && connection->b_IsCatalog && !connection->s_DatabaseUser.empty();
-  specOpen_ = settings.GetString("specObjStringOpen", catalog ? "[" : "\"");
-  specClose_ = settings.GetString("specObjStringClose", catalog ? "]" : "\"");
-}
-
-bool RunOwner::IsSpecialColumnName(const std::string& name) const {
-  if (opts.i_AutoSpecialName == 1) return true;
-  if (opts.i_AutoSpecialName == 2) return false;
-  if (name.empty()) return false;
-  if (name[0] >= '0' && name[0] <= '9') return true;
-  return name.find_first_of(" -#", 1) != std::string::npos;
-}
-
-bool RunOwner::IsSpecialTableName(const std::string& name) const {
-  return opts.i_AutoSpecialName == 1 || name.find_first_of(" -#/") != std::string::npos;
-}
-
-std::string RunOwner::QuoteColumnName(const std::string& name) const {
-  return IsSpecialColumnName(name) ? specOpen_ + name + specClose_ : name;
-}
-
-std::string RunOwner::QuoteTableName(const std::string& name) const {
-  return IsSpecialTableName(name) ? specOpen_ + name + specClose_ : name;
-}
-
-RunOwner::SelectParts RunOwner::BuildSelect(const TableEntry& entry) {
-  ReadSpecialBrackets();
+SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
+  const Profile& w = ctx.working;
+  const RunOptions& o = ctx.opts;
+  ctx.names.ReadBrackets(ctx.settings, &ctx.connection);
   SelectParts parts;
   std::string selectList;
   bool first = true;
-  for (const ColumnInfo& col : entry.columns) {
-    const std::string ref = QuoteColumnName(col.name);
+  for (const ColumnInfo& col : table.columns) {
+    const std::string ref = ctx.names.QuoteColumnName(o, col.name);
     parts.typeFlags += col.isNumeric ? 'T' : 'F';
     const int category = CategoryOf(col.sqlType);
-    parts.prefixes.push_back(working.s_ScriptPrefix[category]);
-    parts.suffixes.push_back(working.s_ScriptSuffix[category]);
+    parts.prefixes.push_back(w.s_ScriptPrefix[category]);
+    parts.suffixes.push_back(w.s_ScriptSuffix[category]);
     if (!first) {
       selectList += " , ";
       parts.columnList += " , ";
     }
     first = false;
-    selectList += working.s_RetrievePrefix[category] + ref + working.s_RetrieveSuffix[category];
+    selectList += w.s_RetrievePrefix[category] + ref + w.s_RetrieveSuffix[category];
     parts.columnList += ref;
   }
-  std::string from = entry.name;
-  const bool special = IsSpecialTableName(entry.name);
-  if (special) from = specOpen_ + from + specClose_;
-  if (connection && !connection->s_DatabaseUser.empty() && connection->s_DatabaseUser != connection->loginUser &&
-      connection->hasSchemas && !connection->b_IsCatalog) {
-    const std::string& owner = connection->s_DatabaseUser;
-    from = (special ? specOpen_ + owner + specClose_ : owner) + "." + from;
+  std::string from = table.name;
+  const bool special = NameQuoter::IsSpecialTableName(o, table.name);
+  if (special) from = ctx.names.Bracket(from);
+  const DbConnection& db = ctx.connection;
+  if (!db.s_DatabaseUser.empty() && db.s_DatabaseUser != db.loginUser && db.hasSchemas && !db.b_IsCatalog) {
+    const std::string& owner = db.s_DatabaseUser;
+    from = (special ? ctx.names.Bracket(owner) : owner) + "." + from;
   }
-  ApplyCaseInPlace(parts.columnList, working.i_ColumnNameCase);
+  ApplyCaseInPlace(parts.columnList, w.i_ColumnNameCase);
   std::string condition;
-  if (WhereConditionFor(opts, entry.name, condition)) from += " where " + condition;
+  if (WhereConditionFor(o, table.name, condition)) from += " where " + condition;
   parts.select = "select " + selectList + " from " + from;
   return parts;
 }
 
-void RunOwner::WriteCommit(bool tableEnd) {
-  output.Append(working.s_Commit, C::colorRemark);
-  if (working.b_CommitNeedsExecute) {
-    if (!working.b_ExecuteSameLine) output.Append("\r\n", C::colorSql, true);
-    output.Append(working.s_Execute + "\r\n\r\n", C::colorRemark, true);
+namespace {
+
+// Reads one row of the data phase into `row`: every value formatted straight into the row, a
+// wrapper, when there is one, around it. false at the end of the rows.
+bool ReadDataRow(RunContext& ctx, RowReader& reader, const SelectParts& parts, std::string& row, std::string& value,
+                 std::string& scratch) {
+  if (!reader.Fetch()) return false;
+  const Profile& w = ctx.working;
+  const RunOptions& o = ctx.opts;
+  const size_t n = parts.typeFlags.size();
+  row.clear();
+  for (size_t k = 0; k < n; ++k) {
+    const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
+    const bool isNull = !reader.Value(col, value);
+    if (k > 0) row += o.b_DataCSV ? " \t " : ", ";
+    const size_t start = row.size();
+    FormatValue(w, o, value, parts.typeFlags[k], isNull, row, scratch);
+    const std::string& prefix = parts.prefixes[k];
+    const std::string& suffix = parts.suffixes[k];
+    if (prefix.empty() && suffix.empty()) continue;
+    const std::string_view formatted(row.data() + start, row.size() - start);
+    bool bare = false;
+    if (formatted.empty() || formatted == w.s_NullString || formatted == w.s_EmptyString ||
+        formatted == w.s_NumericEmpty) {
+      const int category = CategoryOf(static_cast<int>(reader.ColumnNumber(col, SQL_DESC_TYPE)));
+      bare = w.b_FuncOnlyIfValue[category] != 0;
+    }
+    if (!bare) {
+      row.insert(start, prefix);
+      row += suffix;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void WriteCommit(RunContext& ctx, bool tableEnd) {
+  const Profile& w = ctx.working;
+  ScriptOutput& out = ctx.output;
+  out.Write(w.s_Commit, TextRole::Remark);
+  if (w.b_CommitNeedsExecute) {
+    if (!w.b_ExecuteSameLine) out.Write("\r\n", TextRole::Sql, true);
+    out.Write(w.s_Execute + "\r\n\r\n", TextRole::Remark, true);
   } else if (!tableEnd) {
-    output.Append("\r\n\r\n", C::colorRemark, true);
+    out.Write("\r\n\r\n", TextRole::Remark, true);
   }
 }
 
-void RunOwner::WriteInsert(const std::string& table, const std::string& columns, const std::string& row) {
-  if (!output.ColoursMatter()) {
-    // One append per statement where nobody sees the colours: the same bytes, less work per row.
-    statement_.clear();
-    statement_ += insertHead_;
-    statement_ += table;
-    statement_ += " ( ";
-    statement_ += columns;
-    statement_ += " )\t\t";
-    statement_ += lineBreakEnd_;
-    statement_ += working.s_Values;
-    statement_ += " ( ";
-    statement_ += row;
-    statement_ += " )";
-    if (!working.b_ExecuteSameLine) statement_ += "\r\n";
-    statement_ += executeEnd_;
-    output.Append(statement_, C::colorName, true);
-    return;
-  }
-  output.Append(insertHead_, C::colorRemark);
-  output.Append(table, C::colorSql);
-  output.Append(" ( ", C::colorSql);
-  output.Append(columns, C::colorName);
-  output.Append(" )\t\t", C::colorSql);
-  output.Append(lineBreakEnd_, C::colorSql, true);
-  output.Append(working.s_Values, C::colorRemark);
-  output.Append(" ( ", C::colorSql);
-  output.Append(row, C::colorName);
-  output.Append(" )", C::colorSql);
-  if (!working.b_ExecuteSameLine) output.Append("\r\n", C::colorSql, true);
-  output.Append(executeEnd_, C::colorRemark, true);
+void ReportFetchError(RunContext& ctx, RowReader& reader, Statement& stmt, const std::string& what) {
+  if (!reader.FetchFailed() || !ctx.connection.FetchErrorText(stmt.get(), false)) return;
+  // A failing fetch would otherwise end the rows as if all had been read.
+  ctx.output.Write("\r\n" + ctx.working.s_Remarks + "  ERROR: Could not read all rows of " + what + ": " +
+                       ctx.connection.lastError + "\r\n\r\n",
+                   TextRole::Message, true);
 }
 
-void RunOwner::PrepareStatementPieces() {
-  insertHead_ = working.s_InsertInto + " ";
-  lineBreakEnd_ = working.s_LineBreak + "\r\n";
-  executeEnd_ = working.s_Execute + "\r\n\r\n";
-}
-
-void RunOwner::ScriptTableData() {
-  const int n = static_cast<int>(processedTables.size());
-  state.skipRequested = 0;
-  state.skipAllowed = 1;
-  SetStateTitle("Scripting Data");
-  host.BarRange(Host::kDataBar, n);
-  PrepareStatementPieces();
-  const std::string& R = working.s_Remarks;
-  std::string row;
-  DbConnection::RowLists lists;
+void ScriptTableData(RunContext& ctx) {
+  const Profile& w = ctx.working;
+  const RunOptions& o = ctx.opts;
+  ScriptOutput& out = ctx.output;
+  DbConnection& db = ctx.connection;
+  const int n = static_cast<int>(ctx.tables.size());
+  const std::string& R = w.s_Remarks;
+  std::string row, value, scratch;
+  ScriptText statement;
 
   for (int index = 0; index < n; ++index) {
-    TableEntry& entry = *processedTables[index];
-    host.PanelSelect(index);
-    const std::string tname = ApplyCase(entry.name, working.i_TableNameCase);
-    ReadSpecialBrackets();
-    const std::string written = QuoteTableName(tname);
+    const RunTable& table = ctx.tables[index];
+    ctx.host.PanelSelect(index);
+    const std::string tname = ApplyCase(table.name, w.i_TableNameCase);
+    ctx.names.ReadBrackets(ctx.settings, &db);
+    const std::string written = ctx.names.QuoteTableName(o, tname);
 
-    if (opts.b_DeleteData) {
-      output.Append("\r\n", C::colorRemarkMarker, true);
-      if (opts.b_DoRemarks) {
-        output.Append(R + "  ", C::colorRemarkMarker);
-        output.Append("Deleting data for table ", C::colorRemark);
-        output.Append(tname + "\r\n\r\n", C::colorSql, true);
-      }
-      output.Append(working.s_Delete + " ", C::colorRemark);
-      output.Append(written, C::colorSql);
-      if (!working.b_ExecuteSameLine) output.Append("\r\n", C::colorSql, true);
-      output.Append(working.s_Execute + "\r\n", C::colorRemark, true);
+    if (o.b_DeleteData) {
+      out.BlankLine();
+      out.Heading("Deleting data for table ", tname);
+      out.SimpleStatement(w.s_Delete, written, "\r\n");
     }
-    output.Append("\r\n", C::colorRemarkMarker, true);
-    if (opts.b_DoRemarks) {
-      output.Append(R + "  ", C::colorRemarkMarker);
-      output.Append("Data for table    ", C::colorRemark);
-      output.Append(tname, C::colorSql, true);
+    out.BlankLine();
+    if (o.b_DoRemarks) {
+      out.Write(R + "  ", TextRole::RemarkMarker);
+      out.Write("Data for table    ", TextRole::Remark);
+      out.Write(tname, TextRole::Sql, true);
       std::string condition;
-      if (WhereConditionFor(opts, tname, condition)) {
-        output.Append("\r\n" + R + "  ", C::colorRemarkMarker);
-        output.Append("Condition clause  ", C::colorRemark);
-        output.Append(condition, C::colorSql, true);
+      if (WhereConditionFor(o, tname, condition)) {
+        out.Write("\r\n" + R + "  ", TextRole::RemarkMarker);
+        out.Write("Condition clause  ", TextRole::Remark);
+        out.Write(condition, TextRole::Sql, true);
       }
-      output.Append("\r\n\r\n", C::colorSql, true);
+      out.Write("\r\n\r\n", TextRole::Sql, true);
     }
-    host.BarStep(Host::kDataBar);
-    if (entry.marks[3] == 0) continue;
+    ctx.host.BarStep(Host::kDataBar);
 
-    SelectParts parts = BuildSelect(entry);
+    const SelectParts parts = BuildSelect(ctx, table);
     if (parts.columnList.empty()) {
-      output.Append(R + "  There are no columns to select from table ", C::colorMessage);
-      output.Append(tname + "\r\n\r\n", C::colorSql, true);
+      out.Write(R + "  There are no columns to select from table ", TextRole::Message);
+      out.Write(tname + "\r\n\r\n", TextRole::Sql, true);
       continue;
     }
     Statement stmt;
-    std::string error = connection->Execute(stmt, parts.select);
+    const std::string error = db.Execute(stmt, parts.select);
     if (!error.empty()) {
-      output.Append("\r\nThe following error was received while processing table ", C::colorMessage);
-      output.Append(tname + ":\r\n", C::colorSql);
-      output.Append(error + "\r\n\r\n\r\n", C::colorMessage, true);
+      out.Write("\r\nThe following error was received while processing table ", TextRole::Message);
+      out.Write(tname + ":\r\n", TextRole::Sql);
+      out.Write(error + "\r\n\r\n\r\n", TextRole::Message, true);
       continue;
     }
-    lists.typeFlags = &parts.typeFlags;
-    lists.prefixes = &parts.prefixes;
-    lists.suffixes = &parts.suffixes;
+    RowReader reader(db, stmt);
     bool rowRead = false;
     bool csvHeader = false;
     int counter = 0;
     for (;;) {
-      RowCheckPoint(stmt);
-      if (state.skipRequested) {
-        state.skipRequested = 0;
-        output.Append(R + "  ", C::colorRemarkMarker);
-        output.Append("Table Skipped ...\r\n\r\n", C::colorMessage);
+      ctx.rowCheckPoint(stmt);
+      if (ctx.state.skipRequested) {
+        ctx.state.skipRequested = 0;
+        out.Write(R + "  ", TextRole::RemarkMarker);
+        out.Write("Table Skipped ...\r\n\r\n", TextRole::Message);
         break;
       }
-      const int failuresBefore = connection->getDataFailures;
-      if (!connection->ReadRows(stmt.get(), row, lists, nullptr, nullptr, std::string())) {
-        ReportFetchError(stmt, "table " + tname);
-        if (!rowRead && opts.b_DoRemarks) {
-          output.Append(R + "  ", C::colorRemarkMarker);
-          output.Append("No records found for table ", C::colorRemark);
-          output.Append(tname + "\r\n\r\n", C::colorSql, true);
+      const int failuresBefore = reader.valueFailures();
+      if (!ReadDataRow(ctx, reader, parts, row, value, scratch)) {
+        ReportFetchError(ctx, reader, stmt, "table " + tname);
+        if (!rowRead && o.b_DoRemarks) {
+          out.Write(R + "  ", TextRole::RemarkMarker);
+          out.Write("No records found for table ", TextRole::Remark);
+          out.Write(tname + "\r\n\r\n", TextRole::Sql, true);
         }
         break;
       }
-      ApplyCaseInPlace(row, opts.i_DataCase);
+      ApplyCaseInPlace(row, o.i_DataCase);
       rowRead = true;
       ++counter;
-      if (opts.b_DataCSV) {
+      if (o.b_DataCSV) {
         if (!csvHeader) {
-          output.Append(CsvLine(parts.columnList, true) + "\r\n", C::colorRemark, true);
+          out.Write(CsvLine(parts.columnList, true) + "\r\n", TextRole::Remark, true);
           csvHeader = true;
         }
-        output.Append(CsvLine(row, false) + "\r\n", C::colorName, true);
+        out.Write(CsvLine(row, false) + "\r\n", TextRole::Name, true);
       } else {
-        WriteInsert(written, parts.columnList, row);
-        if (counter >= working.i_CommitLines && !working.s_Commit.empty()) {
+        statement.Clear();
+        AddInsert(statement, w, written, parts.columnList, row);
+        out.Write(statement);
+        if (counter >= w.i_CommitLines && !w.s_Commit.empty()) {
           counter = 0;
-          WriteCommit(false);
+          WriteCommit(ctx, false);
         }
       }
-      if (connection->getDataFailures != failuresBefore) {
-        output.Append(R + "  ERROR: A value of the row above could not be read from table " + tname + ": " +
-                          connection->lastGetDataError + "\r\n\r\n",
-                      C::colorMessage, true);
+      if (reader.valueFailures() != failuresBefore) {
+        out.Write(R + "  ERROR: A value of the row above could not be read from table " + tname + ": " +
+                      reader.lastValueError() + "\r\n\r\n",
+                  TextRole::Message, true);
       }
     }
-    if (working.b_CommitEachTable && counter > 0 && !working.s_Commit.empty() && !opts.b_DataCSV) WriteCommit(true);
-    stmt.Drop();
+    if (w.b_CommitEachTable && counter > 0 && !w.s_Commit.empty() && !o.b_DataCSV) WriteCommit(ctx, true);
   }
-  state.skipAllowed = 0;
-  host.BarSetPos(Host::kDataBar, n);
 }
 
 }  // namespace mv

@@ -1,14 +1,17 @@
-
+#include "db/DbConnection.h"
+#include "db/RowReader.h"
 #include "profiles/Profile.h"
 #include "profiles/Substitutions.h"
-#include "run/DataScripter.h"
-#include "run/RunOwner.h"
+#include "run/RunState.h"
+#include "run/ScriptOutput.h"
+#include "run/Scripters.h"
+#include "run/Statements.h"
+#include "run/ValueFormat.h"
 #include "shell/Host.h"
 
 namespace mv {
 
 namespace {
-using C = ScriptOutput;
 
 // marker + "  " + the statement, one remark line per line of the statement (line ends made
 // "\r\n"; the statement's own last line end is not repeated).
@@ -26,136 +29,160 @@ std::string StatementRemark(const std::string& marker, const std::string& sql) {
   }
 }
 
-// The column list ReadRows found ("a, b"), each name in the special-name brackets when the
+// The column list the reader found ("a, b"), each name in the special-name brackets when the
 // column rule calls it special, as the data scripter writes INSERT column lists.
-std::string QuotedColumnList(const RunOwner& owner, const std::string& columns) {
+std::string QuotedColumnList(const RunContext& ctx, const std::string& columns) {
   std::string out;
   size_t start = 0;
   for (;;) {
     size_t end = columns.find(", ", start);
     const std::string name = columns.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    out += name.empty() ? name : owner.QuoteColumnName(name);
+    out += name.empty() ? name : ctx.names.QuoteColumnName(ctx.opts, name);
     if (end == std::string::npos) return out;
     out += ", ";
     start = end + 2;
   }
 }
-}  // namespace
 
-bool RunOwner::StartFreeFormRun(bool belowNormal) {
-  if (state.running) {
-    host.Message(
-        "You cannot start another script before the previous one ends.\nPress the <stop> icon to terminate the current "
-        "script",
-        Host::Buttons::Ok);
-    return false;
+// Character, binary, date and time codes are written as strings; everything else as a number.
+bool IsStringType(SQLLEN type) {
+  switch (type) {
+    case -10:
+    case -9:
+    case -8:
+    case -4:
+    case -3:
+    case -2:
+    case -1:
+    case 1:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+      return true;
+    default:
+      return false;
   }
-  if (!HasUsableConnection()) {
-    host.Message("You must have a database sources before you can begin.", Host::Buttons::Ok);
-    return false;
+}
+
+// Reads one row of a free-form result into `row` (values formatted as the data phase formats
+// them). On the first row the table and column names are found as well.
+bool ReadStatementRow(RunContext& ctx, RowReader& reader, const std::string& sql, bool first, std::string& row,
+                      std::string& table, std::string& columns, std::string& value, std::string& scratch) {
+  const int n = reader.ColumnCount();
+  if (!reader.Fetch()) return false;
+  const Profile& w = ctx.working;
+  const RunOptions& o = ctx.opts;
+  row.clear();
+  if (first) {
+    table = reader.ResultTableName(sql);
+    columns.clear();
   }
-  if (worker_.joinable()) worker_.join();
-  state.running = 1;
-  host.DestroyPanel();
-  panelShown = 0;
-  BeginWorker(&RunOwner::FreeFormWorker, belowNormal);
+  for (int i = 1; i <= n; ++i) {
+    const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(i);
+    const bool isNull = !reader.Value(col, value);
+    if (first) {
+      if (i > 1) columns += ", ";
+      columns += reader.ColumnText(col, SQL_DESC_NAME);
+    }
+    const char flag = IsStringType(reader.ColumnNumber(col, SQL_DESC_TYPE)) ? 'F' : 'T';
+    if (i > 1) row += o.b_DataCSV ? " \t " : ", ";
+    FormatValue(w, o, value, flag, isNull, row, scratch);
+  }
   return true;
 }
 
-void RunOwner::FreeFormWorker() {
-  state.skipRequested = 0;
-  lastSqlAvailable = 1;
-  state.startTime = std::time(nullptr);
-  configLoadedSinceRun = 0;
-  lastRunOutcome = 0;
-  output.ApplyScriptFont();
-  if (opts.b_OnlyToFile) OpenOnlyToFile("Output of this report is being written to file: ");
-  const std::string& R = working.s_Remarks;
-  if (opts.b_DoRemarks) {
-    output.Append(R + "  ", C::colorRemarkMarker);
-    output.Append("DATABASE:  ", C::colorText);
-    output.Append(connection->title, C::colorName, true);
-    output.Append("\r\n\r\n\r\n" + R +
-                      "  The following scripts were created from the following free form statement:\r\n" + R + "\r\n",
-                  C::colorRemarkMarker);
+}  // namespace
+
+void WriteFreeFormHeader(RunContext& ctx) {
+  ScriptOutput& out = ctx.output;
+  const std::string& R = ctx.working.s_Remarks;
+  if (ctx.opts.b_DoRemarks) {
+    out.Write(R + "  ", TextRole::RemarkMarker);
+    out.Write("DATABASE:  ", TextRole::Text);
+    out.Write(ctx.connection.title, TextRole::Name, true);
+    out.Write("\r\n\r\n\r\n" + R + "  The following scripts were created from the following free form statement:\r\n" +
+                  R + "\r\n",
+              TextRole::RemarkMarker);
     // Every line of the statement gets its own remark marker: a statement from a library file
     // has several lines, and a bare second line would be SQL when the script is run.
-    output.Append(StatementRemark(R, opts.s_GlobalPassSql), C::colorRemarkMarker);
-    output.Append("\r\n", C::colorRemarkMarker);
+    out.Write(StatementRemark(R, ctx.opts.s_GlobalPassSql), TextRole::RemarkMarker);
+    out.Write("\r\n", TextRole::RemarkMarker);
   }
-  output.Append("\r\n\r\n", C::colorSql);
-  state.skipAllowed = 1;
-  RunStatement(opts.s_GlobalPassSql);
-  state.skipAllowed = 0;
-  WriteFooterAndFinish(false);
+  out.Write("\r\n\r\n", TextRole::Sql);
 }
 
-void RunOwner::RunStatement(const std::string& sql) {
-  configLoadedSinceRun = 0;
-  state.skipRequested = 0;
+void RunStatement(RunContext& ctx, const std::string& sql) {
+  const Profile& w = ctx.working;
+  const RunOptions& o = ctx.opts;
+  ScriptOutput& out = ctx.output;
+  ctx.state.skipRequested = 0;
   int counter = 0;
   bool csvHeader = false;
   bool rowRead = false;
-  state.skipAllowed = 1;
-  SetStateTitle("Scripting Data");
-  PrepareStatementPieces();
-  const std::string& R = working.s_Remarks;
+  ctx.state.skipAllowed = 1;
+  ctx.setStateTitle("Scripting Data");
+  const std::string& R = w.s_Remarks;
 
   Statement stmt;
-  std::string error = connection->Execute(stmt, sql);
+  std::string error = ctx.connection.Execute(stmt, sql);
   if (!error.empty()) {
-    output.Append("\r\nThe following error was received while processing statement ", C::colorMessage);
-    output.Append(error + "\r\n\r\n\r\n", C::colorMessage, true);
+    out.Write("\r\nThe following error was received while processing statement ", TextRole::Message);
+    out.Write(error + "\r\n\r\n\r\n", TextRole::Message, true);
     return;
   }
-  std::string table = "-oo", columns = "-oo", row;
+  RowReader reader(ctx.connection, stmt);
+  std::string table, columns, row, value, scratch;
+  ScriptText statement;
   // Names the script writes are bracketed like the data scripter's; computed once, from the
   // first row's names.
-  ReadSpecialBrackets();
+  ctx.names.ReadBrackets(ctx.settings, &ctx.connection);
   std::string writtenTable, writtenColumns;
   for (;;) {
-    RowCheckPoint(stmt);
-    if (state.skipRequested) {
-      state.skipRequested = 0;
-      output.Append(R + "  ", C::colorRemarkMarker);
-      output.Append("Statement Skipped ...\r\n\r\n", C::colorMessage);
+    ctx.rowCheckPoint(stmt);
+    if (ctx.state.skipRequested) {
+      ctx.state.skipRequested = 0;
+      out.Write(R + "  ", TextRole::RemarkMarker);
+      out.Write("Statement Skipped ...\r\n\r\n", TextRole::Message);
       break;
     }
-    if (!connection->ReadRows(stmt.get(), row, {}, &table, &columns, sql)) {
-      ReportFetchError(stmt, "the statement");
-      if (!rowRead && opts.b_DoRemarks) {
-        output.Append(R + "  ", C::colorRemarkMarker);
-        output.Append("No data was found in statement. ", C::colorRemark);
+    if (!ReadStatementRow(ctx, reader, sql, !rowRead, row, table, columns, value, scratch)) {
+      ReportFetchError(ctx, reader, stmt, "the statement");
+      if (!rowRead && o.b_DoRemarks) {
+        out.Write(R + "  ", TextRole::RemarkMarker);
+        out.Write("No data was found in statement. ", TextRole::Remark);
       }
       break;
     }
     if (!rowRead) {
       // The name found by the reader keeps its own case; the written one follows the rule.
       // A statement whose table cannot be found gets an empty table name, never empty brackets.
-      writtenTable = table.empty() ? table : QuoteTableName(ApplyCase(table, working.i_TableNameCase));
-      writtenColumns = QuotedColumnList(*this, columns);
+      writtenTable = table.empty() ? table : ctx.names.QuoteTableName(o, ApplyCase(table, w.i_TableNameCase));
+      writtenColumns = QuotedColumnList(ctx, columns);
     }
-    ApplyCaseInPlace(row, opts.i_DataCase);
+    ApplyCaseInPlace(row, o.i_DataCase);
     rowRead = true;
     ++counter;
-    if (opts.b_DataCSV) {
+    if (o.b_DataCSV) {
       if (!csvHeader) {
         // The reader joins names with ", "; the CSV header splits at " , " as the data phase's does.
-        output.Append(CsvLine(ReplaceAll(columns, ", ", " , "), true) + "\r\n", C::colorRemark);
+        out.Write(CsvLine(ReplaceAll(columns, ", ", " , "), true) + "\r\n", TextRole::Remark);
         csvHeader = true;
       }
-      output.Append(CsvLine(row, false) + "\r\n", C::colorName);
+      out.Write(CsvLine(row, false) + "\r\n", TextRole::Name);
     } else {
-      WriteInsert(writtenTable, writtenColumns, row);
-      if (counter >= working.i_CommitLines && !working.s_Commit.empty()) {
+      statement.Clear();
+      AddInsert(statement, w, writtenTable, writtenColumns, row);
+      out.Write(statement);
+      if (counter >= w.i_CommitLines && !w.s_Commit.empty()) {
         counter = 0;
-        WriteCommit(false);
+        WriteCommit(ctx, false);
       }
     }
   }
-  if (working.b_CommitEachTable && !opts.b_DataCSV && counter > 0 && !working.s_Commit.empty()) WriteCommit(true);
+  if (w.b_CommitEachTable && !o.b_DataCSV && counter > 0 && !w.s_Commit.empty()) WriteCommit(ctx, true);
   stmt.Drop();
-  state.skipAllowed = 0;
+  ctx.state.skipAllowed = 0;
 }
 
 }  // namespace mv

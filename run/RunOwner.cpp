@@ -10,14 +10,19 @@
 #include <exception>
 
 #include "profiles/ProfileFile.h"
+#include "run/Scripters.h"
 #include "settings/Filters.h"
 #include "shell/SettingsStore.h"
-#include "shell/Host.h"
 
 namespace mv {
 
 namespace {
-using C = ScriptOutput;
+constexpr char kAnotherRun[] =
+    "You cannot start another Mervale before the previuos one ends.\nPress the <stop> icon to terminate the current "
+    "Mervale";
+constexpr char kAnotherScript[] =
+    "You cannot start another script before the previous one ends.\nPress the <stop> icon to terminate the current "
+    "script";
 
 std::string ElapsedText(std::time_t elapsed) {
   long long e = elapsed < 0 ? 0 : static_cast<long long>(elapsed);
@@ -31,70 +36,127 @@ std::string ElapsedText(std::time_t elapsed) {
 }  // namespace
 
 RunOwner::RunOwner(Host& h, SettingsStore& s, std::string folder)
-    : host(h), settings(s), programFolder(std::move(folder)), output(h, opts, working, s, scriptSaved) {
-  SetBuiltInDefaults(working);
+    : host_(h), settings_(s), programFolder_(std::move(folder)), output_(h, s) {
+  SetBuiltInDefaults(working_);
 }
 
 RunOwner::~RunOwner() {
-  if (worker_.joinable()) {
-    state.running = 0;
-    state.paused = 0;
-    worker_.join();
+  if (workerActive_) {
+    // Nothing may wait for the worker while it waits for the UI thread: the host keeps
+    // carrying out its calls until it has ended.
+    quiet_ = true;
+    state_.running = 0;
+    state_.paused = 0;
+    host_.WaitWhileProcessing([this] { return !workerActive_.load(); });
   }
+  if (worker_.joinable()) worker_.join();
 }
 
 void RunOwner::LoadStartupState() {
-  LoadRunSettings(settings, opts, working, &readOnly);
-  DiscoverProfiles(profiles, programFolder, opts.s_WorkingProfile, working, host);
+  int readOnly = 1;
+  LoadRunSettings(settings_, opts_, working_, &readOnly);
+  readOnly_ = readOnly != 0;
+  DiscoverProfiles(profiles_, programFolder_, opts_.s_WorkingProfile, working_, host_);
 }
 
-void RunOwner::SaveShutdownState() { SaveRunSettings(settings, opts, working); }
+void RunOwner::SaveShutdownState() { SaveRunSettings(settings_, opts_, working_); }
+
+std::string RunOwner::Title() const {
+  std::lock_guard lock(titleMutex_);
+  return (state_.paused && workerActive_ ? std::string("Paused") : stateText_) + " - Mervale" + titleSuffix_;
+}
+
+std::string RunOwner::TitleSuffix() const {
+  std::lock_guard lock(titleMutex_);
+  return titleSuffix_;
+}
+
+void RunOwner::SetTitleSuffix(const std::string& suffix) {
+  std::lock_guard lock(titleMutex_);
+  titleSuffix_ = suffix;
+}
 
 void RunOwner::SetStateTitle(const std::string& stateText) {
-  std::string title = stateText + " - Mervale" + s_TitleSuffix;
   {
     std::lock_guard lock(titleMutex_);
-    lastTitle_ = title;
+    stateText_ = stateText;
   }
-  host.SetTitle(title);
+  // While paused the title stays "Paused"; the new state shows on resume.
+  if (!state_.paused) host_.SetTitle(Title());
+  host_.RunStateChanged();
 }
 
-void RunOwner::ReplaceConnection(std::unique_ptr<DbConnection> conn) {
-  processedTables.clear();
-  connection = std::move(conn);
-  if (connection) connection->view = this;
-  tableListCurrent = 0;
-  tableCount = 0;
+bool RunOwner::ReplaceConnection(std::unique_ptr<DbConnection> conn) {
+  if (workerActive_) return false;
+  connection_ = std::move(conn);
+  tableListCurrent_ = false;
+  tableCount_ = 0;
+  return true;
+}
+
+bool RunOwner::SaveScript(const std::string& givenPath) {
+  if (workerActive_) return false;
+  output_.SaveScript(saveCancelled_, givenPath);
+  return !saveCancelled_ && output_.Saved();
+}
+
+bool RunOwner::RefuseStart(const char* message) {
+  host_.Message(message, Host::Buttons::Ok);
+  return false;
+}
+
+std::unique_ptr<RunContext> RunOwner::MakeContext() {
+  auto ctx = std::make_unique<RunContext>(host_, *connection_, settings_, output_, state_);
+  ctx->opts = opts_;
+  ctx->working = working_;
+  ctx->checkPoint = [this] { CheckPoint(); };
+  ctx->rowCheckPoint = [this](Statement& stmt) { RowCheckPoint(stmt); };
+  ctx->setStateTitle = [this](const std::string& s) { SetStateTitle(s); };
+  return ctx;
 }
 
 bool RunOwner::StartRun() {
-  if (state.running) {
-    host.Message(
-        "You cannot start another Mervale before the previuos one ends.\nPress the <stop> icon to terminate the "
-        "current Mervale",
-        Host::Buttons::Ok);
-    return false;
-  }
+  if (state_.running || workerActive_) return RefuseStart(kAnotherRun);
   if (!HasUsableConnection()) {
-    host.Message("You must select a database before you can begin.", Host::Buttons::Ok);
+    host_.Message("You must select a database before you can begin.", Host::Buttons::Ok);
     return false;
   }
-  if (worker_.joinable()) worker_.join();
-  processedTables.clear();
-  state.skipAllowed = 0;
-  hasRun = 1;
-  state.running = 1;
-  host.DestroyPanel();
+  CollectRun();
+  hasRun_ = true;
+  configLoadedSinceRun_ = false;
+  run_ = MakeContext();
+  state_.skipAllowed = 0;
+  state_.running = 1;
+  host_.DestroyPanel();
   SetStateTitle("Retrieving Database Information");
-  panelShown = host.ShowPanel() ? 1 : 0;
-  if (panelShown) host.PanelClearList();
-  BeginWorker(&RunOwner::RunWorker);
+  if (host_.ShowPanel()) host_.PanelClearList();
+  BeginWorker(&RunOwner::RunWorker, false);
   return true;
 }
 
 bool RunOwner::RerunLast() { return StartRun(); }
 
+bool RunOwner::StartFreeFormRun(bool belowNormal) {
+  if (state_.running || workerActive_) return RefuseStart(kAnotherScript);
+  if (!HasUsableConnection()) {
+    host_.Message("You must have a database sources before you can begin.", Host::Buttons::Ok);
+    return false;
+  }
+  CollectRun();
+  lastSqlAvailable_ = true;
+  configLoadedSinceRun_ = false;
+  run_ = MakeContext();
+  state_.running = 1;
+  host_.DestroyPanel();
+  host_.RunStateChanged();
+  BeginWorker(&RunOwner::FreeFormWorker, belowNormal);
+  return true;
+}
+
 void RunOwner::BeginWorker(void (RunOwner::*body)(), bool belowNormal) {
+  result_ = RunResult{};
+  result_.autoStartDone = false;
+  workerActive_ = true;
   worker_ = std::thread([this, body, belowNormal] {
     if (belowNormal) {
       // On Linux a thread's nice value is its own: one step nicer is one step below normal.
@@ -107,250 +169,297 @@ void RunOwner::BeginWorker(void (RunOwner::*body)(), bool belowNormal) {
       (this->*body)();
     } catch (const RunStopped&) {
       // The stop note has been written; nothing follows it.
+      result_.outcome = RunOutcome::Stopped;
     } catch (const std::exception& e) {
       // A fault outside the database (memory, a broken host): say so, never end in silence.
-      state.running = 0;
-      lastRunOutcome = 2;
-      host.Message(std::string("The run ended because of an internal error: ") + e.what(), Host::Buttons::Ok);
-      output.CloseOutputFile();
+      state_.running = 0;
+      result_.outcome = RunOutcome::Failed;
+      output_.CloseOutputFile();
+      WorkerMessage(std::string("The run ended because of an internal error: ") + e.what());
     }
-    state.running = 0;
-    state.paused = 0;
-    state.skipAllowed = 0;
+    state_.running = 0;
+    state_.paused = 0;
+    state_.skipAllowed = 0;
+    const RunOutcome outcome = result_.outcome;
+    // Cleared before the notice, so whoever handles it sees the run's final state.
+    workerActive_ = false;
+    host_.RunStateChanged();
+    host_.RunEnded(outcome);
   });
 }
 
+void RunOwner::CollectRun() {
+  if (!worker_.joinable()) return;
+  worker_.join();
+  if (!run_) return;
+  // What the run changed in its copies comes back here, on the UI thread.
+  opts_.b_AutoSave = output_.Mode().autoSave ? 1 : 0;
+  opts_.b_OnlyToFile = output_.Mode().onlyToFile ? 1 : 0;
+  working_ = run_->working;
+  lastOutcome_ = result_.outcome;
+  if (result_.autoStartDone) autoStartPath_.clear();
+  if (result_.autoStartExit >= 0) autoStartExit_ = result_.autoStartExit;
+  lastRun_ = std::move(run_);
+}
+
 void RunOwner::Wait() {
-  if (worker_.joinable()) worker_.join();
+  host_.WaitWhileProcessing([this] { return !workerActive_.load(); });
+  CollectRun();
+}
+
+void RunOwner::WorkerMessage(const std::string& text) {
+  if (!quiet_) host_.Message(text, Host::Buttons::Ok);
 }
 
 void RunOwner::PauseCommand() {
-  if (!state.paused) {
-    std::lock_guard lock(titleMutex_);
-    savedTitle = lastTitle_;
-  }
-  host.SetTitle("Paused - Mervale" + s_TitleSuffix);
-  state.paused = 1;
+  state_.paused = 1;
+  host_.SetTitle(Title());
+  host_.RunStateChanged();
 }
 
 void RunOwner::ResumeCommand() {
-  if (state.paused) {
-    std::string title;
-    {
-      std::lock_guard lock(titleMutex_);
-      title = savedTitle;
-    }
-    host.SetTitle(title);
-    host.Script().MoveInsertionToEnd();
+  if (state_.paused) {
+    state_.paused = 0;
+    host_.SetTitle(Title());
+    host_.Script().MoveInsertionToEnd();
   }
-  state.paused = 0;
+  state_.paused = 0;
+  host_.RunStateChanged();
 }
 
-void RunOwner::SkipCommand() { state.skipRequested = 1; }
+void RunOwner::SkipCommand() { state_.skipRequested = 1; }
 
 void RunOwner::StopCommand(bool ask) {
-  if (ask && host.Message("You won't be able to resume this Mervale if you stop it.\nAre you sure you want to stop?",
-                          Host::Buttons::YesNo) != Host::Answer::Yes)
+  if (ask && host_.Message("You won't be able to resume this Mervale if you stop it.\nAre you sure you want to stop?",
+                           Host::Buttons::YesNo) != Host::Answer::Yes)
     return;
-  state.running = 0;
-  scriptSaved = 0;
+  state_.running = 0;
+  host_.RunStateChanged();
 }
 
 void RunOwner::CheckPoint() {
-  while (state.paused) {
-    if (!state.running) {
-      state.paused = 0;
+  while (state_.paused) {
+    if (!state_.running) {
+      state_.paused = 0;
       StopRun();
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  if (!state.running) StopRun();
+  if (!state_.running) StopRun();
+}
+
+void RunOwner::RowCheckPoint(Statement& stmt) {
+  // The statement is dropped before the stop note, as at every other stop.
+  while (state_.paused) {
+    if (!state_.running) {
+      state_.paused = 0;
+      stmt.Drop();
+      StopRun();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  if (!state_.running) {
+    stmt.Drop();
+    StopRun();
+  }
 }
 
 void RunOwner::FinishOutput() {
-  if (opts.b_AutoSave) {
-    output.AutoSaveFlush();
-    output.ResetAutoSave();
+  if (output_.Mode().autoSave) {
+    output_.AutoSaveFlush();
+    output_.ResetAutoSave();
   }
-  if (opts.b_OnlyToFile) {
-    scriptSaved = 1;
-    output.CloseOutputFile();
+  if (output_.Mode().onlyToFile) {
+    output_.SetSaved(true);
+    output_.CloseOutputFile();
   }
 }
 
 void RunOwner::WriteStopNote() {
-  output.Append("\r\n\r\n" + working.s_Remarks + "  ", C::colorRemarkMarker);
-  output.Append("Mervale Stopped ...", C::colorMessage);
-  lastRunOutcome = 2;
+  output_.Append("\r\n\r\n" + run_->working.s_Remarks + "  ", ScriptOutput::colorRemarkMarker);
+  output_.Append("Mervale Stopped ...", ScriptOutput::colorMessage);
+  result_.outcome = RunOutcome::Stopped;
 }
 
 void RunOwner::StopRun() {
   WriteStopNote();
   SetStateTitle("Stopped");
+  output_.SetSaved(false);
   FinishOutput();
-  host.Message("Mervale has been stopped.", Host::Buttons::Ok);
+  WorkerMessage("Mervale has been stopped.");
   SetStateTitle("Ready");
   throw RunStopped{};
 }
 
 void RunOwner::StopInsideListing() {
   WriteStopNote();
+  output_.SetSaved(false);
   FinishOutput();
   throw RunStopped{};
 }
 
-void RunOwner::RowCheckPoint(Statement& stmt) {
-  // The statement is dropped before the stop note, as at every other stop.
-  while (state.paused) {
-    if (!state.running) {
-      state.paused = 0;
-      stmt.Drop();
-      StopRun();
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  if (!state.running) {
-    stmt.Drop();
-    StopRun();
-  }
-}
-
-void RunOwner::ReportFetchError(Statement& stmt, const std::string& what) {
-  if (connection->lastFetchResult == SQL_NO_DATA || !connection->FetchErrorText(stmt.get(), false)) return;
-  // A failing fetch would otherwise end the rows as if all had been read.
-  output.Append("\r\n" + working.s_Remarks + "  ERROR: Could not read all rows of " + what + ": " +
-                    connection->lastError + "\r\n\r\n",
-                C::colorMessage, true);
-}
-
 void RunOwner::OpenOnlyToFile(const char* notice) {
-  opts.b_OnlyToFile = 0;
-  output.Append(std::string(notice) + opts.s_AutoSaveFile + "\r\n\r\n", C::colorMessage);
-  opts.b_OnlyToFile = 1;
-  scriptSaved = 1;
-  output.OpenOutputFile();
+  OutputMode& mode = output_.Mode();
+  mode.onlyToFile = false;
+  output_.Append(std::string(notice) + mode.file + "\r\n\r\n", ScriptOutput::colorMessage);
+  mode.onlyToFile = true;
+  output_.SetSaved(true);
+  output_.OpenOutputFile();
 }
 
 void RunOwner::RunWorker() {
-  ApplyWorkingProfile(profiles, opts.s_WorkingProfile, working);
+  RunContext& ctx = *run_;
+  Profile& w = ctx.working;
+  ApplyWorkingProfile(profiles_, ctx.opts.s_WorkingProfile, w);
   // The shorter of the two null attributes is padded so column definitions line up.
-  if (working.s_NotNull.size() > working.s_Null.size())
-    working.s_Null = ScriptOutput::PadToWidth(working.s_Null, working.s_NotNull.size(), true);
+  if (w.s_NotNull.size() > w.s_Null.size())
+    w.s_Null = ScriptOutput::PadToWidth(w.s_Null, w.s_NotNull.size(), true);
   else
-    working.s_NotNull = ScriptOutput::PadToWidth(working.s_NotNull, working.s_Null.size(), true);
-  configLoadedSinceRun = 0;
-  state.skipRequested = 0;
-  state.startTime = std::time(nullptr);
-  lastRunOutcome = 0;
-  output.ApplyScriptFont();
-  if (opts.b_OnlyToFile) OpenOnlyToFile("Output of this script is being written to file: ");
-  if (opts.b_DoRemarks) {
-    output.Append(working.s_Remarks + "  ", C::colorRemarkMarker);
-    output.Append("DATABASE:  ", C::colorText);
-    output.Append(connection->title, C::colorName, true);
+    w.s_NotNull = ScriptOutput::PadToWidth(w.s_NotNull, w.s_Null.size(), true);
+  state_.skipRequested = 0;
+  state_.startTime = std::time(nullptr);
+  output_.BeginRun(
+      {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile}, w,
+      ctx.opts.b_DoRemarks != 0);
+  output_.ApplyScriptFont();
+  if (ctx.opts.b_OnlyToFile) OpenOnlyToFile("Output of this script is being written to file: ");
+  if (ctx.opts.b_DoRemarks) {
+    output_.Write(w.s_Remarks + "  ", TextRole::RemarkMarker);
+    output_.Write("DATABASE:  ", TextRole::Text);
+    output_.Write(ctx.connection.title, TextRole::Name, true);
   }
   AnalysisPhase();
-  if (opts.b_DoTabStruct || opts.b_DoTabData) {
+  if (ctx.opts.b_DoTabStruct || ctx.opts.b_DoTabData) {
     StructurePhase();
-    if (opts.b_DoTabData) DataPhase();
+    if (ctx.opts.b_DoTabData) DataPhase();
   }
-  if (opts.b_DoIndex) IndexPhase();
+  if (ctx.opts.b_DoIndex) IndexPhase();
   WriteFooterAndFinish(true);
 }
 
+void RunOwner::FreeFormWorker() {
+  RunContext& ctx = *run_;
+  const Profile& w = ctx.working;
+  state_.skipRequested = 0;
+  state_.startTime = std::time(nullptr);
+  output_.BeginRun(
+      {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile}, w,
+      ctx.opts.b_DoRemarks != 0);
+  output_.ApplyScriptFont();
+  if (ctx.opts.b_OnlyToFile) OpenOnlyToFile("Output of this report is being written to file: ");
+  WriteFreeFormHeader(ctx);
+  state_.skipAllowed = 1;
+  RunStatement(ctx, ctx.opts.s_GlobalPassSql);
+  state_.skipAllowed = 0;
+  WriteFooterAndFinish(false);
+}
+
 void RunOwner::WriteFooterAndFinish(bool scripting) {
-  state.running = 0;
-  std::time_t elapsed = std::time(nullptr) - state.startTime.load();
-  output.Append(
-      "\r\n\r\n" + working.s_Remarks + "  --- End of Mervale --- Elapsed Time: " + ElapsedText(elapsed) + " ---",
-      C::colorMessage);
+  state_.running = 0;
+  std::time_t elapsed = std::time(nullptr) - state_.startTime.load();
+  output_.Append(
+      "\r\n\r\n" + run_->working.s_Remarks + "  --- End of Mervale --- Elapsed Time: " + ElapsedText(elapsed) + " ---",
+      ScriptOutput::colorMessage);
   SetStateTitle("Finished");
-  scriptSaved = 0;
+  output_.SetSaved(false);
   FinishOutput();
-  lastRunOutcome = 1;
-  if (scripting && !autoStartPath.empty()) {
-    autoStartPath.clear();
-    if (opts.b_OnlyToFile) {
+  result_.outcome = RunOutcome::Finished;
+  if (scripting && !autoStartPath_.empty()) {
+    result_.autoStartDone = true;
+    if (output_.Mode().onlyToFile) {
       // The unattended run ends the program; success is 0.
-      autoStartExit = 0;
+      result_.autoStartExit = 0;
       return;
     }
-    host.ShowMaximized();
+    host_.ShowMaximized();
   }
-  host.Message("Mervale has finished scripting the database", Host::Buttons::Ok);
+  WorkerMessage("Mervale has finished scripting the database");
   SetStateTitle("Ready");
 }
 
 void RunOwner::AnalysisPhase() {
+  RunContext& ctx = *run_;
+  const RunOptions& o = ctx.opts;
+  const std::string& R = ctx.working.s_Remarks;
   SetStateTitle("Analyzing Database");
-  if (!tableListCurrent) {
-    tableCount = connection->LoadTables(0);
-    tableListCurrent = 1;
+  if (!tableListCurrent_) {
+    const int count = ctx.connection.LoadTables([this] { return !state_.running; });
+    if (count < 0) StopInsideListing();
+    tableCount_ = count;
+    tableListCurrent_ = true;
   }
-  if (opts.b_DoRemarks) {
-    output.Append("\r\n\r\n\r\n" + working.s_Remarks + "  ", C::colorRemarkMarker);
-    output.Append(std::to_string(tableCount), C::colorName);
-    output.Append(tableCount == 1 ? " table was found in " : " tables were found in ", C::colorText);
-    output.Append(connection->title + "\r\n\r\n", C::colorName, true);
+  if (o.b_DoRemarks) {
+    output_.Write("\r\n\r\n\r\n" + R + "  ", TextRole::RemarkMarker);
+    output_.Write(std::to_string(tableCount_), TextRole::Name);
+    output_.Write(tableCount_ == 1 ? " table was found in " : " tables were found in ", TextRole::Text);
+    output_.Write(ctx.connection.title + "\r\n\r\n", TextRole::Name, true);
   }
-  host.BarRange(Host::kAnalysisBar, 2 * tableCount);
-  host.BarSetStep(Host::kAnalysisBar, 1);
-  for (TableEntry& t : connection->tables) {
+  host_.BarRange(Host::kAnalysisBar, 2 * tableCount_);
+  host_.BarSetStep(Host::kAnalysisBar, 1);
+  for (const TableEntry& t : ctx.connection.tables) {
     CheckPoint();
-    if (!TableIsSkipped(opts, t.name)) {
-      t.marks[0] = 1;
-      t.marks[3] = 1;
-      processedTables.push_back(&t);
-      host.PanelSelect(host.PanelAddLine(t.name));
-      host.BarStep(Host::kAnalysisBar);
+    if (!TableIsSkipped(o, t.name)) {
+      ctx.tables.push_back(RunTable{t.name, {}});
+      host_.PanelSelect(host_.PanelAddLine(t.name));
+      host_.BarStep(Host::kAnalysisBar);
     }
   }
   bool first = true;
-  if (opts.b_DoTabSkipped && opts.b_DoTabStruct) {
+  if (o.b_DoTabSkipped && o.b_DoTabStruct) {
     int last = -1;
-    for (TableEntry& t : connection->tables) {
+    for (const TableEntry& t : ctx.connection.tables) {
       CheckPoint();
-      int found = host.PanelFindLine(t.name, last);
+      int found = host_.PanelFindLine(t.name, last);
       if (found >= 0) last = found;
-      host.PanelSelect(found);
-      host.BarStep(Host::kAnalysisBar);
-      if (!TableIsSkipped(opts, t.name)) continue;
+      host_.PanelSelect(found);
+      host_.BarStep(Host::kAnalysisBar);
+      if (!TableIsSkipped(o, t.name)) continue;
       if (first) {
-        if (opts.b_DoRemarks) {
-          output.Append("\r\n" + working.s_Remarks + "  ", C::colorRemarkMarker);
-          output.Append("The following tables were not processed\r\n", C::colorText, true);
+        if (o.b_DoRemarks) {
+          output_.Write("\r\n" + R + "  ", TextRole::RemarkMarker);
+          output_.Write("The following tables were not processed\r\n", TextRole::Text, true);
         }
         first = false;
       }
-      if (opts.b_DoRemarks) {
-        output.Append(working.s_Remarks + "  \t\t", C::colorRemarkMarker);
-        output.Append(t.name + "\r\n", C::colorRemark, true);
+      if (o.b_DoRemarks) {
+        output_.Write(R + "  \t\t", TextRole::RemarkMarker);
+        output_.Write(t.name + "\r\n", TextRole::Remark, true);
       }
     }
   }
-  host.BarSetPos(Host::kAnalysisBar, 2 * tableCount);
-  if (first) output.Append("\r\n", C::colorRemarkMarker, true);
+  host_.BarSetPos(Host::kAnalysisBar, 2 * tableCount_);
+  if (first) output_.Write("\r\n", TextRole::RemarkMarker, true);
 }
 
 void RunOwner::StructurePhase() {
-  const int n = static_cast<int>(processedTables.size());
-  host.BarRange(Host::kStructureBar, n);
-  host.BarSetStep(Host::kStructureBar, 1);
-  host.BarSetStep(Host::kDataBar, 1);
+  const int n = static_cast<int>(run_->tables.size());
+  host_.BarRange(Host::kStructureBar, n);
+  host_.BarSetStep(Host::kStructureBar, 1);
+  host_.BarSetStep(Host::kDataBar, 1);
   SetStateTitle("Scripting Structures");
-  connection->ScriptTableStructure();
-  host.BarSetPos(Host::kStructureBar, n);
+  ScriptTableStructure(*run_);
+  host_.BarSetPos(Host::kStructureBar, n);
 }
 
-void RunOwner::DataPhase() { ScriptTableData(); }
+void RunOwner::DataPhase() {
+  const int n = static_cast<int>(run_->tables.size());
+  state_.skipRequested = 0;
+  state_.skipAllowed = 1;
+  SetStateTitle("Scripting Data");
+  host_.BarRange(Host::kDataBar, n);
+  ScriptTableData(*run_);
+  state_.skipAllowed = 0;
+  host_.RunStateChanged();
+  host_.BarSetPos(Host::kDataBar, n);
+}
 
 void RunOwner::IndexPhase() {
-  const int n = static_cast<int>(processedTables.size());
-  host.BarRange(Host::kIndexBar, n);
-  host.BarSetStep(Host::kIndexBar, 1);
+  const int n = static_cast<int>(run_->tables.size());
+  host_.BarRange(Host::kIndexBar, n);
+  host_.BarSetStep(Host::kIndexBar, 1);
   SetStateTitle("Scripting Indexes");
-  connection->ScriptIndexes(1);
-  host.BarSetPos(Host::kIndexBar, n);
+  ScriptIndexes(*run_);
+  host_.BarSetPos(Host::kIndexBar, n);
 }
 
 }  // namespace mv

@@ -1,31 +1,41 @@
 #pragma once
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
+#include "run/RunContext.h"
 #include "run/RunState.h"
 #include "run/ScriptOutput.h"
 #include "settings/RunOptions.h"
+#include "shell/Host.h"
 
 namespace mv {
 
-class Host;
 class SettingsStore;
+
+// The configuration file state the titles are built from.
+struct ConfigState {
+  std::string file;              // the configuration last opened or saved
+  std::string titleBase = "--";  // the suffix before the first configuration
+  std::string documentTitle = "Ready";
+};
 
 // Everything a run needs, owned for the life of the program: options, profiles, the working
 // copy, the connection, the run state and the output. A window holds one and forwards its
 // commands to it; the batch front end drives it directly.
 //
-// Threads: the commands (Pause, Resume, Skip, Stop) may be called from any thread and only
-// change RunState words. Everything else is called on the owning thread while no run is active,
-// or on the worker during a run. Host calls made by the worker are synchronous.
+// Threads: everything is called on the owning (UI) thread but the state queries, which any
+// thread may call. A run's worker works on its own copies of the options and the working
+// profile (RunContext); what the run changes in them comes back in CollectRun, on the UI
+// thread, after Host::RunEnded. The connection belongs to the worker while a worker is active.
 class RunOwner {
  public:
   RunOwner(Host& host, SettingsStore& settings, std::string programFolder);
+  // Stops an active run without questions and waits for it (carrying out its host calls).
   ~RunOwner();
   RunOwner(const RunOwner&) = delete;
   RunOwner& operator=(const RunOwner&) = delete;
@@ -35,100 +45,89 @@ class RunOwner {
   // End of the program: the options back to the settings store.
   void SaveShutdownState();
 
-  // --- run controller
-  // Refused (message, false) while a run is active.
+  // --- commands. Refused (message, false) while a worker is active.
   bool StartRun();
   bool RerunLast();
+  // belowNormal: the worker runs one step below normal priority (Start SQL Script and the
+  // SQL Library); Rerun Last SQL Script runs it at normal priority.
+  bool StartFreeFormRun(bool belowNormal = false);
   void PauseCommand();
   void ResumeCommand();
   void SkipCommand();
   // ask: confirm with the user first (desktop); the batch front end stops without asking.
   void StopCommand(bool ask = true);
-  // Waits for the worker thread to end.
+  // Only clears the running word: safe in a signal handler.
+  void StopFromSignal() noexcept { state_.running.store(0); }
+  // After Host::RunEnded: joins the ended worker and takes back what the run changed.
+  void CollectRun();
+  // For hosts without an event loop: waits for the worker to end, then CollectRun.
   void Wait();
-  bool IsRunning() const { return state.running.load() != 0; }
 
-  void CheckPoint();
-  [[noreturn]] void StopRun();
-  // The listing's own stop: stop note, flush and close, no title, no message.
-  [[noreturn]] void StopInsideListing();
-  // The check before each row of a result: waits while paused, stops with the statement dropped.
-  void RowCheckPoint(Statement& stmt);
-  // After the last row: a remark when the rows ended on a fetch error rather than their end.
-  void ReportFetchError(Statement& stmt, const std::string& what);
+  // --- state, from any thread
+  bool IsRunning() const { return state_.running.load() != 0; }
+  bool IsWorkerActive() const { return workerActive_.load(); }
+  bool IsPaused() const { return state_.paused.load() != 0; }
+  bool SkipAllowed() const { return state_.skipAllowed.load() != 0; }
+  // The title composed now: the run's state text (or "Paused" while paused) + " - Mervale" +
+  // the configuration suffix. A host showing a worker's title late shows this instead.
+  std::string Title() const;
 
-  // Title: state + " - Mervale" + s_TitleSuffix.
-  void SetStateTitle(const std::string& state);
-
-  // --- data scripter
-  void ScriptTableData();
-  struct SelectParts {
-    std::string select, columnList, typeFlags;
-    std::vector<std::string> prefixes, suffixes;
-  };
-  SelectParts BuildSelect(const TableEntry& entry);
-  // Whether a column or index name must be bracketed (the column rule).
-  bool IsSpecialColumnName(const std::string& name) const;
-  // Whether a table name must be bracketed (the FROM rule).
-  bool IsSpecialTableName(const std::string& name) const;
-  // name with the brackets when special (column rule or FROM rule).
-  std::string QuoteColumnName(const std::string& name) const;
-  std::string QuoteTableName(const std::string& name) const;
-  void ReadSpecialBrackets();
-  // Writes a COMMIT (with the Execute command when the profile asks for it).
-  void WriteCommit(bool tableEnd);
-  void WriteInsert(const std::string& table, const std::string& columns, const std::string& row);
-  // The fixed pieces of every INSERT, built once per phase rather than once per row.
-  void PrepareStatementPieces();
-
-  // --- free-form run
-  // belowNormal: the worker runs one step below normal priority (Start SQL Script and the
-  // SQL Library); Rerun Last SQL Script runs it at normal priority.
-  bool StartFreeFormRun(bool belowNormal = false);
-  void RunStatement(const std::string& sql);
-
-  // --- connection
-  void ReplaceConnection(std::unique_ptr<DbConnection> conn);
-  bool HasUsableConnection() const { return connection && !connection->notConnected; }
-
-  Host& host;
-  SettingsStore& settings;
-  std::string programFolder;
-
-  RunOptions opts;
-  ProfileList profiles;
-  Profile working;
-  std::unique_ptr<DbConnection> connection;
-  RunState state;
-  int scriptSaved = 1;
-  int saveCancelled = 0;
-  int hasRun = 0;
-  int configLoadedSinceRun = 0;
-  int lastSqlAvailable = 0;
-  int readOnly = 1;
+  // --- records, on the UI thread while no worker is active
+  RunOptions& Options() { return opts_; }
+  const RunOptions& Options() const { return opts_; }
+  ProfileList& Profiles() { return profiles_; }
+  Profile& Working() { return working_; }
+  DbConnection* Connection() { return connection_.get(); }
+  // Refused (false) while a worker is active: the connection is the worker's then.
+  bool ReplaceConnection(std::unique_ptr<DbConnection> conn);
+  bool HasUsableConnection() const { return connection_ && !connection_->notConnected; }
+  ScriptOutput& Output() { return output_; }
+  bool ScriptSaved() const { return output_.Saved(); }
+  void SetScriptSaved(bool saved) { output_.SetSaved(saved); }
+  // Asks for a path unless one is given; false when cancelled or nothing was written.
+  bool SaveScript(const std::string& givenPath = {});
+  bool SaveCancelled() const { return saveCancelled_ != 0; }
+  void SetSaveCancelled(bool v) { saveCancelled_ = v ? 1 : 0; }
+  bool HasRun() const { return hasRun_; }
+  void SetHasRun(bool v) { hasRun_ = v; }
+  bool LastSqlAvailable() const { return lastSqlAvailable_; }
+  // How the last run ended; nullopt before the first.
+  std::optional<RunOutcome> LastOutcome() const { return lastOutcome_; }
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool v) { readOnly_ = v; }
+  SettingsStore& Settings() { return settings_; }
+  Host& host() { return host_; }
+  const std::string& ProgramFolder() const { return programFolder_; }
+  ConfigState& Config() { return config_; }
+  // Appended to every title (the configuration's name); read by the worker's titles too.
+  std::string TitleSuffix() const;
+  void SetTitleSuffix(const std::string& suffix);
+  // Whether a configuration was loaded since the last run started.
+  bool ConfigLoadedSinceRun() const { return configLoadedSinceRun_; }
+  void SetConfigLoadedSinceRun(bool v) { configLoadedSinceRun_ = v; }
   // Whether the connection's table list is current (the analysis reloads it when not).
-  int tableListCurrent = 0;
-  int tableCount = 0;
-  std::vector<TableEntry*> processedTables;
-  std::string savedTitle;
-  int panelShown = 0;
-
-  // Configuration file state.
-  std::string s_ConfigFile;
-  std::string s_TitleSuffix;
-  std::string titleBase = "--";
-  std::string documentTitle = "Ready";
-  // Set by AutoStart: the run was started from a configuration named at start-up.
-  std::string autoStartPath;
-  // Exit status the program should end with after an automatic start (-1: keep running).
-  int autoStartExit = -1;
-  // How the last run ended: 0 none yet, 1 finished, 2 stopped.
-  int lastRunOutcome = 0;
-
-  ScriptOutput output;
+  bool TableListCurrent() const { return tableListCurrent_; }
+  void SetTableListCurrent(bool v) { tableListCurrent_ = v; }
+  // A run started from a configuration named at start-up ends the program after an
+  // only-to-file run; AutoStartExit is then its exit status (-1: keep running).
+  void SetAutoStart(const std::string& path) { autoStartPath_ = path; }
+  const std::string& AutoStartPath() const { return autoStartPath_; }
+  int AutoStartExit() const { return autoStartExit_; }
+  // The last run's context (its tables and kept columns), after CollectRun; null before.
+  const RunContext* LastRun() const { return lastRun_.get(); }
+  RunContext* LastRun() { return lastRun_.get(); }
 
  private:
-  void BeginWorker(void (RunOwner::*body)(), bool belowNormal = false);
+  // What the worker hands back at its end.
+  struct RunResult {
+    RunOutcome outcome = RunOutcome::Finished;
+    int autoStartExit = -1;
+    bool autoStartDone = false;
+  };
+
+  bool RefuseStart(const char* message);
+  std::unique_ptr<RunContext> MakeContext();
+  void BeginWorker(void (RunOwner::*body)(), bool belowNormal);
   void RunWorker();
   void FreeFormWorker();
   void AnalysisPhase();
@@ -140,13 +139,49 @@ class RunOwner {
   // The pending auto-save is flushed and the output file closed, at every end of a run.
   void FinishOutput();
   void OpenOnlyToFile(const char* notice);
+  void CheckPoint();
+  void RowCheckPoint(Statement& stmt);
+  [[noreturn]] void StopRun();
+  // The listing's own stop: stop note, flush and close, no title, no message.
+  [[noreturn]] void StopInsideListing();
+  void SetStateTitle(const std::string& state);
+  // A message of the worker; none while the owner is being destroyed.
+  void WorkerMessage(const std::string& text);
 
+  Host& host_;
+  SettingsStore& settings_;
+  std::string programFolder_;
+
+  RunOptions opts_;
+  ProfileList profiles_;
+  Profile working_;
+  std::unique_ptr<DbConnection> connection_;
+  RunState state_;
+  ScriptOutput output_;
+  ConfigState config_;
+
+  int saveCancelled_ = 0;
+  bool hasRun_ = false;
+  bool configLoadedSinceRun_ = false;
+  bool lastSqlAvailable_ = false;
+  bool readOnly_ = true;
+  bool tableListCurrent_ = false;
+  int tableCount_ = 0;
+  std::string autoStartPath_;
+  int autoStartExit_ = -1;
+  std::optional<RunOutcome> lastOutcome_;
+
+  // The run in progress (the worker's) and the last one collected.
+  std::unique_ptr<RunContext> run_;
+  std::unique_ptr<RunContext> lastRun_;
+  RunResult result_;
   std::thread worker_;
-  std::mutex titleMutex_;
-  std::string lastTitle_;
-  std::string specOpen_ = "\"", specClose_ = "\"";
-  std::string insertHead_, lineBreakEnd_, executeEnd_;
-  std::string statement_;
+  std::atomic<bool> workerActive_{false};
+  std::atomic<bool> quiet_{false};
+
+  mutable std::mutex titleMutex_;
+  std::string stateText_ = "Ready";
+  std::string titleSuffix_;
 };
 
 }  // namespace mv

@@ -9,10 +9,10 @@
 #include <cstring>
 
 #include "profiles/Profile.h"
-#include "settings/RunOptions.h"
-#include "shell/SettingsStore.h"
 #include "shell/AtomicFile.h"
 #include "shell/Host.h"
+#include "shell/ScriptFont.h"
+#include "shell/SettingsStore.h"
 
 namespace mv {
 
@@ -20,9 +20,15 @@ namespace {
 constexpr size_t kOutBuffer = 1 << 16;
 }
 
-ScriptOutput::ScriptOutput(Host& host, RunOptions& opts, const Profile& working, SettingsStore& settings,
-                           int& scriptSaved)
-    : host_(host), opts_(opts), working_(working), settings_(settings), scriptSaved_(scriptSaved) {}
+ScriptOutput::ScriptOutput(Host& host, SettingsStore& settings) : host_(host), settings_(settings) {}
+
+void ScriptOutput::BeginRun(const OutputMode& mode, const Profile& working, bool remarks) {
+  mode_ = mode;
+  remarks_ = working.s_Remarks;
+  execute_ = working.s_Execute;
+  executeSameLine_ = working.b_ExecuteSameLine != 0;
+  remarksOn_ = remarks;
+}
 
 ScriptOutput::~ScriptOutput() { CloseOutputFile(); }
 
@@ -37,33 +43,113 @@ std::string ScriptOutput::PadToWidth(std::string_view text, size_t width, bool c
 }
 
 void ScriptOutput::Append(std::string_view text, Color color, bool counted) {
-  if (opts_.b_OnlyToFile && WriteToOutputFile(text)) return;
-  ScriptWindow& window = host_.Script();
-  window.Insert(text, color);
-  if (opts_.b_AutoSave && counted && window.LineCount() > opts_.i_AutoSaveLines) {
-    if (AutoSaveFlush()) window.Empty();
+  if (mode_.onlyToFile && WriteToOutputFile(text)) return;
+  ToWindow(text, color);
+  if (mode_.autoSave && counted && windowLines_ > mode_.autoSaveLines) {
+    if (AutoSaveFlush()) EmptyWindow();
   }
 }
 
+void ScriptOutput::ToWindow(std::string_view text, Color color) {
+  if (text.empty()) return;
+  host_.Script().Insert(text, color);
+  for (const char *p = text.data(), *end = text.data() + text.size();
+       (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) != nullptr; ++p)
+    ++windowLines_;
+  // Only auto-save reads the text back; otherwise the window alone holds it.
+  if (mode_.autoSave) windowText_.append(text);
+}
+
+void ScriptOutput::EmptyWindow() {
+  host_.Script().Empty();
+  windowText_.clear();
+  windowLines_ = 1;
+}
+
+void ScriptOutput::Write(const ScriptText& text) {
+  const std::string& all = text.Text();
+  if (!ColoursMatter()) {
+    // Where nobody sees the colours (and so no auto-save runs) one append carries it all.
+    bool counted = false;
+    for (const ScriptText::Piece& p : text.Pieces()) counted = counted || p.counted;
+    Append(all, colorText, counted);
+    return;
+  }
+  for (const ScriptText::Piece& p : text.Pieces())
+    Append(std::string_view(all).substr(p.start, p.length), Palette::Of(p.role), p.counted);
+}
+
+void ScriptOutput::BlankLine() { Write("\r\n", TextRole::RemarkMarker, true); }
+
+void ScriptOutput::Heading(std::string_view words, std::string_view name) {
+  if (!remarksOn_) return;
+  Write(remarks_ + "  ", TextRole::RemarkMarker);
+  Write(words, TextRole::Remark);
+  std::string line(name);
+  line += "\r\n\r\n";
+  Write(line, TextRole::Sql, true);
+}
+
+void ScriptOutput::AddTerminator(ScriptText& t, std::string_view after) const {
+  if (!executeSameLine_) t.Add("\r\n", TextRole::Sql, true);
+  std::string end = execute_;
+  end += after;
+  t.Add(end, TextRole::Remark, true);
+}
+
+void ScriptOutput::Terminator(std::string_view after) {
+  if (!executeSameLine_) Write("\r\n", TextRole::Sql, true);
+  std::string end = execute_;
+  end += after;
+  Write(end, TextRole::Remark, true);
+}
+
+void ScriptOutput::SimpleStatement(std::string_view keyword, std::string_view object, std::string_view after) {
+  std::string head(keyword);
+  head += ' ';
+  Write(head, TextRole::Remark);
+  Write(object, TextRole::Sql);
+  Terminator(after);
+}
+
+void ScriptOutput::MessageRemark(std::string_view text, std::string_view before, std::string_view after) {
+  // A line break in the text never ends the remark: every line starts with the marker.
+  std::string out(before);
+  size_t start = 0;
+  for (;;) {
+    size_t end = text.find('\n', start);
+    std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    out += remarks_;
+    out += "  ";
+    out += line;
+    if (end == std::string_view::npos) break;
+    out += "\r\n";
+    start = end + 1;
+  }
+  out += after;
+  Write(out, TextRole::Message, true);
+}
+
 bool ScriptOutput::ColoursMatter() const {
-  if (opts_.b_OnlyToFile && out_) return false;
+  if (mode_.onlyToFile && out_) return false;
   return host_.Script().KeepsColours();
 }
 
 bool ScriptOutput::OpenOutputFile() {
   CloseOutputFile();
-  out_ = std::fopen(opts_.s_AutoSaveFile.c_str(), "wb");
+  out_ = std::fopen(mode_.file.c_str(), "wb");
   if (!out_) {
-    host_.Message("Could not open file " + opts_.s_AutoSaveFile + ". Output will be sent to the screen.",
-                  Host::Buttons::Ok);
-    opts_.b_OnlyToFile = 0;
+    host_.Message("Could not open file " + mode_.file + ". Output will be sent to the screen.", Host::Buttons::Ok);
+    mode_.onlyToFile = false;
     return false;
   }
   // Our own buffer: one system call per 64 KiB, and we know exactly what reached the file.
   std::setvbuf(out_, nullptr, _IONBF, 0);
   outBuf_.clear();
   outBuf_.reserve(kOutBuffer);
-  opts_.b_AutoSave = 0;
+  mode_.autoSave = false;
+  windowText_.clear();
   return true;
 }
 
@@ -87,13 +173,13 @@ bool ScriptOutput::WriteToOutputFile(std::string_view text) {
   unwritten.swap(outBuf_);
   std::fclose(out_);
   out_ = nullptr;
-  opts_.b_OnlyToFile = 0;
-  scriptSaved_ = 0;
+  mode_.onlyToFile = false;
+  saved_ = false;
   ++writeFailures_;
   host_.Message("Could not save line to file. Output will continue on the screen.", Host::Buttons::Ok);
   // The caller shows the current text; before it stands what the file did not take.
   unwritten.resize(unwritten.size() > text.size() ? unwritten.size() - text.size() : 0);
-  if (!unwritten.empty()) host_.Script().Insert(unwritten, colorText);
+  ToWindow(unwritten, colorText);
   return false;
 }
 
@@ -105,32 +191,33 @@ bool ScriptOutput::CloseOutputFile() {
   if (!ok) {
     std::string unwritten;
     unwritten.swap(outBuf_);
-    opts_.b_OnlyToFile = 0;
-    scriptSaved_ = 0;
+    mode_.onlyToFile = false;
+    saved_ = false;
     ++writeFailures_;
     host_.Message("Could not save line to file. Output will continue on the screen.", Host::Buttons::Ok);
-    if (!unwritten.empty()) host_.Script().Insert(unwritten, colorText);
+    ToWindow(unwritten, colorText);
   }
   return ok;
 }
 
 void ScriptOutput::AutoSaveError(const std::string& what) {
   ++writeFailures_;
-  Append("\r\n\r\n" + working_.s_Remarks + "  " + what + "\r\n\r\n", colorMessage, false);
+  Append("\r\n\r\n" + remarks_ + "  " + what + "\r\n\r\n", colorMessage, false);
 }
 
 bool ScriptOutput::WriteLines(std::FILE* f, bool& diskFull) {
-  ScriptWindow& window = host_.Script();
-  const long n = window.LineCount();
-  host_.ShowSaving(n);
-  // Every line is written whole: a long INSERT line is never cut.
-  for (long i = 0; i < n; ++i) {
-    std::string line = window.Line(i);
-    if (!line.empty() && std::fwrite(line.data(), 1, line.size(), f) != line.size()) {
+  host_.ShowSaving(windowLines_);
+  // Line by line, as the "Saving..." bar counts them; every line is written whole.
+  size_t start = 0;
+  while (start < windowText_.size()) {
+    size_t end = windowText_.find('\n', start);
+    end = end == std::string::npos ? windowText_.size() : end + 1;
+    if (std::fwrite(windowText_.data() + start, 1, end - start, f) != end - start) {
       diskFull = errno == ENOSPC;
       return false;
     }
     host_.SavingStep();
+    start = end;
   }
   if (std::fflush(f) != 0) {
     diskFull = errno == ENOSPC;
@@ -140,12 +227,11 @@ bool ScriptOutput::WriteLines(std::FILE* f, bool& diskFull) {
 }
 
 bool ScriptOutput::AutoSaveFlush() {
-  ScriptWindow& window = host_.Script();
-  if (window.IsEmpty()) {
-    scriptSaved_ = 1;
+  if (windowText_.empty()) {
+    saved_ = true;
     return true;
   }
-  const std::string& file = opts_.s_AutoSaveFile;
+  const std::string& file = mode_.file;
   std::FILE* f = nullptr;
   if (autoSaveStarted_) {
     int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
@@ -191,26 +277,25 @@ bool ScriptOutput::AutoSaveFlush() {
   std::fclose(f);
   host_.WaitCursor(false);
   host_.HideSaving();
-  scriptSaved_ = 1;
+  saved_ = true;
   return true;
 }
 
 void ScriptOutput::ApplyScriptFont() {
-  ScriptWindow& window = host_.Script();
-  window.Empty();
-  const ScriptFont font = LoadScriptFont(settings_);
-  window.SetFont(font);
+  EmptyWindow();
+  host_.Script().SetFont(LoadScriptFont(settings_));
 }
 
 void ScriptOutput::SaveScript(int& saveCancelled, const std::string& givenPath) {
-  if (scriptSaved_) return;
+  if (saved_) return;
   ScriptWindow& window = host_.Script();
   if (window.IsEmpty()) {
-    scriptSaved_ = 1;
+    saved_ = true;
     return;
   }
   std::string path = givenPath;
-  if (path.empty()) path = host_.AskSavePath({{"Text Format (*.sql)", {"*.sql"}}, {"RTF Format (*.rtf)", {"*.rtf"}}}, "sql", {});
+  if (path.empty())
+    path = host_.AskSavePath({{"Text Format (*.sql)", {"*.sql"}}, {"RTF Format (*.rtf)", {"*.rtf"}}}, "sql", {});
   if (path.empty()) {
     saveCancelled = 1;
     return;
@@ -225,7 +310,7 @@ void ScriptOutput::SaveScript(int& saveCancelled, const std::string& givenPath) 
       host_.Message("Could not open file.", Host::Buttons::Ok);
       return;
     }
-    scriptSaved_ = 1;
+    saved_ = true;
     return;
   }
   const long n = window.LineCount();
@@ -243,7 +328,7 @@ void ScriptOutput::SaveScript(int& saveCancelled, const std::string& givenPath) 
     host_.Message("ERROR: Could not save file.", Host::Buttons::Ok);
     return;
   }
-  scriptSaved_ = 1;
+  saved_ = true;
 }
 
 }  // namespace mv

@@ -3,33 +3,69 @@
 #include <string>
 #include <string_view>
 
+#include "run/ScriptText.h"
 #include "shell/ScriptWindow.h"
 
 namespace mv {
 
 class Host;
-struct RunOptions;
-struct Profile;
 class SettingsStore;
+struct Profile;
 
+// Where a run's text goes: the window, the output file, or the window with incremental
+// auto-save. The run starts from its options; failures change it (a file that cannot be
+// opened sends the text to the window), and the run hands the result back at its end.
+struct OutputMode {
+  bool onlyToFile = false;
+  bool autoSave = false;
+  int autoSaveLines = 500;
+  std::string file;
+};
 
-// The destination of all script text: the window, the output file, or the window with
-// incremental auto-save.
+// The destination of all script text, and the vocabulary the scripters write with: headings,
+// statements, terminators and remarks, each piece with a role the palette colours.
 class ScriptOutput {
  public:
-  static constexpr Color colorName{42, 42, 255};
-  static constexpr Color colorMessage{130, 8, 54};
-  static constexpr Color colorRemarkMarker{130, 8, 54};
-  static constexpr Color colorSql{255, 0, 0};
-  static constexpr Color colorRemark{9, 165, 46};
-  static constexpr Color colorText{0, 0, 0};
+  static constexpr Color colorName = Palette::name;
+  static constexpr Color colorMessage = Palette::message;
+  static constexpr Color colorRemarkMarker = Palette::remarkMarker;
+  static constexpr Color colorSql = Palette::sql;
+  static constexpr Color colorRemark = Palette::remark;
+  static constexpr Color colorText = Palette::text;
 
-  ScriptOutput(Host& host, RunOptions& opts, const Profile& working, SettingsStore& settings, int& scriptSaved);
+  ScriptOutput(Host& host, SettingsStore& settings);
   ~ScriptOutput();
   ScriptOutput(const ScriptOutput&) = delete;
   ScriptOutput& operator=(const ScriptOutput&) = delete;
 
+  // --- a run (worker thread)
+  // The mode and the profile pieces the vocabulary writes with (remark marker, execute
+  // command, same-line rule) and whether remarks are written.
+  void BeginRun(const OutputMode& mode, const Profile& working, bool remarks);
+  OutputMode& Mode() { return mode_; }
+  const OutputMode& Mode() const { return mode_; }
+
   void Append(std::string_view text, Color color, bool counted = false);
+  void Write(std::string_view text, TextRole role, bool counted = false) { Append(text, Palette::Of(role), counted); }
+  void Write(const ScriptText& text);
+
+  // "\r\n" as a blank line of its own.
+  void BlankLine();
+  // marker + "  " + words + name, then a blank line: only when remarks are written.
+  void Heading(std::string_view words, std::string_view name);
+  // The end of a statement: its own line unless the profile executes on the same line, then
+  // the execute command and `after`.
+  void Terminator(std::string_view after);
+  // keyword + " " + object + the terminator (DROP TABLE, DELETE FROM, DROP INDEX).
+  void SimpleStatement(std::string_view keyword, std::string_view object, std::string_view after);
+  // An error or note of the run: every line of text gets the remark marker, so the script
+  // still loads whatever failed.
+  void MessageRemark(std::string_view text, std::string_view before = "\r\n", std::string_view after = "\r\n\r\n");
+  // The same pieces as values, for builders and tests.
+  void AddTerminator(ScriptText& t, std::string_view after) const;
+  const std::string& RemarkMarker() const { return remarks_; }
+  bool RemarksOn() const { return remarksOn_; }
+
   bool OpenOutputFile();
   bool WriteToOutputFile(std::string_view text);
   // Flushes and closes the output file; false when the last writes failed.
@@ -37,9 +73,14 @@ class ScriptOutput {
   bool OutputFileOpen() const { return out_ != nullptr; }
   bool AutoSaveFlush();
   void ResetAutoSave() { autoSaveStarted_ = false; }
+  // Empties the window and applies the saved script font (the start of a run).
   void ApplyScriptFont();
+
+  // --- the UI thread, outside a run
   // Save Script: asks the host for a path unless one is given. Sets saveCancelled.
   void SaveScript(int& saveCancelled, const std::string& givenPath = {});
+  bool Saved() const { return saved_; }
+  void SetSaved(bool saved) { saved_ = saved; }
 
   // False when the text goes where its colours are not kept (the output file, a streaming
   // window): writers may then join pieces of one colour-less line into one append.
@@ -53,14 +94,23 @@ class ScriptOutput {
   bool FlushOutBuffer();
   void AutoSaveError(const std::string& what);
   bool WriteLines(std::FILE* f, bool& diskFull);
+  // Text for the window, with the lines the auto-save rule counts.
+  void ToWindow(std::string_view text, Color color);
+  void EmptyWindow();
 
   Host& host_;
-  RunOptions& opts_;
-  const Profile& working_;
   SettingsStore& settings_;
-  int& scriptSaved_;
+  OutputMode mode_;
+  std::string remarks_, execute_;
+  bool executeSameLine_ = false;
+  bool remarksOn_ = true;
+  bool saved_ = true;
   std::FILE* out_ = nullptr;
   std::string outBuf_;
+  // What the window received since it was last emptied, kept for auto-save only, and its
+  // line count (line feeds plus one, as the window counts them).
+  std::string windowText_;
+  long windowLines_ = 1;
   bool autoSaveStarted_ = false;
   int writeFailures_ = 0;
 };

@@ -2,13 +2,10 @@
 
 #include <cctype>
 
-#include "db/DbConnection.h"
 #include "profiles/ProfileFile.h"
-#include "run/RunOwner.h"
-#include "shell/IniFile.h"
 #include "settings/RunOptions.h"
 #include "shell/AtomicFile.h"
-#include "shell/Host.h"
+#include "shell/IniFile.h"
 
 namespace mv {
 
@@ -21,12 +18,6 @@ constexpr char kIgnoreTables[] = "Ignore Tables";
 constexpr char kIncludeOnly[] = "Include Only Tables";
 constexpr char kIgnoreTypes[] = "Ignore Data Types";
 constexpr char kWhere[] = "Where Statements";
-
-constexpr char kOpenFailed[] = "Could not open config file.";
-constexpr char kReconnect[] = "Do you wish to re-connect to the database on the config file?";
-constexpr char kNoAutoStart[] =
-    "Could not automatically start scripting, please make sure a valid database connection is saved "
-    "in the configuration file.\nSee the help topics for more information.";
 
 // Connect strings can hold passwords: the file is for its owner's eyes only, also when an
 // existing file had wider permissions.
@@ -52,11 +43,6 @@ constexpr FlagKey kCarriedFlags[] = {
     {"b_DoTabData", &RunOptions::b_DoTabData, 1},
     {"b_DoIndex", &RunOptions::b_DoIndex, 1},
 };
-
-std::string BaseName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 void WriteList(IniFile& ini, const char* section, const char* prefix, const std::vector<std::string>& items) {
   for (size_t i = 0; i < items.size(); ++i) ini.Set(section, prefix + std::to_string(i), items[i]);
@@ -85,30 +71,20 @@ std::string Upper(std::string s) {
   return s;
 }
 
-void Reconnect(RunOwner& owner, const std::string& connectString, const std::string& user,
-               const std::string& catalogFlag) {
-  // ReplaceConnection gives the connection its back reference and marks the table list stale.
-  owner.ReplaceConnection(DbConnection::ConnectWithString(owner.host, connectString, user, catalogFlag));
-}
-
-void ApplyProfile(RunOwner& owner) {
-  if (!owner.profiles.empty()) ApplyWorkingProfile(owner.profiles, owner.opts.s_WorkingProfile, owner.working);
-}
-
 // The older binary form. Fields are stored as they are read; a file that ends early ends the
-// load silently with the fields read so far.
-void LoadLegacy(RunOwner& owner, const std::string& data, bool noQuestion) {
-  RunOptions& o = owner.opts;
+// load with the fields read so far.
+void ReadLegacy(const std::string& data, Configuration& c) {
+  RunOptions& o = c.opts;
   size_t pos = 0;
   auto str = [&](std::string& s) { return pfl::DecodeString(data, pos, s); };
   auto num = [&](int& v) { return pfl::DecodeInt(data, pos, v); };
+  c.legacy = true;
+  c.applyProfile = false;
 
   std::string unused, connectString, third;
   if (!str(unused) || !str(connectString) || !str(third)) return;
-  if (!connectString.empty() || !third.empty()) {
-    const bool yes = noQuestion || owner.host.Message(kReconnect, Host::Buttons::YesNo) == Host::Answer::Yes;
-    if (yes && !connectString.empty()) Reconnect(owner, connectString, "", "");
-  }
+  c.asksReconnect = !connectString.empty() || !third.empty();
+  c.connectString = connectString;
   if (!num(o.i_AutoSpecialName) || !num(o.b_AutoSave) || !num(o.i_AutoSaveLines) || !str(o.s_AutoSaveFile)) return;
   for (int* f : {&o.b_OnlyToFile, &o.b_DataType, &o.b_IgnoreColLen, &o.b_IgnoreColCase, &o.b_IgnoreDatCase,
                  &o.b_IgnoreDatTrail, &o.b_IgnoreDatLead, &o.b_IgnoreTabCase, &o.b_DoTabCommon, &o.b_OwnerOnly,
@@ -129,45 +105,21 @@ void LoadLegacy(RunOwner& owner, const std::string& data, bool noQuestion) {
   o.IgnoreDataTypes.clear();
   o.IncludeOnlyTables.clear();
   o.WhereStatements.clear();
-  ApplyProfile(owner);
+  c.applyProfile = true;
 }
 
 }  // namespace
 
-void ConfigTitleUpdate(RunOwner& owner, const std::string& fileName) {
-  if (owner.titleBase == "--") owner.titleBase = owner.s_TitleSuffix;
-  std::string name = fileName;
-  if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".mvl") == 0) name.resize(name.size() - 4);
-  owner.s_TitleSuffix = owner.titleBase + " - " + name;
-  if (owner.documentTitle.empty()) return;
-  std::string title = owner.documentTitle;
-  const size_t dash = title.find('-');
-  if (dash != std::string::npos && dash != 0) title.resize(dash);
-  while (!title.empty() && std::isspace(static_cast<unsigned char>(title.back()))) title.pop_back();
-  owner.host.SetTitle(title + " - Mervale" + owner.s_TitleSuffix);
-}
-
-bool SaveConfiguration(RunOwner& owner, const std::string& path) {
-  const RunOptions& o = owner.opts;
-  // The pause the desktop once made after showing the wait cursor was only a visual cue; the
-  // cursor is shown for the time the file takes to write.
-  owner.host.WaitCursor(true);
+bool WriteConfiguration(const std::string& path, const RunOptions& o, const ConfigurationDatabase& db) {
   IniFile ini;
   // The file's native line end, so that files move between systems unchanged.
   ini.SetLineBreak("\r\n");
   ini.Set(kMain, "Version", "5.0");
-  std::string connectString, user;
-  int isCatalog = 0;
-  if (owner.connection && owner.connection->notConnected == 0) {
-    connectString = owner.connection->s_ConnectString;
-    user = owner.connection->s_DatabaseUser;
-    isCatalog = owner.connection->b_IsCatalog ? 1 : 0;
+  if (!db.connectString.empty()) {
+    ini.Set(kDatabase, "s_ConnectString", db.connectString);
+    if (!db.databaseUser.empty()) ini.Set(kDatabase, "s_DatabaseUser", db.databaseUser);
   }
-  if (!connectString.empty()) {
-    ini.Set(kDatabase, "s_ConnectString", connectString);
-    if (!user.empty()) ini.Set(kDatabase, "s_DatabaseUser", user);
-  }
-  ini.Set(kDatabase, "b_IsCatalog", isCatalog ? "1" : "0");
+  ini.Set(kDatabase, "b_IsCatalog", db.isCatalog ? "1" : "0");
   ini.Set(kMain, "s_WorkingProfile", o.s_WorkingProfile);
   ini.Set(kMain, "i_AutoSpecialName", std::to_string(o.i_AutoSpecialName));
   ini.Set(kMain, "b_AutoSave", std::to_string(o.b_AutoSave));
@@ -187,48 +139,28 @@ bool SaveConfiguration(RunOwner& owner, const std::string& path) {
     ini.Set(kWhere, "where" + std::to_string(n), condition);
     ++n;
   }
-  const bool saved = ini.Save(path, kConfigMode, true);
-  owner.host.WaitCursor(false);
-  if (!saved) {
-    owner.host.Message(kOpenFailed);
-    return false;
-  }
-  owner.s_ConfigFile = path;
-  ConfigTitleUpdate(owner, BaseName(path));
-  return true;
+  return ini.Save(path, kConfigMode, true);
 }
 
-bool LoadConfiguration(RunOwner& owner, const std::string& path, bool noQuestion) {
-  RunOptions& o = owner.opts;
-  owner.configLoadedSinceRun = 1;
-
+std::optional<Configuration> ReadConfiguration(const std::string& path, const RunOptions& current) {
+  Configuration c;
+  c.opts = current;
+  RunOptions& o = c.opts;
   // Values are read whole, however long: nothing is cut at a buffer size.
   IniFile ini;
   const bool readable = ini.Load(path);
   std::string version;
   if (!readable || !Present(ini, kMain, "Version", version)) {
-    owner.s_ConfigFile = path;
     std::string data;
-    if (!ReadWholeFile(path, data)) {
-      owner.host.Message(kOpenFailed);
-      return false;
-    }
-    ConfigTitleUpdate(owner, BaseName(path));
-    LoadLegacy(owner, data, noQuestion);
-    return true;
+    if (!ReadWholeFile(path, data)) return std::nullopt;
+    ReadLegacy(data, c);
+    return c;
   }
 
-  owner.s_ConfigFile = path;
-  owner.host.WaitCursor(true);
-  ConfigTitleUpdate(owner, BaseName(path));
-
-  const std::string connectString = ini.Get(kDatabase, "s_ConnectString");
-  const std::string user = ini.Get(kDatabase, "s_DatabaseUser");
-  const std::string catalogFlag = ini.Get(kDatabase, "b_IsCatalog");
-  if (!connectString.empty()) {
-    const bool yes = noQuestion || owner.host.Message(kReconnect, Host::Buttons::YesNo) == Host::Answer::Yes;
-    if (yes) Reconnect(owner, connectString, user, catalogFlag);
-  }
+  c.connectString = ini.Get(kDatabase, "s_ConnectString");
+  c.databaseUser = ini.Get(kDatabase, "s_DatabaseUser");
+  c.catalogFlag = ini.Get(kDatabase, "b_IsCatalog");
+  c.asksReconnect = !c.connectString.empty();
 
   std::string v;
   o.i_AutoSpecialName = ReadInt(ini, "i_AutoSpecialName", 0);
@@ -251,27 +183,7 @@ bool LoadConfiguration(RunOwner& owner, const std::string& path, bool noQuestion
     o.WhereStatements[Upper(table)] = ini.Get(kWhere, "where" + std::to_string(i));
 
   o.s_WorkingProfile = ini.Get(kMain, "s_WorkingProfile");
-  ApplyProfile(owner);
-  owner.host.WaitCursor(false);
-  return true;
-}
-
-bool AutoStart(RunOwner& owner, const std::string& path) {
-  LoadConfiguration(owner, path, true);
-  if (owner.HasUsableConnection()) {
-    owner.processedTables.clear();
-    owner.scriptSaved = 0;
-    owner.autoStartPath = path;
-    // An automatic start is not a run the user started: Save Script and Rerun keep their state.
-    const int hadRun = owner.hasRun;
-    const bool started = owner.StartRun();
-    owner.hasRun = hadRun;
-    if (!started) owner.autoStartPath.clear();
-    return started;
-  }
-  owner.host.ShowMaximized();
-  owner.host.Message(kNoAutoStart);
-  return false;
+  return c;
 }
 
 }  // namespace mv

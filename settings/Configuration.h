@@ -1,19 +1,37 @@
 #pragma once
+#include <optional>
 #include <string>
+
+#include "settings/RunOptions.h"
 
 namespace mv {
 
-class RunOwner;
+// What a configuration file (.mvl) holds, read as a value; applying it (the reconnect
+// question, the connection, the title) is the run's business.
+struct Configuration {
+  bool legacy = false;  // the older binary form
+  // The database named by the file. In the legacy form the reconnect question is asked when
+  // either of its first two texts is set, whether or not a connect string is among them.
+  std::string connectString, databaseUser, catalogFlag;
+  bool asksReconnect = false;
+  // The options after the file: the options it was read over, with every field the file holds.
+  RunOptions opts;
+  // Whether the working profile is chosen again after loading (a legacy file that ends early
+  // keeps the fields read so far and chooses nothing).
+  bool applyProfile = true;
+};
 
-// Writes the run options and the connection to an .mvl file (INI text), atomically and
-// readable by its owner only, since connect strings can hold passwords. Returns success.
-bool SaveConfiguration(RunOwner& owner, const std::string& path);
-// Reads an .mvl file, INI or legacy binary form. noQuestion: reconnect without asking.
-// Returns false when the file could not be opened.
-bool LoadConfiguration(RunOwner& owner, const std::string& path, bool noQuestion);
-// LoadConfiguration without questions, then a run. Returns true when a run was started.
-bool AutoStart(RunOwner& owner, const std::string& path);
-// The title update after a file was opened or saved (fileName without its folder).
-void ConfigTitleUpdate(RunOwner& owner, const std::string& fileName);
+// The database fields a configuration file saves.
+struct ConfigurationDatabase {
+  std::string connectString, databaseUser;
+  bool isCatalog = false;
+};
+
+// Reads an .mvl file, INI or legacy binary form, over `current`. nullopt when the file cannot
+// be opened. Values are read whole; blanks around keys and values are ignored.
+std::optional<Configuration> ReadConfiguration(const std::string& path, const RunOptions& current);
+// Writes the options and the database to an .mvl file (INI text), atomically and readable by
+// its owner only, since connect strings can hold passwords. Returns success.
+bool WriteConfiguration(const std::string& path, const RunOptions& opts, const ConfigurationDatabase& db);
 
 }  // namespace mv

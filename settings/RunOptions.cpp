@@ -48,7 +48,6 @@ constexpr RuleKey kRules[] = {
 
 }  // namespace
 
-
 void LoadRunSettings(SettingsStore& store, RunOptions& opts, Profile& working, int* readOnly) {
   for (const IntKey& k : kHead) opts.*k.field = store.GetInt(k.key, k.def);
   for (const IntKey& k : kTail) opts.*k.field = store.GetInt(k.key, k.def);

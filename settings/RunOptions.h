@@ -68,5 +68,4 @@ void LoadRunSettings(SettingsStore& store, RunOptions& opts, Profile& working, i
 // Writes them back in the fixed key order.
 void SaveRunSettings(SettingsStore& store, const RunOptions& opts, const Profile& working);
 
-
 }  // namespace mv

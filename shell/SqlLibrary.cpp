@@ -4,10 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "run/RunOwner.h"
-#include "shell/SettingsStore.h"
 #include "shell/Host.h"
 #include "shell/ProgramFolder.h"
+#include "shell/SettingsStore.h"
 
 namespace mv {
 
@@ -133,40 +132,6 @@ bool SqlLibrary::ReadStatement(const std::string& path, std::string& text) {
     text += '\n';
   }
   return true;
-}
-
-int OpenLibraryEntry(RunOwner& owner, const SqlLibrary& library, int command) {
-  const std::string path = library.PathFor(command);
-  if (path.empty()) return 0;
-  std::string text;
-  if (!SqlLibrary::ReadStatement(path, text)) {
-    owner.host.Message("Could not open file '" + path + "'", Host::Buttons::Ok);
-    return 0;
-  }
-  owner.opts.s_GlobalPassSql = text;
-  // Without Auto Run the statement waits for the Sql Script dialog.
-  if (SqlLibrary::AutoRun(owner.settings) && owner.HasUsableConnection()) RunLibraryStatement(owner, text);
-  return 1;
-}
-
-bool RunLibraryStatement(RunOwner& owner, const std::string& text) {
-  if (owner.IsRunning()) {
-    owner.host.Message(
-        "You cannot start another script before the previous one ends.\nPress the <stop> icon to terminate the current "
-        "script",
-        Host::Buttons::Ok);
-    return false;
-  }
-  if (!owner.scriptSaved) {
-    owner.saveCancelled = 0;
-    const Host::Answer answer =
-        owner.host.Message("The report has not been saved. Do you wish to save it?", Host::Buttons::YesNoCancel);
-    if (answer == Host::Answer::Cancel) return false;
-    if (answer == Host::Answer::Yes) owner.output.SaveScript(owner.saveCancelled);
-  }
-  if (owner.saveCancelled) return false;
-  owner.opts.s_GlobalPassSql = text;
-  return owner.StartFreeFormRun(true);
 }
 
 }  // namespace mv

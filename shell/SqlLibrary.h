@@ -4,7 +4,6 @@
 
 namespace mv {
 
-class RunOwner;
 class SettingsStore;
 
 // One file of the SQL library as the menu lists it.
@@ -58,13 +57,5 @@ class SqlLibrary {
   std::string folder_;
   std::vector<LibraryEntry> entries_;
 };
-
-// The view's library commands. OpenLibraryEntry loads the file numbered command as the
-// free-form statement and, with Auto Run on and a usable connection, runs it. Returns 1 when
-// the statement was loaded, 0 when nothing happened or the file could not be opened.
-int OpenLibraryEntry(RunOwner& owner, const SqlLibrary& library, int command);
-// Runs text as a free-form statement after the questions a new run asks. Returns whether a
-// run was started.
-bool RunLibraryStatement(RunOwner& owner, const std::string& text);
 
 }  // namespace mv

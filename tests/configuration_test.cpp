@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "run/ConfigurationCommands.h"
 #include "run/RunOwner.h"
 #include "settings/Configuration.h"
-#include "shell/SettingsStore.h"
 #include "shell/AtomicFile.h"
+#include "shell/SettingsStore.h"
 #include "support/PgServer.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
@@ -40,7 +41,7 @@ struct Fixture {
       Profile p;
       p.s_Name = name;
       p.s_Remarks = std::string("remark of ") + name;
-      owner.profiles.Append(p);
+      owner.Profiles().Append(p);
     }
   }
   TempDir dir;
@@ -89,7 +90,7 @@ void MakeSqliteDatabase(const std::string& db) {
 
 TEST(Configuration, SaveWritesEveryKeyInOrderAndLoadReadsItBack) {
   Fixture f;
-  RunOptions& o = f.owner.opts;
+  RunOptions& o = f.owner.Options();
   o.s_WorkingProfile = "Second";
   o.i_AutoSpecialName = 2;
   o.b_AutoSave = 1;
@@ -159,7 +160,7 @@ TEST(Configuration, SaveWritesEveryKeyInOrderAndLoadReadsItBack) {
   struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_EQ(f.owner.s_ConfigFile, path);
+  EXPECT_EQ(f.owner.Config().file, path);
   EXPECT_EQ(f.host.Titles(), std::vector<std::string>{"Ready - Mervale - nightly"});
 
   // An existing file with wider permissions is narrowed: it is about to hold a connect string.
@@ -169,26 +170,26 @@ TEST(Configuration, SaveWritesEveryKeyInOrderAndLoadReadsItBack) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
   Fixture g;
-  g.owner.opts.b_DoRemarks = 0;  // not in the file: untouched
+  g.owner.Options().b_DoRemarks = 0;  // not in the file: untouched
   ASSERT_TRUE(LoadConfiguration(g.owner, path, false));
   // Every field the file carries comes back; the others (b_DoRemarks here) are left alone.
   RunOptions expected = o;
   expected.b_DoRemarks = 0;
-  EXPECT_TRUE(g.owner.opts == expected);
-  EXPECT_EQ(g.owner.opts.WhereStatements, o.WhereStatements);
-  EXPECT_EQ(g.owner.opts.s_GlobalPassSql, o.s_GlobalPassSql);
-  EXPECT_EQ(g.owner.working.s_Remarks, "remark of Second");
-  EXPECT_EQ(g.owner.s_ConfigFile, path);
-  EXPECT_EQ(g.owner.configLoadedSinceRun, 1);
+  EXPECT_TRUE(g.owner.Options() == expected);
+  EXPECT_EQ(g.owner.Options().WhereStatements, o.WhereStatements);
+  EXPECT_EQ(g.owner.Options().s_GlobalPassSql, o.s_GlobalPassSql);
+  EXPECT_EQ(g.owner.Working().s_Remarks, "remark of Second");
+  EXPECT_EQ(g.owner.Config().file, path);
+  EXPECT_EQ(g.owner.ConfigLoadedSinceRun(), 1);
   EXPECT_EQ(g.host.Titles(), std::vector<std::string>{"Ready - Mervale - nightly"});
   // No connect string: no question, and the owner keeps having no connection.
   EXPECT_TRUE(g.host.messages.empty());
-  EXPECT_FALSE(g.owner.connection);
+  EXPECT_FALSE(g.owner.Connection());
 }
 
 TEST(Configuration, MissingKeysTakeTheFileDefaults) {
   Fixture f;
-  RunOptions& o = f.owner.opts;
+  RunOptions& o = f.owner.Options();
   o.b_DataType = 0;
   o.i_AutoSaveLines = 1;
   o.b_DoTabStruct = 0;
@@ -235,65 +236,65 @@ TEST(Configuration, MissingKeysTakeTheFileDefaults) {
   EXPECT_EQ(o.WhereStatements, (std::map<std::string, std::string>{{"CUSTOMERS", "id = 1"}, {"ORDERS", ""}}));
   // An unknown profile name falls back to the first profile.
   EXPECT_EQ(o.s_WorkingProfile, "First");
-  EXPECT_EQ(f.owner.working.s_Remarks, "remark of First");
+  EXPECT_EQ(f.owner.Working().s_Remarks, "remark of First");
 }
 
 TEST(Configuration, LongValuesAreKeptWhole) {
   Fixture f;
   std::string condition;
   while (condition.size() < 20000) condition += "a = '" + std::to_string(condition.size()) + "' or\r\n";
-  f.owner.opts.WhereStatements = {{"BIG", condition}};
-  f.owner.opts.s_GlobalPassSql = std::string(7000, 's');
-  f.owner.opts.IgnoreColumns = {std::string(6000, 'c')};
+  f.owner.Options().WhereStatements = {{"BIG", condition}};
+  f.owner.Options().s_GlobalPassSql = std::string(7000, 's');
+  f.owner.Options().IgnoreColumns = {std::string(6000, 'c')};
   const std::string path = f.dir / "long.mvl";
   ASSERT_TRUE(SaveConfiguration(f.owner, path));
   Fixture g;
   ASSERT_TRUE(LoadConfiguration(g.owner, path, true));
-  EXPECT_EQ(g.owner.opts.WhereStatements, f.owner.opts.WhereStatements);
-  EXPECT_EQ(g.owner.opts.s_GlobalPassSql, f.owner.opts.s_GlobalPassSql);
-  EXPECT_EQ(g.owner.opts.IgnoreColumns, f.owner.opts.IgnoreColumns);
+  EXPECT_EQ(g.owner.Options().WhereStatements, f.owner.Options().WhereStatements);
+  EXPECT_EQ(g.owner.Options().s_GlobalPassSql, f.owner.Options().s_GlobalPassSql);
+  EXPECT_EQ(g.owner.Options().IgnoreColumns, f.owner.Options().IgnoreColumns);
 }
 
 TEST(Configuration, FilesThatCannotBeOpened) {
   Fixture f;
-  f.owner.s_ConfigFile = "before.mvl";
+  f.owner.Config().file = "before.mvl";
   EXPECT_FALSE(SaveConfiguration(f.owner, f.dir / "missing/x.mvl"));
   EXPECT_EQ(f.host.messages, std::vector<std::string>{kOpenFailed});
-  EXPECT_EQ(f.owner.s_ConfigFile, "before.mvl");
+  EXPECT_EQ(f.owner.Config().file, "before.mvl");
   EXPECT_TRUE(f.host.Titles().empty());
 
   // Load names the file before it opens it.
   f.host.messages.clear();
-  f.owner.opts.IgnoreTables = {"kept"};
+  f.owner.Options().IgnoreTables = {"kept"};
   EXPECT_FALSE(LoadConfiguration(f.owner, f.dir / "absent.mvl", false));
   EXPECT_EQ(f.host.messages, std::vector<std::string>{kOpenFailed});
-  EXPECT_EQ(f.owner.s_ConfigFile, f.dir / "absent.mvl");
-  EXPECT_EQ(f.owner.opts.IgnoreTables, std::vector<std::string>{"kept"});
+  EXPECT_EQ(f.owner.Config().file, f.dir / "absent.mvl");
+  EXPECT_EQ(f.owner.Options().IgnoreTables, std::vector<std::string>{"kept"});
   EXPECT_TRUE(f.host.Titles().empty());
 }
 
 TEST(Configuration, TitleUpdate) {
   Fixture f;
   ConfigTitleUpdate(f.owner, "SETUP.MVL");
-  EXPECT_EQ(f.owner.s_TitleSuffix, " - SETUP.MVL");
-  f.owner.documentTitle = "Scripting Data - Mervale - SETUP.MVL";
+  EXPECT_EQ(f.owner.TitleSuffix(), " - SETUP.MVL");
+  f.owner.Config().documentTitle = "Scripting Data - Mervale - SETUP.MVL";
   ConfigTitleUpdate(f.owner, "nightly.mvl.mvl");
-  EXPECT_EQ(f.owner.s_TitleSuffix, " - nightly.mvl");
-  f.owner.documentTitle = "-odd";  // a dash at the very start does not cut
+  EXPECT_EQ(f.owner.TitleSuffix(), " - nightly.mvl");
+  f.owner.Config().documentTitle = "-odd";  // a dash at the very start does not cut
   ConfigTitleUpdate(f.owner, "b.mvl");
-  f.owner.documentTitle = "";
+  f.owner.Config().documentTitle = "";
   ConfigTitleUpdate(f.owner, "c.mvl");
-  EXPECT_EQ(f.owner.s_TitleSuffix, " - c");
+  EXPECT_EQ(f.owner.TitleSuffix(), " - c");
   EXPECT_EQ(f.host.Titles(),
             (std::vector<std::string>{"Ready - Mervale - SETUP.MVL", "Scripting Data - Mervale - nightly.mvl",
                                       "-odd - Mervale - b"}));
 
   // The base is taken once, from the suffix the first update finds.
   Fixture g;
-  g.owner.s_TitleSuffix = " (test)";
+  g.owner.SetTitleSuffix(" (test)");
   ConfigTitleUpdate(g.owner, "a.mvl");
   ConfigTitleUpdate(g.owner, "b.mvl");
-  EXPECT_EQ(g.owner.s_TitleSuffix, " (test) - b");
+  EXPECT_EQ(g.owner.TitleSuffix(), " (test) - b");
 }
 
 namespace {
@@ -317,7 +318,7 @@ std::string LegacyFile(const std::string& connect = "", const std::string& third
 
 TEST(Configuration, LegacyBinaryFile) {
   Fixture f;
-  RunOptions& o = f.owner.opts;
+  RunOptions& o = f.owner.Options();
   o.IgnoreDataTypes = {"old"};
   o.IncludeOnlyTables = {"old"};
   o.WhereStatements = {{"OLD", "x"}};
@@ -348,8 +349,8 @@ TEST(Configuration, LegacyBinaryFile) {
   EXPECT_TRUE(o.IgnoreDataTypes.empty());
   EXPECT_TRUE(o.IncludeOnlyTables.empty());
   EXPECT_TRUE(o.WhereStatements.empty());
-  EXPECT_EQ(f.owner.working.s_Remarks, "remark of Second");
-  EXPECT_EQ(f.owner.s_ConfigFile, path);
+  EXPECT_EQ(f.owner.Working().s_Remarks, "remark of Second");
+  EXPECT_EQ(f.owner.Config().file, path);
   EXPECT_EQ(f.host.Titles(), std::vector<std::string>{"Ready - Mervale - old"});
 
   // The third string alone asks the question, but without a connect string nothing connects.
@@ -358,7 +359,7 @@ TEST(Configuration, LegacyBinaryFile) {
   g.host.answers = {Host::Answer::Yes};
   ASSERT_TRUE(LoadConfiguration(g.owner, path, false));
   EXPECT_EQ(g.host.messages, std::vector<std::string>{kReconnect});
-  EXPECT_FALSE(g.owner.connection);
+  EXPECT_FALSE(g.owner.Connection());
 }
 
 TEST(Configuration, TruncatedLegacyFileKeepsWhatWasRead) {
@@ -366,18 +367,18 @@ TEST(Configuration, TruncatedLegacyFileKeepsWhatWasRead) {
   Fixture f;
   const std::string path = f.dir / "cut.mvl";
   for (size_t len = 1; len < full.size(); ++len) {
-    f.owner.opts.IgnoreDataTypes = {"old"};
-    f.owner.opts.i_AutoSaveLines = 7;
-    f.owner.opts.b_DoTabStruct = 1;
+    f.owner.Options().IgnoreDataTypes = {"old"};
+    f.owner.Options().i_AutoSaveLines = 7;
+    f.owner.Options().b_DoTabStruct = 1;
     WritePlain(path, full.substr(0, len));
     // The file opened, so the load counts as done; it ends silently where the data ends.
     ASSERT_TRUE(LoadConfiguration(f.owner, path, false)) << len;
     ASSERT_TRUE(f.host.messages.empty()) << len;
-    ASSERT_EQ(f.owner.opts.IgnoreDataTypes, std::vector<std::string>{"old"}) << len;
+    ASSERT_EQ(f.owner.Options().IgnoreDataTypes, std::vector<std::string>{"old"}) << len;
     // The three strings take 9 bytes and i_AutoSaveLines is the third integer after them;
     // b_DoTabStruct is followed by 324 bytes (the profile name and the two lists).
-    ASSERT_EQ(f.owner.opts.i_AutoSaveLines, len >= 9 + 12 ? 250 : 7) << len;
-    ASSERT_EQ(f.owner.opts.b_DoTabStruct, len >= full.size() - 324 ? 0 : 1) << len;
+    ASSERT_EQ(f.owner.Options().i_AutoSaveLines, len >= 9 + 12 ? 250 : 7) << len;
+    ASSERT_EQ(f.owner.Options().b_DoTabStruct, len >= full.size() - 324 ? 0 : 1) << len;
   }
 
   // Counts and lengths far beyond the end of the file.
@@ -385,10 +386,10 @@ TEST(Configuration, TruncatedLegacyFileKeepsWhatWasRead) {
   const std::string hostile = full.substr(0, full.size() - 317);
   for (const std::string& tail : {Bytes().Int(0x7FFFFFFF).data, Bytes().Int(-5).Int(0x7FFFFFFF).data,
                                   Bytes().Int(1).U8(0xFF).U16(0xFFFF).Int(0x7FFFFFFF).data}) {
-    f.owner.opts.s_WorkingProfile = "First";
+    f.owner.Options().s_WorkingProfile = "First";
     WritePlain(path, hostile + tail);
     ASSERT_TRUE(LoadConfiguration(f.owner, path, false));
-    EXPECT_EQ(f.owner.opts.s_WorkingProfile, "Second");
+    EXPECT_EQ(f.owner.Options().s_WorkingProfile, "Second");
   }
 }
 
@@ -403,28 +404,28 @@ TEST(Configuration, ReconnectsThroughTheSavedConnectString) {
   f.host.answers = {Host::Answer::No};
   ASSERT_TRUE(LoadConfiguration(f.owner, path, false));
   EXPECT_EQ(f.host.messages, std::vector<std::string>{kReconnect});
-  EXPECT_FALSE(f.owner.connection);
+  EXPECT_FALSE(f.owner.Connection());
 
   f.host.messages.clear();
   f.host.answers = {Host::Answer::Yes};
-  f.owner.tableListCurrent = 1;
+  f.owner.SetTableListCurrent(true);
   ASSERT_TRUE(LoadConfiguration(f.owner, path, false));
   EXPECT_EQ(f.host.messages, std::vector<std::string>{kReconnect});
-  ASSERT_TRUE(f.owner.connection);
-  EXPECT_EQ(f.owner.connection->notConnected, 0);
-  EXPECT_EQ(f.owner.tableListCurrent, 0);
+  ASSERT_TRUE(f.owner.Connection());
+  EXPECT_EQ(f.owner.Connection()->notConnected, 0);
+  EXPECT_EQ(f.owner.TableListCurrent(), 0);
 
   // Saved again, the file carries the connection's string.
   const std::string again = f.dir / "again.mvl";
   ASSERT_TRUE(SaveConfiguration(f.owner, again));
   const std::string text = Slurp(again);
-  const std::string flag = f.owner.connection->b_IsCatalog ? "1" : "0";
+  const std::string flag = f.owner.Connection()->b_IsCatalog ? "1" : "0";
   EXPECT_NE(text.find("[Database]\r\ns_ConnectString=" + SqliteConnectString(db) + "\r\nb_IsCatalog=" + flag + "\r\n"),
             std::string::npos)
       << text;
 
   // A failed connection counts as none when saving.
-  f.owner.connection->notConnected = 1;
+  f.owner.Connection()->notConnected = 1;
   ASSERT_TRUE(SaveConfiguration(f.owner, again));
   EXPECT_EQ(Slurp(again).find("s_ConnectString"), std::string::npos);
 }
@@ -441,13 +442,13 @@ TEST(Configuration, OwnerAndCatalogFlagRoundTrip) {
   ASSERT_TRUE(LoadConfiguration(f.owner, path, true));
   EXPECT_TRUE(f.host.messages.empty());
   ASSERT_TRUE(f.owner.HasUsableConnection());
-  EXPECT_EQ(f.owner.connection->s_DatabaseUser, "sales");
+  EXPECT_EQ(f.owner.Connection()->s_DatabaseUser, "sales");
 
   const std::string saved = f.dir / "saved.mvl";
   ASSERT_TRUE(SaveConfiguration(f.owner, saved));
   const std::string text = Slurp(saved);
   EXPECT_NE(text.find("\r\ns_DatabaseUser=sales\r\nb_IsCatalog=0\r\n"), std::string::npos) << text;
-  f.owner.connection.reset();
+  f.owner.ReplaceConnection(nullptr);
   pg.DropDatabase("mv_config");
 }
 
@@ -465,7 +466,7 @@ TEST(Configuration, AutoStart) {
   bool maximized = false;
   for (const auto& c : calls) maximized |= c.what == "maximized";
   EXPECT_TRUE(maximized);
-  EXPECT_EQ(f.owner.hasRun, 0);
+  EXPECT_EQ(f.owner.HasRun(), 0);
 
   // A working connection starts a run at once, without counting as a run the user started.
   Fixture g;
@@ -473,12 +474,12 @@ TEST(Configuration, AutoStart) {
   MakeSqliteDatabase(db);
   WritePlain(path, "[Mervale]\nVersion=5.0\nb_DoTabData=0\nb_DoIndex=0\n[Database]\ns_ConnectString=" +
                        SqliteConnectString(db) + "\n");
-  g.owner.scriptSaved = 1;
+  g.owner.SetScriptSaved(true);
   ASSERT_TRUE(AutoStart(g.owner, path));
-  EXPECT_EQ(g.owner.hasRun, 0);
-  EXPECT_EQ(g.owner.scriptSaved, 0);
+  EXPECT_EQ(g.owner.HasRun(), 0);
+  EXPECT_EQ(g.owner.ScriptSaved(), 0);
   g.owner.Wait();
   EXPECT_FALSE(g.host.HasMessage(kNoAutoStart));
   EXPECT_TRUE(g.host.HasMessage("Mervale has finished scripting the database"));
-  EXPECT_EQ(g.owner.autoStartPath, "");
+  EXPECT_EQ(g.owner.AutoStartPath(), "");
 }

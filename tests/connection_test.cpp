@@ -59,7 +59,7 @@ TEST(Connection, TableListFollowsTheOwnerAndFallsBackWhenTheFilteredCallFails) {
   RunHarness h;
   const std::string log = h.Path("calls.log");
   DbConnection& hr = h.ConnectFixture(kOwners, ";CALLLOG=" + log, "HR", "0");
-  EXPECT_EQ(hr.LoadTables(1), 2);
+  EXPECT_EQ(hr.LoadTables(), 2);
   EXPECT_EQ(hr.tables[0].name, "EMP");
   std::ifstream in(log);
   std::string calls((std::istreambuf_iterator<char>(in)), {});
@@ -67,11 +67,11 @@ TEST(Connection, TableListFollowsTheOwnerAndFallsBackWhenTheFilteredCallFails) {
 
   DbConnection& failing =
       h.ConnectFixture(std::string(kOwners) + "TABLES_ERROR\tWITH_OWNER\tno such schema\n", "", "HR", "0");
-  EXPECT_EQ(failing.LoadTables(1), 3);  // unfiltered: duplicates from other schemas stay
+  EXPECT_EQ(failing.LoadTables(), 3);  // unfiltered: duplicates from other schemas stay
   EXPECT_TRUE(h.host.messages.empty());
 
   DbConnection& broken = h.ConnectFixture(std::string(kOwners) + "TABLES_ERROR\tALWAYS\tcatalog is offline\n");
-  EXPECT_EQ(broken.LoadTables(1), 0);
+  EXPECT_EQ(broken.LoadTables(), 0);
   EXPECT_TRUE(h.host.HasMessage("catalog is offline"));
 }
 
@@ -92,8 +92,18 @@ TEST(Connection, FailuresAreReportedAndLongConnectStringsRefused) {
   EXPECT_EQ(missing.notConnected, 1);
   EXPECT_EQ(h.host.messages.back().rfind("Could not connect to data source.\n\n", 0), 0u);
 
-  auto interactive = DbConnection::ConnectInteractive(h.host, nullptr);
+  // The chooser cancelled (or no window to choose in): not connected, and nothing said.
+  const size_t messages = h.host.messages.size();
+  auto interactive = DbConnection::ConnectInteractive(h.host);
   EXPECT_EQ(interactive->notConnected, 1);
+  EXPECT_EQ(h.host.messages.size(), messages);
+  // A chosen string connects as a given one does.
+  const std::string fixture = h.Path("chosen.txt");
+  std::ofstream(fixture) << "SERVER_NAME\tdb01\nUSER_NAME\tme\n";
+  h.host.chosenSource = "DRIVER=" MV_TESTDRIVER_PATH ";FIXTURE=" + fixture;
+  auto chosen = DbConnection::ConnectInteractive(h.host);
+  EXPECT_EQ(chosen->notConnected, 0);
+  EXPECT_EQ(chosen->title, "me@(db01)");
 }
 
 TEST(Connection, ExecuteReportsErrorsAndWarningsAndDropsTheStatement) {

@@ -50,8 +50,8 @@ class FreeFormTest : public ::testing::Test {
   // Applies the profile as a configuration load does, then runs sql to its end.
   std::string Run(const std::string& sql) {
     RunOwner& o = *h.owner;
-    ApplyWorkingProfile(o.profiles, o.opts.s_WorkingProfile, o.working);
-    o.opts.s_GlobalPassSql = sql;
+    ApplyWorkingProfile(o.Profiles(), o.Options().s_WorkingProfile, o.Working());
+    o.Options().s_GlobalPassSql = sql;
     h.host.window.Empty();
     if (!o.StartFreeFormRun()) return "<not started>";
     o.Wait();
@@ -69,7 +69,7 @@ TEST_F(FreeFormTest, RowsBecomeInsertsIntoTheTableTheReaderFinds) {
             "INSERT INTO CUSTOMERS ( customer_id, last_name, notes )\t\t\r\n"
             "VALUES ( 2, 'Whitaker', 'Prefers delivery after 5 pm' );\r\n\r\n");
   EXPECT_TRUE(h.host.HasMessage("Mervale has finished scripting the database"));
-  EXPECT_EQ(h.owner->lastSqlAvailable, 1);
+  EXPECT_EQ(h.owner->LastSqlAvailable(), 1);
   EXPECT_EQ(h.host.Titles().back(), "Ready - Mervale");
 }
 
@@ -89,7 +89,7 @@ TEST_F(FreeFormTest, NoRowsAndInvalidStatementsStillEndWithTheFooter) {
 
 TEST_F(FreeFormTest, CsvStartsWithTheQuotedHeaderAndNeverCommits) {
   RunOwner& o = *h.owner;
-  o.opts.b_DataCSV = 1;
+  o.Options().b_DataCSV = 1;
   Profile& p = h.profile();
   p.s_Commit = "COMMIT";
   p.i_CommitLines = 0;  // would commit after every INSERT
@@ -100,7 +100,7 @@ TEST_F(FreeFormTest, CsvStartsWithTheQuotedHeaderAndNeverCommits) {
 
   // The same profile without CSV commits after every INSERT; the table-end COMMIT follows only
   // rows written since the last one, so here there is none.
-  o.opts.b_DataCSV = 0;
+  o.Options().b_DataCSV = 0;
   p.b_CommitNeedsExecute = 1;
   const std::string body = Body(Run(sql), Header("SQLite3", sql));
   EXPECT_EQ(body,
@@ -138,8 +138,8 @@ TEST(FreeFormSkip, SkipKeepsTheRowsWrittenAndCommitsThoseSinceTheLastCommit) {
   p.i_CommitLines = 2;
   p.b_CommitEachTable = 1;
   p.b_CommitNeedsExecute = 1;
-  owner.profiles.Append(p);
-  ApplyWorkingProfile(owner.profiles, owner.opts.s_WorkingProfile, owner.working);
+  owner.Profiles().Append(p);
+  ApplyWorkingProfile(owner.Profiles(), owner.Options().s_WorkingProfile, owner.Working());
   owner.ReplaceConnection(DbConnection::ConnectWithString(host, "DRIVER=SQLite3;Database=" + kDemoDb, "", "0"));
   ASSERT_TRUE(owner.HasUsableConnection());
 
@@ -149,14 +149,14 @@ TEST(FreeFormSkip, SkipKeepsTheRowsWrittenAndCommitsThoseSinceTheLastCommit) {
     if (text == "VALUES" && ++values == 3) owner.SkipCommand();
   };
   const std::string sql = "SELECT customer_id FROM customers ORDER BY 1";
-  owner.opts.s_GlobalPassSql = sql;
+  owner.Options().s_GlobalPassSql = sql;
   ASSERT_TRUE(owner.StartFreeFormRun());
   owner.Wait();
   const std::string row = "INSERT INTO CUSTOMERS ( customer_id )\t\t\r\nVALUES ( ";
   EXPECT_EQ(Body(host.hooked.WholeText(), Header("SQLite3", sql)),
             row + "1 );\r\n\r\n" + row + "2 );\r\n\r\nCOMMIT;\r\n\r\n" + row +
                 "3 );\r\n\r\nREM  Statement Skipped ...\r\n\r\nCOMMIT;\r\n\r\n");
-  EXPECT_EQ(owner.lastRunOutcome, 1);
+  EXPECT_EQ(owner.LastOutcome(), RunOutcome::Finished);
   fs::remove_all(dir);
 }
 
@@ -173,7 +173,7 @@ class FreeFormPgTest : public FreeFormTest {
               "INSERT INTO orders VALUES (10, 2, 9.5), (11, 1, 120);\n");
     h.profile().Substitutions.push_back({"'", "''"});
     h.Connect(pg.ConnectString("ff_shop"), "public");
-    title = h.owner->connection->title;
+    title = h.owner->Connection()->title;
   }
   std::string title;
 };

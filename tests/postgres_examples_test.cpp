@@ -13,9 +13,9 @@ using test::RunHarness;
 
 // Profile defaults, ODBC standard type names, lengths always written, names upper case.
 void ExampleOptions(RunHarness& h) {
-  h.owner->opts.b_DataType = 1;
-  h.owner->opts.b_DropTable = 1;
-  h.owner->opts.b_DoRemarks = 1;
+  h.owner->Options().b_DataType = 1;
+  h.owner->Options().b_DropTable = 1;
+  h.owner->Options().b_DoRemarks = 1;
   h.profile().i_LengthRule = 0;
   h.profile().i_DataTypeCase = 2;
 }
@@ -26,10 +26,10 @@ TEST(PostgresExamples, StructureOfEmp) {
   pg.RunSql("mv_emp", "create table emp (id int4 not null, name varchar(30));");
   RunHarness h;
   h.Connect(pg.ConnectString("mv_emp"));
-  ASSERT_EQ(h.owner->connection->notConnected, 0) << (h.host.messages.empty() ? "" : h.host.messages.back());
+  ASSERT_EQ(h.owner->Connection()->notConnected, 0) << (h.host.messages.empty() ? "" : h.host.messages.back());
   ExampleOptions(h);
-  h.owner->opts.b_DoTabData = 0;
-  h.owner->opts.b_DoIndex = 0;
+  h.owner->Options().b_DoTabData = 0;
+  h.owner->Options().b_DoIndex = 0;
   const std::string text = h.Run();
   const std::string expected =
       "\r\n"
@@ -51,8 +51,8 @@ TEST(PostgresExamples, StructureOfEmp) {
       "\r\n";
   EXPECT_NE(text.find(expected), std::string::npos) << text;
   // The kept columns carry what the data phase needs.
-  ASSERT_EQ(h.owner->processedTables.size(), 1u);
-  const auto& cols = h.owner->processedTables[0]->columns;
+  ASSERT_EQ(h.Tables().size(), 1u);
+  const auto& cols = h.Tables()[0].columns;
   ASSERT_EQ(cols.size(), 2u);
   EXPECT_EQ(cols[0].name, "id");
   EXPECT_EQ(cols[0].isNumeric, 1);
@@ -67,8 +67,8 @@ TEST(PostgresExamples, UniqueIndexPkEmp) {
   RunHarness h;
   h.Connect(pg.ConnectString("mv_idx"));
   ExampleOptions(h);
-  h.owner->opts.b_DoTabStruct = 0;
-  h.owner->opts.b_DoTabData = 0;
+  h.owner->Options().b_DoTabStruct = 0;
+  h.owner->Options().b_DoTabData = 0;
   const std::string text = h.Run();
   const std::string expected =
       "\r\nREM  Indexes for table EMP\r\n\r\n"
@@ -99,15 +99,15 @@ TEST(PostgresExamples, InsertAndCsvRows) {
   RunHarness h;
   h.Connect(pg.ConnectString("mv_rows"));
   ExampleOptions(h);
-  h.owner->opts.b_DoTabStruct = 0;
-  h.owner->opts.b_DoIndex = 0;
-  h.owner->opts.b_DeleteData = 0;
+  h.owner->Options().b_DoTabStruct = 0;
+  h.owner->Options().b_DoIndex = 0;
+  h.owner->Options().b_DeleteData = 0;
   std::string text = h.Run();
   EXPECT_NE(text.find("\r\nREM  Data for table    EMP\r\n\r\n"
                       "INSERT INTO EMP ( ID , NAME )\t\t\r\nVALUES ( 7, 'Smith' );\r\n\r\n"),
             std::string::npos)
       << text;
-  h.owner->opts.b_DataCSV = 1;
+  h.owner->Options().b_DataCSV = 1;
   text = h.Run();
   EXPECT_NE(text.find("REM  Data for table    EMP\r\n\r\n\"ID\",\"NAME\"\r\n\"7\",\"'Smith'\"\r\n"), std::string::npos)
       << text;
@@ -124,13 +124,13 @@ TEST(PostgresExamples, SelectOfStaffDataWithOwnerHr) {
   ASSERT_EQ(c.s_DatabaseUser, "HR");
   EXPECT_EQ(c.hasSchemas, 1);
   EXPECT_EQ(c.title, "HR:" + c.userName + "@(" + c.serverName + ")");
-  EXPECT_EQ(c.LoadTables(1), 1);  // the owner filters the list
+  EXPECT_EQ(c.LoadTables(), 1);  // the owner filters the list
   ASSERT_EQ(c.tables[0].name, "Staff Data");
-  h.owner->opts.b_DoTabData = 0;
-  h.owner->opts.b_DoIndex = 0;
+  h.owner->Options().b_DoTabData = 0;
+  h.owner->Options().b_DoIndex = 0;
   h.Run();
-  ASSERT_EQ(h.owner->processedTables.size(), 1u);
-  const auto parts = h.owner->BuildSelect(*h.owner->processedTables[0]);
+  ASSERT_EQ(h.Tables().size(), 1u);
+  const auto parts = h.Select(h.Tables()[0]);
   EXPECT_EQ(parts.select, "select ID , \"Last Name\" from \"HR\".\"Staff Data\"");
   EXPECT_EQ(parts.columnList, "ID , \"LAST NAME\"");
   EXPECT_EQ(parts.typeFlags, "TF");

@@ -5,7 +5,7 @@
 #include "profiles/ProfileFile.h"
 #include "profiles/Substitutions.h"
 #include "profiles/TypeCategory.h"
-#include "run/DataScripter.h"
+#include "run/ValueFormat.h"
 #include "settings/Filters.h"
 #include "settings/RunOptions.h"
 #include "support/ScriptedHost.h"

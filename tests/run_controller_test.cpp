@@ -26,10 +26,10 @@ std::string TwelveTables() {
 TEST(RunController, AnalysisTextMatchesTheWorkedExampleByteForByte) {
   RunHarness h;
   h.ConnectFixture(TwelveTables(), ";DSN=Sales");
-  ASSERT_EQ(h.owner->connection->title, "SALES(db01)");
-  h.owner->opts.IgnoreTables = {"T1", "t2"};
-  h.owner->opts.b_DoTabData = 0;
-  h.owner->opts.b_DoIndex = 0;
+  ASSERT_EQ(h.owner->Connection()->title, "SALES(db01)");
+  h.owner->Options().IgnoreTables = {"T1", "t2"};
+  h.owner->Options().b_DoTabData = 0;
+  h.owner->Options().b_DoIndex = 0;
   const std::string text = h.Run();
   const std::string expected =
       "REM  DATABASE:  SALES(db01)\r\n\r\n\r\n"
@@ -40,7 +40,7 @@ TEST(RunController, AnalysisTextMatchesTheWorkedExampleByteForByte) {
       // line 10: the structure phase begins
       "\r\nREM  Removal of table T3\r\n";
   EXPECT_EQ(text.substr(0, expected.size()), expected);
-  EXPECT_EQ(h.owner->processedTables.size(), 10u);
+  EXPECT_EQ(h.Tables().size(), 10u);
   EXPECT_TRUE(
       std::regex_search(text, std::regex("\r\n\r\nREM  --- End of Mervale --- Elapsed Time: 00:00:0[0-9] ---$")));
   EXPECT_TRUE(h.host.HasMessage("Mervale has finished scripting the database"));
@@ -49,28 +49,28 @@ TEST(RunController, AnalysisTextMatchesTheWorkedExampleByteForByte) {
                                                    "Analyzing Database - Mervale", "Scripting Structures - Mervale",
                                                    "Finished - Mervale", "Ready - Mervale"};
   EXPECT_EQ(titles, expectedTitles);
-  EXPECT_EQ(h.owner->lastRunOutcome, 1);
-  EXPECT_EQ(h.owner->scriptSaved, 0);
+  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Finished);
+  EXPECT_EQ(h.owner->ScriptSaved(), 0);
 }
 
 TEST(RunController, CountWordingRemarksOffAndSkippedListRules) {
   RunHarness h;
   h.ConnectFixture("SERVER_NAME\tdb01\nUSER_NAME\t\nTABLE\t\\N\t\\N\tONLY\tTABLE\n", ";DSN=Sales");
-  h.owner->opts.b_DoTabStruct = 0;
-  h.owner->opts.b_DoTabData = 0;
-  h.owner->opts.b_DoIndex = 0;
+  h.owner->Options().b_DoTabStruct = 0;
+  h.owner->Options().b_DoTabData = 0;
+  h.owner->Options().b_DoIndex = 0;
   const std::string one =
       "REM  DATABASE:  SALES(db01)\r\n\r\n\r\nREM  1 table was found in SALES(db01)\r\n\r\n"
       "\r\n\r\n\r\nREM  --- End of Mervale";
   EXPECT_EQ(h.Run().substr(0, one.size()), one);
   // The count is of listed tables; excluded ones are listed only with the structure phase on.
-  h.owner->opts.IgnoreTables = {"ONLY"};
+  h.owner->Options().IgnoreTables = {"ONLY"};
   std::string text = h.Run();
   EXPECT_EQ(text.find("not processed"), std::string::npos);
   EXPECT_NE(text.find("REM  1 table was found in SALES(db01)"), std::string::npos) << text;
-  EXPECT_TRUE(h.owner->processedTables.empty());
-  h.owner->opts.b_DoRemarks = 0;
-  h.owner->opts.IgnoreTables.clear();
+  EXPECT_TRUE(h.Tables().empty());
+  h.owner->Options().b_DoRemarks = 0;
+  h.owner->Options().IgnoreTables.clear();
   text = h.Run();
   // No header, count or list, but the analysis still ends with its line break.
   EXPECT_EQ(text.rfind("\r\n\r\n\r\nREM  --- End of Mervale", 0), 0u) << text;
@@ -79,10 +79,10 @@ TEST(RunController, CountWordingRemarksOffAndSkippedListRules) {
 TEST(RunController, NullAttributesAreAlignedInTheWorkingCopyOnly) {
   RunHarness h;
   h.ConnectFixture(TwelveTables());
-  h.owner->opts.b_DoTabStruct = h.owner->opts.b_DoTabData = h.owner->opts.b_DoIndex = 0;
+  h.owner->Options().b_DoTabStruct = h.owner->Options().b_DoTabData = h.owner->Options().b_DoIndex = 0;
   h.Run();
-  EXPECT_EQ(h.owner->working.s_Null, "NULL    ");
-  EXPECT_EQ(h.owner->working.s_NotNull, "NOT NULL");
+  EXPECT_EQ(h.owner->Working().s_Null, "NULL    ");
+  EXPECT_EQ(h.owner->Working().s_NotNull, "NOT NULL");
   EXPECT_EQ(h.profile().s_Null, "NULL");
 }
 
@@ -104,9 +104,9 @@ TEST(RunController, StopDuringAPauseEndsWithTheStopNoteAndNoFooter) {
   stopper.join();
   EXPECT_TRUE(text.size() >= 24 && text.substr(text.size() - 24) == "REM  Mervale Stopped ...") << text;
   EXPECT_EQ(text.find("End of Mervale"), std::string::npos);
-  EXPECT_EQ(h.owner->state.paused.load(), 0);
+  EXPECT_FALSE(h.owner->IsPaused());
   EXPECT_TRUE(h.host.HasMessage("Mervale has been stopped."));
-  EXPECT_EQ(h.owner->lastRunOutcome, 2);
+  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Stopped);
   const auto titles = h.host.Titles();
   EXPECT_NE(std::find(titles.begin(), titles.end(), "Paused - Mervale"), titles.end());
   EXPECT_EQ(titles.back(), "Ready - Mervale");
@@ -124,7 +124,7 @@ TEST(RunController, StopWhileTheTableListIsReadEndsInsideTheListing) {
   // This stop path shows no message and leaves the title alone.
   EXPECT_FALSE(h.host.HasMessage("Mervale has been stopped."));
   EXPECT_EQ(h.host.Titles().back(), "Analyzing Database - Mervale");
-  EXPECT_EQ(h.owner->lastRunOutcome, 2);
+  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Stopped);
 }
 
 TEST(RunController, ASecondStartIsRefusedAndAMissingConnectionToo) {
@@ -141,15 +141,15 @@ TEST(RunController, ASecondStartIsRefusedAndAMissingConnectionToo) {
     }
   };
   h.Run();
-  EXPECT_EQ(h.owner->lastRunOutcome, 1);
+  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Finished);
 }
 
 TEST(RunController, OnlyToFileWritesTheScriptToTheFileAndANoticeToTheScreen) {
   RunHarness h;
   h.ConnectFixture(TwelveTables());
-  h.owner->opts.b_OnlyToFile = 1;
-  h.owner->opts.b_AutoSave = 1;
-  h.owner->opts.s_AutoSaveFile = h.Path("script.sql");
+  h.owner->Options().b_OnlyToFile = 1;
+  h.owner->Options().b_AutoSave = 1;
+  h.owner->Options().s_AutoSaveFile = h.Path("script.sql");
   const std::string screen = h.Run();
   EXPECT_EQ(screen, "Output of this script is being written to file: " + h.Path("script.sql") + "\r\n\r\n");
   std::ifstream in(h.Path("script.sql"), std::ios::binary);
@@ -157,8 +157,8 @@ TEST(RunController, OnlyToFileWritesTheScriptToTheFileAndANoticeToTheScreen) {
   // No DSN and no user name: the title is the value of the first attribute.
   EXPECT_EQ(file.rfind("REM  DATABASE:  " MV_TESTDRIVER_PATH "\r\n", 0), 0u) << file.substr(0, 80);
   EXPECT_NE(file.find("--- End of Mervale ---"), std::string::npos);
-  EXPECT_EQ(h.owner->opts.b_AutoSave, 0);
-  EXPECT_EQ(h.owner->scriptSaved, 1);
+  EXPECT_EQ(h.owner->Options().b_AutoSave, 0);
+  EXPECT_EQ(h.owner->ScriptSaved(), 1);
 }
 
 TEST(RunController, AutoSaveFileAndWindowTogetherEqualTheWholeScript) {
@@ -176,9 +176,9 @@ TEST(RunController, AutoSaveFileAndWindowTogetherEqualTheWholeScript) {
   h.ConnectFixture(fixture);
   const std::string whole = h.Run();
   ASSERT_NE(whole.find("VALUES ( 6, 'value 6' );"), std::string::npos);
-  h.owner->opts.b_AutoSave = 1;
-  h.owner->opts.i_AutoSaveLines = 7;
-  h.owner->opts.s_AutoSaveFile = h.Path("auto.sql");
+  h.owner->Options().b_AutoSave = 1;
+  h.owner->Options().i_AutoSaveLines = 7;
+  h.owner->Options().s_AutoSaveFile = h.Path("auto.sql");
   const std::string window = h.Run();
   std::ifstream in(h.Path("auto.sql"), std::ios::binary);
   const std::string file((std::istreambuf_iterator<char>(in)), {});
@@ -189,9 +189,9 @@ TEST(RunController, AutoSaveFileAndWindowTogetherEqualTheWholeScript) {
   EXPECT_EQ(file.substr(file.size() - window.size()), window);
 
   // The output file, where colours do not matter and rows are written whole, gets the same bytes.
-  h.owner->opts.b_AutoSave = 0;
-  h.owner->opts.b_OnlyToFile = 1;
-  h.owner->opts.s_AutoSaveFile = h.Path("only.sql");
+  h.owner->Options().b_AutoSave = 0;
+  h.owner->Options().b_OnlyToFile = 1;
+  h.owner->Options().s_AutoSaveFile = h.Path("only.sql");
   h.Run();
   std::ifstream only(h.Path("only.sql"), std::ios::binary);
   const std::string onlyText((std::istreambuf_iterator<char>(only)), {});
@@ -201,7 +201,7 @@ TEST(RunController, AutoSaveFileAndWindowTogetherEqualTheWholeScript) {
 TEST(RunController, FreeFormRunsOneStepBelowNormalWhenAsked) {
   RunHarness h;
   h.ConnectFixture("QUERY\tselect 1\n COL\tx\t4\n ROW\t1\nEND\n");
-  h.owner->opts.s_GlobalPassSql = "select 1";
+  h.owner->Options().s_GlobalPassSql = "select 1";
   errno = 0;
   const int base = getpriority(PRIO_PROCESS, 0);
   ASSERT_EQ(errno, 0);

@@ -42,13 +42,18 @@ class ScriptOutputTest : public ::testing::Test {
   RunOptions opts;
   Profile working;
   SettingsStore settings{(fs::temp_directory_path() / "mv-out-settings.ini").string()};
-  int scriptSaved = 1;
+  // A run's output as the options give it.
+  void Begin(ScriptOutput& out) {
+    out.BeginRun({opts.b_OnlyToFile != 0, opts.b_AutoSave != 0, opts.i_AutoSaveLines, opts.s_AutoSaveFile}, working,
+                 true);
+  }
 };
 
 TEST_F(ScriptOutputTest, AutoSaveFlushesOnTheFirstCountedAppendPastTheLimit) {
   opts.b_AutoSave = 1;
   opts.i_AutoSaveLines = 3;
-  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  ScriptOutput out(host, settings);
+  Begin(out);
   out.Append("a\r\nb\r\n", ScriptOutput::colorSql, true);  // 3 lines: not more than 3
   EXPECT_FALSE(fs::exists(opts.s_AutoSaveFile));
   out.Append("c\r\n", ScriptOutput::colorSql, false);  // 4 lines, but not counted
@@ -56,13 +61,14 @@ TEST_F(ScriptOutputTest, AutoSaveFlushesOnTheFirstCountedAppendPastTheLimit) {
   out.Append("d", ScriptOutput::colorSql, true);  // counted, 4 lines: flush
   EXPECT_EQ(Slurp(opts.s_AutoSaveFile), "a\r\nb\r\nc\r\nd");
   EXPECT_TRUE(host.window.IsEmpty());
-  EXPECT_EQ(scriptSaved, 1);
+  EXPECT_TRUE(out.Saved());
 }
 
 TEST_F(ScriptOutputTest, FileAndWindowTogetherHoldTheWholeScriptWithLongLinesWhole) {
   opts.b_AutoSave = 1;
   opts.i_AutoSaveLines = 5;
-  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  ScriptOutput out(host, settings);
+  Begin(out);
   std::string expected;
   const std::string longValue(300000, 'x');  // far beyond any line buffer
   for (int i = 0; i < 40; ++i) {
@@ -78,7 +84,7 @@ TEST_F(ScriptOutputTest, FileAndWindowTogetherHoldTheWholeScriptWithLongLinesWho
   EXPECT_EQ(Slurp(opts.s_AutoSaveFile) + host.window.WholeText(), expected);
   // A later run starts the file anew.
   out.ResetAutoSave();
-  host.window.Empty();
+  out.ApplyScriptFont();
   out.Append("new\r\n1\r\n2\r\n3\r\n4\r\n5\r\n", ScriptOutput::colorSql, true);
   EXPECT_EQ(Slurp(opts.s_AutoSaveFile), "new\r\n1\r\n2\r\n3\r\n4\r\n5\r\n");
 }
@@ -87,7 +93,8 @@ TEST_F(ScriptOutputTest, AutoSaveToAFullDiskKeepsTheWindowAndReportsIt) {
   opts.b_AutoSave = 1;
   opts.i_AutoSaveLines = 1;
   opts.s_AutoSaveFile = "/dev/full";
-  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  ScriptOutput out(host, settings);
+  Begin(out);
   out.Append("line 1\r\nline 2\r\n", ScriptOutput::colorSql, true);
   EXPECT_TRUE(host.HasMessage(
       "The file could not be saved, the disk is full.\nPlease make some space and press OK to continue."));
@@ -101,7 +108,8 @@ TEST_F(ScriptOutputTest, AutoSaveCreateFailureIsWrittenIntoTheScript) {
   opts.b_AutoSave = 1;
   opts.i_AutoSaveLines = 1;
   opts.s_AutoSaveFile = (dir / "missing" / "x.sql").string();
-  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  ScriptOutput out(host, settings);
+  Begin(out);
   out.Append("a\r\nb", ScriptOutput::colorSql, true);
   EXPECT_NE(host.window.WholeText().find("\r\n\r\nREM  Could not auto save to file (create): " + opts.s_AutoSaveFile +
                                          "\r\n\r\n"),
@@ -111,9 +119,10 @@ TEST_F(ScriptOutputTest, AutoSaveCreateFailureIsWrittenIntoTheScript) {
 TEST_F(ScriptOutputTest, OnlyToFileSwitchesAutoSaveOffAndWritesEveryByte) {
   opts.b_OnlyToFile = 1;
   opts.b_AutoSave = 1;
-  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  ScriptOutput out(host, settings);
+  Begin(out);
   ASSERT_TRUE(out.OpenOutputFile());
-  EXPECT_EQ(opts.b_AutoSave, 0);
+  EXPECT_FALSE(out.Mode().autoSave);
   std::string expected;
   for (int i = 0; i < 20000; ++i) {
     std::string s = "row " + std::to_string(i) + "\r\n";
@@ -129,11 +138,12 @@ TEST_F(ScriptOutputTest, UnopenableOutputFileSendsTheScriptToTheScreen) {
   opts.b_OnlyToFile = 1;
   opts.b_AutoSave = 1;
   opts.s_AutoSaveFile = (dir / "no" / "such" / "dir.sql").string();
-  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  ScriptOutput out(host, settings);
+  Begin(out);
   EXPECT_FALSE(out.OpenOutputFile());
   EXPECT_TRUE(host.HasMessage("Could not open file " + opts.s_AutoSaveFile + ". Output will be sent to the screen."));
-  EXPECT_EQ(opts.b_OnlyToFile, 0);
-  EXPECT_EQ(opts.b_AutoSave, 1);
+  EXPECT_FALSE(out.Mode().onlyToFile);
+  EXPECT_TRUE(out.Mode().autoSave);
   out.Append("shown", ScriptOutput::colorSql, true);
   EXPECT_EQ(host.window.WholeText(), "shown");
 }
@@ -141,7 +151,8 @@ TEST_F(ScriptOutputTest, UnopenableOutputFileSendsTheScriptToTheScreen) {
 TEST_F(ScriptOutputTest, AFailingOutputFileLosesNothing) {
   opts.b_OnlyToFile = 1;
   opts.s_AutoSaveFile = "/dev/full";
-  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  ScriptOutput out(host, settings);
+  Begin(out);
   ASSERT_TRUE(out.OpenOutputFile());
   std::string expected;
   for (int i = 0; i < 10000; ++i) {
@@ -150,22 +161,23 @@ TEST_F(ScriptOutputTest, AFailingOutputFileLosesNothing) {
     expected += s;
   }
   EXPECT_TRUE(host.HasMessage("Could not save line to file. Output will continue on the screen."));
-  EXPECT_EQ(opts.b_OnlyToFile, 0);
-  EXPECT_EQ(scriptSaved, 0);
+  EXPECT_FALSE(out.Mode().onlyToFile);
+  EXPECT_FALSE(out.Saved());
   EXPECT_EQ(host.window.WholeText(), expected);  // /dev/full took nothing: the window has it all
 }
 
 TEST_F(ScriptOutputTest, SaveScriptWritesTextOrRtfByExtension) {
-  ScriptOutput out(host, opts, working, settings, scriptSaved);
+  ScriptOutput out(host, settings);
+  Begin(out);
   const std::string longLine(12000, 'q');
   host.window.Insert("REM  x\r\n", ScriptOutput::colorRemarkMarker);
   host.window.Insert(longLine + "\r\n{tail}\\", ScriptOutput::colorSql);
-  scriptSaved = 0;
+  out.SetSaved(false);
   int cancelled = 0;
   out.SaveScript(cancelled, (dir / "s.sql").string());
   EXPECT_EQ(Slurp(dir / "s.sql"), "REM  x\r\n" + longLine + "\r\n{tail}\\");
-  EXPECT_EQ(scriptSaved, 1);
-  scriptSaved = 0;
+  EXPECT_TRUE(out.Saved());
+  out.SetSaved(false);
   out.SaveScript(cancelled, (dir / "s.RtF").string());
   std::string rtf = Slurp(dir / "s.RtF");
   EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
@@ -173,11 +185,11 @@ TEST_F(ScriptOutputTest, SaveScriptWritesTextOrRtfByExtension) {
   EXPECT_NE(rtf.find("\\{tail\\}\\\\"), std::string::npos);
   EXPECT_EQ(rtf.back(), '\n');
   // Cancelling the dialog is remembered.
-  scriptSaved = 0;
+  out.SetSaved(false);
   host.savePath.clear();
   out.SaveScript(cancelled);
   EXPECT_EQ(cancelled, 1);
-  EXPECT_EQ(scriptSaved, 0);
+  EXPECT_FALSE(out.Saved());
 }
 
 TEST_F(ScriptOutputTest, ScriptFontRecordRoundTripsThroughTheSettings) {

@@ -1,6 +1,8 @@
 // Structure, index and data scripters against the test driver: odd catalogs and faults.
 #include <gtest/gtest.h>
 
+#include "db/ConditionTest.h"
+#include "db/RowReader.h"
 #include "run/ScriptOutput.h"
 #include "settings/Filters.h"
 #include "support/RunHarness.h"
@@ -27,10 +29,10 @@ TEST(StructureScripter, OddCatalogValuesAndTheScaleOfDecimals) {
                    "COLUMN\t\\N\t\\N\tODD\tneg\t12\tvarchar\t-5\t0\t\\N\t\\N\t1\n"
                    "COLUMN\t\\N\t\\N\tODD\thuge\t-1\ttext\t1000000\t0\t\\N\t\\N\t1\n"
                    "COLUMN\t\\N\t\\N\tODD\tprice\t3\tdecimal\t10\t12\t2\t10\t0\n");
-  h.owner->opts.b_DataType = 1;
-  h.owner->opts.b_DoTabData = 0;
-  h.owner->opts.b_DoIndex = 0;
-  h.owner->opts.b_DropTable = 0;
+  h.owner->Options().b_DataType = 1;
+  h.owner->Options().b_DoTabData = 0;
+  h.owner->Options().b_DoIndex = 0;
+  h.owner->Options().b_DropTable = 0;
   h.profile().i_LengthRule = 0;
   const std::string text = h.Run();
   const std::string expected =
@@ -43,11 +45,11 @@ TEST(StructureScripter, OddCatalogValuesAndTheScaleOfDecimals) {
 
   // Null before type: unknown nullability leaves the definition starting with a tab.
   h.profile().b_NullBeforeType = 1;
-  h.owner->opts.b_Optimize = 1;
+  h.owner->Options().b_Optimize = 1;
   const std::string optimized = h.Run();
   EXPECT_NE(optimized.find(ColumnLine("GUID", "\tUNIQUEIDENTIFIER(16)")), std::string::npos);
   // Nullable columns move after the others; the commas still sit between every two.
-  auto& cols = h.owner->processedTables[0]->columns;
+  auto& cols = h.Tables()[0].columns;
   std::vector<std::string> order;
   for (const auto& c : cols) order.push_back(c.name);
   EXPECT_EQ(order, (std::vector<std::string>{"id", "guid", "price", "zero", "neg", "huge"}));
@@ -67,8 +69,8 @@ TEST(StructureScripter, FetchErrorsCloseTheTableAndFailingCatalogsAbortThePass) 
                        "COLUMN\t\\N\tHR\tB\tz\t4\tint\t10\t4\t0\t10\t1\n"
                        "COLUMNS_ERROR\tC\tALWAYS\tcolumns of C are locked\n",
                    "", "HR", "0");
-  h.owner->opts.b_DoTabData = 0;
-  h.owner->opts.b_DoIndex = 0;
+  h.owner->Options().b_DoTabData = 0;
+  h.owner->Options().b_DoIndex = 0;
   const std::string text = h.Run();
   // A: one column, then the fetch error remark, then the table is closed.
   EXPECT_NE(text.find(ColumnLine("X", "INT            \tNULL    ") +
@@ -95,10 +97,10 @@ TEST(StructureScripter, IgnoredColumnsAndTypesLeaveCreateAndInsert) {
                    "COLUMN\t\\N\t\\N\tEMPTY\tnotes\t-1\ttext\t0\t0\t\\N\t\\N\t1\n"
                    "QUERY\tselect id from T\n COL\tid\t4\n ROW\t1\n ROW\t2\nEND\n"
                    "QUERY\tselect id from T where id > 1\n COL\tid\t4\n ROW\t2\nEND\n");
-  h.owner->opts.IgnoreColumns = {"SEC%"};
-  h.owner->opts.IgnoreDataTypes = {"LONG VARCHAR"};
-  h.owner->opts.IgnoreTables = {"skipped"};
-  h.owner->opts.b_DoIndex = 0;
+  h.owner->Options().IgnoreColumns = {"SEC%"};
+  h.owner->Options().IgnoreDataTypes = {"LONG VARCHAR"};
+  h.owner->Options().IgnoreTables = {"skipped"};
+  h.owner->Options().b_DoIndex = 0;
   std::string text = h.Run();
   EXPECT_EQ(text.find("SECRET"), std::string::npos);
   EXPECT_EQ(text.find("NOTES"), std::string::npos);
@@ -109,7 +111,7 @@ TEST(StructureScripter, IgnoredColumnsAndTypesLeaveCreateAndInsert) {
   EXPECT_NE(text.find("REM  There are no columns to select from table EMPTY\r\n\r\n"), std::string::npos);
 
   // A condition restricts the rows, and is shown in the remark.
-  h.owner->opts.WhereStatements["T"] = "WHERE id > 1";
+  h.owner->Options().WhereStatements["T"] = "WHERE id > 1";
   text = h.Run();
   EXPECT_NE(text.find("REM  Data for table    T\r\nREM  Condition clause  id > 1\r\n\r\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("VALUES ( 1 )"), std::string::npos);
@@ -130,8 +132,8 @@ TEST(IndexScripter, GroupsConsecutiveRowsAndReportsFetchErrors) {
                    "STATISTIC\t\\N\t\\N\tBAD\t1\t\\N\tIX_B\t3\t2\tB2\tA\t\\N\t\\N\n"
                    "STATISTICS_FETCH_ERROR\tBAD\t1\tindex catalog lost\n"
                    "STATISTICS_FETCH_ERROR\tFIRST\t0\tno index catalog\n");
-  h.owner->opts.b_DoTabStruct = 0;
-  h.owner->opts.b_DoTabData = 0;
+  h.owner->Options().b_DoTabStruct = 0;
+  h.owner->Options().b_DoTabData = 0;
   const std::string text = h.Run();
   const std::string pk =
       "\r\nREM  Indexes for table EMP\r\n\r\n"
@@ -160,8 +162,8 @@ TEST(IndexScripter, GroupsConsecutiveRowsAndReportsFetchErrors) {
                         "TABLE\t\\N\t\\N\tA\tTABLE\nTABLE\t\\N\t\\N\tB\tTABLE\n"
                         "STATISTICS_ERROR\tA\tALWAYS\tstatistics unavailable\n"
                         "STATISTIC\t\\N\t\\N\tB\t1\t\\N\tIX_B\t3\t1\tB1\tA\t\\N\t\\N\n");
-  broken.owner->opts.b_DoTabStruct = 0;
-  broken.owner->opts.b_DoTabData = 0;
+  broken.owner->Options().b_DoTabStruct = 0;
+  broken.owner->Options().b_DoTabData = 0;
   const std::string stopped = broken.Run();
   EXPECT_NE(stopped.find("REM  Indexes for table A\r\n\r\n\r\n\r\n\r\nREM  The following error ocurred when trying to "
                          "process indexes in database APPUSER@(db01)\r\nstatistics unavailable"),
@@ -187,8 +189,8 @@ TEST(DataScripter, ValuesWholeCommitsSkipAndStatementErrors) {
                    "  ROW\t1\t\\R300000*ab\n  ROW\t2\t\\N\n  ROW\t3\t\n  ROW\t4\tO'Brien\nEND\n"
                    "QUERY\tselect id from WARN\n COL\tid\t4\n ROW\t1\n INFO\tlossy conversion\nEND\n"
                    "QUERY\tselect \"Last Name\" from \"Staff Data\"\n COL\tLast Name\t12\n ROW\tSmith\nEND\n");
-  h.owner->opts.b_DoIndex = 0;
-  h.owner->opts.b_DoTabStruct = 0;
+  h.owner->Options().b_DoIndex = 0;
+  h.owner->Options().b_DoTabStruct = 0;
   h.profile().s_Commit = "COMMIT";
   h.profile().i_CommitLines = 2;
   h.profile().b_CommitEachTable = 1;
@@ -217,7 +219,7 @@ TEST(DataScripter, ValuesWholeCommitsSkipAndStatementErrors) {
       << text;
 
   // CSV: a header, records, no COMMIT.
-  h.owner->opts.b_DataCSV = 1;
+  h.owner->Options().b_DataCSV = 1;
   const std::string csv = h.Run();
   EXPECT_NE(csv.find("\"ID\",\"BODY\"\r\n\"1\",\"'ab"), std::string::npos);
   EXPECT_NE(csv.find("\"2\",\"NULL\"\r\n\"3\",\"''\"\r\n\"4\",\"'O''Brien'\"\r\n"), std::string::npos);
@@ -234,8 +236,8 @@ TEST(DataScripter, SkipKeepsTheRowsWrittenAndCommitsThem) {
   for (int i = 1; i <= 50; ++i) fixture += " ROW\t" + std::to_string(i) + "\n";
   fixture += "END\nQUERY\tselect id from U\n COL\tid\t4\n ROW\t7\nEND\n";
   h.ConnectFixture(fixture);
-  h.owner->opts.b_DoIndex = 0;
-  h.owner->opts.b_DoTabStruct = 0;
+  h.owner->Options().b_DoIndex = 0;
+  h.owner->Options().b_DoTabStruct = 0;
   h.profile().s_Commit = "COMMIT";
   h.profile().i_CommitLines = 1000;
   h.profile().b_CommitEachTable = 1;
@@ -257,8 +259,8 @@ TEST(DataScripter, ScriptFunctionsOnlyIfValueAndRetrievalWrappers) {
                    "COLUMN\t\\N\t\\N\tT\td\t9\tdate\t10\t10\t\\N\t\\N\t1\n"
                    "QUERY\tselect v , to_char(d) from T\n COL\tv\t12\n COL\td\t9\n"
                    "  ROW\tabc\t2024-01-02\n  ROW\t\\N\t\\N\n  ROW\tNULL\t\nEND\n");
-  h.owner->opts.b_DoIndex = 0;
-  h.owner->opts.b_DoTabStruct = 0;
+  h.owner->Options().b_DoIndex = 0;
+  h.owner->Options().b_DoTabStruct = 0;
   Profile& p = h.profile();
   p.s_ScriptPrefix[kVarchar] = "F(";
   p.s_ScriptSuffix[kVarchar] = ")";
@@ -267,14 +269,14 @@ TEST(DataScripter, ScriptFunctionsOnlyIfValueAndRetrievalWrappers) {
   p.s_RetrieveSuffix[kDate] = ")";
   p.s_ScriptPrefix[kDate] = "to_date(";
   p.s_ScriptSuffix[kDate] = ")";
-  h.owner->opts.i_DataCase = 0;
+  h.owner->Options().i_DataCase = 0;
   std::string text = h.Run();
   EXPECT_NE(text.find("VALUES ( F('ABC'), TO_DATE('2024-01-02') );"), std::string::npos) << text;
   // NULL, and a value that reads like the NULL literal, are written bare.
   EXPECT_NE(text.find("VALUES ( NULL, TO_DATE(NULL) );"), std::string::npos);
   EXPECT_NE(text.find("VALUES ( F('NULL'), TO_DATE('') );"), std::string::npos);
   p.b_FuncOnlyIfValue[kVarchar] = 0;
-  h.owner->opts.i_DataCase = 2;
+  h.owner->Options().i_DataCase = 2;
   text = h.Run();
   EXPECT_NE(text.find("VALUES ( F(NULL), to_date(NULL) );"), std::string::npos) << text;
 }
@@ -286,30 +288,31 @@ TEST(DataScripter, SpecialNameRulesAndBracketsFromTheSettings) {
                    "COLUMN\t\\N\t\\N\t1st/table\t#tag\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n"
                    "COLUMN\t\\N\t\\N\t1st/table\t9lives\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n"
                    "COLUMN\t\\N\t\\N\t1st/table\tpart-no\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n");
-  h.owner->opts.b_DoIndex = 0;
-  h.owner->opts.b_DoTabData = 0;
+  h.owner->Options().b_DoIndex = 0;
+  h.owner->Options().b_DoTabData = 0;
   h.Run();
-  TableEntry& t = *h.owner->processedTables[0];
+  const RunTable& t = h.Tables()[0];
   // A leading "#" is not special, a leading digit is; "/" counts only for tables.
-  EXPECT_EQ(h.owner->BuildSelect(t).select, "select #tag , \"9lives\" , \"part-no\" from \"1st/table\"");
+  EXPECT_EQ(h.Select(t).select, "select #tag , \"9lives\" , \"part-no\" from \"1st/table\"");
   h.settings->WriteString("specObjStringOpen", "`");
   h.settings->WriteString("specObjStringClose", "`");
-  EXPECT_EQ(h.owner->BuildSelect(t).select, "select #tag , `9lives` , `part-no` from `1st/table`");
-  h.owner->opts.i_AutoSpecialName = 2;  // no column is special; the table still is
-  EXPECT_EQ(h.owner->BuildSelect(t).select, "select #tag , 9lives , part-no from `1st/table`");
-  h.owner->opts.i_AutoSpecialName = 1;
-  EXPECT_EQ(h.owner->BuildSelect(t).columnList, "`#TAG` , `9LIVES` , `PART-NO`");
+  EXPECT_EQ(h.Select(t).select, "select #tag , `9lives` , `part-no` from `1st/table`");
+  // The run's own copy of the options decides.
+  h.owner->LastRun()->opts.i_AutoSpecialName = 2;  // no column is special; the table still is
+  EXPECT_EQ(h.Select(t).select, "select #tag , 9lives , part-no from `1st/table`");
+  h.owner->LastRun()->opts.i_AutoSpecialName = 1;
+  EXPECT_EQ(h.Select(t).columnList, "`#TAG` , `9LIVES` , `PART-NO`");
 }
 
 TEST(StatementReader, TableNameAfterFrom) {
-  EXPECT_EQ(DbConnection::TableNameAfterFrom("select * from Orders o where o.id = 1"), "Orders");
-  EXPECT_EQ(DbConnection::TableNameAfterFrom("SELECT DATEFROM FROM T"), "FROM");
-  EXPECT_EQ(DbConnection::TableNameAfterFrom("select 1"), "");
-  EXPECT_EQ(DbConnection::TableNameAfterFrom("FROM x"), "");
-  EXPECT_EQ(DbConnection::TableNameAfterFrom("select a from\n\t  Lines;"), "Lines");
-  EXPECT_EQ(DbConnection::TableNameAfterFrom("select a from t1,t2"), "t1");
-  EXPECT_EQ(DbConnection::TableNameAfterFrom("select a from (select 1)"), "(select");
-  EXPECT_EQ(DbConnection::TableNameAfterFrom("select a from "), "");
+  EXPECT_EQ(RowReader::TableNameAfterFrom("select * from Orders o where o.id = 1"), "Orders");
+  EXPECT_EQ(RowReader::TableNameAfterFrom("SELECT DATEFROM FROM T"), "FROM");
+  EXPECT_EQ(RowReader::TableNameAfterFrom("select 1"), "");
+  EXPECT_EQ(RowReader::TableNameAfterFrom("FROM x"), "");
+  EXPECT_EQ(RowReader::TableNameAfterFrom("select a from\n\t  Lines;"), "Lines");
+  EXPECT_EQ(RowReader::TableNameAfterFrom("select a from t1,t2"), "t1");
+  EXPECT_EQ(RowReader::TableNameAfterFrom("select a from (select 1)"), "(select");
+  EXPECT_EQ(RowReader::TableNameAfterFrom("select a from "), "");
 }
 
 TEST(Conditions, TestRunsTheConditionWithoutFetching) {
@@ -318,13 +321,13 @@ TEST(Conditions, TestRunsTheConditionWithoutFetching) {
                                      "QUERY\tselect 1 from Orders where id > 5\n COL\tx\t4\nEND\n"
                                      "QUERY\tselect 1 from Orders where bad\n ERROR\tno such column: bad\nEND\n");
   bool ok = true;
-  EXPECT_EQ(TestCondition(c, h.owner->opts, "Orders", "   ", ok), "Please enter the condition you want to test.");
+  EXPECT_EQ(TestCondition(c, h.owner->Options(), "Orders", "   ", ok), "Please enter the condition you want to test.");
   EXPECT_FALSE(ok);
-  h.owner->opts.WhereStatements["ORDERS"] = "where id > 5";
-  EXPECT_EQ(TestCondition(c, h.owner->opts, "Orders", "where id > 5", ok), "The condition looks OK!");
+  h.owner->Options().WhereStatements["ORDERS"] = "where id > 5";
+  EXPECT_EQ(TestCondition(c, h.owner->Options(), "Orders", "where id > 5", ok), "The condition looks OK!");
   EXPECT_TRUE(ok);
-  h.owner->opts.WhereStatements["ORDERS"] = "bad";
-  EXPECT_EQ(TestCondition(c, h.owner->opts, "Orders", "bad", ok), "no such column: bad");
+  h.owner->Options().WhereStatements["ORDERS"] = "bad";
+  EXPECT_EQ(TestCondition(c, h.owner->Options(), "Orders", "bad", ok), "no such column: bad");
   EXPECT_FALSE(ok);
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "run/LibraryCommands.h"
 #include "shell/SqlLibrary.h"
 #include "support/RunHarness.h"
 
@@ -134,17 +135,17 @@ TEST_F(SqlLibraryTest, OpeningAnEntryLoadsItAndRunsItOnlyWithAutoRun) {
   RunHarness h;
   h.Connect("DRIVER=SQLite3;Database=" MV_BINARY_DIR "/demo/demo.db");
   RunOwner& o = *h.owner;
-  ApplyWorkingProfile(o.profiles, o.opts.s_WorkingProfile, o.working);
+  ApplyWorkingProfile(o.Profiles(), o.Options().s_WorkingProfile, o.Working());
 
   // Numbers without an entry, and above the fifty the view handles, do nothing.
-  o.opts.s_GlobalPassSql = "unchanged";
+  o.Options().s_GlobalPassSql = "unchanged";
   for (int number : {48000, 48003, 48051, SqlLibrary::kFolderMarker}) EXPECT_EQ(OpenLibraryEntry(o, lib, number), 0);
-  EXPECT_EQ(o.opts.s_GlobalPassSql, "unchanged");
+  EXPECT_EQ(o.Options().s_GlobalPassSql, "unchanged");
   EXPECT_TRUE(h.host.messages.empty());
 
   // Auto Run off: the statement only waits for the Sql Script dialog.
   EXPECT_EQ(OpenLibraryEntry(o, lib, 48001), 1);
-  EXPECT_EQ(o.opts.s_GlobalPassSql, "SELECT city\nFROM customers WHERE customer_id = 2\n");
+  EXPECT_EQ(o.Options().s_GlobalPassSql, "SELECT city\nFROM customers WHERE customer_id = 2\n");
   EXPECT_FALSE(o.IsRunning());
   EXPECT_TRUE(h.host.window.IsEmpty());
 
@@ -163,7 +164,7 @@ TEST_F(SqlLibraryTest, OpeningAnEntryLoadsItAndRunsItOnlyWithAutoRun) {
   EXPECT_NE(script.find("INSERT INTO CUSTOMERS ( city )\t\t\r\nVALUES ( 'Leeds' );"), std::string::npos) << script;
 
   // The finished script is not saved: a new run asks first, and Cancel keeps it.
-  ASSERT_EQ(o.scriptSaved, 0);
+  ASSERT_FALSE(o.ScriptSaved());
   h.host.answers.push_back(Host::Answer::Cancel);
   EXPECT_FALSE(RunLibraryStatement(o, "SELECT 1"));
   EXPECT_TRUE(h.host.HasMessage("The report has not been saved. Do you wish to save it?"));

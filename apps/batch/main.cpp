@@ -9,12 +9,12 @@
 #include <cstring>
 #include <string>
 
+#include "run/ConfigurationCommands.h"
 #include "run/RunOwner.h"
-#include "settings/Configuration.h"
-#include "shell/SettingsStore.h"
 #include "shell/AtomicFile.h"
 #include "shell/ConsoleHost.h"
 #include "shell/ProgramFolder.h"
+#include "shell/SettingsStore.h"
 #include "shell/SqlLibrary.h"
 
 namespace {
@@ -23,10 +23,10 @@ namespace {
 // 4 the script could not be written whole, 5 stopped.
 enum Exit { kOk = 0, kUsage = 1, kConfig = 2, kConnection = 3, kWrite = 4, kStopped = 5 };
 
-std::atomic<int>* g_running = nullptr;
+std::atomic<mv::RunOwner*> g_owner{nullptr};
 
 extern "C" void OnSignal(int) {
-  if (g_running) g_running->store(0);
+  if (mv::RunOwner* owner = g_owner.load()) owner->StopFromSignal();
 }
 
 const char kUsageText[] =
@@ -136,13 +136,13 @@ int main(int argc, char** argv) {
   if (!mv::LoadConfiguration(owner, config, true)) {
     status = kConfig;
   } else if (!owner.HasUsableConnection()) {
-    if (!owner.connection) host.Message("The configuration file holds no connect string.", mv::Host::Buttons::Ok);
+    if (!owner.Connection()) host.Message("The configuration file holds no connect string.", mv::Host::Buttons::Ok);
     status = kConnection;
   } else {
-    if (haveSql) owner.opts.s_GlobalPassSql = sql;
+    if (haveSql) owner.Options().s_GlobalPassSql = sql;
     // Auto-save reads the text back from the window, so only then is it kept in memory.
-    host.window().SetKeepText(owner.opts.b_AutoSave != 0);
-    g_running = &owner.state.running;
+    host.window().SetKeepText(owner.Options().b_AutoSave != 0);
+    g_owner = &owner;
     struct sigaction sa {};
     sa.sa_handler = OnSignal;
     sigaction(SIGINT, &sa, nullptr);
@@ -151,16 +151,16 @@ int main(int argc, char** argv) {
     if (freeForm) {
       started = owner.StartFreeFormRun();
     } else {
-      owner.autoStartPath = config;
+      owner.SetAutoStart(config);
       started = owner.StartRun();
     }
     owner.Wait();
-    g_running = nullptr;
+    g_owner = nullptr;
     if (!started)
       status = kConnection;
-    else if (owner.lastRunOutcome != 1)
+    else if (owner.LastOutcome() != mv::RunOutcome::Finished)
       status = kStopped;
-    else if (owner.output.WriteFailures() > 0)
+    else if (owner.Output().WriteFailures() > 0)
       status = kWrite;
   }
   host.EndProgress();

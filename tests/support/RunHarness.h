@@ -9,6 +9,7 @@
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
 #include "run/RunOwner.h"
+#include "run/Scripters.h"
 #include "shell/SettingsStore.h"
 #include "support/ScriptedHost.h"
 
@@ -30,15 +31,15 @@ class RunHarness {
     Profile p;
     SetBuiltInDefaults(p);
     p.s_Name = "Default";
-    owner->profiles.Append(p);
-    owner->opts.s_WorkingProfile = "Default";
+    owner->Profiles().Append(p);
+    owner->Options().s_WorkingProfile = "Default";
   }
   ~RunHarness() {
     owner.reset();
     std::filesystem::remove_all(dir_);
   }
 
-  Profile& profile() { return owner->profiles[0]; }
+  Profile& profile() { return owner->Profiles()[0]; }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   // Writes a fixture for the test driver (fields separated by tabs) and connects to it.
@@ -52,7 +53,7 @@ class RunHarness {
   DbConnection& Connect(const std::string& connectString, const std::string& ownerName = {},
                         const std::string& catalogFlag = "0") {
     owner->ReplaceConnection(DbConnection::ConnectWithString(host, connectString, ownerName, catalogFlag));
-    return *owner->connection;
+    return *owner->Connection();
   }
 
   // Runs a scripting run to its end and returns the script text.
@@ -62,6 +63,13 @@ class RunHarness {
     owner->Wait();
     return host.window.WholeText();
   }
+
+  // The tables of the last run with their kept columns, and its SELECT for one of them.
+  std::vector<RunTable>& Tables() {
+    static std::vector<RunTable> none;
+    return owner->LastRun() ? owner->LastRun()->tables : none;
+  }
+  SelectParts Select(const RunTable& t) { return BuildSelect(*owner->LastRun(), t); }
 
   ScriptedHost host;
   std::unique_ptr<SettingsStore> settings;

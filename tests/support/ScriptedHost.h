@@ -2,6 +2,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,10 @@ class ScriptedHost : public Host {
     Record({"ask-save", filters.empty() ? std::string() : filters[0].label});
     return savePath;
   }
+  std::optional<std::string> ChooseDataSource(const std::string& current) override {
+    Record({"choose-source", current});
+    return chosenSource;
+  }
   ScriptWindow& Script() override { return window; }
 
   // The window, with a hook that sees every piece of text before it is inserted.
@@ -113,6 +118,8 @@ class ScriptedHost : public Host {
   std::deque<Answer> answers;
   std::vector<std::string> messages;
   std::string savePath;
+  // What the data-source chooser answers (nothing: cancelled).
+  std::optional<std::string> chosenSource;
   bool panelAvailable = true;
   // Called (on the calling thread) for every message; lets a test act at that moment.
   std::function<void(const std::string&)> onMessage;

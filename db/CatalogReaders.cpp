@@ -1,0 +1,107 @@
+#include "db/CatalogReaders.h"
+
+#include "db/DbConnection.h"
+#include "db/OdbcCall.h"
+#include "db/OdbcText.h"
+
+namespace mv {
+
+bool CatalogReader::Open(const std::string& table, bool statistics) {
+  error_.clear();
+  sqlState_.clear();
+  allocFailed_ = false;
+  valueFailures_ = 0;
+  SQLHSTMT h = SQL_NULL_HSTMT;
+  st_.Drop();
+  if (!Succeeded(MV_ODBC(SQLAllocHandle, SQL_HANDLE_STMT, c_.dbc(), &h))) {
+    allocFailed_ = true;
+    c_.FetchErrorText(nullptr, false);
+    error_ = c_.lastError;
+    sqlState_ = c_.lastSqlState;
+    return false;
+  }
+  st_.Reset(h);
+  auto call = [&](SQLCHAR* catalog, SQLSMALLINT catalogLen, SQLCHAR* schema, SQLSMALLINT schemaLen,
+                  SQLSMALLINT columnLen) {
+    if (statistics)
+      return MV_ODBC(SQLStatistics, st_.get(), catalog, catalogLen, schema, schemaLen, OdbcText(table), SQL_NTS,
+                     SQL_INDEX_ALL, SQL_ENSURE);
+    return MV_ODBC(SQLColumns, st_.get(), catalog, catalogLen, schema, schemaLen, OdbcText(table), SQL_NTS, nullptr,
+                   columnLen);
+  };
+  SQLRETURN rc = SQL_ERROR;
+  if (c_.FiltersByOwner()) {
+    SQLCHAR* owner = OdbcText(c_.s_DatabaseUser);
+    rc = c_.b_IsCatalog ? call(owner, SQL_NTS, nullptr, 0, 0) : call(nullptr, 0, owner, SQL_NTS, 0);
+    if (!Succeeded(rc)) MV_ODBC(SQLFreeStmt, st_.get(), SQL_CLOSE);
+  }
+  if (!Succeeded(rc))
+    rc = statistics ? call(nullptr, 0, nullptr, 0, 0) : call(nullptr, SQL_NTS, nullptr, SQL_NTS, SQL_NTS);
+  if (!Succeeded(rc)) {
+    c_.FetchErrorText(st_.get(), false);
+    error_ = c_.lastError;
+    sqlState_ = c_.lastSqlState;
+    return false;
+  }
+  return true;
+}
+
+bool CatalogReader::OpenColumns(const std::string& table) { return Open(table, false); }
+bool CatalogReader::OpenStatistics(const std::string& table) { return Open(table, true); }
+
+CatalogReader::Fetch CatalogReader::FetchRow() {
+  const SQLRETURN rc = MV_ODBC(SQLFetch, st_.get());
+  if (Succeeded(rc)) return Fetch::Row;
+  if (rc != SQL_NO_DATA && c_.FetchErrorText(st_.get(), false)) {
+    error_ = c_.lastError;
+    sqlState_ = c_.lastSqlState;
+    return Fetch::Error;
+  }
+  return Fetch::End;
+}
+
+CatalogReader::Fetch CatalogReader::Next(ColumnRow& row) {
+  const Fetch f = FetchRow();
+  if (f != Fetch::Row) return f;
+  bool failed = false;
+  auto get = [&](SQLUSMALLINT col, std::string& out) {
+    bool bad = false;
+    const bool notNull = c_.GetValue(st_.get(), col, out, &bad);
+    if (bad) failed = true;
+    return notNull;
+  };
+  // In column order: some drivers answer SQLGetData only forwards.
+  get(4, row.name);
+  get(5, a_);
+  get(6, row.typeName);
+  const bool hasSize = get(7, b_);
+  const bool hasScale = get(9, c2_);
+  get(11, d_);
+  row.sqlType = static_cast<int>(CatalogNumber(a_, 0));
+  row.size = hasSize ? CatalogNumber(b_, 0) : 0;
+  row.scale = hasScale ? CatalogNumber(c2_, 0) : 0;
+  row.nullable = CatalogNumber(d_, -1);
+  if (failed) ++valueFailures_;
+  return Fetch::Row;
+}
+
+CatalogReader::Fetch CatalogReader::Next(IndexRow& row) {
+  const Fetch f = FetchRow();
+  if (f != Fetch::Row) return f;
+  bool failed = false;
+  auto get = [&](SQLUSMALLINT col, std::string& out) {
+    bool bad = false;
+    c_.GetValue(st_.get(), col, out, &bad);
+    if (bad) failed = true;
+  };
+  get(4, a_);
+  get(6, row.indexName);
+  get(7, b_);
+  get(9, row.columnName);
+  row.nonUnique = CatalogNumber(a_, 0) == 1;
+  row.type = static_cast<int>(CatalogNumber(b_, 0));
+  if (failed) ++valueFailures_;
+  return Fetch::Row;
+}
+
+}  // namespace mv

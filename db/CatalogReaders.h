@@ -1,0 +1,63 @@
+#pragma once
+#include <string>
+
+#include "db/OdbcHandles.h"
+
+namespace mv {
+
+class DbConnection;
+
+// One row of the column catalog, as the driver gave it.
+struct ColumnRow {
+  std::string name;      // COLUMN_NAME
+  int sqlType = 0;       // DATA_TYPE
+  std::string typeName;  // TYPE_NAME
+  long size = 0;         // COLUMN_SIZE (0 when NULL)
+  long scale = 0;        // DECIMAL_DIGITS (0 when NULL)
+  long nullable = -1;    // NULLABLE (-1 when missing)
+};
+
+// One row of the statistics catalog.
+struct IndexRow {
+  bool nonUnique = false;  // NON_UNIQUE is 1
+  std::string indexName;   // INDEX_NAME
+  int type = 0;            // TYPE (SQL_TABLE_STAT for the table's own statistics row)
+  std::string columnName;  // COLUMN_NAME (or the expression an index is built on)
+};
+
+// Reads a catalog of one table row by row. Open starts the catalog call with the owner
+// filter, retrying once without it; Next reads a row, every value through SQLGetData so no
+// name is ever cut.
+class CatalogReader {
+ public:
+  enum class Fetch { Row, End, Error };
+
+  explicit CatalogReader(DbConnection& connection) : c_(connection) {}
+  // false when the statement could not be allocated (allocFailed) or the call failed;
+  // error() then holds the driver's text.
+  bool OpenColumns(const std::string& table);
+  bool OpenStatistics(const std::string& table);
+  // A row fetched with a warning still counts: dropping it would lose a column. Error: the
+  // fetch failed with a diagnostic (error() says it); a failure without one reads as End.
+  Fetch Next(ColumnRow& row);
+  Fetch Next(IndexRow& row);
+  void Close() { st_.Drop(); }
+  const std::string& error() const { return error_; }
+  const std::string& sqlState() const { return sqlState_; }
+  bool allocFailed() const { return allocFailed_; }
+  // Values whose SQLGetData failed, since Open.
+  int valueFailures() const { return valueFailures_; }
+
+ private:
+  bool Open(const std::string& table, bool statistics);
+  Fetch FetchRow();
+
+  DbConnection& c_;
+  Statement st_;
+  std::string error_, sqlState_;
+  bool allocFailed_ = false;
+  int valueFailures_ = 0;
+  std::string a_, b_, c2_, d_, e_, f_;
+};
+
+}  // namespace mv

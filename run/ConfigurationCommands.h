@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+
+namespace mv {
+
+class RunOwner;
+
+// Saves the options and the connection to an .mvl file. Returns success; a failure is shown.
+bool SaveConfiguration(RunOwner& owner, const std::string& path);
+// Loads an .mvl file, INI or legacy binary form: reconnects (asking first unless noQuestion),
+// takes its options and chooses its profile. Returns false when the file could not be opened.
+bool LoadConfiguration(RunOwner& owner, const std::string& path, bool noQuestion);
+// LoadConfiguration without questions, then a run. Returns true when a run was started.
+bool AutoStart(RunOwner& owner, const std::string& path);
+// The title update after a file was opened or saved (fileName without its folder).
+void ConfigTitleUpdate(RunOwner& owner, const std::string& fileName);
+
+}  // namespace mv

@@ -1,0 +1,125 @@
+#include <strings.h>
+
+#include "db/CatalogReaders.h"
+#include "db/DbConnection.h"
+#include "profiles/Profile.h"
+#include "run/ScriptOutput.h"
+#include "run/Scripters.h"
+#include "run/Statements.h"
+#include "shell/Host.h"
+
+namespace mv {
+
+namespace {
+// One index as the statistics rows give it, written when its last row has been read.
+struct PendingIndex {
+  bool open = false;
+  bool unique = false;
+  std::string name;     // as written (case rule applied, bracketed when special)
+  std::string heading;  // as the remarks name it
+  std::vector<std::string> columns;
+};
+}  // namespace
+
+int ScriptIndexes(RunContext& ctx) {
+  const Profile& w = ctx.working;
+  const RunOptions& o = ctx.opts;
+  ScriptOutput& out = ctx.output;
+  DbConnection& db = ctx.connection;
+  const std::string& R = w.s_Remarks;
+  int total = 0;
+  CatalogReader reader(db);
+  IndexRow row;
+  ScriptText statement;
+  std::string previous;
+
+  for (size_t index = 0; index < ctx.tables.size(); ++index) {
+    const RunTable& table = ctx.tables[index];
+    const std::string tname = ApplyCase(table.name, w.i_TableNameCase);
+    ctx.names.ReadBrackets(ctx.settings, &db);
+    const std::string written = ctx.names.QuoteTableName(o, tname);
+
+    out.BlankLine();
+    out.Heading("Indexes for table ", tname);
+    ctx.host.PanelSelect(static_cast<int>(index));
+    ctx.host.BarStep(Host::kIndexBar);
+
+    if (!reader.OpenStatistics(table.name)) {
+      db.lastError = reader.error();
+      // Without a statistics catalog no later table's indexes can be read either.
+      out.Write("\r\n\r\n\r\n" + R + "  The following error ocurred when trying to process indexes in database ",
+                TextRole::Message);
+      out.Write(db.title, TextRole::Name);
+      out.Write("\r\n" + reader.error(), TextRole::Message);
+      return total;
+    }
+
+    PendingIndex current;
+    auto flush = [&](const std::string& remark) {
+      if (!current.open) return;
+      statement.Clear();
+      AddCreateIndex(statement, w, current.unique, current.name, written, current.columns, remark);
+      out.Write(statement);
+      current.open = false;
+      current.columns.clear();
+    };
+    bool firstRow = true;
+    bool firstIndexRow = true;
+    bool tableStat = false;
+    for (;;) {
+      const CatalogReader::Fetch f = reader.Next(row);
+      if (f == CatalogReader::Fetch::Error) {
+        if (firstRow) {
+          out.Write("\r\n\r\n\r\nThe following error ocurred when trying to process indexes in database ",
+                    TextRole::Message);
+          out.Write(db.title, TextRole::Name);
+          out.Write("\r\n" + reader.error(), TextRole::Message);
+        } else {
+          const std::string remark = "\r\n\t" + R + "  ERROR: Could not get information for some/all " +
+                                     (tableStat ? "indexes for table " : "columns for index in table ") + tname +
+                                     " in database " + db.title;
+          if (current.open)
+            flush(remark);
+          else
+            out.Write(remark, TextRole::Message);
+        }
+        break;
+      }
+      firstRow = false;
+      if (f == CatalogReader::Fetch::End) break;
+      ctx.checkPoint();
+      tableStat = row.type == SQL_TABLE_STAT;
+      if (tableStat) continue;
+      ++total;
+      // Primary keys come back under names no CREATE INDEX can use: SQLite's sqlite_autoindex_N
+      // (reserved, and the same in every table) and MariaDB's PRIMARY (a keyword, the same
+      // in every table). The table name in front makes them usable and unique.
+      const bool internal = strncasecmp(row.indexName.c_str(), "sqlite_autoindex", 16) == 0 ||
+                            strcasecmp(row.indexName.c_str(), "PRIMARY") == 0;
+      const std::string iname =
+          ApplyCase(internal ? table.name + "_" + row.indexName : row.indexName, w.i_IndexNameCase);
+      const std::string iwritten = ctx.names.QuoteColumnName(o, iname);
+      if (firstIndexRow || row.indexName != previous) {
+        flush({});
+        if (o.b_DropIndex) {
+          out.BlankLine();
+          out.Heading("Removal of index ", iname);
+          out.SimpleStatement(w.s_DropIndex, w.b_DropIndexTableName ? written + "." + iwritten : iwritten, "\r\n");
+        }
+        out.BlankLine();
+        out.Heading("Definition of index ", iname);
+        current.open = true;
+        current.unique = !row.nonUnique;
+        current.name = iwritten;
+      }
+      current.columns.push_back(ctx.names.QuoteColumnName(o, ApplyCase(row.columnName, w.i_IndexColumnCase)));
+      firstIndexRow = false;
+      previous = row.indexName;
+    }
+    flush({});
+    reader.Close();
+  }
+  return total;
+}
+
+}  // namespace mv

@@ -1,0 +1,60 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "db/OdbcHandles.h"
+#include "profiles/Profile.h"
+#include "run/NameQuoting.h"
+#include "settings/RunOptions.h"
+#include "shell/Host.h"
+
+namespace mv {
+
+class DbConnection;
+class ScriptOutput;
+class SettingsStore;
+struct RunState;
+
+// One kept column of a table, recorded by the structure pass for the data phase.
+struct ColumnInfo {
+  std::string name;        // COLUMN_NAME as returned
+  std::string definition;  // text written after the column name
+  int sqlType = 0;
+  int hasLength = 0;
+  int isNumeric = 0;
+};
+
+// One table a run processes, with the columns the structure pass kept.
+struct RunTable {
+  std::string name;  // TABLE_NAME as returned
+  std::vector<ColumnInfo> columns;
+};
+
+// What a run's worker works with: its own copies of the options and the working profile, the
+// connection (the worker's alone during the run), the output and the run's calls back into
+// the controller (check points and titles). The scripters take this instead of the controller.
+struct RunContext {
+  RunContext(Host& h, DbConnection& c, SettingsStore& s, ScriptOutput& o, RunState& st)
+      : host(h), connection(c), settings(s), output(o), state(st) {}
+
+  Host& host;
+  DbConnection& connection;
+  SettingsStore& settings;
+  ScriptOutput& output;
+  RunState& state;
+
+  RunOptions opts;
+  Profile working;
+  std::vector<RunTable> tables;
+  NameQuoter names;
+
+  // Waits while paused; stops the run (stop note, then unwinding) when it was stopped.
+  std::function<void()> checkPoint;
+  // The same before each row of a result, with the statement freed before the stop note.
+  std::function<void(Statement&)> rowCheckPoint;
+  // Title: state + " - Mervale" + the configuration suffix.
+  std::function<void(const std::string&)> setStateTitle;
+};
+
+}  // namespace mv

@@ -1,0 +1,37 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "run/RunContext.h"
+
+namespace mv {
+
+// The phases of a scripting run and the free-form run, each writing through ctx.output.
+
+// DROP TABLE / CREATE TABLE for every table of the run, recording each table's kept columns
+// for the data phase. Returns the number of column rows read.
+int ScriptTableStructure(RunContext& ctx);
+// DELETE and INSERT INTO / VALUES (or CSV) for the rows of every table.
+void ScriptTableData(RunContext& ctx);
+// DROP INDEX / CREATE [UNIQUE] INDEX for every table. Returns the number of index rows.
+int ScriptIndexes(RunContext& ctx);
+
+// The data phase's SELECT for a table: the statement, the column list the INSERTs name, and
+// per column its literal rule ('T' number, 'F' string) and script wrappers.
+struct SelectParts {
+  std::string select, columnList, typeFlags;
+  std::vector<std::string> prefixes, suffixes;
+};
+SelectParts BuildSelect(RunContext& ctx, const RunTable& table);
+
+// A COMMIT (with the execute command when the profile asks for it).
+void WriteCommit(RunContext& ctx, bool tableEnd);
+class RowReader;
+// After the last row: a remark when the rows ended on a fetch error rather than their end.
+void ReportFetchError(RunContext& ctx, RowReader& reader, Statement& stmt, const std::string& what);
+
+// The free-form run: the header naming the statement, then its rows.
+void WriteFreeFormHeader(RunContext& ctx);
+void RunStatement(RunContext& ctx, const std::string& sql);
+
+}  // namespace mv

@@ -1,0 +1,78 @@
+#include "run/ValueFormat.h"
+
+#include "profiles/Profile.h"
+#include "profiles/Substitutions.h"
+#include "settings/RunOptions.h"
+
+namespace mv {
+
+namespace {
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+}  // namespace
+
+namespace {
+// Appends text with every occurrence of one byte replaced.
+void AppendReplaced(std::string& out, const std::string& text, char find, const std::string& replace) {
+  size_t from = 0;
+  for (size_t pos = text.find(find); pos != std::string::npos; pos = text.find(find, from)) {
+    out.append(text, from, pos - from);
+    out += replace;
+    from = pos + 1;
+  }
+  out.append(text, from, std::string::npos);
+}
+}  // namespace
+
+void FormatValue(const Profile& w, const RunOptions& o, std::string& value, char typeFlag, bool isNull,
+                 std::string& out, std::string& scratch) {
+  // The common profile (one one-byte substitution, such as the apostrophe, into a non-empty
+  // text, no trimming) cannot change whether a value is empty: substitute while appending.
+  if (w.Substitutions.size() == 1 && w.Substitutions[0].find.size() == 1 && !w.Substitutions[0].replace.empty() &&
+      !o.b_RightTrim && !o.b_LeftTrim && !value.empty()) {
+    const Substitution& pair = w.Substitutions[0];
+    const bool delimited = o.b_AllStrings || typeFlag != 'T';
+    if (delimited) out += w.s_StringDelimiter;
+    AppendReplaced(out, value, pair.find[0], pair.replace);
+    if (delimited) out += w.s_StringDelimiter;
+    return;
+  }
+  if (!w.Substitutions.empty()) ApplySubstitutions(w.Substitutions, value, scratch);
+  if (o.b_AllStrings) {
+    out += w.s_StringDelimiter;
+    out += value;
+    out += w.s_StringDelimiter;
+    return;
+  }
+  if (typeFlag == 'T') {
+    out += value.empty() ? w.s_NumericEmpty : value;
+    return;
+  }
+  size_t begin = 0, end = value.size();
+  if (o.b_RightTrim)
+    while (end > begin && IsBlank(value[end - 1])) --end;
+  if (o.b_LeftTrim)
+    while (begin < end && IsBlank(value[begin])) ++begin;
+  if (end > begin) {
+    out += w.s_StringDelimiter;
+    out.append(value, begin, end - begin);
+    out += w.s_StringDelimiter;
+  } else {
+    out += isNull ? w.s_NullString : w.s_EmptyString;
+  }
+}
+
+std::string FormatValue(const Profile& w, const RunOptions& o, std::string value, char typeFlag, bool isNull) {
+  std::string out, scratch;
+  FormatValue(w, o, value, typeFlag, isNull, out, scratch);
+  return out;
+}
+
+std::string CsvLine(const std::string& text, bool isHeader) {
+  if (text.empty()) return text;
+  std::string s = ReplaceAll(text, "\"", "\"\"");
+  s = ReplaceAll(s, " \t ", "\",\"");
+  if (isHeader) s = ReplaceAll(s, " , ", "\",\"");
+  return "\"" + s + "\"";
+}
+
+}  // namespace mv
