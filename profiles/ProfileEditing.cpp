@@ -21,6 +21,12 @@ std::string ProfileChangedQuestion(const std::string& name) {
   return "Profile '" + name + "' has been changed. Do you want to save it?";
 }
 
+std::vector<std::string> SortedProfileNames(const std::vector<std::string>& names) {
+  std::vector<std::string> sorted = names;
+  SortIgnoringCase(sorted);
+  return sorted;
+}
+
 std::string CheckNewProfileName(const ProfileList& list, std::string& name) {
   const char* ws = " \t\r\n\f\v";
   const size_t b = name.find_first_not_of(ws);

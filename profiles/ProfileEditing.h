@@ -17,6 +17,9 @@ std::string ExistingProfileMessage(const std::string& name);
 std::string RemoveProfileQuestion(const std::string& name);
 std::string ProfileChangedQuestion(const std::string& name);
 
+// The profile names as the sorted profile lists and combos show them.
+std::vector<std::string> SortedProfileNames(const std::vector<std::string>& names);
+
 // "Add Profile" OK: trims name in place; the refusal to show, empty when the name is free.
 std::string CheckNewProfileName(const ProfileList& list, std::string& name);
 // Appends a copy of every field of `from` under the new name, marked changed.

@@ -4,7 +4,6 @@
 #include <fstream>
 
 #include "profiles/Profile.h"
-#include "shell/TextOrder.h"
 
 namespace mv {
 
@@ -59,12 +58,6 @@ int ChooseProfileEntry(const std::vector<std::string>& sortedNames, std::string&
   if (it != sortedNames.end()) return static_cast<int>(it - sortedNames.begin());
   workingName = sortedNames.front();
   return 0;
-}
-
-std::vector<std::string> SortedProfileNames(const std::vector<std::string>& names) {
-  std::vector<std::string> sorted = names;
-  SortIgnoringCase(sorted);
-  return sorted;
 }
 
 std::string CheckSqlScriptStart(bool usableConnection, const std::string& statement, bool& emptyStatement) {

@@ -40,8 +40,6 @@ void PrepareAdvancedIndex(ParametersCopies& copies, RunOptions& opts, const Prof
 // Opening step 2 and "View Profiles": the entry of the (sorted) profile names to select.
 // A working name that is not listed is replaced by the first entry's name. -1 when empty.
 int ChooseProfileEntry(const std::vector<std::string>& sortedNames, std::string& workingName);
-// The profile names as the sorted profile combo lists them.
-std::vector<std::string> SortedProfileNames(const std::vector<std::string>& names);
 
 // The refusals of the Parameters and SQL script dialogs when no usable database is held.
 inline constexpr const char* kMsgSelectDatabaseToBegin = "You must select a database before you can begin.";

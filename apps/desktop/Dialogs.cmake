@@ -14,6 +14,7 @@ add_library(mervale_dialogs STATIC
   ${MV_ROOT}/settings/ui/RunSetup.cpp
   ${MV_ROOT}/settings/ui/ParametersDialog.cpp
   ${MV_ROOT}/settings/ui/SqlScriptDialog.cpp
+  ${MV_ROOT}/run/ui/RunCommands.cpp
   # Headers with Q_OBJECT and no source of their own.
   ${MV_ROOT}/profiles/ui/ProfilePage.h
 )
@@ -56,3 +57,9 @@ if(MERVALE_TESTS)
   mv_dialog_test(structure_conditions_test PG)
   mv_dialog_test(run_dialogs_test PG)
 endif()
+
+# Renders every dialog and profile page into docs/screenshots (offscreen; run by hand).
+add_executable(mervale-dialog-screenshots ${MV_ROOT}/apps/desktop/dialog_screenshots.cpp)
+target_link_libraries(mervale-dialog-screenshots PRIVATE mervale_dialogs)
+target_compile_definitions(mervale-dialog-screenshots PRIVATE MV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                                              MV_BINARY_DIR="${PROJECT_BINARY_DIR}")

@@ -18,7 +18,6 @@
 #include "profiles/ui/ProfileSubstitutionsPage.h"
 #include "profiles/ui/ProfileTypesPage.h"
 #include "profiles/ui/UiText.h"
-#include "settings/ParametersRules.h"
 #include "shell/Host.h"
 #include "shell/SettingsStore.h"
 

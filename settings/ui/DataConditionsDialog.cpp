@@ -11,7 +11,7 @@
 
 #include "db/DbConnection.h"
 #include "profiles/ui/UiText.h"
-#include "settings/Filters.h"
+#include "db/ConditionTest.h"
 #include "shell/Host.h"
 
 namespace mv::ui {

@@ -42,13 +42,11 @@ ParametersDialog::ParametersDialog(DialogContext& ctx, QWidget* parent) : QDialo
     return true;
   };
   editStructure = [this] {
-    DbConnection& c = *ctx_.connection();
-    AdvancedSheet sheet(c, [&c] { EnsureTableList(c); }, ctx_.opts, ctx_.working, ctx_.settings, ctx_.host, this);
+    AdvancedSheet sheet(*ctx_.connection(), ctx_.ensureTableList, ctx_.opts, ctx_.working, ctx_.settings, ctx_.host, this);
     sheet.exec();
   };
   editConditions = [this] {
-    DbConnection& c = *ctx_.connection();
-    DataConditionsDialog d(c, [&c] { EnsureTableList(c); }, ctx_.opts, ctx_.host, this);
+    DataConditionsDialog d(*ctx_.connection(), ctx_.ensureTableList, ctx_.opts, ctx_.host, this);
     d.exec();
   };
 

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "profiles/Profile.h"
+#include "profiles/ProfileEditing.h"
 #include "profiles/ui/ProfilesSheet.h"
 #include "profiles/ui/UiText.h"
 #include "settings/ParametersRules.h"
@@ -16,18 +17,25 @@ namespace mv::ui {
 void CompleteContext(DialogContext& ctx) {
   if (!ctx.connectInteractive)
     ctx.connectInteractive = [&host = ctx.host](QWidget* parent) {
-      return DbConnection::ConnectInteractive(host, parent ? reinterpret_cast<void*>(parent->winId()) : nullptr);
+      return DbConnection::ConnectInteractive(host);
     };
   if (!ctx.openProfileManager)
     ctx.openProfileManager = [&ctx](QWidget* parent) {
       OpenProfileManager(parent, ctx.profiles, ctx.opts.s_WorkingProfile, ctx.working, ctx.settings,
                          ctx.programFolder, ctx.host);
     };
+  // Without an owner that keeps the mark, the connection's own flag tells whether it was read.
+  if (!ctx.ensureTableList)
+    ctx.ensureTableList = [&ctx] {
+      DbConnection* c = ctx.connection();
+      if (c && !c->notConnected && !c->tablesLoaded) c->LoadTables();
+    };
+  if (!ctx.tableListChanged)
+    ctx.tableListChanged = [&ctx] {
+      if (DbConnection* c = ctx.connection()) c->tablesLoaded = 0;
+    };
 }
 
-void EnsureTableList(DbConnection& connection) {
-  if (!connection.tablesLoaded && !connection.notConnected) connection.LoadTables(1);
-}
 
 RunSetupControls::RunSetupControls(DialogContext& ctx, QWidget* dialog)
     : QObject(dialog),
@@ -122,8 +130,7 @@ void RunSetupControls::OwnerChosen(int index) {
   c->ApplyOwnerChoice(choices_, index);
   database_->setText(Q(c->BuildTitle()));
   c->ClearTables();
-  // The list of the new owner is read now, so that whatever reads it next finds it current.
-  c->LoadTables(1);
+  ctx_.tableListChanged();
 }
 
 void RunSetupControls::ProfileChosen(int index) {

@@ -37,14 +37,14 @@ struct DialogContext {
   std::function<std::unique_ptr<DbConnection>(QWidget* parent)> connectInteractive;
   // The profile manager; tests replace it.
   std::function<void(QWidget* parent)> openProfileManager;
+  // Reads the connection's table list when it is not current (pages that list tables).
+  std::function<void()> ensureTableList;
+  // The owner changed: the table list must be read again and the analysis is not done.
+  std::function<void()> tableListChanged;
 };
 
 // Fills in the default connect and profile manager calls.
 void CompleteContext(DialogContext& ctx);
-
-// Reads the connection's table list when it is not current (a new connection, a changed
-// owner): for the pages that list tables.
-void EnsureTableList(DbConnection& connection);
 
 // The database button, the owner combo and the profile combo with "View Profiles", shared by
 // the Parameters and SQL script dialogs.

@@ -35,7 +35,7 @@ struct World {
   Profile working;
   std::unique_ptr<DbConnection> conn;
   std::string connectTo = kDemo;
-  ui::DialogContext ctx{opts, profiles, working, settings, host, dir.path, {}, {}, {}, {}};
+  ui::DialogContext ctx{opts, profiles, working, settings, host, dir.path, {}, {}, {}, {}, {}, {}};
   World() {
     for (const char* n : {"Default", "Lower"}) {
       Profile p;
@@ -195,9 +195,12 @@ void RunDialogsTest::databaseButtonAndOwnerOnPostgres() {
   QVERIFY(sales >= 0);
   owners->setCurrentIndex(sales);
   QCOMPARE(w.conn->s_DatabaseUser, std::string("sales"));
+  QVERIFY(w.conn->tables.empty());  // the old owner's list is gone
+  w.ctx.ensureTableList();
   QCOMPARE(w.conn->tables.size(), size_t(1));
   owners->setCurrentIndex(owners->count() - 1);
   QCOMPARE(w.conn->s_DatabaseUser, std::string());
+  w.ctx.ensureTableList();
   QVERIFY(w.conn->tables.size() >= 2);  // read again, without an owner
   bool opened = false;
   d.editConditions = [&] { opened = true; };

@@ -32,7 +32,7 @@ struct Demo {
   std::unique_ptr<DbConnection> conn;
   explicit Demo(const std::string& cs) : conn(DbConnection::ConnectWithString(host, cs, "", "0")) {}
   std::function<void()> Loader() {
-    return [this] { conn->LoadTables(1); };
+    return [this] { conn->LoadTables(); };
   }
 };
 
