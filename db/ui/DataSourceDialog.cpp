@@ -69,7 +69,10 @@ DataSourceDialog::DataSourceDialog(const std::string& current, QWidget* parent)
     auto* item = new QTreeWidgetItem(drivers, {Q(d.name), description});
     item->setData(0, kKindRole, 1);
   }
-  for (QTreeWidgetItem* g : {user, system, drivers}) g->setExpanded(true);
+  for (QTreeWidgetItem* g : {user, system, drivers}) {
+    if (g->childCount() == 0) (new QTreeWidgetItem(g, {"(none registered)"}))->setFlags(Qt::ItemIsEnabled);
+    g->setExpanded(true);
+  }
 
   auto* fieldsBox = new QGroupBox("Connection fields", this);
   auto* form = new QFormLayout(fieldsBox);
@@ -79,7 +82,9 @@ DataSourceDialog::DataSourceDialog(const std::string& current, QWidget* parent)
   dbRow->addWidget(database_, 1);
   auto* browse = new QPushButton("Browse...", this);
   dbRow->addWidget(browse);
-  form->addRow("&Database:", dbRow);
+  auto* dbLabel = new QLabel("&Database:", fieldsBox);
+  dbLabel->setBuddy(database_);
+  form->addRow(dbLabel, dbRow);
   form->addRow("&User:", user_);
   password_->setEchoMode(QLineEdit::Password);
   form->addRow("&Password:", password_);
@@ -97,7 +102,10 @@ DataSourceDialog::DataSourceDialog(const std::string& current, QWidget* parent)
   layout->addLayout(quick);
   auto* middle = new QHBoxLayout;
   middle->addWidget(sources_, 3);
-  middle->addWidget(fieldsBox, 2);
+  auto* right = new QVBoxLayout;
+  right->addWidget(fieldsBox);
+  right->addStretch(1);
+  middle->addLayout(right, 2);
   layout->addLayout(middle, 1);
   layout->addLayout(connectRow);
   layout->addWidget(result_);

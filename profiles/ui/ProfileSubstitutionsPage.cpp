@@ -53,7 +53,17 @@ void ProfileSubstitutionsPage::AddPair() {
 
 void ProfileSubstitutionsPage::ShowList() {
   list_->clear();
-  for (const std::string& e : model_.Entries()) list_->addItem(Q(e));
+  // Control characters would show as nothing: a tab is drawn as an arrow, a line break as a
+  // return mark, anything else as a middle dot. The list only shows; the pairs keep the bytes.
+  for (const std::string& e : model_.Entries()) {
+    QString shown = Q(e);
+    for (QChar& c : shown) {
+      if (c == '\t') c = QChar(0x2192);
+      else if (c == '\n' || c == '\r') c = QChar(0x21B5);
+      else if (c.unicode() < 0x20) c = QChar(0x00B7);
+    }
+    list_->addItem(shown);
+  }
 }
 
 void ProfileSubstitutionsPage::Fill(const Profile& p) {

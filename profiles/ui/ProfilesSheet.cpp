@@ -16,6 +16,7 @@
 #include "profiles/ui/ProfileFieldPage.h"
 #include "profiles/ui/ProfileFunctionsPage.h"
 #include "profiles/ui/ProfileSubstitutionsPage.h"
+#include "profiles/ui/DialogHelp.h"
 #include "profiles/ui/ProfileTypesPage.h"
 #include "profiles/ui/UiText.h"
 #include "shell/Host.h"
@@ -75,6 +76,8 @@ ProfilesSheet::ProfilesSheet(ProfileList& list, std::string& workingName, Profil
   if (!list_.FindProfile(workingName_) && !list_.empty()) workingName_ = list_[0].s_Name;
   current_ = workingName_;
   ShowNames(current_);
+  // Wide enough for the names without a scroll bar.
+  names_->setMinimumWidth(std::max(150, names_->sizeHintForColumn(0) + 2 * names_->frameWidth() + 24));
   FillPages();
   const int last = settings_.GetInt("LastProf", 0);
   tabs_->setCurrentIndex(last >= 0 && last < 7 ? last : 0);
@@ -176,7 +179,10 @@ std::optional<std::string> AskNewProfileName(QWidget* parent, const ProfileList&
   auto* edit = new QLineEdit(&dialog);
   auto* label = new QLabel("Enter Name of new Profile: ", &dialog);
   label->setBuddy(edit);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  auto* buttons =
+      new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, &dialog);
+  WireHelpButton(buttons->button(QDialogButtonBox::Help), "AddProfile");
+  dialog.setMinimumWidth(360);
   auto* layout = new QVBoxLayout(&dialog);
   layout->addWidget(label);
   layout->addWidget(edit);

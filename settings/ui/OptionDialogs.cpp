@@ -64,6 +64,7 @@ GeneralOptionsDialog::GeneralOptionsDialog(const GeneralOptionValues& values, Ho
 
   auto* fileRow = new QHBoxLayout;
   file_ = new QLineEdit(this);
+  file_->setMinimumWidth(320);
   fileLabel_ = new QLabel("File name ", this);
   fileLabel_->setBuddy(file_);
   browse_ = new QPushButton("Browse", this);

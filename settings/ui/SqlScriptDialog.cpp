@@ -56,6 +56,8 @@ SqlScriptDialog::SqlScriptDialog(DialogContext& ctx, QWidget* parent)
   stmtLabel->setBuddy(statement_);
   auto* load = new QPushButton("...", this);
   load->setToolTip("Load the statement from a file");
+  load->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  load->setMaximumWidth(load->fontMetrics().horizontalAdvance("...") + 24);
   stmtRow->addWidget(stmtLabel, 1);
   stmtRow->addWidget(load);
   layout->addLayout(stmtRow);
