@@ -12,37 +12,37 @@
 namespace mv {
 
 SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
-  const Profile& w = ctx.working;
-  const RunOptions& o = ctx.opts;
+  const Profile& profile = ctx.working;
+  const RunOptions& opts = ctx.opts;
   ctx.names.ReadBrackets(ctx.settings, &ctx.connection);
   SelectParts parts;
   std::string selectList;
   bool first = true;
   for (const ColumnInfo& col : table.columns) {
-    const std::string ref = ctx.names.QuoteColumnName(o, col.name);
+    const std::string ref = ctx.names.QuoteColumnName(opts, col.name);
     parts.typeFlags += col.isNumeric ? 'T' : 'F';
     const int category = CategoryOf(col.sqlType);
-    parts.prefixes.push_back(w.s_ScriptPrefix[category]);
-    parts.suffixes.push_back(w.s_ScriptSuffix[category]);
+    parts.prefixes.push_back(profile.s_ScriptPrefix[category]);
+    parts.suffixes.push_back(profile.s_ScriptSuffix[category]);
     if (!first) {
       selectList += " , ";
       parts.columnList += " , ";
     }
     first = false;
-    selectList += w.s_RetrievePrefix[category] + ref + w.s_RetrieveSuffix[category];
+    selectList += profile.s_RetrievePrefix[category] + ref + profile.s_RetrieveSuffix[category];
     parts.columnList += ref;
   }
   std::string from = table.name;
-  const bool special = NameQuoter::IsSpecialTableName(o, table.name);
+  const bool special = NameQuoter::IsSpecialTableName(opts, table.name);
   if (special) from = ctx.names.Bracket(from);
   const DbConnection& db = ctx.connection;
   if (!db.s_DatabaseUser.empty() && db.s_DatabaseUser != db.loginUser && db.hasSchemas && !db.b_IsCatalog) {
     const std::string& owner = db.s_DatabaseUser;
     from = (special ? ctx.names.Bracket(owner) : owner) + "." + from;
   }
-  ApplyCaseInPlace(parts.columnList, w.i_ColumnNameCase);
+  ApplyCaseInPlace(parts.columnList, profile.i_ColumnNameCase);
   std::string condition;
-  if (WhereConditionFor(o, table.name, condition)) from += " where " + condition;
+  if (WhereConditionFor(opts, table.name, condition)) from += " where " + condition;
   parts.select = "select " + selectList + " from " + from;
   return parts;
 }
@@ -54,25 +54,25 @@ namespace {
 bool ReadDataRow(RunContext& ctx, RowReader& reader, const SelectParts& parts, std::string& row, std::string& value,
                  std::string& scratch) {
   if (!reader.Fetch()) return false;
-  const Profile& w = ctx.working;
-  const RunOptions& o = ctx.opts;
+  const Profile& profile = ctx.working;
+  const RunOptions& opts = ctx.opts;
   const size_t n = parts.typeFlags.size();
   row.clear();
   for (size_t k = 0; k < n; ++k) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
     const bool isNull = !reader.Value(col, value);
-    if (k > 0) row += o.b_DataCSV ? " \t " : ", ";
+    if (k > 0) row += opts.b_DataCSV ? " \t " : ", ";
     const size_t start = row.size();
-    FormatValue(w, o, value, parts.typeFlags[k], isNull, row, scratch);
+    FormatValue(profile, opts, value, parts.typeFlags[k], isNull, row, scratch);
     const std::string& prefix = parts.prefixes[k];
     const std::string& suffix = parts.suffixes[k];
     if (prefix.empty() && suffix.empty()) continue;
     const std::string_view formatted(row.data() + start, row.size() - start);
     bool bare = false;
-    if (formatted.empty() || formatted == w.s_NullString || formatted == w.s_EmptyString ||
-        formatted == w.s_NumericEmpty) {
+    if (formatted.empty() || formatted == profile.s_NullString || formatted == profile.s_EmptyString ||
+        formatted == profile.s_NumericEmpty) {
       const int category = CategoryOf(static_cast<int>(reader.ColumnNumber(col, SQL_DESC_TYPE)));
-      bare = w.b_FuncOnlyIfValue[category] != 0;
+      bare = profile.b_FuncOnlyIfValue[category] != 0;
     }
     if (!bare) {
       row.insert(start, prefix);
@@ -85,12 +85,12 @@ bool ReadDataRow(RunContext& ctx, RowReader& reader, const SelectParts& parts, s
 }  // namespace
 
 void WriteCommit(RunContext& ctx, bool tableEnd) {
-  const Profile& w = ctx.working;
+  const Profile& profile = ctx.working;
   ScriptOutput& out = ctx.output;
-  out.Write(w.s_Commit, TextRole::Remark);
-  if (w.b_CommitNeedsExecute) {
-    if (!w.b_ExecuteSameLine) out.Write("\r\n", TextRole::Sql, true);
-    out.Write(w.s_Execute + "\r\n\r\n", TextRole::Remark, true);
+  out.Write(profile.s_Commit, TextRole::Remark);
+  if (profile.b_CommitNeedsExecute) {
+    if (!profile.b_ExecuteSameLine) out.Write("\r\n", TextRole::Sql, true);
+    out.Write(profile.s_Execute + "\r\n\r\n", TextRole::Remark, true);
   } else if (!tableEnd) {
     out.Write("\r\n\r\n", TextRole::Remark, true);
   }
@@ -105,35 +105,35 @@ void ReportFetchError(RunContext& ctx, RowReader& reader, Statement& stmt, const
 }
 
 void ScriptTableData(RunContext& ctx) {
-  const Profile& w = ctx.working;
-  const RunOptions& o = ctx.opts;
+  const Profile& profile = ctx.working;
+  const RunOptions& opts = ctx.opts;
   ScriptOutput& out = ctx.output;
   DbConnection& db = ctx.connection;
   const int n = static_cast<int>(ctx.tables.size());
-  const std::string& R = w.s_Remarks;
+  const std::string& marker = profile.s_Remarks;
   std::string row, value, scratch;
   ScriptText statement;
 
   for (int index = 0; index < n; ++index) {
     const RunTable& table = ctx.tables[index];
     ctx.host.PanelSelect(index);
-    const std::string tname = ApplyCase(table.name, w.i_TableNameCase);
+    const std::string tname = ApplyCase(table.name, profile.i_TableNameCase);
     ctx.names.ReadBrackets(ctx.settings, &db);
-    const std::string written = ctx.names.QuoteTableName(o, tname);
+    const std::string written = ctx.names.QuoteTableName(opts, tname);
 
-    if (o.b_DeleteData) {
+    if (opts.b_DeleteData) {
       out.BlankLine();
       out.Heading("Deleting data for table ", tname);
-      out.SimpleStatement(w.s_Delete, written, "\r\n");
+      out.SimpleStatement(profile.s_Delete, written, "\r\n");
     }
     out.BlankLine();
-    if (o.b_DoRemarks) {
-      out.Write(R + "  ", TextRole::RemarkMarker);
+    if (opts.b_DoRemarks) {
+      out.Write(marker + "  ", TextRole::RemarkMarker);
       out.Write("Data for table    ", TextRole::Remark);
       out.Write(tname, TextRole::Sql, true);
       std::string condition;
-      if (WhereConditionFor(o, tname, condition)) {
-        out.Write("\r\n" + R + "  ", TextRole::RemarkMarker);
+      if (WhereConditionFor(opts, tname, condition)) {
+        out.Write("\r\n" + marker + "  ", TextRole::RemarkMarker);
         out.Write("Condition clause  ", TextRole::Remark);
         out.Write(condition, TextRole::Sql, true);
       }
@@ -143,7 +143,7 @@ void ScriptTableData(RunContext& ctx) {
 
     const SelectParts parts = BuildSelect(ctx, table);
     if (parts.columnList.empty()) {
-      out.Write(R + "  There are no columns to select from table ", TextRole::Message);
+      out.Write(marker + "  There are no columns to select from table ", TextRole::Message);
       out.Write(tname + "\r\n\r\n", TextRole::Sql, true);
       continue;
     }
@@ -163,24 +163,24 @@ void ScriptTableData(RunContext& ctx) {
       ctx.rowCheckPoint(stmt);
       if (ctx.state.skipRequested) {
         ctx.state.skipRequested = 0;
-        out.Write(R + "  ", TextRole::RemarkMarker);
+        out.Write(marker + "  ", TextRole::RemarkMarker);
         out.Write("Table Skipped ...\r\n\r\n", TextRole::Message);
         break;
       }
       const int failuresBefore = reader.valueFailures();
       if (!ReadDataRow(ctx, reader, parts, row, value, scratch)) {
         ReportFetchError(ctx, reader, stmt, "table " + tname);
-        if (!rowRead && o.b_DoRemarks) {
-          out.Write(R + "  ", TextRole::RemarkMarker);
+        if (!rowRead && opts.b_DoRemarks) {
+          out.Write(marker + "  ", TextRole::RemarkMarker);
           out.Write("No records found for table ", TextRole::Remark);
           out.Write(tname + "\r\n\r\n", TextRole::Sql, true);
         }
         break;
       }
-      ApplyCaseInPlace(row, o.i_DataCase);
+      ApplyCaseInPlace(row, opts.i_DataCase);
       rowRead = true;
       ++counter;
-      if (o.b_DataCSV) {
+      if (opts.b_DataCSV) {
         if (!csvHeader) {
           out.Write(CsvLine(parts.columnList, true) + "\r\n", TextRole::Remark, true);
           csvHeader = true;
@@ -188,20 +188,21 @@ void ScriptTableData(RunContext& ctx) {
         out.Write(CsvLine(row, false) + "\r\n", TextRole::Name, true);
       } else {
         statement.Clear();
-        AddInsert(statement, w, written, parts.columnList, row);
+        AddInsert(statement, profile, written, parts.columnList, row);
         out.Write(statement);
-        if (counter >= w.i_CommitLines && !w.s_Commit.empty()) {
+        if (counter >= profile.i_CommitLines && !profile.s_Commit.empty()) {
           counter = 0;
           WriteCommit(ctx, false);
         }
       }
       if (reader.valueFailures() != failuresBefore) {
-        out.Write(R + "  ERROR: A value of the row above could not be read from table " + tname + ": " +
+        out.Write(marker + "  ERROR: A value of the row above could not be read from table " + tname + ": " +
                       reader.lastValueError() + "\r\n\r\n",
                   TextRole::Message, true);
       }
     }
-    if (w.b_CommitEachTable && counter > 0 && !w.s_Commit.empty() && !o.b_DataCSV) WriteCommit(ctx, true);
+    if (profile.b_CommitEachTable && counter > 0 && !profile.s_Commit.empty() && !opts.b_DataCSV)
+      WriteCommit(ctx, true);
   }
 }
 

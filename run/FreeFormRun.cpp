@@ -71,8 +71,8 @@ bool ReadStatementRow(RunContext& ctx, RowReader& reader, const std::string& sql
                       std::string& table, std::string& columns, std::string& value, std::string& scratch) {
   const int n = reader.ColumnCount();
   if (!reader.Fetch()) return false;
-  const Profile& w = ctx.working;
-  const RunOptions& o = ctx.opts;
+  const Profile& profile = ctx.working;
+  const RunOptions& opts = ctx.opts;
   row.clear();
   if (first) {
     table = reader.ResultTableName(sql);
@@ -86,8 +86,8 @@ bool ReadStatementRow(RunContext& ctx, RowReader& reader, const std::string& sql
       columns += reader.ColumnText(col, SQL_DESC_NAME);
     }
     const char flag = IsStringType(reader.ColumnNumber(col, SQL_DESC_TYPE)) ? 'F' : 'T';
-    if (i > 1) row += o.b_DataCSV ? " \t " : ", ";
-    FormatValue(w, o, value, flag, isNull, row, scratch);
+    if (i > 1) row += opts.b_DataCSV ? " \t " : ", ";
+    FormatValue(profile, opts, value, flag, isNull, row, scratch);
   }
   return true;
 }
@@ -96,25 +96,25 @@ bool ReadStatementRow(RunContext& ctx, RowReader& reader, const std::string& sql
 
 void WriteFreeFormHeader(RunContext& ctx) {
   ScriptOutput& out = ctx.output;
-  const std::string& R = ctx.working.s_Remarks;
+  const std::string& marker = ctx.working.s_Remarks;
   if (ctx.opts.b_DoRemarks) {
-    out.Write(R + "  ", TextRole::RemarkMarker);
+    out.Write(marker + "  ", TextRole::RemarkMarker);
     out.Write("DATABASE:  ", TextRole::Text);
     out.Write(ctx.connection.title, TextRole::Name, true);
-    out.Write("\r\n\r\n\r\n" + R + "  The following scripts were created from the following free form statement:\r\n" +
-                  R + "\r\n",
+    out.Write("\r\n\r\n\r\n" + marker +
+                  "  The following scripts were created from the following free form statement:\r\n" + marker + "\r\n",
               TextRole::RemarkMarker);
     // Every line of the statement gets its own remark marker: a statement from a library file
     // has several lines, and a bare second line would be SQL when the script is run.
-    out.Write(StatementRemark(R, ctx.opts.s_GlobalPassSql), TextRole::RemarkMarker);
+    out.Write(StatementRemark(marker, ctx.opts.s_GlobalPassSql), TextRole::RemarkMarker);
     out.Write("\r\n", TextRole::RemarkMarker);
   }
   out.Write("\r\n\r\n", TextRole::Sql);
 }
 
 void RunStatement(RunContext& ctx, const std::string& sql) {
-  const Profile& w = ctx.working;
-  const RunOptions& o = ctx.opts;
+  const Profile& profile = ctx.working;
+  const RunOptions& opts = ctx.opts;
   ScriptOutput& out = ctx.output;
   ctx.state.skipRequested = 0;
   int counter = 0;
@@ -122,7 +122,7 @@ void RunStatement(RunContext& ctx, const std::string& sql) {
   bool rowRead = false;
   ctx.state.skipAllowed = 1;
   ctx.setStateTitle("Scripting Data");
-  const std::string& R = w.s_Remarks;
+  const std::string& marker = profile.s_Remarks;
 
   Statement stmt;
   std::string error = ctx.connection.Execute(stmt, sql);
@@ -142,14 +142,14 @@ void RunStatement(RunContext& ctx, const std::string& sql) {
     ctx.rowCheckPoint(stmt);
     if (ctx.state.skipRequested) {
       ctx.state.skipRequested = 0;
-      out.Write(R + "  ", TextRole::RemarkMarker);
+      out.Write(marker + "  ", TextRole::RemarkMarker);
       out.Write("Statement Skipped ...\r\n\r\n", TextRole::Message);
       break;
     }
     if (!ReadStatementRow(ctx, reader, sql, !rowRead, row, table, columns, value, scratch)) {
       ReportFetchError(ctx, reader, stmt, "the statement");
-      if (!rowRead && o.b_DoRemarks) {
-        out.Write(R + "  ", TextRole::RemarkMarker);
+      if (!rowRead && opts.b_DoRemarks) {
+        out.Write(marker + "  ", TextRole::RemarkMarker);
         out.Write("No data was found in statement. ", TextRole::Remark);
       }
       break;
@@ -157,13 +157,13 @@ void RunStatement(RunContext& ctx, const std::string& sql) {
     if (!rowRead) {
       // The name found by the reader keeps its own case; the written one follows the rule.
       // A statement whose table cannot be found gets an empty table name, never empty brackets.
-      writtenTable = table.empty() ? table : ctx.names.QuoteTableName(o, ApplyCase(table, w.i_TableNameCase));
+      writtenTable = table.empty() ? table : ctx.names.QuoteTableName(opts, ApplyCase(table, profile.i_TableNameCase));
       writtenColumns = QuotedColumnList(ctx, columns);
     }
-    ApplyCaseInPlace(row, o.i_DataCase);
+    ApplyCaseInPlace(row, opts.i_DataCase);
     rowRead = true;
     ++counter;
-    if (o.b_DataCSV) {
+    if (opts.b_DataCSV) {
       if (!csvHeader) {
         // The reader joins names with ", "; the CSV header splits at " , " as the data phase's does.
         out.Write(CsvLine(ReplaceAll(columns, ", ", " , "), true) + "\r\n", TextRole::Remark);
@@ -172,15 +172,15 @@ void RunStatement(RunContext& ctx, const std::string& sql) {
       out.Write(CsvLine(row, false) + "\r\n", TextRole::Name);
     } else {
       statement.Clear();
-      AddInsert(statement, w, writtenTable, writtenColumns, row);
+      AddInsert(statement, profile, writtenTable, writtenColumns, row);
       out.Write(statement);
-      if (counter >= w.i_CommitLines && !w.s_Commit.empty()) {
+      if (counter >= profile.i_CommitLines && !profile.s_Commit.empty()) {
         counter = 0;
         WriteCommit(ctx, false);
       }
     }
   }
-  if (w.b_CommitEachTable && !o.b_DataCSV && counter > 0 && !w.s_Commit.empty()) WriteCommit(ctx, true);
+  if (profile.b_CommitEachTable && !opts.b_DataCSV && counter > 0 && !profile.s_Commit.empty()) WriteCommit(ctx, true);
   stmt.Drop();
   ctx.state.skipAllowed = 0;
 }

@@ -22,11 +22,11 @@ struct PendingIndex {
 }  // namespace
 
 int ScriptIndexes(RunContext& ctx) {
-  const Profile& w = ctx.working;
-  const RunOptions& o = ctx.opts;
+  const Profile& profile = ctx.working;
+  const RunOptions& opts = ctx.opts;
   ScriptOutput& out = ctx.output;
   DbConnection& db = ctx.connection;
-  const std::string& R = w.s_Remarks;
+  const std::string& marker = profile.s_Remarks;
   int total = 0;
   CatalogReader reader(db);
   IndexRow row;
@@ -35,9 +35,9 @@ int ScriptIndexes(RunContext& ctx) {
 
   for (size_t index = 0; index < ctx.tables.size(); ++index) {
     const RunTable& table = ctx.tables[index];
-    const std::string tname = ApplyCase(table.name, w.i_TableNameCase);
+    const std::string tname = ApplyCase(table.name, profile.i_TableNameCase);
     ctx.names.ReadBrackets(ctx.settings, &db);
-    const std::string written = ctx.names.QuoteTableName(o, tname);
+    const std::string written = ctx.names.QuoteTableName(opts, tname);
 
     out.BlankLine();
     out.Heading("Indexes for table ", tname);
@@ -47,7 +47,7 @@ int ScriptIndexes(RunContext& ctx) {
     if (!reader.OpenStatistics(table.name)) {
       db.lastError = reader.error();
       // Without a statistics catalog no later table's indexes can be read either.
-      out.Write("\r\n\r\n\r\n" + R + "  The following error ocurred when trying to process indexes in database ",
+      out.Write("\r\n\r\n\r\n" + marker + "  The following error ocurred when trying to process indexes in database ",
                 TextRole::Message);
       out.Write(db.title, TextRole::Name);
       out.Write("\r\n" + reader.error(), TextRole::Message);
@@ -58,7 +58,7 @@ int ScriptIndexes(RunContext& ctx) {
     auto flush = [&](const std::string& remark) {
       if (!current.open) return;
       statement.Clear();
-      AddCreateIndex(statement, w, current.unique, current.name, written, current.columns, remark);
+      AddCreateIndex(statement, profile, current.unique, current.name, written, current.columns, remark);
       out.Write(statement);
       current.open = false;
       current.columns.clear();
@@ -75,7 +75,7 @@ int ScriptIndexes(RunContext& ctx) {
           out.Write(db.title, TextRole::Name);
           out.Write("\r\n" + reader.error(), TextRole::Message);
         } else {
-          const std::string remark = "\r\n\t" + R + "  ERROR: Could not get information for some/all " +
+          const std::string remark = "\r\n\t" + marker + "  ERROR: Could not get information for some/all " +
                                      (tableStat ? "indexes for table " : "columns for index in table ") + tname +
                                      " in database " + db.title;
           if (current.open)
@@ -97,14 +97,15 @@ int ScriptIndexes(RunContext& ctx) {
       const bool internal = strncasecmp(row.indexName.c_str(), "sqlite_autoindex", 16) == 0 ||
                             strcasecmp(row.indexName.c_str(), "PRIMARY") == 0;
       const std::string iname =
-          ApplyCase(internal ? table.name + "_" + row.indexName : row.indexName, w.i_IndexNameCase);
-      const std::string iwritten = ctx.names.QuoteColumnName(o, iname);
+          ApplyCase(internal ? table.name + "_" + row.indexName : row.indexName, profile.i_IndexNameCase);
+      const std::string iwritten = ctx.names.QuoteColumnName(opts, iname);
       if (firstIndexRow || row.indexName != previous) {
         flush({});
-        if (o.b_DropIndex) {
+        if (opts.b_DropIndex) {
           out.BlankLine();
           out.Heading("Removal of index ", iname);
-          out.SimpleStatement(w.s_DropIndex, w.b_DropIndexTableName ? written + "." + iwritten : iwritten, "\r\n");
+          out.SimpleStatement(profile.s_DropIndex, profile.b_DropIndexTableName ? written + "." + iwritten : iwritten,
+                              "\r\n");
         }
         out.BlankLine();
         out.Heading("Definition of index ", iname);
@@ -112,7 +113,7 @@ int ScriptIndexes(RunContext& ctx) {
         current.unique = !row.nonUnique;
         current.name = iwritten;
       }
-      current.columns.push_back(ctx.names.QuoteColumnName(o, ApplyCase(row.columnName, w.i_IndexColumnCase)));
+      current.columns.push_back(ctx.names.QuoteColumnName(opts, ApplyCase(row.columnName, profile.i_IndexColumnCase)));
       firstIndexRow = false;
       previous = row.indexName;
     }

@@ -48,6 +48,14 @@ struct RunContext {
   Profile working;
   std::vector<RunTable> tables;
   NameQuoter names;
+  // Tables whose structure, rows or indexes could not be read whole, in the order met.
+  std::vector<std::string> errorTables;
+  // Records that table could not be read whole (once per table).
+  void TableError(const std::string& table) {
+    for (const std::string& t : errorTables)
+      if (t == table) return;
+    errorTables.push_back(table);
+  }
 
   // Waits while paused; stops the run (stop note, then unwinding) when it was stopped.
   std::function<void()> checkPoint;

@@ -309,22 +309,22 @@ void RunOwner::OpenOnlyToFile(const char* notice) {
 
 void RunOwner::RunWorker() {
   RunContext& ctx = *run_;
-  Profile& w = ctx.working;
-  ApplyWorkingProfile(profiles_, ctx.opts.s_WorkingProfile, w);
+  Profile& profile = ctx.working;
+  ApplyWorkingProfile(profiles_, ctx.opts.s_WorkingProfile, profile);
   // The shorter of the two null attributes is padded so column definitions line up.
-  if (w.s_NotNull.size() > w.s_Null.size())
-    w.s_Null = ScriptOutput::PadToWidth(w.s_Null, w.s_NotNull.size(), true);
+  if (profile.s_NotNull.size() > profile.s_Null.size())
+    profile.s_Null = ScriptOutput::PadToWidth(profile.s_Null, profile.s_NotNull.size(), true);
   else
-    w.s_NotNull = ScriptOutput::PadToWidth(w.s_NotNull, w.s_Null.size(), true);
+    profile.s_NotNull = ScriptOutput::PadToWidth(profile.s_NotNull, profile.s_Null.size(), true);
   state_.skipRequested = 0;
   state_.startTime = std::time(nullptr);
   output_.BeginRun(
-      {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile}, w,
-      ctx.opts.b_DoRemarks != 0);
+      {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile},
+      profile, ctx.opts.b_DoRemarks != 0);
   output_.ApplyScriptFont();
   if (ctx.opts.b_OnlyToFile) OpenOnlyToFile("Output of this script is being written to file: ");
   if (ctx.opts.b_DoRemarks) {
-    output_.Write(w.s_Remarks + "  ", TextRole::RemarkMarker);
+    output_.Write(profile.s_Remarks + "  ", TextRole::RemarkMarker);
     output_.Write("DATABASE:  ", TextRole::Text);
     output_.Write(ctx.connection.title, TextRole::Name, true);
   }
@@ -339,12 +339,12 @@ void RunOwner::RunWorker() {
 
 void RunOwner::FreeFormWorker() {
   RunContext& ctx = *run_;
-  const Profile& w = ctx.working;
+  const Profile& profile = ctx.working;
   state_.skipRequested = 0;
   state_.startTime = std::time(nullptr);
   output_.BeginRun(
-      {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile}, w,
-      ctx.opts.b_DoRemarks != 0);
+      {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile},
+      profile, ctx.opts.b_DoRemarks != 0);
   output_.ApplyScriptFont();
   if (ctx.opts.b_OnlyToFile) OpenOnlyToFile("Output of this report is being written to file: ");
   WriteFreeFormHeader(ctx);
@@ -363,7 +363,7 @@ void RunOwner::WriteFooterAndFinish(bool scripting) {
   SetStateTitle("Finished");
   output_.SetSaved(false);
   FinishOutput();
-  result_.outcome = RunOutcome::Finished;
+  result_.outcome = run_->errorTables.empty() ? RunOutcome::Finished : RunOutcome::FinishedWithErrors;
   if (scripting && !autoStartPath_.empty()) {
     result_.autoStartDone = true;
     if (output_.Mode().onlyToFile) {
@@ -379,8 +379,8 @@ void RunOwner::WriteFooterAndFinish(bool scripting) {
 
 void RunOwner::AnalysisPhase() {
   RunContext& ctx = *run_;
-  const RunOptions& o = ctx.opts;
-  const std::string& R = ctx.working.s_Remarks;
+  const RunOptions& opts = ctx.opts;
+  const std::string& marker = ctx.working.s_Remarks;
   SetStateTitle("Analyzing Database");
   if (!tableListCurrent_) {
     const int count = ctx.connection.LoadTables([this] { return !state_.running; });
@@ -388,8 +388,8 @@ void RunOwner::AnalysisPhase() {
     tableCount_ = count;
     tableListCurrent_ = true;
   }
-  if (o.b_DoRemarks) {
-    output_.Write("\r\n\r\n\r\n" + R + "  ", TextRole::RemarkMarker);
+  if (opts.b_DoRemarks) {
+    output_.Write("\r\n\r\n\r\n" + marker + "  ", TextRole::RemarkMarker);
     output_.Write(std::to_string(tableCount_), TextRole::Name);
     output_.Write(tableCount_ == 1 ? " table was found in " : " tables were found in ", TextRole::Text);
     output_.Write(ctx.connection.title + "\r\n\r\n", TextRole::Name, true);
@@ -398,14 +398,14 @@ void RunOwner::AnalysisPhase() {
   host_.BarSetStep(Host::kAnalysisBar, 1);
   for (const TableEntry& t : ctx.connection.tables) {
     CheckPoint();
-    if (!TableIsSkipped(o, t.name)) {
+    if (!TableIsSkipped(opts, t.name)) {
       ctx.tables.push_back(RunTable{t.name, {}});
       host_.PanelSelect(host_.PanelAddLine(t.name));
       host_.BarStep(Host::kAnalysisBar);
     }
   }
   bool first = true;
-  if (o.b_DoTabSkipped && o.b_DoTabStruct) {
+  if (opts.b_DoTabSkipped && opts.b_DoTabStruct) {
     int last = -1;
     for (const TableEntry& t : ctx.connection.tables) {
       CheckPoint();
@@ -413,16 +413,16 @@ void RunOwner::AnalysisPhase() {
       if (found >= 0) last = found;
       host_.PanelSelect(found);
       host_.BarStep(Host::kAnalysisBar);
-      if (!TableIsSkipped(o, t.name)) continue;
+      if (!TableIsSkipped(opts, t.name)) continue;
       if (first) {
-        if (o.b_DoRemarks) {
-          output_.Write("\r\n" + R + "  ", TextRole::RemarkMarker);
+        if (opts.b_DoRemarks) {
+          output_.Write("\r\n" + marker + "  ", TextRole::RemarkMarker);
           output_.Write("The following tables were not processed\r\n", TextRole::Text, true);
         }
         first = false;
       }
-      if (o.b_DoRemarks) {
-        output_.Write(R + "  \t\t", TextRole::RemarkMarker);
+      if (opts.b_DoRemarks) {
+        output_.Write(marker + "  \t\t", TextRole::RemarkMarker);
         output_.Write(t.name + "\r\n", TextRole::Remark, true);
       }
     }

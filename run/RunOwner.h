@@ -113,6 +113,8 @@ class RunOwner {
   void SetAutoStart(const std::string& path) { autoStartPath_ = path; }
   const std::string& AutoStartPath() const { return autoStartPath_; }
   int AutoStartExit() const { return autoStartExit_; }
+  // The tables the last run could not read whole (its outcome is then FinishedWithErrors).
+  std::vector<std::string> ErrorTables() const { return lastRun_ ? lastRun_->errorTables : std::vector<std::string>{}; }
   // The last run's context (its tables and kept columns), after CollectRun; null before.
   const RunContext* LastRun() const { return lastRun_.get(); }
   RunContext* LastRun() { return lastRun_.get(); }

@@ -5,63 +5,63 @@
 
 namespace mv {
 
-void AddTerminator(ScriptText& t, const Profile& w, const std::string& after) {
-  if (!w.b_ExecuteSameLine) t.Add("\r\n", TextRole::Sql, true);
-  t.Add(w.s_Execute + after, TextRole::Remark, true);
+void AddTerminator(ScriptText& t, const Profile& profile, const std::string& after) {
+  if (!profile.b_ExecuteSameLine) t.Add("\r\n", TextRole::Sql, true);
+  t.Add(profile.s_Execute + after, TextRole::Remark, true);
 }
 
-void AddCreateTable(ScriptText& t, const Profile& w, const std::string& table, const std::vector<ColumnLine>& columns,
-                    size_t remarkAt, const std::string& remark) {
+void AddCreateTable(ScriptText& t, const Profile& profile, const std::string& table,
+                    const std::vector<ColumnLine>& columns, size_t remarkAt, const std::string& remark) {
   for (size_t i = 0; i < columns.size(); ++i) {
     if (i == remarkAt && !remark.empty()) t.Add(remark, TextRole::Message);
     if (i == 0) {
-      t.Add(w.s_CreateTable + " ", TextRole::Remark);
-      t.Add(table + "\t\t" + w.s_LineBreak + "\r\n(\t\t", TextRole::Sql);
-      t.Add(w.s_LineBreak + "\r\n", TextRole::Sql, true);
+      t.Add(profile.s_CreateTable + " ", TextRole::Remark);
+      t.Add(table + "\t\t" + profile.s_LineBreak + "\r\n(\t\t", TextRole::Sql);
+      t.Add(profile.s_LineBreak + "\r\n", TextRole::Sql, true);
     } else {
-      t.Add(",\t\t" + w.s_LineBreak + "\r\n", TextRole::Sql, true);
+      t.Add(",\t\t" + profile.s_LineBreak + "\r\n", TextRole::Sql, true);
     }
     t.Add("\t" + ScriptOutput::PadToWidth(columns[i].name, 25, false), TextRole::Name);
     t.Add("\t\t" + ScriptOutput::PadToWidth(columns[i].definition, 30, false), TextRole::Sql);
   }
   if (remarkAt >= columns.size() && !remark.empty()) t.Add(remark, TextRole::Message);
   if (columns.empty()) return;
-  t.Add("\t\t" + w.s_LineBreak + "\r\n)", TextRole::Sql);
-  AddTerminator(t, w, "\r\n\r\n");
+  t.Add("\t\t" + profile.s_LineBreak + "\r\n)", TextRole::Sql);
+  AddTerminator(t, profile, "\r\n\r\n");
 }
 
-void AddCreateIndex(ScriptText& t, const Profile& w, bool unique, const std::string& index, const std::string& table,
-                    const std::vector<std::string>& columns, const std::string& remark) {
-  t.Add((unique ? w.s_CreateUniqueIndex : w.s_CreateIndex) + " ", TextRole::Remark);
+void AddCreateIndex(ScriptText& t, const Profile& profile, bool unique, const std::string& index,
+                    const std::string& table, const std::vector<std::string>& columns, const std::string& remark) {
+  t.Add((unique ? profile.s_CreateUniqueIndex : profile.s_CreateIndex) + " ", TextRole::Remark);
   t.Add(index, TextRole::Sql);
-  t.Add(" " + w.s_OnTable + " ", TextRole::Remark);
+  t.Add(" " + profile.s_OnTable + " ", TextRole::Remark);
   t.Add(table, TextRole::Sql);
-  t.Add("\t\t" + w.s_LineBreak + "\r\n(\t\t" + w.s_LineBreak + "\r\n", TextRole::Sql, true);
+  t.Add("\t\t" + profile.s_LineBreak + "\r\n(\t\t" + profile.s_LineBreak + "\r\n", TextRole::Sql, true);
   for (size_t i = 0; i < columns.size(); ++i) {
-    if (i > 0) t.Add(",\t\t" + w.s_LineBreak + "\r\n", TextRole::Sql, true);
+    if (i > 0) t.Add(",\t\t" + profile.s_LineBreak + "\r\n", TextRole::Sql, true);
     t.Add("\t" + ScriptOutput::PadToWidth(columns[i], 25, false), TextRole::Name);
   }
   if (!remark.empty()) t.Add(remark, TextRole::Message);
-  t.Add("\t\t" + w.s_LineBreak + "\r\n)", TextRole::Sql);
-  AddTerminator(t, w, "\r\n\r\n");
+  t.Add("\t\t" + profile.s_LineBreak + "\r\n)", TextRole::Sql);
+  AddTerminator(t, profile, "\r\n\r\n");
 }
 
-void AddInsert(ScriptText& t, const Profile& w, const std::string& table, const std::string& columns,
+void AddInsert(ScriptText& t, const Profile& profile, const std::string& table, const std::string& columns,
                const std::string& row) {
-  t.Add(w.s_InsertInto, TextRole::Remark);
+  t.Add(profile.s_InsertInto, TextRole::Remark);
   t.Add(" ", TextRole::Remark);
   t.Add(table, TextRole::Sql);
   t.Add(" ( ", TextRole::Sql);
   t.Add(columns, TextRole::Name);
   t.Add(" )\t\t", TextRole::Sql);
-  t.Add(w.s_LineBreak, TextRole::Sql);
+  t.Add(profile.s_LineBreak, TextRole::Sql);
   t.Add("\r\n", TextRole::Sql, true);
-  t.Add(w.s_Values, TextRole::Remark);
+  t.Add(profile.s_Values, TextRole::Remark);
   t.Add(" ( ", TextRole::Sql);
   t.Add(row, TextRole::Name);
   t.Add(" )", TextRole::Sql);
-  if (!w.b_ExecuteSameLine) t.Add("\r\n", TextRole::Sql, true);
-  t.Add(w.s_Execute, TextRole::Remark);
+  if (!profile.b_ExecuteSameLine) t.Add("\r\n", TextRole::Sql, true);
+  t.Add(profile.s_Execute, TextRole::Remark);
   t.Add("\r\n\r\n", TextRole::Remark, true);
 }
 

@@ -11,11 +11,11 @@
 namespace mv {
 
 int ScriptTableStructure(RunContext& ctx) {
-  const Profile& w = ctx.working;
-  const RunOptions& o = ctx.opts;
+  const Profile& profile = ctx.working;
+  const RunOptions& opts = ctx.opts;
   ScriptOutput& out = ctx.output;
   DbConnection& db = ctx.connection;
-  const std::string& R = w.s_Remarks;
+  const std::string& marker = profile.s_Remarks;
   int total = 0;
   CatalogReader reader(db);
   ColumnRow row;
@@ -24,15 +24,15 @@ int ScriptTableStructure(RunContext& ctx) {
   for (size_t index = 0; index < ctx.tables.size(); ++index) {
     RunTable& table = ctx.tables[index];
     ctx.checkPoint();
-    const std::string tname = ApplyCase(table.name, w.i_TableNameCase);
+    const std::string tname = ApplyCase(table.name, profile.i_TableNameCase);
     ctx.names.ReadBrackets(ctx.settings, &db);
-    const std::string written = ctx.names.QuoteTableName(o, tname);
+    const std::string written = ctx.names.QuoteTableName(opts, tname);
 
-    if (o.b_DoTabStruct) {
-      if (o.b_DropTable) {
+    if (opts.b_DoTabStruct) {
+      if (opts.b_DropTable) {
         out.BlankLine();
         out.Heading("Removal of table ", tname);
-        out.SimpleStatement(w.s_DropTable, written, "\r\n");
+        out.SimpleStatement(profile.s_DropTable, written, "\r\n");
       }
       out.BlankLine();
       out.Heading("Structure for table ", tname);
@@ -52,28 +52,30 @@ int ScriptTableStructure(RunContext& ctx) {
     for (;;) {
       const CatalogReader::Fetch f = reader.Next(row);
       if (f == CatalogReader::Fetch::Error) {
-        catalogError = "\r\n\t" + R + "  ERROR: Could not get information for some/all columns for table " +
+        catalogError = "\r\n\t" + marker + "  ERROR: Could not get information for some/all columns for table " +
                        table.name + " in database " + db.title;
         break;
       }
       if (f == CatalogReader::Fetch::End) break;
       ctx.checkPoint();
       ++total;
-      const std::string& nullText = row.nullable == 0 ? w.s_NotNull : row.nullable == 1 ? w.s_Null : std::string();
+      const std::string& nullText = row.nullable == 0   ? profile.s_NotNull
+                                    : row.nullable == 1 ? profile.s_Null
+                                                        : std::string();
       const int category = CategoryOf(row.sqlType);
       const std::string categoryText = category == kUnknown ? row.typeName : std::string(CategoryName(category));
-      if (ColumnIsIgnored(o, row.name, categoryText)) continue;
-      std::string typeText = ColumnTypeText(category, row.typeName, row.size, row.scale, w, o.b_DataType);
+      if (ColumnIsIgnored(opts, row.name, categoryText)) continue;
+      std::string typeText = ColumnTypeText(category, row.typeName, row.size, row.scale, profile, opts.b_DataType);
       ColumnInfo col;
       col.name = row.name;
       col.sqlType = row.sqlType;
       col.hasLength = CategoryHasLength(category) ? 1 : 0;
       col.isNumeric = CategoryIsNumeric(category) ? 1 : 0;
-      ApplyCaseInPlace(typeText, w.i_DataTypeCase);
-      col.definition = w.b_NullBeforeType ? nullText + "\t" + typeText
-                                          : ScriptOutput::PadToWidth(typeText, 15, false) + "\t" + nullText;
+      ApplyCaseInPlace(typeText, profile.i_DataTypeCase);
+      col.definition = profile.b_NullBeforeType ? nullText + "\t" + typeText
+                                                : ScriptOutput::PadToWidth(typeText, 15, false) + "\t" + nullText;
       // Optimised layout: the nullable columns after the others.
-      if (o.b_Optimize && row.nullable == 1)
+      if (opts.b_Optimize && row.nullable == 1)
         pending.push_back(std::move(col));
       else
         table.columns.push_back(std::move(col));
@@ -83,15 +85,16 @@ int ScriptTableStructure(RunContext& ctx) {
     for (ColumnInfo& col : pending) table.columns.push_back(std::move(col));
 
     statement.Clear();
-    if (o.b_DoTabStruct) {
+    if (opts.b_DoTabStruct) {
       std::vector<ColumnLine> lines;
       lines.reserve(table.columns.size());
       for (const ColumnInfo& col : table.columns)
-        lines.push_back({ctx.names.QuoteColumnName(o, ApplyCase(col.name, w.i_ColumnNameCase)), col.definition});
-      AddCreateTable(statement, w, written, lines, before, catalogError);
+        lines.push_back(
+            {ctx.names.QuoteColumnName(opts, ApplyCase(col.name, profile.i_ColumnNameCase)), col.definition});
+      AddCreateTable(statement, profile, written, lines, before, catalogError);
       out.Write(statement);
       if (table.columns.empty()) {
-        out.Write(R + "  There are no columns to create table ", TextRole::Message);
+        out.Write(marker + "  There are no columns to create table ", TextRole::Message);
         out.Write(tname + "\r\n\r\n", TextRole::Sql, true);
       }
     } else if (!catalogError.empty()) {

@@ -23,47 +23,47 @@ void AppendReplaced(std::string& out, const std::string& text, char find, const 
 }
 }  // namespace
 
-void FormatValue(const Profile& w, const RunOptions& o, std::string& value, char typeFlag, bool isNull,
+void FormatValue(const Profile& profile, const RunOptions& opts, std::string& value, char typeFlag, bool isNull,
                  std::string& out, std::string& scratch) {
   // The common profile (one one-byte substitution, such as the apostrophe, into a non-empty
   // text, no trimming) cannot change whether a value is empty: substitute while appending.
-  if (w.Substitutions.size() == 1 && w.Substitutions[0].find.size() == 1 && !w.Substitutions[0].replace.empty() &&
-      !o.b_RightTrim && !o.b_LeftTrim && !value.empty()) {
-    const Substitution& pair = w.Substitutions[0];
-    const bool delimited = o.b_AllStrings || typeFlag != 'T';
-    if (delimited) out += w.s_StringDelimiter;
+  if (profile.Substitutions.size() == 1 && profile.Substitutions[0].find.size() == 1 &&
+      !profile.Substitutions[0].replace.empty() && !opts.b_RightTrim && !opts.b_LeftTrim && !value.empty()) {
+    const Substitution& pair = profile.Substitutions[0];
+    const bool delimited = opts.b_AllStrings || typeFlag != 'T';
+    if (delimited) out += profile.s_StringDelimiter;
     AppendReplaced(out, value, pair.find[0], pair.replace);
-    if (delimited) out += w.s_StringDelimiter;
+    if (delimited) out += profile.s_StringDelimiter;
     return;
   }
-  if (!w.Substitutions.empty()) ApplySubstitutions(w.Substitutions, value, scratch);
-  if (o.b_AllStrings) {
-    out += w.s_StringDelimiter;
+  if (!profile.Substitutions.empty()) ApplySubstitutions(profile.Substitutions, value, scratch);
+  if (opts.b_AllStrings) {
+    out += profile.s_StringDelimiter;
     out += value;
-    out += w.s_StringDelimiter;
+    out += profile.s_StringDelimiter;
     return;
   }
   if (typeFlag == 'T') {
-    out += value.empty() ? w.s_NumericEmpty : value;
+    out += value.empty() ? profile.s_NumericEmpty : value;
     return;
   }
   size_t begin = 0, end = value.size();
-  if (o.b_RightTrim)
+  if (opts.b_RightTrim)
     while (end > begin && IsBlank(value[end - 1])) --end;
-  if (o.b_LeftTrim)
+  if (opts.b_LeftTrim)
     while (begin < end && IsBlank(value[begin])) ++begin;
   if (end > begin) {
-    out += w.s_StringDelimiter;
+    out += profile.s_StringDelimiter;
     out.append(value, begin, end - begin);
-    out += w.s_StringDelimiter;
+    out += profile.s_StringDelimiter;
   } else {
-    out += isNull ? w.s_NullString : w.s_EmptyString;
+    out += isNull ? profile.s_NullString : profile.s_EmptyString;
   }
 }
 
-std::string FormatValue(const Profile& w, const RunOptions& o, std::string value, char typeFlag, bool isNull) {
+std::string FormatValue(const Profile& profile, const RunOptions& opts, std::string value, char typeFlag, bool isNull) {
   std::string out, scratch;
-  FormatValue(w, o, value, typeFlag, isNull, out, scratch);
+  FormatValue(profile, opts, value, typeFlag, isNull, out, scratch);
   return out;
 }
 

@@ -3,6 +3,7 @@
 
 #include "db/ConditionTest.h"
 #include "db/RowReader.h"
+#include "run/Statements.h"
 #include "run/ScriptOutput.h"
 #include "settings/Filters.h"
 #include "support/RunHarness.h"
@@ -329,6 +330,62 @@ TEST(Conditions, TestRunsTheConditionWithoutFetching) {
   h.owner->Options().WhereStatements["ORDERS"] = "bad";
   EXPECT_EQ(TestCondition(c, h.owner->Options(), "Orders", "bad", ok), "no such column: bad");
   EXPECT_FALSE(ok);
+}
+
+}  // namespace
+}  // namespace mv
+
+namespace mv {
+namespace {
+
+// Statements as values: the builders give the whole text, with the profile's own pieces.
+TEST(Statements, BuildersGiveWholeStatementsInTheProfilesDialect) {
+  Profile same;
+  SetBuiltInDefaults(same);  // execute on the same line, no line break string
+  Profile own = same;        // execute on a line of its own, with a continuation string
+  own.b_ExecuteSameLine = 0;
+  own.s_Execute = "go";
+  own.s_LineBreak = " \\";
+  const std::vector<mv::ColumnLine> cols = {{"ID", "INTEGER"}, {"\"Last Name\"", "VARCHAR(40)"}};
+  const std::string pad23(23, ' '), pad14(14, ' ');
+  struct Case {
+    const char* what;
+    std::function<void(ScriptText&)> build;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"create table", [&](ScriptText& t) { AddCreateTable(t, same, "EMP", cols); },
+       "CREATE TABLE EMP\t\t\r\n(\t\t\r\n\tID" + pad23 + "\t\tINTEGER" + std::string(23, ' ') + ",\t\t\r\n\t\"Last Name\"" +
+           pad14 + "\t\tVARCHAR(40)" + std::string(19, ' ') + "\t\t\r\n);\r\n\r\n"},
+      {"create table, own line",
+       [&](ScriptText& t) { AddCreateTable(t, own, "EMP", {{"ID", "INTEGER"}}); },
+       "CREATE TABLE EMP\t\t \\\r\n(\t\t \\\r\n\tID" + pad23 + "\t\tINTEGER" + std::string(23, ' ') +
+           "\t\t \\\r\n)\r\ngo\r\n\r\n"},
+      {"create table, remark after the first column",
+       [&](ScriptText& t) { AddCreateTable(t, same, "T", cols, 1, "\r\n\tREM  ERROR"); },
+       "CREATE TABLE T\t\t\r\n(\t\t\r\n\tID" + pad23 + "\t\tINTEGER" + std::string(23, ' ') +
+           "\r\n\tREM  ERROR,\t\t\r\n\t\"Last Name\"" + pad14 + "\t\tVARCHAR(40)" + std::string(19, ' ') +
+           "\t\t\r\n);\r\n\r\n"},
+      {"no columns", [&](ScriptText& t) { AddCreateTable(t, same, "T", {}); }, ""},
+      {"unique index",
+       [&](ScriptText& t) { AddCreateIndex(t, same, true, "PK_EMP", "EMP", {"ID", "NAME"}); },
+       "CREATE UNIQUE INDEX PK_EMP ON EMP\t\t\r\n(\t\t\r\n\tID" + pad23 + ",\t\t\r\n\tNAME" + std::string(21, ' ') +
+           "\t\t\r\n);\r\n\r\n"},
+      {"index, own line", [&](ScriptText& t) { AddCreateIndex(t, own, false, "IX", "T", {"A"}); },
+       "CREATE INDEX IX ON T\t\t \\\r\n(\t\t \\\r\n\tA" + std::string(24, ' ') + "\t\t \\\r\n)\r\ngo\r\n\r\n"},
+      {"insert", [&](ScriptText& t) { AddInsert(t, same, "EMP", "ID , NAME", "1, 'Ann'"); },
+       "INSERT INTO EMP ( ID , NAME )\t\t\r\nVALUES ( 1, 'Ann' );\r\n\r\n"},
+      {"insert, own line", [&](ScriptText& t) { AddInsert(t, own, "EMP", "ID", "1"); },
+       "INSERT INTO EMP ( ID )\t\t \\\r\nVALUES ( 1 )\r\ngo\r\n\r\n"},
+  };
+  for (const Case& c : cases) {
+    ScriptText t;
+    c.build(t);
+    EXPECT_EQ(t.Text(), c.expected) << c.what;
+    // Names are coloured as names, the statement's words as SQL or keywords.
+    for (const ScriptText::Piece& p : t.Pieces())
+      if (t.Text().substr(p.start, p.length) == "EMP") EXPECT_EQ(p.role, TextRole::Sql) << c.what;
+  }
 }
 
 }  // namespace
