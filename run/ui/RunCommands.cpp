@@ -1,5 +1,6 @@
 #include "run/ui/RunCommands.h"
 
+#include "profiles/ProfileFolders.h"
 #include "profiles/ui/ProfilesSheet.h"
 #include "run/RunOwner.h"
 #include "settings/ui/ParametersDialog.h"
@@ -67,6 +68,10 @@ void StartSqlCommand(RunOwner& owner, QWidget* parent) {
 }
 
 void RerunLastSql(RunOwner& owner) { owner.StartFreeFormRun(false); }
+
+void LoadUserProfiles(RunOwner& owner) {
+  DiscoverUserProfiles(owner.Profiles(), owner.ProgramFolder(), owner.host());
+}
 
 void SetupProfiles(RunOwner& owner, QWidget* parent) {
   OpenProfileManager(parent, owner.Profiles(), owner.Options().s_WorkingProfile, owner.Working(), owner.Settings(),

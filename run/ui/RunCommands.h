@@ -20,6 +20,9 @@ void StartCommand(RunOwner& owner, QWidget* parent);
 void StartSqlCommand(RunOwner& owner, QWidget* parent);
 // "R&erun Last SQL Script": the kept statement again, no dialog and no save prompt.
 void RerunLastSql(RunOwner& owner);
+// After LoadStartupState: the profiles a user saved in the per-user folder (used when the
+// program folder cannot be written) join the shipped ones, replacing those of the same name.
+void LoadUserProfiles(RunOwner& owner);
 // "Profiles > Setup": the profile manager over the owner's profiles.
 void SetupProfiles(RunOwner& owner, QWidget* parent);
 
