@@ -63,7 +63,8 @@ std::string DiagnosticText(SQLSMALLINT type, SQLHANDLE handle) {
     SQLINTEGER native = 0;
     SQLSMALLINT len = 0;
     std::vector<SQLCHAR> msg(1024);
-    SQLRETURN rc = SQLGetDiagRec(type, handle, rec, state, &native, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &len);
+    SQLRETURN rc =
+        SQLGetDiagRec(type, handle, rec, state, &native, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &len);
     if (rc == SQL_SUCCESS_WITH_INFO && len >= static_cast<SQLSMALLINT>(msg.size())) {
       msg.resize(len + 1);
       rc = SQLGetDiagRec(type, handle, rec, state, &native, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &len);
@@ -93,9 +94,8 @@ std::vector<DataSourceInfo> ListDataSources() {
     const size_t start = out.size();
     EnumeratePairs(
         first,
-        [&](SQLUSMALLINT dir, SQLCHAR* a, SQLSMALLINT ac, SQLSMALLINT* al, SQLCHAR* b, SQLSMALLINT bc, SQLSMALLINT* bl) {
-          return SQLDataSources(env.get(), dir, a, ac, al, b, bc, bl);
-        },
+        [&](SQLUSMALLINT dir, SQLCHAR* a, SQLSMALLINT ac, SQLSMALLINT* al, SQLCHAR* b, SQLSMALLINT bc,
+            SQLSMALLINT* bl) { return SQLDataSources(env.get(), dir, a, ac, al, b, bc, bl); },
         [&](const char* a, size_t al, const char* b, size_t bl) {
           if (!a) {
             out.resize(start);

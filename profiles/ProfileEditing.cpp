@@ -54,8 +54,8 @@ int RowAfterRemoval(int removed, int countAfter) {
   return std::min(removed, countAfter - 1);
 }
 
-bool SaveChangedProfiles(ProfileList& list, const std::string& folder, const std::string& workingName,
-                         Profile& working, Host& host) {
+bool SaveChangedProfiles(ProfileList& list, const std::string& folder, const std::string& workingName, Profile& working,
+                         Host& host) {
   bool all = true;
   for (Profile& p : list) {
     if (p.b_Changed != 1) continue;
@@ -150,7 +150,8 @@ std::vector<std::vector<ProfileField>> BuildPages() {
 void SortedCategories(std::vector<std::string>& names, std::vector<int>& categories) {
   std::vector<std::pair<std::string, int>> rows;
   for (int c : kDisplayOrder) rows.emplace_back(CategoryName(c), c);
-  std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return LessIgnoringCase(a.first, b.first); });
+  std::stable_sort(rows.begin(), rows.end(),
+                   [](const auto& a, const auto& b) { return LessIgnoringCase(a.first, b.first); });
   for (auto& [n, c] : rows) {
     names.push_back(n);
     categories.push_back(c);
@@ -295,7 +296,8 @@ bool SubstitutionsPageModel::Add(const std::string& find, const std::string& wit
     return false;
   }
   const std::string entry = SubstitutionDisplay({find, with});
-  if (std::any_of(entries_.begin(), entries_.end(), [&](const std::string& e) { return EqualIgnoringCase(e, entry); })) {
+  if (std::any_of(entries_.begin(), entries_.end(),
+                  [&](const std::string& e) { return EqualIgnoringCase(e, entry); })) {
     host.Message(kMsgSubstitutionExists);
     return false;
   }

@@ -33,8 +33,8 @@ int RowAfterRemoval(int removed, int countAfter);
 // Closing the manager: every changed profile is saved, in list order; the working profile is
 // copied into the run's working copy when it was saved. False when some profile failed to
 // save (its message was shown and it stays changed).
-bool SaveChangedProfiles(ProfileList& list, const std::string& folder, const std::string& workingName,
-                         Profile& working, Host& host);
+bool SaveChangedProfiles(ProfileList& list, const std::string& folder, const std::string& workingName, Profile& working,
+                         Host& host);
 
 // ---- The four pages that copy plain fields (General, Structure, Data, Index).
 
@@ -45,12 +45,12 @@ struct ProfileField {
   const char* group;  // fields with the same group share a box; nullptr: none
   std::string Profile::*text = nullptr;
   int Profile::*number = nullptr;
-  const char* after = nullptr;       // Number: the text after the field
+  const char* after = nullptr;  // Number: the text after the field
   const char* choices[3] = {};  // Case: the uppercase, lowercase and untouched buttons
 };
 // Page 0 General, 1 Structure, 2 Data, 3 Index.
 const std::vector<ProfileField>& ProfilePageFields(int page);
-inline constexpr const char* kProfilePageTitles[7] = {"General",   "Structure", "Data",         "Index",
+inline constexpr const char* kProfilePageTitles[7] = {"General",    "Structure", "Data",         "Index",
                                                       "Data Types", "Functions", "Substitutions"};
 
 // ---- Page "Data Types": the length rule and the translations.

@@ -6,9 +6,7 @@ namespace mv {
 
 namespace {
 
-bool BlankAfterLeadingSpace(const std::string& s) {
-  return s.find_first_not_of(" \t\r\n\f\v") == std::string::npos;
-}
+bool BlankAfterLeadingSpace(const std::string& s) { return s.find_first_not_of(" \t\r\n\f\v") == std::string::npos; }
 
 }  // namespace
 

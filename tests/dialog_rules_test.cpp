@@ -149,8 +149,12 @@ TEST(StructurePages, TablesColumnsAndTypesWriteBack) {
 
   ColumnsPageState c = OpenColumnsPage(opts, working);
   bool added = false;
-  for (auto [text, message, ok] : {std::tuple{"", "", false}, {"A%B%C", kMsgOneExpander, false},
-                                   {"A%B", "", true}, {"%", "", true}, {"ID", "", true}, {"ID", "", true}}) {
+  for (auto [text, message, ok] : {std::tuple{"", "", false},
+                                   {"A%B%C", kMsgOneExpander, false},
+                                   {"A%B", "", true},
+                                   {"%", "", true},
+                                   {"ID", "", true},
+                                   {"ID", "", true}}) {
     EXPECT_EQ(AddColumnPattern(c, text, added), message) << text;
     EXPECT_EQ(added, ok) << text;
   }
@@ -345,7 +349,8 @@ TEST(ProfilePages, SubstitutionRefusalsAndApply) {
   EXPECT_TRUE(added);
   EXPECT_EQ(p.Substitutions.size(), 2u);
   ASSERT_TRUE(m.Apply(p, "", "", host, added));
-  EXPECT_EQ(p.Substitutions, (std::vector<Substitution>{{"\t", ""}, {"a", "b"}, {"b", "c"}, {"q", "r"}, {"x", "y => z"}}));
+  EXPECT_EQ(p.Substitutions,
+            (std::vector<Substitution>{{"\t", ""}, {"a", "b"}, {"b", "c"}, {"q", "r"}, {"x", "y => z"}}));
   EXPECT_EQ(p.b_Changed, 1);
 }
 
@@ -372,7 +377,26 @@ TEST(DataSources, RealDriversAndConnections) {
   ASSERT_NE(sqlite, drivers.end());
   EXPECT_TRUE(std::any_of(sqlite->attributes.begin(), sqlite->attributes.end(),
                           [](const auto& kv) { return kv.first == "Driver" && !kv.second.empty(); }));
-  for (const DataSourceInfo& d : ListDataSources()) EXPECT_FALSE(d.name.empty());
+  // A user data source with a name longer than the first buffer comes back whole, and so does
+  // its description (unixODBC describes a data source by its driver; its INI lines stop near
+  // 1000 bytes).
+  {
+    TempDir home;
+    const std::string name(300, 'N'), description(900, 'd');
+    test::WritePlain(home / "odbc.ini", "[" + name + "]\nDriver=" + description + "\n");
+    const char* old = std::getenv("ODBCINI");
+    const std::string saved = old ? old : "";
+    setenv("ODBCINI", (home / "odbc.ini").c_str(), 1);
+    const auto sources = ListDataSources();
+    if (old)
+      setenv("ODBCINI", saved.c_str(), 1);
+    else
+      unsetenv("ODBCINI");
+    auto it = std::find_if(sources.begin(), sources.end(), [&](const DataSourceInfo& d) { return d.name == name; });
+    ASSERT_NE(it, sources.end());
+    EXPECT_EQ(it->description, description);
+    EXPECT_FALSE(it->system);
+  }
 
   std::string message;
   EXPECT_TRUE(TestConnectString(SqliteConnectString(MV_BINARY_DIR "/demo/demo.db"), message)) << message;

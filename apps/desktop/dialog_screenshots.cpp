@@ -2,13 +2,13 @@
 // windows can be looked at without a display: mervale-dialog-screenshots [folder].
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTimer>
-#include <QFile>
 #include <cstdio>
 
 #include "db/DbConnection.h"
@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
   }
   opts.s_WorkingProfile = "SQLite";
   opts.WhereStatements["ORDERS"] = "status <> 'cancelled'";
-  std::unique_ptr<DbConnection> conn = DbConnection::ConnectWithString(host, "DRIVER=SQLite3;Database=" + demo, "", "0");
+  std::unique_ptr<DbConnection> conn =
+      DbConnection::ConnectWithString(host, "DRIVER=SQLite3;Database=" + demo, "", "0");
 
   {
     ui::DataSourceDialog d("");
@@ -102,7 +103,8 @@ int main(int argc, char** argv) {
   }
   for (int page = 0; page < 3; ++page) {
     settings.WriteInt("LastProp", page);
-    ui::AdvancedSheet sheet(*conn, [&] { conn->LoadTables(); }, opts, working, settings, host);
+    ui::AdvancedSheet sheet(
+        *conn, [&] { conn->LoadTables(); }, opts, working, settings, host);
     if (page == 1) {
       sheet.PatternList()->addItem("CR%DATE");
       sheet.PatternList()->addItem("ID");
@@ -111,7 +113,8 @@ int main(int argc, char** argv) {
     Shot(sheet, names[page]);
   }
   {
-    ui::DataConditionsDialog d(*conn, [&] { conn->LoadTables(); }, opts, host);
+    ui::DataConditionsDialog d(
+        *conn, [&] { conn->LoadTables(); }, opts, host);
     for (int i = 0; i < d.Tables()->count(); ++i)
       if (d.Tables()->item(i)->text() == "orders") d.Tables()->setCurrentRow(i);
     Shot(d, "data-conditions");
@@ -132,7 +135,8 @@ int main(int argc, char** argv) {
     Shot(d, "advanced-index-options");
   }
   {
-    opts.s_GlobalPassSql = "select c.name, o.order_id, o.status\nfrom customers c\njoin orders o on o.customer_id = c.customer_id\n";
+    opts.s_GlobalPassSql =
+        "select c.name, o.order_id, o.status\nfrom customers c\njoin orders o on o.customer_id = c.customer_id\n";
     ui::SqlScriptDialog d(ctx);
     Shot(d, "sql-script");
   }

@@ -61,7 +61,8 @@ DataSourceDialog::DataSourceDialog(const std::string& current, QWidget* parent)
     item->setData(0, kKindRole, 0);
   }
   std::vector<DriverInfo> list = ListDrivers();
-  std::sort(list.begin(), list.end(), [](const DriverInfo& a, const DriverInfo& b) { return LessIgnoringCase(a.name, b.name); });
+  std::sort(list.begin(), list.end(),
+            [](const DriverInfo& a, const DriverInfo& b) { return LessIgnoringCase(a.name, b.name); });
   for (const DriverInfo& d : list) {
     QString description;
     for (const auto& [k, v] : d.attributes)
@@ -147,8 +148,8 @@ void DataSourceDialog::Rebuild() {
     if (!database_->text().isEmpty()) connect_->setText(Q(SqliteConnectString(S(database_->text()))));
     return;
   }
-  connect_->setText(Q(BuildConnectString(driver_, dsn_, {S(server_->text()), S(port_->text()), S(database_->text()),
-                                                         S(user_->text()), std::string()})));
+  connect_->setText(Q(BuildConnectString(
+      driver_, dsn_, {S(server_->text()), S(port_->text()), S(database_->text()), S(user_->text()), std::string()})));
 }
 
 bool DataSourceDialog::SelectSource(const QString& name) {

@@ -94,8 +94,10 @@ ProfileFieldPage::ProfileFieldPage(int page, QWidget* parent) : ProfilePage(pare
     }
     controls_.push_back(c);
   }
-  if (caseRow->count()) outer->addLayout(caseRow);
-  else delete caseRow;
+  if (caseRow->count())
+    outer->addLayout(caseRow);
+  else
+    delete caseRow;
   outer->addStretch(1);
 }
 

@@ -15,7 +15,9 @@
 namespace mv::ui {
 
 ProfileFunctionsPage::ProfileFunctionsPage(QWidget* parent)
-    : ProfilePage(parent), types_(new QListWidget(this)), onlyIfValue_(new QCheckBox("Only if value is not null or empty", this)) {
+    : ProfilePage(parent),
+      types_(new QListWidget(this)),
+      onlyIfValue_(new QCheckBox("Only if value is not null or empty", this)) {
   auto* outer = new QHBoxLayout(this);
   auto* left = new QVBoxLayout;
   auto* pick = new QLabel("Select a data type to view its applicable functions.", this);

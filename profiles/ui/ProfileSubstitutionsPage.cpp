@@ -13,7 +13,11 @@
 namespace mv::ui {
 
 ProfileSubstitutionsPage::ProfileSubstitutionsPage(Host& host, QWidget* parent)
-    : ProfilePage(parent), host_(host), find_(new QLineEdit(this)), with_(new QLineEdit(this)), list_(new QListWidget(this)) {
+    : ProfilePage(parent),
+      host_(host),
+      find_(new QLineEdit(this)),
+      with_(new QLineEdit(this)),
+      list_(new QListWidget(this)) {
   auto* outer = new QVBoxLayout(this);
   auto* row = new QHBoxLayout;
   auto* form = new QFormLayout;
@@ -58,9 +62,12 @@ void ProfileSubstitutionsPage::ShowList() {
   for (const std::string& e : model_.Entries()) {
     QString shown = Q(e);
     for (QChar& c : shown) {
-      if (c == '\t') c = QChar(0x2192);
-      else if (c == '\n' || c == '\r') c = QChar(0x21B5);
-      else if (c.unicode() < 0x20) c = QChar(0x00B7);
+      if (c == '\t')
+        c = QChar(0x2192);
+      else if (c == '\n' || c == '\r')
+        c = QChar(0x21B5);
+      else if (c.unicode() < 0x20)
+        c = QChar(0x00B7);
     }
     list_->addItem(shown);
   }

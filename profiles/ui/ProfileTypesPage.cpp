@@ -25,7 +25,8 @@ ProfileTypesPage::ProfileTypesPage(QWidget* parent)
   auto* lengths = new QGroupBox("Field Lengths", this);
   auto* lengthsLayout = new QVBoxLayout(lengths);
   int id = 0;
-  for (const char* text : {"Always include length", "Omit length for numeric fields", "Omit length for the following types:"}) {
+  for (const char* text :
+       {"Always include length", "Omit length for numeric fields", "Omit length for the following types:"}) {
     auto* b = new QRadioButton(text, lengths);
     rules_->addButton(b, id++);
     lengthsLayout->addWidget(b);
@@ -60,7 +61,8 @@ ProfileTypesPage::ProfileTypesPage(QWidget* parent)
   connect(omitList_, &QListWidget::itemSelectionChanged, this, [this] {
     if (filling_) return;
     for (int i = 0; i < omitList_->count(); ++i)
-      if (omitList_->item(i)->isSelected() != model_.Omitted()[i]) model_.SetOmitted(i, omitList_->item(i)->isSelected());
+      if (omitList_->item(i)->isSelected() != model_.Omitted()[i])
+        model_.SetOmitted(i, omitList_->item(i)->isSelected());
   });
   connect(typeList_, &QListWidget::currentRowChanged, this, [this](int row) {
     if (filling_) return;

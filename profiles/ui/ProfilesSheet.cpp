@@ -1,7 +1,6 @@
 #include "profiles/ui/ProfilesSheet.h"
 
 #include <QCloseEvent>
-#include <algorithm>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,13 +9,14 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "profiles/ProfileEditing.h"
 #include "profiles/ProfileFolders.h"
+#include "profiles/ui/DialogHelp.h"
 #include "profiles/ui/ProfileFieldPage.h"
 #include "profiles/ui/ProfileFunctionsPage.h"
 #include "profiles/ui/ProfileSubstitutionsPage.h"
-#include "profiles/ui/DialogHelp.h"
 #include "profiles/ui/ProfileTypesPage.h"
 #include "profiles/ui/UiText.h"
 #include "shell/Host.h"
@@ -120,7 +120,8 @@ bool ProfilesSheet::ApplyAll() {
 void ProfilesSheet::SelectProfile(const std::string& name) {
   if (name == current_) return;
   const bool modified = std::any_of(pages_.begin(), pages_.end(), [](ProfilePage* pg) { return pg->Modified(); });
-  if (modified && host_.Message(ProfileChangedQuestion(current_), Host::Buttons::YesNo) == Host::Answer::Yes) ApplyAll();
+  if (modified && host_.Message(ProfileChangedQuestion(current_), Host::Buttons::YesNo) == Host::Answer::Yes)
+    ApplyAll();
   current_ = name;
   FillPages();
 }

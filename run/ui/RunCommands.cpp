@@ -30,8 +30,8 @@ bool ReadyToStart(RunOwner& owner, const char* busy, const char* unsaved) {
 }  // namespace
 
 DialogContext ContextFor(RunOwner& owner) {
-  DialogContext ctx{owner.Options(), owner.Profiles(), owner.Working(), owner.Settings(), owner.host(),
-                    owner.ProgramFolder()};
+  DialogContext ctx{owner.Options(),  owner.Profiles(), owner.Working(),
+                    owner.Settings(), owner.host(),     owner.ProgramFolder()};
   ctx.connection = [&owner] { return owner.Connection(); };
   ctx.replaceConnection = [&owner](std::unique_ptr<DbConnection> c) { owner.ReplaceConnection(std::move(c)); };
   ctx.ensureTableList = [&owner] {
@@ -69,9 +69,7 @@ void StartSqlCommand(RunOwner& owner, QWidget* parent) {
 
 void RerunLastSql(RunOwner& owner) { owner.StartFreeFormRun(false); }
 
-void LoadUserProfiles(RunOwner& owner) {
-  DiscoverUserProfiles(owner.Profiles(), owner.ProgramFolder(), owner.host());
-}
+void LoadUserProfiles(RunOwner& owner) { DiscoverUserProfiles(owner.Profiles(), owner.ProgramFolder(), owner.host()); }
 
 void SetupProfiles(RunOwner& owner, QWidget* parent) {
   OpenProfileManager(parent, owner.Profiles(), owner.Options().s_WorkingProfile, owner.Working(), owner.Settings(),

@@ -90,8 +90,9 @@ AdvancedSheet::AdvancedSheet(DbConnection& connection, std::function<void()> ens
     side->addStretch(1);
     row2->addLayout(side);
     l->addLayout(row2, 1);
-    columnCase_ = new CaseRadioGroup("Column Names Formatting", "Script Column names all in uppercase",
-                                     "Script Column names all in lowercase", "Leave Column names untouched", columnsPage);
+    columnCase_ =
+        new CaseRadioGroup("Column Names Formatting", "Script Column names all in uppercase",
+                           "Script Column names all in lowercase", "Leave Column names untouched", columnsPage);
     l->addWidget(columnCase_);
     connect(add, &QPushButton::clicked, this, &AdvancedSheet::AddPattern);
     connect(pattern_, &QLineEdit::returnPressed, this, &AdvancedSheet::AddPattern);
@@ -113,9 +114,9 @@ AdvancedSheet::AdvancedSheet(DbConnection& connection, std::function<void()> ens
     label->setBuddy(types_);
     l->addWidget(label);
     l->addWidget(types_, 1);
-    typeCase_ = new CaseRadioGroup("Data Type Names Formatting", "Script Data Type names all in uppercase",
-                                   "Script Data Type names all in lowercase", "Leave Data Type names untouched",
-                                   typesPage);
+    typeCase_ =
+        new CaseRadioGroup("Data Type Names Formatting", "Script Data Type names all in uppercase",
+                           "Script Data Type names all in lowercase", "Leave Data Type names untouched", typesPage);
     l->addWidget(typeCase_);
   }
 

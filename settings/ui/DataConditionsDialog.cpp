@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "db/ConditionTest.h"
 #include "db/DbConnection.h"
 #include "profiles/ui/UiText.h"
-#include "db/ConditionTest.h"
 #include "shell/Host.h"
 
 namespace mv::ui {
@@ -83,7 +83,8 @@ DataConditionsDialog::DataConditionsDialog(DbConnection& connection, std::functi
   std::vector<std::string> names;
   for (const TableEntry& t : connection_.tables) names.push_back(t.name);
   entries_ = ConditionEntries(names, opts_);
-  for (const ConditionEntry& e : entries_) tables_->addItem(new QListWidgetItem(ConditionIcon(e.hasCondition), Q(e.name)));
+  for (const ConditionEntry& e : entries_)
+    tables_->addItem(new QListWidgetItem(ConditionIcon(e.hasCondition), Q(e.name)));
 
   connect(tables_, &QListWidget::currentRowChanged, this, &DataConditionsDialog::ShowEntry);
   connect(editor_, &QPlainTextEdit::textChanged, this, [this] {

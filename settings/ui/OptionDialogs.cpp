@@ -26,7 +26,8 @@ QDialogButtonBox* OkCancel(QDialog* d) {
   return b;
 }
 
-QGroupBox* RadioBox(const QString& title, QButtonGroup* group, std::initializer_list<const char*> texts, QWidget* parent) {
+QGroupBox* RadioBox(const QString& title, QButtonGroup* group, std::initializer_list<const char*> texts,
+                    QWidget* parent) {
   auto* box = new QGroupBox(title, parent);
   auto* l = new QVBoxLayout(box);
   int id = 0;
@@ -129,7 +130,8 @@ void GeneralOptionsDialog::accept() {
   QDialog::accept();
 }
 
-DataOptionsDialog::DataOptionsDialog(const DataOptionValues& values, QWidget* parent) : QDialog(parent), values_(values) {
+DataOptionsDialog::DataOptionsDialog(const DataOptionValues& values, QWidget* parent)
+    : QDialog(parent), values_(values) {
   setWindowTitle("Advanced Data Options");
   auto* layout = new QVBoxLayout(this);
   del_ = new QCheckBox("Include DELETE statement before Data inserts", this);
@@ -139,7 +141,8 @@ DataOptionsDialog::DataOptionsDialog(const DataOptionValues& values, QWidget* pa
   left_ = new QCheckBox("Left Trim Data", this);
   right_ = new QCheckBox("Right Trim Data", this);
   csv_ = new QCheckBox("Output Data in CSV format", this);
-  for (QWidget* w : std::initializer_list<QWidget*>{del_, strings_, dataCase_, left_, right_, csv_}) layout->addWidget(w);
+  for (QWidget* w : std::initializer_list<QWidget*>{del_, strings_, dataCase_, left_, right_, csv_})
+    layout->addWidget(w);
   layout->addStretch(1);
   layout->addWidget(OkCancel(this));
   del_->setChecked(values_.b_DeleteData != 0);

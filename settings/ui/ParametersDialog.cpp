@@ -42,7 +42,8 @@ ParametersDialog::ParametersDialog(DialogContext& ctx, QWidget* parent) : QDialo
     return true;
   };
   editStructure = [this] {
-    AdvancedSheet sheet(*ctx_.connection(), ctx_.ensureTableList, ctx_.opts, ctx_.working, ctx_.settings, ctx_.host, this);
+    AdvancedSheet sheet(*ctx_.connection(), ctx_.ensureTableList, ctx_.opts, ctx_.working, ctx_.settings, ctx_.host,
+                        this);
     sheet.exec();
   };
   editConditions = [this] {

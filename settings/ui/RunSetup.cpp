@@ -16,13 +16,11 @@ namespace mv::ui {
 
 void CompleteContext(DialogContext& ctx) {
   if (!ctx.connectInteractive)
-    ctx.connectInteractive = [&host = ctx.host](QWidget* parent) {
-      return DbConnection::ConnectInteractive(host);
-    };
+    ctx.connectInteractive = [&host = ctx.host](QWidget* parent) { return DbConnection::ConnectInteractive(host); };
   if (!ctx.openProfileManager)
     ctx.openProfileManager = [&ctx](QWidget* parent) {
-      OpenProfileManager(parent, ctx.profiles, ctx.opts.s_WorkingProfile, ctx.working, ctx.settings,
-                         ctx.programFolder, ctx.host);
+      OpenProfileManager(parent, ctx.profiles, ctx.opts.s_WorkingProfile, ctx.working, ctx.settings, ctx.programFolder,
+                         ctx.host);
     };
   // Without an owner that keeps the mark, the connection's own flag tells whether it was read.
   if (!ctx.ensureTableList)
@@ -35,7 +33,6 @@ void CompleteContext(DialogContext& ctx) {
       if (DbConnection* c = ctx.connection()) c->tablesLoaded = 0;
     };
 }
-
 
 RunSetupControls::RunSetupControls(DialogContext& ctx, QWidget* dialog)
     : QObject(dialog),

@@ -21,7 +21,10 @@
 namespace mv::ui {
 
 SqlScriptDialog::SqlScriptDialog(DialogContext& ctx, QWidget* parent)
-    : QDialog(parent), ctx_(ctx), statement_(new QPlainTextEdit(this)), csv_(new QCheckBox("Output data is CSV format", this)) {
+    : QDialog(parent),
+      ctx_(ctx),
+      statement_(new QPlainTextEdit(this)),
+      csv_(new QCheckBox("Output data is CSV format", this)) {
   setWindowTitle("Sql Script");
   setup_ = new RunSetupControls(ctx_, this);
   copies_ = {ctx_.opts.s_GlobalPassSql, ctx_.opts.b_DataCSV};

@@ -77,7 +77,8 @@ void DataSourceDialogTest::okReturnsTheStringAndCancelNothing() {
     d->ConnectField()->setText("DRIVER=SQLite3;Database=/tmp/x.db");
     d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
   });
-  QCOMPARE(ui::ChooseDataSourceDialog(nullptr, "DSN=old").value_or("none"), std::string("DRIVER=SQLite3;Database=/tmp/x.db"));
+  QCOMPARE(ui::ChooseDataSourceDialog(nullptr, "DSN=old").value_or("none"),
+           std::string("DRIVER=SQLite3;Database=/tmp/x.db"));
   test::WhenModal([](QWidget* w) {
     auto* d = qobject_cast<ui::DataSourceDialog*>(w);
     QCOMPARE(d->ConnectField()->text(), QString("DSN=old"));

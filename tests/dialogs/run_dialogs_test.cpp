@@ -77,10 +77,10 @@ void RunDialogsTest::parametersRefuseWithoutDatabase() {
   d.DataConditions();
   d.Start();
   QVERIFY(!opened);
-  QCOMPARE(w.host.messages, (std::vector<std::string>{
-                                "You must select a database before you can setup the structure advanced options.",
-                                "You must select a database before you can setup the data conditions.",
-                                "You must select a database before you can begin."}));
+  QCOMPARE(w.host.messages,
+           (std::vector<std::string>{"You must select a database before you can setup the structure advanced options.",
+                                     "You must select a database before you can setup the data conditions.",
+                                     "You must select a database before you can begin."}));
   QCOMPARE(d.Result(), ui::ParametersDialog::Cancelled);
   // A failed connection refuses the same way, and its button keeps asking for a database.
   w.connectTo = "DRIVER=SQLite3;Database=/no/such/folder/x.db";
@@ -169,9 +169,7 @@ void RunDialogsTest::profileChoicesStayOnCancel() {
   QCOMPARE(w.working.i_TableNameCase, 1);
   // View Profiles: the manager runs, then the combo is refilled and the profile applied.
   d.Setup().ProfileCombo()->setCurrentIndex(0);
-  w.ctx.openProfileManager = [&](QWidget*) {
-    w.profiles.FindProfile("Default")->i_IndexNameCase = 2;
-  };
+  w.ctx.openProfileManager = [&](QWidget*) { w.profiles.FindProfile("Default")->i_IndexNameCase = 2; };
   Button(&d, "View Profiles")->click();
   QCOMPARE(w.working.i_IndexNameCase, 2);
   QCOMPARE(d.Copies().index.i_IndexNameCase, 2);
