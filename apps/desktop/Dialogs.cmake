@@ -56,6 +56,7 @@ if(MERVALE_TESTS)
   mv_dialog_test(datasource_dialog_test PG)
   mv_dialog_test(structure_conditions_test PG)
   mv_dialog_test(run_dialogs_test PG)
+  mv_dialog_test(commands_test)
 endif()
 
 # Renders every dialog and profile page into docs/screenshots (offscreen; run by hand).
