@@ -25,12 +25,12 @@ constexpr int kKindRole = Qt::UserRole;  // 0 data source, 1 driver
 DataSourceDialog::DataSourceDialog(const std::string& current, QWidget* parent)
     : QDialog(parent),
       sources_(new QTreeWidget(this)),
-      server_(new QLineEdit(this)),
-      port_(new QLineEdit(this)),
-      database_(new QLineEdit(this)),
-      user_(new QLineEdit(this)),
-      password_(new QLineEdit(this)),
-      connect_(new QLineEdit(this)),
+      server_(TextField(this)),
+      port_(TextField(this)),
+      database_(TextField(this)),
+      user_(TextField(this)),
+      password_(TextField(this)),
+      connect_(TextField(this)),
       result_(new QLabel(this)) {
   setWindowTitle("Select Data Source");
   askSqliteFile = [this] {

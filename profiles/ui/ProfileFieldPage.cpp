@@ -43,7 +43,7 @@ ProfileFieldPage::ProfileFieldPage(int page, QWidget* parent) : ProfilePage(pare
     };
     switch (f.kind) {
       case ProfileField::Kind::Text: {
-        c.edit = new QLineEdit(this);
+        c.edit = TextField(this);
         if (*f.label) {
           auto* label = new QLabel(QString::fromUtf8(f.label), this);
           label->setBuddy(c.edit);
@@ -65,7 +65,7 @@ ProfileFieldPage::ProfileFieldPage(int page, QWidget* parent) : ProfilePage(pare
         break;
       }
       case ProfileField::Kind::Number: {
-        c.edit = new QLineEdit(this);
+        c.edit = TextField(this);
         c.edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), c.edit));
         c.edit->setMaximumWidth(90);
         auto* row = new QHBoxLayout;

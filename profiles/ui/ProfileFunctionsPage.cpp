@@ -33,7 +33,7 @@ ProfileFunctionsPage::ProfileFunctionsPage(QWidget* parent)
     auto* box = new QGroupBox(title, this);
     auto* form = new QFormLayout(box);
     for (const char* label : {"Function Prefix:", "Function Suffix:"}) {
-      edits_[e] = new QLineEdit(box);
+      edits_[e] = TextField(box);
       edits_[e]->installEventFilter(this);
       form->addRow(label, edits_[e]);
       ++e;

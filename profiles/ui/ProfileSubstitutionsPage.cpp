@@ -13,11 +13,7 @@
 namespace mv::ui {
 
 ProfileSubstitutionsPage::ProfileSubstitutionsPage(Host& host, QWidget* parent)
-    : ProfilePage(parent),
-      host_(host),
-      find_(new QLineEdit(this)),
-      with_(new QLineEdit(this)),
-      list_(new QListWidget(this)) {
+    : ProfilePage(parent), host_(host), find_(TextField(this)), with_(TextField(this)), list_(new QListWidget(this)) {
   auto* outer = new QVBoxLayout(this);
   auto* row = new QHBoxLayout;
   auto* form = new QFormLayout;

@@ -19,7 +19,7 @@ ProfileTypesPage::ProfileTypesPage(QWidget* parent)
       rules_(new QButtonGroup(this)),
       omitList_(new QListWidget(this)),
       typeList_(new QListWidget(this)),
-      translation_(new QLineEdit(this)) {
+      translation_(TextField(this)) {
   auto* outer = new QHBoxLayout(this);
 
   auto* lengths = new QGroupBox("Field Lengths", this);

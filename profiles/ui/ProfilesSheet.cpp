@@ -177,7 +177,7 @@ void ProfilesSheet::closeEvent(QCloseEvent* event) { event->ignore(); }
 std::optional<std::string> AskNewProfileName(QWidget* parent, const ProfileList& list, Host& host) {
   QDialog dialog(parent);
   dialog.setWindowTitle("Add Profile");
-  auto* edit = new QLineEdit(&dialog);
+  auto* edit = TextField(&dialog);
   auto* label = new QLabel("Enter Name of new Profile: ", &dialog);
   label->setBuddy(edit);
   auto* buttons =

@@ -1,5 +1,7 @@
 #pragma once
+#include <QLineEdit>
 #include <QString>
+#include <limits>
 #include <string>
 
 namespace mv::ui {
@@ -14,6 +16,14 @@ inline std::string S(const QString& s) {
 // shown, so text that is not UTF-8 survives an edit of another field byte for byte.
 inline std::string Kept(const QString& shown, const std::string& original) {
   return shown == Q(original) ? original : S(shown);
+}
+
+// A line edit for text the user types into the records: no cut at QLineEdit's default limit of
+// 32767 characters.
+inline QLineEdit* TextField(QWidget* parent) {
+  auto* e = new QLineEdit(parent);
+  e->setMaxLength(std::numeric_limits<int>::max());
+  return e;
 }
 
 }  // namespace mv::ui

@@ -72,7 +72,7 @@ AdvancedSheet::AdvancedSheet(DbConnection& connection, std::function<void()> ens
   auto* columnsPage = new QWidget(tabs_);
   {
     auto* l = new QVBoxLayout(columnsPage);
-    pattern_ = new QLineEdit(columnsPage);
+    pattern_ = TextField(columnsPage);
     auto* label = new QLabel("Remove from Script Columns like: ", columnsPage);
     label->setBuddy(pattern_);
     l->addWidget(label);

@@ -53,7 +53,7 @@ GeneralOptionsDialog::GeneralOptionsDialog(const GeneralOptionValues& values, Ho
 
   autoSave_ = new QGroupBox("Automatic Save", this);
   auto* al = new QHBoxLayout(autoSave_);
-  lines_ = new QLineEdit(autoSave_);
+  lines_ = TextField(autoSave_);
   lines_->setMaximumWidth(100);
   auto* every = new QLabel("Save script portion every", autoSave_);
   every->setBuddy(lines_);
@@ -64,7 +64,7 @@ GeneralOptionsDialog::GeneralOptionsDialog(const GeneralOptionValues& values, Ho
   layout->addWidget(autoSave_);
 
   auto* fileRow = new QHBoxLayout;
-  file_ = new QLineEdit(this);
+  file_ = TextField(this);
   file_->setMinimumWidth(320);
   fileLabel_ = new QLabel("File name ", this);
   fileLabel_->setBuddy(file_);

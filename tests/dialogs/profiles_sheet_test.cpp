@@ -189,8 +189,10 @@ void ProfilesSheetTest::substitutionsOkWithTextLeftStaysOpen() {
   sheet.show();
   QWidget* subs = Page(sheet, 6);
   auto edits = subs->findChildren<QLineEdit*>();
+  // Longer than a line edit takes by default: kept whole.
+  const std::string longReplace(40000, 'r');
   edits[0]->setText("\\");
-  edits[1]->setText("\\\\");
+  edits[1]->setText(QString::fromStdString(longReplace));
   sheet.accept();
   QVERIFY(sheet.isVisible());
   QVERIFY(edits[0]->text().isEmpty());
@@ -199,6 +201,7 @@ void ProfilesSheetTest::substitutionsOkWithTextLeftStaysOpen() {
   const auto saved = s.Saved("Default").Substitutions;
   QCOMPARE(saved.size(), size_t(2));
   QCOMPARE(saved[1].find, std::string("\\"));
+  QCOMPARE(saved[1].replace, longReplace);
   // A pair equal to itself is refused.
   ui::ProfilesSheet again(s.list, s.workingName, s.working, s.settings, s.dir.path, s.host);
   auto e2 = Page(again, 6)->findChildren<QLineEdit*>();
