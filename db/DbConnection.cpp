@@ -83,6 +83,84 @@ void DbConnection::ReadServerAndUser() {
     userName = buf.data();
   s_DatabaseUser = Trim(userName);
   loginUser = s_DatabaseUser;
+  ReadEngineFacts();
+}
+
+std::string DbConnection::InfoText(SQLUSMALLINT type) {
+  std::vector<char> buf(1024, '\0');
+  SQLSMALLINT len = 0;
+  if (!Succeeded(MV_ODBC(SQLGetInfo, dbc_.get(), type, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len)))
+    return {};
+  if (len >= static_cast<SQLSMALLINT>(buf.size())) {
+    // Keyword lists run long: read again whole.
+    buf.assign(static_cast<size_t>(len) + 1, '\0');
+    if (!Succeeded(MV_ODBC(SQLGetInfo, dbc_.get(), type, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len)))
+      return {};
+  }
+  return std::string(buf.data());
+}
+
+void DbConnection::ReadEngineFacts() {
+  dbmsName = InfoText(SQL_DBMS_NAME);
+  identifierQuote = InfoText(SQL_IDENTIFIER_QUOTE_CHAR);
+  // " " means the driver knows no identifier quote.
+  if (identifierQuote == " ") identifierQuote.clear();
+  keywords.clear();
+  const std::string list = InfoText(SQL_KEYWORDS);
+  for (size_t start = 0; start < list.size();) {
+    size_t end = list.find(',', start);
+    if (end == std::string::npos) end = list.size();
+    std::string word = Trim(list.substr(start, end - start));
+    if (!word.empty()) keywords.push_back(ApplyCase(word, 0));
+    start = end + 1;
+  }
+  SQLUSMALLINT icase = 0;
+  if (Succeeded(MV_ODBC(SQLGetInfo, dbc_.get(), SQL_IDENTIFIER_CASE, &icase, 0, nullptr))) identifierCase = icase;
+}
+
+DbConnection::Engine DbConnection::engine() const {
+  const std::string upper = ApplyCase(dbmsName, 0);
+  if (upper.find("SQLITE") != std::string::npos) return Engine::SQLite;
+  if (upper.find("POSTGRES") != std::string::npos) return Engine::PostgreSQL;
+  if (upper.find("MARIADB") != std::string::npos || upper.find("MYSQL") != std::string::npos) return Engine::MariaDB;
+  return Engine::Other;
+}
+
+std::string DbConnection::SetReadOnly(bool on) {
+  // The drivers take or refuse the ODBC access mode and let writes through all the same, so
+  // each engine is asked in its own words.
+  const char* sql = nullptr;
+  switch (engine()) {
+    case Engine::SQLite:
+      sql = on ? "PRAGMA query_only = ON" : "PRAGMA query_only = OFF";
+      break;
+    case Engine::PostgreSQL:
+      sql = on ? "SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"
+               : "SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE";
+      break;
+    case Engine::MariaDB:
+      sql = on ? "SET SESSION TRANSACTION READ ONLY" : "SET SESSION TRANSACTION READ WRITE";
+      break;
+    case Engine::Other:
+      break;
+  }
+  if (sql) {
+    Statement stmt;
+    return Execute(stmt, sql);
+  }
+  const SQLRETURN rc =
+      MV_ODBC(SQLSetConnectAttr, dbc_.get(), SQL_ATTR_ACCESS_MODE,
+              reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_MODE_READ_ONLY : SQL_MODE_READ_WRITE)), 0);
+  if (Succeeded(rc)) return {};
+  FetchErrorText(nullptr, false);
+  return lastError.empty() ? std::string("The driver refused the read-only mode.") : lastError;
+}
+
+bool DbConnection::ConnectionLost() {
+  if (IsConnectionLost(lastSqlState)) return true;
+  SQLUINTEGER dead = SQL_CD_FALSE;
+  return Succeeded(MV_ODBC(SQLGetConnectAttr, dbc_.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+         dead == SQL_CD_TRUE;
 }
 
 void DbConnection::FailConnect(const std::string& reason) {

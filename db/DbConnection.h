@@ -65,6 +65,15 @@ class DbConnection {
   // catalog and schema arguments, empty when there is no owner to filter by.
   bool FiltersByOwner() const { return !s_DatabaseUser.empty() && (hasSchemas || hasCatalogs); }
 
+  enum class Engine { SQLite, PostgreSQL, MariaDB, Other };
+  // The engine behind the driver, from SQL_DBMS_NAME.
+  Engine engine() const;
+  // Puts the session into (or out of) read-only mode in the engine's own words; the error
+  // text, empty when it took.
+  std::string SetReadOnly(bool on);
+  // Whether the last error (lastSqlState) or the driver says the connection itself is gone.
+  bool ConnectionLost();
+
   SQLHENV env() const { return env_.get(); }
   SQLHDBC dbc() const { return dbc_.get(); }
 
@@ -88,6 +97,12 @@ class DbConnection {
   std::string lastGetDataError;
   std::string lastGetDataState;
   std::vector<TableEntry> tables;
+  // What the driver says of the engine: its name, the identifier quote ("" when none), its
+  // reserved words (upper case) and how it folds unquoted names (SQL_IC_*; 0 unknown).
+  std::string dbmsName;
+  std::string identifierQuote;
+  std::vector<std::string> keywords;
+  int identifierCase = 0;
 
  private:
   explicit DbConnection(Host& host) : host_(host) {}
@@ -96,6 +111,8 @@ class DbConnection {
   void FailConnect(const std::string& reason);
   bool DriverConnect(const std::string& in);
   void ReadServerAndUser();
+  void ReadEngineFacts();
+  std::string InfoText(SQLUSMALLINT type);
   void ProbeOwners(bool catalogs);
   // The steps after a successful driver connect shared by both ways of connecting.
   void AfterConnect(const std::string& owner, const std::string& catalogFlag, bool ownerGiven);

@@ -1,5 +1,7 @@
 #include "db/RowReader.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -75,6 +77,135 @@ bool RowReader::Value(SQLUSMALLINT col, std::string& out) {
     lastValueError_ = c_.lastGetDataError;
   }
   return notNull;
+}
+
+ValueKind RowReader::KindForType(SQLLEN type) {
+  switch (type) {
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY:
+      return ValueKind::Binary;
+    case SQL_BIT:
+      return ValueKind::Bit;
+    case SQL_REAL:
+      return ValueKind::Real;
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+      return ValueKind::Double;
+    default:
+      return ValueKind::Text;
+  }
+}
+
+ValueKind RowReader::KindOf(SQLUSMALLINT col) {
+  // Drivers disagree between the two (the SQLite driver calls a BLOB CHAR in one and BINARY in
+  // the other): whichever names a kind that must not be read as characters decides.
+  const ValueKind verbose = KindForType(ColumnNumber(col, SQL_DESC_TYPE));
+  if (verbose != ValueKind::Text) return verbose;
+  return KindForType(ColumnNumber(col, SQL_DESC_CONCISE_TYPE));
+}
+
+void RowReader::Failed(SQLUSMALLINT) {
+  ++valueFailures_;
+  const std::string saved = c_.lastError, savedState = c_.lastSqlState;
+  c_.FetchErrorText(stmt_, false);
+  lastValueError_ = c_.lastError.empty() ? std::string("SQLGetData failed") : c_.lastError;
+  c_.lastGetDataError = lastValueError_;
+  c_.lastGetDataState = c_.lastSqlState;
+  c_.lastError = saved;
+  c_.lastSqlState = savedState;
+}
+
+bool RowReader::ReadBinary(SQLUSMALLINT col, std::string& out) {
+  static const char kHex[] = "0123456789ABCDEF";
+  out.clear();
+  if (bytes_.size() < static_cast<size_t>(kChunk)) bytes_.resize(kChunk);
+  bool any = false;
+  for (;;) {
+    SQLLEN ind = 0;
+    const SQLRETURN rc = MV_ODBC(SQLGetData, stmt_, col, SQL_C_BINARY, bytes_.data(), kChunk, &ind);
+    if (rc == SQL_NO_DATA) return any;
+    if (!Succeeded(rc)) {
+      Failed(col);
+      out.clear();
+      return true;
+    }
+    if (ind == SQL_NULL_DATA) return false;
+    any = true;
+    // A binary piece has no terminator: a full buffer is kChunk bytes.
+    const size_t n = rc == SQL_SUCCESS && ind >= 0 && ind < kChunk ? static_cast<size_t>(ind) : static_cast<size_t>(kChunk);
+    for (size_t i = 0; i < n; ++i) {
+      const unsigned char b = static_cast<unsigned char>(bytes_[i]);
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    }
+    if (rc == SQL_SUCCESS) return true;
+  }
+}
+
+namespace {
+template <class T>
+void ShortestText(T v, std::string& out) {
+  if (std::isnan(v)) {
+    out = "NaN";
+  } else if (std::isinf(v)) {
+    out = v > 0 ? "Infinity" : "-Infinity";
+  } else {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.assign(buf, r.ptr);
+  }
+}
+}  // namespace
+
+template <class T>
+bool RowReader::ReadNumber(SQLUSMALLINT col, SQLSMALLINT cType, std::string& out) {
+  T v{};
+  SQLLEN ind = 0;
+  const SQLRETURN rc = MV_ODBC(SQLGetData, stmt_, col, cType, &v, sizeof v, &ind);
+  if (!Succeeded(rc)) {
+    Failed(col);
+    out.clear();
+    return true;
+  }
+  if (ind == SQL_NULL_DATA) return false;
+  ShortestText(v, out);
+  return true;
+}
+
+bool RowReader::Value(SQLUSMALLINT col, ValueKind kind, std::string& out) {
+  if (kind == ValueKind::FromResult) kind = KindOf(col);
+  switch (kind) {
+    case ValueKind::Binary:
+      return ReadBinary(col, out);
+    case ValueKind::Bit: {
+      unsigned char bit = 0;
+      SQLLEN ind = 0;
+      const SQLRETURN rc = MV_ODBC(SQLGetData, stmt_, col, SQL_C_BIT, &bit, sizeof bit, &ind);
+      if (!Succeeded(rc)) {
+        Failed(col);
+        out.clear();
+        return true;
+      }
+      if (ind == SQL_NULL_DATA) return false;
+      out.assign(1, bit ? '1' : '0');
+      return true;
+    }
+    case ValueKind::Real:
+      return ReadNumber<float>(col, SQL_C_FLOAT, out);
+    case ValueKind::Double:
+      return ReadNumber<double>(col, SQL_C_DOUBLE, out);
+    case ValueKind::RealText: {
+      if (!Value(col, out)) return false;
+      // Only a whole number text is made shorter; anything else stays as the source gave it.
+      double v = 0;
+      const auto r = std::from_chars(out.data(), out.data() + out.size(), v);
+      if (r.ec == std::errc() && r.ptr == out.data() + out.size()) ShortestText(v, out);
+      return true;
+    }
+    default:
+      return Value(col, out);
+  }
 }
 
 std::string RowReader::ColumnText(SQLUSMALLINT col, SQLUSMALLINT field) {

@@ -1,11 +1,23 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "db/OdbcHandles.h"
 
 namespace mv {
 
 class DbConnection;
+
+// How a result column's values are read.
+enum class ValueKind {
+  FromResult,  // decided by the type the result column reports (Kind)
+  Text,        // as characters
+  Binary,      // as bytes, written as their hexadecimal text (a zero-length value is not NULL)
+  Bit,         // as 0 or 1
+  Real,        // as a single-precision number, the shortest text that reads back the same
+  Double,      // as a double-precision number, likewise
+  RealText,    // a text the source made of a double (every digit), made the shortest exact text
+};
 
 // Reads the rows of an executed statement: values whole, as text, into buffers the caller
 // reuses from row to row, with their NULL flag; the result columns' names and types.
@@ -21,6 +33,11 @@ class RowReader {
   // Column col (1-based) into out; false for NULL. A value whose SQLGetData fails reads as
   // empty and is counted, with the driver's message kept.
   bool Value(SQLUSMALLINT col, std::string& out);
+  // The same, read by kind (FromResult: by the result column's own type).
+  bool Value(SQLUSMALLINT col, ValueKind kind, std::string& out);
+  // The kind a result column's type calls for.
+  ValueKind KindOf(SQLUSMALLINT col);
+  static ValueKind KindForType(SQLLEN sqlType);
   int valueFailures() const { return valueFailures_; }
   const std::string& lastValueError() const { return lastValueError_; }
 
@@ -32,8 +49,14 @@ class RowReader {
   static std::string TableNameAfterFrom(const std::string& sql);
 
  private:
+  bool ReadBinary(SQLUSMALLINT col, std::string& out);
+  template <class T>
+  bool ReadNumber(SQLUSMALLINT col, SQLSMALLINT cType, std::string& out);
+  void Failed(SQLUSMALLINT col);
+
   DbConnection& c_;
   SQLHSTMT stmt_;
+  std::vector<char> bytes_;
   SQLRETURN lastFetch_ = SQL_SUCCESS;
   int valueFailures_ = 0;
   std::string lastValueError_;

@@ -40,6 +40,8 @@ const char* CategoryName(int category);
 int CategoryIndex(std::string_view name);
 bool CategoryIsNumeric(int category);
 bool CategoryHasLength(int category);
+// REAL, FLOAT and DOUBLE: values a text of too few digits would change.
+inline bool IsApproximate(int category) { return category == kReal || category == kFloat || category == kDouble; }
 // The categories in the order every type list of the interface is filled.
 extern const int kDisplayOrder[kTypeCategoryCount];
 

@@ -1,4 +1,5 @@
 #include "db/DbConnection.h"
+#include "db/NameQuoting.h"
 #include "db/RowReader.h"
 #include "profiles/Profile.h"
 #include "run/RunState.h"
@@ -18,8 +19,9 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
   SelectParts parts;
   std::string selectList;
   bool first = true;
+  const bool sqlite = ctx.connection.engine() == DbConnection::Engine::SQLite;
   for (const ColumnInfo& col : table.columns) {
-    const std::string ref = ctx.names.QuoteColumnName(opts, col.name);
+    const std::string ref = ctx.names.SourceColumn(opts, col.name);
     parts.typeFlags += col.isNumeric ? 'T' : 'F';
     const int category = CategoryOf(col.sqlType);
     parts.prefixes.push_back(profile.s_ScriptPrefix[category]);
@@ -29,18 +31,26 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
       parts.columnList += " , ";
     }
     first = false;
-    selectList += profile.s_RetrievePrefix[category] + ref + profile.s_RetrieveSuffix[category];
-    parts.columnList += ref;
+    const std::string& prefix = profile.s_RetrievePrefix[category];
+    const std::string& suffix = profile.s_RetrieveSuffix[category];
+    if (sqlite && prefix.empty() && suffix.empty() && IsApproximate(category)) {
+      // The SQLite driver hands doubles over with 15 digits whatever is asked for; quote()
+      // gives every digit, which the reader turns back into the shortest exact text.
+      selectList += "CASE WHEN typeof(" + ref + ")='real' THEN quote(" + ref + ") ELSE " + ref + " END";
+      parts.kinds.push_back(ValueKind::RealText);
+    } else {
+      selectList += prefix + ref + suffix;
+      parts.kinds.push_back(ValueKind::FromResult);
+    }
+    parts.columnList += ctx.names.ScriptColumn(opts, col.name, ApplyCase(col.name, profile.i_ColumnNameCase));
   }
-  std::string from = table.name;
-  const bool special = NameQuoter::IsSpecialTableName(opts, table.name);
-  if (special) from = ctx.names.Bracket(from);
+  std::string from = ctx.names.SourceTable(opts, table.name);
+  const bool special = ctx.names.IsSpecialTableName(opts, table.name);
   const DbConnection& db = ctx.connection;
   if (!db.s_DatabaseUser.empty() && db.s_DatabaseUser != db.loginUser && db.hasSchemas && !db.b_IsCatalog) {
     const std::string& owner = db.s_DatabaseUser;
-    from = (special ? ctx.names.Bracket(owner) : owner) + "." + from;
+    from = (special || ctx.names.IsSpecial(owner) ? ctx.names.SourceBracket(owner) : owner) + "." + from;
   }
-  ApplyCaseInPlace(parts.columnList, profile.i_ColumnNameCase);
   std::string condition;
   if (WhereConditionFor(opts, table.name, condition)) from += " where " + condition;
   parts.select = "select " + selectList + " from " + from;
@@ -51,8 +61,8 @@ namespace {
 
 // Reads one row of the data phase into `row`: every value formatted straight into the row, a
 // wrapper, when there is one, around it. false at the end of the rows.
-bool ReadDataRow(RunContext& ctx, RowReader& reader, const SelectParts& parts, std::string& row, std::string& value,
-                 std::string& scratch) {
+bool ReadDataRow(RunContext& ctx, RowReader& reader, const SelectParts& parts, const std::vector<ValueKind>& kinds,
+                 std::string& row, std::string& value, std::string& scratch) {
   if (!reader.Fetch()) return false;
   const Profile& profile = ctx.working;
   const RunOptions& opts = ctx.opts;
@@ -60,7 +70,7 @@ bool ReadDataRow(RunContext& ctx, RowReader& reader, const SelectParts& parts, s
   row.clear();
   for (size_t k = 0; k < n; ++k) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
-    const bool isNull = !reader.Value(col, value);
+    const bool isNull = !reader.Value(col, kinds[k], value);
     if (k > 0) row += opts.b_DataCSV ? " \t " : ", ";
     const size_t start = row.size();
     FormatValue(profile, opts, value, parts.typeFlags[k], isNull, row, scratch);
@@ -99,9 +109,17 @@ void WriteCommit(RunContext& ctx, bool tableEnd) {
 void ReportFetchError(RunContext& ctx, RowReader& reader, Statement& stmt, const std::string& what) {
   if (!reader.FetchFailed() || !ctx.connection.FetchErrorText(stmt.get(), false)) return;
   // A failing fetch would otherwise end the rows as if all had been read.
-  ctx.output.Write("\r\n" + ctx.working.s_Remarks + "  ERROR: Could not read all rows of " + what + ": " +
-                       ctx.connection.lastError + "\r\n\r\n",
-                   TextRole::Message, true);
+  ctx.output.MessageRemark("ERROR: Could not read all rows of " + RemarkSafe(what) + ": " + ctx.connection.lastError,
+                           "\r\n", "\r\n\r\n");
+}
+
+void EndIfConnectionLost(RunContext& ctx, size_t from) {
+  if (!ctx.connection.ConnectionLost()) return;
+  for (size_t i = from; i < ctx.tables.size(); ++i) ctx.TableError(ctx.tables[i].name);
+  ctx.output.MessageRemark("ERROR: The connection to the database was lost: " + ctx.connection.lastError +
+                               "\nNothing more could be read; the script is not complete.",
+                           "\r\n", "\r\n");
+  ctx.connectionLost();
 }
 
 void ScriptTableData(RunContext& ctx) {
@@ -119,7 +137,7 @@ void ScriptTableData(RunContext& ctx) {
     ctx.host.PanelSelect(index);
     const std::string tname = ApplyCase(table.name, profile.i_TableNameCase);
     ctx.names.ReadBrackets(ctx.settings, &db);
-    const std::string written = ctx.names.QuoteTableName(opts, tname);
+    const std::string written = ctx.names.ScriptTable(opts, table.name, tname);
 
     if (opts.b_DeleteData) {
       out.BlankLine();
@@ -130,32 +148,48 @@ void ScriptTableData(RunContext& ctx) {
     if (opts.b_DoRemarks) {
       out.Write(marker + "  ", TextRole::RemarkMarker);
       out.Write("Data for table    ", TextRole::Remark);
-      out.Write(tname, TextRole::Sql, true);
+      out.Write(RemarkSafe(tname), TextRole::Sql, true);
       std::string condition;
       if (WhereConditionFor(opts, tname, condition)) {
         out.Write("\r\n" + marker + "  ", TextRole::RemarkMarker);
         out.Write("Condition clause  ", TextRole::Remark);
-        out.Write(condition, TextRole::Sql, true);
+        out.Write(RemarkSafe(condition), TextRole::Sql, true);
       }
       out.Write("\r\n\r\n", TextRole::Sql, true);
     }
     ctx.host.BarStep(Host::kDataBar);
+    std::string condition;
+    if (WhereConditionFor(opts, table.name, condition) && HasStatementSeparator(condition)) {
+      // A second statement would run against the source: the condition is refused, not run.
+      out.MessageRemark("ERROR: The condition for table " + RemarkSafe(tname) +
+                            " holds a statement separator (;) outside quotes. It was not run, and the table's "
+                            "rows were not read.",
+                        "", "\r\n\r\n");
+      ctx.TableError(table.name);
+      continue;
+    }
 
     const SelectParts parts = BuildSelect(ctx, table);
     if (parts.columnList.empty()) {
       out.Write(marker + "  There are no columns to select from table ", TextRole::Message);
-      out.Write(tname + "\r\n\r\n", TextRole::Sql, true);
+      out.Write(RemarkSafe(tname) + "\r\n\r\n", TextRole::Sql, true);
       continue;
     }
     Statement stmt;
     const std::string error = db.Execute(stmt, parts.select);
     if (!error.empty()) {
-      out.Write("\r\nThe following error was received while processing table ", TextRole::Message);
-      out.Write(tname + ":\r\n", TextRole::Sql);
-      out.Write(error + "\r\n\r\n\r\n", TextRole::Message, true);
+      EndIfConnectionLost(ctx, static_cast<size_t>(index));
+      ctx.TableError(table.name);
+      out.MessageRemark(
+          "The following error was received while processing table " + RemarkSafe(tname) + ":\n" + error, "\r\n",
+          "\r\n\r\n\r\n");
       continue;
     }
     RowReader reader(db, stmt);
+    // Read by the type each result column reports, once per table.
+    std::vector<ValueKind> kinds = parts.kinds;
+    for (size_t k = 0; k < kinds.size(); ++k)
+      if (kinds[k] == ValueKind::FromResult) kinds[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
     bool rowRead = false;
     bool csvHeader = false;
     int counter = 0;
@@ -168,12 +202,17 @@ void ScriptTableData(RunContext& ctx) {
         break;
       }
       const int failuresBefore = reader.valueFailures();
-      if (!ReadDataRow(ctx, reader, parts, row, value, scratch)) {
+      if (!ReadDataRow(ctx, reader, parts, kinds, row, value, scratch)) {
+        if (reader.FetchFailed()) {
+          ctx.TableError(table.name);
+          db.FetchErrorText(stmt.get(), false);
+          EndIfConnectionLost(ctx, static_cast<size_t>(index));
+        }
         ReportFetchError(ctx, reader, stmt, "table " + tname);
         if (!rowRead && opts.b_DoRemarks) {
           out.Write(marker + "  ", TextRole::RemarkMarker);
           out.Write("No records found for table ", TextRole::Remark);
-          out.Write(tname + "\r\n\r\n", TextRole::Sql, true);
+          out.Write(RemarkSafe(tname) + "\r\n\r\n", TextRole::Sql, true);
         }
         break;
       }
@@ -196,9 +235,10 @@ void ScriptTableData(RunContext& ctx) {
         }
       }
       if (reader.valueFailures() != failuresBefore) {
-        out.Write(marker + "  ERROR: A value of the row above could not be read from table " + tname + ": " +
-                      reader.lastValueError() + "\r\n\r\n",
-                  TextRole::Message, true);
+        ctx.TableError(table.name);
+        out.MessageRemark("ERROR: A value of the row above could not be read from table " + RemarkSafe(tname) + ": " +
+                              reader.lastValueError(),
+                          "", "\r\n\r\n");
       }
     }
     if (profile.b_CommitEachTable && counter > 0 && !profile.s_Commit.empty() && !opts.b_DataCSV)

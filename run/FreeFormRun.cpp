@@ -80,7 +80,7 @@ bool ReadStatementRow(RunContext& ctx, RowReader& reader, const std::string& sql
   }
   for (int i = 1; i <= n; ++i) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(i);
-    const bool isNull = !reader.Value(col, value);
+    const bool isNull = !reader.Value(col, ValueKind::FromResult, value);
     if (first) {
       if (i > 1) columns += ", ";
       columns += reader.ColumnText(col, SQL_DESC_NAME);
@@ -127,8 +127,9 @@ void RunStatement(RunContext& ctx, const std::string& sql) {
   Statement stmt;
   std::string error = ctx.connection.Execute(stmt, sql);
   if (!error.empty()) {
-    out.Write("\r\nThe following error was received while processing statement ", TextRole::Message);
-    out.Write(error + "\r\n\r\n\r\n", TextRole::Message, true);
+    ctx.TableError("the statement");
+    out.MessageRemark("The following error was received while processing statement " + error, "\r\n",
+                      "\r\n\r\n\r\n");
     return;
   }
   RowReader reader(ctx.connection, stmt);
@@ -146,7 +147,9 @@ void RunStatement(RunContext& ctx, const std::string& sql) {
       out.Write("Statement Skipped ...\r\n\r\n", TextRole::Message);
       break;
     }
+    const int failuresBefore = reader.valueFailures();
     if (!ReadStatementRow(ctx, reader, sql, !rowRead, row, table, columns, value, scratch)) {
+      if (reader.FetchFailed()) ctx.TableError("the statement");
       ReportFetchError(ctx, reader, stmt, "the statement");
       if (!rowRead && opts.b_DoRemarks) {
         out.Write(marker + "  ", TextRole::RemarkMarker);
@@ -157,9 +160,10 @@ void RunStatement(RunContext& ctx, const std::string& sql) {
     if (!rowRead) {
       // The name found by the reader keeps its own case; the written one follows the rule.
       // A statement whose table cannot be found gets an empty table name, never empty brackets.
-      writtenTable = table.empty() ? table : ctx.names.QuoteTableName(opts, ApplyCase(table, profile.i_TableNameCase));
+      writtenTable = table.empty() ? table : ctx.names.ScriptTable(opts, table, ApplyCase(table, profile.i_TableNameCase));
       writtenColumns = QuotedColumnList(ctx, columns);
     }
+    if (reader.valueFailures() != failuresBefore) ctx.TableError("the statement");
     ApplyCaseInPlace(row, opts.i_DataCase);
     rowRead = true;
     ++counter;

@@ -1,7 +1,10 @@
 #include <strings.h>
 
+#include <algorithm>
+
 #include "db/CatalogReaders.h"
 #include "db/DbConnection.h"
+#include "db/NameQuoting.h"
 #include "profiles/Profile.h"
 #include "run/ScriptOutput.h"
 #include "run/Scripters.h"
@@ -37,7 +40,7 @@ int ScriptIndexes(RunContext& ctx) {
     const RunTable& table = ctx.tables[index];
     const std::string tname = ApplyCase(table.name, profile.i_TableNameCase);
     ctx.names.ReadBrackets(ctx.settings, &db);
-    const std::string written = ctx.names.QuoteTableName(opts, tname);
+    const std::string written = ctx.names.ScriptTable(opts, table.name, tname);
 
     out.BlankLine();
     out.Heading("Indexes for table ", tname);
@@ -46,11 +49,13 @@ int ScriptIndexes(RunContext& ctx) {
 
     if (!reader.OpenStatistics(table.name)) {
       db.lastError = reader.error();
+      db.lastSqlState = reader.sqlState();
+      EndIfConnectionLost(ctx, index);
       // Without a statistics catalog no later table's indexes can be read either.
-      out.Write("\r\n\r\n\r\n" + marker + "  The following error ocurred when trying to process indexes in database ",
-                TextRole::Message);
-      out.Write(db.title, TextRole::Name);
-      out.Write("\r\n" + reader.error(), TextRole::Message);
+      for (size_t i = index; i < ctx.tables.size(); ++i) ctx.TableError(ctx.tables[i].name);
+      out.MessageRemark("The following error ocurred when trying to process indexes in database " + db.title + "\n" +
+                            reader.error(),
+                        "\r\n\r\n\r\n", "");
       return total;
     }
 
@@ -69,15 +74,17 @@ int ScriptIndexes(RunContext& ctx) {
     for (;;) {
       const CatalogReader::Fetch f = reader.Next(row);
       if (f == CatalogReader::Fetch::Error) {
+        db.lastSqlState = reader.sqlState();
+        EndIfConnectionLost(ctx, index);
+        ctx.TableError(table.name);
         if (firstRow) {
-          out.Write("\r\n\r\n\r\nThe following error ocurred when trying to process indexes in database ",
-                    TextRole::Message);
-          out.Write(db.title, TextRole::Name);
-          out.Write("\r\n" + reader.error(), TextRole::Message);
+          out.MessageRemark("The following error ocurred when trying to process indexes in database " + db.title +
+                                "\n" + reader.error(),
+                            "\r\n\r\n\r\n", "");
         } else {
           const std::string remark = "\r\n\t" + marker + "  ERROR: Could not get information for some/all " +
-                                     (tableStat ? "indexes for table " : "columns for index in table ") + tname +
-                                     " in database " + db.title;
+                                     (tableStat ? "indexes for table " : "columns for index in table ") +
+                                     RemarkSafe(tname) + " in database " + RemarkSafe(db.title);
           if (current.open)
             flush(remark);
           else
@@ -98,7 +105,8 @@ int ScriptIndexes(RunContext& ctx) {
                             strcasecmp(row.indexName.c_str(), "PRIMARY") == 0;
       const std::string iname =
           ApplyCase(internal ? table.name + "_" + row.indexName : row.indexName, profile.i_IndexNameCase);
-      const std::string iwritten = ctx.names.QuoteColumnName(opts, iname);
+      const std::string iwritten =
+          ctx.names.ScriptColumn(opts, internal ? table.name + "_" + row.indexName : row.indexName, iname);
       if (firstIndexRow || row.indexName != previous) {
         flush({});
         if (opts.b_DropIndex) {
@@ -113,11 +121,17 @@ int ScriptIndexes(RunContext& ctx) {
         current.unique = !row.nonUnique;
         current.name = iwritten;
       }
-      current.columns.push_back(ctx.names.QuoteColumnName(opts, ApplyCase(row.columnName, profile.i_IndexColumnCase)));
+      // An entry that is no column of the table is an expression: written as the catalog gives it.
+      const bool expression =
+          !table.catalogColumns.empty() && std::find(table.catalogColumns.begin(), table.catalogColumns.end(),
+                                                     row.columnName) == table.catalogColumns.end();
+      const std::string column = ApplyCase(row.columnName, profile.i_IndexColumnCase);
+      current.columns.push_back(expression ? row.columnName : ctx.names.ScriptColumn(opts, row.columnName, column));
       firstIndexRow = false;
       previous = row.indexName;
     }
     flush({});
+    if (reader.valueFailures() > 0) ctx.TableError(table.name);
     reader.Close();
   }
   return total;

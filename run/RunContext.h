@@ -5,7 +5,7 @@
 
 #include "db/OdbcHandles.h"
 #include "profiles/Profile.h"
-#include "run/NameQuoting.h"
+#include "db/NameQuoting.h"
 #include "settings/RunOptions.h"
 #include "shell/Host.h"
 
@@ -29,6 +29,8 @@ struct ColumnInfo {
 struct RunTable {
   std::string name;  // TABLE_NAME as returned
   std::vector<ColumnInfo> columns;
+  // Every column the catalog named, kept or not (an index entry that is none is an expression).
+  std::vector<std::string> catalogColumns;
 };
 
 // What a run's worker works with: its own copies of the options and the working profile, the
@@ -63,6 +65,8 @@ struct RunContext {
   std::function<void(Statement&)> rowCheckPoint;
   // Title: state + " - Mervale" + the configuration suffix.
   std::function<void(const std::string&)> setStateTitle;
+  // Ends the run at once with the stop note: the connection is gone, nothing more can be read.
+  std::function<void()> connectionLost;
 };
 
 }  // namespace mv

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "db/NameQuoting.h"
 #include "profiles/ProfileFile.h"
 #include "run/Scripters.h"
 #include "settings/Filters.h"
@@ -32,6 +33,13 @@ std::string ElapsedText(std::time_t elapsed) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld", hours, minutes, seconds);
   return buf;
+}
+// The tables a run could not read whole, for its last message.
+std::string ErrorTablesText(const std::vector<std::string>& tables) {
+  if (tables.empty()) return {};
+  std::string text = "\n\nThese could not be read whole (the ERROR remarks in the script say why):";
+  for (const std::string& t : tables) text += "\n    " + t;
+  return text;
 }
 }  // namespace
 
@@ -112,6 +120,7 @@ std::unique_ptr<RunContext> RunOwner::MakeContext() {
   ctx->checkPoint = [this] { CheckPoint(); };
   ctx->rowCheckPoint = [this](Statement& stmt) { RowCheckPoint(stmt); };
   ctx->setStateTitle = [this](const std::string& s) { SetStateTitle(s); };
+  ctx->connectionLost = [this] { StopForLostConnection(); };
   return ctx;
 }
 
@@ -168,8 +177,7 @@ void RunOwner::BeginWorker(void (RunOwner::*body)(), bool belowNormal) {
     try {
       (this->*body)();
     } catch (const RunStopped&) {
-      // The stop note has been written; nothing follows it.
-      result_.outcome = RunOutcome::Stopped;
+      // The stop note has been written (and the outcome set); nothing follows it.
     } catch (const std::exception& e) {
       // A fault outside the database (memory, a broken host): say so, never end in silence.
       state_.running = 0;
@@ -291,6 +299,19 @@ void RunOwner::StopRun() {
   throw RunStopped{};
 }
 
+void RunOwner::StopForLostConnection() {
+  WriteStopNote();
+  // Not a stop the user asked for: the run ended with tables it could not read.
+  result_.outcome = RunOutcome::FinishedWithErrors;
+  SetStateTitle("Stopped");
+  output_.SetSaved(false);
+  FinishOutput();
+  WorkerMessage("The connection to the database was lost. The script is not complete: it ends with the stop note." +
+                ErrorTablesText(run_->errorTables));
+  SetStateTitle("Ready");
+  throw RunStopped{};
+}
+
 void RunOwner::StopInsideListing() {
   WriteStopNote();
   output_.SetSaved(false);
@@ -323,11 +344,15 @@ void RunOwner::RunWorker() {
       profile, ctx.opts.b_DoRemarks != 0);
   output_.ApplyScriptFont();
   if (ctx.opts.b_OnlyToFile) OpenOnlyToFile("Output of this script is being written to file: ");
+  // Scripting only reads: the session says so to the engine, so nothing can write to the source.
+  const std::string readOnly = ctx.connection.SetReadOnly(true);
   if (ctx.opts.b_DoRemarks) {
     output_.Write(profile.s_Remarks + "  ", TextRole::RemarkMarker);
     output_.Write("DATABASE:  ", TextRole::Text);
-    output_.Write(ctx.connection.title, TextRole::Name, true);
+    output_.Write(RemarkSafe(ctx.connection.title), TextRole::Name, true);
   }
+  if (!readOnly.empty())
+    output_.MessageRemark("NOTE: The session could not be made read-only: " + readOnly, "\r\n", "");
   AnalysisPhase();
   if (ctx.opts.b_DoTabStruct || ctx.opts.b_DoTabData) {
     StructurePhase();
@@ -347,6 +372,8 @@ void RunOwner::FreeFormWorker() {
       profile, ctx.opts.b_DoRemarks != 0);
   output_.ApplyScriptFont();
   if (ctx.opts.b_OnlyToFile) OpenOnlyToFile("Output of this report is being written to file: ");
+  // The statement is the user's own and runs as typed.
+  ctx.connection.SetReadOnly(false);
   WriteFreeFormHeader(ctx);
   state_.skipAllowed = 1;
   RunStatement(ctx, ctx.opts.s_GlobalPassSql);
@@ -373,7 +400,7 @@ void RunOwner::WriteFooterAndFinish(bool scripting) {
     }
     host_.ShowMaximized();
   }
-  WorkerMessage("Mervale has finished scripting the database");
+  WorkerMessage("Mervale has finished scripting the database" + ErrorTablesText(run_->errorTables));
   SetStateTitle("Ready");
 }
 
@@ -392,7 +419,7 @@ void RunOwner::AnalysisPhase() {
     output_.Write("\r\n\r\n\r\n" + marker + "  ", TextRole::RemarkMarker);
     output_.Write(std::to_string(tableCount_), TextRole::Name);
     output_.Write(tableCount_ == 1 ? " table was found in " : " tables were found in ", TextRole::Text);
-    output_.Write(ctx.connection.title + "\r\n\r\n", TextRole::Name, true);
+    output_.Write(RemarkSafe(ctx.connection.title) + "\r\n\r\n", TextRole::Name, true);
   }
   host_.BarRange(Host::kAnalysisBar, 2 * tableCount_);
   host_.BarSetStep(Host::kAnalysisBar, 1);
@@ -423,7 +450,7 @@ void RunOwner::AnalysisPhase() {
       }
       if (opts.b_DoRemarks) {
         output_.Write(marker + "  \t\t", TextRole::RemarkMarker);
-        output_.Write(t.name + "\r\n", TextRole::Remark, true);
+        output_.Write(RemarkSafe(t.name) + "\r\n", TextRole::Remark, true);
       }
     }
   }

@@ -146,6 +146,8 @@ class RunOwner {
   [[noreturn]] void StopRun();
   // The listing's own stop: stop note, flush and close, no title, no message.
   [[noreturn]] void StopInsideListing();
+  // The connection is gone: stop note, the tables not read named, the outcome "with errors".
+  [[noreturn]] void StopForLostConnection();
   void SetStateTitle(const std::string& state);
   // A message of the worker; none while the owner is being destroyed.
   void WorkerMessage(const std::string& text);

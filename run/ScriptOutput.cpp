@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "db/NameQuoting.h"
 #include "profiles/Profile.h"
 #include "shell/AtomicFile.h"
 #include "shell/Host.h"
@@ -85,7 +86,8 @@ void ScriptOutput::Heading(std::string_view words, std::string_view name) {
   if (!remarksOn_) return;
   Write(remarks_ + "  ", TextRole::RemarkMarker);
   Write(words, TextRole::Remark);
-  std::string line(name);
+  // A line break in a name never ends the remark line.
+  std::string line = RemarkSafe(std::string(name));
   line += "\r\n\r\n";
   Write(line, TextRole::Sql, true);
 }

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "db/RowReader.h"
 #include "run/RunContext.h"
 
 namespace mv {
@@ -21,6 +22,8 @@ int ScriptIndexes(RunContext& ctx);
 struct SelectParts {
   std::string select, columnList, typeFlags;
   std::vector<std::string> prefixes, suffixes;
+  // How each column's values are read (by the result's own type unless the SELECT made them).
+  std::vector<ValueKind> kinds;
 };
 SelectParts BuildSelect(RunContext& ctx, const RunTable& table);
 
@@ -29,6 +32,10 @@ void WriteCommit(RunContext& ctx, bool tableEnd);
 class RowReader;
 // After the last row: a remark when the rows ended on a fetch error rather than their end.
 void ReportFetchError(RunContext& ctx, RowReader& reader, Statement& stmt, const std::string& what);
+
+// After a failure: when the connection itself is gone, every table from `from` on is counted as
+// not read whole and the run ends at once (this does not return).
+void EndIfConnectionLost(RunContext& ctx, size_t from);
 
 // The free-form run: the header naming the statement, then its rows.
 void WriteFreeFormHeader(RunContext& ctx);

@@ -1,5 +1,6 @@
 #include "db/CatalogReaders.h"
 #include "db/DbConnection.h"
+#include "db/NameQuoting.h"
 #include "profiles/Profile.h"
 #include "run/RunState.h"
 #include "run/ScriptOutput.h"
@@ -26,7 +27,7 @@ int ScriptTableStructure(RunContext& ctx) {
     ctx.checkPoint();
     const std::string tname = ApplyCase(table.name, profile.i_TableNameCase);
     ctx.names.ReadBrackets(ctx.settings, &db);
-    const std::string written = ctx.names.QuoteTableName(opts, tname);
+    const std::string written = ctx.names.ScriptTable(opts, table.name, tname);
 
     if (opts.b_DoTabStruct) {
       if (opts.b_DropTable) {
@@ -40,10 +41,14 @@ int ScriptTableStructure(RunContext& ctx) {
     ctx.host.PanelSelect(static_cast<int>(index));
     ctx.host.BarStep(Host::kStructureBar);
     table.columns.clear();
+    table.catalogColumns.clear();
 
     if (!reader.OpenColumns(table.name)) {
       // Without a column catalog no later table can be described either.
       db.lastError = reader.error();
+      db.lastSqlState = reader.sqlState();
+      EndIfConnectionLost(ctx, index);
+      for (size_t i = index; i < ctx.tables.size(); ++i) ctx.TableError(ctx.tables[i].name);
       if (!reader.error().empty()) ctx.host.Message(reader.error(), Host::Buttons::Ok);
       return total;
     }
@@ -52,13 +57,17 @@ int ScriptTableStructure(RunContext& ctx) {
     for (;;) {
       const CatalogReader::Fetch f = reader.Next(row);
       if (f == CatalogReader::Fetch::Error) {
+        db.lastSqlState = reader.sqlState();
+        EndIfConnectionLost(ctx, index);
         catalogError = "\r\n\t" + marker + "  ERROR: Could not get information for some/all columns for table " +
-                       table.name + " in database " + db.title;
+                       RemarkSafe(table.name) + " in database " + RemarkSafe(db.title);
+        ctx.TableError(table.name);
         break;
       }
       if (f == CatalogReader::Fetch::End) break;
       ctx.checkPoint();
       ++total;
+      table.catalogColumns.push_back(row.name);
       const std::string& nullText = row.nullable == 0   ? profile.s_NotNull
                                     : row.nullable == 1 ? profile.s_Null
                                                         : std::string();
@@ -80,6 +89,7 @@ int ScriptTableStructure(RunContext& ctx) {
       else
         table.columns.push_back(std::move(col));
     }
+    if (reader.valueFailures() > 0) ctx.TableError(table.name);
     reader.Close();
     const size_t before = table.columns.size();
     for (ColumnInfo& col : pending) table.columns.push_back(std::move(col));
@@ -90,12 +100,12 @@ int ScriptTableStructure(RunContext& ctx) {
       lines.reserve(table.columns.size());
       for (const ColumnInfo& col : table.columns)
         lines.push_back(
-            {ctx.names.QuoteColumnName(opts, ApplyCase(col.name, profile.i_ColumnNameCase)), col.definition});
+            {ctx.names.ScriptColumn(opts, col.name, ApplyCase(col.name, profile.i_ColumnNameCase)), col.definition});
       AddCreateTable(statement, profile, written, lines, before, catalogError);
       out.Write(statement);
       if (table.columns.empty()) {
         out.Write(marker + "  There are no columns to create table ", TextRole::Message);
-        out.Write(tname + "\r\n\r\n", TextRole::Sql, true);
+        out.Write(RemarkSafe(tname) + "\r\n\r\n", TextRole::Sql, true);
       }
     } else if (!catalogError.empty()) {
       out.Write(catalogError, TextRole::Message);

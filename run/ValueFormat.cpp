@@ -23,14 +23,40 @@ void AppendReplaced(std::string& out, const std::string& text, char find, const 
 }
 }  // namespace
 
+bool IsNumberLiteral(std::string_view v) {
+  // Blanks around a number are no part of it, and SQL reads them as such.
+  while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+  while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.remove_suffix(1);
+  size_t i = 0;
+  if (i < v.size() && (v[i] == '+' || v[i] == '-')) ++i;
+  size_t digits = 0;
+  while (i < v.size() && v[i] >= '0' && v[i] <= '9') ++i, ++digits;
+  if (i < v.size() && v[i] == '.') {
+    ++i;
+    while (i < v.size() && v[i] >= '0' && v[i] <= '9') ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < v.size() && (v[i] == 'e' || v[i] == 'E')) {
+    ++i;
+    if (i < v.size() && (v[i] == '+' || v[i] == '-')) ++i;
+    size_t exp = 0;
+    while (i < v.size() && v[i] >= '0' && v[i] <= '9') ++i, ++exp;
+    if (exp == 0) return false;
+  }
+  return i == v.size();
+}
+
 void FormatValue(const Profile& profile, const RunOptions& opts, std::string& value, char typeFlag, bool isNull,
                  std::string& out, std::string& scratch) {
+  // A value of a numeric column that is no number literal (NaN, Infinity, currency text) would
+  // break the statement bare: it is written as a string. (The one-byte substitution path never
+  // changes a number, so the raw value decides there.)
   // The common profile (one one-byte substitution, such as the apostrophe, into a non-empty
   // text, no trimming) cannot change whether a value is empty: substitute while appending.
   if (profile.Substitutions.size() == 1 && profile.Substitutions[0].find.size() == 1 &&
       !profile.Substitutions[0].replace.empty() && !opts.b_RightTrim && !opts.b_LeftTrim && !value.empty()) {
     const Substitution& pair = profile.Substitutions[0];
-    const bool delimited = opts.b_AllStrings || typeFlag != 'T';
+    const bool delimited = opts.b_AllStrings || typeFlag != 'T' || !IsNumberLiteral(value);
     if (delimited) out += profile.s_StringDelimiter;
     AppendReplaced(out, value, pair.find[0], pair.replace);
     if (delimited) out += profile.s_StringDelimiter;
@@ -43,7 +69,7 @@ void FormatValue(const Profile& profile, const RunOptions& opts, std::string& va
     out += profile.s_StringDelimiter;
     return;
   }
-  if (typeFlag == 'T') {
+  if (typeFlag == 'T' && (value.empty() || IsNumberLiteral(value))) {
     out += value.empty() ? profile.s_NumericEmpty : value;
     return;
   }

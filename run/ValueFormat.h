@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 namespace mv {
 
@@ -11,6 +12,9 @@ struct RunOptions;
 void FormatValue(const Profile& working, const RunOptions& opts, std::string& value, char typeFlag, bool isNull,
                  std::string& out, std::string& scratch);
 std::string FormatValue(const Profile& working, const RunOptions& opts, std::string value, char typeFlag, bool isNull);
+
+// Whether text is a number the script can write bare: sign, digits, point, exponent.
+bool IsNumberLiteral(std::string_view text);
 
 // A row (values separated by " \t ") or a header (names separated by " , ") as one CSV record.
 std::string CsvLine(const std::string& text, bool isHeader);

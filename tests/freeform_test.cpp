@@ -80,7 +80,7 @@ TEST_F(FreeFormTest, NoRowsAndInvalidStatementsStillEndWithTheFooter) {
   // The error block replaces the rows; there is no "no data" remark after it.
   const std::string bad = "SELECT * FROM no_such_table";
   const std::string body = Body(Run(bad), Header("SQLite3", bad));
-  EXPECT_EQ(body.rfind("\r\nThe following error was received while processing statement ", 0), 0u) << body;
+  EXPECT_EQ(body.rfind("\r\nREM  The following error was received while processing statement ", 0), 0u) << body;
   EXPECT_NE(body.find("no such table: no_such_table"), std::string::npos) << body;
   EXPECT_EQ(body.substr(body.size() - 6), "\r\n\r\n\r\n");
   EXPECT_EQ(body.find("No data"), std::string::npos);

@@ -85,15 +85,8 @@ OmitLengthTypes = DATE
 OmitLengthTypes = TIME
 OmitLengthTypes = TIMESTAMP
 
-# Reading from MariaDB: the connector hands binary values over as raw bytes, which cannot
-# be written into a script; HEX() makes them hexadecimal text.
-s_RetrievePrefix[BINARY]         = HEX(
-s_RetrieveSuffix[BINARY]         = )
-s_RetrievePrefix[VARBINARY]      = HEX(
-s_RetrieveSuffix[VARBINARY]      = )
-s_RetrievePrefix[LONG VARBINARY] = HEX(
-s_RetrieveSuffix[LONG VARBINARY] = )
-# ... and UNHEX() turns them back into bytes; UNHEX(NULL) is NULL.
+# No read functions: the program reads binary values as hexadecimal text from any source,
+# which UNHEX() turns back into bytes, so this profile works from every source.
 s_ScriptPrefix[BINARY]            = UNHEX(
 s_ScriptSuffix[BINARY]            = )
 b_FuncOnlyIfValue[BINARY]         = 1

@@ -67,24 +67,9 @@ OmitLengthTypes = DATE
 OmitLengthTypes = TIME
 OmitLengthTypes = TIMESTAMP
 
-# Reading from SQLite. The driver writes floating-point values with 15 digits, which loses
-# the last bits of many doubles; quote() gives every digit that is needed, and NULL as the
-# word NULL, which these numeric columns write as it is.
-s_RetrievePrefix[REAL]    = quote(
-s_RetrieveSuffix[REAL]    = )
-s_RetrievePrefix[FLOAT]   = quote(
-s_RetrieveSuffix[FLOAT]   = )
-s_RetrievePrefix[DOUBLE]  = quote(
-s_RetrieveSuffix[DOUBLE]  = )
-# The driver gives a BLOB as a complete literal X'..', which would be quoted once more;
-# hex() gives the bare digits (and an empty text for NULL, which nullif turns back into
-# NULL). A zero-length BLOB therefore comes back as NULL.
-s_RetrievePrefix[BINARY]         = nullif(hex(
-s_RetrieveSuffix[BINARY]         = ), '')
-s_RetrievePrefix[VARBINARY]      = nullif(hex(
-s_RetrieveSuffix[VARBINARY]      = ), '')
-s_RetrievePrefix[LONG VARBINARY] = nullif(hex(
-s_RetrieveSuffix[LONG VARBINARY] = ), '')
+# No read functions: the program reads every value by its type from any source (binary
+# values as hexadecimal text, doubles with every digit), so this profile works from every
+# source. A zero-length BLOB is written as an empty text.
 
 # Binary values as BLOB literals X'..'; NULL stays NULL.
 s_ScriptPrefix[BINARY]            = X

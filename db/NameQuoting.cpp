@@ -1,0 +1,183 @@
+#include "db/NameQuoting.h"
+
+#include <sqlext.h>
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "db/DbConnection.h"
+#include "profiles/Profile.h"
+#include "settings/RunOptions.h"
+#include "shell/SettingsStore.h"
+
+namespace mv {
+
+namespace {
+
+// The ODBC reserved keywords.
+constexpr std::array<std::string_view, 235> kReserved = {
+    "ABSOLUTE", "ACTION", "ADA", "ADD", "ALL", "ALLOCATE", "ALTER", "AND", "ANY", "ARE", "AS", "ASC", "ASSERTION",
+    "AT", "AUTHORIZATION", "AVG", "BEGIN", "BETWEEN", "BIT", "BIT_LENGTH", "BOTH", "BY", "CASCADE", "CASCADED",
+    "CASE", "CAST", "CATALOG", "CHAR", "CHAR_LENGTH", "CHARACTER", "CHARACTER_LENGTH", "CHECK", "CLOSE", "COALESCE",
+    "COLLATE", "COLLATION", "COLUMN", "COMMIT", "CONNECT", "CONNECTION", "CONSTRAINT", "CONSTRAINTS", "CONTINUE",
+    "CONVERT", "CORRESPONDING", "COUNT", "CREATE", "CROSS", "CURRENT", "CURRENT_DATE", "CURRENT_TIME",
+    "CURRENT_TIMESTAMP", "CURRENT_USER", "CURSOR", "DATE", "DAY", "DEALLOCATE", "DEC", "DECIMAL", "DECLARE",
+    "DEFAULT", "DEFERRABLE", "DEFERRED", "DELETE", "DESC", "DESCRIBE", "DESCRIPTOR", "DIAGNOSTICS", "DISCONNECT",
+    "DISTINCT", "DOMAIN", "DOUBLE", "DROP", "ELSE", "END", "END-EXEC", "ESCAPE", "EXCEPT", "EXCEPTION", "EXEC",
+    "EXECUTE", "EXISTS", "EXTERNAL", "EXTRACT", "FALSE", "FETCH", "FIRST", "FLOAT", "FOR", "FOREIGN", "FORTRAN",
+    "FOUND", "FROM", "FULL", "GET", "GLOBAL", "GO", "GOTO", "GRANT", "GROUP", "HAVING", "HOUR", "IDENTITY",
+    "IMMEDIATE", "IN", "INCLUDE", "INDEX", "INDICATOR", "INITIALLY", "INNER", "INPUT", "INSENSITIVE", "INSERT", "INT",
+    "INTEGER", "INTERSECT", "INTERVAL", "INTO", "IS", "ISOLATION", "JOIN", "KEY", "LANGUAGE", "LAST", "LEADING",
+    "LEFT", "LEVEL", "LIKE", "LOCAL", "LOWER", "MATCH", "MAX", "MIN", "MINUTE", "MODULE", "MONTH", "NAMES",
+    "NATIONAL", "NATURAL", "NCHAR", "NEXT", "NO", "NONE", "NOT", "NULL", "NULLIF", "NUMERIC", "OCTET_LENGTH", "OF",
+    "ON", "ONLY", "OPEN", "OPTION", "OR", "ORDER", "OUTER", "OUTPUT", "OVERLAPS", "PAD", "PARTIAL", "PASCAL",
+    "POSITION", "PRECISION", "PREPARE", "PRESERVE", "PRIMARY", "PRIOR", "PRIVILEGES", "PROCEDURE", "PUBLIC", "READ",
+    "REAL", "REFERENCES", "RELATIVE", "RESTRICT", "REVOKE", "RIGHT", "ROLLBACK", "ROWS", "SCHEMA", "SCROLL",
+    "SECOND", "SECTION", "SELECT", "SESSION", "SESSION_USER", "SET", "SIZE", "SMALLINT", "SOME", "SPACE", "SQL",
+    "SQLCA", "SQLCODE", "SQLERROR", "SQLSTATE", "SQLWARNING", "SUBSTRING", "SUM", "SYSTEM_USER", "TABLE",
+    "TEMPORARY", "THEN", "TIME", "TIMESTAMP", "TIMEZONE_HOUR", "TIMEZONE_MINUTE", "TO", "TRAILING", "TRANSACTION",
+    "TRANSLATE", "TRANSLATION", "TRIM", "TRUE", "UNION", "UNIQUE", "UNKNOWN", "UPDATE", "UPPER", "USAGE", "USER",
+    "USING", "VALUE", "VALUES", "VARCHAR", "VARYING", "VIEW", "WHEN", "WHENEVER", "WHERE", "WITH", "WORK", "WRITE",
+    "YEAR", "ZONE"};
+
+bool IsPlainIdentifier(const std::string& name) {
+  if (name.empty()) return false;
+  auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+  if (!letter(name[0])) return false;
+  for (char c : name)
+    if (!letter(c) && !(c >= '0' && c <= '9')) return false;
+  return true;
+}
+
+}  // namespace
+
+void NameQuoter::ReadBrackets(const SettingsStore& settings, const DbConnection* connection) {
+  // Square brackets only where the owner really is a catalog: without an owner the connection
+  // still carries the catalog mark of its probe, and standard SQL (PostgreSQL among others)
+  // rejects brackets. The double quote is the standard identifier quote.
+  const bool catalog = connection && connection->b_IsCatalog && !connection->s_DatabaseUser.empty();
+  open_ = settings.GetString("specObjStringOpen", catalog ? "[" : "\"");
+  close_ = settings.GetString("specObjStringClose", catalog ? "]" : "\"");
+  // The SELECT runs against the source: its own quote character, or the brackets when the
+  // driver names none.
+  if (connection && !connection->identifierQuote.empty()) {
+    sourceOpen_ = sourceClose_ = connection->identifierQuote;
+  } else {
+    sourceOpen_ = open_;
+    sourceClose_ = close_;
+  }
+  if (connection) {
+    keywords_ = connection->keywords;
+    identifierCase_ = connection->identifierCase;
+  }
+}
+
+bool NameQuoter::IsSpecial(const std::string& name) const {
+  if (name.empty()) return false;
+  if (!IsPlainIdentifier(name)) return true;
+  const std::string upper = ApplyCase(name, 0);
+  if (std::find(kReserved.begin(), kReserved.end(), upper) != kReserved.end()) return true;
+  if (std::find(keywords_.begin(), keywords_.end(), upper) != keywords_.end()) return true;
+  if (identifierCase_ == SQL_IC_UPPER) return name != upper;
+  if (identifierCase_ == SQL_IC_LOWER) return name != ApplyCase(name, 1);
+  return false;
+}
+
+bool NameQuoter::IsSpecialColumnName(const RunOptions& opts, const std::string& name) const {
+  if (opts.i_AutoSpecialName == 1) return true;
+  if (opts.i_AutoSpecialName == 2) return false;
+  return IsSpecial(name);
+}
+
+bool NameQuoter::IsSpecialTableName(const RunOptions& opts, const std::string& name) const {
+  return opts.i_AutoSpecialName == 1 || IsSpecial(name);
+}
+
+std::string NameQuoter::ScriptColumn(const RunOptions& opts, const std::string& name,
+                                     const std::string& written) const {
+  return IsSpecialColumnName(opts, name) ? Bracket(written) : written;
+}
+
+std::string NameQuoter::ScriptTable(const RunOptions& opts, const std::string& name,
+                                    const std::string& written) const {
+  return IsSpecialTableName(opts, name) ? Bracket(written) : written;
+}
+
+std::string NameQuoter::SourceColumn(const RunOptions& opts, const std::string& name) const {
+  return IsSpecialColumnName(opts, name) ? SourceBracket(name) : name;
+}
+
+std::string NameQuoter::SourceTable(const RunOptions& opts, const std::string& name) const {
+  return IsSpecialTableName(opts, name) ? SourceBracket(name) : name;
+}
+
+std::string NameQuoter::Quote(const std::string& name, const std::string& open, const std::string& close) {
+  std::string out = open;
+  if (close.empty()) return out + name;
+  for (size_t i = 0; i < name.size();) {
+    if (name.compare(i, close.size(), close) == 0) {
+      out += close;
+      out += close;
+      i += close.size();
+    } else {
+      out += name[i++];
+    }
+  }
+  return out + close;
+}
+
+namespace {
+// backslash: a backslash escapes the next character inside quotes, as MariaDB reads strings.
+bool SeparatorOutsideQuotes(const std::string& c, bool backslash) {
+  for (size_t i = 0; i < c.size(); ++i) {
+    const char ch = c[i];
+    if (ch == '\'' || ch == '"' || ch == '`') {
+      // A quoted text or name; a doubled quote stays inside it.
+      for (++i; i < c.size(); ++i) {
+        if (backslash && c[i] == '\\') {
+          ++i;
+        } else if (c[i] == ch) {
+          if (i + 1 < c.size() && c[i + 1] == ch)
+            ++i;
+          else
+            break;
+        }
+      }
+    } else if (ch == '-' && i + 1 < c.size() && c[i + 1] == '-') {
+      const size_t end = c.find('\n', i);
+      if (end == std::string::npos) return false;
+      i = end;
+    } else if (ch == '/' && i + 1 < c.size() && c[i + 1] == '*') {
+      const size_t end = c.find("*/", i + 2);
+      if (end == std::string::npos) return false;
+      i = end + 1;
+    } else if (ch == ';') {
+      return true;
+    }
+  }
+  return false;
+}
+}  // namespace
+
+bool HasStatementSeparator(const std::string& condition) {
+  // Engines differ in whether a backslash escapes a quote: a separator outside quotes under
+  // either reading is refused.
+  return SeparatorOutsideQuotes(condition, false) || SeparatorOutsideQuotes(condition, true);
+}
+
+std::string RemarkSafe(const std::string& text) {
+  if (text.find_first_of("\r\n") == std::string::npos) return text;
+  std::string out;
+  for (char c : text) {
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
+  }
+  return out;
+}
+
+}  // namespace mv
