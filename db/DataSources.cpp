@@ -211,6 +211,21 @@ std::string RemoveConnectAttribute(const std::string& connectString, const std::
   return out;
 }
 
+std::string ConnectStringToKeep(const std::string& completed, const std::string& fieldPassword) {
+  if (fieldPassword.empty()) return completed;
+  bool dropped = false;
+  std::string out;
+  for (const auto& [k, v] : ParseConnectString(completed)) {
+    if ((EqualIgnoringCase(k, "PWD") || EqualIgnoringCase(k, "PASSWORD")) && v == fieldPassword) {
+      dropped = true;
+      continue;
+    }
+    const bool driver = EqualIgnoringCase(k, "DRIVER") && v.find_first_of(" ;{}") != std::string::npos;
+    out += k + "=" + (driver ? Braced(v) : ConnectValue(v)) + ";";
+  }
+  return dropped ? out : completed;
+}
+
 bool TestConnectString(const std::string& connectString, std::string& message) {
   Environment env;
   if (!env.get()) {

@@ -35,6 +35,12 @@ std::vector<std::pair<std::string, std::string>> ParseConnectString(const std::s
 // The string without the attributes named key (compared without regard to case).
 std::string RemoveConnectAttribute(const std::string& connectString, const std::string& key);
 
+// The completed connect string a driver hands back repeats the password it was given. What is
+// kept (and saved in configurations) drops a password that came from the chooser's password
+// field rather than from the connect string the user typed: every PWD or PASSWORD attribute
+// whose value is that password.
+std::string ConnectStringToKeep(const std::string& completed, const std::string& fieldPassword);
+
 // Connects (no prompt) and disconnects at once. True on success; message receives the
 // driver's diagnostics, every record (often none on success).
 bool TestConnectString(const std::string& connectString, std::string& message);

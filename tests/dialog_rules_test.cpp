@@ -369,6 +369,13 @@ TEST(ConnectStrings, BuildParseAndStrip) {
   EXPECT_EQ(parts[2].second, "me");
   EXPECT_EQ(RemoveConnectAttribute("DRIVER={PostgreSQL ANSI};pwd={p;w}}};UID=me;", "PWD"),
             "DRIVER={PostgreSQL ANSI};UID=me;");
+  // The completed string keeps no password that came from the password field.
+  const std::string completed = "DSN=;Database=/tmp/x.db;StepAPI=;PWD=secret";
+  EXPECT_EQ(ConnectStringToKeep(completed, "secret"), "DSN=;Database=/tmp/x.db;StepAPI=;");
+  EXPECT_EQ(ConnectStringToKeep(completed, ""), completed);
+  EXPECT_EQ(ConnectStringToKeep(completed, "other"), completed);
+  EXPECT_EQ(ConnectStringToKeep("DRIVER={PostgreSQL ANSI};UID=me;Password={a;b}", "a;b"),
+            "DRIVER={PostgreSQL ANSI};UID=me;");
 }
 
 TEST(DataSources, RealDriversAndConnections) {

@@ -203,12 +203,20 @@ void DataSourceDialog::Test() {
                         : "Connection failed:\n" + message));
 }
 
-std::optional<std::string> ChooseDataSourceDialog(QWidget* parent, const std::string& current) {
+std::optional<DataSourceChoice> ChooseDataSource(QWidget* parent, const std::string& current) {
   DataSourceDialog dialog(current, parent);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const std::string cs = dialog.ConnectString();
-  if (cs.empty()) return std::nullopt;
-  return cs;
+  DataSourceChoice choice{dialog.ConnectString(), dialog.Password()};
+  if (choice.connectString.empty()) return std::nullopt;
+  // A password typed into the connect string field is the user's to keep.
+  if (choice.connectString == S(dialog.ConnectField()->text())) choice.fieldPassword.clear();
+  return choice;
+}
+
+std::optional<std::string> ChooseDataSourceDialog(QWidget* parent, const std::string& current) {
+  std::optional<DataSourceChoice> choice = ChooseDataSource(parent, current);
+  if (!choice) return std::nullopt;
+  return choice->connectString;
 }
 
 }  // namespace mv::ui

@@ -57,4 +57,12 @@ class DataSourceDialog : public QDialog {
 // Shows the chooser; the connect string chosen, or nothing when cancelled.
 std::optional<std::string> ChooseDataSourceDialog(QWidget* parent, const std::string& current);
 
+// The same, with the password field apart, for a caller that keeps the completed string
+// without it (ConnectStringToKeep).
+struct DataSourceChoice {
+  std::string connectString;  // to connect with: the password field included
+  std::string fieldPassword;  // what the password field held
+};
+std::optional<DataSourceChoice> ChooseDataSource(QWidget* parent, const std::string& current);
+
 }  // namespace mv::ui

@@ -85,6 +85,27 @@ void DataSourceDialogTest::okReturnsTheStringAndCancelNothing() {
     d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
   });
   QVERIFY(!ui::ChooseDataSourceDialog(nullptr, "DSN=old").has_value());
+  // The password field comes back apart; a password typed into the string does not.
+  test::WhenModal([](QWidget* w) {
+    auto* d = qobject_cast<ui::DataSourceDialog*>(w);
+    d->ConnectField()->setText("DRIVER=SQLite3;Database=/tmp/x.db");
+    d->PasswordField()->setText("field");
+    d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  });
+  auto choice = ui::ChooseDataSource(nullptr, "");
+  QVERIFY(choice.has_value());
+  QCOMPARE(choice->connectString, std::string("DRIVER=SQLite3;Database=/tmp/x.db;PWD=field;"));
+  QCOMPARE(choice->fieldPassword, std::string("field"));
+  test::WhenModal([](QWidget* w) {
+    auto* d = qobject_cast<ui::DataSourceDialog*>(w);
+    d->ConnectField()->setText("DRIVER=SQLite3;Database=/tmp/x.db;PWD=typed;");
+    d->PasswordField()->setText("field");
+    d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  });
+  choice = ui::ChooseDataSource(nullptr, "");
+  QVERIFY(choice.has_value());
+  QCOMPARE(choice->connectString, std::string("DRIVER=SQLite3;Database=/tmp/x.db;PWD=typed;"));
+  QCOMPARE(choice->fieldPassword, std::string());
 }
 
 QTEST_MAIN(DataSourceDialogTest)
