@@ -133,7 +133,8 @@ bool RowReader::ReadBinary(SQLUSMALLINT col, std::string& out) {
     if (ind == SQL_NULL_DATA) return false;
     any = true;
     // A binary piece has no terminator: a full buffer is kChunk bytes.
-    const size_t n = rc == SQL_SUCCESS && ind >= 0 && ind < kChunk ? static_cast<size_t>(ind) : static_cast<size_t>(kChunk);
+    const size_t n =
+        rc == SQL_SUCCESS && ind >= 0 && ind < kChunk ? static_cast<size_t>(ind) : static_cast<size_t>(kChunk);
     for (size_t i = 0; i < n; ++i) {
       const unsigned char b = static_cast<unsigned char>(bytes_[i]);
       out += kHex[b >> 4];

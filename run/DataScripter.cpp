@@ -180,9 +180,8 @@ void ScriptTableData(RunContext& ctx) {
     if (!error.empty()) {
       EndIfConnectionLost(ctx, static_cast<size_t>(index));
       ctx.TableError(table.name);
-      out.MessageRemark(
-          "The following error was received while processing table " + RemarkSafe(tname) + ":\n" + error, "\r\n",
-          "\r\n\r\n\r\n");
+      out.MessageRemark("The following error was received while processing table " + RemarkSafe(tname) + ":\n" + error,
+                        "\r\n", "\r\n\r\n\r\n");
       continue;
     }
     RowReader reader(db, stmt);

@@ -128,8 +128,7 @@ void RunStatement(RunContext& ctx, const std::string& sql) {
   std::string error = ctx.connection.Execute(stmt, sql);
   if (!error.empty()) {
     ctx.TableError("the statement");
-    out.MessageRemark("The following error was received while processing statement " + error, "\r\n",
-                      "\r\n\r\n\r\n");
+    out.MessageRemark("The following error was received while processing statement " + error, "\r\n", "\r\n\r\n\r\n");
     return;
   }
   RowReader reader(ctx.connection, stmt);
@@ -160,7 +159,8 @@ void RunStatement(RunContext& ctx, const std::string& sql) {
     if (!rowRead) {
       // The name found by the reader keeps its own case; the written one follows the rule.
       // A statement whose table cannot be found gets an empty table name, never empty brackets.
-      writtenTable = table.empty() ? table : ctx.names.ScriptTable(opts, table, ApplyCase(table, profile.i_TableNameCase));
+      writtenTable =
+          table.empty() ? table : ctx.names.ScriptTable(opts, table, ApplyCase(table, profile.i_TableNameCase));
       writtenColumns = QuotedColumnList(ctx, columns);
     }
     if (reader.valueFailures() != failuresBefore) ctx.TableError("the statement");

@@ -53,9 +53,9 @@ int ScriptIndexes(RunContext& ctx) {
       EndIfConnectionLost(ctx, index);
       // Without a statistics catalog no later table's indexes can be read either.
       for (size_t i = index; i < ctx.tables.size(); ++i) ctx.TableError(ctx.tables[i].name);
-      out.MessageRemark("The following error ocurred when trying to process indexes in database " + db.title + "\n" +
-                            reader.error(),
-                        "\r\n\r\n\r\n", "");
+      out.MessageRemark(
+          "The following error ocurred when trying to process indexes in database " + db.title + "\n" + reader.error(),
+          "\r\n\r\n\r\n", "");
       return total;
     }
 
@@ -122,9 +122,9 @@ int ScriptIndexes(RunContext& ctx) {
         current.name = iwritten;
       }
       // An entry that is no column of the table is an expression: written as the catalog gives it.
-      const bool expression =
-          !table.catalogColumns.empty() && std::find(table.catalogColumns.begin(), table.catalogColumns.end(),
-                                                     row.columnName) == table.catalogColumns.end();
+      const bool expression = !table.catalogColumns.empty() &&
+                              std::find(table.catalogColumns.begin(), table.catalogColumns.end(), row.columnName) ==
+                                  table.catalogColumns.end();
       const std::string column = ApplyCase(row.columnName, profile.i_IndexColumnCase);
       current.columns.push_back(expression ? row.columnName : ctx.names.ScriptColumn(opts, row.columnName, column));
       firstIndexRow = false;

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "db/NameQuoting.h"
 #include "db/OdbcHandles.h"
 #include "profiles/Profile.h"
-#include "db/NameQuoting.h"
 #include "settings/RunOptions.h"
 #include "shell/Host.h"
 

@@ -42,7 +42,9 @@ class Host {
 
   virtual ~Host() = default;
 
-  // [W, U] The main window's title.
+  // [W, U] The main window's title. A host that carries a worker's call to its UI thread shows
+  // RunOwner::Title() there instead, composed from the state at that moment, so a title that
+  // arrives late cannot overwrite "Paused".
   virtual void SetTitle(const std::string& title) = 0;
   // [W, U] A message box; blocks until it is answered.
   virtual Answer Message(const std::string& text, Buttons buttons = Buttons::Ok) = 0;

@@ -1,0 +1,192 @@
+// A script is whole and loads, or the run says it is not: names and conditions handled as data,
+// values read by their type, failures that name the tables they cost.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "db/NameQuoting.h"
+#include "db/RowReader.h"
+#include "run/ValueFormat.h"
+#include "support/PgServer.h"
+#include "support/Process.h"
+#include "support/RunHarness.h"
+
+namespace mv {
+namespace {
+
+using test::PgServer;
+using test::RunHarness;
+
+TEST(NamesAreData, SpecialNamesQuotesConditionsAndRemarks) {
+  NameQuoter q;  // no connection: the double quote, no driver keywords, no case folding
+  struct Case {
+    const char* name;
+    bool special;
+  };
+  for (const Case& c : std::vector<Case>{{"plain_name1", false},
+                                         {"Mixed", false},
+                                         {"9lives", true},
+                                         {"#tag", true},
+                                         {"a\"b", true},
+                                         {"semi;colon", true},
+                                         {"t;\nDELETE", true},
+                                         {"caf\xc3\xa9", true},
+                                         {"order", true},
+                                         {"User", true},
+                                         {"select", true}})
+    EXPECT_EQ(q.IsSpecial(c.name), c.special) << c.name;
+  // Quote characters inside a quoted name are doubled, whatever the brackets.
+  EXPECT_EQ(q.Bracket("a\"b"), "\"a\"\"b\"");
+  EXPECT_EQ(NameQuoter::Quote("x`y", "`", "`"), "`x``y`");
+  EXPECT_EQ(NameQuoter::Quote("x]y", "[", "]"), "[x]]y]");
+
+  struct Condition {
+    const char* text;
+    bool separator;
+  };
+  for (const Condition& c : std::vector<Condition>{{"id = 1", false},
+                                                   {"id = 1; DROP TABLE victim", true},
+                                                   {"name = 'a;b'", false},
+                                                   {"name = 'it''s'; DELETE FROM t", true},
+                                                   {"\"semi;colon\" = 1", false},
+                                                   {"name = '\\'; DROP TABLE t; --'", true},
+                                                   {"id = 1 -- ; not run", false},
+                                                   {"id = 1 /* ; */", false}})
+    EXPECT_EQ(HasStatementSeparator(c.text), c.separator) << c.text;
+
+  EXPECT_EQ(RemarkSafe("a\r\nb"), "a\\r\\nb");
+  for (const char* number : {"1", "-2.5", "+.5", "1e-30", "12.", " 12 ", "6.02E+23"})
+    EXPECT_TRUE(IsNumberLiteral(number));
+  for (const char* text : {"NaN", "Infinity", "-Infinity", "$12.34", "1e", ".", "0x1F", "1 2"})
+    EXPECT_FALSE(IsNumberLiteral(text)) << text;
+}
+
+// A SQLite table whose name is a statement, a quote, a line break; values of every kind.
+TEST(NothingLost, HostileSqliteNamesAndValuesLoadWithSqlite3) {
+  RunHarness h;
+  const std::string db = h.Path("hostile.db"), copy = h.Path("copy.db");
+  const std::string create =
+      "CREATE TABLE important (id INTEGER); INSERT INTO important VALUES (1);"
+      "CREATE TABLE \"t;\nDELETE\nFROM\nimportant\" (\"a\"\"b\" TEXT, \"order\" INTEGER);"
+      "INSERT INTO \"t;\nDELETE\nFROM\nimportant\" VALUES ('x', 1);"
+      "CREATE TABLE vals (id INTEGER, d DOUBLE, b BLOB, n NUMERIC(10,2), t TEXT);"
+      "INSERT INTO vals VALUES (1, 0.1 + 0.2, x'00FF27', 2328.6, 'it''s'), (2, 1e300, x'', NULL, ''),"
+      " (3, -2.2250738585072014e-308, NULL, 1, NULL);"
+      "CREATE INDEX \"ix;x\" ON vals (d);";
+  test::ProcessResult made = test::RunProcess({"sqlite3", "-bail", db, create}, {});
+  ASSERT_EQ(made.status, 0) << made.err;
+  h.profile().Substitutions.push_back({"'", "''"});
+  h.profile().s_Remarks = "--";
+  h.profile().s_DropTable = "DROP TABLE IF EXISTS";
+  h.profile().s_DropIndex = "DROP INDEX IF EXISTS";
+  h.profile().i_TableNameCase = h.profile().i_ColumnNameCase = h.profile().i_IndexNameCase =
+      h.profile().i_IndexColumnCase = 2;
+  h.profile().s_ScriptPrefix[kBinary] = h.profile().s_ScriptPrefix[kVarbinary] =
+      h.profile().s_ScriptPrefix[kLongVarbinary] = "X";
+  h.profile().b_FuncOnlyIfValue[kBinary] = h.profile().b_FuncOnlyIfValue[kVarbinary] =
+      h.profile().b_FuncOnlyIfValue[kLongVarbinary] = 1;
+  h.Connect("DRIVER=SQLite3;Database=" + db);
+  h.owner->Options().b_DataType = 0;
+  h.owner->Options().b_DeleteData = 0;
+  const std::string script = h.Run();
+  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Finished) << script;
+  // The remark names the table on one line; the statements quote it whole.
+  EXPECT_NE(script.find("--  Structure for table t;\\nDELETE\\nFROM\\nimportant\r\n"), std::string::npos) << script;
+  EXPECT_NE(script.find("\"a\"\"b\""), std::string::npos);
+  // Every digit of a double, binary values as blob literals.
+  EXPECT_NE(script.find("0.30000000000000004"), std::string::npos) << script;
+  EXPECT_NE(script.find("X'00FF27'"), std::string::npos);
+  std::ofstream(h.Path("script.sql"), std::ios::binary) << script;
+  test::ProcessResult loaded = test::RunProcess({"sqlite3", "-bail", copy}, {}, h.Path("script.sql"));
+  ASSERT_EQ(loaded.status, 0) << loaded.err;
+  const std::string query =
+      "SELECT count(*) FROM important; SELECT * FROM \"t;\nDELETE\nFROM\nimportant\";"
+      "SELECT id, quote(d), hex(b), n, quote(t) FROM vals ORDER BY id;";
+  const test::ProcessResult a = test::RunProcess({"sqlite3", db, query}, {});
+  const test::ProcessResult b = test::RunProcess({"sqlite3", copy, query}, {});
+  EXPECT_EQ(b.out, a.out);
+  EXPECT_EQ(b.out.rfind("1\n", 0), 0u) << "the canary lost its row";
+}
+
+TEST(NothingLost, AConditionWithASecondStatementIsRefusedAndTheSourceKept) {
+  // SQLite.
+  RunHarness h;
+  const std::string db = h.Path("src.db");
+  ASSERT_EQ(test::RunProcess({"sqlite3", db,
+                              "CREATE TABLE t (id INTEGER); INSERT INTO t VALUES (1);"
+                              "CREATE TABLE victim (id INTEGER);"},
+                             {})
+                .status,
+            0);
+  h.Connect("DRIVER=SQLite3;Database=" + db);
+  h.owner->Options().WhereStatements["T"] = "id = 1; DROP TABLE victim";
+  std::string text = h.Run();
+  EXPECT_NE(text.find("REM  ERROR: The condition for table T holds a statement separator"), std::string::npos) << text;
+  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::FinishedWithErrors);
+  EXPECT_EQ(h.owner->ErrorTables(), std::vector<std::string>{"t"});
+  EXPECT_EQ(test::RunProcess({"sqlite3", db, "SELECT count(*) FROM victim;"}, {}).out, "0\n");
+  // The read-only session refuses a write even where a driver would let one through.
+  Statement stmt;
+  EXPECT_EQ(h.owner->Connection()->SetReadOnly(true), "");
+  EXPECT_NE(h.owner->Connection()->Execute(stmt, "DROP TABLE victim"), "");
+
+  // PostgreSQL, whose driver runs both statements of a string.
+  PgServer& pg = PgServer::Instance();
+  pg.CreateDatabase("mv_victim");
+  pg.RunSql("mv_victim", "create table t (id int4); insert into t values (1); create table victim (id int4);");
+  RunHarness p;
+  p.Connect(pg.ConnectString("mv_victim"));
+  p.owner->Options().WhereStatements["T"] = "id = 1; DROP TABLE victim";
+  text = p.Run();
+  EXPECT_NE(text.find("holds a statement separator"), std::string::npos) << text;
+  EXPECT_EQ(pg.RunSql("mv_victim", "select count(*) from victim;"), "0\n");
+  pg.DropDatabase("mv_victim");
+}
+
+TEST(NothingLost, ALostConnectionEndsTheRunAndNamesTheTables) {
+  PgServer& pg = PgServer::Instance();
+  pg.CreateDatabase("mv_lost");
+  pg.RunSql("mv_lost",
+            "create table a (id int4); insert into a values (1); create table b (id int4); insert into b values (2);");
+  RunHarness h;
+  h.Connect(pg.ConnectString("mv_lost"));
+  // The backend is terminated once the data phase begins.
+  h.host.onTitle = [&](const std::string& title) {
+    if (title.rfind("Scripting Data", 0) == 0)
+      pg.RunSql("postgres",
+                "select pg_terminate_backend(pid) from pg_stat_activity where datname = 'mv_lost' and pid <> "
+                "pg_backend_pid();");
+  };
+  const std::string text = h.Run();
+  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::FinishedWithErrors) << text;
+  EXPECT_EQ(h.owner->ErrorTables(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_NE(text.find("REM  ERROR: The connection to the database was lost"), std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.size() - 19), "Mervale Stopped ...");
+  EXPECT_FALSE(h.host.HasMessage("Mervale has finished scripting the database"));
+  pg.DropDatabase("mv_lost");
+}
+
+TEST(NothingLost, ALockedSqliteFileIsAnErrorNotAnEmptyTable) {
+  RunHarness h;
+  const std::string db = h.Path("locked.db");
+  ASSERT_EQ(test::RunProcess({"sqlite3", db, "CREATE TABLE t1 (id INTEGER); INSERT INTO t1 VALUES (1);"}, {}).status,
+            0);
+  h.Connect("DRIVER=SQLite3;Timeout=100;Database=" + db);
+  // Another connection holds the file while the rows are read.
+  std::unique_ptr<DbConnection> other;
+  Statement lock;
+  h.host.onTitle = [&](const std::string& title) {
+    if (title.rfind("Scripting Data", 0) != 0 || other) return;
+    other = DbConnection::ConnectWithString(h.host, "DRIVER=SQLite3;Timeout=100;Database=" + db, "", "0");
+    EXPECT_EQ(other->Execute(lock, "BEGIN EXCLUSIVE TRANSACTION"), "");
+  };
+  const std::string text = h.Run();
+  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::FinishedWithErrors) << text;
+  EXPECT_EQ(h.owner->ErrorTables(), std::vector<std::string>{"t1"});
+  EXPECT_NE(text.find("REM  The following error was received while processing table T1:\r\nREM  "), std::string::npos)
+      << text;
+  EXPECT_NE(h.host.messages.back().find("could not be read whole"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mv
