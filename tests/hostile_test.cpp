@@ -29,6 +29,7 @@
 #include "support/MariaDbServer.h"
 #include "support/PgServer.h"
 #include "support/TempDir.h"
+#include "support/UniqueName.h"
 
 namespace mv::test {
 namespace {
@@ -472,7 +473,8 @@ class Hostile : public ::testing::TestWithParam<Pair> {
     static std::map<Engine, Database> built;
     auto it = built.find(e);
     if (it != built.end()) return it->second;
-    Database db{e, e == kSqlite ? Files() / "source.db" : "hostile_src"};
+    // Names of this process's own: under ctest the pairs run as processes of their own, at once.
+    Database db{e, e == kSqlite ? Files() / "source.db" : UniqueDbName("hostile_src")};
     if (e == kSqlite) {
       SqliteRun(db.name, SqliteSource(), Files().path);
     } else if (e == kPostgres) {
@@ -498,7 +500,7 @@ class Hostile : public ::testing::TestWithParam<Pair> {
   }
 
   Database FreshTarget(Engine e, const std::string& tag) {
-    const std::string name = std::string("hostile_") + kEngineName[GetParam().source] + "_" + tag;
+    const std::string name = UniqueDbName(std::string("hostile_") + kEngineName[GetParam().source] + "_" + tag);
     Database db{e, e == kSqlite ? Files() / (name + ".db") : name};
     if (e == kSqlite)
       fs::remove(db.name);

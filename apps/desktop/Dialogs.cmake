@@ -34,11 +34,8 @@ if(MERVALE_TESTS)
                                               MV_BINARY_DIR="${PROJECT_BINARY_DIR}")
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
     if(T_PG)
-      file(GLOB support CONFIGURE_DEPENDS ${MV_ROOT}/tests/support/*.cpp)
-      target_sources(${name} PRIVATE ${support})
-      # The server support registers its shutdown as a GoogleTest environment.
-      find_package(GTest REQUIRED)
-      target_link_libraries(${name} PRIVATE GTest::gtest)
+      # The shared PostgreSQL server of the test run (the devservers fixture).
+      target_link_libraries(${name} PRIVATE mervale_devservers)
     endif()
     if(TARGET demo)
       add_dependencies(${name} demo)
@@ -48,7 +45,12 @@ if(MERVALE_TESTS)
     foreach(line IN LISTS lines)
       string(REGEX REPLACE "^  void ([A-Za-z0-9_]+)\\(\\);$" "\\1" fn "${line}")
       add_test(NAME dialogs.${name}.${fn} COMMAND ${name} ${fn})
-      set_tests_properties(dialogs.${name}.${fn} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+      set_tests_properties(dialogs.${name}.${fn} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MERVALE_DEVSERVER_STATE_DIR=${PROJECT_BINARY_DIR}/tests/devservers"
+        TIMEOUT 300)
+      if(T_PG)
+        set_tests_properties(dialogs.${name}.${fn} PROPERTIES FIXTURES_REQUIRED devservers)
+      endif()
     endforeach()
   endfunction()
 

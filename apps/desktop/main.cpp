@@ -5,6 +5,10 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "db/ui/DataSourceDialog.h"
+#include "run/ui/RunCommands.h"
+#include "settings/ui/ParametersDialog.h"
+#include "settings/ui/SqlScriptDialog.h"
 #include "shell/ProgramFolder.h"
 #include "shell/SettingsStore.h"
 #include "shell/WindowPlacement.h"
@@ -35,8 +39,22 @@ int main(int argc, char** argv) {
   mv::SettingsStore settings(mv::SettingsStore::DefaultPath());
   mv::MainWindow window(settings, mv::ProgramFolder());
   window.LoadStartupState();
-  // The option dialogs plug in here through MainWindow::SetDialogHooks once they are built;
-  // until then Start, Start SQL Script and Profiles stay disabled.
+  // Profiles a user saved where the program folder could not be written join the shipped ones.
+  mv::ui::LoadUserProfiles(window.Owner());
+  mv::MainWindow::DialogHooks hooks;
+  hooks.parameters = [](QWidget* parent, mv::RunOwner& owner) {
+    mv::ui::DialogContext ctx = mv::ui::ContextFor(owner);
+    return mv::ui::RunParametersDialog(ctx, parent) == mv::ui::ParametersDialog::Started;
+  };
+  hooks.sqlScript = [](QWidget* parent, mv::RunOwner& owner) {
+    mv::ui::DialogContext ctx = mv::ui::ContextFor(owner);
+    return mv::ui::RunSqlScriptDialog(ctx, parent);
+  };
+  hooks.profiles = [](QWidget* parent, mv::RunOwner& owner) { mv::ui::SetupProfiles(owner, parent); };
+  hooks.chooseDataSource = [](QWidget* parent, const std::string& current) {
+    return mv::ui::ChooseDataSourceDialog(parent, current);
+  };
+  window.SetDialogHooks(std::move(hooks));
   window.ApplyPlacement(mv::LoadWindowPlacement(settings, !file.isEmpty()));
   window.show();
 
