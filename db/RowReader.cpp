@@ -167,22 +167,26 @@ void ShortestText(T v, std::string& out) {
 }  // namespace
 
 template <class T>
-bool RowReader::ReadNumber(SQLUSMALLINT col, SQLSMALLINT cType, std::string& out) {
-  T v{};
+bool RowReader::GetFixed(SQLUSMALLINT col, SQLSMALLINT cType, T& v, std::string& out, bool& isNull) {
   SQLLEN ind = 0;
   const SQLRETURN rc = MV_ODBC(SQLGetData, stmt_, col, cType, &v, sizeof v, &ind);
-  if (!Succeeded(rc)) {
-    Failed(col);
-    out.clear();
-    return true;
-  }
-  if (ind == SQL_NULL_DATA) {
-    out.clear();
-    return false;
-  }
+  // A value that could not be read is empty (and counted); a NULL leaves nothing behind of the
+  // value before it.
+  out.clear();
+  isNull = Succeeded(rc) && ind == SQL_NULL_DATA;
+  if (Succeeded(rc)) return !isNull;
+  Failed(col);
+  return false;
+}
+
+template <class T>
+bool RowReader::ReadNumber(SQLUSMALLINT col, SQLSMALLINT cType, std::string& out) {
+  T v{};
+  bool isNull = false;
+  if (!GetFixed(col, cType, v, out, isNull)) return !isNull;
   ShortestText(v, out);
-  // A target reads the text as a double and checks the range of its column: the shortest
-  // text of the largest floats reads as a double just past them, so they are written as the exact double they widen to.
+  // A target reads the text as a double and checks the range of its column: the shortest text
+  // of the largest floats reads as a double just past them, so they get the exact double.
   if constexpr (std::is_same_v<T, float>) {
     if (std::isfinite(v) && std::fabs(std::strtod(out.c_str(), nullptr)) > std::numeric_limits<float>::max()) {
       char buf[32];
@@ -200,17 +204,8 @@ bool RowReader::Value(SQLUSMALLINT col, ValueKind kind, std::string& out) {
       return ReadBinary(col, out);
     case ValueKind::Bit: {
       unsigned char bit = 0;
-      SQLLEN ind = 0;
-      const SQLRETURN rc = MV_ODBC(SQLGetData, stmt_, col, SQL_C_BIT, &bit, sizeof bit, &ind);
-      if (!Succeeded(rc)) {
-        Failed(col);
-        out.clear();
-        return true;
-      }
-      if (ind == SQL_NULL_DATA) {
-        out.clear();
-        return false;
-      }
+      bool isNull = false;
+      if (!GetFixed(col, SQL_C_BIT, bit, out, isNull)) return !isNull;
       out.assign(1, bit ? '1' : '0');
       return true;
     }

@@ -52,6 +52,9 @@ class RowReader {
   bool ReadBinary(SQLUSMALLINT col, std::string& out);
   template <class T>
   bool ReadNumber(SQLUSMALLINT col, SQLSMALLINT cType, std::string& out);
+  // One fixed-size value: true when read; false for NULL (isNull) or a failure (counted).
+  template <class T>
+  bool GetFixed(SQLUSMALLINT col, SQLSMALLINT cType, T& v, std::string& out, bool& isNull);
   void Failed(SQLUSMALLINT col);
 
   DbConnection& c_;

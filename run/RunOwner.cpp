@@ -124,19 +124,22 @@ std::unique_ptr<RunContext> RunOwner::MakeContext() {
   return ctx;
 }
 
-bool RunOwner::StartRun() {
-  if (state_.running || workerActive_) return RefuseStart(kAnotherRun);
-  if (!HasUsableConnection()) {
-    host_.Message("You must select a database before you can begin.", Host::Buttons::Ok);
-    return false;
-  }
+bool RunOwner::PrepareStart(const char* busy, const char* noDatabase) {
+  if (state_.running || workerActive_) return RefuseStart(busy);
+  if (!HasUsableConnection()) return RefuseStart(noDatabase);
+  // The last run's worker has ended (RunEnded came before this command); take back its results.
   CollectRun();
-  hasRun_ = true;
   configLoadedSinceRun_ = false;
   run_ = MakeContext();
   state_.skipAllowed = 0;
   state_.running = 1;
   host_.DestroyPanel();
+  return true;
+}
+
+bool RunOwner::StartRun() {
+  if (!PrepareStart(kAnotherRun, "You must select a database before you can begin.")) return false;
+  hasRun_ = true;
   SetStateTitle("Retrieving Database Information");
   if (host_.ShowPanel()) host_.PanelClearList();
   BeginWorker(&RunOwner::RunWorker, false);
@@ -146,17 +149,8 @@ bool RunOwner::StartRun() {
 bool RunOwner::RerunLast() { return StartRun(); }
 
 bool RunOwner::StartFreeFormRun(bool belowNormal) {
-  if (state_.running || workerActive_) return RefuseStart(kAnotherScript);
-  if (!HasUsableConnection()) {
-    host_.Message("You must have a database sources before you can begin.", Host::Buttons::Ok);
-    return false;
-  }
-  CollectRun();
+  if (!PrepareStart(kAnotherScript, "You must have a database sources before you can begin.")) return false;
   lastSqlAvailable_ = true;
-  configLoadedSinceRun_ = false;
-  run_ = MakeContext();
-  state_.running = 1;
-  host_.DestroyPanel();
   host_.RunStateChanged();
   BeginWorker(&RunOwner::FreeFormWorker, belowNormal);
   return true;

@@ -128,6 +128,8 @@ class RunOwner {
   };
 
   bool RefuseStart(const char* message);
+  // What both kinds of run do before their worker starts; false (with the message) when refused.
+  bool PrepareStart(const char* busy, const char* noDatabase);
   std::unique_ptr<RunContext> MakeContext();
   void BeginWorker(void (RunOwner::*body)(), bool belowNormal);
   void RunWorker();
