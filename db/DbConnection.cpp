@@ -1,5 +1,6 @@
 #include "db/DbConnection.h"
 
+#include "db/DataSources.h"
 #include "db/Diagnostics.h"
 #include "db/OdbcCall.h"
 #include "db/OdbcText.h"
@@ -171,7 +172,8 @@ void DbConnection::FailConnect(const std::string& reason) {
 
 std::unique_ptr<DbConnection> DbConnection::ConnectInteractive(Host& host) {
   std::unique_ptr<DbConnection> c(new DbConnection(host));
-  const std::optional<std::string> chosen = host.ChooseDataSource({});
+  const std::optional<DataSourceChoice> choice = host.ChooseDataSource({});
+  const std::optional<std::string> chosen = choice ? std::optional<std::string>(choice->connectString) : std::nullopt;
   if (!chosen) {
     // Cancelled, or no window to choose in: not connected, and nothing to say.
     c->title = "Not Connected";
@@ -188,6 +190,9 @@ std::unique_ptr<DbConnection> DbConnection::ConnectInteractive(Host& host) {
     return c;
   }
   if (!c->DriverConnect(*chosen)) return c;
+  // The driver echoes the password field in the completed string; what configurations save
+  // keeps only a password the user typed into the connect string itself.
+  c->s_ConnectString = ConnectStringToKeep(c->s_ConnectString, choice->fieldPassword);
   c->ReadServerAndUser();
   c->BuildTitle();
   c->lastError = "0";

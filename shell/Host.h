@@ -14,6 +14,13 @@ struct FileFilter {
   std::vector<std::string> patterns;
 };
 
+// What the data-source chooser hands back: the connect string to connect with, and what its
+// password field held (so the string kept for configurations can leave it out again).
+struct DataSourceChoice {
+  std::string connectString;
+  std::string fieldPassword;
+};
+
 // How a run ended, as RunEnded reports it.
 enum class RunOutcome {
   Finished,            // every phase ran to its end and everything was read
@@ -80,7 +87,7 @@ class Host {
   }
   // [U] The data-source chooser: the connect string the user chose, or nothing when cancelled
   // or when there is no window to choose in.
-  virtual std::optional<std::string> ChooseDataSource(const std::string& current) { return std::nullopt; }
+  virtual std::optional<DataSourceChoice> ChooseDataSource(const std::string& current) { return std::nullopt; }
 
   // The script window: its ScriptSink side is written by the worker [W] (and by the UI thread
   // outside a run); its ScriptDocument side is read on the UI thread outside a run [U].

@@ -125,6 +125,15 @@ TEST(Connection, FailuresAreReportedAndLongConnectStringsRefused) {
   auto chosen = DbConnection::ConnectInteractive(h.host);
   EXPECT_EQ(chosen->notConnected, 0);
   EXPECT_EQ(chosen->title, "me@(db01)");
+  // A password from the chooser's own field connects, but the string configurations save
+  // leaves it out, even where the driver echoes it in the completed string.
+  const std::string db = h.Path("pwd.db");
+  h.host.chosenSource = "DRIVER=SQLite3;Database=" + db + ";PWD=s3cret";
+  h.host.chosenPassword = "s3cret";
+  auto withPassword = DbConnection::ConnectInteractive(h.host);
+  ASSERT_EQ(withPassword->notConnected, 0);
+  EXPECT_EQ(withPassword->s_ConnectString.find("s3cret"), std::string::npos) << withPassword->s_ConnectString;
+  EXPECT_NE(withPassword->s_ConnectString.find(db), std::string::npos);
 }
 
 TEST(Connection, ExecuteReportsErrorsAndWarningsAndDropsTheStatement) {

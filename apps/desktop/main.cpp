@@ -51,8 +51,10 @@ int main(int argc, char** argv) {
     return mv::ui::RunSqlScriptDialog(ctx, parent);
   };
   hooks.profiles = [](QWidget* parent, mv::RunOwner& owner) { mv::ui::SetupProfiles(owner, parent); };
-  hooks.chooseDataSource = [](QWidget* parent, const std::string& current) {
-    return mv::ui::ChooseDataSourceDialog(parent, current);
+  hooks.chooseDataSource = [](QWidget* parent, const std::string& current) -> std::optional<mv::DataSourceChoice> {
+    const auto choice = mv::ui::ChooseDataSource(parent, current);
+    if (!choice) return std::nullopt;
+    return mv::DataSourceChoice{choice->connectString, choice->fieldPassword};
   };
   window.SetDialogHooks(std::move(hooks));
   window.ApplyPlacement(mv::LoadWindowPlacement(settings, !file.isEmpty()));

@@ -37,8 +37,8 @@ class MainWindow : public QMainWindow {
     std::function<bool(QWidget* parent, RunOwner& owner)> sqlScript;
     // The profile manager.
     std::function<void(QWidget* parent, RunOwner& owner)> profiles;
-    // The data source chooser: the connect string chosen, or nothing when cancelled.
-    std::function<std::optional<std::string>(QWidget* parent, const std::string& current)> chooseDataSource;
+    // The data source chooser: the connect string chosen (and its password field), or nothing.
+    std::function<std::optional<DataSourceChoice>(QWidget* parent, const std::string& current)> chooseDataSource;
   };
 
   MainWindow(SettingsStore& settings, std::string programFolder, QWidget* parent = nullptr);

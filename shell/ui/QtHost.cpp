@@ -271,7 +271,7 @@ std::string QtHost::AskSavePath(const std::vector<FileFilter>& filters, const st
   return dialog.selectedFiles().front().toLocal8Bit().toStdString();
 }
 
-std::optional<std::string> QtHost::ChooseDataSource(const std::string& current) {
+std::optional<DataSourceChoice> QtHost::ChooseDataSource(const std::string& current) {
   if (chooseDataSource_) return chooseDataSource_(current);
   return std::nullopt;
 }

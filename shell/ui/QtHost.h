@@ -29,7 +29,7 @@ class QtHost : public QObject, public Host {
   using SavePathFn = std::function<std::string(const std::vector<FileFilter>&, const std::string& defExt,
                                                const std::string& proposed)>;
   using PanelFactory = std::function<ControlPanel*()>;
-  using DataSourceFn = std::function<std::optional<std::string>(const std::string& current)>;
+  using DataSourceFn = std::function<std::optional<DataSourceChoice>(const std::string& current)>;
 
   QtHost(ScriptView& view, QWidget* window);
   ~QtHost() override;
@@ -70,7 +70,7 @@ class QtHost : public QObject, public Host {
   void ShowMaximized() override;
   std::string AskSavePath(const std::vector<FileFilter>& filters, const std::string& defExt,
                           const std::string& proposed) override;
-  std::optional<std::string> ChooseDataSource(const std::string& current) override;
+  std::optional<DataSourceChoice> ChooseDataSource(const std::string& current) override;
   ScriptWindow& Script() override;
   void RunStateChanged() override;
   void RunEnded(RunOutcome outcome) override;

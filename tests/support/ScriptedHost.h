@@ -81,9 +81,10 @@ class ScriptedHost : public Host {
     Record({"ask-save", filters.empty() ? std::string() : filters[0].label});
     return savePath;
   }
-  std::optional<std::string> ChooseDataSource(const std::string& current) override {
+  std::optional<DataSourceChoice> ChooseDataSource(const std::string& current) override {
     Record({"choose-source", current});
-    return chosenSource;
+    if (!chosenSource) return std::nullopt;
+    return DataSourceChoice{*chosenSource, chosenPassword};
   }
   ScriptWindow& Script() override { return window; }
 
@@ -120,6 +121,7 @@ class ScriptedHost : public Host {
   std::string savePath;
   // What the data-source chooser answers (nothing: cancelled).
   std::optional<std::string> chosenSource;
+  std::string chosenPassword;  // what the chooser's password field held
   bool panelAvailable = true;
   // Called (on the calling thread) for every message; lets a test act at that moment.
   std::function<void(const std::string&)> onMessage;
