@@ -17,6 +17,7 @@
 #include "support/PgServer.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
+#include "support/UniqueName.h"
 
 namespace mv {
 namespace {
@@ -411,9 +412,10 @@ TEST(DataSources, RealDriversAndConnections) {
   EXPECT_FALSE(message.empty());
 
   test::PgServer& pg = test::PgServer::Instance();
-  pg.CreateDatabase("chooser");
-  EXPECT_TRUE(TestConnectString(pg.ConnectString("chooser"), message)) << message;
-  const std::string wrong = RemoveConnectAttribute(pg.ConnectString("chooser"), "PWD") + "PWD=wrong;";
+  const std::string db_chooser = test::UniqueDbName("chooser");
+  pg.CreateDatabase(db_chooser);
+  EXPECT_TRUE(TestConnectString(pg.ConnectString(db_chooser), message)) << message;
+  const std::string wrong = RemoveConnectAttribute(pg.ConnectString(db_chooser), "PWD") + "PWD=wrong;";
   EXPECT_FALSE(TestConnectString(wrong, message));
   EXPECT_NE(message.find("password"), std::string::npos) << message;
 }

@@ -10,6 +10,7 @@
 #include "db/DataSources.h"
 #include "db/ui/DataSourceDialog.h"
 #include "support/PgServer.h"
+#include "support/UniqueName.h"
 
 using namespace mv;
 
@@ -38,9 +39,10 @@ void DataSourceDialogTest::sqliteFileIsOneClickAwayAndTests() {
 
 void DataSourceDialogTest::postgresFieldsPasswordAndWrongPassword() {
   test::PgServer& pg = test::PgServer::Instance();
-  pg.CreateDatabase("chooser");
+  const std::string db_chooser = test::UniqueDbName("chooser");
+  pg.CreateDatabase(db_chooser);
   std::string server, port, user, password;
-  for (const auto& [k, v] : ParseConnectString(pg.ConnectString("chooser"))) {
+  for (const auto& [k, v] : ParseConnectString(pg.ConnectString(db_chooser))) {
     if (k == "SERVER") server = v;
     if (k == "PORT") port = v;
     if (k == "UID") user = v;
@@ -51,13 +53,13 @@ void DataSourceDialogTest::postgresFieldsPasswordAndWrongPassword() {
   QVERIFY(d.SelectSource("PostgreSQL ANSI"));
   d.SetField("Server", QString::fromStdString(server));
   d.SetField("Port", QString::fromStdString(port));
-  d.SetField("Database", "chooser");
+  d.SetField("Database", QString::fromStdString(db_chooser));
   d.SetField("User", QString::fromStdString(user));
   d.SetField("Password", QString::fromStdString(password));
   QCOMPARE(d.PasswordField()->echoMode(), QLineEdit::Password);
   const QString shown = d.ConnectField()->text();
   QCOMPARE(shown, QString::fromStdString("DRIVER={PostgreSQL ANSI};SERVER=" + server + ";PORT=" + port +
-                                         ";DATABASE=chooser;UID=" + user + ";"));
+                                         ";DATABASE=" + db_chooser + ";UID=" + user + ";"));
   QVERIFY(!shown.contains(QString::fromStdString(password)));
   d.Test();
   QVERIFY2(d.TestResult()->text().startsWith("Connection succeeded."), qPrintable(d.TestResult()->text()));

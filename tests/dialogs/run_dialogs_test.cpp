@@ -17,6 +17,7 @@
 #include "support/PgServer.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
+#include "support/UniqueName.h"
 
 using namespace mv;
 using test::Button;
@@ -179,10 +180,11 @@ void RunDialogsTest::profileChoicesStayOnCancel() {
 
 void RunDialogsTest::databaseButtonAndOwnerOnPostgres() {
   test::PgServer& pg = test::PgServer::Instance();
-  pg.CreateDatabase("params");
-  pg.RunSql("params", "create schema sales; create table sales.orders (id int); create table public.notes (id int);");
+  const std::string db_params = test::UniqueDbName("params");
+  pg.CreateDatabase(db_params);
+  pg.RunSql(db_params, "create schema sales; create table sales.orders (id int); create table public.notes (id int);");
   World w;
-  w.connectTo = pg.ConnectString("params");
+  w.connectTo = pg.ConnectString(db_params);
   ui::ParametersDialog d(w.ctx);
   d.Setup().SelectDatabase();
   QVERIFY(w.conn && !w.conn->notConnected);

@@ -18,6 +18,7 @@
 #include "support/PgServer.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
+#include "support/UniqueName.h"
 
 using namespace mv;
 
@@ -147,9 +148,10 @@ void StructureConditionsTest::conditionsEditTestAndClearOnSqlite() {
 
 void StructureConditionsTest::conditionTestOnPostgres() {
   test::PgServer& pg = test::PgServer::Instance();
-  pg.CreateDatabase("conditions");
-  pg.RunSql("conditions", "create table orders (id integer primary key, note varchar(20));");
-  Demo d(pg.ConnectString("conditions"));
+  const std::string db_conditions = test::UniqueDbName("conditions");
+  pg.CreateDatabase(db_conditions);
+  pg.RunSql(db_conditions, "create table orders (id integer primary key, note varchar(20));");
+  Demo d(pg.ConnectString(db_conditions));
   QVERIFY(!d.conn->notConnected);
   ui::DataConditionsDialog dlg(*d.conn, d.Loader(), d.opts, d.host);
   dlg.Tables()->setCurrentRow(Row(dlg.Tables(), "orders"));
