@@ -5,10 +5,8 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "db/ui/DataSourceDialog.h"
+#include "DesktopDialogs.h"
 #include "run/ui/RunCommands.h"
-#include "settings/ui/ParametersDialog.h"
-#include "settings/ui/SqlScriptDialog.h"
 #include "shell/ProgramFolder.h"
 #include "shell/SettingsStore.h"
 #include "shell/WindowPlacement.h"
@@ -41,22 +39,7 @@ int main(int argc, char** argv) {
   window.LoadStartupState();
   // Profiles a user saved where the program folder could not be written join the shipped ones.
   mv::ui::LoadUserProfiles(window.Owner());
-  mv::MainWindow::DialogHooks hooks;
-  hooks.parameters = [](QWidget* parent, mv::RunOwner& owner) {
-    mv::ui::DialogContext ctx = mv::ui::ContextFor(owner);
-    return mv::ui::RunParametersDialog(ctx, parent) == mv::ui::ParametersDialog::Started;
-  };
-  hooks.sqlScript = [](QWidget* parent, mv::RunOwner& owner) {
-    mv::ui::DialogContext ctx = mv::ui::ContextFor(owner);
-    return mv::ui::RunSqlScriptDialog(ctx, parent);
-  };
-  hooks.profiles = [](QWidget* parent, mv::RunOwner& owner) { mv::ui::SetupProfiles(owner, parent); };
-  hooks.chooseDataSource = [](QWidget* parent, const std::string& current) -> std::optional<mv::DataSourceChoice> {
-    const auto choice = mv::ui::ChooseDataSource(parent, current);
-    if (!choice) return std::nullopt;
-    return mv::DataSourceChoice{choice->connectString, choice->fieldPassword};
-  };
-  window.SetDialogHooks(std::move(hooks));
+  window.SetDialogHooks(mv::DesktopDialogHooks());
   window.ApplyPlacement(mv::LoadWindowPlacement(settings, !file.isEmpty()));
   window.show();
 

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <cstdio>
 
+#include "DesktopDialogs.h"
 #include "run/ConfigurationCommands.h"
 #include "run/RunOwner.h"
 #include "run/ui/ControlPanel.h"
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
     return b == mv::Host::Buttons::Ok ? mv::Host::Answer::Ok : mv::Host::Answer::No;
   });
   window.LoadStartupState();
+  window.SetDialogHooks(mv::DesktopDialogHooks());
   window.resize(980, 640);
   window.show();
   if (!mv::LoadConfiguration(window.Owner(), MV_BINARY_DIR "/demo/demo.mvl", true)) {
