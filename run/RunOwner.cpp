@@ -322,6 +322,17 @@ void RunOwner::OpenOnlyToFile(const char* notice) {
   output_.OpenOutputFile();
 }
 
+void RunOwner::BeginOutput(const char* notice) {
+  const RunContext& ctx = *run_;
+  state_.skipRequested = 0;
+  state_.startTime = std::time(nullptr);
+  output_.BeginRun(
+      {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile},
+      ctx.working, ctx.opts.b_DoRemarks != 0);
+  output_.ApplyScriptFont();
+  if (ctx.opts.b_OnlyToFile) OpenOnlyToFile(notice);
+}
+
 void RunOwner::RunWorker() {
   RunContext& ctx = *run_;
   Profile& profile = ctx.working;
@@ -331,13 +342,7 @@ void RunOwner::RunWorker() {
     profile.s_Null = ScriptOutput::PadToWidth(profile.s_Null, profile.s_NotNull.size(), true);
   else
     profile.s_NotNull = ScriptOutput::PadToWidth(profile.s_NotNull, profile.s_Null.size(), true);
-  state_.skipRequested = 0;
-  state_.startTime = std::time(nullptr);
-  output_.BeginRun(
-      {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile},
-      profile, ctx.opts.b_DoRemarks != 0);
-  output_.ApplyScriptFont();
-  if (ctx.opts.b_OnlyToFile) OpenOnlyToFile("Output of this script is being written to file: ");
+  BeginOutput("Output of this script is being written to file: ");
   // Scripting only reads: the session says so to the engine, so nothing can write to the source.
   const std::string readOnly = ctx.connection.SetReadOnly(true);
   if (ctx.opts.b_DoRemarks) {
@@ -358,14 +363,7 @@ void RunOwner::RunWorker() {
 
 void RunOwner::FreeFormWorker() {
   RunContext& ctx = *run_;
-  const Profile& profile = ctx.working;
-  state_.skipRequested = 0;
-  state_.startTime = std::time(nullptr);
-  output_.BeginRun(
-      {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile},
-      profile, ctx.opts.b_DoRemarks != 0);
-  output_.ApplyScriptFont();
-  if (ctx.opts.b_OnlyToFile) OpenOnlyToFile("Output of this report is being written to file: ");
+  BeginOutput("Output of this report is being written to file: ");
   // The statement is the user's own and runs as typed.
   ctx.connection.SetReadOnly(false);
   WriteFreeFormHeader(ctx);

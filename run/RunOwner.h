@@ -143,6 +143,9 @@ class RunOwner {
   // The pending auto-save is flushed and the output file closed, at every end of a run.
   void FinishOutput();
   void OpenOnlyToFile(const char* notice);
+  // The start of every run's output: its mode, an empty window in the script font, and the
+  // only-to-file notice.
+  void BeginOutput(const char* notice);
   void CheckPoint();
   void RowCheckPoint(Statement& stmt);
   [[noreturn]] void StopRun();
