@@ -79,8 +79,10 @@ bool ReadDataRow(RunContext& ctx, RowReader& reader, const SelectParts& parts, c
     if (prefix.empty() && suffix.empty()) continue;
     const std::string_view formatted(row.data() + start, row.size() - start);
     bool bare = false;
-    if (formatted.empty() || formatted == profile.s_NullString || formatted == profile.s_EmptyString ||
-        formatted == profile.s_NumericEmpty) {
+    // A zero-length binary value is a value: bare, it would load as an empty text.
+    const bool binaryValue = !isNull && kinds[k] == ValueKind::Binary;
+    if (!binaryValue && (formatted.empty() || formatted == profile.s_NullString || formatted == profile.s_EmptyString ||
+                         formatted == profile.s_NumericEmpty)) {
       const int category = CategoryOf(static_cast<int>(reader.ColumnNumber(col, SQL_DESC_TYPE)));
       bare = profile.b_FuncOnlyIfValue[category] != 0;
     }

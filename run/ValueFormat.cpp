@@ -1,5 +1,7 @@
 #include "run/ValueFormat.h"
 
+#include <algorithm>
+
 #include "profiles/Profile.h"
 #include "profiles/Substitutions.h"
 #include "settings/RunOptions.h"
@@ -11,12 +13,38 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
 }  // namespace
 
 namespace {
-// Appends text with every occurrence of one byte replaced.
-void AppendReplaced(std::string& out, const std::string& text, char find, const std::string& replace) {
+constexpr size_t kMaxOnePass = 8;
+
+bool InNumber(char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E' || c == ' ' || c == '\t'; }
+
+// Pairs that each replace one byte by a non-empty text, no replacement holding a later pair's
+// byte, give the same text applied at once as applied in turn (the profiles' apostrophe,
+// backslash and carriage return): their bytes into finds, or 0 when that does not hold.
+// Whether a value is a number is then told from the raw value: no pair touches a number, and
+// no replacement can leave one behind.
+size_t OnePassBytes(const std::vector<Substitution>& pairs, char (&finds)[kMaxOnePass]) {
+  if (pairs.empty() || pairs.size() > kMaxOnePass) return 0;
+  for (size_t i = 0; i < pairs.size(); ++i) {
+    const Substitution& pair = pairs[i];
+    if (pair.find.size() != 1 || InNumber(pair.find[0])) return 0;
+    if (std::all_of(pair.replace.begin(), pair.replace.end(), InNumber)) return 0;
+    for (size_t j = 0; j < i; ++j)
+      if (finds[j] == pair.find[0] || pairs[j].replace.find(pair.find[0]) != std::string::npos) return 0;
+    finds[i] = pair.find[0];
+  }
+  return pairs.size();
+}
+
+// Appends text with every byte of finds replaced by its pair's replacement.
+void AppendReplaced(std::string& out, const std::string& text, const std::vector<Substitution>& pairs,
+                    const char* finds, size_t n) {
   size_t from = 0;
-  for (size_t pos = text.find(find); pos != std::string::npos; pos = text.find(find, from)) {
+  auto next = [&](size_t at) { return n == 1 ? text.find(finds[0], at) : text.find_first_of(finds, at, n); };
+  for (size_t pos = next(0); pos != std::string::npos; pos = next(from)) {
     out.append(text, from, pos - from);
-    out += replace;
+    size_t k = 0;
+    while (finds[k] != text[pos]) ++k;
+    out += pairs[k].replace;
     from = pos + 1;
   }
   out.append(text, from, std::string::npos);
@@ -51,14 +79,15 @@ void FormatValue(const Profile& profile, const RunOptions& opts, std::string& va
   // A value of a numeric column that is no number literal (NaN, Infinity, currency text) would
   // break the statement bare: it is written as a string. (The one-byte substitution path never
   // changes a number, so the raw value decides there.)
-  // The common profile (one one-byte substitution, such as the apostrophe, into a non-empty
-  // text, no trimming) cannot change whether a value is empty: substitute while appending.
-  if (profile.Substitutions.size() == 1 && profile.Substitutions[0].find.size() == 1 &&
-      !profile.Substitutions[0].replace.empty() && !opts.b_RightTrim && !opts.b_LeftTrim && !value.empty()) {
-    const Substitution& pair = profile.Substitutions[0];
+  // The common profiles (one-byte substitutions, such as the apostrophe, into non-empty texts,
+  // no trimming) cannot change whether a value is empty: substitute while appending.
+  char finds[kMaxOnePass];
+  size_t onePass = 0;
+  if (!opts.b_RightTrim && !opts.b_LeftTrim && !value.empty() &&
+      (onePass = OnePassBytes(profile.Substitutions, finds)) != 0) {
     const bool delimited = opts.b_AllStrings || typeFlag != 'T' || !IsNumberLiteral(value);
     if (delimited) out += profile.s_StringDelimiter;
-    AppendReplaced(out, value, pair.find[0], pair.replace);
+    AppendReplaced(out, value, profile.Substitutions, finds, onePass);
     if (delimited) out += profile.s_StringDelimiter;
     return;
   }

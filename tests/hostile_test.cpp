@@ -424,14 +424,10 @@ const std::vector<Exclusion>& Exclusions() {
         {kPostgres, kSqlite, "nonfinite", "inf_r", false, true, "infinities written as the text 'Infinity'"},
         {kSqlite, kMaria, "vals", "", true, true, "a SQLite BLOB column becomes BINARY, one byte long"},
     };
-    for (Engine source : {kSqlite, kPostgres, kMaria}) {
-      // The sqlite3 and mariadb clients drop the CR of a CR LF inside a string, which the
-      // script writes as it is; a zero-length BLOB is written as an empty text.
-      l.push_back({source, kSqlite, "vals", "crlf", false, true, "CR before LF lost in the sqlite3 tool"});
-      if (source != kSqlite)
-        l.push_back({source, kMaria, "vals", "crlf", false, true, "CR before LF lost in the mariadb client"});
-      l.push_back({source, kSqlite, "vals", "zb", false, true, "zero-length BLOB written as '', loaded as text"});
-    }
+    // The sqlite3 tool drops the CR of a CR LF inside a string, and a SQLite string has no
+    // escape for it (joining char(13) overflows SQLite's expression depth on long texts).
+    for (Engine source : {kSqlite, kPostgres, kMaria})
+      l.push_back({source, kSqlite, "vals", "crlf", false, false, "CR before LF lost in the sqlite3 tool"});
     return l;
   }();
   return list;
@@ -686,13 +682,16 @@ TEST_P(Hostile, ScriptLoadsAndEveryValueComesBack) {
         const std::string& a = cols[c].narrow ? Narrow(rows[r][c]) : rows[r][c];
         const std::string& b = cols[c].narrow ? Narrow(targetRows[r][c]) : targetRows[r][c];
         differs |= a != b;
-        if (!e)
+        if (!e) {
           EXPECT_TRUE(a == b) << "row " << r << " column " << cols[c].name << ": " << a.substr(0, 100) << " ("
                               << a.size() << " characters) came back as " << b.substr(0, 100) << " (" << b.size()
                               << ")";
+        }
       }
       // A fault left out must still be there, or its entry goes.
-      if (e && e->fault) EXPECT_TRUE(differs) << t << "." << cols[c].name << " comes back whole now: " << e->why;
+      if (e && e->fault) {
+        EXPECT_TRUE(differs) << t << "." << cols[c].name << " comes back whole now: " << e->why;
+      }
     }
   }
   EXPECT_EQ(caseLost, folds) << "names keep their letter case: update FoldsNames";

@@ -153,24 +153,35 @@ TEST(FormatValue, LiteralsForNullEmptyNumericTrimmedAndAllStrings) {
   EXPECT_EQ(FormatValue(p, o, "-", 'T', false), "NULL");
 }
 
-TEST(FormatValue, TheOneByteSubstitutionPathGivesTheGeneralResult) {
-  Profile fast = Defaults();
-  fast.Substitutions = {{"'", "''"}};
-  Profile general = fast;
-  general.Substitutions.push_back({"\x01\x02never", "x"});  // more than one pair: the general path
-  for (int allStrings = 0; allStrings <= 1; ++allStrings)
-    for (int trim = 0; trim <= 1; ++trim)
-      for (char flag : {'T', 'F'})
-        for (bool isNull : {false, true})
-          for (const char* v : {"", "'", "''", "a'b'c", " ' ", "plain", "   "}) {
-            RunOptions o;
-            o.b_AllStrings = allStrings;
-            o.b_RightTrim = o.b_LeftTrim = trim;
-            EXPECT_EQ(FormatValue(fast, o, v, flag, isNull), FormatValue(general, o, v, flag, isNull))
-                << "[" << v << "] " << flag << allStrings << trim << isNull;
-          }
-  RunOptions o;
-  EXPECT_EQ(FormatValue(fast, o, "it's", 'F', false), "'it''s'");
+TEST(FormatValue, TheOnePassSubstitutionPathGivesTheGeneralResult) {
+  // The shipped profiles' pairs, and pairs that touch numbers (which must not take the one pass).
+  const std::vector<std::vector<Substitution>> sets = {
+      {{"'", "''"}},
+      {{"\\", "\\\\"}, {"'", "''"}, {"\r", "\\r"}},
+      {{"'", "''"}, {"\r", "'||char(13)||'"}},
+      {{".", ","}},
+      {{"x", "1"}},
+  };
+  for (const auto& pairs : sets) {
+    Profile fast = Defaults();
+    fast.Substitutions = pairs;
+    Profile general = fast;
+    general.Substitutions.push_back({"\x01\x02never", "x"});  // a longer pair: the general path
+    for (int allStrings = 0; allStrings <= 1; ++allStrings)
+      for (int trim = 0; trim <= 1; ++trim)
+        for (char flag : {'T', 'F'})
+          for (bool isNull : {false, true})
+            for (const char* v : {"", "'", "''", "a'b'c", " ' ", "plain", "   ", "a\\b\r\n'", "\r", "1.5", "-2e3", "x"}) {
+              RunOptions o;
+              o.b_AllStrings = allStrings;
+              o.b_RightTrim = o.b_LeftTrim = trim;
+              EXPECT_EQ(FormatValue(fast, o, v, flag, isNull), FormatValue(general, o, v, flag, isNull))
+                  << pairs[0].find << " [" << v << "] " << flag << allStrings << trim << isNull;
+            }
+  }
+  Profile sqlite = Defaults();
+  sqlite.Substitutions = sets[2];
+  EXPECT_EQ(FormatValue(sqlite, RunOptions(), "it's\r\n", 'F', false), "'it''s'||char(13)||'\n'");
 }
 
 TEST(CsvLine, QuotesFieldsAndKeepsTheStringDelimiter) {

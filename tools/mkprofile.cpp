@@ -135,6 +135,19 @@ class SourceReader {
       p.OmitLengthTypes.push_back(value);
       return;
     }
+    if (key == "SubstitutionByte") {
+      // A control character cannot be written in this file: CODE => REPLACE, CODE in decimal.
+      const size_t arrow = value.find(" =>");
+      int code = 0;
+      if (arrow == std::string::npos || !ParseInt(Trim(value.substr(0, arrow)), code) || code < 1 || code > 255) {
+        Error("SubstitutionByte needs the form CODE => REPLACE, CODE from 1 to 255");
+        return;
+      }
+      std::string replace = value.substr(arrow + 3);
+      if (!replace.empty() && replace[0] == ' ') replace.erase(0, 1);
+      p.Substitutions.push_back({std::string(1, static_cast<char>(code)), replace});
+      return;
+    }
     if (key == "Substitution") {
       // The profile manager's display form: find => replace.
       const size_t arrow = value.find(" =>");

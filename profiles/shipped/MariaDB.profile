@@ -101,3 +101,6 @@ b_FuncOnlyIfValue[LONG VARBINARY] = 1
 # NO_BACKSLASH_ESCAPES): double it, and the apostrophe.
 Substitution = \ => \\
 Substitution = ' => ''
+# The mariadb client drops a carriage return that ends a line of its input, even inside a
+# string: written as the escape \r, after the backslashes are doubled.
+SubstitutionByte = 13 => \r

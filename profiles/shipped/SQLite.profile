@@ -88,5 +88,8 @@ b_FuncOnlyIfValue[WVARCHAR]       = 1
 b_FuncOnlyIfValue[LONG WVARCHAR]  = 1
 b_FuncOnlyIfValue[UNKNOWN]        = 1
 
-# Standard strings: only the apostrophe needs doubling.
+# Standard strings: only the apostrophe needs doubling. (The sqlite3 tool drops a carriage
+# return that ends a line of its input, even inside a string, and SQLite strings have no
+# escapes; char(13) joined to the string around it would overflow SQLite's expression depth
+# for a long text of CR LF lines, so a CR before a LF does not survive that tool.)
 Substitution = ' => ''
