@@ -1,6 +1,6 @@
 #include "run/ValueFormat.h"
 
-#include <algorithm>
+#include <array>
 
 #include "profiles/Profile.h"
 #include "profiles/Substitutions.h"
@@ -15,24 +15,37 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
 namespace {
 constexpr size_t kMaxOnePass = 8;
 
-bool InNumber(char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E' || c == ' ' || c == '\t'; }
+// The bytes a number literal may hold, blanks around it included.
+constexpr std::array<bool, 256> kInNumber = [] {
+  std::array<bool, 256> t{};
+  for (unsigned char c : std::string_view("0123456789+-.eE \t")) t[c] = true;
+  return t;
+}();
+inline bool InNumber(char c) { return kInNumber[static_cast<unsigned char>(c)]; }
 
 // Pairs that each replace one byte by a non-empty text, no replacement holding a later pair's
 // byte, give the same text applied at once as applied in turn (the profiles' apostrophe,
 // backslash and carriage return): their bytes into finds, or 0 when that does not hold.
 // Whether a value is a number is then told from the raw value: no pair touches a number, and
-// no replacement can leave one behind.
+// no replacement can leave one behind. Asked for every value, so kept short.
 size_t OnePassBytes(const std::vector<Substitution>& pairs, char (&finds)[kMaxOnePass]) {
-  if (pairs.empty() || pairs.size() > kMaxOnePass) return 0;
-  for (size_t i = 0; i < pairs.size(); ++i) {
+  const size_t n = pairs.size();
+  if (n == 0 || n > kMaxOnePass) return 0;
+  for (size_t i = 0; i < n; ++i) {
     const Substitution& pair = pairs[i];
     if (pair.find.size() != 1 || InNumber(pair.find[0])) return 0;
-    if (std::all_of(pair.replace.begin(), pair.replace.end(), InNumber)) return 0;
+    bool numberOnly = true;
+    for (char c : pair.replace)
+      if (!InNumber(c)) {
+        numberOnly = false;
+        break;
+      }
+    if (numberOnly) return 0;
     for (size_t j = 0; j < i; ++j)
       if (finds[j] == pair.find[0] || pairs[j].replace.find(pair.find[0]) != std::string::npos) return 0;
     finds[i] = pair.find[0];
   }
-  return pairs.size();
+  return n;
 }
 
 // Appends text with every byte of finds replaced by its pair's replacement.
