@@ -80,7 +80,7 @@ MainWindow::MainWindow(SettingsStore& settings, std::string programFolder, QWidg
   databasePane_ = new QLabel(kNoDatabase, this);
   statusBar()->addPermanentWidget(databasePane_);
   statusBar()->showMessage(QStringLiteral("Ready"));
-  connect(view_, &QTextEdit::copyAvailable, this, [this](bool yes) { Command("copy")->setEnabled(yes); });
+  connect(view_, &QPlainTextEdit::copyAvailable, this, [this](bool yes) { Command("copy")->setEnabled(yes); });
   resize(800, 600);
   RefreshCommands();
 }

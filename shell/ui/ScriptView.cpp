@@ -27,9 +27,10 @@ QString ForWidget(std::string_view text) {
 
 }  // namespace
 
-ScriptView::ScriptView(QWidget* parent) : QTextEdit(parent) {
-  setAcceptRichText(false);
-  setLineWrapMode(QTextEdit::NoWrap);
+// A plain-text editor lays out only the lines it shows: a run appends far more than a window
+// ever shows, and a rich-text layout of every appended line would cost more than the run.
+ScriptView::ScriptView(QWidget* parent) : QPlainTextEdit(parent) {
+  setLineWrapMode(QPlainTextEdit::NoWrap);
   // The run's insertions cannot be undone, and an undo stack would hold the whole script.
   document()->setUndoRedoEnabled(false);
   ApplyFontToWidget(font_);
@@ -202,6 +203,7 @@ void ScriptView::ApplyFontToWidget(const ScriptFont& font) {
   // Pieces carry only their colour, so the default font reaches every one of them and the
   // colours stay as they are.
   document()->setDefaultFont(f);
+  setFont(f);
   updating_ = wasUpdating;
 }
 
@@ -246,7 +248,7 @@ bool ScriptView::event(QEvent* e) {
       return false;
     }
   }
-  return QTextEdit::event(e);
+  return QPlainTextEdit::event(e);
 }
 
 void ScriptView::keyPressEvent(QKeyEvent* event) {
@@ -268,7 +270,7 @@ void ScriptView::keyPressEvent(QKeyEvent* event) {
       return;
     }
   }
-  QTextEdit::keyPressEvent(event);
+  QPlainTextEdit::keyPressEvent(event);
 }
 
 bool ScriptView::FindForward(const QString& text, bool matchCase, bool wholeWord, bool fromTop) {

@@ -1,5 +1,5 @@
 #pragma once
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <mutex>
 #include <optional>
@@ -21,7 +21,7 @@ namespace mv {
 // times a second and whenever it needs the widget whole (end of a run, find, print). A worker
 // call therefore never waits for the UI thread, and an insert costs no more than appending
 // to the copy.
-class ScriptView : public QTextEdit, public ScriptWindow {
+class ScriptView : public QPlainTextEdit, public ScriptWindow {
   Q_OBJECT
  public:
   explicit ScriptView(QWidget* parent = nullptr);
