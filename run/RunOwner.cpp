@@ -103,7 +103,7 @@ bool RunOwner::ReplaceConnection(std::unique_ptr<DbConnection> conn) {
 }
 
 bool RunOwner::SaveScript(const std::string& givenPath) {
-  if (workerActive_) return false;
+  // Also during a run: the file takes the window's text of that moment.
   output_.SaveScript(saveCancelled_, givenPath);
   return !saveCancelled_ && output_.Saved();
 }

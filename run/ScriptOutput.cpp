@@ -350,14 +350,14 @@ void ScriptOutput::SaveScript(int& saveCancelled, const std::string& givenPath) 
     saved_ = true;
     return;
   }
-  const long n = window.LineCount();
+  // One copy of the window's text: during a run the worker goes on appending (and empties the
+  // window after an auto-save), and the file must hold the window as it was at one moment.
+  const std::string data = window.WholeText();
+  const long n = static_cast<long>(std::count(data.begin(), data.end(), '\n')) +
+                 (!data.empty() && data.back() != '\n' ? 1 : 0);
   host_.ShowSaving(n);
   host_.WaitCursor(true);
-  std::string data;
-  for (long i = 0; i < n; ++i) {
-    data += window.Line(i);
-    host_.SavingStep();
-  }
+  for (long i = 0; i < n; ++i) host_.SavingStep();
   std::string error = WriteFileAtomically(path, data);
   host_.WaitCursor(false);
   host_.HideSaving();

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -113,7 +114,8 @@ class ScriptOutput {
   std::string remarks_, execute_;
   bool executeSameLine_ = false;
   bool remarksOn_ = true;
-  bool saved_ = true;
+  // Set and cleared by the worker (auto-save, only-to-file) and by a Save Script during a run.
+  std::atomic<bool> saved_{true};
   std::FILE* out_ = nullptr;
   std::string outBuf_;
   // What the window received since it was last emptied, kept for auto-save only, and its

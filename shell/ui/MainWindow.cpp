@@ -234,8 +234,7 @@ void MainWindow::RefreshCommands() {
   Command("resume")->setEnabled(st.resume);
   Command("skip")->setEnabled(st.skip);
   Command("stop")->setEnabled(st.stop);
-  // The core saves the script only between runs.
-  Command("saveScript")->setEnabled(st.saveScript && idle);
+  Command("saveScript")->setEnabled(st.saveScript);
   Command("find")->setEnabled(st.find);
   Command("print")->setEnabled(st.print);
   Command("saveConfig")->setEnabled(st.saveConfig && idle);

@@ -123,6 +123,9 @@ void MainWindowTest::enableRulesThroughARun() {
   Fixture f;
   f.Connect();
   std::map<std::string, std::string> seen;
+  const std::string midRun = f.dir / "mid-run.sql";
+  bool savedDuringRun = false;
+  std::string windowThen;
   // The worker waits inside each title it sets, so the state seen here is the state of that
   // moment. The pause and resume go through the panel's buttons.
   connect(f.window.get(), &QWidget::windowTitleChanged, this, [&](const QString& title) {
@@ -134,6 +137,11 @@ void MainWindowTest::enableRulesThroughARun() {
       panel->Button(ControlPanel::kPlay)->click();
     } else if (title.startsWith("Scripting Data") && !seen.count("data")) {
       seen["data"] = States(*f.window);
+      // Saved while the worker waits in its title: the file holds the window of that moment.
+      f.savePath = midRun;
+      f.window->Command("saveScript")->trigger();
+      savedDuringRun = f.owner().ScriptSaved();
+      windowThen = f.Script();
     }
   });
   seen["before"] = States(*f.window);
@@ -142,10 +150,15 @@ void MainWindowTest::enableRulesThroughARun() {
   seen["after"] = States(*f.window);
   //                    start rerun sql rerunSql pause resume skip stop save find print | SKIP PLAY PAUSE STOP
   const std::map<std::string, std::string> expected = {
-      {"before", "10100000000"},    {"analysis", "00001001011 0011"}, {"paused", "00000101011 0101"},
-      {"data", "00001011011 1011"}, {"after", "11100000111 0000"},
+      {"before", "10100000000"},    {"analysis", "00001001111 0011"}, {"paused", "00000101111 0101"},
+      {"data", "00001011111 1011"}, {"after", "11100000111 0000"},
   };
   QCOMPARE(seen, expected);
+  QVERIFY(savedDuringRun);
+  QVERIFY(windowThen.find("Structure for table") != std::string::npos);
+  QCOMPARE(ReadFile(midRun), windowThen);
+  // The run's normal end leaves the whole script unsaved again.
+  QVERIFY(!f.owner().Output().Saved());
   QCOMPARE(f.told.back(), std::string("Mervale has finished scripting the database"));
 }
 
