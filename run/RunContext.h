@@ -67,6 +67,9 @@ struct RunContext {
   std::function<void(const std::string&)> setStateTitle;
   // Ends the run at once with the stop note: the connection is gone, nothing more can be read.
   std::function<void()> connectionLost;
+  // Set while a statement spans rows (several rows per INSERT): ends it before the stop note,
+  // so a stopped script holds only whole statements.
+  std::function<void()> closeOpenStatement;
 };
 
 }  // namespace mv

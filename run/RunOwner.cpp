@@ -278,6 +278,7 @@ void RunOwner::FinishOutput() {
 }
 
 void RunOwner::WriteStopNote() {
+  if (run_->closeOpenStatement) run_->closeOpenStatement();
   output_.Append("\r\n\r\n" + run_->working.s_Remarks + "  ", ScriptOutput::colorRemarkMarker);
   output_.Append("Mervale Stopped ...", ScriptOutput::colorMessage);
   result_.outcome = RunOutcome::Stopped;
