@@ -6,7 +6,7 @@
 
 namespace mv {
 
-bool CatalogReader::Open(const std::string& table, bool statistics) {
+bool CatalogReader::Open(const std::string& table, bool statistics, SQLUSMALLINT accuracy) {
   error_.clear();
   sqlState_.clear();
   allocFailed_ = false;
@@ -25,7 +25,7 @@ bool CatalogReader::Open(const std::string& table, bool statistics) {
                   SQLSMALLINT columnLen) {
     if (statistics)
       return MV_ODBC(SQLStatistics, st_.get(), catalog, catalogLen, schema, schemaLen, OdbcText(table), SQL_NTS,
-                     SQL_INDEX_ALL, SQL_ENSURE);
+                     SQL_INDEX_ALL, accuracy);
     return MV_ODBC(SQLColumns, st_.get(), catalog, catalogLen, schema, schemaLen, OdbcText(table), SQL_NTS, nullptr,
                    columnLen);
   };
@@ -48,6 +48,21 @@ bool CatalogReader::Open(const std::string& table, bool statistics) {
 
 bool CatalogReader::OpenColumns(const std::string& table) { return Open(table, false); }
 bool CatalogReader::OpenStatistics(const std::string& table) { return Open(table, true); }
+
+long long CatalogReader::TableCardinality(const std::string& table) {
+  long long rows = -1;
+  if (Open(table, true, SQL_QUICK)) {
+    while (FetchRow() == Fetch::Row) {
+      bool bad = false;
+      c_.GetValue(st_.get(), 7, b_, &bad);
+      if (bad || CatalogNumber(b_, -1) != SQL_TABLE_STAT) continue;
+      if (c_.GetValue(st_.get(), 11, c2_, &bad) && !bad) rows = CatalogNumber(c2_, -1);
+      break;
+    }
+  }
+  Close();
+  return rows;
+}
 
 CatalogReader::Fetch CatalogReader::FetchRow() {
   const SQLRETURN rc = MV_ODBC(SQLFetch, st_.get());

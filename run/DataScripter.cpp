@@ -54,6 +54,7 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
   std::string condition;
   if (WhereConditionFor(opts, table.name, condition)) from += " where " + condition;
   parts.select = "select " + selectList + " from " + from;
+  parts.from = std::move(from);
   return parts;
 }
 
@@ -188,6 +189,7 @@ void ScriptTableData(RunContext& ctx) {
       out.Write(RemarkSafe(tname) + "\r\n\r\n", TextRole::Sql, true);
       continue;
     }
+    const long long expected = EstimateRows(ctx, table, parts);
     Statement stmt;
     const std::string error = db.Execute(stmt, parts.select);
     if (!error.empty()) {
@@ -202,6 +204,7 @@ void ScriptTableData(RunContext& ctx) {
     std::vector<ValueKind> kinds = parts.kinds;
     for (size_t k = 0; k < kinds.size(); ++k)
       if (kinds[k] == ValueKind::FromResult) kinds[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
+    ctx.host.RowsBegin(expected);
     bool rowRead = false;
     bool csvHeader = false;
     int counter = 0;
@@ -233,6 +236,7 @@ void ScriptTableData(RunContext& ctx) {
       ApplyCaseInPlace(row, opts.i_DataCase);
       rowRead = true;
       ++counter;
+      ctx.host.RowDone();
       if (opts.b_DataCSV) {
         if (!csvHeader) {
           out.Write(CsvLine(parts.columnList, true) + "\r\n", TextRole::Remark, true);

@@ -50,6 +50,9 @@ struct RunContext {
   Profile working;
   std::vector<RunTable> tables;
   NameQuoter names;
+  // How the data phase learns each table's row count for a progress display: 0 not at all, 1
+  // from the catalog's statistics, 2 by a COUNT(*) first.
+  int rowEstimate = 0;
   // Tables whose structure, rows or indexes could not be read whole, in the order met.
   std::vector<std::string> errorTables;
   // Records that table could not be read whole (once per table).

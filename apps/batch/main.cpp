@@ -161,9 +161,15 @@ int main(int argc, char** argv) {
   }
 
   mv::SettingsStore settings(mv::SettingsStore::DefaultPath());
-  mv::ConsoleHost host(scriptFile, stderr, isatty(STDERR_FILENO) == 1);
+  // Off a terminal the line would only clutter a log; the JSON objects are asked for.
+  const mv::ConsoleHost::Progress progress =
+      cmd.progress == mv::BatchCommand::Progress::Json ? mv::ConsoleHost::Progress::Json
+      : cmd.progress == mv::BatchCommand::Progress::Line && isatty(STDERR_FILENO) == 1 ? mv::ConsoleHost::Progress::Line
+                                                                                       : mv::ConsoleHost::Progress::None;
+  mv::ConsoleHost host(scriptFile, stderr, progress);
   mv::RunOwner owner(host, settings, mv::ProgramFolder());
   owner.LoadStartupState();
+  if (progress != mv::ConsoleHost::Progress::None) owner.SetRowEstimate(cmd.countRows ? 2 : 1);
 
   int status = kOk;
   auto adjust = [&cmd](mv::Configuration& c) { mv::ApplyBatchCommand(cmd, c); };
