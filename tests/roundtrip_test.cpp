@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -409,6 +410,7 @@ TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
     std::function<void(const std::string& db, const std::string& script)> load;
     std::function<std::string(const std::string& db)> data;
     std::vector<std::string> extra;  // further options
+    std::string expected;            // the row count the progress names
   };
   PgServer& pg = PgServer::Instance();
   MariaDbServer& maria = MariaDbServer::Instance();
@@ -427,16 +429,18 @@ TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
          ASSERT_EQ(r.status, 0) << r.err;
        },
        [&](const std::string& db) { return DescribeSqlite(d / db, d).data; },
-       {}},
+       {"--count-rows"},
+       "2345"},
       {"PostgreSQL",
        [&](const std::string& db) {
-         pg.RunSql(db, table + "INSERT INTO many SELECT " + values + " FROM generate_series(1, 2345) x;");
+         pg.RunSql(db, table + "INSERT INTO many SELECT " + values + " FROM generate_series(1, 2345) x; ANALYZE many;");
          return pg.ConnectString(db);
        },
        [&](const std::string& db) { pg.CreateDatabase(db); },
        [&](const std::string& db, const std::string& script) { pg.RunScript(db, script); },
        [&](const std::string& db) { return PgDescribeData(pg, db); },
-       {"--owner", "public"}},
+       {"--owner", "public"},
+       "2345"},
       {"MariaDB",
        [&](const std::string& db) {
          maria.RunSql(db, table + "SET SESSION max_recursive_iterations = 10000; INSERT INTO many WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
@@ -447,7 +451,8 @@ TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
        [&](const std::string& db) { maria.CreateDatabase(db); },
        [&](const std::string& db, const std::string& script) { maria.RunScript(db, script); },
        [&](const std::string& db) { return DescribeMaria(maria, db).data; },
-       {"--catalog"}},
+       {"--catalog"},
+       ""},
   };
   for (const Engine& e : engines) {
     const std::string src = e.profile == "SQLite" ? "src.db" : UniqueDbName("rpi_src");
@@ -458,13 +463,22 @@ TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
     for (const int rows : {100, 1000}) {
       const std::string what = e.profile + " with " + std::to_string(rows) + " rows per INSERT";
       const std::string script = (dir / (e.profile + std::to_string(rows) + ".sql")).string();
-      std::vector<std::string> argv = {MV_BATCH_PATH, "--connect",         connect, "--profile",
-                                       e.profile,     "--rows-per-insert", std::to_string(rows), "--output", script};
+      std::vector<std::string> argv = {MV_BATCH_PATH,       "--connect",           connect,  "--profile",
+                                       e.profile,           "--rows-per-insert",   std::to_string(rows),
+                                       "--progress=json",   "--output",            script};
       for (const std::string& x : e.extra) argv.push_back(x);
       if (e.profile == "MariaDB") argv.insert(argv.end(), {"--owner", src});
       const ProcessResult r =
           RunProcess(argv, {"MERVALE_HOME=" MV_BINARY_DIR, "XDG_CONFIG_HOME=" + (dir / "xdg").string()});
       ASSERT_EQ(r.status, 0) << what << ": " << r.err;
+      // The last progress object: the table's rows, with its count (the engine's estimate for
+      // MariaDB, a number all the same).
+      const std::string key = "\"table_rows\":2345,\"table_rows_expected\":";
+      const size_t last = r.err.rfind(key);
+      ASSERT_NE(last, std::string::npos) << what << ": " << r.err;
+      const std::string count = r.err.substr(last + key.size(), r.err.find(',', last + key.size()) - last - key.size());
+      EXPECT_TRUE(!count.empty() && std::isdigit(static_cast<unsigned char>(count[0]))) << what << ": " << count;
+      if (!e.expected.empty()) EXPECT_EQ(count, e.expected) << what;
       const std::string text = Slurp(script);
       size_t inserts = 0;
       for (size_t at = text.find("INSERT INTO many"); at != std::string::npos; at = text.find("INSERT INTO many", at + 1))

@@ -316,6 +316,46 @@ TEST(DataScripter, RowsPerInsertGroupsWithinCommitsTablesAndStops) {
   EXPECT_NE(stopped.find("VALUES ( 8 );\r\n\r\n\r\n\r\nREM  Mervale Stopped ..."), std::string::npos) << stopped;
 }
 
+// The row counts a progress display gets: from the statistics catalog (none with a condition,
+// which the catalog cannot know of), or by COUNT(*) with the table's condition.
+TEST(DataScripter, RowCountsForProgress) {
+  RunHarness h;
+  h.ConnectFixture(std::string(kHead) +
+                   "TABLE\t\\N\t\\N\tT\tTABLE\nTABLE\t\\N\t\\N\tU\tTABLE\nTABLE\t\\N\t\\N\tV\tTABLE\n"
+                   "COLUMN\t\\N\t\\N\tT\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                   "COLUMN\t\\N\t\\N\tU\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                   "COLUMN\t\\N\t\\N\tV\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                   "STATISTIC\t\\N\t\\N\tT\t\\N\t\\N\t\\N\t0\t\\N\t\\N\t\\N\t50\t1\n"
+                   "STATISTIC\t\\N\t\\N\tU\t\\N\t\\N\t\\N\t0\t\\N\t\\N\t\\N\t70\t1\n"
+                   "QUERY\tselect id from T\n COL\tid\t4\n ROW\t1\n ROW\t2\nEND\n"
+                   "QUERY\tselect id from U where id > 1\n COL\tid\t4\n ROW\t2\nEND\n"
+                   "QUERY\tselect id from V\n COL\tid\t4\nEND\n"
+                   "QUERY\tselect count(*) from T\n COL\tn\t4\n ROW\t2\nEND\n"
+                   "QUERY\tselect count(*) from U where id > 1\n COL\tn\t4\n ROW\t1\nEND\n");
+  RunOptions& o = h.owner->Options();
+  o.b_DoIndex = 0;
+  o.WhereStatements["U"] = "id > 1";
+  struct Case {
+    int mode;
+    std::vector<std::string> counts;  // T, U, V
+  };
+  for (const Case& c : std::vector<Case>{{0, {"-1", "-1", "-1"}}, {1, {"50", "-1", "-1"}}, {2, {"2", "1", "-1"}}}) {
+    h.owner->SetRowEstimate(c.mode);
+    const size_t before = h.host.Calls().size();
+    const std::string text = h.Run();
+    EXPECT_EQ(text.find("error"), std::string::npos) << text;
+    std::vector<std::string> counts;
+    int rows = 0;
+    const auto calls = h.host.Calls();
+    for (size_t i = before; i < calls.size(); ++i) {
+      if (calls[i].what == "rows-begin") counts.push_back(calls[i].text);
+      if (calls[i].what == "row") ++rows;
+    }
+    EXPECT_EQ(counts, c.counts) << c.mode;
+    EXPECT_EQ(rows, 3) << c.mode;
+  }
+}
+
 TEST(DataScripter, ScriptFunctionsOnlyIfValueAndRetrievalWrappers) {
   RunHarness h;
   h.ConnectFixture(std::string(kHead) +
