@@ -69,9 +69,11 @@ long long CatalogReader::EngineRowEstimate(const std::string& table) {
   const bool owner = !c_.s_DatabaseUser.empty();
   switch (c_.engine()) {
     case DbConnection::Engine::PostgreSQL:
-      sql = "select c.reltuples::bigint from pg_catalog.pg_class c join pg_catalog.pg_namespace n on n.oid = "
-            "c.relnamespace where c.relname = " + Literal(table, false) + " and n.nspname = " +
-            (owner && !c_.b_IsCatalog ? Literal(c_.s_DatabaseUser, false) : std::string("current_schema()"));
+      sql =
+          "select c.reltuples::bigint from pg_catalog.pg_class c join pg_catalog.pg_namespace n on n.oid = "
+          "c.relnamespace where c.relname = " +
+          Literal(table, false) + " and n.nspname = " +
+          (owner && !c_.b_IsCatalog ? Literal(c_.s_DatabaseUser, false) : std::string("current_schema()"));
       break;
     case DbConnection::Engine::MariaDB:
       sql = "select table_rows from information_schema.tables where table_name = " + Literal(table, true) +

@@ -133,8 +133,7 @@ ProgressCounts ConsoleHost::Counts() const {
   c.tableRows = tableRows_.load(std::memory_order_relaxed);
   c.tableExpected = tableExpected_;
   c.runRows = rowsBefore_ + c.tableRows;
-  if (rowsBegun_)
-    c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - rowsStart_).count();
+  if (rowsBegun_) c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - rowsStart_).count();
   return c;
 }
 

@@ -50,7 +50,8 @@ ProgressFigures ComputeProgress(const ProgressCounts& c) {
   if (!c.rows || c.seconds < 1.0) return f;
   f.rowsPerSecond = static_cast<double>(c.runRows) / c.seconds;
   if (c.tableExpected >= 0 && c.tableRows <= c.tableExpected && f.rowsPerSecond > 0)
-    f.secondsLeft = static_cast<long long>(std::ceil(static_cast<double>(c.tableExpected - c.tableRows) / f.rowsPerSecond));
+    f.secondsLeft =
+        static_cast<long long>(std::ceil(static_cast<double>(c.tableExpected - c.tableRows) / f.rowsPerSecond));
   return f;
 }
 
@@ -93,12 +94,12 @@ std::string ProgressJson(const ProgressCounts& c) {
   std::snprintf(number, sizeof number, "%.1f", c.seconds);
   std::string out = "{\"phase\":" + JsonString(c.phase) + ",\"table\":" + JsonString(c.table) +
                     ",\"tables_done\":" + std::to_string(c.tablesDone) + ",\"tables\":" + std::to_string(c.tables) +
-                    ",\"table_rows\":" + std::to_string(c.tableRows) + ",\"table_rows_expected\":" +
-                    (c.tableExpected >= 0 ? std::to_string(c.tableExpected) : "null") +
+                    ",\"table_rows\":" + std::to_string(c.tableRows) +
+                    ",\"table_rows_expected\":" + (c.tableExpected >= 0 ? std::to_string(c.tableExpected) : "null") +
                     ",\"run_rows\":" + std::to_string(c.runRows) + ",\"seconds\":" + number;
   std::snprintf(number, sizeof number, "%.1f", f.rowsPerSecond);
-  out += std::string(",\"rows_per_second\":") + number + ",\"seconds_left\":" +
-         (f.secondsLeft >= 0 ? std::to_string(f.secondsLeft) : "null") + "}";
+  out += std::string(",\"rows_per_second\":") + number +
+         ",\"seconds_left\":" + (f.secondsLeft >= 0 ? std::to_string(f.secondsLeft) : "null") + "}";
   return out;
 }
 

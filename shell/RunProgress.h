@@ -5,14 +5,14 @@ namespace mv {
 
 // Where a run stands, as counts; a progress display turns it into text.
 struct ProgressCounts {
-  std::string phase;             // the active phase's name ("Data Scripting")
-  std::string table;             // the table being worked on
+  std::string phase;               // the active phase's name ("Data Scripting")
+  std::string table;               // the table being worked on
   int tablesDone = 0, tables = 0;  // the active phase's bar
-  bool rows = false;             // the data phase has begun: the row counts below mean something
-  long long tableRows = 0;       // rows written of the current table
-  long long tableExpected = -1;  // the table's row count when known, else -1
-  long long runRows = 0;         // rows written in the run
-  double seconds = 0;            // since the data phase began
+  bool rows = false;               // the data phase has begun: the row counts below mean something
+  long long tableRows = 0;         // rows written of the current table
+  long long tableExpected = -1;    // the table's row count when known, else -1
+  long long runRows = 0;           // rows written in the run
+  double seconds = 0;              // since the data phase began
 };
 
 struct ProgressFigures {

@@ -108,9 +108,9 @@ TEST(BatchCommand, EachOptionChangesItsFieldAndOnlyThat) {
 
   // Without a file the options start from the defaults, not from what a file or the desktop holds.
   BatchCommand cmd;
-  ASSERT_EQ(ParseBatchCommand({"--connect", "DSN=x", "--progress=json", "--count-rows", "--output", "o.sql"}, nullptr,
-                              cmd),
-            "");
+  ASSERT_EQ(
+      ParseBatchCommand({"--connect", "DSN=x", "--progress=json", "--count-rows", "--output", "o.sql"}, nullptr, cmd),
+      "");
   EXPECT_EQ(cmd.progress, BatchCommand::Progress::Json);
   EXPECT_TRUE(cmd.countRows);
   EXPECT_EQ(cmd.output, "o.sql");

@@ -418,8 +418,11 @@ TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
   const std::vector<Engine> engines = {
       {"SQLite",
        [&](const std::string& db) {
-         SqliteRun(d / db, table + "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 2345) "
-                                   "INSERT INTO many SELECT " + values + " FROM c;",
+         SqliteRun(d / db,
+                   table +
+                       "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 2345) "
+                       "INSERT INTO many SELECT " +
+                       values + " FROM c;",
                    d);
          return "DRIVER=SQLite3;Database=" + (d / db).string();
        },
@@ -443,9 +446,11 @@ TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
        "2345"},
       {"MariaDB",
        [&](const std::string& db) {
-         maria.RunSql(db, table + "SET SESSION max_recursive_iterations = 10000; INSERT INTO many WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
-                                  "WHERE x < 2345) SELECT x, CONCAT('name ', x, ' O''Brien'), x * 1.25, "
-                                  "IF(x % 7 = 0, NULL, CONCAT('note ', x)) FROM c;");
+         maria.RunSql(db, table +
+                              "SET SESSION max_recursive_iterations = 10000; INSERT INTO many WITH RECURSIVE c(x) AS "
+                              "(SELECT 1 UNION ALL SELECT x + 1 FROM c "
+                              "WHERE x < 2345) SELECT x, CONCAT('name ', x, ' O''Brien'), x * 1.25, "
+                              "IF(x % 7 = 0, NULL, CONCAT('note ', x)) FROM c;");
          return maria.ConnectString(db);
        },
        [&](const std::string& db) { maria.CreateDatabase(db); },
@@ -463,9 +468,9 @@ TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
     for (const int rows : {100, 1000}) {
       const std::string what = e.profile + " with " + std::to_string(rows) + " rows per INSERT";
       const std::string script = (dir / (e.profile + std::to_string(rows) + ".sql")).string();
-      std::vector<std::string> argv = {MV_BATCH_PATH,       "--connect",           connect,  "--profile",
-                                       e.profile,           "--rows-per-insert",   std::to_string(rows),
-                                       "--progress=json",   "--output",            script};
+      std::vector<std::string> argv = {
+          MV_BATCH_PATH,       "--connect",          connect,           "--profile", e.profile,
+          "--rows-per-insert", std::to_string(rows), "--progress=json", "--output",  script};
       for (const std::string& x : e.extra) argv.push_back(x);
       if (e.profile == "MariaDB") argv.insert(argv.end(), {"--owner", src});
       const ProcessResult r =
@@ -481,7 +486,8 @@ TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
       if (!e.expected.empty()) EXPECT_EQ(count, e.expected) << what;
       const std::string text = Slurp(script);
       size_t inserts = 0;
-      for (size_t at = text.find("INSERT INTO many"); at != std::string::npos; at = text.find("INSERT INTO many", at + 1))
+      for (size_t at = text.find("INSERT INTO many"); at != std::string::npos;
+           at = text.find("INSERT INTO many", at + 1))
         ++inserts;
       EXPECT_EQ(inserts, (2345u + rows - 1) / rows) << what;
       const std::string dst = e.profile == "SQLite" ? "dst" + std::to_string(rows) + ".db" : UniqueDbName("rpi_dst");

@@ -97,8 +97,7 @@ std::string ParseBatchCommand(const std::vector<std::string>& args, const char* 
   app.add_option("--sql-file", cmd.sqlFile);
   app.add_flag("--library-list", cmd.libraryList);
   app.add_option("--save-config", cmd.saveConfig);
-  CLI::Option* progressOpt =
-      app.add_option("--progress", progress)->check(CLI::IsMember({"line", "json", "none"}));
+  CLI::Option* progressOpt = app.add_option("--progress", progress)->check(CLI::IsMember({"line", "json", "none"}));
   app.add_flag("--count-rows", cmd.countRows);
 
   CLI::Option* connectOpt = app.add_option("--connect", connect);
@@ -158,7 +157,8 @@ std::string ParseBatchCommand(const std::vector<std::string>& args, const char* 
     if (eq == std::string::npos || eq == 0) return "--where needs TABLE=CONDITION, not \"" + w + "\"";
     cmd.wheres.emplace_back(w.substr(0, eq), w.substr(eq + 1));
   }
-  if (!cmd.saveConfig.empty() && !cmd.output.empty()) return "--save-config runs nothing: --output has nothing to write";
+  if (!cmd.saveConfig.empty() && !cmd.output.empty())
+    return "--save-config runs nothing: --output has nothing to write";
   if (cmd.saveConfig.empty() && cmd.config.empty() && !cmd.connect)
     return "no configuration file or connect string given";
   if (cmd.freeForm && cmd.config.empty() && !cmd.sql && cmd.sqlFile.empty())

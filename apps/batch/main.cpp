@@ -164,8 +164,9 @@ int main(int argc, char** argv) {
   // Off a terminal the line would only clutter a log; the JSON objects are asked for.
   const mv::ConsoleHost::Progress progress =
       cmd.progress == mv::BatchCommand::Progress::Json ? mv::ConsoleHost::Progress::Json
-      : cmd.progress == mv::BatchCommand::Progress::Line && isatty(STDERR_FILENO) == 1 ? mv::ConsoleHost::Progress::Line
-                                                                                       : mv::ConsoleHost::Progress::None;
+      : cmd.progress == mv::BatchCommand::Progress::Line && isatty(STDERR_FILENO) == 1
+          ? mv::ConsoleHost::Progress::Line
+          : mv::ConsoleHost::Progress::None;
   mv::ConsoleHost host(scriptFile, stderr, progress);
   mv::RunOwner owner(host, settings, mv::ProgramFolder());
   owner.LoadStartupState();
