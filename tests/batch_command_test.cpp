@@ -143,6 +143,8 @@ TEST(BatchCommand, BadValuesAreRefusedWithTheReason) {
       {{"f.mvl", "--free-form", "--sql", "x", "--sql-file", "y"}, "give --sql or --sql-file, not both"},
       {{"--connect", "DSN=x", "--free-form"}, "needs --sql or --sql-file"},
       {{"f.mvl", "--save-config", "g.mvl", "--output", "o.sql"}, "--save-config runs nothing"},
+      {{"f.mvl", "--save-config", "g.mvl", "--name-case", "lower"}, "--name-case cannot be saved"},
+      {{"f.mvl", "--name-case", "camel"}, "--name-case"},
   };
   for (const auto& [args, reason] : cases) {
     BatchCommand cmd;

@@ -51,6 +51,8 @@ const char kBatchUsage[] =
     "                         CONDITION removes the configuration's condition for TABLE\n"
     "  --csv, --no-csv        write rows as comma-separated values instead of INSERTs\n"
     "  --data-case CASE       letter case of the data values: upper, lower or asis\n"
+    "  --name-case CASE       letter case of table, column and index names for this run,\n"
+    "                         instead of the profile's: upper, lower or asis\n"
     "  --rows-per-insert N    up to N rows in one INSERT (default 1)\n"
     "  --save-config FILE     write these options as a configuration file (mode 0600) and run\n"
     "                         nothing\n"
@@ -87,7 +89,7 @@ CLI::Option* AddList(CLI::App& app, const std::string& name, std::vector<std::st
 std::string ParseBatchCommand(const std::vector<std::string>& args, const char* envConnect, BatchCommand& cmd) {
   CLI::App app{"mervale-batch"};
   app.set_help_flag();
-  std::string sql, connect, owner, profile, progress = "line", dataCase;
+  std::string sql, connect, owner, profile, progress = "line", dataCase, nameCase;
   int rows = 0;
   std::vector<std::string> wheres;
   app.add_flag("-h,--help", cmd.help);
@@ -114,6 +116,7 @@ std::string ParseBatchCommand(const std::vector<std::string>& args, const char* 
   AddSwitch(app, "--delete,!--no-delete", cmd.deleteData);
   AddSwitch(app, "--csv,!--no-csv", cmd.csv);
   CLI::Option* caseOpt = app.add_option("--data-case", dataCase)->check(CLI::IsMember({"upper", "lower", "asis"}));
+  CLI::Option* nameCaseOpt = app.add_option("--name-case", nameCase)->check(CLI::IsMember({"upper", "lower", "asis"}));
   CLI::Option* rowsOpt = app.add_option("--rows-per-insert", rows)->check(CLI::Range(1, INT_MAX));
   AddList(app, "--table", cmd.tables);
   AddList(app, "--exclude-table", cmd.excludeTables);
@@ -146,7 +149,9 @@ std::string ParseBatchCommand(const std::vector<std::string>& args, const char* 
     if (profile.empty()) return "--profile needs a profile name";
     cmd.profile = profile;
   }
-  if (caseOpt->count()) cmd.dataCase = dataCase == "upper" ? 0 : dataCase == "lower" ? 1 : 2;
+  auto rule = [](const std::string& c) { return c == "upper" ? 0 : c == "lower" ? 1 : 2; };
+  if (caseOpt->count()) cmd.dataCase = rule(dataCase);
+  if (nameCaseOpt->count()) cmd.nameCase = rule(nameCase);
   if (rowsOpt->count()) cmd.rowsPerInsert = rows;
   for (const std::vector<std::string>* list : {&cmd.tables, &cmd.excludeTables})
     if (std::find(list->begin(), list->end(), std::string()) != list->end())
@@ -160,11 +165,19 @@ std::string ParseBatchCommand(const std::vector<std::string>& args, const char* 
   }
   if (!cmd.saveConfig.empty() && !cmd.output.empty())
     return "--save-config runs nothing: --output has nothing to write";
+  if (!cmd.saveConfig.empty() && cmd.nameCase)
+    return "--name-case cannot be saved: a configuration file leaves the letter case of names to the profile";
   if (cmd.saveConfig.empty() && cmd.config.empty() && !cmd.connect)
     return "no configuration file or connect string given";
   if (cmd.freeForm && cmd.config.empty() && !cmd.sql && cmd.sqlFile.empty())
     return "--free-form without a configuration file needs --sql or --sql-file";
   return {};
+}
+
+void ApplyNameCase(ProfileList& profiles, const std::string& profileName, int rule) {
+  Profile* p = profiles.FindProfile(profileName);
+  if (!p) return;
+  p->i_TableNameCase = p->i_ColumnNameCase = p->i_IndexNameCase = p->i_IndexColumnCase = rule;
 }
 
 Configuration DefaultBatchConfiguration() {

@@ -7,6 +7,7 @@
 namespace mv {
 
 struct Configuration;
+class ProfileList;
 
 // What mervale-batch's command line asks for. The run options are optional: only those given
 // change the configuration file's values (or the defaults when no file is named).
@@ -31,6 +32,7 @@ struct BatchCommand {
   std::optional<std::string> profile;
   std::optional<bool> structure, data, indexes, remarks, drop, deleteData, csv;
   std::optional<int> dataCase;
+  std::optional<int> nameCase;  // tables, columns and indexes; the profile's rules otherwise
   std::optional<int> rowsPerInsert;
   std::vector<std::string> tables, excludeTables;
   std::vector<std::pair<std::string, std::string>> wheres;  // table, condition, in the order given
@@ -44,6 +46,10 @@ std::string ParseBatchCommand(const std::vector<std::string>& args, const char* 
 // Puts the command's run options over a configuration read from a file or started from the
 // defaults: the connection, the options, and the profile to choose.
 void ApplyBatchCommand(const BatchCommand& cmd, Configuration& c);
+
+// --name-case: the letter case of table, column and index names is the profile's, so it is set
+// in the loaded copy of the profile the run will apply (never saved).
+void ApplyNameCase(ProfileList& profiles, const std::string& profileName, int rule);
 
 // The options of a run without a configuration file: the built-in defaults, so that the same
 // command line gives the same script whatever the desktop last remembered.

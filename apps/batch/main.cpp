@@ -182,6 +182,7 @@ int main(int argc, char** argv) {
     adjust(c);
     mv::ApplyConfiguration(owner, c, true);
   }
+  if (loaded && cmd.nameCase) mv::ApplyNameCase(owner.Profiles(), owner.Options().s_WorkingProfile, *cmd.nameCase);
   if (!loaded) {
     status = kConfig;
   } else if (!owner.HasUsableConnection()) {
