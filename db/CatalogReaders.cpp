@@ -6,7 +6,7 @@
 
 namespace mv {
 
-bool CatalogReader::Open(const std::string& table, bool statistics) {
+bool CatalogReader::Open(const std::string& table, bool statistics, SQLUSMALLINT accuracy) {
   error_.clear();
   sqlState_.clear();
   allocFailed_ = false;
@@ -25,7 +25,7 @@ bool CatalogReader::Open(const std::string& table, bool statistics) {
                   SQLSMALLINT columnLen) {
     if (statistics)
       return MV_ODBC(SQLStatistics, st_.get(), catalog, catalogLen, schema, schemaLen, OdbcText(table), SQL_NTS,
-                     SQL_INDEX_ALL, SQL_ENSURE);
+                     SQL_INDEX_ALL, accuracy);
     return MV_ODBC(SQLColumns, st_.get(), catalog, catalogLen, schema, schemaLen, OdbcText(table), SQL_NTS, nullptr,
                    columnLen);
   };
@@ -48,6 +48,64 @@ bool CatalogReader::Open(const std::string& table, bool statistics) {
 
 bool CatalogReader::OpenColumns(const std::string& table) { return Open(table, false); }
 bool CatalogReader::OpenStatistics(const std::string& table) { return Open(table, true); }
+
+namespace {
+
+// A string literal of the engine's SQL; MariaDB reads a backslash as an escape.
+std::string Literal(const std::string& text, bool backslashEscapes) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'' || (backslashEscapes && c == '\\')) out += c;
+    out += c;
+  }
+  return out + "'";
+}
+
+}  // namespace
+
+long long CatalogReader::EngineRowEstimate(const std::string& table) {
+  // The engines' own statistics: what the planner works with, kept without a scan.
+  std::string sql;
+  const bool owner = !c_.s_DatabaseUser.empty();
+  switch (c_.engine()) {
+    case DbConnection::Engine::PostgreSQL:
+      sql =
+          "select c.reltuples::bigint from pg_catalog.pg_class c join pg_catalog.pg_namespace n on n.oid = "
+          "c.relnamespace where c.relname = " +
+          Literal(table, false) + " and n.nspname = " +
+          (owner && !c_.b_IsCatalog ? Literal(c_.s_DatabaseUser, false) : std::string("current_schema()"));
+      break;
+    case DbConnection::Engine::MariaDB:
+      sql = "select table_rows from information_schema.tables where table_name = " + Literal(table, true) +
+            " and table_schema = " + (owner ? Literal(c_.s_DatabaseUser, true) : std::string("database()"));
+      break;
+    default:
+      return -1;
+  }
+  Statement stmt;
+  if (!c_.Execute(stmt, sql).empty()) return -1;
+  if (!Succeeded(MV_ODBC(SQLFetch, stmt.get()))) return -1;
+  std::string value;
+  bool bad = false;
+  if (!c_.GetValue(stmt.get(), 1, value, &bad) || bad) return -1;
+  // PostgreSQL says -1 for a table never analysed.
+  return CatalogNumber(value, -1);
+}
+
+long long CatalogReader::TableCardinality(const std::string& table) {
+  long long rows = -1;
+  if (Open(table, true, SQL_QUICK)) {
+    while (FetchRow() == Fetch::Row) {
+      bool bad = false;
+      c_.GetValue(st_.get(), 7, b_, &bad);
+      if (bad || CatalogNumber(b_, -1) != SQL_TABLE_STAT) continue;
+      if (c_.GetValue(st_.get(), 11, c2_, &bad) && !bad) rows = CatalogNumber(c2_, -1);
+      break;
+    }
+  }
+  Close();
+  return rows >= 0 ? rows : EngineRowEstimate(table);
+}
 
 CatalogReader::Fetch CatalogReader::FetchRow() {
   const SQLRETURN rc = MV_ODBC(SQLFetch, st_.get());

@@ -37,6 +37,10 @@ class CatalogReader {
   // error() then holds the driver's text.
   bool OpenColumns(const std::string& table);
   bool OpenStatistics(const std::string& table);
+  // The table's row count from its statistics row (TYPE SQL_TABLE_STAT, CARDINALITY), as the
+  // driver has it at hand (SQL_QUICK: nothing is computed for it), else from the engine's own
+  // statistics (PostgreSQL, MariaDB); -1 when neither has one. An estimate, for progress only.
+  long long TableCardinality(const std::string& table);
   // A row fetched with a warning still counts: dropping it would lose a column. Error: the
   // fetch failed with a diagnostic (error() says it); a failure without one reads as End.
   Fetch Next(ColumnRow& row);
@@ -49,7 +53,8 @@ class CatalogReader {
   int valueFailures() const { return valueFailures_; }
 
  private:
-  bool Open(const std::string& table, bool statistics);
+  bool Open(const std::string& table, bool statistics, SQLUSMALLINT accuracy = SQL_ENSURE);
+  long long EngineRowEstimate(const std::string& table);
   Fetch FetchRow();
 
   DbConnection& c_;

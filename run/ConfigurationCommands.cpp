@@ -61,28 +61,34 @@ bool SaveConfiguration(RunOwner& owner, const std::string& path) {
   return true;
 }
 
-bool LoadConfiguration(RunOwner& owner, const std::string& path, bool noQuestion) {
+bool LoadConfiguration(RunOwner& owner, const std::string& path, bool noQuestion,
+                       const std::function<void(Configuration&)>& adjust) {
   owner.SetConfigLoadedSinceRun(true);
-  const std::optional<Configuration> file = ReadConfiguration(path, owner.Options());
+  std::optional<Configuration> file = ReadConfiguration(path, owner.Options());
   if (!file) {
     owner.Config().file = path;
     owner.host().Message(kOpenFailed);
     return false;
   }
+  if (adjust) adjust(*file);
   owner.Config().file = path;
   if (!file->legacy) owner.host().WaitCursor(true);
   ConfigTitleUpdate(owner, BaseName(path));
-  if (file->asksReconnect) {
-    const bool yes = noQuestion || owner.host().Message(kReconnect, Host::Buttons::YesNo) == Host::Answer::Yes;
-    if (yes && !file->connectString.empty())
-      owner.ReplaceConnection(
-          DbConnection::ConnectWithString(owner.host(), file->connectString, file->databaseUser, file->catalogFlag));
-  }
-  owner.Options() = file->opts;
-  if (file->applyProfile && !owner.Profiles().empty())
-    ApplyWorkingProfile(owner.Profiles(), owner.Options().s_WorkingProfile, owner.Working());
+  ApplyConfiguration(owner, *file, noQuestion);
   if (!file->legacy) owner.host().WaitCursor(false);
   return true;
+}
+
+void ApplyConfiguration(RunOwner& owner, const Configuration& file, bool noQuestion) {
+  if (file.asksReconnect) {
+    const bool yes = noQuestion || owner.host().Message(kReconnect, Host::Buttons::YesNo) == Host::Answer::Yes;
+    if (yes && !file.connectString.empty())
+      owner.ReplaceConnection(
+          DbConnection::ConnectWithString(owner.host(), file.connectString, file.databaseUser, file.catalogFlag));
+  }
+  owner.Options() = file.opts;
+  if (file.applyProfile && !owner.Profiles().empty())
+    ApplyWorkingProfile(owner.Profiles(), owner.Options().s_WorkingProfile, owner.Working());
 }
 
 bool AutoStart(RunOwner& owner, const std::string& path) {

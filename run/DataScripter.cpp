@@ -54,6 +54,7 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
   std::string condition;
   if (WhereConditionFor(opts, table.name, condition)) from += " where " + condition;
   parts.select = "select " + selectList + " from " + from;
+  parts.from = std::move(from);
   return parts;
 }
 
@@ -133,6 +134,19 @@ void ScriptTableData(RunContext& ctx) {
   const std::string& marker = profile.s_Remarks;
   std::string row, value, scratch;
   ScriptText statement;
+  InsertGroup group(opts.i_RowsPerInsert);
+  // Ends an INSERT that spans rows before any text that is not one of its rows.
+  auto closeGroup = [&] {
+    if (!group.IsOpen()) return;
+    statement.Clear();
+    group.Close(statement, profile);
+    out.Write(statement);
+  };
+  ctx.closeOpenStatement = closeGroup;
+  struct Forget {
+    RunContext& ctx;
+    ~Forget() { ctx.closeOpenStatement = nullptr; }
+  } forget{ctx};
 
   for (int index = 0; index < n; ++index) {
     const RunTable& table = ctx.tables[index];
@@ -177,6 +191,7 @@ void ScriptTableData(RunContext& ctx) {
       out.Write(RemarkSafe(tname) + "\r\n\r\n", TextRole::Sql, true);
       continue;
     }
+    const long long expected = EstimateRows(ctx, table, parts);
     Statement stmt;
     const std::string error = db.Execute(stmt, parts.select);
     if (!error.empty()) {
@@ -191,6 +206,7 @@ void ScriptTableData(RunContext& ctx) {
     std::vector<ValueKind> kinds = parts.kinds;
     for (size_t k = 0; k < kinds.size(); ++k)
       if (kinds[k] == ValueKind::FromResult) kinds[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
+    ctx.host.RowsBegin(expected);
     bool rowRead = false;
     bool csvHeader = false;
     int counter = 0;
@@ -198,12 +214,14 @@ void ScriptTableData(RunContext& ctx) {
       ctx.rowCheckPoint(stmt);
       if (ctx.state.skipRequested) {
         ctx.state.skipRequested = 0;
+        closeGroup();
         out.Write(marker + "  ", TextRole::RemarkMarker);
         out.Write("Table Skipped ...\r\n\r\n", TextRole::Message);
         break;
       }
       const int failuresBefore = reader.valueFailures();
       if (!ReadDataRow(ctx, reader, parts, kinds, row, value, scratch)) {
+        closeGroup();
         if (reader.FetchFailed()) {
           ctx.TableError(table.name);
           db.FetchErrorText(stmt.get(), false);
@@ -220,6 +238,7 @@ void ScriptTableData(RunContext& ctx) {
       ApplyCaseInPlace(row, opts.i_DataCase);
       rowRead = true;
       ++counter;
+      ctx.host.RowDone();
       if (opts.b_DataCSV) {
         if (!csvHeader) {
           out.Write(CsvLine(parts.columnList, true) + "\r\n", TextRole::Remark, true);
@@ -228,14 +247,18 @@ void ScriptTableData(RunContext& ctx) {
         out.Write(CsvLine(row, false) + "\r\n", TextRole::Name, true);
       } else {
         statement.Clear();
-        AddInsert(statement, profile, written, parts.columnList, row);
+        group.AddRow(statement, profile, written, parts.columnList, row);
+        // An INSERT never spans a COMMIT.
+        const bool commit = counter >= profile.i_CommitLines && !profile.s_Commit.empty();
+        if (commit) group.Close(statement, profile);
         out.Write(statement);
-        if (counter >= profile.i_CommitLines && !profile.s_Commit.empty()) {
+        if (commit) {
           counter = 0;
           WriteCommit(ctx, false);
         }
       }
       if (reader.valueFailures() != failuresBefore) {
+        closeGroup();
         ctx.TableError(table.name);
         out.MessageRemark("ERROR: A value of the row above could not be read from table " + RemarkSafe(tname) + ": " +
                               reader.lastValueError(),

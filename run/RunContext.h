@@ -50,6 +50,9 @@ struct RunContext {
   Profile working;
   std::vector<RunTable> tables;
   NameQuoter names;
+  // How the data phase learns each table's row count for a progress display: 0 not at all, 1
+  // from the catalog's statistics, 2 by a COUNT(*) first.
+  int rowEstimate = 0;
   // Tables whose structure, rows or indexes could not be read whole, in the order met.
   std::vector<std::string> errorTables;
   // Records that table could not be read whole (once per table).
@@ -67,6 +70,9 @@ struct RunContext {
   std::function<void(const std::string&)> setStateTitle;
   // Ends the run at once with the stop note: the connection is gone, nothing more can be read.
   std::function<void()> connectionLost;
+  // Set while a statement spans rows (several rows per INSERT): ends it before the stop note,
+  // so a stopped script holds only whole statements.
+  std::function<void()> closeOpenStatement;
 };
 
 }  // namespace mv

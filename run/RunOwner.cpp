@@ -117,6 +117,7 @@ std::unique_ptr<RunContext> RunOwner::MakeContext() {
   auto ctx = std::make_unique<RunContext>(host_, *connection_, settings_, output_, state_);
   ctx->opts = opts_;
   ctx->working = working_;
+  ctx->rowEstimate = rowEstimate_;
   ctx->checkPoint = [this] { CheckPoint(); };
   ctx->rowCheckPoint = [this](Statement& stmt) { RowCheckPoint(stmt); };
   ctx->setStateTitle = [this](const std::string& s) { SetStateTitle(s); };
@@ -278,6 +279,7 @@ void RunOwner::FinishOutput() {
 }
 
 void RunOwner::WriteStopNote() {
+  if (run_->closeOpenStatement) run_->closeOpenStatement();
   output_.Append("\r\n\r\n" + run_->working.s_Remarks + "  ", ScriptOutput::colorRemarkMarker);
   output_.Append("Mervale Stopped ...", ScriptOutput::colorMessage);
   result_.outcome = RunOutcome::Stopped;

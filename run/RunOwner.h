@@ -115,6 +115,8 @@ class RunOwner {
   int AutoStartExit() const { return autoStartExit_; }
   // The tables the last run could not read whole (its outcome is then FinishedWithErrors).
   std::vector<std::string> ErrorTables() const { return lastRun_ ? lastRun_->errorTables : std::vector<std::string>{}; }
+  // How the next runs learn each table's row count for the host's progress (RunContext).
+  void SetRowEstimate(int mode) { rowEstimate_ = mode; }
   // The last run's context (its tables and kept columns), after CollectRun; null before.
   const RunContext* LastRun() const { return lastRun_.get(); }
   RunContext* LastRun() { return lastRun_.get(); }
@@ -176,6 +178,7 @@ class RunOwner {
   bool readOnly_ = true;
   bool tableListCurrent_ = false;
   int tableCount_ = 0;
+  int rowEstimate_ = 0;
   std::string autoStartPath_;
   int autoStartExit_ = -1;
   std::optional<RunOutcome> lastOutcome_;

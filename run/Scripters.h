@@ -21,11 +21,17 @@ int ScriptIndexes(RunContext& ctx);
 // per column its literal rule ('T' number, 'F' string) and script wrappers.
 struct SelectParts {
   std::string select, columnList, typeFlags;
+  // What follows "from": the table as the source names it, with its condition.
+  std::string from;
   std::vector<std::string> prefixes, suffixes;
   // How each column's values are read (by the result's own type unless the SELECT made them).
   std::vector<ValueKind> kinds;
 };
 SelectParts BuildSelect(RunContext& ctx, const RunTable& table);
+
+// The number of rows the table's SELECT will give, as ctx.rowEstimate asks for it; -1 when
+// not asked or not known. Only for showing progress: nothing is written.
+long long EstimateRows(RunContext& ctx, const RunTable& table, const SelectParts& parts);
 
 // A COMMIT (with the execute command when the profile asks for it).
 void WriteCommit(RunContext& ctx, bool tableEnd);

@@ -48,18 +48,44 @@ void AddCreateIndex(ScriptText& t, const Profile& profile, bool unique, const st
 
 void AddInsert(ScriptText& t, const Profile& profile, const std::string& table, const std::string& columns,
                const std::string& row) {
-  t.Add(profile.s_InsertInto, TextRole::Remark);
-  t.Add(" ", TextRole::Remark);
-  t.Add(table, TextRole::Sql);
-  t.Add(" ( ", TextRole::Sql);
-  t.Add(columns, TextRole::Name);
-  t.Add(" )\t\t", TextRole::Sql);
-  t.Add(profile.s_LineBreak, TextRole::Sql);
-  t.Add("\r\n", TextRole::Sql, true);
-  t.Add(profile.s_Values, TextRole::Remark);
-  t.Add(" ( ", TextRole::Sql);
+  InsertGroup one(1);
+  one.AddRow(t, profile, table, columns, row);
+}
+
+void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::string& table, const std::string& columns,
+                         const std::string& row) {
+  if (rows_ == 0) {
+    t.Add(profile.s_InsertInto, TextRole::Remark);
+    t.Add(" ", TextRole::Remark);
+    t.Add(table, TextRole::Sql);
+    t.Add(" ( ", TextRole::Sql);
+    t.Add(columns, TextRole::Name);
+    t.Add(" )\t\t", TextRole::Sql);
+    t.Add(profile.s_LineBreak, TextRole::Sql);
+    t.Add("\r\n", TextRole::Sql, true);
+    t.Add(profile.s_Values, TextRole::Remark);
+    t.Add(" ( ", TextRole::Sql);
+  } else {
+    t.Add(",", TextRole::Sql);
+    t.Add(profile.s_LineBreak, TextRole::Sql);
+    t.Add("\r\n", TextRole::Sql, true);
+    // Under the first row's parenthesis: the values keyword's width and one blank.
+    static constexpr std::string_view kBlanks = "                                ";
+    for (size_t n = profile.s_Values.size() + 1; n > 0;) {
+      const size_t take = n < kBlanks.size() ? n : kBlanks.size();
+      t.Add(kBlanks.substr(0, take), TextRole::Sql);
+      n -= take;
+    }
+    t.Add("( ", TextRole::Sql);
+  }
   t.Add(row, TextRole::Name);
   t.Add(" )", TextRole::Sql);
+  if (++rows_ >= max_) Close(t, profile);
+}
+
+void InsertGroup::Close(ScriptText& t, const Profile& profile) {
+  if (rows_ == 0) return;
+  rows_ = 0;
   if (!profile.b_ExecuteSameLine) t.Add("\r\n", TextRole::Sql, true);
   t.Add(profile.s_Execute, TextRole::Remark);
   t.Add("\r\n\r\n", TextRole::Remark, true);

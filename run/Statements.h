@@ -31,4 +31,23 @@ void AddCreateIndex(ScriptText& t, const Profile& profile, bool unique, const st
 void AddInsert(ScriptText& t, const Profile& profile, const std::string& table, const std::string& columns,
                const std::string& row);
 
+// The rows of one table as INSERTs of up to `rowsPerInsert` rows each: the first row as
+// AddInsert writes it, each further row after "," on a line of its own, aligned under the
+// first. With one row per INSERT the text is AddInsert's. The caller closes an open group
+// before anything that is not a row (a COMMIT, a remark, the table's end, the stop note).
+class InsertGroup {
+ public:
+  explicit InsertGroup(int rowsPerInsert) : max_(rowsPerInsert < 1 ? 1 : rowsPerInsert) {}
+  // Adds one row; the group is closed when it is full.
+  void AddRow(ScriptText& t, const Profile& profile, const std::string& table, const std::string& columns,
+              const std::string& row);
+  // Ends an open group with the profile's terminator; nothing when none is open.
+  void Close(ScriptText& t, const Profile& profile);
+  bool IsOpen() const { return rows_ > 0; }
+
+ private:
+  int max_;
+  int rows_ = 0;
+};
+
 }  // namespace mv

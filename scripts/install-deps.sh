@@ -6,6 +6,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
+  libcli11-dev
   unixodbc unixodbc-dev
   libsqliteodbc sqlite3
   odbc-postgresql postgresql

@@ -44,6 +44,16 @@ constexpr FlagKey kCarriedFlags[] = {
     {"b_DoIndex", &RunOptions::b_DoIndex, 1},
 };
 
+// The options the settings store keeps, in a file only when it was written with them; a file
+// that lacks one leaves the option as it was.
+constexpr FlagKey kRunSettings[] = {
+    {"b_DoRemarks", &RunOptions::b_DoRemarks, 1},   {"b_DropTable", &RunOptions::b_DropTable, 1},
+    {"b_Optimize", &RunOptions::b_Optimize, 0},     {"b_DeleteData", &RunOptions::b_DeleteData, 1},
+    {"b_AllStrings", &RunOptions::b_AllStrings, 0}, {"b_RightTrim", &RunOptions::b_RightTrim, 0},
+    {"b_LeftTrim", &RunOptions::b_LeftTrim, 0},     {"b_DataCSV", &RunOptions::b_DataCSV, 0},
+    {"i_DataCase", &RunOptions::i_DataCase, 2},     {"b_DropIndex", &RunOptions::b_DropIndex, 1},
+};
+
 void WriteList(IniFile& ini, const char* section, const char* prefix, const std::vector<std::string>& items) {
   for (size_t i = 0; i < items.size(); ++i) ini.Set(section, prefix + std::to_string(i), items[i]);
 }
@@ -110,7 +120,8 @@ void ReadLegacy(const std::string& data, Configuration& c) {
 
 }  // namespace
 
-bool WriteConfiguration(const std::string& path, const RunOptions& o, const ConfigurationDatabase& db) {
+bool WriteConfiguration(const std::string& path, const RunOptions& o, const ConfigurationDatabase& db,
+                        bool withRunSettings) {
   IniFile ini;
   // The file's native line end, so that files move between systems unchanged.
   ini.SetLineBreak("\r\n");
@@ -128,6 +139,10 @@ bool WriteConfiguration(const std::string& path, const RunOptions& o, const Conf
   ini.Set(kMain, "b_OnlyToFile", std::to_string(o.b_OnlyToFile));
   ini.Set(kMain, "b_DataType", std::to_string(o.b_DataType));
   for (const FlagKey& f : kCarriedFlags) ini.Set(kMain, f.key, std::to_string(o.*f.field));
+  // Absent means one row per INSERT, so files of that layout stay as they were.
+  if (o.i_RowsPerInsert != 1) ini.Set(kMain, "i_RowsPerInsert", std::to_string(o.i_RowsPerInsert));
+  if (withRunSettings)
+    for (const FlagKey& f : kRunSettings) ini.Set(kMain, f.key, std::to_string(o.*f.field));
   if (!o.s_GlobalPassSql.empty()) ini.Set(kMain, "s_GlobalPassSql", o.s_GlobalPassSql);
   WriteList(ini, kIgnoreColumns, "col", o.IgnoreColumns);
   WriteList(ini, kIgnoreTables, "tab", o.IgnoreTables);
@@ -170,6 +185,8 @@ std::optional<Configuration> ReadConfiguration(const std::string& path, const Ru
   o.b_OnlyToFile = ReadInt(ini, "b_OnlyToFile", 0);
   o.b_DataType = ReadInt(ini, "b_DataType", 1);
   for (const FlagKey& f : kCarriedFlags) o.*f.field = ReadInt(ini, f.key, f.def);
+  o.i_RowsPerInsert = ReadInt(ini, "i_RowsPerInsert", 1);
+  for (const FlagKey& f : kRunSettings) o.*f.field = ReadInt(ini, f.key, o.*f.field);
   o.s_GlobalPassSql = Present(ini, kMain, "s_GlobalPassSql", v) ? v : "";
 
   ReadList(ini, kIgnoreColumns, "col", o.IgnoreColumns);

@@ -31,7 +31,11 @@ struct ConfigurationDatabase {
 // be opened. Values are read whole; blanks around keys and values are ignored.
 std::optional<Configuration> ReadConfiguration(const std::string& path, const RunOptions& current);
 // Writes the options and the database to an .mvl file (INI text), atomically and readable by
-// its owner only, since connect strings can hold passwords. Returns success.
-bool WriteConfiguration(const std::string& path, const RunOptions& opts, const ConfigurationDatabase& db);
+// its owner only, since connect strings can hold passwords. Returns success. withRunSettings
+// also writes the options otherwise kept only in the settings store (remarks, DROP and DELETE,
+// data formatting), so that the file alone gives the same script wherever it is run; a file
+// without them takes them from the settings store, as every file did before.
+bool WriteConfiguration(const std::string& path, const RunOptions& opts, const ConfigurationDatabase& db,
+                        bool withRunSettings = false);
 
 }  // namespace mv

@@ -10,16 +10,23 @@ namespace {
 bool EqualNoCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
 }
+
+// An entry with a "%" is a pattern, as column filters take them; table names compare without
+// regard to case either way.
+bool TableMatches(const std::string& entry, const std::string& tableName) {
+  if (entry.find('%') == std::string::npos) return EqualNoCase(entry, tableName);
+  return PatternMatches(ApplyCase(entry, 0), ApplyCase(tableName, 0));
+}
 }  // namespace
 
 int TableIsSkipped(const RunOptions& opts, const std::string& tableName) {
   if (!opts.IncludeOnlyTables.empty()) {
     for (const auto& t : opts.IncludeOnlyTables)
-      if (EqualNoCase(t, tableName)) return 0;
+      if (TableMatches(t, tableName)) return 0;
     return 1;
   }
   for (const auto& t : opts.IgnoreTables)
-    if (EqualNoCase(t, tableName)) return 1;
+    if (TableMatches(t, tableName)) return 1;
   return 0;
 }
 

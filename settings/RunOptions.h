@@ -36,6 +36,8 @@ struct RunOptions {
   int b_LeftTrim = 0;
   int b_DataCSV = 0;
   int i_DataCase = 2;
+  // Rows written in one INSERT (below 1 counts as 1); 1 writes one statement per row.
+  int i_RowsPerInsert = 1;
 
   int b_DropIndex = 1;
   int b_IndexCaseSet = 0;

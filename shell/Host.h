@@ -70,6 +70,12 @@ class Host {
   virtual void BarStep(Bar bar) = 0;
   virtual void BarSetPos(Bar bar, int pos) = 0;
 
+  // [W] The data phase's rows: a table's rows begin (its row count when known, else -1), and
+  // one more row was written. RowDone comes for every row, so it must return at once; a host
+  // that shows no rows leaves both alone.
+  virtual void RowsBegin(long long expected) {}
+  virtual void RowDone() {}
+
   // [W, U] The modeless "Saving..." window with its one bar.
   virtual void ShowSaving(long range) = 0;
   virtual void SavingStep() = 0;

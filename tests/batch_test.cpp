@@ -256,6 +256,57 @@ unsigned ModeOf(const fs::path& p) {
   return st.st_mode & 07777;
 }
 
+TEST_F(BatchTest, CommandLineOptionsRunWithoutAFileOverrideOneAndSaveTheirConfiguration) {
+  fs::copy_file(MV_BINARY_DIR "/SQLite.pfl", dir / "home" / "SQLite.pfl");
+  const std::string demoDb = MV_BINARY_DIR "/demo/demo.db";
+  // The README's first command: one table's script, no file needed.
+  const Result one = Batch("--connect 'DRIVER=SQLite3;Database=" + demoDb + "' --profile SQLite --table customers");
+  ASSERT_EQ(one.status, 0) << one.err;
+  EXPECT_NE(one.out.find("CREATE TABLE customers"), std::string::npos) << one.out.substr(0, 500);
+  EXPECT_NE(one.out.find("VALUES ( 6, "), std::string::npos);
+  EXPECT_EQ(one.out.find("CREATE TABLE orders"), std::string::npos);
+  EXPECT_NE(one.out.find("--  \t\taudit_log"), std::string::npos);  // listed as not processed
+
+  // The connect string from the environment; the same options saved, then run from the file
+  // with a settings store that says otherwise: the file alone decides.
+  const std::string env = "export MERVALE_CONNECT='DRIVER=SQLite3;Database=" + demoDb + "';";
+  const std::string options =
+      "--profile SQLite --no-remarks --no-drop --rows-per-insert 4 --table 'order%' --where 'orders=order_id > 2' "
+      "--data-case upper";
+  const Result direct = Batch(options, env);
+  ASSERT_EQ(direct.status, 0) << direct.err;
+  EXPECT_EQ(direct.out.find("--  "), direct.out.find("--  --- End of Mervale"));  // only the footer
+  EXPECT_EQ(direct.out.find("DROP "), std::string::npos);
+  EXPECT_NE(direct.out.find("CREATE TABLE \"Order Lines\""), std::string::npos) << direct.out.substr(0, 800);
+  EXPECT_EQ(direct.out.find("VALUES ( 1, "), std::string::npos);  // orders 1 and 2 are not selected
+  EXPECT_NE(direct.out.find("),\r\n       ( "), std::string::npos);
+
+  const fs::path saved = dir / "saved.mvl";
+  const Result save = Batch(options + " --save-config '" + saved.string() + "'", env);
+  ASSERT_EQ(save.status, 0) << save.err;
+  EXPECT_EQ(save.out, "");
+  EXPECT_EQ(ModeOf(saved), 0600u);
+  fs::create_directories(dir / "xdg" / "Quillfen");
+  Write(dir / "xdg" / "Quillfen" / "Mervale.ini", "[Settings]\r\ndre=1\r\ndrt=1\r\ndvc=2\r\nrpi=9\r\n");
+  const Result fromFile = Batch("'" + saved.string() + "'");
+  ASSERT_EQ(fromFile.status, 0) << fromFile.err;
+  EXPECT_EQ(fromFile.out.substr(0, fromFile.out.rfind("Elapsed")), direct.out.substr(0, direct.out.rfind("Elapsed")));
+
+  // Over a configuration file: the options change what they name, the rest stays the file's.
+  const Result over = Batch("'" + kDemo + "' --no-data --no-indexes --name-case upper");
+  ASSERT_EQ(over.status, 0) << over.err;
+  EXPECT_NE(over.out.find("CREATE TABLE CUSTOMERS"), std::string::npos);  // the profile writes them as they are
+  EXPECT_EQ(over.out.find("INSERT INTO"), std::string::npos);
+  EXPECT_EQ(over.out.find("CREATE INDEX"), std::string::npos);
+  EXPECT_NE(over.out.find("not processed\r\n--  \t\taudit_log"), std::string::npos);
+
+  // A bad value: the reason and status 1, nothing run.
+  const Result bad = Batch("'" + kDemo + "' --rows-per-insert 0");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("--rows-per-insert"), std::string::npos) << bad.err;
+  EXPECT_EQ(bad.out, "");
+}
+
 TEST_F(BatchTest, OutputFollowsTheUmaskKeepsModesAndLinksAndIsCheckedBeforeConnecting) {
   const std::string demo = "'" + kDemo + "' --output ";
   // A new file gets what the umask allows; an existing one keeps its mode; a link is followed.

@@ -203,6 +203,9 @@ TEST(Configuration, MissingKeysTakeTheFileDefaults) {
   o.IgnoreDataTypes = {"old"};
   o.WhereStatements = {{"OLD", "x"}};
   o.s_WorkingProfile = "Second";
+  o.i_RowsPerInsert = 50;
+  o.b_DoRemarks = 0;
+  o.i_DataCase = 0;
   const std::string path = f.dir / "sparse.mvl";
   WritePlain(path,
              "[mervale]\n"
@@ -231,6 +234,10 @@ TEST(Configuration, MissingKeysTakeTheFileDefaults) {
   EXPECT_EQ(o.b_DoTabStruct, 1);
   EXPECT_EQ(o.s_AutoSaveFile, "");
   EXPECT_EQ(o.s_GlobalPassSql, "");
+  // Rows per INSERT is absent only when it is 1; the settings store's options stay as they were.
+  EXPECT_EQ(o.i_RowsPerInsert, 1);
+  EXPECT_EQ(o.b_DoRemarks, 0);
+  EXPECT_EQ(o.i_DataCase, 0);
   // A gap ends a list; table names of conditions are upper-cased; a missing condition is "".
   EXPECT_EQ(o.IgnoreColumns, std::vector<std::string>{"A"});
   EXPECT_TRUE(o.IgnoreTables.empty());

@@ -201,6 +201,15 @@ TEST(Filters, IncludeOnlyWinsOverIgnoreAndNamesCompareWithoutCase) {
   o.IncludeOnlyTables = {"Orders"};
   EXPECT_EQ(TableIsSkipped(o, "ORDERS"), 0);
   EXPECT_EQ(TableIsSkipped(o, "Customers"), 1);
+  // An entry with "%" is a pattern, also without regard to case.
+  o.IncludeOnlyTables = {"order%"};
+  EXPECT_EQ(TableIsSkipped(o, "Order Lines"), 0);
+  EXPECT_EQ(TableIsSkipped(o, "ORDERS"), 0);
+  EXPECT_EQ(TableIsSkipped(o, "reorders"), 1);
+  o.IncludeOnlyTables.clear();
+  o.IgnoreTables = {"%_log"};
+  EXPECT_EQ(TableIsSkipped(o, "AUDIT_LOG"), 1);
+  EXPECT_EQ(TableIsSkipped(o, "logs"), 0);
 }
 
 TEST(Filters, ColumnPatternsAndTypes) {

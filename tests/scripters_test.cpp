@@ -253,6 +253,109 @@ TEST(DataScripter, SkipKeepsTheRowsWrittenAndCommitsThem) {
   EXPECT_NE(text.find("VALUES ( 7 );"), std::string::npos);  // the next table is scripted
 }
 
+// Several rows per INSERT: groups end when full, at a COMMIT, at a skip, at a stop and at the
+// table's end; CSV is what it was.
+TEST(DataScripter, RowsPerInsertGroupsWithinCommitsTablesAndStops) {
+  RunHarness h;
+  std::string fixture = std::string(kHead) +
+                        "TABLE\t\\N\t\\N\tT\tTABLE\nTABLE\t\\N\t\\N\tU\tTABLE\n"
+                        "COLUMN\t\\N\t\\N\tT\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                        "COLUMN\t\\N\t\\N\tU\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                        "QUERY\tselect id from T\n COL\tid\t4\n";
+  for (int i = 1; i <= 7; ++i) fixture += " ROW\t" + std::to_string(i) + "\n";
+  fixture += "END\nQUERY\tselect id from U\n COL\tid\t4\n ROW\t8\nEND\n";
+  h.ConnectFixture(fixture);
+  RunOptions& o = h.owner->Options();
+  o.b_DoIndex = 0;
+  o.b_DoTabStruct = 0;
+  o.b_DoRemarks = 0;
+  o.b_DeleteData = 0;
+  h.profile().s_Commit = "COMMIT";
+  h.profile().i_CommitLines = 5;
+  h.profile().b_CommitEachTable = 1;
+  h.profile().b_CommitNeedsExecute = 1;
+  const std::string head = "INSERT INTO T ( ID )\t\t\r\nVALUES ( ";
+  const std::string more = ",\r\n       ( ";
+  struct Case {
+    int rows;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {2, head + "1 )" + more + "2 );\r\n\r\n" + head + "3 )" + more + "4 );\r\n\r\n" + head +
+              "5 );\r\n\r\nCOMMIT;\r\n\r\n" + head + "6 )" + more + "7 );\r\n\r\nCOMMIT;\r\n\r\n"},
+      {100, head + "1 )" + more + "2 )" + more + "3 )" + more + "4 )" + more + "5 );\r\n\r\nCOMMIT;\r\n\r\n" +
+                head + "6 )" + more + "7 );\r\n\r\nCOMMIT;\r\n\r\n"},
+  };
+  for (const Case& c : cases) {
+    o.i_RowsPerInsert = c.rows;
+    const std::string text = h.Run();
+    EXPECT_NE(text.find(c.expected + "\r\nINSERT INTO U ( ID )\t\t\r\nVALUES ( 8 );\r\n\r\nCOMMIT;"),
+              std::string::npos)
+        << c.rows << "\n"
+        << text;
+  }
+
+  // CSV takes no notice of the option.
+  o.b_DataCSV = 1;
+  o.i_RowsPerInsert = 1;
+  const std::string csv = h.Run();
+  o.i_RowsPerInsert = 3;
+  EXPECT_EQ(h.Run(), csv);
+  o.b_DataCSV = 0;
+
+  // A skip and a stop end the open INSERT before their notes: only whole statements.
+  h.host.window.onInsert = [&](std::string_view piece) {
+    if (piece == "2") h.owner->SkipCommand();
+    if (piece == "8") h.owner->StopCommand(false);
+  };
+  o.i_RowsPerInsert = 10;
+  const std::string stopped = h.Run();
+  EXPECT_NE(stopped.find(head + "1 )" + more + "2 );\r\n\r\nREM  Table Skipped ...\r\n\r\nCOMMIT;"),
+            std::string::npos)
+      << stopped;
+  EXPECT_NE(stopped.find("VALUES ( 8 );\r\n\r\n\r\n\r\nREM  Mervale Stopped ..."), std::string::npos) << stopped;
+}
+
+// The row counts a progress display gets: from the statistics catalog (none with a condition,
+// which the catalog cannot know of), or by COUNT(*) with the table's condition.
+TEST(DataScripter, RowCountsForProgress) {
+  RunHarness h;
+  h.ConnectFixture(std::string(kHead) +
+                   "TABLE\t\\N\t\\N\tT\tTABLE\nTABLE\t\\N\t\\N\tU\tTABLE\nTABLE\t\\N\t\\N\tV\tTABLE\n"
+                   "COLUMN\t\\N\t\\N\tT\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                   "COLUMN\t\\N\t\\N\tU\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                   "COLUMN\t\\N\t\\N\tV\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                   "STATISTIC\t\\N\t\\N\tT\t\\N\t\\N\t\\N\t0\t\\N\t\\N\t\\N\t50\t1\n"
+                   "STATISTIC\t\\N\t\\N\tU\t\\N\t\\N\t\\N\t0\t\\N\t\\N\t\\N\t70\t1\n"
+                   "QUERY\tselect id from T\n COL\tid\t4\n ROW\t1\n ROW\t2\nEND\n"
+                   "QUERY\tselect id from U where id > 1\n COL\tid\t4\n ROW\t2\nEND\n"
+                   "QUERY\tselect id from V\n COL\tid\t4\nEND\n"
+                   "QUERY\tselect count(*) from T\n COL\tn\t4\n ROW\t2\nEND\n"
+                   "QUERY\tselect count(*) from U where id > 1\n COL\tn\t4\n ROW\t1\nEND\n");
+  RunOptions& o = h.owner->Options();
+  o.b_DoIndex = 0;
+  o.WhereStatements["U"] = "id > 1";
+  struct Case {
+    int mode;
+    std::vector<std::string> counts;  // T, U, V
+  };
+  for (const Case& c : std::vector<Case>{{0, {"-1", "-1", "-1"}}, {1, {"50", "-1", "-1"}}, {2, {"2", "1", "-1"}}}) {
+    h.owner->SetRowEstimate(c.mode);
+    const size_t before = h.host.Calls().size();
+    const std::string text = h.Run();
+    EXPECT_EQ(text.find("error"), std::string::npos) << text;
+    std::vector<std::string> counts;
+    int rows = 0;
+    const auto calls = h.host.Calls();
+    for (size_t i = before; i < calls.size(); ++i) {
+      if (calls[i].what == "rows-begin") counts.push_back(calls[i].text);
+      if (calls[i].what == "row") ++rows;
+    }
+    EXPECT_EQ(counts, c.counts) << c.mode;
+    EXPECT_EQ(rows, 3) << c.mode;
+  }
+}
+
 TEST(DataScripter, ScriptFunctionsOnlyIfValueAndRetrievalWrappers) {
   RunHarness h;
   h.ConnectFixture(std::string(kHead) +
@@ -379,6 +482,14 @@ TEST(Statements, BuildersGiveWholeStatementsInTheProfilesDialect) {
        "INSERT INTO EMP ( ID , NAME )\t\t\r\nVALUES ( 1, 'Ann' );\r\n\r\n"},
       {"insert, own line", [&](ScriptText& t) { AddInsert(t, own, "EMP", "ID", "1"); },
        "INSERT INTO EMP ( ID )\t\t \\\r\nVALUES ( 1 )\r\ngo\r\n\r\n"},
+      {"three rows in one insert, own line",
+       [&](ScriptText& t) {
+         InsertGroup g(5);
+         for (const char* row : {"1", "2", "3"}) g.AddRow(t, own, "EMP", "ID", row);
+         g.Close(t, own);
+         g.Close(t, own);  // a closed group adds nothing
+       },
+       "INSERT INTO EMP ( ID )\t\t \\\r\nVALUES ( 1 ), \\\r\n       ( 2 ), \\\r\n       ( 3 )\r\ngo\r\n\r\n"},
   };
   for (const Case& c : cases) {
     ScriptText t;

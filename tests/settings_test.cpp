@@ -177,6 +177,7 @@ TEST(RunSettings, SavedValuesReadBackUnchangedInTheFixedOrder) {
   saved.b_AllStrings = saved.b_RightTrim = saved.b_LeftTrim = saved.b_DataCSV = 1;
   saved.i_AutoSpecialName = 2;
   saved.i_DataCase = 0;
+  saved.i_RowsPerInsert = 500;
   saved.b_AutoSave = 1;
   saved.i_AutoSaveLines = 12345;
   saved.b_IgnoreColLen = 1;
@@ -201,7 +202,8 @@ TEST(RunSettings, SavedValuesReadBackUnchangedInTheFixedOrder) {
   EXPECT_EQ(KeysInFile(path), (std::vector<std::string>{
                                   "asn", "as",  "asl", "bdt", "ccl", "ccc",     "cdc", "cdt", "cdl", "ctc", "doc",
                                   "uid", "dos", "din", "dda", "dst", "dre",     "opt", "stc", "scc", "ofl", "sty",
-                                  "inc", "icc", "dvc", "aas", "rit", "DataCSV", "let", "drt", "dri", "det", "prof"}));
+                                  "inc", "icc", "dvc", "aas", "rit", "DataCSV", "let", "drt", "dri", "det", "rpi",
+                                  "prof"}));
 
   SettingsStore store(path);
   RunOptions loaded;

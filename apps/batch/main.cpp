@@ -1,4 +1,5 @@
-// mervale-batch: scripts a database from a configuration file, without a window.
+// mervale-batch: scripts a database from a configuration file or the command line, without a
+// window.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -9,13 +10,16 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "BatchCommand.h"
 #include "run/ConfigurationCommands.h"
 #include "run/RunOwner.h"
+#include "settings/Configuration.h"
 #include "shell/AtomicFile.h"
 #include "shell/ConsoleHost.h"
 #include "shell/ProgramFolder.h"
@@ -86,94 +90,48 @@ std::string Printable(const std::string& name) {
   return out;
 }
 
-const char kUsageText[] =
-    "Usage: mervale-batch CONFIG.mvl [--output FILE]\n"
-    "       mervale-batch --free-form CONFIG.mvl [--sql TEXT | --sql-file FILE] [--output FILE]\n"
-    "       mervale-batch --library-list\n"
-    "\n"
-    "Scripts the database named in the configuration file (structure, data and indexes as\n"
-    "the file says) with the profile it names. The script goes to standard output, or to\n"
-    "FILE (replaced only when the run has ended; a new FILE gets the mode the umask allows, an\n"
-    "existing one keeps its mode, a symbolic link is followed). Messages go to standard error.\n"
-    "\n"
-    "  --output FILE    write the script to FILE instead of standard output\n"
-    "  --free-form      run the configuration's free-form SQL statement and script its rows\n"
-    "  --sql TEXT       with --free-form: run TEXT instead\n"
-    "  --sql-file FILE  with --free-form: run the statement in FILE instead\n"
-    "  --library-list   list the SQL Library entries with their command numbers\n"
-    "  --help           show this text\n"
-    "\n"
-    "Environment: MERVALE_HOME is the program folder (profiles, SQL Library; default: the\n"
-    "folder of this executable); XDG_CONFIG_HOME holds Quillfen/Mervale.ini, the settings.\n"
-    "Exit status: 0 finished, 1 usage, 2 configuration unreadable, 3 no connection,\n"
-    "4 script not written whole, 5 stopped, 6 finished with errors (some tables could not be\n"
-    "read whole; they are named, and with --output FILE keeps what it held and the new\n"
-    "script is left beside it under the name given).\n";
-
 int Usage(const char* problem) {
-  if (problem) std::fprintf(stderr, "mervale-batch: %s\n\n", problem);
-  std::fputs(kUsageText, problem ? stderr : stdout);
-  return problem ? kUsage : kOk;
+  if (!problem) {
+    std::fputs(mv::kBatchUsage, stdout);
+    return kOk;
+  }
+  // After a mistake the forms of the command are enough; --help gives every option.
+  const std::string usage = mv::kBatchUsage;
+  std::fprintf(stderr, "mervale-batch: %s\n\n%s\nRun mervale-batch --help for every option.\n", problem,
+               usage.substr(0, usage.find("\n\n") + 1).c_str());
+  return kUsage;
 }
 
 }  // namespace
 
 int LibraryList();
+int SaveConfig(const mv::BatchCommand& cmd);
 
 int main(int argc, char** argv) {
   CatchStopSignals();
-  std::string config, output, sql, sqlFile;
-  bool freeForm = false, haveSql = false, libraryList = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    auto next = [&](const char* what) -> const char* {
-      if (i + 1 >= argc) return nullptr;
-      (void)what;
-      return argv[++i];
-    };
-    if (a == "--help" || a == "-h") return Usage(nullptr);
-    if (a == "--output") {
-      const char* v = next("--output");
-      if (!v) return Usage("--output needs a file name");
-      output = v;
-    } else if (a == "--free-form") {
-      freeForm = true;
-    } else if (a == "--sql") {
-      const char* v = next("--sql");
-      if (!v) return Usage("--sql needs a statement");
-      sql = v;
-      haveSql = true;
-    } else if (a == "--sql-file") {
-      const char* v = next("--sql-file");
-      if (!v) return Usage("--sql-file needs a file name");
-      sqlFile = v;
-    } else if (a == "--library-list") {
-      libraryList = true;
-    } else if (!a.empty() && a[0] == '-') {
-      return Usage(("unknown option " + a).c_str());
-    } else if (config.empty()) {
-      config = a;
-    } else {
-      return Usage("only one configuration file can be given");
-    }
-  }
-  if (libraryList) return LibraryList();
-  if (config.empty()) return Usage("no configuration file given");
-  if ((haveSql || !sqlFile.empty()) && !freeForm) return Usage("--sql and --sql-file go with --free-form");
-  if (haveSql && !sqlFile.empty()) return Usage("give --sql or --sql-file, not both");
-  if (!sqlFile.empty()) {
-    if (!mv::ReadWholeFile(sqlFile, sql)) {
-      std::fprintf(stderr, "mervale-batch: cannot read the statement file %s: %s\n", sqlFile.c_str(),
+  mv::BatchCommand cmd;
+  const std::string problem =
+      mv::ParseBatchCommand(std::vector<std::string>(argv + 1, argv + argc), std::getenv("MERVALE_CONNECT"), cmd);
+  if (!problem.empty()) return Usage(problem.c_str());
+  if (cmd.help) return Usage(nullptr);
+  if (cmd.libraryList) return LibraryList();
+  if (!cmd.sqlFile.empty()) {
+    std::string sql;
+    if (!mv::ReadWholeFile(cmd.sqlFile, sql)) {
+      std::fprintf(stderr, "mervale-batch: cannot read the statement file %s: %s\n", cmd.sqlFile.c_str(),
                    std::strerror(errno));
       return kUsage;
     }
-    haveSql = true;
+    cmd.sql = sql;
   }
-  if (access(config.c_str(), R_OK) != 0) {
+  const std::string& config = cmd.config;
+  const std::string& output = cmd.output;
+  if (!config.empty() && access(config.c_str(), R_OK) != 0) {
     std::fprintf(stderr, "mervale-batch: cannot read the configuration file %s: %s\n", config.c_str(),
                  std::strerror(errno));
     return kConfig;
   }
+  if (!cmd.saveConfig.empty()) return SaveConfig(cmd);
 
   // The script goes to a temporary file beside FILE and replaces it only at the end. A path
   // that cannot take it is refused here, before connecting; a device or a pipe is written
@@ -203,23 +161,39 @@ int main(int argc, char** argv) {
   }
 
   mv::SettingsStore settings(mv::SettingsStore::DefaultPath());
-  mv::ConsoleHost host(scriptFile, stderr, isatty(STDERR_FILENO) == 1);
+  // Off a terminal the line would only clutter a log; the JSON objects are asked for.
+  const mv::ConsoleHost::Progress progress =
+      cmd.progress == mv::BatchCommand::Progress::Json ? mv::ConsoleHost::Progress::Json
+      : cmd.progress == mv::BatchCommand::Progress::Line && isatty(STDERR_FILENO) == 1
+          ? mv::ConsoleHost::Progress::Line
+          : mv::ConsoleHost::Progress::None;
+  mv::ConsoleHost host(scriptFile, stderr, progress);
   mv::RunOwner owner(host, settings, mv::ProgramFolder());
   owner.LoadStartupState();
+  if (progress != mv::ConsoleHost::Progress::None) owner.SetRowEstimate(cmd.countRows ? 2 : 1);
 
   int status = kOk;
-  if (!mv::LoadConfiguration(owner, config, true)) {
+  auto adjust = [&cmd](mv::Configuration& c) { mv::ApplyBatchCommand(cmd, c); };
+  bool loaded = true;
+  if (!config.empty()) {
+    loaded = mv::LoadConfiguration(owner, config, true, adjust);
+  } else {
+    mv::Configuration c = mv::DefaultBatchConfiguration();
+    adjust(c);
+    mv::ApplyConfiguration(owner, c, true);
+  }
+  if (loaded && cmd.nameCase) mv::ApplyNameCase(owner.Profiles(), owner.Options().s_WorkingProfile, *cmd.nameCase);
+  if (!loaded) {
     status = kConfig;
   } else if (!owner.HasUsableConnection()) {
     if (!owner.Connection()) host.Message("The configuration file holds no connect string.", mv::Host::Buttons::Ok);
     status = kConnection;
   } else {
-    if (haveSql) owner.Options().s_GlobalPassSql = sql;
     bool started;
-    if (freeForm) {
+    if (cmd.freeForm) {
       started = owner.StartFreeFormRun();
     } else {
-      owner.SetAutoStart(config);
+      if (!config.empty()) owner.SetAutoStart(config);
       started = owner.StartRun();
     }
     // From here a signal stops the run instead of ending the program.
@@ -298,4 +272,33 @@ int LibraryList() {
     for (const mv::LibraryFile& file : entry.files) print(file.command, "  ", file.name);
   }
   return std::fflush(stdout) == 0 ? kOk : kWrite;
+}
+
+// --save-config: the configuration file (or the defaults) with the command's options, written
+// with the options the settings store would otherwise supply, so the file alone gives the same
+// script. Nothing connects and nothing runs.
+int SaveConfig(const mv::BatchCommand& cmd) {
+  std::optional<mv::Configuration> c;
+  if (cmd.config.empty()) {
+    c = mv::DefaultBatchConfiguration();
+  } else {
+    mv::SettingsStore settings(mv::SettingsStore::DefaultPath());
+    mv::RunOptions remembered;
+    mv::Profile working;
+    mv::LoadRunSettings(settings, remembered, working);
+    c = mv::ReadConfiguration(cmd.config, remembered);
+    if (!c) {
+      std::fprintf(stderr, "mervale-batch: Could not open config file.\n");
+      return kConfig;
+    }
+  }
+  mv::ApplyBatchCommand(cmd, *c);
+  const mv::ConfigurationDatabase db{c->connectString, c->databaseUser, c->catalogFlag == "1"};
+  errno = 0;
+  if (!mv::WriteConfiguration(cmd.saveConfig, c->opts, db, true)) {
+    std::fprintf(stderr, "mervale-batch: the configuration could not be written to %s: %s\n", cmd.saveConfig.c_str(),
+                 errno ? std::strerror(errno) : "unknown error");
+    return kWrite;
+  }
+  return kOk;
 }

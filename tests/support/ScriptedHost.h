@@ -71,6 +71,8 @@ class ScriptedHost : public Host {
   void BarSetStep(Bar bar, int step) override { Record({"bar-setstep", {}, bar, step}); }
   void BarStep(Bar bar) override { Record({"bar-step", {}, bar}); }
   void BarSetPos(Bar bar, int pos) override { Record({"bar-pos", {}, bar, pos}); }
+  void RowsBegin(long long expected) override { Record({"rows-begin", std::to_string(expected)}); }
+  void RowDone() override { Record({"row"}); }
   void ShowSaving(long range) override { Record({"saving-show", {}, static_cast<int>(range)}); }
   void SavingStep() override {}
   void HideSaving() override { Record({"saving-hide"}); }
