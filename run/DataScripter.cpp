@@ -1,4 +1,5 @@
 #include "db/DbConnection.h"
+#include "db/EngineTypes.h"
 #include "db/NameQuoting.h"
 #include "db/RowReader.h"
 #include "profiles/Profile.h"
@@ -23,7 +24,8 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
   for (const ColumnInfo& col : table.columns) {
     const std::string ref = ctx.names.SourceColumn(opts, col.name);
     parts.typeFlags += col.isNumeric ? 'T' : 'F';
-    const int category = CategoryOf(col.sqlType);
+    // The wrappers of the type the script created; the SQLite reading of the type the driver reads.
+    const int category = col.category;
     parts.prefixes.push_back(profile.s_ScriptPrefix[category]);
     parts.suffixes.push_back(profile.s_ScriptSuffix[category]);
     if (!first) {
@@ -33,11 +35,14 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
     first = false;
     const std::string& prefix = profile.s_RetrievePrefix[category];
     const std::string& suffix = profile.s_RetrieveSuffix[category];
-    if (sqlite && prefix.empty() && suffix.empty() && IsApproximate(category)) {
+    if (sqlite && prefix.empty() && suffix.empty() && IsApproximate(CategoryOf(col.sqlType))) {
       // The SQLite driver hands doubles over with 15 digits whatever is asked for; quote()
       // gives every digit, which the reader turns back into the shortest exact text.
       selectList += "quote(" + ref + ")";
       parts.kinds.push_back(ValueKind::RealText);
+    } else if (prefix.empty() && suffix.empty() && col.engineRead != EngineRead::AsReported) {
+      selectList += EngineReadExpression(ctx.connection.engine(), col.engineRead, ref);
+      parts.kinds.push_back(ValueKind::FromResult);
     } else {
       selectList += prefix + ref + suffix;
       parts.kinds.push_back(ValueKind::FromResult);
@@ -59,10 +64,43 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
 
 namespace {
 
+bool IsNonFinite(const std::string& v) {
+  std::string_view s(v);
+  if (!s.empty() && (s[0] == '-' || s[0] == '+')) s.remove_prefix(1);
+  auto is = [&](std::string_view word) {
+    if (s.size() != word.size()) return false;
+    for (size_t i = 0; i < s.size(); ++i)
+      if ((s[i] | 0x20) != word[i]) return false;
+    return true;
+  };
+  return is("nan") || is("inf") || is("infinity");
+}
+
+// A value of a number column that is no number literal. NaN and infinities go on as text,
+// which some targets take and others refuse; any other text cannot go into a number type the
+// profile names, and NULL goes in its place. Either way the script says so: never a silent
+// change.
+void NotANumber(const ColumnInfo& col, const RunTable& table, std::string& value, bool& isNull,
+                std::vector<std::string>& notes, char& noted) {
+  if (IsNonFinite(value)) {
+    if (!noted)
+      notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds " +
+                      value + ", which not every target can hold (MariaDB has no NaN or infinities).");
+    noted = 1;
+    return;
+  }
+  if (!col.numberTyped) return;
+  notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds '" +
+                  RemarkSafe(value) + "', which is no number and which its number type cannot hold: NULL is written in its place.");
+  value.clear();
+  isNull = true;
+}
+
 // Reads one row of the data phase into `row`: every value formatted straight into the row, a
 // wrapper, when there is one, around it. false at the end of the rows.
-bool ReadDataRow(RunContext& ctx, RowReader& reader, const SelectParts& parts, const std::vector<ValueKind>& kinds,
-                 std::string& row, std::string& value, std::string& scratch) {
+bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, const SelectParts& parts,
+                 const std::vector<ValueKind>& kinds, std::string& row, std::string& value, std::string& scratch,
+                 std::vector<std::string>& notes, std::vector<char>& noted) {
   if (!reader.Fetch()) return false;
   const Profile& profile = ctx.working;
   const RunOptions& opts = ctx.opts;
@@ -70,7 +108,10 @@ bool ReadDataRow(RunContext& ctx, RowReader& reader, const SelectParts& parts, c
   row.clear();
   for (size_t k = 0; k < n; ++k) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
-    const bool isNull = !reader.Value(col, kinds[k], value);
+    bool isNull = !reader.Value(col, kinds[k], value);
+    if (parts.typeFlags[k] == 'T' && !isNull && !value.empty() &&
+        static_cast<unsigned char>(value[0] - '0') > 9 && !IsNumberLiteral(value))
+      NotANumber(table.columns[k], table, value, isNull, notes, noted[k]);
     if (k > 0) row += opts.b_DataCSV ? " \t " : ", ";
     const size_t start = row.size();
     FormatValue(profile, opts, value, parts.typeFlags[k], isNull, row, scratch);
@@ -131,6 +172,9 @@ void ScriptTableData(RunContext& ctx) {
   const std::string& marker = profile.s_Remarks;
   std::string row, value, scratch;
   ScriptText statement;
+  // Remarks about the values of the row at hand; per column, whether its NaN was remarked.
+  std::vector<std::string> notes;
+  std::vector<char> noted;
 
   for (int index = 0; index < n; ++index) {
     const RunTable& table = ctx.tables[index];
@@ -189,6 +233,7 @@ void ScriptTableData(RunContext& ctx) {
     std::vector<ValueKind> kinds = parts.kinds;
     for (size_t k = 0; k < kinds.size(); ++k)
       if (kinds[k] == ValueKind::FromResult) kinds[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
+    noted.assign(kinds.size(), 0);
     bool rowRead = false;
     bool csvHeader = false;
     int counter = 0;
@@ -201,7 +246,7 @@ void ScriptTableData(RunContext& ctx) {
         break;
       }
       const int failuresBefore = reader.valueFailures();
-      if (!ReadDataRow(ctx, reader, parts, kinds, row, value, scratch)) {
+      if (!ReadDataRow(ctx, reader, table, parts, kinds, row, value, scratch, notes, noted)) {
         if (reader.FetchFailed()) {
           ctx.TableError(table.name);
           db.FetchErrorText(stmt.get(), false);
@@ -216,6 +261,8 @@ void ScriptTableData(RunContext& ctx) {
         break;
       }
       ApplyCaseInPlace(row, opts.i_DataCase);
+      for (const std::string& note : notes) out.MessageRemark(note, "", "\r\n");
+      notes.clear();
       rowRead = true;
       ++counter;
       if (opts.b_DataCSV) {

@@ -42,6 +42,7 @@ constexpr FlagKey kCarriedFlags[] = {
     {"b_DoTabStruct", &RunOptions::b_DoTabStruct, 1},
     {"b_DoTabData", &RunOptions::b_DoTabData, 1},
     {"b_DoIndex", &RunOptions::b_DoIndex, 1},
+    {"b_EngineTypes", &RunOptions::b_EngineTypes, 1},
 };
 
 void WriteList(IniFile& ini, const char* section, const char* prefix, const std::vector<std::string>& items) {

@@ -186,6 +186,7 @@ TEST(RunSettings, SavedValuesReadBackUnchangedInTheFixedOrder) {
   saved.b_IgnoreDatLead = 1;
   saved.b_IgnoreTabCase = 0;
   saved.b_DoTabCommon = 0;
+  saved.b_EngineTypes = 0;
   saved.s_WorkingProfile = "Oracle 9 = new";
   Profile working;
   working.i_TableNameCase = 1;
@@ -201,7 +202,7 @@ TEST(RunSettings, SavedValuesReadBackUnchangedInTheFixedOrder) {
   EXPECT_EQ(KeysInFile(path), (std::vector<std::string>{
                                   "asn", "as",  "asl", "bdt", "ccl", "ccc",     "cdc", "cdt", "cdl", "ctc", "doc",
                                   "uid", "dos", "din", "dda", "dst", "dre",     "opt", "stc", "scc", "ofl", "sty",
-                                  "inc", "icc", "dvc", "aas", "rit", "DataCSV", "let", "drt", "dri", "det", "prof"}));
+                                  "inc", "icc", "dvc", "aas", "rit", "DataCSV", "let", "drt", "dri", "det", "EngineTypes", "prof"}));
 
   SettingsStore store(path);
   RunOptions loaded;
