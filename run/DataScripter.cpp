@@ -96,6 +96,12 @@ void NotANumber(const ColumnInfo& col, const RunTable& table, std::string& value
   isNull = true;
 }
 
+// A date or time as PostgreSQL holds it that other engines do not: infinity, a BC date.
+bool IsSpecialDate(const std::string& v) {
+  const size_t at = v[0] == '-' ? 1 : 0;
+  return v.compare(at, 8, "infinity") == 0 || (v.size() > 3 && v.compare(v.size() - 3, 3, " BC") == 0);
+}
+
 // Reads one row of the data phase into `row`: every value formatted straight into the row, a
 // wrapper, when there is one, around it. false at the end of the rows.
 bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, const SelectParts& parts,
@@ -112,6 +118,13 @@ bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, cons
     if (parts.typeFlags[k] == 'T' && !isNull && !value.empty() &&
         static_cast<unsigned char>(value[0] - '0') > 9 && !IsNumberLiteral(value))
       NotANumber(table.columns[k], table, value, isNull, notes, noted[k]);
+    else if (table.columns[k].engineRead == EngineRead::Text && !isNull && !value.empty() && !noted[k] &&
+             IsSpecialDate(value)) {
+      notes.push_back("NOTE: Column " + RemarkSafe(table.columns[k].name) + " of table " + RemarkSafe(table.name) +
+                      " holds " + RemarkSafe(value) +
+                      ", which not every target can hold (MariaDB has no infinite or BC dates).");
+      noted[k] = 1;
+    }
     if (k > 0) row += opts.b_DataCSV ? " \t " : ", ";
     const size_t start = row.size();
     FormatValue(profile, opts, value, parts.typeFlags[k], isNull, row, scratch);
