@@ -83,10 +83,10 @@ bool IsNonFinite(const std::string& v) {
 void NotANumber(const ColumnInfo& col, const RunTable& table, std::string& value, bool& isNull,
                 std::vector<std::string>& notes, char& noted) {
   if (IsNonFinite(value)) {
-    if (!noted)
+    if (noted == 'T')
       notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds " +
                       value + ", which not every target can hold (MariaDB has no NaN or infinities).");
-    noted = 1;
+    noted = 't';
     return;
   }
   if (!col.numberTyped) return;
@@ -115,15 +115,21 @@ bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, cons
   for (size_t k = 0; k < n; ++k) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
     bool isNull = !reader.Value(col, kinds[k], value);
-    if (parts.typeFlags[k] == 'T' && !isNull && !value.empty() &&
-        static_cast<unsigned char>(value[0] - '0') > 9 && !IsNumberLiteral(value))
-      NotANumber(table.columns[k], table, value, isNull, notes, noted[k]);
-    else if (table.columns[k].engineRead == EngineRead::Text && !isNull && !value.empty() && !noted[k] &&
-             IsSpecialDate(value)) {
-      notes.push_back("NOTE: Column " + RemarkSafe(table.columns[k].name) + " of table " + RemarkSafe(table.name) +
-                      " holds " + RemarkSafe(value) +
-                      ", which not every target can hold (MariaDB has no infinite or BC dates).");
-      noted[k] = 1;
+    // noted[k]: 'T' a number column ('t' once its NaN is remarked), 'D' a date read as the
+    // engine's text, 0 nothing (more) to check.
+    if (noted[k] && !isNull && !value.empty()) {
+      const unsigned char first = static_cast<unsigned char>(value[0]);
+      if (noted[k] == 'D') {
+        if (IsSpecialDate(value)) {
+          notes.push_back("NOTE: Column " + RemarkSafe(table.columns[k].name) + " of table " +
+                          RemarkSafe(table.name) + " holds " + RemarkSafe(value) +
+                          ", which not every target can hold (MariaDB has no infinite or BC dates).");
+          noted[k] = 0;
+        }
+      } else if ((first > '9' || (first < '0' && first != '.' && (value.size() < 2 || value[1] > '9'))) &&
+                 !IsNumberLiteral(value)) {
+        NotANumber(table.columns[k], table, value, isNull, notes, noted[k]);
+      }
     }
     if (k > 0) row += opts.b_DataCSV ? " \t " : ", ";
     const size_t start = row.size();
@@ -185,7 +191,7 @@ void ScriptTableData(RunContext& ctx) {
   const std::string& marker = profile.s_Remarks;
   std::string row, value, scratch;
   ScriptText statement;
-  // Remarks about the values of the row at hand; per column, whether its NaN was remarked.
+  // Remarks about the values of the row at hand; per column, what its values are checked for.
   std::vector<std::string> notes;
   std::vector<char> noted;
 
@@ -247,6 +253,14 @@ void ScriptTableData(RunContext& ctx) {
     for (size_t k = 0; k < kinds.size(); ++k)
       if (kinds[k] == ValueKind::FromResult) kinds[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
     noted.assign(kinds.size(), 0);
+    for (size_t k = 0; k < noted.size(); ++k) {
+      const ColumnInfo& col = table.columns[k];
+      if (parts.typeFlags[k] == 'T')
+        noted[k] = 'T';
+      else if (col.engineRead == EngineRead::Text && (col.category == kDate || col.category == kTimestamp ||
+                                                       col.category == kTime || col.category == kUnknown))
+        noted[k] = 'D';
+    }
     bool rowRead = false;
     bool csvHeader = false;
     int counter = 0;
@@ -274,8 +288,10 @@ void ScriptTableData(RunContext& ctx) {
         break;
       }
       ApplyCaseInPlace(row, opts.i_DataCase);
-      for (const std::string& note : notes) out.MessageRemark(note, "", "\r\n");
-      notes.clear();
+      if (!notes.empty()) {
+        for (const std::string& note : notes) out.MessageRemark(note, "", "\r\n");
+        notes.clear();
+      }
       rowRead = true;
       ++counter;
       if (opts.b_DataCSV) {
