@@ -80,8 +80,8 @@ bool IsNonFinite(const std::string& v) {
 // which some targets take and others refuse; any other text cannot go into a number type the
 // profile names, and NULL goes in its place. Either way the script says so: never a silent
 // change.
-void NotANumber(const ColumnInfo& col, const RunTable& table, std::string& value, bool& isNull,
-                std::vector<std::string>& notes, char& noted) {
+[[gnu::cold]] void NotANumber(const ColumnInfo& col, const RunTable& table, std::string& value, bool& isNull,
+                              std::vector<std::string>& notes, char& noted) {
   if (IsNonFinite(value)) {
     if (noted == 'T')
       notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds " +
@@ -91,7 +91,8 @@ void NotANumber(const ColumnInfo& col, const RunTable& table, std::string& value
   }
   if (!col.numberTyped) return;
   notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds '" +
-                  RemarkSafe(value) + "', which is no number and which its number type cannot hold: NULL is written in its place.");
+                  RemarkSafe(value) +
+                  "', which is no number and which its number type cannot hold: NULL is written in its place.");
   value.clear();
   isNull = true;
 }
@@ -102,45 +103,39 @@ bool IsSpecialDate(const std::string& v) {
   return v.compare(at, 8, "infinity") == 0 || (v.size() > 3 && v.compare(v.size() - 3, 3, " BC") == 0);
 }
 
-// Whether a value starts as a number does (a digit, or a sign or point before one): the rest
-// is left to the literal rules, which cost more.
-inline bool PlainNumberStart(unsigned char first, const std::string& v) {
-  if (static_cast<unsigned>(first - '0') <= 9u) return true;
-  return (first == '-' || first == '+' || first == '.') && v.size() > 1 &&
-         static_cast<unsigned>(static_cast<unsigned char>(v[1]) - '0') <= 9u;
+[[gnu::cold]] void NoteSpecialDate(const ColumnInfo& col, const RunTable& table, const std::string& value,
+                                   std::vector<std::string>& notes, char& noted) {
+  notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds " +
+                  RemarkSafe(value) + ", which not every target can hold (MariaDB has no infinite or BC dates).");
+  noted = 0;
 }
 
 // Reads one row of the data phase into `row`: every value formatted straight into the row, a
 // wrapper, when there is one, around it. false at the end of the rows.
 bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, const SelectParts& parts,
                  const std::vector<ValueKind>& kinds, std::string& row, std::string& value, std::string& scratch,
-                 std::vector<std::string>& notes, std::vector<char>& noted) {
+                 std::vector<std::string>& notes, std::vector<char>& noted, bool dates) {
   if (!reader.Fetch()) return false;
   const Profile& profile = ctx.working;
   const RunOptions& opts = ctx.opts;
   const size_t n = parts.typeFlags.size();
+  const std::string_view separator = opts.b_DataCSV ? std::string_view(" \t ") : std::string_view(", ");
   row.clear();
   for (size_t k = 0; k < n; ++k) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
     bool isNull = !reader.Value(col, kinds[k], value);
-    // noted[k]: 'T' a number column ('t' once its NaN is remarked), 'D' a date read as the
-    // engine's text, 0 nothing (more) to check.
-    if (noted[k] && !isNull && !value.empty()) {
-      const unsigned char first = static_cast<unsigned char>(value[0]);
-      if (noted[k] == 'D') {
-        if (IsSpecialDate(value)) {
-          notes.push_back("NOTE: Column " + RemarkSafe(table.columns[k].name) + " of table " +
-                          RemarkSafe(table.name) + " holds " + RemarkSafe(value) +
-                          ", which not every target can hold (MariaDB has no infinite or BC dates).");
-          noted[k] = 0;
-        }
-      } else if (!PlainNumberStart(first, value) && !IsNumberLiteral(value)) {
-        NotANumber(table.columns[k], table, value, isNull, notes, noted[k]);
+    if (dates && noted[k] == 'D' && !isNull && !value.empty() && IsSpecialDate(value))
+      NoteSpecialDate(table.columns[k], table, value, notes, noted[k]);
+    if (k > 0) row += separator;
+    const size_t start = row.size();
+    if (FormatValue(profile, opts, value, parts.typeFlags[k], isNull, row, scratch)) {
+      // A number column's value that is no number: rare, so checked after the fact.
+      NotANumber(table.columns[k], table, value, isNull, notes, noted[k]);
+      if (isNull) {
+        row.resize(start);
+        FormatValue(profile, opts, value, parts.typeFlags[k], true, row, scratch);
       }
     }
-    if (k > 0) row += opts.b_DataCSV ? " \t " : ", ";
-    const size_t start = row.size();
-    FormatValue(profile, opts, value, parts.typeFlags[k], isNull, row, scratch);
     const std::string& prefix = parts.prefixes[k];
     const std::string& suffix = parts.suffixes[k];
     if (prefix.empty() && suffix.empty()) continue;
@@ -260,13 +255,16 @@ void ScriptTableData(RunContext& ctx) {
     for (size_t k = 0; k < kinds.size(); ++k)
       if (kinds[k] == ValueKind::FromResult) kinds[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
     noted.assign(kinds.size(), 0);
+    bool dates = false;
     for (size_t k = 0; k < noted.size(); ++k) {
       const ColumnInfo& col = table.columns[k];
-      if (parts.typeFlags[k] == 'T')
+      if (parts.typeFlags[k] == 'T') {
         noted[k] = 'T';
-      else if (col.engineRead == EngineRead::Text && (col.category == kDate || col.category == kTimestamp ||
-                                                       col.category == kTime || col.category == kUnknown))
+      } else if (col.engineRead == EngineRead::Text && (col.category == kDate || col.category == kTimestamp ||
+                                                         col.category == kTime || col.category == kUnknown)) {
         noted[k] = 'D';
+        dates = true;
+      }
     }
     bool rowRead = false;
     bool csvHeader = false;
@@ -280,7 +278,7 @@ void ScriptTableData(RunContext& ctx) {
         break;
       }
       const int failuresBefore = reader.valueFailures();
-      if (!ReadDataRow(ctx, reader, table, parts, kinds, row, value, scratch, notes, noted)) {
+      if (!ReadDataRow(ctx, reader, table, parts, kinds, row, value, scratch, notes, noted, dates)) {
         if (reader.FetchFailed()) {
           ctx.TableError(table.name);
           db.FetchErrorText(stmt.get(), false);
