@@ -80,21 +80,21 @@ bool IsNonFinite(const std::string& v) {
 // which some targets take and others refuse; any other text cannot go into a number type the
 // profile names, and NULL goes in its place. Either way the script says so: never a silent
 // change.
-[[gnu::cold]] void NotANumber(const ColumnInfo& col, const RunTable& table, std::string& value, bool& isNull,
+// true when NULL must be written instead.
+[[gnu::cold]] bool NotANumber(const ColumnInfo& col, const RunTable& table, const std::string& value,
                               std::vector<std::string>& notes, char& noted) {
   if (IsNonFinite(value)) {
     if (noted == 'T')
       notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds " +
                       value + ", which not every target can hold (MariaDB has no NaN or infinities).");
     noted = 't';
-    return;
+    return false;
   }
-  if (!col.numberTyped) return;
+  if (!col.numberTyped) return false;
   notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds '" +
                   RemarkSafe(value) +
                   "', which is no number and which its number type cannot hold: NULL is written in its place.");
-  value.clear();
-  isNull = true;
+  return true;
 }
 
 // A date or time as PostgreSQL holds it that other engines do not: infinity, a BC date.
@@ -123,16 +123,16 @@ bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, cons
   row.clear();
   for (size_t k = 0; k < n; ++k) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
-    bool isNull = !reader.Value(col, kinds[k], value);
+    const bool isNull = !reader.Value(col, kinds[k], value);
     if (dates && noted[k] == 'D' && !isNull && !value.empty() && IsSpecialDate(value))
       NoteSpecialDate(table.columns[k], table, value, notes, noted[k]);
     if (k > 0) row += separator;
     const size_t start = row.size();
     if (FormatValue(profile, opts, value, parts.typeFlags[k], isNull, row, scratch)) {
       // A number column's value that is no number: rare, so checked after the fact.
-      NotANumber(table.columns[k], table, value, isNull, notes, noted[k]);
-      if (isNull) {
+      if (NotANumber(table.columns[k], table, value, notes, noted[k])) {
         row.resize(start);
+        value.clear();
         FormatValue(profile, opts, value, parts.typeFlags[k], true, row, scratch);
       }
     }
