@@ -112,9 +112,12 @@ bool IsSpecialDate(const std::string& v) {
 
 // Reads one row of the data phase into `row`: every value formatted straight into the row, a
 // wrapper, when there is one, around it. false at the end of the rows.
+// Dates: whether some column holds dates as the engine's text, checked for values other
+// engines cannot hold (decided once per table).
+template <bool Dates>
 bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, const SelectParts& parts,
                  const std::vector<ValueKind>& kinds, std::string& row, std::string& value, std::string& scratch,
-                 std::vector<std::string>& notes, std::vector<char>& noted, bool dates) {
+                 std::vector<std::string>& notes, std::vector<char>& noted) {
   if (!reader.Fetch()) return false;
   const Profile& profile = ctx.working;
   const RunOptions& opts = ctx.opts;
@@ -124,7 +127,7 @@ bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, cons
   for (size_t k = 0; k < n; ++k) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
     const bool isNull = !reader.Value(col, kinds[k], value);
-    if (dates && noted[k] == 'D' && !isNull && !value.empty() && IsSpecialDate(value))
+    if (Dates && noted[k] == 'D' && !isNull && !value.empty() && IsSpecialDate(value))
       NoteSpecialDate(table.columns[k], table, value, notes, noted[k]);
     if (k > 0) row += separator;
     const size_t start = row.size();
@@ -278,7 +281,8 @@ void ScriptTableData(RunContext& ctx) {
         break;
       }
       const int failuresBefore = reader.valueFailures();
-      if (!ReadDataRow(ctx, reader, table, parts, kinds, row, value, scratch, notes, noted, dates)) {
+      if (!(dates ? ReadDataRow<true>(ctx, reader, table, parts, kinds, row, value, scratch, notes, noted)
+                  : ReadDataRow<false>(ctx, reader, table, parts, kinds, row, value, scratch, notes, noted))) {
         if (reader.FetchFailed()) {
           ctx.TableError(table.name);
           db.FetchErrorText(stmt.get(), false);
