@@ -325,34 +325,37 @@ bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<En
       return RunQuery(
           c, "SELECT name, type FROM pragma_table_xinfo(?)", {table}, 2,
           [&](std::vector<std::string>& v) { out.push_back({v[0], SqliteType(v[1])}); }, error);
-    case DbConnection::Engine::PostgreSQL: {
-      const std::string schema = PgSchema(c);
-      const std::string sql =
-          "SELECT a.attname, CASE t.typtype WHEN 'd' THEN format_type(t.typbasetype, t.typtypmod) ELSE "
-          "format_type(a.atttypid, a.atttypmod) END, t.typtype, format_type(a.atttypid, a.atttypmod) "
-          "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid JOIN pg_class r ON r.oid = a.attrelid "
-          "JOIN pg_namespace n ON n.oid = r.relnamespace WHERE r.relname = ? AND " +
-          std::string(schema.empty() ? "pg_table_is_visible(r.oid)" : "n.nspname = ?") +
-          " AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum";
-      std::vector<std::string> params = {table};
-      if (!schema.empty()) params.push_back(schema);
-      return RunQuery(
-          c, sql, params, 4,
-          [&](std::vector<std::string>& v) {
-            out.push_back({v[0], PostgresType(v[1], v[2].empty() ? 'b' : v[2][0], v[3])});
-          },
-          error);
-    }
+    case DbConnection::Engine::PostgreSQL:
     case DbConnection::Engine::MariaDB: {
-      const bool named = c.b_IsCatalog && !c.s_DatabaseUser.empty();
-      const std::string sql =
-          "SELECT COLUMN_NAME, COLUMN_TYPE FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = " +
-          std::string(named ? "?" : "DATABASE()") + " AND TABLE_NAME = ? ORDER BY ORDINAL_POSITION";
-      std::vector<std::string> params;
-      if (named) params.push_back(c.s_DatabaseUser);
-      params.push_back(table);
-      return RunQuery(
-          c, sql, params, 2, [&](std::vector<std::string>& v) { out.push_back({v[0], MariaType(v[1])}); }, error);
+      const bool pg = engine == DbConnection::Engine::PostgreSQL;
+      std::string owner = pg ? PgSchema(c) : c.b_IsCatalog ? c.s_DatabaseUser : std::string();
+      // The owner filter first, as the catalog calls do; a table it does not find is looked
+      // for where the session finds it.
+      for (;;) {
+        const std::string where =
+            pg ? std::string(owner.empty() ? "pg_table_is_visible(r.oid)" : "n.nspname = ?")
+               : std::string(owner.empty() ? "DATABASE()" : "?");
+        const std::string sql =
+            pg ? "SELECT a.attname, CASE t.typtype WHEN 'd' THEN format_type(t.typbasetype, t.typtypmod) ELSE "
+                 "format_type(a.atttypid, a.atttypmod) END, t.typtype, format_type(a.atttypid, a.atttypmod) "
+                 "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid JOIN pg_class r ON r.oid = a.attrelid "
+                 "JOIN pg_namespace n ON n.oid = r.relnamespace WHERE r.relname = ? AND " +
+                     where + " AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum"
+               : "SELECT COLUMN_NAME, COLUMN_TYPE, '', '' FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = " +
+                     where + " AND TABLE_NAME = ? ORDER BY ORDINAL_POSITION";
+        std::vector<std::string> params;
+        if (pg) params.push_back(table);
+        if (!owner.empty()) params.push_back(owner);
+        if (!pg) params.push_back(table);
+        const bool read = RunQuery(
+            c, sql, params, 4,
+            [&](std::vector<std::string>& v) {
+              out.push_back({v[0], pg ? PostgresType(v[1], v[2].empty() ? 'b' : v[2][0], v[3]) : MariaType(v[1])});
+            },
+            error);
+        if (!read || !out.empty() || owner.empty()) return read;
+        owner.clear();
+      }
     }
     case DbConnection::Engine::Other:
       break;
@@ -367,8 +370,8 @@ std::vector<EngineTableKind> ReadEngineTableKinds(DbConnection& c) {
   const std::string sql =
       "SELECT r.relname, r.relkind, coalesce((SELECT p.relname FROM pg_inherits i JOIN pg_class p ON p.oid = "
       "i.inhparent WHERE i.inhrelid = r.oid LIMIT 1), '') FROM pg_class r JOIN pg_namespace n ON n.oid = "
-      "r.relnamespace WHERE (r.relkind IN ('v', 'm') OR r.relispartition) AND " +
-      std::string(schema.empty() ? "pg_table_is_visible(r.oid)" : "n.nspname = ?");
+      "r.relnamespace WHERE (r.relkind IN ('v', 'm') OR r.relispartition) AND (pg_table_is_visible(r.oid)" +
+      std::string(schema.empty() ? ")" : " OR n.nspname = ?)");
   std::vector<std::string> params;
   if (!schema.empty()) params.push_back(schema);
   std::string error;
