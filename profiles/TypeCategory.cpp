@@ -100,7 +100,8 @@ std::string ColumnTypeText(int category, std::string_view dbTypeName, long colum
   else
     text = dbTypeName;
   // A database's own type name that already holds its length ("NUMERIC(10,2)") takes no second.
-  const bool ownLength = translation.empty() && (unknown || !b_DataType) && dbTypeName.find('(') != std::string_view::npos;
+  const bool ownLength =
+      translation.empty() && (unknown || !b_DataType) && dbTypeName.find('(') != std::string_view::npos;
 
   if (!ownLength && !OmitLength(working, categoryText, CategoryIsNumeric(category)) && columnSize > 0 &&
       columnSize < 1000000) {

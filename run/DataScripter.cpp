@@ -78,9 +78,8 @@ bool IsNonFinite(const std::string& v) {
 
 // A value of a number column that is no number literal. NaN and infinities go on as text,
 // which some targets take and others refuse; any other text cannot go into a number type the
-// profile names, and NULL goes in its place. Either way the script says so: never a silent
-// change.
-// true when NULL must be written instead.
+// profile names, and NULL goes in its place (the answer is true). Either way the script says
+// so: never a silent change.
 [[gnu::cold]] bool NotANumber(const ColumnInfo& col, const RunTable& table, const std::string& value,
                               std::vector<std::string>& notes, char& noted) {
   if (IsNonFinite(value)) {
@@ -100,7 +99,8 @@ bool IsNonFinite(const std::string& v) {
 // A date or time as PostgreSQL holds it that other engines do not: infinity, a BC date.
 bool IsSpecialDate(const std::string& v) {
   const size_t at = v[0] == '-' ? 1 : 0;
-  return v.compare(at, 8, "infinity") == 0 || (v.size() > 3 && v.compare(v.size() - 3, 3, " BC") == 0);
+  if (v.size() == at + 8 && v.compare(at, 8, "infinity") == 0) return true;
+  return v[0] >= '0' && v[0] <= '9' && v.size() > 3 && v.compare(v.size() - 3, 3, " BC") == 0;
 }
 
 [[gnu::cold]] void NoteSpecialDate(const ColumnInfo& col, const RunTable& table, const std::string& value,

@@ -139,9 +139,8 @@ int ScriptTableStructure(RunContext& ctx) {
     for (ColumnInfo& col : pending) table.columns.push_back(std::move(col));
 
     statement.Clear();
-    if (opts.b_DoTabStruct)
-      for (const std::string& note : notes) out.MessageRemark(note, "", "\r\n");
     if (opts.b_DoTabStruct) {
+      for (const std::string& note : notes) out.MessageRemark(note, "", "\r\n");
       std::vector<ColumnLine> lines;
       lines.reserve(table.columns.size());
       for (const ColumnInfo& col : table.columns)
