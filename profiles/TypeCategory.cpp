@@ -99,8 +99,12 @@ std::string ColumnTypeText(int category, std::string_view dbTypeName, long colum
     text = categoryText;
   else
     text = dbTypeName;
+  // A database's own type name that already holds its length ("NUMERIC(10,2)") takes no second.
+  const bool ownLength =
+      translation.empty() && (unknown || !b_DataType) && dbTypeName.find('(') != std::string_view::npos;
 
-  if (!OmitLength(working, categoryText, CategoryIsNumeric(category)) && columnSize > 0 && columnSize < 1000000) {
+  if (!ownLength && !OmitLength(working, categoryText, CategoryIsNumeric(category)) && columnSize > 0 &&
+      columnSize < 1000000) {
     text += '(';
     text += std::to_string(columnSize);
     // Without the scale a DECIMAL(10,2) would come back as DECIMAL(10) and lose its fractions.

@@ -1,4 +1,5 @@
 #include "db/DbConnection.h"
+#include "db/EngineTypes.h"
 #include "db/NameQuoting.h"
 #include "db/RowReader.h"
 #include "profiles/Profile.h"
@@ -23,7 +24,8 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
   for (const ColumnInfo& col : table.columns) {
     const std::string ref = ctx.names.SourceColumn(opts, col.name);
     parts.typeFlags += col.isNumeric ? 'T' : 'F';
-    const int category = CategoryOf(col.sqlType);
+    // The wrappers of the type the script created; the SQLite reading of the type the driver reads.
+    const int category = col.category;
     parts.prefixes.push_back(profile.s_ScriptPrefix[category]);
     parts.suffixes.push_back(profile.s_ScriptSuffix[category]);
     if (!first) {
@@ -33,11 +35,14 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
     first = false;
     const std::string& prefix = profile.s_RetrievePrefix[category];
     const std::string& suffix = profile.s_RetrieveSuffix[category];
-    if (sqlite && prefix.empty() && suffix.empty() && IsApproximate(category)) {
+    if (sqlite && prefix.empty() && suffix.empty() && IsApproximate(CategoryOf(col.sqlType))) {
       // The SQLite driver hands doubles over with 15 digits whatever is asked for; quote()
       // gives every digit, which the reader turns back into the shortest exact text.
       selectList += "quote(" + ref + ")";
       parts.kinds.push_back(ValueKind::RealText);
+    } else if (prefix.empty() && suffix.empty() && col.engineRead != EngineRead::AsReported) {
+      selectList += EngineReadExpression(ctx.connection.engine(), col.engineRead, ref);
+      parts.kinds.push_back(ValueKind::FromResult);
     } else {
       selectList += prefix + ref + suffix;
       parts.kinds.push_back(ValueKind::FromResult);
@@ -60,21 +65,81 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
 
 namespace {
 
+bool IsNonFinite(const std::string& v) {
+  std::string_view s(v);
+  if (!s.empty() && (s[0] == '-' || s[0] == '+')) s.remove_prefix(1);
+  auto is = [&](std::string_view word) {
+    if (s.size() != word.size()) return false;
+    for (size_t i = 0; i < s.size(); ++i)
+      if ((s[i] | 0x20) != word[i]) return false;
+    return true;
+  };
+  return is("nan") || is("inf") || is("infinity");
+}
+
+// A value of a number column that is no number literal. NaN and infinities go on as text,
+// which some targets take and others refuse; any other text cannot go into a number type the
+// profile names, and NULL goes in its place (the answer is true). Either way the script says
+// so: never a silent change.
+[[gnu::cold]] bool NotANumber(const ColumnInfo& col, const RunTable& table, const std::string& value,
+                              std::vector<std::string>& notes, char& noted) {
+  if (IsNonFinite(value)) {
+    if (noted == 'T')
+      notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds " +
+                      value + ", which not every target can hold (MariaDB has no NaN or infinities).");
+    noted = 't';
+    return false;
+  }
+  if (!col.numberTyped) return false;
+  notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds '" +
+                  RemarkSafe(value) +
+                  "', which is no number and which its number type cannot hold: NULL is written in its place.");
+  return true;
+}
+
+// A date or time as PostgreSQL holds it that other engines do not: infinity, a BC date.
+bool IsSpecialDate(const std::string& v) {
+  const size_t at = v[0] == '-' ? 1 : 0;
+  if (v.size() == at + 8 && v.compare(at, 8, "infinity") == 0) return true;
+  return v[0] >= '0' && v[0] <= '9' && v.size() > 3 && v.compare(v.size() - 3, 3, " BC") == 0;
+}
+
+[[gnu::cold]] void NoteSpecialDate(const ColumnInfo& col, const RunTable& table, const std::string& value,
+                                   std::vector<std::string>& notes, char& noted) {
+  notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds " +
+                  RemarkSafe(value) + ", which not every target can hold (MariaDB has no infinite or BC dates).");
+  noted = 0;
+}
+
 // Reads one row of the data phase into `row`: every value formatted straight into the row, a
 // wrapper, when there is one, around it. false at the end of the rows.
-bool ReadDataRow(RunContext& ctx, RowReader& reader, const SelectParts& parts, const std::vector<ValueKind>& kinds,
-                 std::string& row, std::string& value, std::string& scratch) {
+// Dates: whether some column holds dates as the engine's text, checked for values other
+// engines cannot hold (decided once per table).
+template <bool Dates>
+bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, const SelectParts& parts,
+                 const std::vector<ValueKind>& kinds, std::string& row, std::string& value, std::string& scratch,
+                 std::vector<std::string>& notes, std::vector<char>& noted) {
   if (!reader.Fetch()) return false;
   const Profile& profile = ctx.working;
   const RunOptions& opts = ctx.opts;
   const size_t n = parts.typeFlags.size();
+  const std::string_view separator = opts.b_DataCSV ? std::string_view(" \t ") : std::string_view(", ");
   row.clear();
   for (size_t k = 0; k < n; ++k) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
     const bool isNull = !reader.Value(col, kinds[k], value);
-    if (k > 0) row += opts.b_DataCSV ? " \t " : ", ";
+    if (Dates && noted[k] == 'D' && !isNull && !value.empty() && IsSpecialDate(value))
+      NoteSpecialDate(table.columns[k], table, value, notes, noted[k]);
+    if (k > 0) row += separator;
     const size_t start = row.size();
-    FormatValue(profile, opts, value, parts.typeFlags[k], isNull, row, scratch);
+    if (FormatValue(profile, opts, value, parts.typeFlags[k], isNull, row, scratch)) {
+      // A number column's value that is no number: rare, so checked after the fact.
+      if (NotANumber(table.columns[k], table, value, notes, noted[k])) {
+        row.resize(start);
+        value.clear();
+        FormatValue(profile, opts, value, parts.typeFlags[k], true, row, scratch);
+      }
+    }
     const std::string& prefix = parts.prefixes[k];
     const std::string& suffix = parts.suffixes[k];
     if (prefix.empty() && suffix.empty()) continue;
@@ -147,6 +212,9 @@ void ScriptTableData(RunContext& ctx) {
     RunContext& ctx;
     ~Forget() { ctx.closeOpenStatement = nullptr; }
   } forget{ctx};
+  // Remarks about the values of the row at hand; per column, what its values are checked for.
+  std::vector<std::string> notes;
+  std::vector<char> noted;
 
   for (int index = 0; index < n; ++index) {
     const RunTable& table = ctx.tables[index];
@@ -207,6 +275,18 @@ void ScriptTableData(RunContext& ctx) {
     for (size_t k = 0; k < kinds.size(); ++k)
       if (kinds[k] == ValueKind::FromResult) kinds[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
     ctx.host.RowsBegin(expected);
+    noted.assign(kinds.size(), 0);
+    bool dates = false;
+    for (size_t k = 0; k < noted.size(); ++k) {
+      const ColumnInfo& col = table.columns[k];
+      if (parts.typeFlags[k] == 'T') {
+        noted[k] = 'T';
+      } else if (col.engineRead == EngineRead::Text && (col.category == kDate || col.category == kTimestamp ||
+                                                         col.category == kTime || col.category == kUnknown)) {
+        noted[k] = 'D';
+        dates = true;
+      }
+    }
     bool rowRead = false;
     bool csvHeader = false;
     int counter = 0;
@@ -220,7 +300,8 @@ void ScriptTableData(RunContext& ctx) {
         break;
       }
       const int failuresBefore = reader.valueFailures();
-      if (!ReadDataRow(ctx, reader, parts, kinds, row, value, scratch)) {
+      if (!(dates ? ReadDataRow<true>(ctx, reader, table, parts, kinds, row, value, scratch, notes, noted)
+                  : ReadDataRow<false>(ctx, reader, table, parts, kinds, row, value, scratch, notes, noted))) {
         closeGroup();
         if (reader.FetchFailed()) {
           ctx.TableError(table.name);
@@ -236,6 +317,12 @@ void ScriptTableData(RunContext& ctx) {
         break;
       }
       ApplyCaseInPlace(row, opts.i_DataCase);
+      if (!notes.empty()) {
+        // A remark never stands inside a statement: the row starts an INSERT of its own.
+        closeGroup();
+        for (const std::string& note : notes) out.MessageRemark(note, "", "\r\n");
+        notes.clear();
+      }
       rowRead = true;
       ++counter;
       ctx.host.RowDone();

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "db/EngineTypes.h"
 #include "db/NameQuoting.h"
 #include "db/OdbcHandles.h"
 #include "profiles/Profile.h"
@@ -20,9 +21,14 @@ struct RunState;
 struct ColumnInfo {
   std::string name;        // COLUMN_NAME as returned
   std::string definition;  // text written after the column name
-  int sqlType = 0;
+  int sqlType = 0;   // DATA_TYPE as the driver reported it: the values are read by it
+  int category = 0;  // the category the CREATE TABLE used (the engine's, where it corrected the driver)
   int hasLength = 0;
   int isNumeric = 0;
+  // How the values must be read to arrive as the engine holds them.
+  EngineRead engineRead = EngineRead::AsReported;
+  // A number type of the profile's own: a text that is no number cannot go into it.
+  bool numberTyped = false;
 };
 
 // One table a run processes, with the columns the structure pass kept.

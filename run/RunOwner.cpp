@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "db/NameQuoting.h"
 #include "profiles/ProfileFile.h"
@@ -419,9 +421,22 @@ void RunOwner::AnalysisPhase() {
   }
   host_.BarRange(Host::kAnalysisBar, 2 * tableCount_);
   host_.BarSetStep(Host::kAnalysisBar, 1);
+  // What the driver lists as tables and the engine does not store as such: a partition's rows
+  // come with its parent's, and a view's SELECT is no table to create.
+  std::unordered_map<std::string, std::string> notTables;
+  if (opts.b_EngineTypes) {
+    std::unordered_set<std::string> listed;
+    for (const TableEntry& t : ctx.connection.tables) listed.insert(t.name);
+    for (const EngineTableKind& k : ReadEngineTableKinds(ctx.connection)) {
+      if (k.view)
+        notTables[k.name] = " (a view)";
+      else if (listed.count(k.partitionOf))
+        notTables[k.name] = " (a partition of " + RemarkSafe(k.partitionOf) + ")";
+    }
+  }
   for (const TableEntry& t : ctx.connection.tables) {
     CheckPoint();
-    if (!TableIsSkipped(opts, t.name)) {
+    if (!TableIsSkipped(opts, t.name) && !notTables.count(t.name)) {
       ctx.tables.push_back(RunTable{t.name, {}});
       host_.PanelSelect(host_.PanelAddLine(t.name));
       host_.BarStep(Host::kAnalysisBar);
@@ -436,7 +451,8 @@ void RunOwner::AnalysisPhase() {
       if (found >= 0) last = found;
       host_.PanelSelect(found);
       host_.BarStep(Host::kAnalysisBar);
-      if (!TableIsSkipped(opts, t.name)) continue;
+      const auto notTable = notTables.find(t.name);
+      if (!TableIsSkipped(opts, t.name) && notTable == notTables.end()) continue;
       if (first) {
         if (opts.b_DoRemarks) {
           output_.Write("\r\n" + marker + "  ", TextRole::RemarkMarker);
@@ -446,7 +462,8 @@ void RunOwner::AnalysisPhase() {
       }
       if (opts.b_DoRemarks) {
         output_.Write(marker + "  \t\t", TextRole::RemarkMarker);
-        output_.Write(RemarkSafe(t.name) + "\r\n", TextRole::Remark, true);
+        output_.Write(RemarkSafe(t.name) + (notTable == notTables.end() ? "" : notTable->second) + "\r\n",
+                      TextRole::Remark, true);
       }
     }
   }

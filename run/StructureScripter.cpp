@@ -1,5 +1,6 @@
 #include "db/CatalogReaders.h"
 #include "db/DbConnection.h"
+#include "db/EngineTypes.h"
 #include "db/NameQuoting.h"
 #include "profiles/Profile.h"
 #include "run/RunState.h"
@@ -21,6 +22,10 @@ int ScriptTableStructure(RunContext& ctx) {
   CatalogReader reader(db);
   ColumnRow row;
   ScriptText statement;
+  // The engine's own catalog corrects the driver's types, read once per table.
+  const bool engineTypes = opts.b_EngineTypes && db.engine() != DbConnection::Engine::Other;
+  std::vector<EngineColumn> engineColumns;
+  std::vector<std::string> notes;
 
   for (size_t index = 0; index < ctx.tables.size(); ++index) {
     RunTable& table = ctx.tables[index];
@@ -54,6 +59,17 @@ int ScriptTableStructure(RunContext& ctx) {
     }
     std::vector<ColumnInfo> pending;
     std::string catalogError;
+    notes.clear();
+    engineColumns.clear();
+    if (engineTypes) {
+      std::string error;
+      if (!ReadEngineColumns(db, table.name, engineColumns, error)) {
+        engineColumns.clear();
+        notes.push_back("NOTE: The column types of table " + RemarkSafe(table.name) +
+                        " could not be read from the database's own catalog, so the driver's are used: " + error);
+      }
+    }
+    size_t nextEngineColumn = 0;
     for (;;) {
       const CatalogReader::Fetch f = reader.Next(row);
       if (f == CatalogReader::Fetch::Error) {
@@ -71,15 +87,43 @@ int ScriptTableStructure(RunContext& ctx) {
       const std::string& nullText = row.nullable == 0   ? profile.s_NotNull
                                     : row.nullable == 1 ? profile.s_Null
                                                         : std::string();
-      const int category = CategoryOf(row.sqlType);
-      const std::string categoryText = category == kUnknown ? row.typeName : std::string(CategoryName(category));
+      int sqlType = row.sqlType;
+      long size = row.size, scale = row.scale;
+      const std::string* typeName = &row.typeName;
+      EngineRead read = EngineRead::AsReported;
+      // Columns come in the same order from both catalogs; the name decides.
+      for (size_t i = 0; i < engineColumns.size(); ++i) {
+        const size_t at = (nextEngineColumn + i) % engineColumns.size();
+        if (engineColumns[at].name != row.name) continue;
+        const EngineType& et = engineColumns[at].type;
+        nextEngineColumn = at + 1;
+        typeName = &et.declared;
+        if (et.corrects) {
+          sqlType = et.sqlType;
+          size = et.size;
+          scale = et.scale;
+          read = et.read;
+        }
+        if (!et.userType.empty())
+          notes.push_back("NOTE: Column " + RemarkSafe(row.name) + " of table " + RemarkSafe(table.name) +
+                          " is of the type " + RemarkSafe(et.userType) +
+                          ", which this script does not create; the column is created with its base type " +
+                          RemarkSafe(et.declared) + ".");
+        break;
+      }
+      const int category = CategoryOf(sqlType);
+      const std::string categoryText = category == kUnknown ? *typeName : std::string(CategoryName(category));
       if (ColumnIsIgnored(opts, row.name, categoryText)) continue;
-      std::string typeText = ColumnTypeText(category, row.typeName, row.size, row.scale, profile, opts.b_DataType);
+      std::string typeText = ColumnTypeText(category, *typeName, size, scale, profile, opts.b_DataType);
       ColumnInfo col;
       col.name = row.name;
       col.sqlType = row.sqlType;
+      col.category = category;
+      col.engineRead = read;
       col.hasLength = CategoryHasLength(category) ? 1 : 0;
       col.isNumeric = CategoryIsNumeric(category) ? 1 : 0;
+      col.numberTyped =
+          col.isNumeric && profile.s_TypeTranslation[category].find_first_not_of(" \t\r\n\f\v") != std::string::npos;
       ApplyCaseInPlace(typeText, profile.i_DataTypeCase);
       col.definition = profile.b_NullBeforeType ? nullText + "\t" + typeText
                                                 : ScriptOutput::PadToWidth(typeText, 15, false) + "\t" + nullText;
@@ -96,6 +140,7 @@ int ScriptTableStructure(RunContext& ctx) {
 
     statement.Clear();
     if (opts.b_DoTabStruct) {
+      for (const std::string& note : notes) out.MessageRemark(note, "", "\r\n");
       std::vector<ColumnLine> lines;
       lines.reserve(table.columns.size());
       for (const ColumnInfo& col : table.columns)

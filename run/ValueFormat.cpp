@@ -87,7 +87,7 @@ bool IsNumberLiteral(std::string_view v) {
   return i == v.size();
 }
 
-void FormatValue(const Profile& profile, const RunOptions& opts, std::string& value, char typeFlag, bool isNull,
+bool FormatValue(const Profile& profile, const RunOptions& opts, std::string& value, char typeFlag, bool isNull,
                  std::string& out, std::string& scratch) {
   // A value of a numeric column that is no number literal (NaN, Infinity, currency text) would
   // break the statement bare: it is written as a string. (The one-byte substitution path never
@@ -98,22 +98,23 @@ void FormatValue(const Profile& profile, const RunOptions& opts, std::string& va
   size_t onePass = 0;
   if (!opts.b_RightTrim && !opts.b_LeftTrim && !value.empty() &&
       (onePass = OnePassBytes(profile.Substitutions, finds)) != 0) {
-    const bool delimited = opts.b_AllStrings || typeFlag != 'T' || !IsNumberLiteral(value);
+    const bool notNumber = typeFlag == 'T' && !IsNumberLiteral(value);
+    const bool delimited = opts.b_AllStrings || typeFlag != 'T' || notNumber;
     if (delimited) out += profile.s_StringDelimiter;
     AppendReplaced(out, value, profile.Substitutions, finds, onePass);
     if (delimited) out += profile.s_StringDelimiter;
-    return;
+    return notNumber;
   }
   if (!profile.Substitutions.empty()) ApplySubstitutions(profile.Substitutions, value, scratch);
   if (opts.b_AllStrings) {
     out += profile.s_StringDelimiter;
     out += value;
     out += profile.s_StringDelimiter;
-    return;
+    return typeFlag == 'T' && !value.empty() && !IsNumberLiteral(value);
   }
   if (typeFlag == 'T' && (value.empty() || IsNumberLiteral(value))) {
     out += value.empty() ? profile.s_NumericEmpty : value;
-    return;
+    return false;
   }
   size_t begin = 0, end = value.size();
   if (opts.b_RightTrim)
@@ -127,6 +128,7 @@ void FormatValue(const Profile& profile, const RunOptions& opts, std::string& va
   } else {
     out += isNull ? profile.s_NullString : profile.s_EmptyString;
   }
+  return typeFlag == 'T' && !value.empty();
 }
 
 std::string FormatValue(const Profile& profile, const RunOptions& opts, std::string value, char typeFlag, bool isNull) {

@@ -9,7 +9,8 @@ struct RunOptions;
 
 // One fetched value to its script text: substitutions first, then the literal rules.
 // value is consumed (substituted in place); the result is appended to out. scratch is reused.
-void FormatValue(const Profile& working, const RunOptions& opts, std::string& value, char typeFlag, bool isNull,
+// true when a value of a numeric column ('T') is no number literal (it is written as a string).
+bool FormatValue(const Profile& working, const RunOptions& opts, std::string& value, char typeFlag, bool isNull,
                  std::string& out, std::string& scratch);
 std::string FormatValue(const Profile& working, const RunOptions& opts, std::string value, char typeFlag, bool isNull);
 

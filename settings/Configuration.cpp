@@ -42,6 +42,7 @@ constexpr FlagKey kCarriedFlags[] = {
     {"b_DoTabStruct", &RunOptions::b_DoTabStruct, 1},
     {"b_DoTabData", &RunOptions::b_DoTabData, 1},
     {"b_DoIndex", &RunOptions::b_DoIndex, 1},
+    {"b_EngineTypes", &RunOptions::b_EngineTypes, 1},
 };
 
 // The options the settings store keeps, in a file only when it was written with them; a file

@@ -33,6 +33,7 @@ constexpr IntKey kTail[] = {
     {"DataCSV", &RunOptions::b_DataCSV, 0}, {"let", &RunOptions::b_LeftTrim, 0},   {"drt", &RunOptions::b_DropTable, 1},
     {"dri", &RunOptions::b_DropIndex, 1},   {"det", &RunOptions::b_DeleteData, 1},
     {"rpi", &RunOptions::i_RowsPerInsert, 1},
+    {"EngineTypes", &RunOptions::b_EngineTypes, 1},
 };
 
 struct RuleKey {

@@ -25,6 +25,9 @@ struct RunOptions {
   int b_DropTable = 1;
   int b_Optimize = 0;
   int b_DataType = 0;
+  // Read the column types from the engine's own catalog where the source is SQLite, PostgreSQL
+  // or MariaDB (the drivers misreport several); 0: as the driver reports them.
+  int b_EngineTypes = 1;
   int i_AutoSpecialName = 0;
   int b_OwnerOnly = 0;
 

@@ -112,6 +112,7 @@ TEST(Configuration, SaveWritesEveryKeyInOrderAndLoadReadsItBack) {
   o.b_DoTabStruct = 0;
   o.b_DoTabData = 0;
   o.b_DoIndex = 0;
+  o.b_EngineTypes = 0;
   o.s_GlobalPassSql = "select *\r\nfrom orders\r\nwhere note = 'a\\b'";
   o.IgnoreColumns = {"ROWID", "%_TMP"};
   o.IgnoreTables = {"LOG"};
@@ -142,6 +143,7 @@ TEST(Configuration, SaveWritesEveryKeyInOrderAndLoadReadsItBack) {
             "b_DoTabStruct=0\r\n"
             "b_DoTabData=0\r\n"
             "b_DoIndex=0\r\n"
+            "b_EngineTypes=0\r\n"
             "s_GlobalPassSql=\\mv:select *\\r\\nfrom orders\\r\\nwhere note = 'a\\\\b'\r\n"
             "[Database]\r\n"
             "b_IsCatalog=0\r\n"

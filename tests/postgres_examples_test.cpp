@@ -16,6 +16,8 @@ using test::UniqueDbName;
 // Profile defaults, ODBC standard type names, lengths always written, names upper case.
 void ExampleOptions(RunHarness& h) {
   h.owner->Options().b_DataType = 1;
+  // The examples show the driver's own reading of the catalog (sizes included).
+  h.owner->Options().b_EngineTypes = 0;
   h.owner->Options().b_DropTable = 1;
   h.owner->Options().b_DoRemarks = 1;
   h.profile().i_LengthRule = 0;

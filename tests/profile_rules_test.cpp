@@ -50,6 +50,9 @@ TEST(TypeText, TranslationDataTypeSwitchAndLengthRules) {
   p.i_LengthRule = 0;
   EXPECT_EQ(ColumnTypeText(kInteger, "int4", 10, 0, p, 1), "INTEGER(10)");
   EXPECT_EQ(ColumnTypeText(kInteger, "int4", 10, 0, p, 0), "int4(10)");
+  // The database's own name that holds its length already takes no second one.
+  EXPECT_EQ(ColumnTypeText(kNumber, "NUMERIC(10,2)", 10, 2, p, 0), "NUMERIC(10,2)");
+  EXPECT_EQ(ColumnTypeText(kNumber, "NUMERIC(10,2)", 10, 2, p, 1), "NUMBER(10,2)");
   p.s_TypeTranslation[kVarchar] = "   VARCHAR2";
   EXPECT_EQ(ColumnTypeText(kVarchar, "varchar", 30, 0, p, 0), "VARCHAR2(30)");
   p.s_TypeTranslation[kVarchar] = "   ";

@@ -522,7 +522,10 @@ TEST_F(RoundTrip, DemoMovesFromSqliteToPostgresql) {
          SplitLines(SqliteRun(demo, "SELECT name FROM pragma_table_info('" + t + "') ORDER BY cid;", dir))) {
       sqliteRow +=
           std::string(sqliteRow.empty() ? "" : " || '|' || ") + "ifnull(CAST(\"" + c + "\" AS TEXT), '<null>')";
-      pgRow += std::string(pgRow.empty() ? "" : " || '|' || ") + "coalesce(\"" + c + "\"::text, '<null>')";
+      // NUMERIC(10,2) keeps its scale (6.50) where SQLite prints the number (6.5).
+      pgRow += std::string(pgRow.empty() ? "" : " || '|' || ") + "coalesce(CASE WHEN pg_typeof(\"" + c +
+               "\") = 'numeric'::regtype THEN trim_scale(\"" + c + "\"::text::numeric)::text ELSE \"" + c +
+               "\"::text END, '<null>')";
     }
     std::vector<std::string> fromSqlite =
         SplitLines(SqliteRun(demo, "SELECT " + sqliteRow + " FROM \"" + t + "\";", dir));

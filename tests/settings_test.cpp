@@ -187,6 +187,7 @@ TEST(RunSettings, SavedValuesReadBackUnchangedInTheFixedOrder) {
   saved.b_IgnoreDatLead = 1;
   saved.b_IgnoreTabCase = 0;
   saved.b_DoTabCommon = 0;
+  saved.b_EngineTypes = 0;
   saved.s_WorkingProfile = "Oracle 9 = new";
   Profile working;
   working.i_TableNameCase = 1;
@@ -202,8 +203,8 @@ TEST(RunSettings, SavedValuesReadBackUnchangedInTheFixedOrder) {
   EXPECT_EQ(KeysInFile(path), (std::vector<std::string>{
                                   "asn", "as",  "asl", "bdt", "ccl", "ccc",     "cdc", "cdt", "cdl", "ctc", "doc",
                                   "uid", "dos", "din", "dda", "dst", "dre",     "opt", "stc", "scc", "ofl", "sty",
-                                  "inc", "icc", "dvc", "aas", "rit", "DataCSV", "let", "drt", "dri", "det", "rpi",
-                                  "prof"}));
+                                    "inc", "icc", "dvc", "aas", "rit", "DataCSV", "let", "drt", "dri", "det", "rpi",
+                                    "EngineTypes", "prof"}));
 
   SettingsStore store(path);
   RunOptions loaded;

@@ -68,6 +68,9 @@ s_TypeTranslation[LONG VARBINARY] = LONGBLOB
 s_TypeTranslation[DATE]           = DATE
 s_TypeTranslation[TIME]           = TIME(6)
 s_TypeTranslation[TIMESTAMP]      = DATETIME(6)
+# Types of other engines that no category fits (PostgreSQL's json, uuid, interval, arrays,
+# timestamptz ...) arrive as their text.
+s_TypeTranslation[UNKNOWN]        = LONGTEXT
 
 i_LengthRule    = 2
 OmitLengthTypes = LONG VARCHAR
