@@ -1,5 +1,7 @@
 #include "shell/ui/QtHost.h"
 
+#include <atomic>
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -32,7 +34,17 @@ void QtHost::OnUi(const std::function<void()>& f) {
     f();
     return;
   }
-  QMetaObject::invokeMethod(this, f, Qt::BlockingQueuedConnection);
+  // Qt's own semaphore ends the blocking call; the atomic makes that hand-over visible to a
+  // race detector, which does not see inside Qt's uninstrumented library.
+  std::atomic<bool> done{false};
+  QMetaObject::invokeMethod(
+      this,
+      [&f, &done] {
+        f();
+        done.store(true, std::memory_order_release);
+      },
+      Qt::BlockingQueuedConnection);
+  (void)done.load(std::memory_order_acquire);
 }
 
 Host::Answer QtHost::AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons) {
