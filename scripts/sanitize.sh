@@ -31,5 +31,8 @@ cmake --build "$dir" -j2
 # exitcode=66 tells a sanitizer report from a test's own failure in the ctest output.
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:exitcode=66:detect_stack_use_after_return=1"
 export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
-export TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$supp/tsan.supp"
+# Qt and the ODBC drivers are Debian's builds, not built for the thread detector: their own
+# memory accesses and the calls they make are left out (ignore_noninstrumented_modules), so a
+# report always has this project's code on both sides.
+export TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:ignore_noninstrumented_modules=1"
 ctest --test-dir "$dir" -j2 --output-on-failure "$@"
