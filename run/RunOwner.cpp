@@ -437,7 +437,7 @@ void RunOwner::AnalysisPhase() {
   for (const TableEntry& t : ctx.connection.tables) {
     CheckPoint();
     if (!TableIsSkipped(opts, t.name) && !notTables.count(t.name)) {
-      ctx.tables.push_back(RunTable{t.name, {}});
+      ctx.tables.push_back(RunTable{t.name, {}, {}});
       host_.PanelSelect(host_.PanelAddLine(t.name));
       host_.BarStep(Host::kAnalysisBar);
     }

@@ -44,6 +44,7 @@ GeneralOptionValues GeneralValuesFrom(const RunOptions& opts) {
   v.b_OwnerOnly = opts.b_OwnerOnly;
   v.b_Optimize = opts.b_Optimize;
   v.linesText = std::to_string(opts.i_AutoSaveLines);
+  v.b_EngineTypes = opts.b_EngineTypes;
   return v;
 }
 
@@ -55,6 +56,7 @@ void WriteGeneralValuesBack(const GeneralOptionValues& v, RunOptions& opts) {
   opts.s_AutoSaveFile = v.s_AutoSaveFile;
   opts.b_OwnerOnly = v.b_OwnerOnly;
   opts.i_AutoSaveLines = ParseLeadingInt(v.linesText);
+  opts.b_EngineTypes = v.b_EngineTypes;
 }
 
 }  // namespace mv

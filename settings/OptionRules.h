@@ -18,6 +18,7 @@ struct GeneralOptionValues {
   int b_OwnerOnly = 0;
   int b_Optimize = 0;
   std::string linesText;
+  int b_EngineTypes = 1;
   bool operator==(const GeneralOptionValues&) const = default;
 };
 
@@ -48,6 +49,7 @@ struct DataOptionValues {
   int b_RightTrim = 0;
   int b_LeftTrim = 0;
   int b_DataCSV = 0;
+  int i_RowsPerInsert = 1;
   bool operator==(const DataOptionValues&) const = default;
 };
 

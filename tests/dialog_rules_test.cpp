@@ -80,6 +80,8 @@ TEST(ParametersRules, WriteBackAndTheIndexCaseRule) {
   c.general.linesText = "12 lines";
   c.general.b_Optimize = 1;
   c.data.b_DataCSV = 1;
+  c.data.i_RowsPerInsert = 250;
+  c.general.b_EngineTypes = 0;
   c.index = {2, 0, 2};
   const RunOptions before = opts;
   // The dialog's copies are not the options: nothing changes until Start or Close.
@@ -89,6 +91,8 @@ TEST(ParametersRules, WriteBackAndTheIndexCaseRule) {
   EXPECT_EQ(opts.i_AutoSaveLines, 12);
   EXPECT_EQ(opts.b_Optimize, 1);
   EXPECT_EQ(opts.b_DataCSV, 1);
+  EXPECT_EQ(opts.i_RowsPerInsert, 250);
+  EXPECT_EQ(opts.b_EngineTypes, 0);
   EXPECT_EQ(opts.b_DropIndex, 0);
   // Never opened: the index rules follow the table and column rules, not the copies.
   EXPECT_EQ(working.i_IndexNameCase, 1);

@@ -9,7 +9,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <limits>
 
 #include "profiles/ui/CaseRadioGroup.h"
 #include "profiles/ui/UiText.h"
@@ -76,6 +80,10 @@ GeneralOptionsDialog::GeneralOptionsDialog(const GeneralOptionValues& values, Ho
 
   optimize_ = new QCheckBox("Optimize structure while scripting Tables", this);
   layout->addWidget(optimize_);
+  engineTypes_ = new QCheckBox("Read column types from the database engine's own catalog", this);
+  engineTypes_->setToolTip(
+      "SQLite, PostgreSQL and MariaDB: the types as the engine declares them, where the ODBC driver reports less");
+  layout->addWidget(engineTypes_);
   // "Process only tables owned by the current user" and the DBMS/ODBC data type radios are
   // not shown: their values travel through unchanged.
   layout->addWidget(RadioBox("Database Objects", special_,
@@ -89,6 +97,7 @@ GeneralOptionsDialog::GeneralOptionsDialog(const GeneralOptionValues& values, Ho
   lines_->setText(Q(values_.linesText));
   file_->setText(Q(values_.s_AutoSaveFile));
   optimize_->setChecked(values_.b_Optimize != 0);
+  engineTypes_->setChecked(values_.b_EngineTypes != 0);
   if (QAbstractButton* b = special_->button(values_.i_AutoSpecialName)) b->setChecked(true);
   Enable();
 
@@ -114,6 +123,7 @@ void GeneralOptionsDialog::Read() {
   values_.s_AutoSaveFile = Kept(file_->text(), values_.s_AutoSaveFile);
   values_.linesText = S(lines_->text());
   values_.b_Optimize = optimize_->isChecked() ? 1 : 0;
+  values_.b_EngineTypes = engineTypes_->isChecked() ? 1 : 0;
   if (special_->checkedId() >= 0) values_.i_AutoSpecialName = special_->checkedId();
 }
 
@@ -143,6 +153,15 @@ DataOptionsDialog::DataOptionsDialog(const DataOptionValues& values, QWidget* pa
   csv_ = new QCheckBox("Output Data in CSV format", this);
   for (QWidget* w : std::initializer_list<QWidget*>{del_, strings_, dataCase_, left_, right_, csv_})
     layout->addWidget(w);
+  auto* rowsRow = new QHBoxLayout;
+  rowsPerInsert_ = new QSpinBox(this);
+  rowsPerInsert_->setRange(1, std::numeric_limits<int>::max());
+  auto* rowsLabel = new QLabel("Rows in one INSERT statement", this);
+  rowsLabel->setBuddy(rowsPerInsert_);
+  rowsRow->addWidget(rowsLabel);
+  rowsRow->addWidget(rowsPerInsert_);
+  rowsRow->addStretch(1);
+  layout->addLayout(rowsRow);
   layout->addStretch(1);
   layout->addWidget(OkCancel(this));
   del_->setChecked(values_.b_DeleteData != 0);
@@ -151,6 +170,7 @@ DataOptionsDialog::DataOptionsDialog(const DataOptionValues& values, QWidget* pa
   left_->setChecked(values_.b_LeftTrim != 0);
   right_->setChecked(values_.b_RightTrim != 0);
   csv_->setChecked(values_.b_DataCSV != 0);
+  rowsPerInsert_->setValue(std::max(values_.i_RowsPerInsert, 1));
 }
 
 void DataOptionsDialog::accept() {
@@ -160,6 +180,7 @@ void DataOptionsDialog::accept() {
   values_.b_LeftTrim = left_->isChecked();
   values_.b_RightTrim = right_->isChecked();
   values_.b_DataCSV = csv_->isChecked();
+  values_.i_RowsPerInsert = rowsPerInsert_->value();
   QDialog::accept();
 }
 

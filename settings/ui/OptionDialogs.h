@@ -9,6 +9,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace mv {
 class Host;
@@ -41,6 +42,7 @@ class GeneralOptionsDialog : public QDialog {
   QPushButton* browse_;
   QLineEdit* lines_;
   QCheckBox* optimize_;
+  QCheckBox* engineTypes_;
 };
 
 // "Advanced Data Options".
@@ -59,6 +61,7 @@ class DataOptionsDialog : public QDialog {
   QCheckBox* left_;
   QCheckBox* right_;
   QCheckBox* csv_;
+  QSpinBox* rowsPerInsert_;
 };
 
 // "Advanced Index Options".
