@@ -114,8 +114,21 @@ EngineType SqliteType(std::string_view declared) {
   return Keep(declared);
 }
 
-EngineType PostgresType(std::string_view declared, char userKind, std::string_view userType) {
-  const TypeParts t = Split(declared);
+// PostgreSQL prints a precise time type as "timestamp(3) without time zone", a name that other
+// engines cannot parse (SQLite takes a type name only as words before one parenthesis); its
+// own short spellings mean the same and parse everywhere.
+std::string ShortTimeName(const TypeParts& t, std::string_view declared) {
+  if (!t.hasArgs || (t.name != "timestamp" && t.name != "time")) return std::string(declared);
+  const std::string args = "(" + t.args + ")";
+  if (t.rest == "without time zone") return t.name + args;
+  if (t.rest == "with time zone") return t.name + "tz" + args;
+  return std::string(declared);
+}
+
+EngineType PostgresType(std::string_view declaredText, char userKind, std::string_view userType) {
+  const TypeParts t = Split(declaredText);
+  const std::string shortName = ShortTimeName(t, declaredText);
+  const std::string_view declared = shortName;
   const std::string n = t.rest.empty() ? t.name : t.name + " " + t.rest;
   EngineType e;
   if (n.size() > 2 && n.compare(n.size() - 2, 2, "[]") == 0)

@@ -70,8 +70,8 @@ TEST(EngineTypes, DeclaredTypesCorrectTheDriversReading) {
       {E::PostgreSQL, "date", SQL_DATE, 0, 0, text, "date"},
       {E::PostgreSQL, "timestamp without time zone", SQL_TIMESTAMP, 0, 0, text, "timestamp without time zone"},
       {E::PostgreSQL, "timestamp with time zone", SQL_UNKNOWN_TYPE, 0, 0, text, "timestamp with time zone"},
-      {E::PostgreSQL, "timestamp(3) without time zone", SQL_UNKNOWN_TYPE, 0, 0, text,
-       "timestamp(3) without time zone"},
+      {E::PostgreSQL, "timestamp(3) without time zone", SQL_UNKNOWN_TYPE, 0, 0, text, "timestamp(3)"},
+      {E::PostgreSQL, "time(0) with time zone", SQL_UNKNOWN_TYPE, 0, 0, text, "timetz(0)"},
       {E::PostgreSQL, "text[]", SQL_UNKNOWN_TYPE, 0, 0, text, "text[]"},
       {E::PostgreSQL, "jsonb", SQL_UNKNOWN_TYPE, 0, 0, text, "jsonb"},
       {E::PostgreSQL, "money", SQL_UNKNOWN_TYPE, 0, 0, EngineRead::Number, "money"},
@@ -233,11 +233,11 @@ CREATE DOMAIN posint AS integer CHECK (VALUE > 0);
 CREATE TABLE types (id integer, n numeric(10,2), free numeric, big bigint, small smallint, r real,
   dbl double precision, t text, v character varying(30), c character(3), b bytea, flag boolean, dt date,
   ts timestamp without time zone, tz timestamp with time zone, iv interval, u uuid, j json, jb jsonb, x xml,
-  ip inet, m money, e mood, p posint);
+  ip inet, m money, e mood, p posint, ts3 timestamp(3));
 INSERT INTO types VALUES (1, 12.34, 1e-30, 9223372036854775807, 32767, 0.1, 0.1, 'some text', 'varying', 'abc',
   '\x00ff27', true, '2020-01-02', '2020-01-02 03:04:05', '2020-01-02 03:04:05+02', '1 day 02:03:04',
   'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', '{"a": 1}', '{"b": [1, 2]}', '<a>x</a>', '192.168.0.1/24', 12.34,
-  'happy', 7);
+  'happy', 7, '2020-01-02 03:04:05.125');
 INSERT INTO types (id) VALUES (2);
 CREATE TABLE arrays (id integer, arr text[], nums integer[]);
 INSERT INTO arrays VALUES (1, '{a,b}', '{1,2}');
