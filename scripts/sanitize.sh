@@ -33,6 +33,8 @@ export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:exitcode=66:detect_stack_use
 export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
 # Qt and the ODBC drivers are Debian's builds, not built for the thread detector: their own
 # memory accesses and the calls they make are left out (ignore_noninstrumented_modules), so a
-# report always has this project's code on both sides.
-export TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:ignore_noninstrumented_modules=1"
+# report always has this project's code on both sides. A window test starts the program as a
+# child process: die_after_fork=0 lets the detector's runtime go on in the forked child until
+# it runs the program.
+export TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:ignore_noninstrumented_modules=1:die_after_fork=0"
 ctest --test-dir "$dir" -j2 --output-on-failure "$@"
