@@ -80,7 +80,10 @@ int main(int argc, char** argv) {
     }
   });
   window.Owner().StartRun();
-  QTest::qWaitFor([&] { return !window.Owner().IsWorkerActive(); }, 30000);
+  if (!QTest::qWaitFor([&] { return !window.Owner().IsWorkerActive(); }, 30000)) {
+    std::fprintf(stderr, "mervale-screenshots: the demo run did not end within 30 seconds\n");
+    return 1;
+  }
   QTest::qWait(300);
   window.View().moveCursor(QTextCursor::Start);
   ok &= Save(window.grab(), folder, "main-window.png");

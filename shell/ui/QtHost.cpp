@@ -1,7 +1,5 @@
 #include "shell/ui/QtHost.h"
 
-#include <atomic>
-
 #include <QApplication>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -34,17 +32,26 @@ void QtHost::OnUi(const std::function<void()>& f) {
     f();
     return;
   }
-  // Qt's own semaphore ends the blocking call; the atomic makes that hand-over visible to a
-  // race detector, which does not see inside Qt's uninstrumented library.
-  std::atomic<bool> done{false};
-  QMetaObject::invokeMethod(
-      this,
-      [&f, &done] {
-        f();
-        done.store(true, std::memory_order_release);
-      },
-      Qt::BlockingQueuedConnection);
-  (void)done.load(std::memory_order_acquire);
+  std::lock_guard<std::mutex> one(callMu_);
+  {
+    std::lock_guard<std::mutex> lock(pendingMu_);
+    pending_ = &f;
+  }
+  // Invoked by name, so that the event Qt queues carries nothing of ours.
+  QMetaObject::invokeMethod(this, "RunPendingCall", Qt::BlockingQueuedConnection);
+  std::lock_guard<std::mutex> lock(pendingMu_);
+  pending_ = nullptr;
+}
+
+void QtHost::RunPendingCall() {
+  const std::function<void()>* f = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(pendingMu_);
+    f = pending_;
+  }
+  if (f) (*f)();
+  // Unlocked after the call: the waiting worker takes the lock and sees what the call did.
+  std::lock_guard<std::mutex> lock(pendingMu_);
 }
 
 Host::Answer QtHost::AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons) {

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 #include "shell/Host.h"
 
@@ -85,11 +86,18 @@ class QtHost : public QObject, public Host {
  private:
   // Runs f on the UI thread and returns when it is done.
   void OnUi(const std::function<void()>& f);
+  // UI thread: runs the call OnUi left in pending_.
+  Q_INVOKABLE void RunPendingCall();
   // UI thread: shows the worker's saving state (window, bar, wait cursor).
   void ApplySaving();
   void PostSavingUpdate();
   SavingWindow& SavingBox();
 
+  // The call a worker hands to the UI thread, one at a time. It travels through our own locks
+  // rather than inside Qt's event: a race detector sees our locks, not Qt's uninstrumented ones.
+  std::mutex callMu_;
+  std::mutex pendingMu_;
+  const std::function<void()>* pending_ = nullptr;
   ScriptView& view_;
   QPointer<QWidget> window_;
   QPointer<ControlPanel> panel_;
