@@ -223,7 +223,8 @@ void QtHost::WaitCursor(bool on) {
 }
 
 void QtHost::PostSavingUpdate() {
-  if (!savingUpdatePosted_.exchange(true)) QMetaObject::invokeMethod(this, [this] { ApplySaving(); });
+  // Posted by name, as every call from the worker is: Qt's queued event then carries nothing of ours.
+  if (!savingUpdatePosted_.exchange(true)) QMetaObject::invokeMethod(this, "ApplySaving", Qt::QueuedConnection);
 }
 
 void QtHost::ApplySaving() {
@@ -299,24 +300,22 @@ ScriptWindow& QtHost::Script() { return view_; }
 
 void QtHost::RunStateChanged() {
   // Posted and coalesced: a burst of changes costs one refresh.
-  if (!statePosted_.exchange(true))
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          statePosted_ = false;
-          emit runStateChanged();
-        },
-        Qt::QueuedConnection);
+  if (!statePosted_.exchange(true)) QMetaObject::invokeMethod(this, "DeliverStateChanged", Qt::QueuedConnection);
+}
+
+void QtHost::DeliverStateChanged() {
+  statePosted_ = false;
+  emit runStateChanged();
 }
 
 void QtHost::RunEnded(RunOutcome outcome) {
-  QMetaObject::invokeMethod(
-      this,
-      [this, outcome] {
-        view_.Drain();
-        emit runEnded(static_cast<int>(outcome));
-      },
-      Qt::QueuedConnection);
+  endedOutcome_ = static_cast<int>(outcome);
+  QMetaObject::invokeMethod(this, "DeliverRunEnded", Qt::QueuedConnection);
+}
+
+void QtHost::DeliverRunEnded() {
+  view_.Drain();
+  emit runEnded(endedOutcome_.load());
 }
 
 void QtHost::WaitWhileProcessing(const std::function<bool()>& done) {

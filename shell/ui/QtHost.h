@@ -89,7 +89,10 @@ class QtHost : public QObject, public Host {
   // UI thread: runs the call OnUi left in pending_.
   Q_INVOKABLE void RunPendingCall();
   // UI thread: shows the worker's saving state (window, bar, wait cursor).
-  void ApplySaving();
+  Q_INVOKABLE void ApplySaving();
+  // UI thread: the posted ends of RunStateChanged and RunEnded.
+  Q_INVOKABLE void DeliverStateChanged();
+  Q_INVOKABLE void DeliverRunEnded();
   void PostSavingUpdate();
   SavingWindow& SavingBox();
 
@@ -118,6 +121,7 @@ class QtHost : public QObject, public Host {
   QTimer savingTimer_;
   bool savingCursorSet_ = false;
   std::atomic<bool> statePosted_{false};
+  std::atomic<int> endedOutcome_{0};
 };
 
 }  // namespace mv
