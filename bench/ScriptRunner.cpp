@@ -1,6 +1,5 @@
 #include "ScriptRunner.h"
-
-#include <sys/resource.h>
+#include "TimingSeries.h"
 
 #include <chrono>
 #include <cstdio>
@@ -22,13 +21,6 @@
 namespace mv::bench {
 
 namespace {
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream ss;

@@ -1,8 +1,18 @@
 #include "TimingSeries.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 
 namespace mv::bench {
+
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
 
 void TimingSeries::Add(double seconds, double cpuSeconds, long rssGrowthKb) {
   seconds_.push_back(seconds);

@@ -3,6 +3,9 @@
 
 namespace mv::bench {
 
+// Processor time of this process so far (user and system), in seconds.
+double CpuSeconds();
+
 // The repeated measurements of one side (plain fetch or script run) of one variant.
 class TimingSeries {
  public:

@@ -1,6 +1,5 @@
 #include "WindowRun.h"
-
-#include <sys/resource.h>
+#include "TimingSeries.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -17,13 +16,6 @@
 namespace mv::bench {
 
 namespace {
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 void EnsureApplication() {
   if (QApplication::instance()) return;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,5 +1,4 @@
 // mervale-bench: how much slower scripting a table's data is than only fetching it.
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -43,13 +42,6 @@ std::string Columns(const std::string& born) {
 }
 
 double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // One statement inside the SQLite library: no per-row round trip, no journal, one transaction.
 void GenerateSqlite(const std::string& connectString, long rows) {
@@ -131,9 +123,9 @@ VariantResult MeasureVariant(const BenchOptions& o, const std::string& engine, c
       s.Connect(connect);
       MemoryProbe probe;
       probe.Start();
-      const double c0 = CpuSeconds(), t0 = Now();
+      const double c0 = mv::bench::CpuSeconds(), t0 = Now();
       OdbcSession::FetchTotals t = s.PlainFetch(kSelect);
-      const double seconds = Now() - t0, cpu = CpuSeconds() - c0;
+      const double seconds = Now() - t0, cpu = mv::bench::CpuSeconds() - c0;
       v.plain.Add(seconds, cpu, probe.GrowthKb());
       if (t.rows != o.rows || t.values != expectValues)
         throw std::runtime_error("the plain fetch read " + std::to_string(t.rows) + " rows, not " +
