@@ -60,6 +60,8 @@ ScriptRunner::Result ScriptRunner::Run(const std::string& connectString, const s
   SettingsStore settings(workDir_ + "/Mervale.ini");
   ConsoleHost host(s.script, s.messages, false);
   RunOwner run(host, settings, workDir_ + "/program");
+  // As the batch program runs it: on this thread.
+  run.SetRunOnCallingThread(true);
   run.LoadStartupState();
   run.Options().b_DoTabStruct = 0;
   run.Options().b_DoIndex = 0;

@@ -65,6 +65,10 @@ struct Profile {
   PerType s_ScriptSuffix;
   std::array<int, kTypeCategoryCount> b_FuncOnlyIfValue{};
   std::vector<Substitution> Substitutions;
+  // Written bare for an infinite value of a number column, after a minus sign for a negative
+  // one (SQLite reads an overflowing literal as infinity); empty: written as a string, the
+  // spelling most engines parse.
+  std::string s_Infinity;
 
   bool operator==(const Profile&) const = default;
 };

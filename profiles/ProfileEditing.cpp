@@ -126,6 +126,7 @@ std::vector<std::vector<ProfileField>> BuildPages() {
       Text("Null strings:", &Profile::s_NullString, kDefaults),
       Text("Empty strings:", &Profile::s_EmptyString, kDefaults),
       Text("The following string defines a value as a \"String\":", &Profile::s_StringDelimiter),
+      Text("The following number is written for infinity (empty: written as a \"String\"):", &Profile::s_Infinity),
       Text("", &Profile::s_Commit, kCommitGroup),
       commitLines,
       Flag("Add one after scripting each table", &Profile::b_CommitEachTable, K::Flag, kCommitGroup),

@@ -144,6 +144,7 @@ namespace {
 
 constexpr char kCurrentTag[] = "VER5.0";
 constexpr char kTag41[] = "VER4.1";
+constexpr char kInfinityKey[] = "Infinity";
 
 // Files before "VER5.0" have no WCHAR, WVARCHAR and LONG WVARCHAR entries.
 constexpr int kOldBlockIndexes[] = {0, 1, 2, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22};
@@ -236,6 +237,13 @@ bool ReadRecord(const std::string& data, Profile& p) {
     if (!str(sub.find) || !str(sub.replace)) return false;
     p.Substitutions.push_back(std::move(sub));
   }
+  // Settings added since: key and value pairs after the fixed record, so that a file without
+  // them reads as before and a reader that stops at the record ignores them. A pair cut short
+  // or a key this program does not know is passed over.
+  p.s_Infinity.clear();
+  std::string key, value;
+  while (pos < data.size() && str(key) && str(value))
+    if (key == kInfinityKey) p.s_Infinity = std::move(value);
   return true;
 }
 
@@ -264,6 +272,8 @@ std::string WriteRecord(const Profile& p) {
   for (const std::string& s : p.OmitLengthTypes) out += EncodeString(s);
   out += EncodeInt(static_cast<int>(p.Substitutions.size()));
   for (const Substitution& sub : p.Substitutions) out += EncodeString(sub.find) + EncodeString(sub.replace);
+  // Only when set, so that a profile that does not use them keeps the record as it was.
+  if (!p.s_Infinity.empty()) out += EncodeString(kInfinityKey) + EncodeString(p.s_Infinity);
   return EncodeString(kCurrentTag) + out;
 }
 

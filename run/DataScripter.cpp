@@ -86,7 +86,7 @@ bool IsNonFinite(const std::string& v) {
   if (IsNonFinite(value)) {
     if (noted == 'T')
       notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds " +
-                      value + ", which not every target can hold (MariaDB has no NaN or infinities).");
+                      value + ", which not every target can hold (MariaDB has no NaN or infinities, SQLite no NaN).");
     noted = 't';
     return false;
   }
@@ -117,8 +117,8 @@ bool IsSpecialDate(const std::string& v) {
 // engines cannot hold (decided once per table).
 template <bool Dates>
 bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, const SelectParts& parts,
-                 const std::vector<ValueKind>& kinds, std::string& row, std::string& value, std::string& scratch,
-                 std::vector<std::string>& notes, std::vector<char>& noted) {
+                 const std::vector<ValueKind>& kinds, const ValueFormatPlan& plan, std::string& row, std::string& value,
+                 std::string& scratch, std::vector<std::string>& notes, std::vector<char>& noted) {
   if (!reader.Fetch()) return false;
   const Profile& profile = ctx.working;
   const RunOptions& opts = ctx.opts;
@@ -132,12 +132,12 @@ bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, cons
       NoteSpecialDate(table.columns[k], table, value, notes, noted[k]);
     if (k > 0) row += separator;
     const size_t start = row.size();
-    if (FormatValue(profile, opts, value, parts.typeFlags[k], isNull, row, scratch)) {
+    if (FormatValue(profile, opts, plan, value, parts.typeFlags[k], isNull, row, scratch)) {
       // A number column's value that is no number: rare, so checked after the fact.
       if (NotANumber(table.columns[k], table, value, notes, noted[k])) {
         row.resize(start);
         value.clear();
-        FormatValue(profile, opts, value, parts.typeFlags[k], true, row, scratch);
+        FormatValue(profile, opts, plan, value, parts.typeFlags[k], true, row, scratch);
       }
     }
     const std::string& prefix = parts.prefixes[k];
@@ -198,6 +198,7 @@ void ScriptTableData(RunContext& ctx) {
   const int n = static_cast<int>(ctx.tables.size());
   const std::string& marker = profile.s_Remarks;
   std::string row, value, scratch;
+  const ValueFormatPlan plan = PlanValueFormat(profile, opts);
   ScriptText statement;
   InsertGroup group(opts.i_RowsPerInsert);
   // Ends an INSERT that spans rows before any text that is not one of its rows.
@@ -259,6 +260,7 @@ void ScriptTableData(RunContext& ctx) {
       out.Write(RemarkSafe(tname) + "\r\n\r\n", TextRole::Sql, true);
       continue;
     }
+    group.Begin(profile, written, parts.columnList);
     const long long expected = EstimateRows(ctx, table, parts);
     Statement stmt;
     const std::string error = db.Execute(stmt, parts.select);
@@ -282,7 +284,7 @@ void ScriptTableData(RunContext& ctx) {
       if (parts.typeFlags[k] == 'T') {
         noted[k] = 'T';
       } else if (col.engineRead == EngineRead::Text && (col.category == kDate || col.category == kTimestamp ||
-                                                         col.category == kTime || col.category == kUnknown)) {
+                                                        col.category == kTime || col.category == kUnknown)) {
         noted[k] = 'D';
         dates = true;
       }
@@ -300,8 +302,8 @@ void ScriptTableData(RunContext& ctx) {
         break;
       }
       const int failuresBefore = reader.valueFailures();
-      if (!(dates ? ReadDataRow<true>(ctx, reader, table, parts, kinds, row, value, scratch, notes, noted)
-                  : ReadDataRow<false>(ctx, reader, table, parts, kinds, row, value, scratch, notes, noted))) {
+      if (!(dates ? ReadDataRow<true>(ctx, reader, table, parts, kinds, plan, row, value, scratch, notes, noted)
+                  : ReadDataRow<false>(ctx, reader, table, parts, kinds, plan, row, value, scratch, notes, noted))) {
         closeGroup();
         if (reader.FetchFailed()) {
           ctx.TableError(table.name);
@@ -334,7 +336,8 @@ void ScriptTableData(RunContext& ctx) {
         out.Write(CsvLine(row, false) + "\r\n", TextRole::Name, true);
       } else {
         statement.Clear();
-        group.AddRow(statement, profile, written, parts.columnList, row);
+        statement.KeepPieces(out.ColoursMatter());
+        group.AddRow(statement, profile, row);
         // An INSERT never spans a COMMIT.
         const bool commit = counter >= profile.i_CommitLines && !profile.s_Commit.empty();
         if (commit) group.Close(statement, profile);

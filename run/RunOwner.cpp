@@ -163,8 +163,10 @@ void RunOwner::BeginWorker(void (RunOwner::*body)(), bool belowNormal) {
   result_ = RunResult{};
   result_.autoStartDone = false;
   workerActive_ = true;
-  worker_ = std::thread([this, body, belowNormal] {
-    if (belowNormal) {
+  uncollected_ = true;
+  auto work = [this, body, belowNormal] {
+    if (signalStop_.load()) state_.running = 0;
+    if (belowNormal && !onCallingThread_) {
       // On Linux a thread's nice value is its own: one step nicer is one step below normal.
       const id_t tid = static_cast<id_t>(syscall(SYS_gettid));
       errno = 0;
@@ -190,12 +192,17 @@ void RunOwner::BeginWorker(void (RunOwner::*body)(), bool belowNormal) {
     workerActive_ = false;
     host_.RunStateChanged();
     host_.RunEnded(outcome);
-  });
+  };
+  if (onCallingThread_)
+    work();
+  else
+    worker_ = std::thread(std::move(work));
 }
 
 void RunOwner::CollectRun() {
-  if (!worker_.joinable()) return;
-  worker_.join();
+  if (!uncollected_) return;
+  uncollected_ = false;
+  if (worker_.joinable()) worker_.join();
   if (!run_) return;
   // What the run changed in its copies comes back here, on the UI thread.
   opts_.b_AutoSave = output_.Mode().autoSave ? 1 : 0;

@@ -80,11 +80,10 @@ void ScriptOutput::EmptyWindow() {
 
 void ScriptOutput::Write(const ScriptText& text) {
   const std::string& all = text.Text();
-  if (!ColoursMatter()) {
-    // Where nobody sees the colours (and so no auto-save runs) one append carries it all.
-    bool counted = false;
-    for (const ScriptText::Piece& p : text.Pieces()) counted = counted || p.counted;
-    Append(all, colorText, counted);
+  // Where nobody sees the colours (and so no auto-save runs) one append carries it all; so
+  // does a text kept without its pieces.
+  if (text.Pieces().empty() || !ColoursMatter()) {
+    Append(all, colorText, text.AnyCounted());
     return;
   }
   for (const ScriptText::Piece& p : text.Pieces())
@@ -353,8 +352,8 @@ void ScriptOutput::SaveScript(int& saveCancelled, const std::string& givenPath) 
   // One copy of the window's text: during a run the worker goes on appending (and empties the
   // window after an auto-save), and the file must hold the window as it was at one moment.
   const std::string data = window.WholeText();
-  const long n = static_cast<long>(std::count(data.begin(), data.end(), '\n')) +
-                 (!data.empty() && data.back() != '\n' ? 1 : 0);
+  const long n =
+      static_cast<long>(std::count(data.begin(), data.end(), '\n')) + (!data.empty() && data.back() != '\n' ? 1 : 0);
   host_.ShowSaving(n);
   host_.WaitCursor(true);
   for (long i = 0; i < n; ++i) host_.SavingStep();

@@ -53,7 +53,16 @@ class ScriptText {
     bool counted = false;
   };
 
+  // Without pieces the text is only written whole, where colours do not matter: it keeps
+  // only whether some piece was counted.
+  void KeepPieces(bool keep) { keepPieces_ = keep; }
+
   ScriptText& Add(std::string_view text, TextRole role, bool counted = false) {
+    if (!keepPieces_) {
+      text_.append(text);
+      counted_ = counted_ || counted;
+      return *this;
+    }
     if (text.empty() && !counted) return *this;
     // A piece of the same role right after one without a check joins it.
     if (!pieces_.empty() && pieces_.back().role == role && !pieces_.back().counted) {
@@ -65,18 +74,46 @@ class ScriptText {
     text_.append(text);
     return *this;
   }
+  // Adds every piece of another text, joined as Add would join them.
+  ScriptText& Append(const ScriptText& other) {
+    if (!keepPieces_) {
+      text_.append(other.text_);
+      counted_ = counted_ || other.AnyCounted();
+      return *this;
+    }
+    const size_t base = text_.size();
+    for (const Piece& p : other.pieces_) {
+      if (!pieces_.empty() && pieces_.back().role == p.role && !pieces_.back().counted) {
+        pieces_.back().length += p.length;
+        pieces_.back().counted = p.counted;
+      } else {
+        pieces_.push_back({base + p.start, p.length, p.role, p.counted});
+      }
+    }
+    text_.append(other.text_);
+    return *this;
+  }
   const std::string& Text() const { return text_; }
+  bool AnyCounted() const {
+    if (counted_) return true;
+    for (const Piece& p : pieces_)
+      if (p.counted) return true;
+    return false;
+  }
   const std::vector<Piece>& Pieces() const { return pieces_; }
   bool Empty() const { return text_.empty(); }
   // Keeps the capacity: a statement rebuilt for every row allocates nothing.
   void Clear() {
     text_.clear();
     pieces_.clear();
+    counted_ = false;
   }
 
  private:
   std::string text_;
   std::vector<Piece> pieces_;
+  bool keepPieces_ = true;
+  bool counted_ = false;  // without pieces: whether a counted text was added
 };
 
 }  // namespace mv

@@ -52,32 +52,37 @@ void AddInsert(ScriptText& t, const Profile& profile, const std::string& table, 
   one.AddRow(t, profile, table, columns, row);
 }
 
+void InsertGroup::Begin(const Profile& profile, const std::string& table, const std::string& columns) {
+  profile_ = &profile;
+  table_ = table;
+  columns_ = columns;
+  head_.Clear();
+  head_.Add(profile.s_InsertInto, TextRole::Remark);
+  head_.Add(" ", TextRole::Remark);
+  head_.Add(table, TextRole::Sql);
+  head_.Add(" ( ", TextRole::Sql);
+  head_.Add(columns, TextRole::Name);
+  head_.Add(" )\t\t", TextRole::Sql);
+  head_.Add(profile.s_LineBreak, TextRole::Sql);
+  head_.Add("\r\n", TextRole::Sql, true);
+  head_.Add(profile.s_Values, TextRole::Remark);
+  head_.Add(" ( ", TextRole::Sql);
+  next_.Clear();
+  next_.Add(",", TextRole::Sql);
+  next_.Add(profile.s_LineBreak, TextRole::Sql);
+  next_.Add("\r\n", TextRole::Sql, true);
+  // Under the first row's parenthesis: the values keyword's width and one blank.
+  next_.Add(std::string(profile.s_Values.size() + 1, ' ') + "( ", TextRole::Sql);
+}
+
 void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::string& table, const std::string& columns,
                          const std::string& row) {
-  if (rows_ == 0) {
-    t.Add(profile.s_InsertInto, TextRole::Remark);
-    t.Add(" ", TextRole::Remark);
-    t.Add(table, TextRole::Sql);
-    t.Add(" ( ", TextRole::Sql);
-    t.Add(columns, TextRole::Name);
-    t.Add(" )\t\t", TextRole::Sql);
-    t.Add(profile.s_LineBreak, TextRole::Sql);
-    t.Add("\r\n", TextRole::Sql, true);
-    t.Add(profile.s_Values, TextRole::Remark);
-    t.Add(" ( ", TextRole::Sql);
-  } else {
-    t.Add(",", TextRole::Sql);
-    t.Add(profile.s_LineBreak, TextRole::Sql);
-    t.Add("\r\n", TextRole::Sql, true);
-    // Under the first row's parenthesis: the values keyword's width and one blank.
-    static constexpr std::string_view kBlanks = "                                ";
-    for (size_t n = profile.s_Values.size() + 1; n > 0;) {
-      const size_t take = n < kBlanks.size() ? n : kBlanks.size();
-      t.Add(kBlanks.substr(0, take), TextRole::Sql);
-      n -= take;
-    }
-    t.Add("( ", TextRole::Sql);
-  }
+  if (&profile != profile_ || table != table_ || columns != columns_) Begin(profile, table, columns);
+  AddRow(t, profile, row);
+}
+
+void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::string& row) {
+  t.Append(rows_ == 0 ? head_ : next_);
   t.Add(row, TextRole::Name);
   t.Add(" )", TextRole::Sql);
   if (++rows_ >= max_) Close(t, profile);

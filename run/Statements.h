@@ -41,6 +41,9 @@ class InsertGroup {
   // Adds one row; the group is closed when it is full.
   void AddRow(ScriptText& t, const Profile& profile, const std::string& table, const std::string& columns,
               const std::string& row);
+  // The same for the table and columns of the last Begin, without comparing them per row.
+  void Begin(const Profile& profile, const std::string& table, const std::string& columns);
+  void AddRow(ScriptText& t, const Profile& profile, const std::string& row);
   // Ends an open group with the profile's terminator; nothing when none is open.
   void Close(ScriptText& t, const Profile& profile);
   bool IsOpen() const { return rows_ > 0; }
@@ -48,6 +51,10 @@ class InsertGroup {
  private:
   int max_;
   int rows_ = 0;
+  // The text before a table's first and further rows, for the table and profile named.
+  const Profile* profile_ = nullptr;
+  std::string table_, columns_;
+  ScriptText head_, next_;
 };
 
 }  // namespace mv

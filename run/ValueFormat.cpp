@@ -87,21 +87,62 @@ bool IsNumberLiteral(std::string_view v) {
   return i == v.size();
 }
 
+namespace {
+// -1 or 1 for an infinity as the drivers and engines spell it (inf, Inf, Infinity), else 0.
+int InfinitySign(std::string_view v) {
+  int sign = 1;
+  if (!v.empty() && (v[0] == '-' || v[0] == '+')) {
+    sign = v[0] == '-' ? -1 : 1;
+    v.remove_prefix(1);
+  }
+  constexpr std::string_view kWord = "infinity";
+  if (v.size() != 3 && v.size() != kWord.size()) return 0;
+  for (size_t i = 0; i < v.size(); ++i)
+    if ((v[i] | 0x20) != kWord[i]) return 0;
+  return sign;
+}
+
+// The profile's literal for an infinite number, when the value is infinite.
+bool AppendInfinity(const Profile& profile, std::string_view value, std::string& out) {
+  const int sign = InfinitySign(value);
+  if (sign == 0) return false;
+  if (sign < 0) out += '-';
+  out += profile.s_Infinity;
+  return true;
+}
+}  // namespace
+
+ValueFormatPlan PlanValueFormat(const Profile& profile, const RunOptions& opts) {
+  ValueFormatPlan plan;
+  static_assert(sizeof plan.finds == kMaxOnePass);
+  if (!opts.b_RightTrim && !opts.b_LeftTrim) plan.onePass = OnePassBytes(profile.Substitutions, plan.finds);
+  return plan;
+}
+
 bool FormatValue(const Profile& profile, const RunOptions& opts, std::string& value, char typeFlag, bool isNull,
                  std::string& out, std::string& scratch) {
+  return FormatValue(profile, opts, PlanValueFormat(profile, opts), value, typeFlag, isNull, out, scratch);
+}
+
+bool FormatValue(const Profile& profile, const RunOptions& opts, const ValueFormatPlan& plan, std::string& value,
+                 char typeFlag, bool isNull, std::string& out, std::string& scratch) {
   // A value of a numeric column that is no number literal (NaN, Infinity, currency text) would
   // break the statement bare: it is written as a string. (The one-byte substitution path never
   // changes a number, so the raw value decides there.)
   // The common profiles (one-byte substitutions, such as the apostrophe, into non-empty texts,
   // no trimming) cannot change whether a value is empty: substitute while appending.
-  char finds[kMaxOnePass];
-  size_t onePass = 0;
-  if (!opts.b_RightTrim && !opts.b_LeftTrim && !value.empty() &&
-      (onePass = OnePassBytes(profile.Substitutions, finds)) != 0) {
+  // An infinity as read, before any substitution or trimming.
+  if (typeFlag == 'T' && !opts.b_AllStrings && !profile.s_Infinity.empty() && AppendInfinity(profile, value, out))
+    return false;
+  if (plan.onePass != 0 && !value.empty()) {
     const bool notNumber = typeFlag == 'T' && !IsNumberLiteral(value);
     const bool delimited = opts.b_AllStrings || typeFlag != 'T' || notNumber;
     if (delimited) out += profile.s_StringDelimiter;
-    AppendReplaced(out, value, profile.Substitutions, finds, onePass);
+    // A number holds none of the pairs' bytes.
+    if (typeFlag == 'T' && !notNumber)
+      out += value;
+    else
+      AppendReplaced(out, value, profile.Substitutions, plan.finds, plan.onePass);
     if (delimited) out += profile.s_StringDelimiter;
     return notNumber;
   }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,16 @@ struct RunOptions;
 // true when a value of a numeric column ('T') is no number literal (it is written as a string).
 bool FormatValue(const Profile& working, const RunOptions& opts, std::string& value, char typeFlag, bool isNull,
                  std::string& out, std::string& scratch);
+
+// What the formatting of every value works out from the profile and the options alone: made
+// once for a run's many values.
+struct ValueFormatPlan {
+  size_t onePass = 0;  // pairs substituted while appending; 0: the general path
+  char finds[8] = {};  // their one-byte find strings
+};
+ValueFormatPlan PlanValueFormat(const Profile& working, const RunOptions& opts);
+bool FormatValue(const Profile& working, const RunOptions& opts, const ValueFormatPlan& plan, std::string& value,
+                 char typeFlag, bool isNull, std::string& out, std::string& scratch);
 std::string FormatValue(const Profile& working, const RunOptions& opts, std::string value, char typeFlag, bool isNull);
 
 // Whether text is a number the script can write bare: sign, digits, point, exponent.

@@ -196,9 +196,11 @@ struct Database {
     return rows;
   }
 
-  // Engines spell one value differently: 12.30 and 12.3, 0x00ff and 00FF, 03:04:05.000000.
+  // Engines spell one value differently: 12.30 and 12.3, 0x00ff and 00FF, 03:04:05.000000,
+  // SQLite's Inf and PostgreSQL's Infinity.
   static std::string Normal(std::string token) {
     if (token.empty() || token[0] == 'N') return token;
+    if (token == "VInf" || token == "V-Inf") return token + "inity";
     if (token[0] == 'B') {
       for (char& c : token) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       return token;

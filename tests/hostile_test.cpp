@@ -419,10 +419,6 @@ const std::vector<Exclusion>& Exclusions() {
         {kSqlite, kMaria, "misfits", "money", false, false, "'$12.34' in a DECIMAL column: NULL", true},
         // SQLite turns NaN into NULL.
         {kPostgres, kSqlite, "nonfinite", "nan_d", false, false, "SQLite holds no NaN", true},
-        // Faults of the program.
-        {kSqlite, kSqlite, "nonfinite", "inf_d", false, true, "infinities written as the text 'Infinity'"},
-        {kPostgres, kSqlite, "nonfinite", "inf_d", false, true, "infinities written as the text 'Infinity'"},
-        {kPostgres, kSqlite, "nonfinite", "inf_r", false, true, "infinities written as the text 'Infinity'"},
     };
     // The sqlite3 tool drops the CR of a CR LF inside a string, and a SQLite string has no
     // escape for it (joining char(13) overflows SQLite's expression depth on long texts).

@@ -154,6 +154,23 @@ TEST(FormatValue, LiteralsForNullEmptyNumericTrimmedAndAllStrings) {
   p.Substitutions = {{"-", ""}};
   EXPECT_EQ(FormatValue(p, o, "---", 'F', false), "EMPTY");
   EXPECT_EQ(FormatValue(p, o, "-", 'T', false), "NULL");
+  // Infinities: a string unless the profile names a number for them, and then only in number columns.
+  p.Substitutions.clear();
+  EXPECT_EQ(FormatValue(p, o, "-Infinity", 'T', false), "'-Infinity'");
+  p.s_Infinity = "9e999";
+  struct Case {
+    const char* value;
+    char flag;
+    int allStrings;
+    const char* written;
+  };
+  for (const Case& c :
+       {Case{"Infinity", 'T', 0, "9e999"}, Case{"-inf", 'T', 0, "-9e999"}, Case{"+Inf", 'T', 0, "9e999"},
+        Case{"-Infinity", 'F', 0, "'-Infinity'"}, Case{"Infinity", 'T', 1, "'Infinity'"},
+        Case{"Infinit", 'T', 0, "'Infinit'"}, Case{"NaN", 'T', 0, "'NaN'"}}) {
+    o.b_AllStrings = c.allStrings;
+    EXPECT_EQ(FormatValue(p, o, c.value, c.flag, false), c.written) << c.value << c.flag << c.allStrings;
+  }
 }
 
 TEST(FormatValue, TheOnePassSubstitutionPathGivesTheGeneralResult) {
@@ -168,13 +185,15 @@ TEST(FormatValue, TheOnePassSubstitutionPathGivesTheGeneralResult) {
   for (const auto& pairs : sets) {
     Profile fast = Defaults();
     fast.Substitutions = pairs;
+    fast.s_Infinity = "9e999";
     Profile general = fast;
     general.Substitutions.push_back({"\x01\x02never", "x"});  // a longer pair: the general path
     for (int allStrings = 0; allStrings <= 1; ++allStrings)
       for (int trim = 0; trim <= 1; ++trim)
         for (char flag : {'T', 'F'})
           for (bool isNull : {false, true})
-            for (const char* v : {"", "'", "''", "a'b'c", " ' ", "plain", "   ", "a\\b\r\n'", "\r", "1.5", "-2e3", "x"}) {
+            for (const char* v : {"", "'", "''", "a'b'c", " ' ", "plain", "   ", "a\\b\r\n'", "\r", "1.5", "-2e3", "x",
+                                  "-Infinity", "inf"}) {
               RunOptions o;
               o.b_AllStrings = allStrings;
               o.b_RightTrim = o.b_LeftTrim = trim;

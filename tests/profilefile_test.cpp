@@ -192,6 +192,7 @@ TEST(ProfileFile, RoundTripKeepsEveryField) {
   saved.s_LineBreak = std::string(65533, '\xFF');
   saved.s_DropTable = std::string(65534, 'd');
   saved.s_ScriptSuffix[22] = std::string(70001, '\0');
+  saved.s_Infinity = "9e999";
   saved.b_Changed = 1;
   ASSERT_TRUE(SaveProfile(saved, dir.path, host));
   EXPECT_EQ(saved.b_Changed, 0);
@@ -206,6 +207,15 @@ TEST(ProfileFile, RoundTripKeepsEveryField) {
   EXPECT_EQ(loaded, saved);
   EXPECT_TRUE(host.messages.empty());
 
+  // Settings added since follow the record as key and value pairs: a key this program does not
+  // know and a pair cut short are passed over.
+  const std::string file = Slurp(dir / "Oracle 9i.pfl");
+  for (const std::string& tail : {pfl::EncodeString("Later") + pfl::EncodeString("x"), pfl::EncodeString("Infinity")}) {
+    WritePlain(dir / "Oracle 9i.pfl", file + tail);
+    ASSERT_TRUE(LoadProfile(loaded, dir.path, host));
+    EXPECT_EQ(loaded, saved);
+  }
+
   // A profile with every list empty and every string empty round trips as well.
   Profile empty;
   empty.s_Name = "Empty";
@@ -213,6 +223,7 @@ TEST(ProfileFile, RoundTripKeepsEveryField) {
   Profile back;
   back.s_Name = "Empty";
   back.s_Remarks = "was set";
+  back.s_Infinity = "was set";
   ASSERT_TRUE(LoadProfile(back, dir.path, host));
   EXPECT_EQ(back, empty);
 }

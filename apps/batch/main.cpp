@@ -189,6 +189,10 @@ int main(int argc, char** argv) {
     if (!owner.Connection()) host.Message("The configuration file holds no connect string.", mv::Host::Buttons::Ok);
     status = kConnection;
   } else {
+    // No window waits meanwhile: the run goes on this thread, the process keeps one thread,
+    // and a signal from here on stops the run instead of ending the program.
+    owner.SetRunOnCallingThread(true);
+    g_owner = &owner;
     bool started;
     if (cmd.freeForm) {
       started = owner.StartFreeFormRun();
@@ -196,8 +200,6 @@ int main(int argc, char** argv) {
       if (!config.empty()) owner.SetAutoStart(config);
       started = owner.StartRun();
     }
-    // From here a signal stops the run instead of ending the program.
-    if (started) g_owner = &owner;
     owner.Wait();
     g_owner = nullptr;
     const std::optional<mv::RunOutcome> outcome = owner.LastOutcome();

@@ -22,6 +22,8 @@ s_Delete           = DELETE FROM
 s_InsertInto       = INSERT INTO
 s_Values           = VALUES
 s_NumericEmpty     = NULL
+# SQLite has no infinity literal, but reads a number past the largest double as one.
+s_Infinity         = 9e999
 s_NullString       = NULL
 s_EmptyString      = ''
 s_StringDelimiter  = '
