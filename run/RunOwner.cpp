@@ -165,7 +165,7 @@ void RunOwner::BeginWorker(void (RunOwner::*body)(), bool belowNormal) {
   workerActive_ = true;
   uncollected_ = true;
   auto work = [this, body, belowNormal] {
-    if (signalStop_.load()) state_.running = 0;
+    if (signalStop_.exchange(false)) state_.running = 0;
     if (belowNormal && !onCallingThread_) {
       // On Linux a thread's nice value is its own: one step nicer is one step below normal.
       const id_t tid = static_cast<id_t>(syscall(SYS_gettid));

@@ -127,6 +127,23 @@ TEST(RunController, StopWhileTheTableListIsReadEndsInsideTheListing) {
   EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Stopped);
 }
 
+TEST(RunController, ARunOnTheCallingThreadWritesTheSameScriptAndTakesAStopSignalGivenBeforeIt) {
+  auto withoutTime = [](const std::string& s) { return s.substr(0, s.rfind("Elapsed Time")); };
+  RunHarness threaded;
+  threaded.ConnectFixture(TwelveTables());
+  const std::string expected = threaded.Run();
+  RunHarness h;
+  h.ConnectFixture(TwelveTables());
+  h.owner->SetRunOnCallingThread(true);
+  EXPECT_EQ(withoutTime(h.Run()), withoutTime(expected));
+  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Finished);
+  // A signal between setting up and starting: the run begins stopped, as the Stop button stops it.
+  h.owner->StopFromSignal();
+  const std::string text = h.Run();
+  EXPECT_TRUE(text.size() >= 24 && text.substr(text.size() - 24) == "REM  Mervale Stopped ...") << text;
+  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Stopped);
+}
+
 TEST(RunController, ASecondStartIsRefusedAndAMissingConnectionToo) {
   RunHarness h;
   EXPECT_FALSE(h.owner->StartRun());
