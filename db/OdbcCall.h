@@ -40,15 +40,22 @@ std::string TraceArgs(const A&... a) {
   ((out += (out.empty() ? "" : ", ") + TraceArg(a)), ...);
   return out;
 }
+// The trace line of one call, out of line: the calls sit on the per-value path, whose code
+// should stay small.
+template <class... A>
+[[gnu::cold, gnu::noinline]] void TraceCall(const char* name, SQLRETURN rc, const A&... a) {
+  TraceLine(name, TraceArgs(a...), rc);
+}
 
 }  // namespace mv::odbc
 
 // Every ODBC call of the program goes through this: the call is made once, and traced when
 // $MERVALE_ODBC_TRACE is set. Arguments are evaluated again for the trace, so they must be
 // plain expressions without side effects.
-#define MV_ODBC(fn, ...)                                                                              \
-  ([&]() -> SQLRETURN {                                                                               \
-    const SQLRETURN mvRc_ = fn(__VA_ARGS__);                                                          \
-    if (::mv::odbc::TraceOn()) ::mv::odbc::TraceLine(#fn, ::mv::odbc::TraceArgs(__VA_ARGS__), mvRc_); \
-    return mvRc_;                                                                                     \
+#define MV_ODBC(fn, ...)                              \
+  ([&]() -> SQLRETURN {                               \
+    const SQLRETURN mvRc_ = fn(__VA_ARGS__);          \
+    if (::mv::odbc::TraceOn()) [[unlikely]]           \
+      ::mv::odbc::TraceCall(#fn, mvRc_, __VA_ARGS__); \
+    return mvRc_;                                     \
   }())

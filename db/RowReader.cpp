@@ -20,7 +20,7 @@ constexpr SQLLEN kChunk = 1 << 16;
 constexpr SQLLEN kFirstPiece = 512;
 }  // namespace
 
-bool DbConnection::GetValue(SQLHSTMT stmt, SQLUSMALLINT col, std::string& out, bool* failed) {
+[[gnu::hot]] bool DbConnection::GetValue(SQLHSTMT stmt, SQLUSMALLINT col, std::string& out, bool* failed) {
   out.clear();
   if (failed) *failed = false;
   if (valueBuf_.size() < static_cast<size_t>(kChunk)) valueBuf_.resize(kChunk);
@@ -68,12 +68,12 @@ int RowReader::ColumnCount() {
   return n;
 }
 
-bool RowReader::Fetch() {
+[[gnu::hot]] bool RowReader::Fetch() {
   lastFetch_ = MV_ODBC(SQLFetch, stmt_);
   return Succeeded(lastFetch_);
 }
 
-bool RowReader::Value(SQLUSMALLINT col, std::string& out) {
+[[gnu::hot]] bool RowReader::Value(SQLUSMALLINT col, std::string& out) {
   bool failed = false;
   const bool notNull = c_.GetValue(stmt_, col, out, &failed);
   if (failed) {
@@ -197,7 +197,7 @@ bool RowReader::ReadNumber(SQLUSMALLINT col, SQLSMALLINT cType, std::string& out
   return true;
 }
 
-bool RowReader::Value(SQLUSMALLINT col, ValueKind kind, std::string& out) {
+[[gnu::hot]] bool RowReader::Value(SQLUSMALLINT col, ValueKind kind, std::string& out) {
   if (kind == ValueKind::FromResult) kind = KindOf(col);
   switch (kind) {
     case ValueKind::Binary:

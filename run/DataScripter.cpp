@@ -116,9 +116,10 @@ bool IsSpecialDate(const std::string& v) {
 // Dates: whether some column holds dates as the engine's text, checked for values other
 // engines cannot hold (decided once per table).
 template <bool Dates>
-bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, const SelectParts& parts,
-                 const std::vector<ValueKind>& kinds, const ValueFormatPlan& plan, std::string& row, std::string& value,
-                 std::string& scratch, std::vector<std::string>& notes, std::vector<char>& noted) {
+[[gnu::hot]] bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, const SelectParts& parts,
+                              const std::vector<ValueKind>& kinds, const ValueFormatPlan& plan, std::string& row,
+                              std::string& value, std::string& scratch, std::vector<std::string>& notes,
+                              std::vector<char>& noted) {
   if (!reader.Fetch()) return false;
   const Profile& profile = ctx.working;
   const RunOptions& opts = ctx.opts;
@@ -142,7 +143,8 @@ bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, cons
     }
     const std::string& prefix = parts.prefixes[k];
     const std::string& suffix = parts.suffixes[k];
-    if (prefix.empty() && suffix.empty()) continue;
+    if (prefix.empty() && suffix.empty()) [[likely]]
+      continue;
     const std::string_view formatted(row.data() + start, row.size() - start);
     bool bare = false;
     // A zero-length binary value is a value: bare, it would load as an empty text.
@@ -294,7 +296,7 @@ void ScriptTableData(RunContext& ctx) {
     int counter = 0;
     for (;;) {
       ctx.rowCheckPoint(stmt);
-      if (ctx.state.skipRequested) {
+      if (ctx.state.skipRequested) [[unlikely]] {
         ctx.state.skipRequested = 0;
         closeGroup();
         out.Write(marker + "  ", TextRole::RemarkMarker);
@@ -303,7 +305,8 @@ void ScriptTableData(RunContext& ctx) {
       }
       const int failuresBefore = reader.valueFailures();
       if (!(dates ? ReadDataRow<true>(ctx, reader, table, parts, kinds, plan, row, value, scratch, notes, noted)
-                  : ReadDataRow<false>(ctx, reader, table, parts, kinds, plan, row, value, scratch, notes, noted))) {
+                  : ReadDataRow<false>(ctx, reader, table, parts, kinds, plan, row, value, scratch, notes, noted)))
+          [[unlikely]] {
         closeGroup();
         if (reader.FetchFailed()) {
           ctx.TableError(table.name);
@@ -319,7 +322,7 @@ void ScriptTableData(RunContext& ctx) {
         break;
       }
       ApplyCaseInPlace(row, opts.i_DataCase);
-      if (!notes.empty()) {
+      if (!notes.empty()) [[unlikely]] {
         // A remark never stands inside a statement: the row starts an INSERT of its own.
         closeGroup();
         for (const std::string& note : notes) out.MessageRemark(note, "", "\r\n");
@@ -328,7 +331,7 @@ void ScriptTableData(RunContext& ctx) {
       rowRead = true;
       ++counter;
       ctx.host.RowDone();
-      if (opts.b_DataCSV) {
+      if (opts.b_DataCSV) [[unlikely]] {
         if (!csvHeader) {
           out.Write(CsvLine(parts.columnList, true) + "\r\n", TextRole::Remark, true);
           csvHeader = true;
@@ -342,12 +345,12 @@ void ScriptTableData(RunContext& ctx) {
         const bool commit = counter >= profile.i_CommitLines && !profile.s_Commit.empty();
         if (commit) group.Close(statement, profile);
         out.Write(statement);
-        if (commit) {
+        if (commit) [[unlikely]] {
           counter = 0;
           WriteCommit(ctx, false);
         }
       }
-      if (reader.valueFailures() != failuresBefore) {
+      if (reader.valueFailures() != failuresBefore) [[unlikely]] {
         closeGroup();
         ctx.TableError(table.name);
         out.MessageRemark("ERROR: A value of the row above could not be read from table " + RemarkSafe(tname) + ": " +

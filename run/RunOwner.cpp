@@ -260,7 +260,7 @@ void RunOwner::CheckPoint() {
   if (!state_.running) StopRun();
 }
 
-void RunOwner::RowCheckPoint(Statement& stmt) {
+[[gnu::hot]] void RunOwner::RowCheckPoint(Statement& stmt) {
   // The statement is dropped before the stop note, as at every other stop.
   while (state_.paused) {
     if (!state_.running) {

@@ -51,7 +51,7 @@ std::string ScriptOutput::PadToWidth(std::string_view text, size_t width, bool c
   return std::string(text);
 }
 
-void ScriptOutput::Append(std::string_view text, Color color, bool counted) {
+[[gnu::hot]] void ScriptOutput::Append(std::string_view text, Color color, bool counted) {
   if (mode_.onlyToFile && WriteToOutputFile(text)) return;
   ToWindow(text, color);
   if (!counted || !AutoSaving()) return;
@@ -62,7 +62,7 @@ void ScriptOutput::Append(std::string_view text, Color color, bool counted) {
   if (windowLines_ > (autoSaveFailing_ ? autoSaveRetryAt_ : mode_.autoSaveLines) && AutoSaveFlush()) EmptyWindow();
 }
 
-void ScriptOutput::ToWindow(std::string_view text, Color color) {
+[[gnu::hot]] void ScriptOutput::ToWindow(std::string_view text, Color color) {
   if (text.empty()) return;
   host_.Script().Insert(text, color);
   for (const char *p = text.data(), *end = text.data() + text.size();
@@ -78,7 +78,7 @@ void ScriptOutput::EmptyWindow() {
   windowLines_ = 1;
 }
 
-void ScriptOutput::Write(const ScriptText& text) {
+[[gnu::hot]] void ScriptOutput::Write(const ScriptText& text) {
   const std::string& all = text.Text();
   // Where nobody sees the colours (and so no auto-save runs) one append carries it all; so
   // does a text kept without its pieces.

@@ -81,14 +81,14 @@ void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::strin
   AddRow(t, profile, row);
 }
 
-void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::string& row) {
+[[gnu::hot]] void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::string& row) {
   t.Append(rows_ == 0 ? head_ : next_);
   t.Add(row, TextRole::Name);
   t.Add(" )", TextRole::Sql);
   if (++rows_ >= max_) Close(t, profile);
 }
 
-void InsertGroup::Close(ScriptText& t, const Profile& profile) {
+[[gnu::hot]] void InsertGroup::Close(ScriptText& t, const Profile& profile) {
   if (rows_ == 0) return;
   rows_ = 0;
   if (!profile.b_ExecuteSameLine) t.Add("\r\n", TextRole::Sql, true);

@@ -49,8 +49,8 @@ size_t OnePassBytes(const std::vector<Substitution>& pairs, char (&finds)[kMaxOn
 }
 
 // Appends text with every byte of finds replaced by its pair's replacement.
-void AppendReplaced(std::string& out, const std::string& text, const std::vector<Substitution>& pairs,
-                    const char* finds, size_t n) {
+[[gnu::hot]] void AppendReplaced(std::string& out, const std::string& text, const std::vector<Substitution>& pairs,
+                                 const char* finds, size_t n) {
   size_t from = 0;
   auto next = [&](size_t at) { return n == 1 ? text.find(finds[0], at) : text.find_first_of(finds, at, n); };
   for (size_t pos = next(0); pos != std::string::npos; pos = next(from)) {
@@ -64,7 +64,20 @@ void AppendReplaced(std::string& out, const std::string& text, const std::vector
 }
 }  // namespace
 
-bool IsNumberLiteral(std::string_view v) {
+[[gnu::hot]] bool IsNumberLiteral(std::string_view v) {
+  // Most numbers are digits with a sign or a point: told without the general rules.
+  {
+    const char *p = v.data(), *end = p + v.size();
+    if (p != end && *p == '-') ++p;
+    const char* digits = p;
+    while (p != end && static_cast<unsigned char>(*p - '0') < 10) ++p;
+    if (p == end) return p != digits;
+    if (*p == '.' && p != digits) {
+      ++p;
+      while (p != end && static_cast<unsigned char>(*p - '0') < 10) ++p;
+      if (p == end) return true;
+    }
+  }
   // Blanks around a number are no part of it, and SQL reads them as such.
   while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
   while (!v.empty() && (v.back() == ' ' || v.back() == '\t')) v.remove_suffix(1);
@@ -103,7 +116,7 @@ int InfinitySign(std::string_view v) {
 }
 
 // The profile's literal for an infinite number, when the value is infinite.
-bool AppendInfinity(const Profile& profile, std::string_view value, std::string& out) {
+[[gnu::cold, gnu::noinline]] bool AppendInfinity(const Profile& profile, std::string_view value, std::string& out) {
   const int sign = InfinitySign(value);
   if (sign == 0) return false;
   if (sign < 0) out += '-';
@@ -124,28 +137,11 @@ bool FormatValue(const Profile& profile, const RunOptions& opts, std::string& va
   return FormatValue(profile, opts, PlanValueFormat(profile, opts), value, typeFlag, isNull, out, scratch);
 }
 
-bool FormatValue(const Profile& profile, const RunOptions& opts, const ValueFormatPlan& plan, std::string& value,
-                 char typeFlag, bool isNull, std::string& out, std::string& scratch) {
-  // A value of a numeric column that is no number literal (NaN, Infinity, currency text) would
-  // break the statement bare: it is written as a string. (The one-byte substitution path never
-  // changes a number, so the raw value decides there.)
-  // The common profiles (one-byte substitutions, such as the apostrophe, into non-empty texts,
-  // no trimming) cannot change whether a value is empty: substitute while appending.
-  // An infinity as read, before any substitution or trimming.
-  if (typeFlag == 'T' && !opts.b_AllStrings && !profile.s_Infinity.empty() && AppendInfinity(profile, value, out))
-    return false;
-  if (plan.onePass != 0 && !value.empty()) {
-    const bool notNumber = typeFlag == 'T' && !IsNumberLiteral(value);
-    const bool delimited = opts.b_AllStrings || typeFlag != 'T' || notNumber;
-    if (delimited) out += profile.s_StringDelimiter;
-    // A number holds none of the pairs' bytes.
-    if (typeFlag == 'T' && !notNumber)
-      out += value;
-    else
-      AppendReplaced(out, value, profile.Substitutions, plan.finds, plan.onePass);
-    if (delimited) out += profile.s_StringDelimiter;
-    return notNumber;
-  }
+namespace {
+// Every profile the one pass does not cover: substitutions first, then the literal rules. Out
+// of line, so that the common path stays small.
+[[gnu::noinline]] bool FormatGeneral(const Profile& profile, const RunOptions& opts, std::string& value, char typeFlag,
+                                     bool isNull, std::string& out, std::string& scratch) {
   if (!profile.Substitutions.empty()) ApplySubstitutions(profile.Substitutions, value, scratch);
   if (opts.b_AllStrings) {
     out += profile.s_StringDelimiter;
@@ -170,6 +166,31 @@ bool FormatValue(const Profile& profile, const RunOptions& opts, const ValueForm
     out += isNull ? profile.s_NullString : profile.s_EmptyString;
   }
   return typeFlag == 'T' && !value.empty();
+}
+}  // namespace
+
+[[gnu::hot]] bool FormatValue(const Profile& profile, const RunOptions& opts, const ValueFormatPlan& plan,
+                              std::string& value, char typeFlag, bool isNull, std::string& out, std::string& scratch) {
+  // A value of a numeric column that is no number literal (NaN, Infinity, currency text) would
+  // break the statement bare: it is written as a string.
+  // An infinity as read, before any substitution or trimming: only a value ending in f or y can be one.
+  if (typeFlag == 'T' && !value.empty() && ((value.back() | 0x20) == 'f' || (value.back() | 0x20) == 'y') &&
+      !opts.b_AllStrings && !profile.s_Infinity.empty() && AppendInfinity(profile, value, out)) [[unlikely]]
+    return false;
+  if (plan.onePass == 0 || value.empty()) [[unlikely]]
+    return FormatGeneral(profile, opts, value, typeFlag, isNull, out, scratch);
+  // The common profiles (one-byte substitutions, such as the apostrophe, into non-empty texts,
+  // no trimming) cannot change whether a value is empty: substitute while appending. A number
+  // holds none of the pairs' bytes, so the raw value decides whether it is one.
+  const bool notNumber = typeFlag == 'T' && !IsNumberLiteral(value);
+  const bool delimited = opts.b_AllStrings || typeFlag != 'T' || notNumber;
+  if (delimited) out += profile.s_StringDelimiter;
+  if (typeFlag == 'T' && !notNumber)
+    out += value;
+  else
+    AppendReplaced(out, value, profile.Substitutions, plan.finds, plan.onePass);
+  if (delimited) out += profile.s_StringDelimiter;
+  return notNumber;
 }
 
 std::string FormatValue(const Profile& profile, const RunOptions& opts, std::string value, char typeFlag, bool isNull) {

@@ -36,7 +36,7 @@ bool MemoryScriptWindow::FlushSink() {
   return !sinkFailed_;
 }
 
-void MemoryScriptWindow::Insert(std::string_view text, Color color) {
+[[gnu::hot]] void MemoryScriptWindow::Insert(std::string_view text, Color color) {
   if (text.empty()) return;
   if (sink_) {
     sinkBuf_.append(text);
