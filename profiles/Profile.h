@@ -69,6 +69,9 @@ struct Profile {
   // one (SQLite reads an overflowing literal as infinity); empty: written as a string, the
   // spelling most engines parse.
   std::string s_Infinity;
+  // How a text holding a carriage return is written, %s standing for its bytes in hexadecimal
+  // (the sqlite3 tool drops a CR before a line feed inside a string); empty: as other texts.
+  std::string s_HexText;
 
   bool operator==(const Profile&) const = default;
 };

@@ -127,6 +127,8 @@ std::vector<std::vector<ProfileField>> BuildPages() {
       Text("Empty strings:", &Profile::s_EmptyString, kDefaults),
       Text("The following string defines a value as a \"String\":", &Profile::s_StringDelimiter),
       Text("The following number is written for infinity (empty: written as a \"String\"):", &Profile::s_Infinity),
+      Text("A text holding a carriage return is written as (%s: its bytes in hexadecimal; empty: a \"String\"):",
+           &Profile::s_HexText),
       Text("", &Profile::s_Commit, kCommitGroup),
       commitLines,
       Flag("Add one after scripting each table", &Profile::b_CommitEachTable, K::Flag, kCommitGroup),

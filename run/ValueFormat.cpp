@@ -1,6 +1,7 @@
 #include "run/ValueFormat.h"
 
 #include <array>
+#include <cstring>
 
 #include "profiles/Profile.h"
 #include "profiles/Substitutions.h"
@@ -138,10 +139,38 @@ bool FormatValue(const Profile& profile, const RunOptions& opts, std::string& va
 }
 
 namespace {
+// A text holding a carriage return, in the profile's hexadecimal form (trimmed as the options
+// say); false when the text keeps none or the form names no place for the bytes.
+[[gnu::cold, gnu::noinline]] bool AppendHexText(const Profile& profile, const RunOptions& opts, std::string_view value,
+                                                std::string& out) {
+  size_t begin = 0, end = value.size();
+  if (opts.b_RightTrim)
+    while (end > begin && IsBlank(value[end - 1])) --end;
+  if (opts.b_LeftTrim)
+    while (begin < end && IsBlank(value[begin])) ++begin;
+  const std::string_view kept = value.substr(begin, end - begin);
+  const size_t at = profile.s_HexText.find("%s");
+  if (kept.find('\r') == std::string_view::npos || at == std::string::npos) return false;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out.append(profile.s_HexText, 0, at);
+  for (unsigned char c : kept) {
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  }
+  out.append(profile.s_HexText, at + 2, std::string::npos);
+  return true;
+}
+
+// Whether a value goes to AppendHexText: a CSV record holds texts, never SQL.
+bool HexTextCandidate(const Profile& profile, const RunOptions& opts, const std::string& value) {
+  return !profile.s_HexText.empty() && !opts.b_DataCSV && std::memchr(value.data(), '\r', value.size()) != nullptr;
+}
+
 // Every profile the one pass does not cover: substitutions first, then the literal rules. Out
 // of line, so that the common path stays small.
 [[gnu::noinline]] bool FormatGeneral(const Profile& profile, const RunOptions& opts, std::string& value, char typeFlag,
                                      bool isNull, std::string& out, std::string& scratch) {
+  if (HexTextCandidate(profile, opts, value) && AppendHexText(profile, opts, value, out)) return typeFlag == 'T';
   if (!profile.Substitutions.empty()) ApplySubstitutions(profile.Substitutions, value, scratch);
   if (opts.b_AllStrings) {
     out += profile.s_StringDelimiter;
@@ -184,6 +213,8 @@ namespace {
   // holds none of the pairs' bytes, so the raw value decides whether it is one.
   const bool notNumber = typeFlag == 'T' && !IsNumberLiteral(value);
   const bool delimited = opts.b_AllStrings || typeFlag != 'T' || notNumber;
+  if (delimited && HexTextCandidate(profile, opts, value) && AppendHexText(profile, opts, value, out)) [[unlikely]]
+    return notNumber;
   if (delimited) out += profile.s_StringDelimiter;
   if (typeFlag == 'T' && !notNumber)
     out += value;

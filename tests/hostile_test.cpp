@@ -420,10 +420,6 @@ const std::vector<Exclusion>& Exclusions() {
         // SQLite turns NaN into NULL.
         {kPostgres, kSqlite, "nonfinite", "nan_d", false, false, "SQLite holds no NaN", true},
     };
-    // The sqlite3 tool drops the CR of a CR LF inside a string, and a SQLite string has no
-    // escape for it (joining char(13) overflows SQLite's expression depth on long texts).
-    for (Engine source : {kSqlite, kPostgres, kMaria})
-      l.push_back({source, kSqlite, "vals", "crlf", false, false, "CR before LF lost in the sqlite3 tool"});
     return l;
   }();
   return list;

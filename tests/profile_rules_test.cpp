@@ -171,6 +171,21 @@ TEST(FormatValue, LiteralsForNullEmptyNumericTrimmedAndAllStrings) {
     o.b_AllStrings = c.allStrings;
     EXPECT_EQ(FormatValue(p, o, c.value, c.flag, false), c.written) << c.value << c.flag << c.allStrings;
   }
+  // A text holding a carriage return in the profile's hexadecimal form, where one is named;
+  // trimmed first, never in a CSV record.
+  p.s_HexText = "CAST(X'%s' AS TEXT)";
+  struct Hex {
+    const char* value;
+    int trim, csv;
+    const char* written;
+  };
+  for (const Hex& h : {Hex{"a\r\nb'", 0, 0, "CAST(X'610D0A6227' AS TEXT)"}, Hex{"a\r", 1, 0, "'a'"},
+                       Hex{" \r\nx\r\n", 1, 0, "CAST(X'200D0A78' AS TEXT)"}, Hex{"a\r\nb", 0, 1, "'a\r\nb'"}}) {
+    RunOptions ho;
+    ho.b_RightTrim = h.trim;
+    ho.b_DataCSV = h.csv;
+    EXPECT_EQ(FormatValue(p, ho, h.value, 'F', false), h.written) << h.value;
+  }
 }
 
 TEST(FormatValue, TheOnePassSubstitutionPathGivesTheGeneralResult) {
@@ -186,6 +201,7 @@ TEST(FormatValue, TheOnePassSubstitutionPathGivesTheGeneralResult) {
     Profile fast = Defaults();
     fast.Substitutions = pairs;
     fast.s_Infinity = "9e999";
+    fast.s_HexText = "CAST(X'%s' AS TEXT)";
     Profile general = fast;
     general.Substitutions.push_back({"\x01\x02never", "x"});  // a longer pair: the general path
     for (int allStrings = 0; allStrings <= 1; ++allStrings)

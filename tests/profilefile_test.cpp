@@ -193,6 +193,7 @@ TEST(ProfileFile, RoundTripKeepsEveryField) {
   saved.s_DropTable = std::string(65534, 'd');
   saved.s_ScriptSuffix[22] = std::string(70001, '\0');
   saved.s_Infinity = "9e999";
+  saved.s_HexText = "CAST(X'%s' AS TEXT)";
   saved.b_Changed = 1;
   ASSERT_TRUE(SaveProfile(saved, dir.path, host));
   EXPECT_EQ(saved.b_Changed, 0);

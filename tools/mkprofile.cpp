@@ -57,6 +57,7 @@ class SourceReader {
                 {"s_Values", &Profile::s_Values},
                 {"s_NumericEmpty", &Profile::s_NumericEmpty},
                 {"s_Infinity", &Profile::s_Infinity},
+                {"s_HexText", &Profile::s_HexText},
                 {"s_NullString", &Profile::s_NullString},
                 {"s_EmptyString", &Profile::s_EmptyString},
                 {"s_StringDelimiter", &Profile::s_StringDelimiter},

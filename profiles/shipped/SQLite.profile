@@ -24,6 +24,8 @@ s_Values           = VALUES
 s_NumericEmpty     = NULL
 # SQLite has no infinity literal, but reads a number past the largest double as one.
 s_Infinity         = 9e999
+# The sqlite3 tool drops a carriage return before a line feed inside a string.
+s_HexText          = CAST(X'%s' AS TEXT)
 s_NullString       = NULL
 s_EmptyString      = ''
 s_StringDelimiter  = '
