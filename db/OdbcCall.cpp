@@ -27,7 +27,7 @@ std::mutex& TraceMutex() {
 }
 }  // namespace
 
-bool TraceOn() { return TraceFile() != nullptr; }
+bool TraceFileOpen() { return TraceFile() != nullptr; }
 
 std::string TraceText(const SQLCHAR* text) {
   if (!text) return "NULL";

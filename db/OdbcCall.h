@@ -10,8 +10,13 @@
 
 namespace mv::odbc {
 
-// Whether calls are traced: $MERVALE_ODBC_TRACE names the file, read once.
-bool TraceOn();
+// Whether calls are traced: $MERVALE_ODBC_TRACE names the file, read once. Asked at every
+// call, so the answer is kept where the check is inlined.
+bool TraceFileOpen();
+inline bool TraceOn() {
+  static const bool on = TraceFileOpen();
+  return on;
+}
 // One line in the trace file: the call, its arguments and its return code.
 void TraceLine(const char* name, const std::string& args, SQLRETURN rc);
 

@@ -76,11 +76,14 @@ int RowReader::ColumnCount() {
 [[gnu::hot]] bool RowReader::Value(SQLUSMALLINT col, std::string& out) {
   bool failed = false;
   const bool notNull = c_.GetValue(stmt_, col, out, &failed);
-  if (failed) {
-    ++valueFailures_;
-    lastValueError_ = c_.lastGetDataError;
-  }
+  if (failed) [[unlikely]]
+    NoteValueFailure();
   return notNull;
+}
+
+void RowReader::NoteValueFailure() {
+  ++valueFailures_;
+  lastValueError_ = c_.lastGetDataError;
 }
 
 ValueKind RowReader::KindForType(SQLLEN type) {

@@ -55,6 +55,7 @@ class RowReader {
   // One fixed-size value: true when read; false for NULL (isNull) or a failure (counted).
   template <class T>
   bool GetFixed(SQLUSMALLINT col, SQLSMALLINT cType, T& v, std::string& out, bool& isNull);
+  [[gnu::cold, gnu::noinline]] void NoteValueFailure();
   void Failed(SQLUSMALLINT col);
 
   DbConnection& c_;

@@ -128,7 +128,7 @@ template <bool Dates>
   row.clear();
   for (size_t k = 0; k < n; ++k) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
-    const bool isNull = !reader.Value(col, kinds[k], value);
+    const bool isNull = kinds[k] == ValueKind::Text ? !reader.Value(col, value) : !reader.Value(col, kinds[k], value);
     if (Dates && noted[k] == 'D' && !isNull && !value.empty() && IsSpecialDate(value))
       NoteSpecialDate(table.columns[k], table, value, notes, noted[k]);
     if (k > 0) row += separator;

@@ -65,11 +65,12 @@ std::string ScriptOutput::PadToWidth(std::string_view text, size_t width, bool c
 [[gnu::hot]] void ScriptOutput::ToWindow(std::string_view text, Color color) {
   if (text.empty()) return;
   host_.Script().Insert(text, color);
+  // Only auto-save counts the lines and reads the text back; otherwise the window alone holds it.
+  if (!AutoSaving()) return;
   for (const char *p = text.data(), *end = text.data() + text.size();
        (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) != nullptr; ++p)
     ++windowLines_;
-  // Only auto-save reads the text back; otherwise the window alone holds it.
-  if (AutoSaving()) windowText_.append(text);
+  windowText_.append(text);
 }
 
 void ScriptOutput::EmptyWindow() {
