@@ -139,16 +139,21 @@ bool FormatValue(const Profile& profile, const RunOptions& opts, std::string& va
 }
 
 namespace {
-// A text holding a carriage return, in the profile's hexadecimal form (trimmed as the options
-// say); false when the text keeps none or the form names no place for the bytes.
-[[gnu::cold, gnu::noinline]] bool AppendHexText(const Profile& profile, const RunOptions& opts, std::string_view value,
-                                                std::string& out) {
+// The part of a value the trim options keep.
+std::string_view Trimmed(const RunOptions& opts, std::string_view value) {
   size_t begin = 0, end = value.size();
   if (opts.b_RightTrim)
     while (end > begin && IsBlank(value[end - 1])) --end;
   if (opts.b_LeftTrim)
     while (begin < end && IsBlank(value[begin])) ++begin;
-  const std::string_view kept = value.substr(begin, end - begin);
+  return value.substr(begin, end - begin);
+}
+
+// A text holding a carriage return, in the profile's hexadecimal form (trimmed as the options
+// say); false when the text keeps none or the form names no place for the bytes.
+[[gnu::cold, gnu::noinline]] bool AppendHexText(const Profile& profile, const RunOptions& opts, std::string_view value,
+                                                std::string& out) {
+  const std::string_view kept = Trimmed(opts, value);
   const size_t at = profile.s_HexText.find("%s");
   if (kept.find('\r') == std::string_view::npos || at == std::string::npos) return false;
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -182,14 +187,9 @@ bool HexTextCandidate(const Profile& profile, const RunOptions& opts, const std:
     out += value.empty() ? profile.s_NumericEmpty : value;
     return false;
   }
-  size_t begin = 0, end = value.size();
-  if (opts.b_RightTrim)
-    while (end > begin && IsBlank(value[end - 1])) --end;
-  if (opts.b_LeftTrim)
-    while (begin < end && IsBlank(value[begin])) ++begin;
-  if (end > begin) {
+  if (const std::string_view kept = Trimmed(opts, value); !kept.empty()) {
     out += profile.s_StringDelimiter;
-    out.append(value, begin, end - begin);
+    out += kept;
     out += profile.s_StringDelimiter;
   } else {
     out += isNull ? profile.s_NullString : profile.s_EmptyString;
