@@ -21,6 +21,9 @@ struct BenchOptions {
   // The plain fetch's SQLGetData buffer. Ample for the generated values; the SQLite driver
   // zero-fills the whole buffer on every call, so a larger one mostly measures that.
   long fetchBuffer = 1024;
+  // "data": the plain fetch runs the SELECT the data phase runs (its read expressions
+  // included); "bare": the table's columns as they are, whatever the data phase reads.
+  std::string plainSelect = "data";
   bool keep = false;
 };
 

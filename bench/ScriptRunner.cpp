@@ -14,7 +14,9 @@
 #include "WindowRun.h"
 #endif
 #include "db/DbConnection.h"
+#include "run/RunContext.h"
 #include "run/RunOwner.h"
+#include "run/Scripters.h"
 #include "shell/ConsoleHost.h"
 #include "shell/SettingsStore.h"
 
@@ -93,6 +95,9 @@ ScriptRunner::Result ScriptRunner::Run(const std::string& connectString, const s
   std::fflush(s.messages);
   if (!started || run.LastOutcome() != RunOutcome::Finished || !flushed || run.Output().WriteFailures() > 0)
     throw std::runtime_error("the Mervale run did not finish: " + ReadText(messagesPath));
+  // Built again from the run's own context, so the plain fetch can read what the run read.
+  if (RunContext* ctx = run.LastRun(); ctx && ctx->tables.size() == 1)
+    r.dataSelect = BuildSelect(*ctx, ctx->tables.front()).select;
   // The streams stay open until the host is gone: its window flushes into them on destruction.
   CheckScript(outputPath, r);
   return r;

@@ -14,6 +14,7 @@ class ScriptRunner {
     long inserts = 0;     // INSERT statements found in the written script
     long long bytes = 0;  // size of the script
     bool apostrophesDoubled = false;
+    std::string dataSelect;  // the SELECT the data phase ran for the table
   };
 
   // workDir holds a private settings file and an empty program folder, so the user's own

@@ -13,7 +13,6 @@ double CpuSeconds() {
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-
 void TimingSeries::Add(double seconds, double cpuSeconds, long rssGrowthKb) {
   seconds_.push_back(seconds);
   cpu_.push_back(cpuSeconds);

@@ -58,9 +58,9 @@ class ScriptText {
   void KeepPieces(bool keep) { keepPieces_ = keep; }
 
   ScriptText& Add(std::string_view text, TextRole role, bool counted = false) {
+    counted_ = counted_ || counted;
     if (!keepPieces_) {
       text_.append(text);
-      counted_ = counted_ || counted;
       return *this;
     }
     if (text.empty() && !counted) return *this;
@@ -76,9 +76,9 @@ class ScriptText {
   }
   // Adds every piece of another text, joined as Add would join them.
   ScriptText& Append(const ScriptText& other) {
+    counted_ = counted_ || other.counted_;
     if (!keepPieces_) {
       text_.append(other.text_);
-      counted_ = counted_ || other.AnyCounted();
       return *this;
     }
     const size_t base = text_.size();
@@ -94,12 +94,7 @@ class ScriptText {
     return *this;
   }
   const std::string& Text() const { return text_; }
-  bool AnyCounted() const {
-    if (counted_) return true;
-    for (const Piece& p : pieces_)
-      if (p.counted) return true;
-    return false;
-  }
+  bool AnyCounted() const { return counted_; }
   const std::vector<Piece>& Pieces() const { return pieces_; }
   bool Empty() const { return text_.empty(); }
   // Keeps the capacity: a statement rebuilt for every row allocates nothing.
@@ -113,7 +108,7 @@ class ScriptText {
   std::string text_;
   std::vector<Piece> pieces_;
   bool keepPieces_ = true;
-  bool counted_ = false;  // without pieces: whether a counted text was added
+  bool counted_ = false;  // whether some counted text was added
 };
 
 }  // namespace mv

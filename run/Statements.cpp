@@ -73,6 +73,12 @@ void InsertGroup::Begin(const Profile& profile, const std::string& table, const 
   next_.Add("\r\n", TextRole::Sql, true);
   // Under the first row's parenthesis: the values keyword's width and one blank.
   next_.Add(std::string(profile.s_Values.size() + 1, ' ') + "( ", TextRole::Sql);
+  full_.Clear();
+  full_.Add(" )", TextRole::Sql);
+  const int open = rows_;
+  rows_ = 1;
+  Close(full_, profile);
+  rows_ = open;
 }
 
 void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::string& table, const std::string& columns,
@@ -81,11 +87,15 @@ void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::strin
   AddRow(t, profile, row);
 }
 
-[[gnu::hot]] void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::string& row) {
+[[gnu::hot]] void InsertGroup::AddRow(ScriptText& t, [[maybe_unused]] const Profile& profile, const std::string& row) {
   t.Append(rows_ == 0 ? head_ : next_);
   t.Add(row, TextRole::Name);
-  t.Add(" )", TextRole::Sql);
-  if (++rows_ >= max_) Close(t, profile);
+  if (++rows_ < max_) {
+    t.Add(" )", TextRole::Sql);
+    return;
+  }
+  rows_ = 0;
+  t.Append(full_);
 }
 
 [[gnu::hot]] void InsertGroup::Close(ScriptText& t, const Profile& profile) {

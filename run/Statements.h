@@ -51,10 +51,11 @@ class InsertGroup {
  private:
   int max_;
   int rows_ = 0;
-  // The text before a table's first and further rows, for the table and profile named.
+  // The text before a table's first and further rows, for the table and profile named, and
+  // after the row that fills a group (its parenthesis and the terminator, as Close adds it).
   const Profile* profile_ = nullptr;
   std::string table_, columns_;
-  ScriptText head_, next_;
+  ScriptText head_, next_, full_;
 };
 
 }  // namespace mv

@@ -206,6 +206,11 @@ bool HexTextCandidate(const Profile& profile, const RunOptions& opts, const std:
   if (typeFlag == 'T' && !value.empty() && ((value.back() | 0x20) == 'f' || (value.back() | 0x20) == 'y') &&
       !opts.b_AllStrings && !profile.s_Infinity.empty() && AppendInfinity(profile, value, out)) [[unlikely]]
     return false;
+  // NULL and empty: no substitution or trimming changes an empty value.
+  if (value.empty() && !opts.b_AllStrings) {
+    out += typeFlag == 'T' ? profile.s_NumericEmpty : isNull ? profile.s_NullString : profile.s_EmptyString;
+    return false;
+  }
   if (plan.onePass == 0 || value.empty()) [[unlikely]]
     return FormatGeneral(profile, opts, value, typeFlag, isNull, out, scratch);
   // The common profiles (one-byte substitutions, such as the apostrophe, into non-empty texts,
