@@ -2,6 +2,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/OdbcHandles.h"
@@ -61,6 +62,9 @@ class DbConnection {
   // Reads one value whole with SQLGetData, in pieces, into out. Returns false for NULL. A
   // failing SQLGetData reads as empty; failed is then set when given.
   bool GetValue(SQLHSTMT stmt, SQLUSMALLINT col, std::string& out, bool* failed = nullptr);
+  // The same as a view: into the value buffer when the value came in one piece, else into
+  // spill. Valid until the next read of this connection.
+  bool GetValueView(SQLHSTMT stmt, SQLUSMALLINT col, std::string_view& view, std::string& spill, bool* failed);
   // The owner filter a catalog call starts with (it is retried without one when it fails):
   // catalog and schema arguments, empty when there is no owner to filter by.
   bool FiltersByOwner() const { return !s_DatabaseUser.empty() && (hasSchemas || hasCatalogs); }

@@ -20,18 +20,24 @@ constexpr SQLLEN kChunk = 1 << 16;
 constexpr SQLLEN kFirstPiece = 512;
 }  // namespace
 
-[[gnu::hot]] bool DbConnection::GetValue(SQLHSTMT stmt, SQLUSMALLINT col, std::string& out, bool* failed) {
-  out.clear();
+[[gnu::hot]] bool DbConnection::GetValueView(SQLHSTMT stmt, SQLUSMALLINT col, std::string_view& view,
+                                             std::string& spill, bool* failed) {
   if (failed) *failed = false;
   if (valueBuf_.size() < static_cast<size_t>(kChunk)) valueBuf_.resize(kChunk);
   // Most values are short, and some drivers clear the whole buffer they are given on every
   // call: ask for a small first piece, then large ones. The value is read in pieces until the
   // driver has given all of it, so nothing is ever cut.
   SQLLEN piece = kFirstPiece;
+  SQLLEN ind = 0;
+  SQLRETURN rc = MV_ODBC(SQLGetData, stmt, col, SQL_C_CHAR, valueBuf_.data(), piece, &ind);
+  // Whole in the first piece: read where the driver put it.
+  if (rc == SQL_SUCCESS && ind >= 0 && ind < piece) [[likely]] {
+    view = std::string_view(valueBuf_.data(), static_cast<size_t>(ind));
+    return true;
+  }
+  spill.clear();
   for (;;) {
-    SQLLEN ind = 0;
-    SQLRETURN rc = MV_ODBC(SQLGetData, stmt, col, SQL_C_CHAR, valueBuf_.data(), piece, &ind);
-    if (rc == SQL_NO_DATA) return true;
+    if (rc == SQL_NO_DATA) break;
     if (!Succeeded(rc)) {
       if (failed) *failed = true;
       const std::string saved = lastError, savedState = lastSqlState;
@@ -40,26 +46,39 @@ constexpr SQLLEN kFirstPiece = 512;
       lastGetDataState = lastSqlState;
       lastError = saved;
       lastSqlState = savedState;
-      out.clear();
-      return true;
+      spill.clear();
+      break;
     }
-    if (ind == SQL_NULL_DATA) return false;
+    if (ind == SQL_NULL_DATA) {
+      view = spill;
+      return false;
+    }
     if (rc == SQL_SUCCESS) {
       size_t n =
           ind >= 0 && ind < piece ? static_cast<size_t>(ind) : strnlen(valueBuf_.data(), static_cast<size_t>(piece));
-      out.append(valueBuf_.data(), n);
-      return true;
+      spill.append(valueBuf_.data(), n);
+      break;
     }
     // SQL_SUCCESS_WITH_INFO: either a warning about a value that fit, or a full buffer less
     // its terminator with more to come.
     if (ind >= 0 && ind != SQL_NO_TOTAL && ind < piece) {
-      out.append(valueBuf_.data(), static_cast<size_t>(ind));
-      return true;
+      spill.append(valueBuf_.data(), static_cast<size_t>(ind));
+      break;
     }
-    if (ind > 0 && ind != SQL_NO_TOTAL && out.empty()) out.reserve(static_cast<size_t>(ind));
-    out.append(valueBuf_.data(), static_cast<size_t>(piece - 1));
+    if (ind > 0 && ind != SQL_NO_TOTAL && spill.empty()) spill.reserve(static_cast<size_t>(ind));
+    spill.append(valueBuf_.data(), static_cast<size_t>(piece - 1));
     piece = kChunk;
+    rc = MV_ODBC(SQLGetData, stmt, col, SQL_C_CHAR, valueBuf_.data(), piece, &ind);
   }
+  view = spill;
+  return true;
+}
+
+bool DbConnection::GetValue(SQLHSTMT stmt, SQLUSMALLINT col, std::string& out, bool* failed) {
+  std::string_view view;
+  const bool notNull = GetValueView(stmt, col, view, out, failed);
+  if (view.data() != out.data()) out.assign(view.data(), view.size());
+  return notNull;
 }
 
 int RowReader::ColumnCount() {
@@ -76,6 +95,14 @@ int RowReader::ColumnCount() {
 [[gnu::hot]] bool RowReader::Value(SQLUSMALLINT col, std::string& out) {
   bool failed = false;
   const bool notNull = c_.GetValue(stmt_, col, out, &failed);
+  if (failed) [[unlikely]]
+    NoteValueFailure();
+  return notNull;
+}
+
+[[gnu::hot]] bool RowReader::View(SQLUSMALLINT col, std::string_view& view, std::string& spill) {
+  bool failed = false;
+  const bool notNull = c_.GetValueView(stmt_, col, view, spill, &failed);
   if (failed) [[unlikely]]
     NoteValueFailure();
   return notNull;

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/OdbcHandles.h"
@@ -33,6 +34,9 @@ class RowReader {
   // Column col (1-based) into out; false for NULL. A value whose SQLGetData fails reads as
   // empty and is counted, with the driver's message kept.
   bool Value(SQLUSMALLINT col, std::string& out);
+  // The same as text without a copy: a view valid until the next read (spill holds a value
+  // that came in pieces).
+  bool View(SQLUSMALLINT col, std::string_view& view, std::string& spill);
   // The same, read by kind (FromResult: by the result column's own type).
   bool Value(SQLUSMALLINT col, ValueKind kind, std::string& out);
   // The kind a result column's type calls for.

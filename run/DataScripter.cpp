@@ -65,8 +65,7 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
 
 namespace {
 
-bool IsNonFinite(const std::string& v) {
-  std::string_view s(v);
+bool IsNonFinite(std::string_view s) {
   if (!s.empty() && (s[0] == '-' || s[0] == '+')) s.remove_prefix(1);
   auto is = [&](std::string_view word) {
     if (s.size() != word.size()) return false;
@@ -81,33 +80,35 @@ bool IsNonFinite(const std::string& v) {
 // which some targets take and others refuse; any other text cannot go into a number type the
 // profile names, and NULL goes in its place (the answer is true). Either way the script says
 // so: never a silent change.
-[[gnu::cold]] bool NotANumber(const ColumnInfo& col, const RunTable& table, const std::string& value,
+[[gnu::cold]] bool NotANumber(const ColumnInfo& col, const RunTable& table, std::string_view value,
                               std::vector<std::string>& notes, char& noted) {
   if (IsNonFinite(value)) {
     if (noted == 'T')
       notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds " +
-                      value + ", which not every target can hold (MariaDB has no NaN or infinities, SQLite no NaN).");
+                      std::string(value) +
+                      ", which not every target can hold (MariaDB has no NaN or infinities, SQLite no NaN).");
     noted = 't';
     return false;
   }
   if (!col.numberTyped) return false;
   notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds '" +
-                  RemarkSafe(value) +
+                  RemarkSafe(std::string(value)) +
                   "', which is no number and which its number type cannot hold: NULL is written in its place.");
   return true;
 }
 
 // A date or time as PostgreSQL holds it that other engines do not: infinity, a BC date.
-bool IsSpecialDate(const std::string& v) {
+bool IsSpecialDate(std::string_view v) {
   const size_t at = v[0] == '-' ? 1 : 0;
   if (v.size() == at + 8 && v.compare(at, 8, "infinity") == 0) return true;
   return v[0] >= '0' && v[0] <= '9' && v.size() > 3 && v.compare(v.size() - 3, 3, " BC") == 0;
 }
 
-[[gnu::cold]] void NoteSpecialDate(const ColumnInfo& col, const RunTable& table, const std::string& value,
+[[gnu::cold]] void NoteSpecialDate(const ColumnInfo& col, const RunTable& table, std::string_view value,
                                    std::vector<std::string>& notes, char& noted) {
   notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds " +
-                  RemarkSafe(value) + ", which not every target can hold (MariaDB has no infinite or BC dates).");
+                  RemarkSafe(std::string(value)) +
+                  ", which not every target can hold (MariaDB has no infinite or BC dates).");
   noted = 0;
 }
 
@@ -128,17 +129,26 @@ template <bool Dates>
   row.clear();
   for (size_t k = 0; k < n; ++k) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
-    const bool isNull = kinds[k] == ValueKind::Text ? !reader.Value(col, value) : !reader.Value(col, kinds[k], value);
-    if (Dates && noted[k] == 'D' && !isNull && !value.empty() && IsSpecialDate(value))
-      NoteSpecialDate(table.columns[k], table, value, notes, noted[k]);
+    // Text is read where the driver put it; a value the profile's rules must change is copied.
+    std::string_view view;
+    bool isNull;
+    if (kinds[k] == ValueKind::Text) {
+      isNull = !reader.View(col, view, value);
+    } else {
+      isNull = !reader.Value(col, kinds[k], value);
+      view = value;
+    }
+    if (Dates && noted[k] == 'D' && !isNull && !view.empty() && IsSpecialDate(view))
+      NoteSpecialDate(table.columns[k], table, view, notes, noted[k]);
     if (k > 0) row += separator;
     const size_t start = row.size();
-    if (FormatValue(profile, opts, plan, value, parts.typeFlags[k], isNull, row, scratch)) {
-      // A number column's value that is no number: rare, so checked after the fact.
-      if (NotANumber(table.columns[k], table, value, notes, noted[k])) {
+    if (FormatValue(profile, opts, plan, view, value, parts.typeFlags[k], isNull, row, scratch)) {
+      // A number column's value that is no number: rare, so checked after the fact, on the
+      // value as the rules left it.
+      if (plan.onePass == 0 || view.empty()) view = value;
+      if (NotANumber(table.columns[k], table, view, notes, noted[k])) {
         row.resize(start);
-        value.clear();
-        FormatValue(profile, opts, plan, value, parts.typeFlags[k], true, row, scratch);
+        FormatValue(profile, opts, plan, std::string_view(), value, parts.typeFlags[k], true, row, scratch);
       }
     }
     const std::string& prefix = parts.prefixes[k];

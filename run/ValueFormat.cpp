@@ -50,18 +50,18 @@ size_t OnePassBytes(const std::vector<Substitution>& pairs, char (&finds)[kMaxOn
 }
 
 // Appends text with every byte of finds replaced by its pair's replacement.
-[[gnu::hot]] void AppendReplaced(std::string& out, const std::string& text, const std::vector<Substitution>& pairs,
+[[gnu::hot]] void AppendReplaced(std::string& out, std::string_view text, const std::vector<Substitution>& pairs,
                                  const char* finds, size_t n) {
   size_t from = 0;
   auto next = [&](size_t at) { return n == 1 ? text.find(finds[0], at) : text.find_first_of(finds, at, n); };
-  for (size_t pos = next(0); pos != std::string::npos; pos = next(from)) {
-    out.append(text, from, pos - from);
+  for (size_t pos = next(0); pos != std::string_view::npos; pos = next(from)) {
+    out.append(text.substr(from, pos - from));
     size_t k = 0;
     while (finds[k] != text[pos]) ++k;
     out += pairs[k].replace;
     from = pos + 1;
   }
-  out.append(text, from, std::string::npos);
+  out.append(text.substr(from));
 }
 }  // namespace
 
@@ -167,7 +167,7 @@ std::string_view Trimmed(const RunOptions& opts, std::string_view value) {
 }
 
 // Whether a value goes to AppendHexText: a CSV record holds texts, never SQL.
-bool HexTextCandidate(const Profile& profile, const RunOptions& opts, const std::string& value) {
+bool HexTextCandidate(const Profile& profile, const RunOptions& opts, std::string_view value) {
   return !profile.s_HexText.empty() && !opts.b_DataCSV && std::memchr(value.data(), '\r', value.size()) != nullptr;
 }
 
@@ -198,8 +198,14 @@ bool HexTextCandidate(const Profile& profile, const RunOptions& opts, const std:
 }
 }  // namespace
 
+bool FormatValue(const Profile& profile, const RunOptions& opts, const ValueFormatPlan& plan, std::string& value,
+                 char typeFlag, bool isNull, std::string& out, std::string& scratch) {
+  return FormatValue(profile, opts, plan, std::string_view(value), value, typeFlag, isNull, out, scratch);
+}
+
 [[gnu::hot]] bool FormatValue(const Profile& profile, const RunOptions& opts, const ValueFormatPlan& plan,
-                              std::string& value, char typeFlag, bool isNull, std::string& out, std::string& scratch) {
+                              std::string_view value, std::string& store, char typeFlag, bool isNull, std::string& out,
+                              std::string& scratch) {
   // A value of a numeric column that is no number literal (NaN, Infinity, currency text) would
   // break the statement bare: it is written as a string.
   // An infinity as read, before any substitution or trimming: only a value ending in f or y can be one.
@@ -211,8 +217,10 @@ bool HexTextCandidate(const Profile& profile, const RunOptions& opts, const std:
     out += typeFlag == 'T' ? profile.s_NumericEmpty : isNull ? profile.s_NullString : profile.s_EmptyString;
     return false;
   }
-  if (plan.onePass == 0 || value.empty()) [[unlikely]]
-    return FormatGeneral(profile, opts, value, typeFlag, isNull, out, scratch);
+  if (plan.onePass == 0 || value.empty()) [[unlikely]] {
+    if (value.data() != store.data() || value.size() != store.size()) store.assign(value);
+    return FormatGeneral(profile, opts, store, typeFlag, isNull, out, scratch);
+  }
   // The common profiles (one-byte substitutions, such as the apostrophe, into non-empty texts,
   // no trimming) cannot change whether a value is empty: substitute while appending. A number
   // holds none of the pairs' bytes, so the raw value decides whether it is one.

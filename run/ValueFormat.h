@@ -23,6 +23,10 @@ struct ValueFormatPlan {
 ValueFormatPlan PlanValueFormat(const Profile& working, const RunOptions& opts);
 bool FormatValue(const Profile& working, const RunOptions& opts, const ValueFormatPlan& plan, std::string& value,
                  char typeFlag, bool isNull, std::string& out, std::string& scratch);
+// The same for a value read as a view: store receives a copy only when the profile's rules
+// must change the value itself (it may be what value views).
+bool FormatValue(const Profile& working, const RunOptions& opts, const ValueFormatPlan& plan, std::string_view value,
+                 std::string& store, char typeFlag, bool isNull, std::string& out, std::string& scratch);
 std::string FormatValue(const Profile& working, const RunOptions& opts, std::string value, char typeFlag, bool isNull);
 
 // Whether text is a number the script can write bare: sign, digits, point, exponent.
