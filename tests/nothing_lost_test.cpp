@@ -109,6 +109,38 @@ TEST(NothingLost, HostileSqliteNamesAndValuesLoadWithSqlite3) {
   EXPECT_EQ(b.out.rfind("1\n", 0), 0u) << "the canary lost its row";
 }
 
+// Values read in place when they come in one piece and gathered when they do not: texts
+// around the reader's piece sizes, apostrophes at both ends, arrive whole with the fast
+// formatting and with the general one (trimming on).
+TEST(NothingLost, TextsAroundThePieceSizesArriveWhole) {
+  for (const int trim : {0, 1}) {
+    RunHarness h;
+    const std::string db = h.Path("long.db"), copy = h.Path("copy.db");
+    std::string create = "CREATE TABLE t (id INTEGER, v TEXT);";
+    int id = 0;
+    for (const int n : {0, 1, 509, 510, 511, 1022, 65533, 65534, 70000})
+      create += "INSERT INTO t VALUES (" + std::to_string(++id) + ", '''' || replace(hex(zeroblob(" +
+                std::to_string(n) + ")), '00', 'x') || '''');";
+    ASSERT_EQ(test::RunProcess({"sqlite3", "-bail", db, create}, {}).status, 0);
+    h.profile().Substitutions.push_back({"'", "''"});
+    h.profile().s_Remarks = "--";
+    h.profile().s_DropTable = "DROP TABLE IF EXISTS";
+    h.Connect("DRIVER=SQLite3;Database=" + db);
+    h.owner->Options().b_DeleteData = 0;
+    h.owner->Options().b_RightTrim = trim;
+    const std::string script = h.Run();
+    EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Finished) << "trim " << trim;
+    std::ofstream(h.Path("script.sql"), std::ios::binary) << script;
+    const test::ProcessResult loaded = test::RunProcess({"sqlite3", "-bail", copy}, {}, h.Path("script.sql"));
+    ASSERT_EQ(loaded.status, 0) << loaded.err;
+    const std::string query = "SELECT id, length(v), v FROM t ORDER BY id;";
+    const test::ProcessResult a = test::RunProcess({"sqlite3", db, query}, {});
+    const test::ProcessResult b = test::RunProcess({"sqlite3", copy, query}, {});
+    EXPECT_EQ(b.out, a.out) << "trim " << trim;
+    EXPECT_NE(a.out.find("|70002|"), std::string::npos);
+  }
+}
+
 TEST(NothingLost, AConditionWithASecondStatementIsRefusedAndTheSourceKept) {
   // SQLite.
   RunHarness h;
@@ -211,7 +243,8 @@ TEST(NothingLost, PostgresqlValuesAreReadByTheirType) {
   h.owner->Options().b_DeleteData = 0;
   const std::string text = h.Run();
   // Every digit of a double; the largest float in digits a target's range check accepts.
-  EXPECT_NE(text.find("VALUES ( 1, 0.30000000000000004, 3.4028234663852886e+38, 1, '00FF27' );"), std::string::npos) << text;
+  EXPECT_NE(text.find("VALUES ( 1, 0.30000000000000004, 3.4028234663852886e+38, 1, '00FF27' );"), std::string::npos)
+      << text;
   // A NULL after a value is NULL, never the value before it.
   EXPECT_NE(text.find("VALUES ( 2, NULL, NULL, NULL, NULL );"), std::string::npos) << text;
   // Not-a-number values are strings; a zero-length binary value is not NULL.
