@@ -350,7 +350,7 @@ void ScriptTableData(RunContext& ctx) {
       } else {
         statement.Clear();
         statement.KeepPieces(out.ColoursMatter());
-        group.AddRow(statement, profile, row);
+        group.AddRow(statement, row);
         // An INSERT never spans a COMMIT.
         const bool commit = counter >= profile.i_CommitLines && !profile.s_Commit.empty();
         if (commit) group.Close(statement, profile);

@@ -75,19 +75,16 @@ void InsertGroup::Begin(const Profile& profile, const std::string& table, const 
   next_.Add(std::string(profile.s_Values.size() + 1, ' ') + "( ", TextRole::Sql);
   full_.Clear();
   full_.Add(" )", TextRole::Sql);
-  const int open = rows_;
-  rows_ = 1;
-  Close(full_, profile);
-  rows_ = open;
+  AddEnd(full_, profile);
 }
 
 void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::string& table, const std::string& columns,
                          const std::string& row) {
   if (&profile != profile_ || table != table_ || columns != columns_) Begin(profile, table, columns);
-  AddRow(t, profile, row);
+  AddRow(t, row);
 }
 
-[[gnu::hot]] void InsertGroup::AddRow(ScriptText& t, [[maybe_unused]] const Profile& profile, const std::string& row) {
+[[gnu::hot]] void InsertGroup::AddRow(ScriptText& t, const std::string& row) {
   t.Append(rows_ == 0 ? head_ : next_);
   t.Add(row, TextRole::Name);
   if (++rows_ < max_) {
@@ -98,9 +95,13 @@ void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::strin
   t.Append(full_);
 }
 
-[[gnu::hot]] void InsertGroup::Close(ScriptText& t, const Profile& profile) {
+void InsertGroup::Close(ScriptText& t, const Profile& profile) {
   if (rows_ == 0) return;
   rows_ = 0;
+  AddEnd(t, profile);
+}
+
+void InsertGroup::AddEnd(ScriptText& t, const Profile& profile) {
   if (!profile.b_ExecuteSameLine) t.Add("\r\n", TextRole::Sql, true);
   t.Add(profile.s_Execute, TextRole::Remark);
   t.Add("\r\n\r\n", TextRole::Remark, true);

@@ -41,9 +41,9 @@ class InsertGroup {
   // Adds one row; the group is closed when it is full.
   void AddRow(ScriptText& t, const Profile& profile, const std::string& table, const std::string& columns,
               const std::string& row);
-  // The same for the table and columns of the last Begin, without comparing them per row.
+  // The same for the profile, table and columns of the last Begin, without comparing them per row.
   void Begin(const Profile& profile, const std::string& table, const std::string& columns);
-  void AddRow(ScriptText& t, const Profile& profile, const std::string& row);
+  void AddRow(ScriptText& t, const std::string& row);
   // Ends an open group with the profile's terminator; nothing when none is open.
   void Close(ScriptText& t, const Profile& profile);
   bool IsOpen() const { return rows_ > 0; }
@@ -56,6 +56,9 @@ class InsertGroup {
   const Profile* profile_ = nullptr;
   std::string table_, columns_;
   ScriptText head_, next_, full_;
+
+  // The profile's terminator after a group's last row.
+  static void AddEnd(ScriptText& t, const Profile& profile);
 };
 
 }  // namespace mv
