@@ -63,6 +63,11 @@ int main(int argc, char** argv) {
     p.OmitLengthTypes = {"DATE", "TIMESTAMP"};
     p.s_TypeTranslation[kBigint] = "BIGINT";
     p.Substitutions = {{"'", "''"}, {"\t", " "}};
+    // As the shipped SQLite profile has them, so the Data page shows both in use.
+    if (p.s_Name == "SQLite") {
+      p.s_Infinity = "9e999";
+      p.s_HexText = "CAST(X'%s' AS TEXT)";
+    }
     profiles.Append(p);
   }
   opts.s_WorkingProfile = "SQLite";
