@@ -326,6 +326,9 @@ void QtHost::WaitWhileProcessing(const std::function<bool()>& done) {
   QTimer poll;
   poll.setInterval(5);
   connect(&poll, &QTimer::timeout, &loop, [&] {
+    // A loop started from inside the posted-event dispatch (a queued close, for one) does not
+    // see calls posted before that dispatch began: the worker would wait for one for ever.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     if (done()) loop.quit();
   });
   poll.start();
