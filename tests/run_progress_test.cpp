@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/RunProgress.h"
+#include "base/RunProgress.h"
 
 namespace mv {
 namespace {

@@ -10,7 +10,7 @@
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
 #include "run/RunOwner.h"
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "support/ThreadedHost.h"
 
 namespace mv {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "shell/ScriptFont.h"
+#include "base/ScriptFont.h"
 
 namespace mv {
 

@@ -1,8 +1,8 @@
-#include "shell/ScriptFont.h"
+#include "base/ScriptFont.h"
 
 #include <cmath>
 
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 namespace mv {
 

@@ -2,7 +2,7 @@
 #include <mutex>
 #include <string>
 
-#include "shell/IniFile.h"
+#include "base/IniFile.h"
 
 namespace mv {
 

@@ -1,4 +1,4 @@
-#include "shell/RunProgress.h"
+#include "base/RunProgress.h"
 
 #include <cmath>
 #include <cstdio>

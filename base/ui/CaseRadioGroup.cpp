@@ -1,4 +1,4 @@
-#include "profiles/ui/CaseRadioGroup.h"
+#include "base/ui/CaseRadioGroup.h"
 
 #include <QButtonGroup>
 #include <QRadioButton>

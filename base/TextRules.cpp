@@ -1,4 +1,4 @@
-#include "shell/TextRules.h"
+#include "base/TextRules.h"
 
 #include <climits>
 

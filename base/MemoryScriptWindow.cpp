@@ -1,4 +1,4 @@
-#include "shell/MemoryScriptWindow.h"
+#include "base/MemoryScriptWindow.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "shell/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 
 #include <unistd.h>
 

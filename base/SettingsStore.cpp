@@ -1,4 +1,4 @@
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "shell/TextRules.h"
+#include "base/TextRules.h"
 
 namespace mv {
 

@@ -1,6 +1,6 @@
-#include "shell/WindowPlacement.h"
+#include "base/WindowPlacement.h"
 
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 namespace mv {
 

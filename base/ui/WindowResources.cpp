@@ -1,4 +1,4 @@
-#include "shell/ui/WindowResources.h"
+#include "base/ui/WindowResources.h"
 
 #include <QtGlobal>
 

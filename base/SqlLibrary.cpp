@@ -1,12 +1,12 @@
-#include "shell/SqlLibrary.h"
+#include "base/SqlLibrary.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 
-#include "shell/Host.h"
-#include "shell/ProgramFolder.h"
-#include "shell/SettingsStore.h"
+#include "base/Host.h"
+#include "base/ProgramFolder.h"
+#include "base/SettingsStore.h"
 
 namespace mv {
 

@@ -1,4 +1,4 @@
-#include "shell/ConsoleHost.h"
+#include "base/ConsoleHost.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "shell/Host.h"
+#include "base/Host.h"
 
 #include <chrono>
 #include <thread>

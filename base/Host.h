@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/ScriptWindow.h"
+#include "base/ScriptWindow.h"
 
 namespace mv {
 

@@ -1,10 +1,10 @@
-#include "shell/IniFile.h"
+#include "base/IniFile.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 
-#include "shell/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace mv {
 

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "shell/Host.h"
-#include "shell/MemoryScriptWindow.h"
-#include "shell/RunProgress.h"
+#include "base/Host.h"
+#include "base/MemoryScriptWindow.h"
+#include "base/RunProgress.h"
 
 namespace mv {
 
