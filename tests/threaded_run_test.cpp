@@ -116,7 +116,9 @@ TEST_F(ThreadedRun, HundredsOfStartsPausesSkipsAndStopsNeitherDeadlockNorLoseTex
           break;
         case 5:
           host_.onTitle = [&](const std::string& t) {
-            if (t.rfind("Analyzing Database", 0) == 0) EXPECT_FALSE(o.StartRun());
+            if (t.rfind("Analyzing Database", 0) == 0) {
+              EXPECT_FALSE(o.StartRun());
+            }
           };
           break;
         case 6:  // a new start as soon as the last one has ended
