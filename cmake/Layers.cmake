@@ -1,6 +1,8 @@
 # The folders are layers and the build knows them: one static library per layer, each linking
 # only the layers under it, and the layer check (scripts/check-layers.sh) as a build step that
 # every layer library waits for, so a wrong include fails the build before anything compiles.
+# Each layer is also linked whole over the layers under it alone, so that a call into a layer
+# above, however it was declared, fails to link.
 
 # Every C++ file the check reads: the stamp is remade when one of them or the check changes.
 set(mervale_checked_patterns)
@@ -22,6 +24,9 @@ add_custom_command(
   VERBATIM)
 add_custom_target(mervale_layers DEPENDS "${MERVALE_LAYERS_STAMP}")
 
+set(MERVALE_LINK_CHECK_MAIN "${PROJECT_BINARY_DIR}/layer-link-check.cpp")
+file(CONFIGURE OUTPUT "${MERVALE_LINK_CHECK_MAIN}" CONTENT "int main() { return 0; }\n")
+
 # mervale_layer(NAME [QT] LINKS libraries...): the library of the layer whose CMakeLists.txt
 # calls it, from every .cpp and .h in that folder (not its subfolders), so a new file joins its
 # layer by being there. LINKS are the layers under it it uses (and Qt for a ui/ folder's); QT
@@ -40,4 +45,7 @@ function(mervale_layer NAME)
     set_target_properties(${NAME} PROPERTIES AUTOMOC ON AUTORCC ON)
   endif()
   add_dependencies(${NAME} mervale_layers)
+  # Never run: the link is the check.
+  add_executable(${NAME}_links "${MERVALE_LINK_CHECK_MAIN}")
+  target_link_libraries(${NAME}_links PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${NAME}>")
 endfunction()
