@@ -17,8 +17,8 @@
 #include "run/RunContext.h"
 #include "run/RunOwner.h"
 #include "run/Scripters.h"
-#include "shell/ConsoleHost.h"
-#include "shell/SettingsStore.h"
+#include "base/ConsoleHost.h"
+#include "base/SettingsStore.h"
 
 namespace mv::bench {
 

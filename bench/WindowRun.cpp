@@ -9,7 +9,7 @@
 #include "MemoryProbe.h"
 #include "db/DbConnection.h"
 #include "run/RunOwner.h"
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "shell/ui/QtHost.h"
 #include "shell/ui/ScriptView.h"
 

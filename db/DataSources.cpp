@@ -5,7 +5,7 @@
 
 #include "db/OdbcHandles.h"
 #include "db/OdbcText.h"
-#include "shell/TextOrder.h"
+#include "base/TextOrder.h"
 
 namespace mv {
 

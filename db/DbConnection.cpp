@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "profiles/Profile.h"
-#include "shell/Host.h"
+#include "base/Host.h"
 
 namespace mv {
 

@@ -9,7 +9,7 @@
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
 #include "settings/RunOptions.h"
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 namespace mv {
 

@@ -102,6 +102,11 @@ TestServer& TestServer::Slot::Get(const std::function<std::unique_ptr<TestServer
   std::lock_guard lock(mutex_);
   if (server_) return *server_;
   if (!failure_.empty()) throw std::runtime_error(failure_);
+  if (const char* none = std::getenv(kNoServerVariable); none && *none) {
+    throw std::runtime_error("this test uses the " + kind_ +
+                             " test server but is registered as needing none: add it to the server "
+                             "tests in tests/CMakeLists.txt");
+  }
   const char* stateDir = std::getenv(kStateDirVariable);
   const bool shared = stateDir && *stateDir;
   try {

@@ -23,6 +23,9 @@ namespace mv::dev {
 // credentials, binaries) into a state folder, and the others find that file through
 // $MERVALE_DEVSERVER_STATE_DIR and use the server without owning it; StopSharedAt ends it.
 inline constexpr char kStateDirVariable[] = "MERVALE_DEVSERVER_STATE_DIR";
+// Set by ctest for the test cases registered as needing no server: a Get then fails at once
+// instead of starting one, so a case that uses a server without saying so is found.
+inline constexpr char kNoServerVariable[] = "MERVALE_DEVSERVER_NONE";
 
 class TestServer {
  public:
@@ -30,7 +33,8 @@ class TestServer {
   // tests call it from a GoogleTest environment when the run ends) or at process exit. When
   // $MERVALE_DEVSERVER_STATE_DIR is set, Get uses the shared server that the file `stateFile`
   // in that folder describes instead, and Reset leaves that server running. A failed start is
-  // remembered and every later Get fails at once with the same message.
+  // remembered and every later Get fails at once with the same message. With
+  // $MERVALE_DEVSERVER_NONE set, Get fails without starting anything.
   class Slot {
    public:
     // kind ("PostgreSQL") is named in failures; stateFile is the name of its state file.

@@ -5,9 +5,9 @@
 #include <cstdio>
 
 #include "profiles/ProfileFile.h"
-#include "shell/Host.h"
-#include "shell/ProgramFolder.h"
-#include "shell/TextOrder.h"
+#include "base/Host.h"
+#include "base/ProgramFolder.h"
+#include "base/TextOrder.h"
 
 namespace mv {
 

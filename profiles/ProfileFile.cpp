@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "shell/AtomicFile.h"
-#include "shell/Host.h"
-#include "shell/ProgramFolder.h"
+#include "base/AtomicFile.h"
+#include "base/Host.h"
+#include "base/ProgramFolder.h"
 
 namespace mv {
 

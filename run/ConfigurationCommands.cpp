@@ -6,7 +6,7 @@
 #include "profiles/Profile.h"
 #include "run/RunOwner.h"
 #include "settings/Configuration.h"
-#include "shell/Host.h"
+#include "base/Host.h"
 
 namespace mv {
 

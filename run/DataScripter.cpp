@@ -9,7 +9,7 @@
 #include "run/Statements.h"
 #include "run/ValueFormat.h"
 #include "settings/Filters.h"
-#include "shell/Host.h"
+#include "base/Host.h"
 
 namespace mv {
 

@@ -7,7 +7,7 @@
 #include "run/Scripters.h"
 #include "run/Statements.h"
 #include "run/ValueFormat.h"
-#include "shell/Host.h"
+#include "base/Host.h"
 
 namespace mv {
 

@@ -9,7 +9,7 @@
 #include "run/ScriptOutput.h"
 #include "run/Scripters.h"
 #include "run/Statements.h"
-#include "shell/Host.h"
+#include "base/Host.h"
 
 namespace mv {
 

@@ -1,8 +1,8 @@
 #include "run/LibraryCommands.h"
 
 #include "run/RunOwner.h"
-#include "shell/Host.h"
-#include "shell/SqlLibrary.h"
+#include "base/Host.h"
+#include "base/SqlLibrary.h"
 
 namespace mv {
 

@@ -8,7 +8,7 @@
 #include "db/OdbcHandles.h"
 #include "profiles/Profile.h"
 #include "settings/RunOptions.h"
-#include "shell/Host.h"
+#include "base/Host.h"
 
 namespace mv {
 

@@ -15,7 +15,7 @@
 #include "profiles/ProfileFile.h"
 #include "run/Scripters.h"
 #include "settings/Filters.h"
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 namespace mv {
 

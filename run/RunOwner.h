@@ -11,7 +11,7 @@
 #include "run/RunState.h"
 #include "run/ScriptOutput.h"
 #include "settings/RunOptions.h"
-#include "shell/Host.h"
+#include "base/Host.h"
 
 namespace mv {
 

@@ -11,10 +11,10 @@
 
 #include "db/NameQuoting.h"
 #include "profiles/Profile.h"
-#include "shell/AtomicFile.h"
-#include "shell/Host.h"
-#include "shell/ScriptFont.h"
-#include "shell/SettingsStore.h"
+#include "base/AtomicFile.h"
+#include "base/Host.h"
+#include "base/ScriptFont.h"
+#include "base/SettingsStore.h"
 
 namespace mv {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "run/ScriptText.h"
-#include "shell/ScriptWindow.h"
+#include "base/ScriptWindow.h"
 
 namespace mv {
 

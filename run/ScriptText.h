@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/ScriptWindow.h"
+#include "base/ScriptWindow.h"
 
 namespace mv {
 

@@ -8,7 +8,7 @@
 #include "run/Scripters.h"
 #include "run/Statements.h"
 #include "settings/Filters.h"
-#include "shell/Host.h"
+#include "base/Host.h"
 
 namespace mv {
 

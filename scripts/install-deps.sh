@@ -13,6 +13,8 @@ PACKAGES=(
   odbc-mariadb mariadb-server
   googletest libgtest-dev libgmock-dev
   qt6-base-dev
+  # The formatter scripts/check-format.sh pins: Debian 12's clang-format 14.
+  clang-format-14
   # xvfb-run needs xauth, which xvfb only recommends.
   xvfb xauth
 )

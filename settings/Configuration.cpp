@@ -4,8 +4,8 @@
 
 #include "profiles/ProfileFile.h"
 #include "settings/RunOptions.h"
-#include "shell/AtomicFile.h"
-#include "shell/IniFile.h"
+#include "base/AtomicFile.h"
+#include "base/IniFile.h"
 
 namespace mv {
 

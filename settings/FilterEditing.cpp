@@ -5,7 +5,7 @@
 #include "profiles/Profile.h"
 #include "profiles/TypeCategory.h"
 #include "settings/Filters.h"
-#include "shell/TextOrder.h"
+#include "base/TextOrder.h"
 
 namespace mv {
 

@@ -1,6 +1,6 @@
 #include "settings/OptionRules.h"
 
-#include "shell/TextRules.h"
+#include "base/TextRules.h"
 
 namespace mv {
 

@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "profiles/Profile.h"
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 namespace mv {
 

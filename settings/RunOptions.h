@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/TextRules.h"
+#include "base/TextRules.h"
 
 namespace mv {
 

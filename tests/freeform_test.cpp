@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "run/RunOwner.h"
-#include "shell/MemoryScriptWindow.h"
+#include "base/MemoryScriptWindow.h"
 #include "support/PgServer.h"
 #include "support/Process.h"
 #include "support/RunHarness.h"

@@ -592,7 +592,9 @@ TEST_P(Hostile, ScriptLoadsAndEveryValueComesBack) {
     }
     std::cout << (remark ? "[ remark    ] " : "[ no remark ] ") << (e->column.empty() ? e->table : e->column) << ": "
               << e->why << "\n";
-    if (e->remarked) EXPECT_TRUE(remark) << e->table << "." << e->column << ": no remark says " << e->why;
+    if (e->remarked) {
+      EXPECT_TRUE(remark) << e->table << "." << e->column << ": no remark says " << e->why;
+    }
   }
   // One target database per pair: the loads expected to fail run into it after the comparison.
   const Database target = FreshTarget(pair.target, "target");

@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
-#include "shell/AtomicFile.h"
-#include "shell/IniFile.h"
+#include "base/AtomicFile.h"
+#include "base/IniFile.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "profiles/ProfileFile.h"
-#include "shell/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
 

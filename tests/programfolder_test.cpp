@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "shell/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 #include "support/TempDir.h"
 
 namespace mv {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/RunProgress.h"
+#include "base/RunProgress.h"
 
 namespace mv {
 namespace {
@@ -50,7 +50,9 @@ TEST(RunProgress, RateTimeLeftAndTheirText) {
     p.runRows = c.runRows;
     p.seconds = c.seconds;
     EXPECT_EQ(ProgressLine(p), c.line) << c.what;
-    if (!c.json.empty()) EXPECT_EQ(ProgressJson(p), c.json) << c.what;
+    if (!c.json.empty()) {
+      EXPECT_EQ(ProgressJson(p), c.json) << c.what;
+    }
   }
 
   // Before the data phase there are no rows to speak of; names are data, in JSON too.

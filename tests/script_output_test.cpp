@@ -11,7 +11,7 @@
 #include "profiles/Profile.h"
 #include "run/ScriptOutput.h"
 #include "settings/RunOptions.h"
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "support/ScriptedHost.h"
 
 namespace mv {

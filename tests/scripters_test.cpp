@@ -496,8 +496,11 @@ TEST(Statements, BuildersGiveWholeStatementsInTheProfilesDialect) {
     c.build(t);
     EXPECT_EQ(t.Text(), c.expected) << c.what;
     // Names are coloured as names, the statement's words as SQL or keywords.
-    for (const ScriptText::Piece& p : t.Pieces())
-      if (t.Text().substr(p.start, p.length) == "EMP") EXPECT_EQ(p.role, TextRole::Sql) << c.what;
+    for (const ScriptText::Piece& p : t.Pieces()) {
+      if (t.Text().substr(p.start, p.length) == "EMP") {
+        EXPECT_EQ(p.role, TextRole::Sql) << c.what;
+      }
+    }
   }
 }
 

@@ -11,8 +11,8 @@
 
 #include "profiles/Profile.h"
 #include "settings/RunOptions.h"
-#include "shell/AtomicFile.h"
-#include "shell/SettingsStore.h"
+#include "base/AtomicFile.h"
+#include "base/SettingsStore.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;

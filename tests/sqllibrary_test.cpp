@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "run/LibraryCommands.h"
-#include "shell/SqlLibrary.h"
+#include "base/SqlLibrary.h"
 #include "support/RunHarness.h"
 
 namespace mv::test {

@@ -10,7 +10,7 @@
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
 #include "run/RunOwner.h"
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "support/ThreadedHost.h"
 
 namespace mv {
@@ -116,7 +116,9 @@ TEST_F(ThreadedRun, HundredsOfStartsPausesSkipsAndStopsNeitherDeadlockNorLoseTex
           break;
         case 5:
           host_.onTitle = [&](const std::string& t) {
-            if (t.rfind("Analyzing Database", 0) == 0) EXPECT_FALSE(o.StartRun());
+            if (t.rfind("Analyzing Database", 0) == 0) {
+              EXPECT_FALSE(o.StartRun());
+            }
           };
           break;
         case 6:  // a new start as soon as the last one has ended

@@ -3,7 +3,7 @@
 strips (normal, pressed, hover, disabled side by side) and the program icon.
 
 Standard library only (zlib for PNG), 4x4 supersampling for smooth edges. Run it again after
-changing a shape:  tools/draw-artwork.py  (writes into run/ui/resources and shell/ui/resources).
+changing a shape:  tools/draw-artwork.py  (writes into base/ui/resources).
 """
 import os
 import struct
@@ -159,6 +159,7 @@ def draw_icon(path, size):
 
 if __name__ == "__main__":
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
-    draw_buttons(os.path.join(root, "run", "ui", "resources"))
+    resources = os.path.join(root, "base", "ui", "resources")
+    draw_buttons(resources)
     for size in (64, 128):
-        draw_icon(os.path.join(root, "shell", "ui", "resources", "mervale-%d.png" % size), size)
+        draw_icon(os.path.join(resources, "mervale-%d.png" % size), size)

@@ -12,7 +12,7 @@
 #include "profiles/Profile.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/TypeCategory.h"
-#include "shell/ConsoleHost.h"
+#include "base/ConsoleHost.h"
 
 namespace {
 

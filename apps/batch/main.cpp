@@ -20,11 +20,11 @@
 #include "run/ConfigurationCommands.h"
 #include "run/RunOwner.h"
 #include "settings/Configuration.h"
-#include "shell/AtomicFile.h"
-#include "shell/ConsoleHost.h"
-#include "shell/ProgramFolder.h"
-#include "shell/SettingsStore.h"
-#include "shell/SqlLibrary.h"
+#include "base/AtomicFile.h"
+#include "base/ConsoleHost.h"
+#include "base/ProgramFolder.h"
+#include "base/SettingsStore.h"
+#include "base/SqlLibrary.h"
 
 namespace {
 

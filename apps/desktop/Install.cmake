@@ -13,7 +13,7 @@ install(FILES "${CMAKE_CURRENT_SOURCE_DIR}/mervale.desktop" DESTINATION "${CMAKE
 install(FILES "${CMAKE_CURRENT_SOURCE_DIR}/mervale-mime.xml" DESTINATION "${CMAKE_INSTALL_DATADIR}/mime/packages"
         RENAME mervale.xml)
 foreach(size 64 128)
-  install(FILES "${PROJECT_SOURCE_DIR}/shell/ui/resources/mervale-${size}.png"
+  install(FILES "${PROJECT_SOURCE_DIR}/base/ui/resources/mervale-${size}.png"
           DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps" RENAME mervale.png)
 endforeach()
 

@@ -20,8 +20,8 @@
 #include "settings/ui/OptionDialogs.h"
 #include "settings/ui/ParametersDialog.h"
 #include "settings/ui/SqlScriptDialog.h"
-#include "shell/ConsoleHost.h"
-#include "shell/SettingsStore.h"
+#include "base/ConsoleHost.h"
+#include "base/SettingsStore.h"
 
 using namespace mv;
 

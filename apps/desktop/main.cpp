@@ -7,9 +7,9 @@
 
 #include "DesktopDialogs.h"
 #include "run/ui/RunCommands.h"
-#include "shell/ProgramFolder.h"
-#include "shell/SettingsStore.h"
-#include "shell/WindowPlacement.h"
+#include "base/ProgramFolder.h"
+#include "base/SettingsStore.h"
+#include "base/WindowPlacement.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/MainWindow.h"
 

@@ -12,7 +12,7 @@
 #include "run/ConfigurationCommands.h"
 #include "run/RunOwner.h"
 #include "run/ui/ControlPanel.h"
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/FindBox.h"
 #include "shell/ui/MainWindow.h"

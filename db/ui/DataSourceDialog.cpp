@@ -13,8 +13,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "profiles/ui/UiText.h"
-#include "shell/TextOrder.h"
+#include "base/ui/UiText.h"
+#include "base/TextOrder.h"
 
 namespace mv::ui {
 

@@ -8,9 +8,9 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "profiles/ui/CaseRadioGroup.h"
-#include "profiles/ui/UiText.h"
-#include "shell/TextRules.h"
+#include "base/ui/CaseRadioGroup.h"
+#include "base/ui/UiText.h"
+#include "base/TextRules.h"
 
 namespace mv::ui {
 

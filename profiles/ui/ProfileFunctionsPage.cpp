@@ -10,7 +10,7 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
-#include "profiles/ui/UiText.h"
+#include "base/ui/UiText.h"
 
 namespace mv::ui {
 

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "profiles/ui/UiText.h"
+#include "base/ui/UiText.h"
 
 namespace mv::ui {
 

@@ -13,14 +13,14 @@
 
 #include "profiles/ProfileEditing.h"
 #include "profiles/ProfileFolders.h"
-#include "profiles/ui/DialogHelp.h"
+#include "base/ui/DialogHelp.h"
 #include "profiles/ui/ProfileFieldPage.h"
 #include "profiles/ui/ProfileFunctionsPage.h"
 #include "profiles/ui/ProfileSubstitutionsPage.h"
 #include "profiles/ui/ProfileTypesPage.h"
-#include "profiles/ui/UiText.h"
-#include "shell/Host.h"
-#include "shell/SettingsStore.h"
+#include "base/ui/UiText.h"
+#include "base/Host.h"
+#include "base/SettingsStore.h"
 
 namespace mv::ui {
 

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "shell/ui/WindowResources.h"
+#include "base/ui/WindowResources.h"
 
 namespace mv {
 

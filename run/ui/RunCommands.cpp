@@ -5,7 +5,7 @@
 #include "run/RunOwner.h"
 #include "settings/ui/ParametersDialog.h"
 #include "settings/ui/SqlScriptDialog.h"
-#include "shell/Host.h"
+#include "base/Host.h"
 
 namespace mv::ui {
 

@@ -13,10 +13,10 @@
 
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
-#include "profiles/ui/CaseRadioGroup.h"
-#include "profiles/ui/UiText.h"
-#include "shell/Host.h"
-#include "shell/SettingsStore.h"
+#include "base/ui/CaseRadioGroup.h"
+#include "base/ui/UiText.h"
+#include "base/Host.h"
+#include "base/SettingsStore.h"
 
 namespace mv::ui {
 

@@ -11,8 +11,8 @@
 
 #include "db/ConditionTest.h"
 #include "db/DbConnection.h"
-#include "profiles/ui/UiText.h"
-#include "shell/Host.h"
+#include "base/ui/UiText.h"
+#include "base/Host.h"
 
 namespace mv::ui {
 

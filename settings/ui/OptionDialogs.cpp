@@ -15,9 +15,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "profiles/ui/CaseRadioGroup.h"
-#include "profiles/ui/UiText.h"
-#include "shell/Host.h"
+#include "base/ui/CaseRadioGroup.h"
+#include "base/ui/UiText.h"
+#include "base/Host.h"
 
 namespace mv::ui {
 

@@ -10,11 +10,11 @@
 #include <QVBoxLayout>
 
 #include "profiles/Profile.h"
-#include "profiles/ui/DialogHelp.h"
+#include "base/ui/DialogHelp.h"
 #include "settings/ui/AdvancedSheet.h"
 #include "settings/ui/DataConditionsDialog.h"
 #include "settings/ui/OptionDialogs.h"
-#include "shell/Host.h"
+#include "base/Host.h"
 
 namespace mv::ui {
 

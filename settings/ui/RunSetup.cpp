@@ -7,10 +7,10 @@
 #include "profiles/Profile.h"
 #include "profiles/ProfileEditing.h"
 #include "profiles/ui/ProfilesSheet.h"
-#include "profiles/ui/UiText.h"
+#include "base/ui/UiText.h"
 #include "settings/ParametersRules.h"
 #include "settings/RunOptions.h"
-#include "shell/TextOrder.h"
+#include "base/TextOrder.h"
 
 namespace mv::ui {
 

@@ -31,16 +31,18 @@ struct DialogContext {
   SettingsStore& settings;
   Host& host;
   std::string programFolder;
-  std::function<DbConnection*()> connection;
-  std::function<void(std::unique_ptr<DbConnection>)> replaceConnection;
+  // The calls start empty (CompleteContext fills in the defaults), so a context is built from
+  // the records alone.
+  std::function<DbConnection*()> connection{};
+  std::function<void(std::unique_ptr<DbConnection>)> replaceConnection{};
   // "Press to select Database": a new connection, connected or failed (cancelled included).
-  std::function<std::unique_ptr<DbConnection>(QWidget* parent)> connectInteractive;
+  std::function<std::unique_ptr<DbConnection>(QWidget* parent)> connectInteractive{};
   // The profile manager; tests replace it.
-  std::function<void(QWidget* parent)> openProfileManager;
+  std::function<void(QWidget* parent)> openProfileManager{};
   // Reads the connection's table list when it is not current (pages that list tables).
-  std::function<void()> ensureTableList;
+  std::function<void()> ensureTableList{};
   // The owner changed: the table list must be read again and the analysis is not done.
-  std::function<void()> tableListChanged;
+  std::function<void()> tableListChanged{};
 };
 
 // Fills in the default connect and profile manager calls.

@@ -12,11 +12,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "profiles/ui/DialogHelp.h"
-#include "profiles/ui/UiText.h"
+#include "base/ui/DialogHelp.h"
+#include "base/ui/UiText.h"
 #include "settings/RunOptions.h"
 #include "settings/ui/OptionDialogs.h"
-#include "shell/Host.h"
+#include "base/Host.h"
 
 namespace mv::ui {
 

@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "shell/ui/WindowResources.h"
+#include "base/ui/WindowResources.h"
 
 namespace mv {
 

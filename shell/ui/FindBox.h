@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "shell/Host.h"
+#include "base/Host.h"
 
 namespace mv {
 

@@ -20,16 +20,16 @@
 #include "run/LibraryCommands.h"
 #include "run/RunOwner.h"
 #include "run/ui/ControlPanel.h"
-#include "shell/ProgramFolder.h"
-#include "shell/ScriptFont.h"
-#include "shell/SettingsStore.h"
+#include "base/ProgramFolder.h"
+#include "base/ScriptFont.h"
+#include "base/SettingsStore.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/FindBox.h"
 #include "shell/ui/HelpWindow.h"
 #include "shell/ui/QtHost.h"
 #include "shell/ui/ScriptPrinter.h"
 #include "shell/ui/ScriptView.h"
-#include "shell/ui/WindowResources.h"
+#include "base/ui/WindowResources.h"
 
 namespace mv {
 

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "run/CommandStates.h"
-#include "shell/SqlLibrary.h"
-#include "shell/WindowPlacement.h"
+#include "base/SqlLibrary.h"
+#include "base/WindowPlacement.h"
 #include "shell/ui/FindBox.h"
 #include "shell/ui/HelpWindow.h"
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <mutex>
 
-#include "shell/Host.h"
+#include "base/Host.h"
 
 namespace mv {
 

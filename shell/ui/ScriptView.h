@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/MemoryScriptWindow.h"
-#include "shell/ScriptWindow.h"
+#include "base/MemoryScriptWindow.h"
+#include "base/ScriptWindow.h"
 
 namespace mv {
 

@@ -9,7 +9,7 @@
 #include "run/ui/RunCommands.h"
 #include "settings/ui/ParametersDialog.h"
 #include "settings/ui/SqlScriptDialog.h"
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
 

@@ -14,7 +14,7 @@
 #include "profiles/ProfileFile.h"
 #include "profiles/ui/ProfilePage.h"
 #include "profiles/ui/ProfilesSheet.h"
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
 

@@ -13,7 +13,7 @@
 #include "settings/ui/OptionDialogs.h"
 #include "settings/ui/ParametersDialog.h"
 #include "settings/ui/SqlScriptDialog.h"
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "support/PgServer.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"

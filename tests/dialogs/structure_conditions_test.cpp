@@ -14,7 +14,7 @@
 #include "settings/FilterEditing.h"
 #include "settings/ui/AdvancedSheet.h"
 #include "settings/ui/DataConditionsDialog.h"
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "support/PgServer.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"

@@ -10,7 +10,7 @@
 #include "profiles/Profile.h"
 #include "run/RunOwner.h"
 #include "run/Scripters.h"
-#include "shell/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "support/ScriptedHost.h"
 
 namespace mv::test {

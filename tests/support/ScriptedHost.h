@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/Host.h"
-#include "shell/MemoryScriptWindow.h"
+#include "base/Host.h"
+#include "base/MemoryScriptWindow.h"
 
 namespace mv::test {
 

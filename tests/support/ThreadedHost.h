@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "run/RunOwner.h"
-#include "shell/Host.h"
-#include "shell/MemoryScriptWindow.h"
+#include "base/Host.h"
+#include "base/MemoryScriptWindow.h"
 
 namespace mv::test {
 

@@ -1,0 +1,69 @@
+#pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/ScriptWindow.h"
+
+namespace mv {
+
+// The script window held in memory: text, colour runs and a line index.
+// With a sink the text is also written through to a stream as it arrives (the batch front end);
+// with keepText off only the line count is kept, so memory stays flat on long scripts.
+class MemoryScriptWindow : public ScriptWindow {
+ public:
+  struct Run {
+    size_t start;
+    size_t length;
+    Color color;
+  };
+
+  MemoryScriptWindow() = default;
+  ~MemoryScriptWindow() override;
+  // Writes everything inserted to f (not owned) through a buffer of our own.
+  void SetSink(std::FILE* f);
+  // Whether the text itself is kept (needed for auto-save and saving).
+  void SetKeepText(bool keep) { keepText_ = keep; }
+  // Flushes the sink buffer; false on a write error, then and ever after.
+  bool FlushSink();
+  bool SinkFailed() const { return sinkFailed_; }
+  // The errno of the write that failed.
+  int SinkError() const { return sinkErrno_; }
+
+  void Insert(std::string_view text, Color color) override;
+  long LineCount() const override;
+  std::string Line(long index) const override;
+  std::string WholeText() const override { return text_; }
+  bool IsEmpty() const override { return text_.empty() && newlines_ == 0 && !partial_; }
+  void Empty() override;
+  void MoveInsertionToEnd() override {}
+  bool KeepsColours() const override { return keepText_; }
+  bool Delivered() override { return FlushSink(); }
+  std::string Rtf() const override;
+  void SetFont(const ScriptFont& font) override;
+
+  const std::vector<Run>& Runs() const { return runs_; }
+
+ private:
+  std::string text_;
+  void WriteSinkBuffer();
+  void MarkSinkFailed(int error);
+
+  std::vector<Run> runs_;
+  std::vector<size_t> lineStarts_{0};
+  long newlines_ = 0;
+  bool partial_ = false;
+  bool keepText_ = true;
+  std::FILE* sink_ = nullptr;
+  std::string sinkBuf_;
+  bool sinkFailed_ = false;
+  int sinkErrno_ = 0;
+  std::string face_ = "Courier New";
+  int heightTwips_ = 170;
+};
+
+// RTF of a text with colour runs (shared by the in-memory and desktop windows).
+std::string BuildRtf(const std::string& text, const std::vector<MemoryScriptWindow::Run>& runs, const std::string& face,
+                     int heightTwips);
+
+}  // namespace mv

@@ -1,9 +1,0 @@
-#pragma once
-
-namespace mv {
-
-// Registers the window library's pictures (button strips, program icon). Called by every
-// window that shows one.
-void InitWindowResources();
-
-}  // namespace mv
