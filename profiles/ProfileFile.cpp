@@ -8,6 +8,7 @@
 #include "base/AtomicFile.h"
 #include "base/Host.h"
 #include "base/ProgramFolder.h"
+#include "profiles/ProfileExtras.h"
 
 namespace mv {
 
@@ -144,8 +145,6 @@ namespace {
 
 constexpr char kCurrentTag[] = "VER5.0";
 constexpr char kTag41[] = "VER4.1";
-constexpr char kInfinityKey[] = "Infinity";
-constexpr char kHexTextKey[] = "HexText";
 
 // Files before "VER5.0" have no WCHAR, WVARCHAR and LONG WVARCHAR entries.
 constexpr int kOldBlockIndexes[] = {0, 1, 2, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22};
@@ -241,13 +240,9 @@ bool ReadRecord(const std::string& data, Profile& p) {
   // Settings added since: key and value pairs after the fixed record, so that a file without
   // them reads as before and a reader that stops at the record ignores them. A pair cut short
   // or a key this program does not know is passed over.
-  p.s_Infinity.clear();
-  p.s_HexText.clear();
+  ClearProfileExtras(p);
   std::string key, value;
-  while (pos < data.size() && str(key) && str(value)) {
-    if (key == kInfinityKey) p.s_Infinity = std::move(value);
-    if (key == kHexTextKey) p.s_HexText = std::move(value);
-  }
+  while (pos < data.size() && str(key) && str(value)) ReadProfileExtra(p, key, value);
   return true;
 }
 
@@ -276,9 +271,8 @@ std::string WriteRecord(const Profile& p) {
   for (const std::string& s : p.OmitLengthTypes) out += EncodeString(s);
   out += EncodeInt(static_cast<int>(p.Substitutions.size()));
   for (const Substitution& sub : p.Substitutions) out += EncodeString(sub.find) + EncodeString(sub.replace);
-  // Only when set, so that a profile that does not use them keeps the record as it was.
-  if (!p.s_Infinity.empty()) out += EncodeString(kInfinityKey) + EncodeString(p.s_Infinity);
-  if (!p.s_HexText.empty()) out += EncodeString(kHexTextKey) + EncodeString(p.s_HexText);
+  // Only what is set, so that a profile that does not use them keeps the record as it was.
+  out += WriteProfileExtras(p);
   return EncodeString(kCurrentTag) + out;
 }
 

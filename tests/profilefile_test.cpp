@@ -3,9 +3,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "profiles/ProfileExtras.h"
 #include "profiles/ProfileFile.h"
 #include "base/AtomicFile.h"
 #include "support/ScriptedHost.h"
@@ -192,8 +194,16 @@ TEST(ProfileFile, RoundTripKeepsEveryField) {
   saved.s_LineBreak = std::string(65533, '\xFF');
   saved.s_DropTable = std::string(65534, 'd');
   saved.s_ScriptSuffix[22] = std::string(70001, '\0');
-  saved.s_Infinity = "9e999";
-  saved.s_HexText = "CAST(X'%s' AS TEXT)";
+  // Every setting after the record, each with a value of its own; their keys must differ.
+  std::set<std::string> keys;
+  int n = 0;
+  for (const ProfileExtra& e : ProfileExtras()) {
+    EXPECT_TRUE(keys.insert(e.key).second) << e.key;
+    ++n;
+    if (e.text) saved.*e.text = std::string(e.key) + " \x01 %s";
+    if (e.number) saved.*e.number = n == 1 ? -1 : 1000 * n;
+    if (e.list) saved.*e.list = {"", std::string(300, 'l'), e.key};
+  }
   saved.b_Changed = 1;
   ASSERT_TRUE(SaveProfile(saved, dir.path, host));
   EXPECT_EQ(saved.b_Changed, 0);
@@ -224,7 +234,11 @@ TEST(ProfileFile, RoundTripKeepsEveryField) {
   Profile back;
   back.s_Name = "Empty";
   back.s_Remarks = "was set";
-  back.s_Infinity = "was set";
+  for (const ProfileExtra& e : ProfileExtras()) {
+    if (e.text) back.*e.text = "was set";
+    if (e.number) back.*e.number = 7;
+    if (e.list) back.*e.list = {"was set"};
+  }
   ASSERT_TRUE(LoadProfile(back, dir.path, host));
   EXPECT_EQ(back, empty);
 }

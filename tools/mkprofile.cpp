@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "profiles/Profile.h"
+#include "profiles/ProfileExtras.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/TypeCategory.h"
 #include "base/ConsoleHost.h"
@@ -56,8 +57,6 @@ class SourceReader {
                 {"s_InsertInto", &Profile::s_InsertInto},
                 {"s_Values", &Profile::s_Values},
                 {"s_NumericEmpty", &Profile::s_NumericEmpty},
-                {"s_Infinity", &Profile::s_Infinity},
-                {"s_HexText", &Profile::s_HexText},
                 {"s_NullString", &Profile::s_NullString},
                 {"s_EmptyString", &Profile::s_EmptyString},
                 {"s_StringDelimiter", &Profile::s_StringDelimiter},
@@ -83,6 +82,12 @@ class SourceReader {
                 {"s_RetrieveSuffix", &Profile::s_RetrieveSuffix},
                 {"s_ScriptPrefix", &Profile::s_ScriptPrefix},
                 {"s_ScriptSuffix", &Profile::s_ScriptSuffix}};
+    // The settings after the fixed record, by their field names.
+    for (const mv::ProfileExtra& e : mv::ProfileExtras()) {
+      if (e.text) strings_[e.field] = e.text;
+      if (e.number) ints_[e.field] = e.number;
+      if (e.list) lists_[e.field] = e.list;
+    }
   }
 
   // Fills p (which starts from the built-in defaults); false after printing every error.
@@ -135,6 +140,10 @@ class SourceReader {
     }
     if (key == "OmitLengthTypes") {
       p.OmitLengthTypes.push_back(value);
+      return;
+    }
+    if (auto l = lists_.find(key); l != lists_.end()) {
+      (p.*(l->second)).push_back(value);
       return;
     }
     if (key == "SubstitutionByte") {
@@ -195,6 +204,7 @@ class SourceReader {
   std::map<std::string, int> seen_;
   std::map<std::string, std::string Profile::*> strings_;
   std::map<std::string, int Profile::*> ints_;
+  std::map<std::string, std::vector<std::string> Profile::*> lists_;
   std::map<std::string, mv::PerType Profile::*> perType_;
 };
 
