@@ -35,7 +35,7 @@ std::string Slurp(const std::string& path) {
 
 }  // namespace
 
-TEST(IniFile, PrivateProfileSemantics) {
+TEST(INIFile, PrivateProfileSemantics) {
   IniFile ini;
   ini.Set("Mervale", "Version", "5.0");
   ini.Set("Database", "b_IsCatalog", "0");
@@ -56,7 +56,7 @@ TEST(IniFile, PrivateProfileSemantics) {
   EXPECT_EQ(ini.Serialize(), "[Mervale]\nVersion=5.1\ns_WorkingProfile=Oracle\n");
 }
 
-TEST(IniFile, ReadsKeysAndValuesAsThePrivateProfileRoutinesDo) {
+TEST(INIFile, ReadsKeysAndValuesAsThePrivateProfileRoutinesDo) {
   IniFile ini;
   ini.Parse(
       "; a comment\n"
@@ -87,7 +87,7 @@ TEST(IniFile, ReadsKeysAndValuesAsThePrivateProfileRoutinesDo) {
   EXPECT_EQ(back.Get("Where Statements", "where3"), "x = y = z");
 }
 
-TEST(IniFile, NewKeysGoAfterTheLastKeyOfTheirSection) {
+TEST(INIFile, NewKeysGoAfterTheLastKeyOfTheirSection) {
   IniFile ini;
   ini.Parse("[A]\na=1\n\n; trailing comment of A\n[B]\nb=2");
   ini.Set("a", "c", "3");
@@ -97,7 +97,7 @@ TEST(IniFile, NewKeysGoAfterTheLastKeyOfTheirSection) {
   EXPECT_EQ(ini.Serialize(), "[A]\na=1\nc=3\n\n; trailing comment of A\n[B]\nb=2\nd=4\n[C]\ne=5\n");
 }
 
-TEST(IniFile, CrlfFilesKeepTheirLineEnds) {
+TEST(INIFile, CrlfFilesKeepTheirLineEnds) {
   IniFile ini;
   ini.Parse("[Mervale]\r\nVersion=5.0\r\nb_DataType=1\r\n");
   EXPECT_EQ(ini.LineBreak(), "\r\n");
@@ -107,7 +107,7 @@ TEST(IniFile, CrlfFilesKeepTheirLineEnds) {
   EXPECT_EQ(ini.Serialize(), "[Mervale]\r\nVersion=5.0\r\nb_DataType=0\r\n[Ignore Tables]\r\ntab0=LOG\r\n");
 }
 
-TEST(IniFile, LoadAndSaveLeaveAnOrdinaryFileByteForByte) {
+TEST(INIFile, LoadAndSaveLeaveAnOrdinaryFileByteForByte) {
   TempDir dir;
   const std::string text =
       "\xEF\xBB\xBF; written by hand\r\n"
@@ -134,7 +134,7 @@ TEST(IniFile, LoadAndSaveLeaveAnOrdinaryFileByteForByte) {
   EXPECT_EQ(ini.Serialize(), text);
 }
 
-TEST(IniFile, AnyInputParsesAndSerializesBackUnchanged) {
+TEST(INIFile, AnyInputParsesAndSerializesBackUnchanged) {
   std::mt19937 rng(20240611);
   const std::string alphabet = "[]=;\r\n \t\\abcMV:\xEF\xBB\xBF";
   for (int round = 0; round < 400; ++round) {
@@ -150,7 +150,7 @@ TEST(IniFile, AnyInputParsesAndSerializesBackUnchanged) {
   }
 }
 
-TEST(IniFile, LineBreakValuesAreEncodedAndRoundTrip) {
+TEST(INIFile, LineBreakValuesAreEncodedAndRoundTrip) {
   const std::string values[] = {
       "status = 'open'\r\nand total > 0",         "line one\nline two\n", "\n",    "lone\rcarriage return",
       "C:\\path\\with\\backslashes\nand a break", "\\mv:looks encoded",   "\\mv:", "\\\\r literal backslashes \\n",
@@ -178,7 +178,7 @@ TEST(IniFile, LineBreakValuesAreEncodedAndRoundTrip) {
   EXPECT_EQ(IniFile::DecodeValue("\\mv:a\\tb\\"), "a\\tb\\");
 }
 
-TEST(IniFile, LoadAndSaveFiles) {
+TEST(INIFile, LoadAndSaveFiles) {
   TempDir dir;
   IniFile ini;
   EXPECT_TRUE(ini.Load(dir / "missing.ini"));
