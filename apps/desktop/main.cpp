@@ -1,17 +1,17 @@
 // mervale: the desktop program. Usage: mervale [--nosplash] [CONFIGURATION.mvl]
 #include <QApplication>
-#include <QtGlobal>
 #include <QFileInfo>
 #include <QSplashScreen>
 #include <QTimer>
+#include <QtGlobal>
 #include <cstdio>
 #include <cstring>
 
 #include "DesktopDialogs.h"
-#include "run/ui/RunCommands.h"
 #include "base/ProgramFolder.h"
 #include "base/SettingsStore.h"
 #include "base/WindowPlacement.h"
+#include "run/ui/RunCommands.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/MainWindow.h"
 
@@ -23,16 +23,17 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs("Usage: mervale [--nosplash] [CONFIG.mvl]\n"
-                 "       mervale --version\n"
-                 "       mervale --help\n"
-                 "\n"
-                 "Opens the Mervale window; with CONFIG.mvl, loads that configuration and runs it.\n"
-                 "  --nosplash   leave out the splash picture\n"
-                 "  --version    show the program's version and the Qt version\n"
-                 "  --help       show this text\n"
-                 "See mervale(1) and mervale-batch(1).\n",
-                 stdout);
+      std::fputs(
+          "Usage: mervale [--nosplash] [CONFIG.mvl]\n"
+          "       mervale --version\n"
+          "       mervale --help\n"
+          "\n"
+          "Opens the Mervale window; with CONFIG.mvl, loads that configuration and runs it.\n"
+          "  --nosplash   leave out the splash picture\n"
+          "  --version    show the program's version and the Qt version\n"
+          "  --help       show this text\n"
+          "See mervale(1) and mervale-batch(1).\n",
+          stdout);
       return 0;
     }
   }
