@@ -26,7 +26,10 @@ rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB)
 
 debs=("$build"/*.deb)
-dpkg-deb --info "${debs[@]}" | sed -n '/^ Package:/p'
+for deb in "${debs[@]}"; do
+  echo "$deb:"
+  dpkg-deb --field "$deb" Package Version Depends Recommends | sed 's/^/  /'
+done
 if command -v lintian >/dev/null; then
   echo "lintian ${debs[*]}:"
   lintian --fail-on error,warning --display-info "${debs[@]}"

@@ -48,7 +48,8 @@ printf '#!/bin/sh\nexit 101\n' >"$tree/usr/sbin/policy-rc.d"
 chmod 755 "$tree/usr/sbin/policy-rc.d"
 mount -t proc proc "$tree/proc"
 mount --bind /dev "$tree/dev"
-trap 'umount "$tree/proc" "$tree/dev"' EXIT
+mount --bind /dev/pts "$tree/dev/pts"
+trap 'umount "$tree/dev/pts" "$tree/dev" "$tree/proc"' EXIT
 
 check=$tree/tmp/check
 mkdir -p "$check"
@@ -71,11 +72,17 @@ chroot "$tree" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
   mkdir -p -m 700 "$XDG_RUNTIME_DIR"
   cd /tmp/check
   apt-get update -qq
+  # apt speaks up only when it fails.
+  apt_install() {
+    local log=$1
+    shift
+    apt-get install -y -q "$@" >"$log" 2>&1 || { cat "$log"; return 1; }
+  }
   installed() { dpkg-query -W -f="\${db:Status-Status} \${Package}\n" | sed -n "s/^installed //p" | sort; }
   installed >before
 
   echo "== mervale-batch alone"
-  apt-get install -y -q "./$BATCH_DEB" >apt-batch.log
+  apt_install apt-batch.log "./$BATCH_DEB"
   installed >after-batch
   added=$(comm -13 before after-batch)
   echo "installed: $(dpkg-query -W -f="\${Package} \${Version}" mervale-batch)"
@@ -90,21 +97,25 @@ chroot "$tree" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
   for f in /usr/share/man/man1/mervale-batch.1.gz /usr/share/bash-completion/completions/mervale-batch; do
     [ -s "$f" ] || { echo "FAIL: $f is missing"; exit 1; }
   done
-  echo "manual page and completion: $(dpkg -L mervale-batch | grep -E "man1|completions/")"
+  echo "manual page and completion:" $(dpkg -L mervale-batch | grep -E "[.]1[.]gz$|completions/.")
   mervale-batch /tmp/check/demo.mvl
   echo "mervale-batch: $(grep -c "^INSERT" window.sql) INSERT statements in the script"
 
   # Judged as the rebuild it is: the script loads into an empty database and every table
   # the configuration scripts holds the rows it held.
-  apt-get install -y -q --no-install-recommends sqlite3 bash-completion >apt-sqlite3.log
+  apt_install apt-sqlite3.log --no-install-recommends sqlite3 bash-completion
   sqlite3 -bail copy.db <window.sql
   tables="SELECT name FROM sqlite_schema WHERE type = '\''table'\'' ORDER BY name"
   [ "$(sqlite3 demo.db "$tables")" = "$(sqlite3 copy.db "$tables")" ] || { echo "FAIL: the copy has other tables"; exit 1; }
   rows() { sqlite3 -cmd ".mode quote" "$1" "SELECT * FROM \"$2\"" | sort | md5sum; }
-  for t in $(sqlite3 copy.db "$tables"); do
-    [ "$(rows demo.db "$t")" = "$(rows copy.db "$t")" ] || { echo "FAIL: table $t differs"; exit 1; }
+  sqlite3 copy.db "$tables" >tables
+  while IFS= read -r t; do
+    # Assigned first, so that a failing sqlite3 ends the check.
+    source_rows=$(rows demo.db "$t")
+    copy_rows=$(rows copy.db "$t")
+    [ "$source_rows" = "$copy_rows" ] || { echo "FAIL: table $t differs"; exit 1; }
     echo "  $t: $(sqlite3 copy.db "SELECT count(*) FROM \"$t\"") rows, as in the demo"
-  done
+  done <tables
   rm window.sql
 
   # The installed completion, loaded the way bash-completion loads it on first use.
@@ -116,9 +127,10 @@ chroot "$tree" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
   [ -n "$profiles" ] || { echo "FAIL: no profile names completed"; exit 1; }
 
   echo "== mervale on top"
-  apt-get install -y -q "./$DESKTOP_DEB" >apt-desktop.log
+  apt_install apt-desktop.log "./$DESKTOP_DEB"
   installed >after-desktop
-  echo "installed: $(dpkg-query -W -f="\${Package} \${Version}" mervale), bringing $(comm -13 after-batch after-desktop | wc -l) more packages, $(comm -13 after-batch after-desktop | grep -ci "qt") of them Qt"
+  added=$(comm -13 after-batch after-desktop)
+  echo "installed: $(dpkg-query -W -f="\${Package} \${Version}" mervale), bringing $(echo "$added" | wc -l) more packages, among them" $(echo "$added" | grep -i "qt")
   mervale --version
   echo "MIME type of a configuration: $(xdg-mime query filetype /tmp/check/demo.mvl)"
   [ -s /usr/share/man/man1/mervale.1.gz ] || { echo "FAIL: the manual page of mervale is missing"; exit 1; }
