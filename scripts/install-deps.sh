@@ -17,6 +17,8 @@ PACKAGES=(
   clang-format-14
   # xvfb-run needs xauth, which xvfb only recommends.
   xvfb xauth
+  # The test of mervale-batch's completion runs it with bash-completion's helpers.
+  bash-completion
 )
 
 as_root() {

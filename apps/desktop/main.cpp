@@ -3,17 +3,40 @@
 #include <QFileInfo>
 #include <QSplashScreen>
 #include <QTimer>
+#include <QtGlobal>
 #include <cstdio>
+#include <cstring>
 
 #include "DesktopDialogs.h"
-#include "run/ui/RunCommands.h"
 #include "base/ProgramFolder.h"
 #include "base/SettingsStore.h"
 #include "base/WindowPlacement.h"
+#include "run/ui/RunCommands.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/MainWindow.h"
 
 int main(int argc, char** argv) {
+  // Answered before the application starts, so that they need no display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("mervale %s\nQt %s\n", MERVALE_VERSION, qVersion());
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(
+          "Usage: mervale [--nosplash] [CONFIG.mvl]\n"
+          "       mervale --version\n"
+          "       mervale --help\n"
+          "\n"
+          "Opens the Mervale window; with CONFIG.mvl, loads that configuration and runs it.\n"
+          "  --nosplash   leave out the splash picture\n"
+          "  --version    show the program's version and the Qt version\n"
+          "  --help       show this text\n"
+          "See mervale(1) and mervale-batch(1).\n",
+          stdout);
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Quillfen"));
   QApplication::setApplicationName(QStringLiteral("Mervale"));
