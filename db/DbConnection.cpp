@@ -14,17 +14,11 @@
 
 #include "profiles/Profile.h"
 #include "shell/Host.h"
+#include "shell/TextRules.h"
 
 namespace mv {
 
 namespace {
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n\f\v");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t\r\n\f\v");
-  return s.substr(b, e - b + 1);
-}
-
 bool NamesSourceOrDriver(const std::string& cs) {
   const std::string upper = ApplyCase(cs, 0);
   if (upper.find("DRIVER=") != std::string::npos || upper.find("FILEDSN=") != std::string::npos) return true;

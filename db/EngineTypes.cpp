@@ -7,23 +7,13 @@
 
 #include "db/OdbcCall.h"
 #include "db/OdbcText.h"
+#include "shell/TextRules.h"
 
 namespace mv {
 
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string Trimmed(std::string_view s) {
-  const size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string_view::npos) return {};
-  const size_t e = s.find_last_not_of(" \t\r\n");
-  return std::string(s.substr(b, e - b + 1));
-}
+std::string Trimmed(std::string_view s) { return Trim(s, " \t\r\n"); }
 
 // A declared type split as "name(args) rest": "numeric(10,2)" gives numeric, 10, 2;
 // "bigint(20) unsigned" gives bigint, 20 and the rest "unsigned".

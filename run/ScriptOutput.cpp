@@ -15,6 +15,7 @@
 #include "shell/Host.h"
 #include "shell/ScriptFont.h"
 #include "shell/SettingsStore.h"
+#include "shell/TextRules.h"
 
 namespace mv {
 
@@ -67,9 +68,7 @@ std::string ScriptOutput::PadToWidth(std::string_view text, size_t width, bool c
   host_.Script().Insert(text, color);
   // Only auto-save counts the lines and reads the text back; otherwise the window alone holds it.
   if (!AutoSaving()) return;
-  for (const char *p = text.data(), *end = text.data() + text.size();
-       (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) != nullptr; ++p)
-    ++windowLines_;
+  windowLines_ += CountLineFeeds(text);
   windowText_.append(text);
 }
 

@@ -6,12 +6,9 @@
 #include "profiles/Profile.h"
 #include "profiles/Substitutions.h"
 #include "settings/RunOptions.h"
+#include "shell/TextRules.h"
 
 namespace mv {
-
-namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-}  // namespace
 
 namespace {
 constexpr size_t kMaxOnePass = 8;
@@ -143,9 +140,9 @@ namespace {
 std::string_view Trimmed(const RunOptions& opts, std::string_view value) {
   size_t begin = 0, end = value.size();
   if (opts.b_RightTrim)
-    while (end > begin && IsBlank(value[end - 1])) --end;
+    while (end > begin && IsWhiteSpace(value[end - 1])) --end;
   if (opts.b_LeftTrim)
-    while (begin < end && IsBlank(value[begin])) ++begin;
+    while (begin < end && IsWhiteSpace(value[begin])) ++begin;
   return value.substr(begin, end - begin);
 }
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "shell/AtomicFile.h"
+#include "shell/TextRules.h"
 
 namespace mv {
 
@@ -14,23 +15,11 @@ constexpr char kMarker[] = "\\mv:";
 constexpr size_t kMarkerLen = sizeof kMarker - 1;
 constexpr char kBom[] = "\xEF\xBB\xBF";
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Names compare without regard to ASCII case, so they are looked up by this form.
-std::string Folded(const std::string& name) {
-  std::string out(name);
-  for (char& c : out) c = Lower(c);
-  return out;
-}
+std::string Folded(const std::string& name) { return Lower(name); }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
+// Only blanks and tabs surround a key or value: other control characters belong to it.
+std::string Trim(const std::string& s) { return mv::Trim(s, " \t"); }
 
 bool StartsWithMarker(const std::string& s) { return s.compare(0, kMarkerLen, kMarker) == 0; }
 
