@@ -9,12 +9,10 @@ namespace mv {
 bool CatalogReader::Open(const std::string& table, bool statistics, SQLUSMALLINT accuracy) {
   error_.clear();
   sqlState_.clear();
-  allocFailed_ = false;
   valueFailures_ = 0;
   SQLHSTMT h = SQL_NULL_HSTMT;
   st_.Drop();
   if (!Succeeded(MV_ODBC(SQLAllocHandle, SQL_HANDLE_STMT, c_.dbc(), &h))) {
-    allocFailed_ = true;
     c_.FetchErrorText(nullptr, false);
     error_ = c_.lastError;
     sqlState_ = c_.lastSqlState;

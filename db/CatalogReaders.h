@@ -33,8 +33,8 @@ class CatalogReader {
   enum class Fetch { Row, End, Error };
 
   explicit CatalogReader(DbConnection& connection) : c_(connection) {}
-  // false when the statement could not be allocated (allocFailed) or the call failed;
-  // error() then holds the driver's text.
+  // false when the statement could not be allocated or the call failed; error() then holds
+  // the driver's text.
   bool OpenColumns(const std::string& table);
   bool OpenStatistics(const std::string& table);
   // The table's row count from its statistics row (TYPE SQL_TABLE_STAT, CARDINALITY), as the
@@ -48,7 +48,6 @@ class CatalogReader {
   void Close() { st_.Drop(); }
   const std::string& error() const { return error_; }
   const std::string& sqlState() const { return sqlState_; }
-  bool allocFailed() const { return allocFailed_; }
   // Values whose SQLGetData failed, since Open.
   int valueFailures() const { return valueFailures_; }
 
@@ -60,7 +59,6 @@ class CatalogReader {
   DbConnection& c_;
   Statement st_;
   std::string error_, sqlState_;
-  bool allocFailed_ = false;
   int valueFailures_ = 0;
   std::string a_, b_, c2_, d_, e_, f_;
 };

@@ -20,10 +20,6 @@ class NameQuoter {
   // brackets from the settings ("specObjStringOpen", "specObjStringClose"): by default square
   // brackets only where the owner really is a catalog, else the double quote.
   void ReadBrackets(const SettingsStore& settings, const DbConnection* connection);
-  void SetBrackets(std::string open, std::string close) {
-    open_ = std::move(open);
-    close_ = std::move(close);
-  }
 
   bool IsSpecial(const std::string& name) const;
   // The column rule: i_AutoSpecialName 1 quotes every name, 2 none, else the special ones.
@@ -37,9 +33,6 @@ class NameQuoter {
   std::string ScriptTable(const RunOptions& opts, const std::string& name, const std::string& written) const;
   std::string QuoteColumnName(const RunOptions& opts, const std::string& name) const {
     return ScriptColumn(opts, name, name);
-  }
-  std::string QuoteTableName(const RunOptions& opts, const std::string& name) const {
-    return ScriptTable(opts, name, name);
   }
   std::string Bracket(const std::string& name) const { return Quote(name, open_, close_); }
   // Names as the SELECT against the source writes them.

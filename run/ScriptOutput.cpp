@@ -102,13 +102,6 @@ void ScriptOutput::Heading(std::string_view words, std::string_view name) {
   Write(line, TextRole::Sql, true);
 }
 
-void ScriptOutput::AddTerminator(ScriptText& t, std::string_view after) const {
-  if (!executeSameLine_) t.Add("\r\n", TextRole::Sql, true);
-  std::string end = execute_;
-  end += after;
-  t.Add(end, TextRole::Remark, true);
-}
-
 void ScriptOutput::Terminator(std::string_view after) {
   if (!executeSameLine_) Write("\r\n", TextRole::Sql, true);
   std::string end = execute_;

@@ -62,16 +62,11 @@ class ScriptOutput {
   // An error or note of the run: every line of text gets the remark marker, so the script
   // still loads whatever failed.
   void MessageRemark(std::string_view text, std::string_view before = "\r\n", std::string_view after = "\r\n\r\n");
-  // The same pieces as values, for builders and tests.
-  void AddTerminator(ScriptText& t, std::string_view after) const;
-  const std::string& RemarkMarker() const { return remarks_; }
-  bool RemarksOn() const { return remarksOn_; }
 
   bool OpenOutputFile();
   bool WriteToOutputFile(std::string_view text);
   // Flushes and closes the output file; false when the last writes failed.
   bool CloseOutputFile();
-  bool OutputFileOpen() const { return out_ != nullptr; }
   bool AutoSaveFlush();
   void ResetAutoSave();
   // Empties the window and applies the saved script font (the start of a run).

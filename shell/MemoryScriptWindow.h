@@ -26,7 +26,6 @@ class MemoryScriptWindow : public ScriptWindow {
   void SetKeepText(bool keep) { keepText_ = keep; }
   // Flushes the sink buffer; false on a write error, then and ever after.
   bool FlushSink();
-  bool SinkFailed() const { return sinkFailed_; }
   // The errno of the write that failed.
   int SinkError() const { return sinkErrno_; }
 
@@ -41,8 +40,6 @@ class MemoryScriptWindow : public ScriptWindow {
   bool Delivered() override { return FlushSink(); }
   std::string Rtf() const override;
   void SetFont(const ScriptFont& font) override;
-
-  const std::vector<Run>& Runs() const { return runs_; }
 
  private:
   std::string text_;

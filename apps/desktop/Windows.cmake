@@ -19,7 +19,6 @@ add_library(mervale_windows STATIC
 target_link_libraries(mervale_windows PUBLIC mervale_core Qt6::Widgets Qt6::PrintSupport)
 if(TARGET mervale_dialogs)
   target_link_libraries(mervale_windows PUBLIC mervale_dialogs)
-  target_compile_definitions(mervale_windows PUBLIC MERVALE_HAVE_DIALOGS=1)
 endif()
 
 add_executable(mervale main.cpp)
