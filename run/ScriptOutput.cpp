@@ -12,16 +12,13 @@
 #include "db/NameQuoting.h"
 #include "profiles/Profile.h"
 #include "shell/AtomicFile.h"
+#include "shell/BufferedFile.h"
 #include "shell/Host.h"
 #include "shell/ScriptFont.h"
 #include "shell/SettingsStore.h"
 #include "shell/TextRules.h"
 
 namespace mv {
-
-namespace {
-constexpr size_t kOutBuffer = 1 << 16;
-}
 
 ScriptOutput::ScriptOutput(Host& host, SettingsStore& settings) : host_(host), settings_(settings) {}
 
@@ -142,7 +139,7 @@ void ScriptOutput::MessageRemark(std::string_view text, std::string_view before,
 }
 
 bool ScriptOutput::ColoursMatter() const {
-  if (mode_.onlyToFile && out_) return false;
+  if (mode_.onlyToFile && file_.IsOpen()) return false;
   // Pieces stay apart while auto-saving, so that the file is cut after the counted piece.
   if (AutoSaving()) return true;
   return host_.Script().KeepsColours();
@@ -150,66 +147,41 @@ bool ScriptOutput::ColoursMatter() const {
 
 bool ScriptOutput::OpenOutputFile() {
   CloseOutputFile();
-  out_ = std::fopen(mode_.file.c_str(), "wb");
-  if (!out_) {
+  if (!file_.Open(mode_.file)) {
     host_.Message("Could not open file " + mode_.file + ". Output will be sent to the screen.", Host::Buttons::Ok);
     mode_.onlyToFile = false;
     return false;
   }
-  // Our own buffer: one system call per 64 KiB, and we know exactly what reached the file.
-  std::setvbuf(out_, nullptr, _IONBF, 0);
-  outBuf_.clear();
-  outBuf_.reserve(kOutBuffer);
   mode_.autoSave = false;
   windowText_.clear();
   return true;
 }
 
-bool ScriptOutput::FlushOutBuffer() {
-  if (!out_ || outBuf_.empty()) return true;
-  size_t written = std::fwrite(outBuf_.data(), 1, outBuf_.size(), out_);
-  if (written == outBuf_.size()) {
-    outBuf_.clear();
-    return true;
-  }
-  outBuf_.erase(0, written);
-  return false;
-}
-
-bool ScriptOutput::WriteToOutputFile(std::string_view text) {
-  if (!out_) return false;
-  outBuf_.append(text);
-  if (outBuf_.size() < kOutBuffer || FlushOutBuffer()) return true;
-  // The file failed: what did not reach it goes to the window, so nothing is lost.
-  std::string unwritten;
-  unwritten.swap(outBuf_);
-  std::fclose(out_);
-  out_ = nullptr;
+void ScriptOutput::OutputFileFailed(std::string unwritten) {
   mode_.onlyToFile = false;
   saved_ = false;
   ++writeFailures_;
   host_.Message("Could not save line to file. Output will continue on the screen.", Host::Buttons::Ok);
-  // The caller shows the current text; before it stands what the file did not take.
-  unwritten.resize(unwritten.size() > text.size() ? unwritten.size() - text.size() : 0);
   ToWindow(unwritten, colorText);
+}
+
+bool ScriptOutput::WriteToOutputFile(std::string_view text) {
+  if (!file_.IsOpen()) return false;
+  if (file_.Write(text)) return true;
+  // The file failed: what did not reach it goes to the window, so nothing is lost. The caller
+  // shows the current text; before it stands what the file did not take.
+  std::string unwritten = file_.TakeUnwritten();
+  file_.Close();
+  unwritten.resize(unwritten.size() > text.size() ? unwritten.size() - text.size() : 0);
+  OutputFileFailed(std::move(unwritten));
   return false;
 }
 
 bool ScriptOutput::CloseOutputFile() {
-  if (!out_) return true;
-  bool ok = FlushOutBuffer();
-  if (std::fclose(out_) != 0) ok = false;
-  out_ = nullptr;
-  if (!ok) {
-    std::string unwritten;
-    unwritten.swap(outBuf_);
-    mode_.onlyToFile = false;
-    saved_ = false;
-    ++writeFailures_;
-    host_.Message("Could not save line to file. Output will continue on the screen.", Host::Buttons::Ok);
-    ToWindow(unwritten, colorText);
-  }
-  return ok;
+  if (!file_.IsOpen()) return true;
+  if (file_.Close()) return true;
+  OutputFileFailed(file_.TakeUnwritten());
+  return false;
 }
 
 void ScriptOutput::AutoSaveError(const std::string& what, const std::string& box) {
@@ -229,25 +201,41 @@ void ScriptOutput::StopAutoSave(const std::string& why) {
   Append("\r\n\r\n" + remarks_ + "  " + why + "\r\n\r\n", colorMessage, false);
 }
 
-bool ScriptOutput::WriteLines(std::FILE* f, bool& diskFull) {
+bool ScriptOutput::WriteLines(BufferedFile& file) {
   host_.ShowSaving(windowLines_);
-  // Line by line, as the "Saving..." bar counts them; every line is written whole.
+  // Line by line, as the "Saving..." bar counts them.
   size_t start = 0;
   while (start < windowText_.size()) {
     size_t end = windowText_.find('\n', start);
     end = end == std::string::npos ? windowText_.size() : end + 1;
-    if (std::fwrite(windowText_.data() + start, 1, end - start, f) != end - start) {
-      diskFull = errno == ENOSPC;
-      return false;
-    }
+    if (!file.Write(std::string_view(windowText_).substr(start, end - start))) return false;
     host_.SavingStep();
     start = end;
   }
-  if (std::fflush(f) != 0) {
-    diskFull = errno == ENOSPC;
-    return false;
+  return file.Flush();
+}
+
+std::FILE* ScriptOutput::OpenAutoSaveFile() {
+  const std::string& file = mode_.file;
+  if (!autoSaveStarted_) {
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    if (!f) AutoSaveError("Could not auto save to file (create): " + file);
+    autoSaveStarted_ = f != nullptr;
+    return f;
   }
-  return true;
+  std::FILE* f = nullptr;
+  int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0 || !(f = fdopen(fd, "wb"))) {
+    if (fd >= 0) ::close(fd);
+    AutoSaveError("Could not auto save to file (open): " + file);
+    return nullptr;
+  }
+  if (std::fseek(f, 0, SEEK_END) != 0) {
+    std::fclose(f);
+    AutoSaveError("Could not auto save to file (seek): " + file);
+    return nullptr;
+  }
+  return f;
 }
 
 bool ScriptOutput::AutoSaveFlush() {
@@ -263,38 +251,21 @@ bool ScriptOutput::AutoSaveFlush() {
     StopAutoSave("Auto save is on, but no file name is set: the script stays in the window.");
     return false;
   }
-  std::FILE* f = nullptr;
-  if (autoSaveStarted_) {
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0 || !(f = fdopen(fd, "wb"))) {
-      if (fd >= 0) ::close(fd);
-      AutoSaveError("Could not auto save to file (open): " + file);
-      return false;
-    }
-    if (std::fseek(f, 0, SEEK_END) != 0) {
-      std::fclose(f);
-      AutoSaveError("Could not auto save to file (seek): " + file);
-      return false;
-    }
-  } else {
-    f = std::fopen(file.c_str(), "wb");
-    if (!f) {
-      AutoSaveError("Could not auto save to file (create): " + file);
-      return false;
-    }
-    autoSaveStarted_ = true;
-  }
+  std::FILE* f = OpenAutoSaveFile();
+  if (!f) return false;
   const long before = std::ftell(f);
   host_.WaitCursor(true);
-  bool diskFull = false;
-  bool ok = WriteLines(f, diskFull);
+  BufferedFile out;
+  out.Attach(f, true);
+  const bool ok = WriteLines(out);
+  // Cut a partial flush off again: the retry writes the same lines, never twice.
+  if (!ok && before >= 0 && ftruncate(fileno(f), before) != 0) { /* the message below says it failed */
+  }
+  const bool diskFull = !ok && out.Error() == ENOSPC;
+  out.Close();
+  host_.WaitCursor(false);
+  host_.HideSaving();
   if (!ok) {
-    // Cut the partial flush off again: the retry writes the same lines, never twice.
-    if (before >= 0 && ftruncate(fileno(f), before) != 0) { /* the message below says it failed */
-    }
-    std::fclose(f);
-    host_.WaitCursor(false);
-    host_.HideSaving();
     if (diskFull)
       AutoSaveError("Could not auto save to file (write): " + file + ": Disk is full.",
                     "The file could not be saved, the disk is full.\nPlease make some space and press OK to continue.");
@@ -302,9 +273,6 @@ bool ScriptOutput::AutoSaveFlush() {
       AutoSaveError("Could not auto save to file (write): " + file, "Could not auto save to file (write): " + file);
     return false;
   }
-  std::fclose(f);
-  host_.WaitCursor(false);
-  host_.HideSaving();
   saved_ = true;
   autoSaveFailing_ = false;
   return true;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "run/ScriptText.h"
+#include "shell/BufferedFile.h"
 #include "shell/ScriptWindow.h"
 
 namespace mv {
@@ -92,13 +93,17 @@ class ScriptOutput {
   static std::string PadToWidth(std::string_view text, size_t width, bool cut);
 
  private:
-  bool FlushOutBuffer();
+  // The output file failed: the rest goes to the window, unwritten first.
+  void OutputFileFailed(std::string unwritten);
+  // The auto-save file, created at the first flush and appended to after; null when it could not
+  // be opened (reported).
+  std::FILE* OpenAutoSaveFile();
   bool AutoSaving() const { return mode_.autoSave && !autoSaveOff_; }
   // Counts a failed flush and reports it when it starts a run of failures.
   void AutoSaveError(const std::string& what, const std::string& box = {});
   // Gives auto-save up for the rest of the run (the window keeps the text), saying why.
   void StopAutoSave(const std::string& why);
-  bool WriteLines(std::FILE* f, bool& diskFull);
+  bool WriteLines(BufferedFile& file);
   // Text for the window, with the lines the auto-save rule counts.
   void ToWindow(std::string_view text, Color color);
   void EmptyWindow();
@@ -111,8 +116,7 @@ class ScriptOutput {
   bool remarksOn_ = true;
   // Set and cleared by the worker (auto-save, only-to-file) and by a Save Script during a run.
   std::atomic<bool> saved_{true};
-  std::FILE* out_ = nullptr;
-  std::string outBuf_;
+  BufferedFile file_;
   // What the window received since it was last emptied, kept for auto-save only, and its
   // line count (line feeds plus one, as the window counts them).
   std::string windowText_;

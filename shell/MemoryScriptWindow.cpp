@@ -6,42 +6,20 @@
 
 namespace mv {
 
-namespace {
-constexpr size_t kSinkBuffer = 1 << 16;
-}
-
 MemoryScriptWindow::~MemoryScriptWindow() { FlushSink(); }
 
 void MemoryScriptWindow::SetSink(std::FILE* f) {
-  FlushSink();
-  sink_ = f;
-  sinkBuf_.reserve(kSinkBuffer);
-}
-
-void MemoryScriptWindow::WriteSinkBuffer() {
-  if (!sinkBuf_.empty() && !sinkFailed_ && std::fwrite(sinkBuf_.data(), 1, sinkBuf_.size(), sink_) != sinkBuf_.size())
-    MarkSinkFailed(errno);
-  sinkBuf_.clear();
-}
-
-void MemoryScriptWindow::MarkSinkFailed(int error) {
-  sinkFailed_ = true;
-  sinkErrno_ = error;
-}
-
-bool MemoryScriptWindow::FlushSink() {
-  if (!sink_) return true;
-  WriteSinkBuffer();
-  if (!sinkFailed_ && std::fflush(sink_) != 0) MarkSinkFailed(errno);
-  return !sinkFailed_;
+  // A failure stays known after the sink is let go: the front end asks for it then.
+  if (!f) {
+    sink_.Close();
+    return;
+  }
+  sink_.Attach(f, false);
 }
 
 [[gnu::hot]] void MemoryScriptWindow::Insert(std::string_view text, Color color) {
   if (text.empty()) return;
-  if (sink_) {
-    sinkBuf_.append(text);
-    if (sinkBuf_.size() >= kSinkBuffer) WriteSinkBuffer();
-  }
+  sink_.Write(text);
   const size_t base = text_.size();
   for (const char *p = text.data(), *end = text.data() + text.size();
        (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) != nullptr;) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/BufferedFile.h"
 #include "shell/ScriptWindow.h"
 
 namespace mv {
@@ -20,14 +21,14 @@ class MemoryScriptWindow : public ScriptWindow {
 
   MemoryScriptWindow() = default;
   ~MemoryScriptWindow() override;
-  // Writes everything inserted to f (not owned) through a buffer of our own.
+  // Writes everything inserted to f (not owned) through a buffer of our own; null: no longer.
   void SetSink(std::FILE* f);
   // Whether the text itself is kept (needed for auto-save and saving).
   void SetKeepText(bool keep) { keepText_ = keep; }
   // Flushes the sink buffer; false on a write error, then and ever after.
-  bool FlushSink();
+  bool FlushSink() { return sink_.Flush(); }
   // The errno of the write that failed.
-  int SinkError() const { return sinkErrno_; }
+  int SinkError() const { return sink_.Error(); }
 
   void Insert(std::string_view text, Color color) override;
   long LineCount() const override;
@@ -43,18 +44,13 @@ class MemoryScriptWindow : public ScriptWindow {
 
  private:
   std::string text_;
-  void WriteSinkBuffer();
-  void MarkSinkFailed(int error);
 
   std::vector<Run> runs_;
   std::vector<size_t> lineStarts_{0};
   long newlines_ = 0;
   bool partial_ = false;
   bool keepText_ = true;
-  std::FILE* sink_ = nullptr;
-  std::string sinkBuf_;
-  bool sinkFailed_ = false;
-  int sinkErrno_ = 0;
+  BufferedFile sink_;
   std::string face_ = "Courier New";
   int heightTwips_ = 170;
 };
