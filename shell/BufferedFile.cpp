@@ -32,12 +32,6 @@ void BufferedFile::Fail(int error) {
   error_ = error;
 }
 
-[[gnu::hot]] bool BufferedFile::Write(std::string_view text) {
-  if (failed_ || !stream_) return false;
-  buffer_.append(text);
-  return buffer_.size() < kBuffer || WriteBuffer();
-}
-
 bool BufferedFile::WriteBuffer() {
   const size_t written = std::fwrite(buffer_.data(), 1, buffer_.size(), stream_);
   if (written == buffer_.size()) {

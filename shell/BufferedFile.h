@@ -23,8 +23,13 @@ class BufferedFile {
   // Writes into a stream opened elsewhere; owned: Close closes it.
   void Attach(std::FILE* stream, bool owned);
   bool IsOpen() const { return stream_ != nullptr; }
-  // Appends text; false when the file failed (now or before).
-  bool Write(std::string_view text);
+  // Appends text; false when the file failed (now or before). Inline: every piece of a
+  // streamed script passes here.
+  bool Write(std::string_view text) {
+    if (failed_ || !stream_) return false;
+    buffer_.append(text);
+    return buffer_.size() < kBuffer || WriteBuffer();
+  }
   // Writes the buffer and flushes the stream; false when the file failed.
   bool Flush();
   // Flush, then the stream is closed when owned and let go either way; false when the file failed.
