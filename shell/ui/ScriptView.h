@@ -16,9 +16,10 @@ namespace mv {
 // The core needs an exact view of the text on the worker thread (auto-save counts lines after
 // every counted append and reads them back), while a text widget may only be touched on the
 // UI thread. So the exact text is a ScriptStore that any thread reads and writes under a
-// mutex, and the widget shows what was inserted, read from the store in batches. The UI thread takes the part of the
-// copy it has not shown yet a few times a second and whenever it needs the widget whole (end of a run, find, print). A
-// worker call therefore never waits for the UI thread, and an insert costs no more than appending to the copy.
+// mutex, and the widget shows what was inserted, read from the store in batches: the UI thread
+// takes the part it has not shown yet a few times a second and whenever it needs the widget
+// whole (end of a run, find, print). A worker call therefore never waits for the UI thread,
+// and an insert costs no more than appending to the store.
 class ScriptView : public QPlainTextEdit, public ScriptWindow {
   Q_OBJECT
  public:
