@@ -74,7 +74,7 @@ ScriptRunner::Result ScriptRunner::Run(const std::string& connectString, const s
   host.window().SetKeepText(false);
 
   auto conn = DbConnection::ConnectWithString(host, connectString, owner, "0");
-  if (!conn || conn->notConnected) {
+  if (!conn || !conn->Connected()) {
     std::fflush(s.messages);
     throw std::runtime_error("Mervale could not connect: " + ReadText(messagesPath));
   }

@@ -52,7 +52,7 @@ ScriptRunner::Result RunInWindow(const std::string& workDir, const std::string& 
   o.s_AutoSaveFile = outputPath;
 
   auto conn = DbConnection::ConnectWithString(host, connectString, owner, "0");
-  if (!conn || conn->notConnected) throw std::runtime_error("Mervale could not connect: " + messages);
+  if (!conn || !conn->Connected()) throw std::runtime_error("Mervale could not connect: " + messages);
   run.ReplaceConnection(std::move(conn));
   window.show();
 

@@ -7,6 +7,7 @@
 
 #include "db/OdbcCall.h"
 #include "db/OdbcText.h"
+#include "db/RowReader.h"
 #include "shell/TextRules.h"
 
 namespace mv {
@@ -240,8 +241,8 @@ bool RunQuery(DbConnection& c, const std::string& sql, const std::vector<std::st
   Statement st;
   SQLHSTMT h = SQL_NULL_HSTMT;
   if (!Succeeded(MV_ODBC(SQLAllocHandle, SQL_HANDLE_STMT, c.dbc(), &h))) {
-    c.FetchErrorText(nullptr, false);
-    error = c.lastError;
+    c.ReadDiagnostics(nullptr);
+    error = c.LastError().text;
     return false;
   }
   st.Reset(h);
@@ -258,24 +259,25 @@ bool RunQuery(DbConnection& c, const std::string& sql, const std::vector<std::st
   }
   if (Succeeded(rc)) rc = MV_ODBC(SQLExecute, st.get());
   if (!Succeeded(rc)) {
-    c.FetchErrorText(st.get(), false);
-    error = c.lastError.empty() ? std::string("The engine's catalog could not be read.") : c.lastError;
+    c.ReadDiagnostics(st.get());
+    error = c.LastError().text.empty() ? std::string("The engine's catalog could not be read.") : c.LastError().text;
     return false;
   }
   std::vector<std::string> values(static_cast<size_t>(columns));
+  RowReader reader(st);
   for (;;) {
     rc = MV_ODBC(SQLFetch, st.get());
     if (rc == SQL_NO_DATA) return true;
     if (!Succeeded(rc)) {
-      c.FetchErrorText(st.get(), false);
-      error = c.lastError.empty() ? std::string("The engine's catalog could not be read whole.") : c.lastError;
+      c.ReadDiagnostics(st.get());
+      error = c.LastError().text.empty() ? std::string("The engine's catalog could not be read whole.")
+                                         : c.LastError().text;
       return false;
     }
     for (int i = 0; i < columns; ++i) {
-      bool failed = false;
-      c.GetValue(st.get(), static_cast<SQLUSMALLINT>(i + 1), values[static_cast<size_t>(i)], &failed);
-      if (failed) {
-        error = c.lastGetDataError;
+      reader.Value(static_cast<SQLUSMALLINT>(i + 1), values[static_cast<size_t>(i)]);
+      if (reader.valueFailures() > 0) {
+        error = reader.lastValueError();
         return false;
       }
     }
@@ -284,27 +286,28 @@ bool RunQuery(DbConnection& c, const std::string& sql, const std::vector<std::st
 }
 
 // The schema a PostgreSQL catalog query looks in: the owner chosen, else the search path.
-std::string PgSchema(const DbConnection& c) { return c.hasSchemas && !c.b_IsCatalog ? c.s_DatabaseUser : ""; }
+std::string PgSchema(const DbConnection& c) {
+  return c.Driver().hasSchemas && !c.Target().ownerIsCatalog ? c.Target().owner : "";
+}
 
 }  // namespace
 
-EngineType ParseEngineType(DbConnection::Engine engine, std::string_view declared, char userKind,
-                           std::string_view userType) {
+EngineType ParseEngineType(Engine engine, std::string_view declared, char userKind, std::string_view userType) {
   switch (engine) {
-    case DbConnection::Engine::SQLite:
+    case Engine::SQLite:
       return SqliteType(declared);
-    case DbConnection::Engine::PostgreSQL:
+    case Engine::PostgreSQL:
       return PostgresType(declared, userKind, userType);
-    case DbConnection::Engine::MariaDB:
+    case Engine::MariaDB:
       return MariaType(declared);
-    case DbConnection::Engine::Other:
+    case Engine::Other:
       break;
   }
   return Keep(declared);
 }
 
-std::string EngineReadExpression(DbConnection::Engine engine, EngineRead read, const std::string& ref) {
-  const bool maria = engine == DbConnection::Engine::MariaDB;
+std::string EngineReadExpression(Engine engine, EngineRead read, const std::string& ref) {
+  const bool maria = engine == Engine::MariaDB;
   switch (read) {
     case EngineRead::Text:
       return "CAST(" + ref + (maria ? " AS CHAR)" : " AS text)");
@@ -322,16 +325,16 @@ bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<En
                        std::string& error) {
   out.clear();
   error.clear();
-  const DbConnection::Engine engine = c.engine();
+  const Engine engine = c.Driver().engine;
   switch (engine) {
-    case DbConnection::Engine::SQLite:
+    case Engine::SQLite:
       return RunQuery(
           c, "SELECT name, type FROM pragma_table_xinfo(?)", {table}, 2,
           [&](std::vector<std::string>& v) { out.push_back({v[0], SqliteType(v[1])}); }, error);
-    case DbConnection::Engine::PostgreSQL:
-    case DbConnection::Engine::MariaDB: {
-      const bool pg = engine == DbConnection::Engine::PostgreSQL;
-      std::string owner = pg ? PgSchema(c) : c.b_IsCatalog ? c.s_DatabaseUser : std::string();
+    case Engine::PostgreSQL:
+    case Engine::MariaDB: {
+      const bool pg = engine == Engine::PostgreSQL;
+      std::string owner = pg ? PgSchema(c) : c.Target().ownerIsCatalog ? c.Target().owner : std::string();
       // The owner filter first, as the catalog calls do; a table it does not find is looked
       // for where the session finds it.
       for (;;) {
@@ -360,7 +363,7 @@ bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<En
         owner.clear();
       }
     }
-    case DbConnection::Engine::Other:
+    case Engine::Other:
       break;
   }
   return true;
@@ -368,7 +371,7 @@ bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<En
 
 std::vector<EngineTableKind> ReadEngineTableKinds(DbConnection& c) {
   std::vector<EngineTableKind> kinds;
-  if (c.engine() != DbConnection::Engine::PostgreSQL) return kinds;
+  if (c.Driver().engine != Engine::PostgreSQL) return kinds;
   const std::string schema = PgSchema(c);
   const std::string sql =
       "SELECT r.relname, r.relkind, coalesce((SELECT p.relname FROM pg_inherits i JOIN pg_class p ON p.oid = "

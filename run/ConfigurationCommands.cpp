@@ -45,10 +45,10 @@ bool SaveConfiguration(RunOwner& owner, const std::string& path) {
   owner.host().WaitCursor(true);
   ConfigurationDatabase db;
   const DbConnection* c = owner.Connection();
-  if (c && c->notConnected == 0) {
-    db.connectString = c->s_ConnectString;
-    db.databaseUser = c->s_DatabaseUser;
-    db.isCatalog = c->b_IsCatalog != 0;
+  if (c && c->Connected()) {
+    db.connectString = c->Target().connectString;
+    db.databaseUser = c->Target().owner;
+    db.isCatalog = c->Target().ownerIsCatalog;
   }
   const bool saved = WriteConfiguration(path, owner.Options(), db);
   owner.host().WaitCursor(false);

@@ -1,9 +1,9 @@
 #include "db/DbConnection.h"
 #include "db/EngineTypes.h"
-#include "db/NameQuoting.h"
 #include "db/RowReader.h"
 #include "profiles/Profile.h"
 #include "run/RunState.h"
+#include "run/ScriptNames.h"
 #include "run/ScriptOutput.h"
 #include "run/Scripters.h"
 #include "run/Statements.h"
@@ -20,9 +20,9 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
   SelectParts parts;
   std::string selectList;
   bool first = true;
-  const bool sqlite = ctx.connection.engine() == DbConnection::Engine::SQLite;
+  const bool sqlite = ctx.connection.Driver().engine == Engine::SQLite;
   for (const ColumnInfo& col : table.columns) {
-    const std::string ref = ctx.names.SourceColumn(opts, col.name);
+    const std::string ref = ctx.names.Source().Column(opts, col.name);
     parts.typeFlags += col.isNumeric ? 'T' : 'F';
     // The wrappers of the type the script created; the SQLite reading of the type the driver reads.
     const int category = col.category;
@@ -41,20 +41,21 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
       selectList += "quote(" + ref + ")";
       parts.kinds.push_back(ValueKind::RealText);
     } else if (prefix.empty() && suffix.empty() && col.engineRead != EngineRead::AsReported) {
-      selectList += EngineReadExpression(ctx.connection.engine(), col.engineRead, ref);
+      selectList += EngineReadExpression(ctx.connection.Driver().engine, col.engineRead, ref);
       parts.kinds.push_back(ValueKind::FromResult);
     } else {
       selectList += prefix + ref + suffix;
       parts.kinds.push_back(ValueKind::FromResult);
     }
-    parts.columnList += ctx.names.ScriptColumn(opts, col.name, ApplyCase(col.name, profile.i_ColumnNameCase));
+    parts.columnList += ctx.names.Column(opts, col.name, ApplyCase(col.name, profile.i_ColumnNameCase));
   }
-  std::string from = ctx.names.SourceTable(opts, table.name);
-  const bool special = ctx.names.IsSpecialTableName(opts, table.name);
-  const DbConnection& db = ctx.connection;
-  if (!db.s_DatabaseUser.empty() && db.s_DatabaseUser != db.loginUser && db.hasSchemas && !db.b_IsCatalog) {
-    const std::string& owner = db.s_DatabaseUser;
-    from = (special || ctx.names.IsSpecial(owner) ? ctx.names.SourceBracket(owner) : owner) + "." + from;
+  std::string from = ctx.names.Source().Table(opts, table.name);
+  const bool special = ctx.names.Source().IsSpecialTableName(opts, table.name);
+  const ConnectionTarget& target = ctx.connection.Target();
+  if (!target.owner.empty() && target.owner != target.loginUser && ctx.connection.Driver().hasSchemas &&
+      !target.ownerIsCatalog) {
+    const std::string& owner = target.owner;
+    from = (special || ctx.names.Source().IsSpecial(owner) ? ctx.names.Source().Bracket(owner) : owner) + "." + from;
   }
   std::string condition;
   if (WhereConditionFor(opts, table.name, condition)) from += " where " + condition;
@@ -187,16 +188,17 @@ void WriteCommit(RunContext& ctx, bool tableEnd) {
 }
 
 void ReportFetchError(RunContext& ctx, RowReader& reader, Statement& stmt, const std::string& what) {
-  if (!reader.FetchFailed() || !ctx.connection.FetchErrorText(stmt.get(), false)) return;
+  if (!reader.FetchFailed() || !ctx.connection.ReadDiagnostics(stmt.get())) return;
   // A failing fetch would otherwise end the rows as if all had been read.
-  ctx.output.MessageRemark("ERROR: Could not read all rows of " + RemarkSafe(what) + ": " + ctx.connection.lastError,
-                           "\r\n", "\r\n\r\n");
+  ctx.output.MessageRemark(
+      "ERROR: Could not read all rows of " + RemarkSafe(what) + ": " + ctx.connection.LastError().text, "\r\n",
+      "\r\n\r\n");
 }
 
-void EndIfConnectionLost(RunContext& ctx, size_t from) {
-  if (!ctx.connection.ConnectionLost()) return;
+void EndIfConnectionLost(RunContext& ctx, size_t from, const DriverMessage& error) {
+  if (!ctx.connection.ConnectionLost(error.sqlState)) return;
   for (size_t i = from; i < ctx.tables.size(); ++i) ctx.TableError(ctx.tables[i].name);
-  ctx.output.MessageRemark("ERROR: The connection to the database was lost: " + ctx.connection.lastError +
+  ctx.output.MessageRemark("ERROR: The connection to the database was lost: " + error.text +
                                "\nNothing more could be read; the script is not complete.",
                            "\r\n", "\r\n");
   ctx.connectionLost();
@@ -234,7 +236,7 @@ void ScriptTableData(RunContext& ctx) {
     ctx.host.PanelSelect(index);
     const std::string tname = ApplyCase(table.name, profile.i_TableNameCase);
     ctx.names.ReadBrackets(ctx.settings, &db);
-    const std::string written = ctx.names.ScriptTable(opts, table.name, tname);
+    const std::string written = ctx.names.Table(opts, table.name, tname);
 
     if (opts.b_DeleteData) {
       out.BlankLine();
@@ -277,13 +279,13 @@ void ScriptTableData(RunContext& ctx) {
     Statement stmt;
     const std::string error = db.Execute(stmt, parts.select);
     if (!error.empty()) {
-      EndIfConnectionLost(ctx, static_cast<size_t>(index));
+      EndIfConnectionLost(ctx, static_cast<size_t>(index), db.LastError());
       ctx.TableError(table.name);
       out.MessageRemark("The following error was received while processing table " + RemarkSafe(tname) + ":\n" + error,
                         "\r\n", "\r\n\r\n\r\n");
       continue;
     }
-    RowReader reader(db, stmt);
+    RowReader reader(stmt);
     // Read by the type each result column reports, once per table.
     std::vector<ValueKind> kinds = parts.kinds;
     for (size_t k = 0; k < kinds.size(); ++k)
@@ -320,8 +322,8 @@ void ScriptTableData(RunContext& ctx) {
         closeGroup();
         if (reader.FetchFailed()) {
           ctx.TableError(table.name);
-          db.FetchErrorText(stmt.get(), false);
-          EndIfConnectionLost(ctx, static_cast<size_t>(index));
+          db.ReadDiagnostics(stmt.get());
+          EndIfConnectionLost(ctx, static_cast<size_t>(index), db.LastError());
         }
         ReportFetchError(ctx, reader, stmt, "table " + tname);
         if (!rowRead && opts.b_DoRemarks) {

@@ -37,7 +37,7 @@ std::string QuotedColumnList(const RunContext& ctx, const std::string& columns) 
   for (;;) {
     size_t end = columns.find(", ", start);
     const std::string name = columns.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    out += name.empty() ? name : ctx.names.QuoteColumnName(ctx.opts, name);
+    out += name.empty() ? name : ctx.names.Column(ctx.opts, name);
     if (end == std::string::npos) return out;
     out += ", ";
     start = end + 2;
@@ -100,7 +100,7 @@ void WriteFreeFormHeader(RunContext& ctx) {
   if (ctx.opts.b_DoRemarks) {
     out.Write(marker + "  ", TextRole::RemarkMarker);
     out.Write("DATABASE:  ", TextRole::Text);
-    out.Write(ctx.connection.title, TextRole::Name, true);
+    out.Write(ctx.connection.Target().title, TextRole::Name, true);
     out.Write("\r\n\r\n\r\n" + marker +
                   "  The following scripts were created from the following free form statement:\r\n" + marker + "\r\n",
               TextRole::RemarkMarker);
@@ -131,7 +131,7 @@ void RunStatement(RunContext& ctx, const std::string& sql) {
     out.MessageRemark("The following error was received while processing statement " + error, "\r\n", "\r\n\r\n\r\n");
     return;
   }
-  RowReader reader(ctx.connection, stmt);
+  RowReader reader(stmt);
   std::string table, columns, row, value, scratch;
   ScriptText statement;
   // Names the script writes are bracketed like the data scripter's; computed once, from the
@@ -159,8 +159,7 @@ void RunStatement(RunContext& ctx, const std::string& sql) {
     if (!rowRead) {
       // The name found by the reader keeps its own case; the written one follows the rule.
       // A statement whose table cannot be found gets an empty table name, never empty brackets.
-      writtenTable =
-          table.empty() ? table : ctx.names.ScriptTable(opts, table, ApplyCase(table, profile.i_TableNameCase));
+      writtenTable = table.empty() ? table : ctx.names.Table(opts, table, ApplyCase(table, profile.i_TableNameCase));
       writtenColumns = QuotedColumnList(ctx, columns);
     }
     if (reader.valueFailures() != failuresBefore) ctx.TableError("the statement");

@@ -4,8 +4,8 @@
 
 #include "db/CatalogReaders.h"
 #include "db/DbConnection.h"
-#include "db/NameQuoting.h"
 #include "profiles/Profile.h"
+#include "run/ScriptNames.h"
 #include "run/ScriptOutput.h"
 #include "run/Scripters.h"
 #include "run/Statements.h"
@@ -40,7 +40,7 @@ int ScriptIndexes(RunContext& ctx) {
     const RunTable& table = ctx.tables[index];
     const std::string tname = ApplyCase(table.name, profile.i_TableNameCase);
     ctx.names.ReadBrackets(ctx.settings, &db);
-    const std::string written = ctx.names.ScriptTable(opts, table.name, tname);
+    const std::string written = ctx.names.Table(opts, table.name, tname);
 
     out.BlankLine();
     out.Heading("Indexes for table ", tname);
@@ -48,14 +48,12 @@ int ScriptIndexes(RunContext& ctx) {
     ctx.host.BarStep(Host::kIndexBar);
 
     if (!reader.OpenStatistics(table.name)) {
-      db.lastError = reader.error();
-      db.lastSqlState = reader.sqlState();
-      EndIfConnectionLost(ctx, index);
+      EndIfConnectionLost(ctx, index, reader.error());
       // Without a statistics catalog no later table's indexes can be read either.
       for (size_t i = index; i < ctx.tables.size(); ++i) ctx.TableError(ctx.tables[i].name);
-      out.MessageRemark(
-          "The following error ocurred when trying to process indexes in database " + db.title + "\n" + reader.error(),
-          "\r\n\r\n\r\n", "");
+      out.MessageRemark("The following error ocurred when trying to process indexes in database " + db.Target().title +
+                            "\n" + reader.error().text,
+                        "\r\n\r\n\r\n", "");
       return total;
     }
 
@@ -74,17 +72,16 @@ int ScriptIndexes(RunContext& ctx) {
     for (;;) {
       const CatalogReader::Fetch f = reader.Next(row);
       if (f == CatalogReader::Fetch::Error) {
-        db.lastSqlState = reader.sqlState();
-        EndIfConnectionLost(ctx, index);
+        EndIfConnectionLost(ctx, index, reader.error());
         ctx.TableError(table.name);
         if (firstRow) {
-          out.MessageRemark("The following error ocurred when trying to process indexes in database " + db.title +
-                                "\n" + reader.error(),
+          out.MessageRemark("The following error ocurred when trying to process indexes in database " +
+                                db.Target().title + "\n" + reader.error().text,
                             "\r\n\r\n\r\n", "");
         } else {
           const std::string remark = "\r\n\t" + marker + "  ERROR: Could not get information for some/all " +
                                      (tableStat ? "indexes for table " : "columns for index in table ") +
-                                     RemarkSafe(tname) + " in database " + RemarkSafe(db.title);
+                                     RemarkSafe(tname) + " in database " + RemarkSafe(db.Target().title);
           if (current.open)
             flush(remark);
           else
@@ -106,7 +103,7 @@ int ScriptIndexes(RunContext& ctx) {
       const std::string iname =
           ApplyCase(internal ? table.name + "_" + row.indexName : row.indexName, profile.i_IndexNameCase);
       const std::string iwritten =
-          ctx.names.ScriptColumn(opts, internal ? table.name + "_" + row.indexName : row.indexName, iname);
+          ctx.names.Column(opts, internal ? table.name + "_" + row.indexName : row.indexName, iname);
       if (firstIndexRow || row.indexName != previous) {
         flush({});
         if (opts.b_DropIndex) {
@@ -126,7 +123,7 @@ int ScriptIndexes(RunContext& ctx) {
                               std::find(table.catalogColumns.begin(), table.catalogColumns.end(), row.columnName) ==
                                   table.catalogColumns.end();
       const std::string column = ApplyCase(row.columnName, profile.i_IndexColumnCase);
-      current.columns.push_back(expression ? row.columnName : ctx.names.ScriptColumn(opts, row.columnName, column));
+      current.columns.push_back(expression ? row.columnName : ctx.names.Column(opts, row.columnName, column));
       firstIndexRow = false;
       previous = row.indexName;
     }

@@ -17,7 +17,7 @@ long long EstimateRows(RunContext& ctx, const RunTable& table, const SelectParts
   // The same FROM and condition as the rows' SELECT; a failure here shows when that one runs.
   Statement stmt;
   if (!ctx.connection.Execute(stmt, "select count(*) from " + parts.from).empty()) return -1;
-  RowReader reader(ctx.connection, stmt);
+  RowReader reader(stmt);
   std::string value;
   if (!reader.Fetch() || !reader.Value(1, ValueKind::Text, value)) return -1;
   try {

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "db/EngineTypes.h"
-#include "db/NameQuoting.h"
 #include "db/OdbcHandles.h"
 #include "profiles/Profile.h"
+#include "run/ScriptNames.h"
 #include "settings/RunOptions.h"
 #include "shell/Host.h"
 
@@ -55,7 +55,7 @@ struct RunContext {
   RunOptions opts;
   Profile working;
   std::vector<RunTable> tables;
-  NameQuoter names;
+  ScriptNames names;
   // How the data phase learns each table's row count for a progress display: 0 not at all, 1
   // from the catalog's statistics, 2 by a COUNT(*) first.
   int rowEstimate = 0;

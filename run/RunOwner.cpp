@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "db/NameQuoting.h"
 #include "profiles/ProfileFile.h"
+#include "run/ScriptNames.h"
 #include "run/Scripters.h"
 #include "settings/Filters.h"
 #include "shell/SettingsStore.h"
@@ -99,8 +99,6 @@ void RunOwner::SetStateTitle(const std::string& stateText) {
 bool RunOwner::ReplaceConnection(std::unique_ptr<DbConnection> conn) {
   if (workerActive_) return false;
   connection_ = std::move(conn);
-  tableListCurrent_ = false;
-  tableCount_ = 0;
   return true;
 }
 
@@ -359,7 +357,7 @@ void RunOwner::RunWorker() {
   if (ctx.opts.b_DoRemarks) {
     output_.Write(profile.s_Remarks + "  ", TextRole::RemarkMarker);
     output_.Write("DATABASE:  ", TextRole::Text);
-    output_.Write(RemarkSafe(ctx.connection.title), TextRole::Name, true);
+    output_.Write(RemarkSafe(ctx.connection.Target().title), TextRole::Name, true);
   }
   if (!readOnly.empty())
     output_.MessageRemark("NOTE: The session could not be made read-only: " + readOnly, "\r\n", "");
@@ -414,26 +412,24 @@ void RunOwner::AnalysisPhase() {
   const RunOptions& opts = ctx.opts;
   const std::string& marker = ctx.working.s_Remarks;
   SetStateTitle("Analyzing Database");
-  if (!tableListCurrent_) {
-    const int count = ctx.connection.LoadTables([this] { return !state_.running; });
-    if (count < 0) StopInsideListing();
-    tableCount_ = count;
-    tableListCurrent_ = true;
-  }
+  // A list a dialog read stands; the run reads one when none is current.
+  if (!ctx.connection.Tables().loaded && ctx.connection.LoadTables([this] { return !state_.running; }) < 0)
+    StopInsideListing();
+  const int tableCount = static_cast<int>(ctx.connection.Tables().entries.size());
   if (opts.b_DoRemarks) {
     output_.Write("\r\n\r\n\r\n" + marker + "  ", TextRole::RemarkMarker);
-    output_.Write(std::to_string(tableCount_), TextRole::Name);
-    output_.Write(tableCount_ == 1 ? " table was found in " : " tables were found in ", TextRole::Text);
-    output_.Write(RemarkSafe(ctx.connection.title) + "\r\n\r\n", TextRole::Name, true);
+    output_.Write(std::to_string(tableCount), TextRole::Name);
+    output_.Write(tableCount == 1 ? " table was found in " : " tables were found in ", TextRole::Text);
+    output_.Write(RemarkSafe(ctx.connection.Target().title) + "\r\n\r\n", TextRole::Name, true);
   }
-  host_.BarRange(Host::kAnalysisBar, 2 * tableCount_);
+  host_.BarRange(Host::kAnalysisBar, 2 * tableCount);
   host_.BarSetStep(Host::kAnalysisBar, 1);
   // What the driver lists as tables and the engine does not store as such: a partition's rows
   // come with its parent's, and a view's SELECT is no table to create.
   std::unordered_map<std::string, std::string> notTables;
   if (opts.b_EngineTypes) {
     std::unordered_set<std::string> listed;
-    for (const TableEntry& t : ctx.connection.tables) listed.insert(t.name);
+    for (const TableEntry& t : ctx.connection.Tables().entries) listed.insert(t.name);
     for (const EngineTableKind& k : ReadEngineTableKinds(ctx.connection)) {
       if (k.view)
         notTables[k.name] = " (a view)";
@@ -441,7 +437,7 @@ void RunOwner::AnalysisPhase() {
         notTables[k.name] = " (a partition of " + RemarkSafe(k.partitionOf) + ")";
     }
   }
-  for (const TableEntry& t : ctx.connection.tables) {
+  for (const TableEntry& t : ctx.connection.Tables().entries) {
     CheckPoint();
     if (!TableIsSkipped(opts, t.name) && !notTables.count(t.name)) {
       ctx.tables.push_back(RunTable{t.name, {}, {}});
@@ -452,7 +448,7 @@ void RunOwner::AnalysisPhase() {
   bool first = true;
   if (opts.b_DoTabSkipped && opts.b_DoTabStruct) {
     int last = -1;
-    for (const TableEntry& t : ctx.connection.tables) {
+    for (const TableEntry& t : ctx.connection.Tables().entries) {
       CheckPoint();
       int found = host_.PanelFindLine(t.name, last);
       if (found >= 0) last = found;
@@ -474,7 +470,7 @@ void RunOwner::AnalysisPhase() {
       }
     }
   }
-  host_.BarSetPos(Host::kAnalysisBar, 2 * tableCount_);
+  host_.BarSetPos(Host::kAnalysisBar, 2 * tableCount);
   if (first) output_.Write("\r\n", TextRole::RemarkMarker, true);
 }
 

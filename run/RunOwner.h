@@ -88,7 +88,7 @@ class RunOwner {
   DbConnection* Connection() { return connection_.get(); }
   // Refused (false) while a worker is active: the connection is the worker's then.
   bool ReplaceConnection(std::unique_ptr<DbConnection> conn);
-  bool HasUsableConnection() const { return connection_ && !connection_->notConnected; }
+  bool HasUsableConnection() const { return connection_ && connection_->Connected(); }
   ScriptOutput& Output() { return output_; }
   bool ScriptSaved() const { return output_.Saved(); }
   void SetScriptSaved(bool saved) { output_.SetSaved(saved); }
@@ -113,9 +113,6 @@ class RunOwner {
   // Whether a configuration was loaded since the last run started.
   bool ConfigLoadedSinceRun() const { return configLoadedSinceRun_; }
   void SetConfigLoadedSinceRun(bool v) { configLoadedSinceRun_ = v; }
-  // Whether the connection's table list is current (the analysis reloads it when not).
-  bool TableListCurrent() const { return tableListCurrent_; }
-  void SetTableListCurrent(bool v) { tableListCurrent_ = v; }
   // A run started from a configuration named at start-up ends the program after an
   // only-to-file run; AutoStartExit is then its exit status (-1: keep running).
   void SetAutoStart(const std::string& path) { autoStartPath_ = path; }
@@ -184,8 +181,6 @@ class RunOwner {
   bool configLoadedSinceRun_ = false;
   bool lastSqlAvailable_ = false;
   bool readOnly_ = true;
-  bool tableListCurrent_ = false;
-  int tableCount_ = 0;
   int rowEstimate_ = 0;
   std::string autoStartPath_;
   int autoStartExit_ = -1;

@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "db/NameQuoting.h"
 #include "profiles/Profile.h"
+#include "run/ScriptNames.h"
 #include "shell/AtomicFile.h"
 #include "shell/BufferedFile.h"
 #include "shell/Host.h"

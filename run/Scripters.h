@@ -41,7 +41,7 @@ void ReportFetchError(RunContext& ctx, RowReader& reader, Statement& stmt, const
 
 // After a failure: when the connection itself is gone, every table from `from` on is counted as
 // not read whole and the run ends at once (this does not return).
-void EndIfConnectionLost(RunContext& ctx, size_t from);
+void EndIfConnectionLost(RunContext& ctx, size_t from, const DriverMessage& error);
 
 // The free-form run: the header naming the statement, then its rows.
 void WriteFreeFormHeader(RunContext& ctx);

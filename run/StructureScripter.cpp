@@ -1,9 +1,9 @@
 #include "db/CatalogReaders.h"
 #include "db/DbConnection.h"
 #include "db/EngineTypes.h"
-#include "db/NameQuoting.h"
 #include "profiles/Profile.h"
 #include "run/RunState.h"
+#include "run/ScriptNames.h"
 #include "run/ScriptOutput.h"
 #include "run/Scripters.h"
 #include "run/Statements.h"
@@ -23,7 +23,7 @@ int ScriptTableStructure(RunContext& ctx) {
   ColumnRow row;
   ScriptText statement;
   // The engine's own catalog corrects the driver's types, read once per table.
-  const bool engineTypes = opts.b_EngineTypes && db.engine() != DbConnection::Engine::Other;
+  const bool engineTypes = opts.b_EngineTypes && db.Driver().engine != Engine::Other;
   std::vector<EngineColumn> engineColumns;
   std::vector<std::string> notes;
 
@@ -32,7 +32,7 @@ int ScriptTableStructure(RunContext& ctx) {
     ctx.checkPoint();
     const std::string tname = ApplyCase(table.name, profile.i_TableNameCase);
     ctx.names.ReadBrackets(ctx.settings, &db);
-    const std::string written = ctx.names.ScriptTable(opts, table.name, tname);
+    const std::string written = ctx.names.Table(opts, table.name, tname);
 
     if (opts.b_DoTabStruct) {
       if (opts.b_DropTable) {
@@ -50,11 +50,9 @@ int ScriptTableStructure(RunContext& ctx) {
 
     if (!reader.OpenColumns(table.name)) {
       // Without a column catalog no later table can be described either.
-      db.lastError = reader.error();
-      db.lastSqlState = reader.sqlState();
-      EndIfConnectionLost(ctx, index);
+      EndIfConnectionLost(ctx, index, reader.error());
       for (size_t i = index; i < ctx.tables.size(); ++i) ctx.TableError(ctx.tables[i].name);
-      if (!reader.error().empty()) ctx.host.Message(reader.error(), Host::Buttons::Ok);
+      if (!reader.error().text.empty()) ctx.host.Message(reader.error().text, Host::Buttons::Ok);
       return total;
     }
     std::vector<ColumnInfo> pending;
@@ -73,10 +71,9 @@ int ScriptTableStructure(RunContext& ctx) {
     for (;;) {
       const CatalogReader::Fetch f = reader.Next(row);
       if (f == CatalogReader::Fetch::Error) {
-        db.lastSqlState = reader.sqlState();
-        EndIfConnectionLost(ctx, index);
+        EndIfConnectionLost(ctx, index, reader.error());
         catalogError = "\r\n\t" + marker + "  ERROR: Could not get information for some/all columns for table " +
-                       RemarkSafe(table.name) + " in database " + RemarkSafe(db.title);
+                       RemarkSafe(table.name) + " in database " + RemarkSafe(db.Target().title);
         ctx.TableError(table.name);
         break;
       }
@@ -145,7 +142,7 @@ int ScriptTableStructure(RunContext& ctx) {
       lines.reserve(table.columns.size());
       for (const ColumnInfo& col : table.columns)
         lines.push_back(
-            {ctx.names.ScriptColumn(opts, col.name, ApplyCase(col.name, profile.i_ColumnNameCase)), col.definition});
+            {ctx.names.Column(opts, col.name, ApplyCase(col.name, profile.i_ColumnNameCase)), col.definition});
       AddCreateTable(statement, profile, written, lines, before, catalogError);
       out.Write(statement);
       if (table.columns.empty()) {

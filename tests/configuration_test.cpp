@@ -421,24 +421,23 @@ TEST(Configuration, ReconnectsThroughTheSavedConnectString) {
 
   f.host.messages.clear();
   f.host.answers = {Host::Answer::Yes};
-  f.owner.SetTableListCurrent(true);
   ASSERT_TRUE(LoadConfiguration(f.owner, path, false));
   EXPECT_EQ(f.host.messages, std::vector<std::string>{kReconnect});
   ASSERT_TRUE(f.owner.Connection());
-  EXPECT_EQ(f.owner.Connection()->notConnected, 0);
-  EXPECT_EQ(f.owner.TableListCurrent(), 0);
+  EXPECT_TRUE(f.owner.Connection()->Connected());
+  EXPECT_FALSE(f.owner.Connection()->Tables().loaded);
 
   // Saved again, the file carries the connection's string.
   const std::string again = f.dir / "again.mvl";
   ASSERT_TRUE(SaveConfiguration(f.owner, again));
   const std::string text = Slurp(again);
-  const std::string flag = f.owner.Connection()->b_IsCatalog ? "1" : "0";
+  const std::string flag = f.owner.Connection()->Target().ownerIsCatalog ? "1" : "0";
   EXPECT_NE(text.find("[Database]\r\ns_ConnectString=" + SqliteConnectString(db) + "\r\nb_IsCatalog=" + flag + "\r\n"),
             std::string::npos)
       << text;
 
   // A failed connection counts as none when saving.
-  f.owner.Connection()->notConnected = 1;
+  f.owner.ReplaceConnection(DbConnection::ConnectWithString(f.host, "DRIVER=/no/such/driver.so", "", "0"));
   ASSERT_TRUE(SaveConfiguration(f.owner, again));
   EXPECT_EQ(Slurp(again).find("s_ConnectString"), std::string::npos);
 }
@@ -456,7 +455,7 @@ TEST(Configuration, OwnerAndCatalogFlagRoundTrip) {
   ASSERT_TRUE(LoadConfiguration(f.owner, path, true));
   EXPECT_TRUE(f.host.messages.empty());
   ASSERT_TRUE(f.owner.HasUsableConnection());
-  EXPECT_EQ(f.owner.Connection()->s_DatabaseUser, "sales");
+  EXPECT_EQ(f.owner.Connection()->Target().owner, "sales");
 
   const std::string saved = f.dir / "saved.mvl";
   ASSERT_TRUE(SaveConfiguration(f.owner, saved));

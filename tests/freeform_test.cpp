@@ -175,7 +175,7 @@ class FreeFormPgTest : public FreeFormTest {
               "INSERT INTO orders VALUES (10, 2, 9.5), (11, 1, 120);\n");
     h.profile().Substitutions.push_back({"'", "''"});
     h.Connect(pg.ConnectString(db), "public");
-    title = h.owner->Connection()->title;
+    title = h.owner->Connection()->Target().title;
   }
   std::string title;
 };

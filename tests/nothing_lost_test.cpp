@@ -6,6 +6,7 @@
 
 #include "db/NameQuoting.h"
 #include "db/RowReader.h"
+#include "run/ScriptNames.h"
 #include "run/ValueFormat.h"
 #include "support/PgServer.h"
 #include "support/Process.h"
@@ -19,7 +20,9 @@ using test::PgServer;
 using test::RunHarness;
 
 TEST(NamesAreData, SpecialNamesQuotesConditionsAndRemarks) {
-  NameQuoter q;  // no connection: the double quote, no driver keywords, no case folding
+  // No connection: the double quote, no driver keywords, no case folding.
+  SourceNames source;
+  ScriptNames q;
   struct Case {
     const char* name;
     bool special;
@@ -35,11 +38,11 @@ TEST(NamesAreData, SpecialNamesQuotesConditionsAndRemarks) {
                                          {"order", true},
                                          {"User", true},
                                          {"select", true}})
-    EXPECT_EQ(q.IsSpecial(c.name), c.special) << c.name;
+    EXPECT_EQ(source.IsSpecial(c.name), c.special) << c.name;
   // Quote characters inside a quoted name are doubled, whatever the brackets.
   EXPECT_EQ(q.Bracket("a\"b"), "\"a\"\"b\"");
-  EXPECT_EQ(NameQuoter::Quote("x`y", "`", "`"), "`x``y`");
-  EXPECT_EQ(NameQuoter::Quote("x]y", "[", "]"), "[x]]y]");
+  EXPECT_EQ(QuoteName("x`y", "`", "`"), "`x``y`");
+  EXPECT_EQ(QuoteName("x]y", "[", "]"), "[x]]y]");
 
   struct Condition {
     const char* text;

@@ -31,7 +31,7 @@ TEST(PostgresExamples, StructureOfEmp) {
   pg.RunSql(db, "create table emp (id int4 not null, name varchar(30));");
   RunHarness h;
   h.Connect(pg.ConnectString(db));
-  ASSERT_EQ(h.owner->Connection()->notConnected, 0) << (h.host.messages.empty() ? "" : h.host.messages.back());
+  ASSERT_EQ(h.owner->Connection()->Connected(), true) << (h.host.messages.empty() ? "" : h.host.messages.back());
   ExampleOptions(h);
   h.owner->Options().b_DoTabData = 0;
   h.owner->Options().b_DoIndex = 0;
@@ -129,11 +129,11 @@ TEST(PostgresExamples, SelectOfStaffDataWithOwnerHr) {
             "create table public.other (x int4);");
   RunHarness h;
   DbConnection& c = h.Connect(pg.ConnectString(db), "HR", "0");
-  ASSERT_EQ(c.s_DatabaseUser, "HR");
-  EXPECT_EQ(c.hasSchemas, 1);
-  EXPECT_EQ(c.title, "HR:" + c.userName + "@(" + c.serverName + ")");
+  ASSERT_EQ(c.Target().owner, "HR");
+  EXPECT_TRUE(c.Driver().hasSchemas);
+  EXPECT_EQ(c.Target().title, "HR:" + c.Target().userName + "@(" + c.Target().serverName + ")");
   EXPECT_EQ(c.LoadTables(), 1);  // the owner filters the list
-  ASSERT_EQ(c.tables[0].name, "Staff Data");
+  ASSERT_EQ(c.Tables().entries[0].name, "Staff Data");
   h.owner->Options().b_DoTabData = 0;
   h.owner->Options().b_DoIndex = 0;
   h.Run();

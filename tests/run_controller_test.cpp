@@ -26,7 +26,7 @@ std::string TwelveTables() {
 TEST(RunController, AnalysisTextMatchesTheWorkedExampleByteForByte) {
   RunHarness h;
   h.ConnectFixture(TwelveTables(), ";DSN=Sales");
-  ASSERT_EQ(h.owner->Connection()->title, "SALES(db01)");
+  ASSERT_EQ(h.owner->Connection()->Target().title, "SALES(db01)");
   h.owner->Options().IgnoreTables = {"T1", "t2"};
   h.owner->Options().b_DoTabData = 0;
   h.owner->Options().b_DoIndex = 0;
@@ -51,6 +51,10 @@ TEST(RunController, AnalysisTextMatchesTheWorkedExampleByteForByte) {
   EXPECT_EQ(titles, expectedTitles);
   EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Finished);
   EXPECT_EQ(h.owner->ScriptSaved(), 0);
+
+  // A list read before the run (by a dialog) is the run's, counted as it was read.
+  ASSERT_EQ(h.ConnectFixture(TwelveTables(), ";DSN=Sales").LoadTables(), 12);
+  EXPECT_NE(h.Run().find("REM  12 tables were found in SALES(db01)\r\n"), std::string::npos);
 }
 
 TEST(RunController, CountWordingRemarksOffAndSkippedListRules) {

@@ -34,13 +34,6 @@ DialogContext ContextFor(RunOwner& owner) {
                     owner.Settings(), owner.host(),     owner.ProgramFolder()};
   ctx.connection = [&owner] { return owner.Connection(); };
   ctx.replaceConnection = [&owner](std::unique_ptr<DbConnection> c) { owner.ReplaceConnection(std::move(c)); };
-  ctx.ensureTableList = [&owner] {
-    DbConnection* c = owner.Connection();
-    if (!c || c->notConnected || owner.TableListCurrent()) return;
-    c->LoadTables();
-    owner.SetTableListCurrent(true);
-  };
-  ctx.tableListChanged = [&owner] { owner.SetTableListCurrent(false); };
   // The remaining calls are filled in by the dialog, bound to where the context then lives.
   return ctx;
 }

@@ -248,7 +248,7 @@ void MainWindow::RefreshCommands() {
   if (f.paused) view_->Drain();
   setWindowTitle(QString::fromStdString(o.Title()));
   if (idle && o.HasUsableConnection())
-    databasePane_->setText(QString::fromStdString("Database:    " + o.Connection()->title));
+    databasePane_->setText(QString::fromStdString("Database:    " + o.Connection()->Target().title));
   else if (idle)
     databasePane_->setText(kNoDatabase);
 }
