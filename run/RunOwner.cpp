@@ -16,6 +16,7 @@
 #include "run/Scripters.h"
 #include "settings/Filters.h"
 #include "shell/SettingsStore.h"
+#include "shell/TextRules.h"
 
 namespace mv {
 
@@ -122,6 +123,7 @@ std::unique_ptr<RunContext> RunOwner::MakeContext() {
   ctx->rowCheckPoint = [this](Statement& stmt) { RowCheckPoint(stmt); };
   ctx->setStateTitle = [this](const std::string& s) { SetStateTitle(s); };
   ctx->connectionLost = [this] { StopForLostConnection(); };
+  ctx->listingStopped = [this] { StopInsideListing(); };
   return ctx;
 }
 
@@ -274,17 +276,6 @@ void RunOwner::CheckPoint() {
   }
 }
 
-void RunOwner::FinishOutput() {
-  if (output_.Mode().autoSave) {
-    output_.AutoSaveFlush();
-    output_.ResetAutoSave();
-  }
-  if (output_.Mode().onlyToFile) {
-    output_.SetSaved(true);
-    output_.CloseOutputFile();
-  }
-}
-
 void RunOwner::WriteStopNote() {
   if (run_->closeOpenStatement) run_->closeOpenStatement();
   output_.Append("\r\n\r\n" + run_->working.s_Remarks + "  ", ScriptOutput::colorRemarkMarker);
@@ -296,7 +287,7 @@ void RunOwner::StopRun() {
   WriteStopNote();
   SetStateTitle("Stopped");
   output_.SetSaved(false);
-  FinishOutput();
+  output_.FinishRun();
   WorkerMessage("Mervale has been stopped.");
   SetStateTitle("Ready");
   throw RunStopped{};
@@ -308,7 +299,7 @@ void RunOwner::StopForLostConnection() {
   result_.outcome = RunOutcome::FinishedWithErrors;
   SetStateTitle("Stopped");
   output_.SetSaved(false);
-  FinishOutput();
+  output_.FinishRun();
   WorkerMessage("The connection to the database was lost. The script is not complete: it ends with the stop note." +
                 ErrorTablesText(run_->errorTables));
   SetStateTitle("Ready");
@@ -318,7 +309,7 @@ void RunOwner::StopForLostConnection() {
 void RunOwner::StopInsideListing() {
   WriteStopNote();
   output_.SetSaved(false);
-  FinishOutput();
+  output_.FinishRun();
   throw RunStopped{};
 }
 
@@ -337,8 +328,7 @@ void RunOwner::BeginOutput(const char* notice) {
   state_.startTime = std::time(nullptr);
   output_.BeginRun(
       {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile},
-      ctx.working, ctx.opts.b_DoRemarks != 0);
-  output_.ApplyScriptFont();
+      ctx.working.s_Remarks);
   if (ctx.opts.b_OnlyToFile) OpenOnlyToFile(notice);
 }
 
@@ -348,9 +338,9 @@ void RunOwner::RunWorker() {
   ApplyWorkingProfile(profiles_, ctx.opts.s_WorkingProfile, profile);
   // The shorter of the two null attributes is padded so column definitions line up.
   if (profile.s_NotNull.size() > profile.s_Null.size())
-    profile.s_Null = ScriptOutput::PadToWidth(profile.s_Null, profile.s_NotNull.size(), true);
+    profile.s_Null = PadToWidth(profile.s_Null, profile.s_NotNull.size(), true);
   else
-    profile.s_NotNull = ScriptOutput::PadToWidth(profile.s_NotNull, profile.s_Null.size(), true);
+    profile.s_NotNull = PadToWidth(profile.s_NotNull, profile.s_Null.size(), true);
   BeginOutput("Output of this script is being written to file: ");
   // Scripting only reads: the session says so to the engine, so nothing can write to the source.
   const std::string readOnly = ctx.connection.SetReadOnly(true);
@@ -360,13 +350,13 @@ void RunOwner::RunWorker() {
     output_.Write(RemarkSafe(ctx.connection.Target().title), TextRole::Name, true);
   }
   if (!readOnly.empty())
-    output_.MessageRemark("NOTE: The session could not be made read-only: " + readOnly, "\r\n", "");
-  AnalysisPhase();
+    ctx.script.MessageRemark("NOTE: The session could not be made read-only: " + readOnly, "\r\n", "");
+  AnalysisPhase(ctx);
   if (ctx.opts.b_DoTabStruct || ctx.opts.b_DoTabData) {
-    StructurePhase();
-    if (ctx.opts.b_DoTabData) DataPhase();
+    StructurePhase(ctx);
+    if (ctx.opts.b_DoTabData) DataPhase(ctx);
   }
-  if (ctx.opts.b_DoIndex) IndexPhase();
+  if (ctx.opts.b_DoIndex) IndexPhase(ctx);
   WriteFooterAndFinish(true);
 }
 
@@ -390,7 +380,7 @@ void RunOwner::WriteFooterAndFinish(bool scripting) {
       ScriptOutput::colorMessage);
   SetStateTitle("Finished");
   output_.SetSaved(false);
-  FinishOutput();
+  output_.FinishRun();
   result_.outcome = run_->errorTables.empty() ? RunOutcome::Finished : RunOutcome::FinishedWithErrors;
   if (scripting && !autoStartPath_.empty()) {
     result_.autoStartDone = true;
@@ -405,104 +395,6 @@ void RunOwner::WriteFooterAndFinish(bool scripting) {
   if (host_.Script().Delivered())
     WorkerMessage("Mervale has finished scripting the database" + ErrorTablesText(run_->errorTables));
   SetStateTitle("Ready");
-}
-
-void RunOwner::AnalysisPhase() {
-  RunContext& ctx = *run_;
-  const RunOptions& opts = ctx.opts;
-  const std::string& marker = ctx.working.s_Remarks;
-  SetStateTitle("Analyzing Database");
-  // A list a dialog read stands; the run reads one when none is current.
-  if (!ctx.connection.Tables().loaded && ctx.connection.LoadTables([this] { return !state_.running; }) < 0)
-    StopInsideListing();
-  const int tableCount = static_cast<int>(ctx.connection.Tables().entries.size());
-  if (opts.b_DoRemarks) {
-    output_.Write("\r\n\r\n\r\n" + marker + "  ", TextRole::RemarkMarker);
-    output_.Write(std::to_string(tableCount), TextRole::Name);
-    output_.Write(tableCount == 1 ? " table was found in " : " tables were found in ", TextRole::Text);
-    output_.Write(RemarkSafe(ctx.connection.Target().title) + "\r\n\r\n", TextRole::Name, true);
-  }
-  host_.BarRange(Host::kAnalysisBar, 2 * tableCount);
-  host_.BarSetStep(Host::kAnalysisBar, 1);
-  // What the driver lists as tables and the engine does not store as such: a partition's rows
-  // come with its parent's, and a view's SELECT is no table to create.
-  std::unordered_map<std::string, std::string> notTables;
-  if (opts.b_EngineTypes) {
-    std::unordered_set<std::string> listed;
-    for (const TableEntry& t : ctx.connection.Tables().entries) listed.insert(t.name);
-    for (const EngineTableKind& k : ReadEngineTableKinds(ctx.connection)) {
-      if (k.view)
-        notTables[k.name] = " (a view)";
-      else if (listed.count(k.partitionOf))
-        notTables[k.name] = " (a partition of " + RemarkSafe(k.partitionOf) + ")";
-    }
-  }
-  for (const TableEntry& t : ctx.connection.Tables().entries) {
-    CheckPoint();
-    if (!TableIsSkipped(opts, t.name) && !notTables.count(t.name)) {
-      ctx.tables.push_back(RunTable{t.name, {}, {}});
-      host_.PanelSelect(host_.PanelAddLine(t.name));
-      host_.BarStep(Host::kAnalysisBar);
-    }
-  }
-  bool first = true;
-  if (opts.b_DoTabSkipped && opts.b_DoTabStruct) {
-    int last = -1;
-    for (const TableEntry& t : ctx.connection.Tables().entries) {
-      CheckPoint();
-      int found = host_.PanelFindLine(t.name, last);
-      if (found >= 0) last = found;
-      host_.PanelSelect(found);
-      host_.BarStep(Host::kAnalysisBar);
-      const auto notTable = notTables.find(t.name);
-      if (!TableIsSkipped(opts, t.name) && notTable == notTables.end()) continue;
-      if (first) {
-        if (opts.b_DoRemarks) {
-          output_.Write("\r\n" + marker + "  ", TextRole::RemarkMarker);
-          output_.Write("The following tables were not processed\r\n", TextRole::Text, true);
-        }
-        first = false;
-      }
-      if (opts.b_DoRemarks) {
-        output_.Write(marker + "  \t\t", TextRole::RemarkMarker);
-        output_.Write(RemarkSafe(t.name) + (notTable == notTables.end() ? "" : notTable->second) + "\r\n",
-                      TextRole::Remark, true);
-      }
-    }
-  }
-  host_.BarSetPos(Host::kAnalysisBar, 2 * tableCount);
-  if (first) output_.Write("\r\n", TextRole::RemarkMarker, true);
-}
-
-void RunOwner::StructurePhase() {
-  const int n = static_cast<int>(run_->tables.size());
-  host_.BarRange(Host::kStructureBar, n);
-  host_.BarSetStep(Host::kStructureBar, 1);
-  host_.BarSetStep(Host::kDataBar, 1);
-  SetStateTitle("Scripting Structures");
-  ScriptTableStructure(*run_);
-  host_.BarSetPos(Host::kStructureBar, n);
-}
-
-void RunOwner::DataPhase() {
-  const int n = static_cast<int>(run_->tables.size());
-  state_.skipRequested = 0;
-  state_.skipAllowed = 1;
-  SetStateTitle("Scripting Data");
-  host_.BarRange(Host::kDataBar, n);
-  ScriptTableData(*run_);
-  state_.skipAllowed = 0;
-  host_.RunStateChanged();
-  host_.BarSetPos(Host::kDataBar, n);
-}
-
-void RunOwner::IndexPhase() {
-  const int n = static_cast<int>(run_->tables.size());
-  host_.BarRange(Host::kIndexBar, n);
-  host_.BarSetStep(Host::kIndexBar, 1);
-  SetStateTitle("Scripting Indexes");
-  ScriptIndexes(*run_);
-  host_.BarSetPos(Host::kIndexBar, n);
 }
 
 }  // namespace mv

@@ -121,7 +121,7 @@ class RunOwner {
   // The tables the last run could not read whole (its outcome is then FinishedWithErrors).
   std::vector<std::string> ErrorTables() const { return lastRun_ ? lastRun_->errorTables : std::vector<std::string>{}; }
   // How the next runs learn each table's row count for the host's progress (RunContext).
-  void SetRowEstimate(int mode) { rowEstimate_ = mode; }
+  void SetRowEstimate(RowEstimate mode) { rowEstimate_ = mode; }
   // The last run's context (its tables and kept columns), after CollectRun; null before.
   const RunContext* LastRun() const { return lastRun_.get(); }
   RunContext* LastRun() { return lastRun_.get(); }
@@ -141,14 +141,8 @@ class RunOwner {
   void BeginWorker(void (RunOwner::*body)(), bool belowNormal);
   void RunWorker();
   void FreeFormWorker();
-  void AnalysisPhase();
-  void StructurePhase();
-  void DataPhase();
-  void IndexPhase();
   void WriteFooterAndFinish(bool scripting);
   void WriteStopNote();
-  // The pending auto-save is flushed and the output file closed, at every end of a run.
-  void FinishOutput();
   void OpenOnlyToFile(const char* notice);
   // The start of every run's output: its mode, an empty window in the script font, and the
   // only-to-file notice.
@@ -181,7 +175,7 @@ class RunOwner {
   bool configLoadedSinceRun_ = false;
   bool lastSqlAvailable_ = false;
   bool readOnly_ = true;
-  int rowEstimate_ = 0;
+  RowEstimate rowEstimate_ = RowEstimate::None;
   std::string autoStartPath_;
   int autoStartExit_ = -1;
   std::optional<RunOutcome> lastOutcome_;

@@ -9,8 +9,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "profiles/Profile.h"
-#include "run/ScriptNames.h"
 #include "shell/AtomicFile.h"
 #include "shell/BufferedFile.h"
 #include "shell/Host.h"
@@ -22,13 +20,23 @@ namespace mv {
 
 ScriptOutput::ScriptOutput(Host& host, SettingsStore& settings) : host_(host), settings_(settings) {}
 
-void ScriptOutput::BeginRun(const OutputMode& mode, const Profile& working, bool remarks) {
+void ScriptOutput::BeginRun(const OutputMode& mode, const std::string& remarkMarker) {
   mode_ = mode;
-  remarks_ = working.s_Remarks;
-  execute_ = working.s_Execute;
-  executeSameLine_ = working.b_ExecuteSameLine != 0;
-  remarksOn_ = remarks;
+  remarks_ = remarkMarker;
   ResetAutoSave();
+  EmptyWindow();
+  host_.Script().SetFont(LoadScriptFont(settings_));
+}
+
+void ScriptOutput::FinishRun() {
+  if (mode_.autoSave) {
+    AutoSaveFlush();
+    ResetAutoSave();
+  }
+  if (mode_.onlyToFile) {
+    saved_ = true;
+    CloseOutputFile();
+  }
 }
 
 void ScriptOutput::ResetAutoSave() {
@@ -38,16 +46,6 @@ void ScriptOutput::ResetAutoSave() {
 }
 
 ScriptOutput::~ScriptOutput() { CloseOutputFile(); }
-
-std::string ScriptOutput::PadToWidth(std::string_view text, size_t width, bool cut) {
-  if (text.size() < width) {
-    std::string out(text);
-    out.append(width - text.size(), ' ');
-    return out;
-  }
-  if (cut) return std::string(text.substr(0, width));
-  return std::string(text);
-}
 
 [[gnu::hot]] void ScriptOutput::Append(std::string_view text, Color color, bool counted) {
   if (mode_.onlyToFile && WriteToOutputFile(text)) return;
@@ -85,57 +83,6 @@ void ScriptOutput::EmptyWindow() {
   }
   for (const ScriptText::Piece& p : text.Pieces())
     Append(std::string_view(all).substr(p.start, p.length), Palette::Of(p.role), p.counted);
-}
-
-void ScriptOutput::BlankLine() { Write("\r\n", TextRole::RemarkMarker, true); }
-
-void ScriptOutput::Heading(std::string_view words, std::string_view name) {
-  if (!remarksOn_) return;
-  Write(remarks_ + "  ", TextRole::RemarkMarker);
-  Write(words, TextRole::Remark);
-  // A line break in a name never ends the remark line.
-  std::string line = RemarkSafe(std::string(name));
-  line += "\r\n\r\n";
-  Write(line, TextRole::Sql, true);
-}
-
-void ScriptOutput::Terminator(std::string_view after) {
-  if (!executeSameLine_) Write("\r\n", TextRole::Sql, true);
-  std::string end = execute_;
-  end += after;
-  Write(end, TextRole::Remark, true);
-}
-
-void ScriptOutput::SimpleStatement(std::string_view keyword, std::string_view object, std::string_view after) {
-  std::string head(keyword);
-  head += ' ';
-  Write(head, TextRole::Remark);
-  // A profile may write a statement as a remark (a DROP INDEX its target cannot run): a line
-  // break in the name must not end that remark.
-  if (!remarks_.empty() && keyword.substr(0, remarks_.size()) == remarks_)
-    Write(RemarkSafe(std::string(object)), TextRole::Sql);
-  else
-    Write(object, TextRole::Sql);
-  Terminator(after);
-}
-
-void ScriptOutput::MessageRemark(std::string_view text, std::string_view before, std::string_view after) {
-  // A line break in the text never ends the remark: every line starts with the marker.
-  std::string out(before);
-  size_t start = 0;
-  for (;;) {
-    size_t end = text.find('\n', start);
-    std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    out += remarks_;
-    out += "  ";
-    out += line;
-    if (end == std::string_view::npos) break;
-    out += "\r\n";
-    start = end + 1;
-  }
-  out += after;
-  Write(out, TextRole::Message, true);
 }
 
 bool ScriptOutput::ColoursMatter() const {
@@ -276,11 +223,6 @@ bool ScriptOutput::AutoSaveFlush() {
   saved_ = true;
   autoSaveFailing_ = false;
   return true;
-}
-
-void ScriptOutput::ApplyScriptFont() {
-  EmptyWindow();
-  host_.Script().SetFont(LoadScriptFont(settings_));
 }
 
 void ScriptOutput::SaveScript(int& saveCancelled, const std::string& givenPath) {

@@ -25,6 +25,15 @@ std::string Trim(std::string_view text, std::string_view blanks) {
   return std::string(text.substr(b, text.find_last_not_of(blanks) - b + 1));
 }
 
+std::string PadToWidth(std::string_view text, size_t width, bool cut) {
+  if (text.size() < width) {
+    std::string out(text);
+    out.append(width - text.size(), ' ');
+    return out;
+  }
+  return std::string(cut ? text.substr(0, width) : text);
+}
+
 void UpperInPlace(std::string& text) {
   for (char& c : text)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

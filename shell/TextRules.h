@@ -16,6 +16,9 @@ inline bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); 
 // text without the blanks at either end.
 std::string Trim(std::string_view text, std::string_view blanks = kWhiteSpace);
 
+// text padded with blanks to width; a longer text is cut to it when cut is set, else left whole.
+std::string PadToWidth(std::string_view text, size_t width, bool cut);
+
 // ASCII letters only, so that multi-byte text is never damaged.
 void UpperInPlace(std::string& text);
 void LowerInPlace(std::string& text);

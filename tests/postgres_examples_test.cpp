@@ -142,7 +142,7 @@ TEST(PostgresExamples, SelectOfStaffDataWithOwnerHr) {
   // "ID" was created quoted in a database that folds names to lower case: it stays quoted.
   EXPECT_EQ(parts.select, "select \"ID\" , \"Last Name\" from \"HR\".\"Staff Data\"");
   EXPECT_EQ(parts.columnList, "\"ID\" , \"LAST NAME\"");
-  EXPECT_EQ(parts.typeFlags, "TF");
+  EXPECT_EQ(parts.rules, (std::vector<LiteralRule>{LiteralRule::Number, LiteralRule::String}));
 }
 
 }  // namespace

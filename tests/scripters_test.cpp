@@ -3,9 +3,10 @@
 
 #include "db/ConditionTest.h"
 #include "db/RowReader.h"
-#include "run/Statements.h"
 #include "run/ScriptOutput.h"
+#include "run/Statements.h"
 #include "settings/Filters.h"
+#include "shell/TextRules.h"
 #include "support/RunHarness.h"
 
 namespace mv {
@@ -13,7 +14,7 @@ namespace {
 
 using test::RunHarness;
 
-std::string Pad(const std::string& s, size_t w) { return ScriptOutput::PadToWidth(s, w, false); }
+std::string Pad(const std::string& s, size_t w) { return PadToWidth(s, w, false); }
 std::string ColumnLine(const std::string& name, const std::string& definition) {
   return "\t" + Pad(name, 25) + "\t\t" + Pad(definition, 30);
 }
@@ -336,10 +337,12 @@ TEST(DataScripter, RowCountsForProgress) {
   o.b_DoIndex = 0;
   o.WhereStatements["U"] = "id > 1";
   struct Case {
-    int mode;
+    RowEstimate mode;
     std::vector<std::string> counts;  // T, U, V
   };
-  for (const Case& c : std::vector<Case>{{0, {"-1", "-1", "-1"}}, {1, {"50", "-1", "-1"}}, {2, {"2", "1", "-1"}}}) {
+  for (const Case& c : std::vector<Case>{{RowEstimate::None, {"-1", "-1", "-1"}},
+                                         {RowEstimate::Statistics, {"50", "-1", "-1"}},
+                                         {RowEstimate::Count, {"2", "1", "-1"}}}) {
     h.owner->SetRowEstimate(c.mode);
     const size_t before = h.host.Calls().size();
     const std::string text = h.Run();
@@ -351,8 +354,8 @@ TEST(DataScripter, RowCountsForProgress) {
       if (calls[i].what == "rows-begin") counts.push_back(calls[i].text);
       if (calls[i].what == "row") ++rows;
     }
-    EXPECT_EQ(counts, c.counts) << c.mode;
-    EXPECT_EQ(rows, 3) << c.mode;
+    EXPECT_EQ(counts, c.counts) << static_cast<int>(c.mode);
+    EXPECT_EQ(rows, 3) << static_cast<int>(c.mode);
   }
 }
 

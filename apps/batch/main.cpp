@@ -170,7 +170,8 @@ int main(int argc, char** argv) {
   mv::ConsoleHost host(scriptFile, stderr, progress);
   mv::RunOwner owner(host, settings, mv::ProgramFolder());
   owner.LoadStartupState();
-  if (progress != mv::ConsoleHost::Progress::None) owner.SetRowEstimate(cmd.countRows ? 2 : 1);
+  if (progress != mv::ConsoleHost::Progress::None)
+    owner.SetRowEstimate(cmd.countRows ? mv::RowEstimate::Count : mv::RowEstimate::Statistics);
 
   int status = kOk;
   auto adjust = [&cmd](mv::Configuration& c) { mv::ApplyBatchCommand(cmd, c); };
