@@ -1,4 +1,4 @@
-#include "run/RunOwner.h"
+#include "run/RunController.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -14,6 +14,7 @@
 #include "profiles/ProfileFile.h"
 #include "run/ScriptNames.h"
 #include "run/Scripters.h"
+#include "run/StartRules.h"
 #include "settings/Filters.h"
 #include "shell/SettingsStore.h"
 #include "shell/TextRules.h"
@@ -21,13 +22,6 @@
 namespace mv {
 
 namespace {
-constexpr char kAnotherRun[] =
-    "You cannot start another Mervale before the previuos one ends.\nPress the <stop> icon to terminate the current "
-    "Mervale";
-constexpr char kAnotherScript[] =
-    "You cannot start another script before the previous one ends.\nPress the <stop> icon to terminate the current "
-    "script";
-
 std::string ElapsedText(std::time_t elapsed) {
   long long e = elapsed < 0 ? 0 : static_cast<long long>(elapsed);
   long long hours = e / 3600;
@@ -46,12 +40,32 @@ std::string ErrorTablesText(const std::vector<std::string>& tables) {
 }
 }  // namespace
 
-RunOwner::RunOwner(Host& h, SettingsStore& s, std::string folder)
-    : host_(h), settings_(s), programFolder_(std::move(folder)), output_(h, s) {
-  SetBuiltInDefaults(working_);
+std::string RunTitle::Suffix() const {
+  std::lock_guard lock(mu_);
+  return suffix_;
 }
 
-RunOwner::~RunOwner() {
+void RunTitle::SetSuffix(const std::string& suffix) {
+  std::lock_guard lock(mu_);
+  suffix_ = suffix;
+}
+
+void RunTitle::SetState(const std::string& state) {
+  std::lock_guard lock(mu_);
+  state_ = state;
+}
+
+std::string RunTitle::Compose(bool paused) const {
+  std::lock_guard lock(mu_);
+  return (paused ? std::string("Paused") : state_) + " - Mervale" + suffix_;
+}
+
+RunController::RunController(Host& h, SettingsStore& s, std::string folder)
+    : host_(h), session_(h, s, std::move(folder)), output_(h, s) {
+  SetBuiltInDefaults(session_.working);
+}
+
+RunController::~RunController() {
   if (workerActive_) {
     // Nothing may wait for the worker while it waits for the UI thread: the host keeps
     // carrying out its calls until it has ended.
@@ -63,62 +77,35 @@ RunOwner::~RunOwner() {
   if (worker_.joinable()) worker_.join();
 }
 
-void RunOwner::LoadStartupState() {
-  int readOnly = 1;
-  LoadRunSettings(settings_, opts_, working_, &readOnly);
-  readOnly_ = readOnly != 0;
-  DiscoverProfiles(profiles_, programFolder_, opts_.s_WorkingProfile, working_, host_);
+RunStatus RunController::Status() const {
+  return {state_.running.load() != 0, workerActive_.load(), state_.paused.load() != 0, state_.skipAllowed.load() != 0};
 }
 
-void RunOwner::SaveShutdownState() { SaveRunSettings(settings_, opts_, working_); }
+std::string RunController::Title() const { return title_.Compose(state_.paused && workerActive_); }
 
-std::string RunOwner::Title() const {
-  std::lock_guard lock(titleMutex_);
-  return (state_.paused && workerActive_ ? std::string("Paused") : stateText_) + " - Mervale" + titleSuffix_;
-}
-
-std::string RunOwner::TitleSuffix() const {
-  std::lock_guard lock(titleMutex_);
-  return titleSuffix_;
-}
-
-void RunOwner::SetTitleSuffix(const std::string& suffix) {
-  std::lock_guard lock(titleMutex_);
-  titleSuffix_ = suffix;
-}
-
-void RunOwner::SetStateTitle(const std::string& stateText) {
-  {
-    std::lock_guard lock(titleMutex_);
-    stateText_ = stateText;
-  }
+void RunController::SetStateTitle(const std::string& stateText) {
+  title_.SetState(stateText);
   // While paused the title stays "Paused"; the new state shows on resume.
   if (!state_.paused) host_.SetTitle(Title());
   host_.RunStateChanged();
 }
 
-bool RunOwner::ReplaceConnection(std::unique_ptr<DbConnection> conn) {
+bool RunController::ReplaceConnection(std::unique_ptr<DbConnection> conn) {
   if (workerActive_) return false;
-  connection_ = std::move(conn);
+  session_.connection = std::move(conn);
   return true;
 }
 
-bool RunOwner::SaveScript(const std::string& givenPath) {
-  // Also during a run: the file takes the window's text of that moment.
-  output_.SaveScript(saveCancelled_, givenPath);
-  return !saveCancelled_ && output_.Saved();
-}
-
-bool RunOwner::RefuseStart(const char* message) {
+bool RunController::RefuseStart(const char* message) {
   host_.Message(message, Host::Buttons::Ok);
   return false;
 }
 
-std::unique_ptr<RunContext> RunOwner::MakeContext() {
-  auto ctx = std::make_unique<RunContext>(host_, *connection_, settings_, output_, state_);
-  ctx->opts = opts_;
-  ctx->working = working_;
-  ctx->rowEstimate = rowEstimate_;
+std::unique_ptr<RunContext> RunController::MakeContext() {
+  auto ctx = std::make_unique<RunContext>(host_, *session_.connection, session_.settings, output_, state_);
+  ctx->opts = session_.opts;
+  ctx->working = session_.working;
+  ctx->rowEstimate = session_.rowEstimate;
   ctx->checkPoint = [this] { CheckPoint(); };
   ctx->rowCheckPoint = [this](Statement& stmt) { RowCheckPoint(stmt); };
   ctx->setStateTitle = [this](const std::string& s) { SetStateTitle(s); };
@@ -127,12 +114,12 @@ std::unique_ptr<RunContext> RunOwner::MakeContext() {
   return ctx;
 }
 
-bool RunOwner::PrepareStart(const char* busy, const char* noDatabase) {
+bool RunController::PrepareStart(const char* busy, const char* noDatabase) {
   if (state_.running || workerActive_) return RefuseStart(busy);
-  if (!HasUsableConnection()) return RefuseStart(noDatabase);
+  if (!session_.HasUsableConnection()) return RefuseStart(noDatabase);
   // The last run's worker has ended (RunEnded came before this command); take back its results.
   CollectRun();
-  configLoadedSinceRun_ = false;
+  session_.configLoadedSinceRun = false;
   run_ = MakeContext();
   state_.skipAllowed = 0;
   state_.running = 1;
@@ -140,96 +127,96 @@ bool RunOwner::PrepareStart(const char* busy, const char* noDatabase) {
   return true;
 }
 
-bool RunOwner::StartRun() {
-  if (!PrepareStart(kAnotherRun, "You must select a database before you can begin.")) return false;
-  hasRun_ = true;
+bool RunController::StartRun() {
+  if (!PrepareStart(BusyMessage(RunKind::Scripting), "You must select a database before you can begin.")) return false;
+  session_.hasRun = true;
   SetStateTitle("Retrieving Database Information");
   if (host_.ShowPanel()) host_.PanelClearList();
-  BeginWorker(&RunOwner::RunWorker, false);
+  BeginWorker(&RunController::RunWorker, false);
   return true;
 }
 
-bool RunOwner::RerunLast() { return StartRun(); }
-
-bool RunOwner::StartFreeFormRun(bool belowNormal) {
-  if (!PrepareStart(kAnotherScript, "You must have a database sources before you can begin.")) return false;
-  lastSqlAvailable_ = true;
+bool RunController::StartFreeFormRun(bool belowNormal) {
+  if (!PrepareStart(BusyMessage(RunKind::FreeForm), "You must have a database sources before you can begin."))
+    return false;
+  session_.lastSqlAvailable = true;
   host_.RunStateChanged();
-  BeginWorker(&RunOwner::FreeFormWorker, belowNormal);
+  BeginWorker(&RunController::FreeFormWorker, belowNormal);
   return true;
 }
 
-void RunOwner::BeginWorker(void (RunOwner::*body)(), bool belowNormal) {
+void RunController::BeginWorker(void (RunController::*body)(), bool belowNormal) {
   result_ = RunResult{};
   result_.autoStartDone = false;
   workerActive_ = true;
   uncollected_ = true;
-  auto work = [this, body, belowNormal] {
-    if (signalStop_.exchange(false)) state_.running = 0;
-    if (belowNormal && !onCallingThread_) {
-      // On Linux a thread's nice value is its own: one step nicer is one step below normal.
-      const id_t tid = static_cast<id_t>(syscall(SYS_gettid));
-      errno = 0;
-      const int current = getpriority(PRIO_PROCESS, tid);
-      if (errno == 0) setpriority(PRIO_PROCESS, tid, current + 1);
-    }
-    try {
-      (this->*body)();
-    } catch (const RunStopped&) {
-      // The stop note has been written (and the outcome set); nothing follows it.
-    } catch (const std::exception& e) {
-      // A fault outside the database (memory, a broken host): say so, never end in silence.
-      state_.running = 0;
-      result_.outcome = RunOutcome::Failed;
-      output_.CloseOutputFile();
-      WorkerMessage(std::string("The run ended because of an internal error: ") + e.what());
-    }
-    state_.running = 0;
-    state_.paused = 0;
-    state_.skipAllowed = 0;
-    const RunOutcome outcome = result_.outcome;
-    // Cleared before the notice, so whoever handles it sees the run's final state.
-    workerActive_ = false;
-    host_.RunStateChanged();
-    host_.RunEnded(outcome);
-  };
   if (onCallingThread_)
-    work();
+    Work(body, belowNormal);
   else
-    worker_ = std::thread(std::move(work));
+    worker_ = std::thread([this, body, belowNormal] { Work(body, belowNormal); });
 }
 
-void RunOwner::CollectRun() {
+void RunController::Work(void (RunController::*body)(), bool belowNormal) {
+  if (signalStop_.exchange(false)) state_.running = 0;
+  if (belowNormal && !onCallingThread_) {
+    // On Linux a thread's nice value is its own: one step nicer is one step below normal.
+    const id_t tid = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, tid);
+    if (errno == 0) setpriority(PRIO_PROCESS, tid, current + 1);
+  }
+  try {
+    (this->*body)();
+  } catch (const RunStopped&) {
+    // The stop note has been written (and the outcome set); nothing follows it.
+  } catch (const std::exception& e) {
+    // A fault outside the database (memory, a broken host): say so, never end in silence.
+    state_.running = 0;
+    result_.outcome = RunOutcome::Failed;
+    output_.CloseOutputFile();
+    WorkerMessage(std::string("The run ended because of an internal error: ") + e.what());
+  }
+  state_.running = 0;
+  state_.paused = 0;
+  state_.skipAllowed = 0;
+  const RunOutcome outcome = result_.outcome;
+  // Cleared before the notice, so whoever handles it sees the run's final state.
+  workerActive_ = false;
+  host_.RunStateChanged();
+  host_.RunEnded(outcome);
+}
+
+void RunController::CollectRun() {
   if (!uncollected_) return;
   uncollected_ = false;
   if (worker_.joinable()) worker_.join();
   if (!run_) return;
   // What the run changed in its copies comes back here, on the UI thread.
-  opts_.b_AutoSave = output_.Mode().autoSave ? 1 : 0;
-  opts_.b_OnlyToFile = output_.Mode().onlyToFile ? 1 : 0;
-  working_ = run_->working;
-  lastOutcome_ = result_.outcome;
-  if (result_.autoStartDone) autoStartPath_.clear();
-  if (result_.autoStartExit >= 0) autoStartExit_ = result_.autoStartExit;
-  lastRun_ = std::move(run_);
+  session_.opts.b_AutoSave = output_.Mode().autoSave ? 1 : 0;
+  session_.opts.b_OnlyToFile = output_.Mode().onlyToFile ? 1 : 0;
+  session_.working = run_->working;
+  session_.lastOutcome = result_.outcome;
+  if (result_.autoStartDone) session_.autoStartPath.clear();
+  if (result_.autoStartExit >= 0) session_.autoStartExit = result_.autoStartExit;
+  session_.lastRun = std::move(run_);
 }
 
-void RunOwner::Wait() {
+void RunController::Wait() {
   host_.WaitWhileProcessing([this] { return !workerActive_.load(); });
   CollectRun();
 }
 
-void RunOwner::WorkerMessage(const std::string& text) {
+void RunController::WorkerMessage(const std::string& text) {
   if (!quiet_) host_.Message(text, Host::Buttons::Ok);
 }
 
-void RunOwner::PauseCommand() {
+void RunController::PauseCommand() {
   state_.paused = 1;
   host_.SetTitle(Title());
   host_.RunStateChanged();
 }
 
-void RunOwner::ResumeCommand() {
+void RunController::ResumeCommand() {
   if (state_.paused) {
     state_.paused = 0;
     host_.SetTitle(Title());
@@ -239,9 +226,9 @@ void RunOwner::ResumeCommand() {
   host_.RunStateChanged();
 }
 
-void RunOwner::SkipCommand() { state_.skipRequested = 1; }
+void RunController::SkipCommand() { state_.skipRequested = 1; }
 
-void RunOwner::StopCommand(bool ask) {
+void RunController::StopCommand(bool ask) {
   if (ask && host_.Message("You won't be able to resume this Mervale if you stop it.\nAre you sure you want to stop?",
                            Host::Buttons::YesNo) != Host::Answer::Yes)
     return;
@@ -249,7 +236,7 @@ void RunOwner::StopCommand(bool ask) {
   host_.RunStateChanged();
 }
 
-void RunOwner::CheckPoint() {
+void RunController::CheckPoint() {
   while (state_.paused) {
     if (!state_.running) {
       state_.paused = 0;
@@ -260,7 +247,7 @@ void RunOwner::CheckPoint() {
   if (!state_.running) StopRun();
 }
 
-[[gnu::hot]] void RunOwner::RowCheckPoint(Statement& stmt) {
+[[gnu::hot]] void RunController::RowCheckPoint(Statement& stmt) {
   // The statement is dropped before the stop note, as at every other stop.
   while (state_.paused) {
     if (!state_.running) {
@@ -276,14 +263,14 @@ void RunOwner::CheckPoint() {
   }
 }
 
-void RunOwner::WriteStopNote() {
+void RunController::WriteStopNote() {
   if (run_->closeOpenStatement) run_->closeOpenStatement();
   output_.Append("\r\n\r\n" + run_->working.s_Remarks + "  ", ScriptOutput::colorRemarkMarker);
   output_.Append("Mervale Stopped ...", ScriptOutput::colorMessage);
   result_.outcome = RunOutcome::Stopped;
 }
 
-void RunOwner::StopRun() {
+void RunController::StopRun() {
   WriteStopNote();
   SetStateTitle("Stopped");
   output_.SetSaved(false);
@@ -293,7 +280,7 @@ void RunOwner::StopRun() {
   throw RunStopped{};
 }
 
-void RunOwner::StopForLostConnection() {
+void RunController::StopForLostConnection() {
   WriteStopNote();
   // Not a stop the user asked for: the run ended with tables it could not read.
   result_.outcome = RunOutcome::FinishedWithErrors;
@@ -306,14 +293,14 @@ void RunOwner::StopForLostConnection() {
   throw RunStopped{};
 }
 
-void RunOwner::StopInsideListing() {
+void RunController::StopInsideListing() {
   WriteStopNote();
   output_.SetSaved(false);
   output_.FinishRun();
   throw RunStopped{};
 }
 
-void RunOwner::OpenOnlyToFile(const char* notice) {
+void RunController::OpenOnlyToFile(const char* notice) {
   OutputMode& mode = output_.Mode();
   mode.onlyToFile = false;
   output_.Append(std::string(notice) + mode.file + "\r\n\r\n", ScriptOutput::colorMessage);
@@ -322,7 +309,7 @@ void RunOwner::OpenOnlyToFile(const char* notice) {
   output_.OpenOutputFile();
 }
 
-void RunOwner::BeginOutput(const char* notice) {
+void RunController::BeginOutput(const char* notice) {
   const RunContext& ctx = *run_;
   state_.skipRequested = 0;
   state_.startTime = std::time(nullptr);
@@ -332,10 +319,10 @@ void RunOwner::BeginOutput(const char* notice) {
   if (ctx.opts.b_OnlyToFile) OpenOnlyToFile(notice);
 }
 
-void RunOwner::RunWorker() {
+void RunController::RunWorker() {
   RunContext& ctx = *run_;
   Profile& profile = ctx.working;
-  ApplyWorkingProfile(profiles_, ctx.opts.s_WorkingProfile, profile);
+  ApplyWorkingProfile(session_.profiles, ctx.opts.s_WorkingProfile, profile);
   // The shorter of the two null attributes is padded so column definitions line up.
   if (profile.s_NotNull.size() > profile.s_Null.size())
     profile.s_Null = PadToWidth(profile.s_Null, profile.s_NotNull.size(), true);
@@ -360,7 +347,7 @@ void RunOwner::RunWorker() {
   WriteFooterAndFinish(true);
 }
 
-void RunOwner::FreeFormWorker() {
+void RunController::FreeFormWorker() {
   RunContext& ctx = *run_;
   BeginOutput("Output of this report is being written to file: ");
   // The statement is the user's own and runs as typed.
@@ -372,7 +359,7 @@ void RunOwner::FreeFormWorker() {
   WriteFooterAndFinish(false);
 }
 
-void RunOwner::WriteFooterAndFinish(bool scripting) {
+void RunController::WriteFooterAndFinish(bool scripting) {
   state_.running = 0;
   std::time_t elapsed = std::time(nullptr) - state_.startTime.load();
   output_.Append(
@@ -382,7 +369,7 @@ void RunOwner::WriteFooterAndFinish(bool scripting) {
   output_.SetSaved(false);
   output_.FinishRun();
   result_.outcome = run_->errorTables.empty() ? RunOutcome::Finished : RunOutcome::FinishedWithErrors;
-  if (scripting && !autoStartPath_.empty()) {
+  if (scripting && !session_.autoStartPath.empty()) {
     result_.autoStartDone = true;
     if (output_.Mode().onlyToFile) {
       // The unattended run ends the program; success is 0.
