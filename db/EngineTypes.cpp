@@ -170,6 +170,32 @@ EngineType PostgresType(std::string_view declaredText, char userKind, std::strin
   return e;
 }
 
+// The width of an ENUM's or SET's values from its labels, quoted texts: the longest label, or
+// for a set all of them with their commas; at least 1.
+long LabelsWidth(const std::string& args, bool set) {
+  long longest = 0, all = 0, current = 0, labels = 0;
+  bool inside = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const char c = args[i];
+    if (c == '\'') {
+      if (inside && i + 1 < args.size() && args[i + 1] == '\'') {
+        ++current, ++i;
+        continue;
+      }
+      inside = !inside;
+      if (!inside) {
+        longest = std::max(longest, current);
+        all += current;
+        ++labels;
+        current = 0;
+      }
+    } else if (inside) {
+      ++current;
+    }
+  }
+  return std::max(1L, set ? all + std::max(0L, labels - 1) : longest);
+}
+
 // MariaDB writes integer display widths ("int(11)") that mean nothing to the values; they are
 // left out so that the name reads the same to other engines.
 EngineType MariaType(std::string_view declared) {
@@ -205,30 +231,8 @@ EngineType MariaType(std::string_view declared) {
   if (n == "time") return Fix(declared, SQL_TIME);
   if (n == "year") return Fix(declared, SQL_SMALLINT);
   if (n == "enum" || n == "set") {
-    // The labels are quoted texts; the longest (for a set, all of them with commas) bounds
-    // the values.
-    long longest = 0, all = 0, current = 0, labels = 0;
-    bool inside = false;
-    for (size_t i = 0; i < t.args.size(); ++i) {
-      const char c = t.args[i];
-      if (c == '\'') {
-        if (inside && i + 1 < t.args.size() && t.args[i + 1] == '\'') {
-          ++current, ++i;
-          continue;
-        }
-        inside = !inside;
-        if (!inside) {
-          longest = std::max(longest, current);
-          all += current;
-          ++labels;
-          current = 0;
-        }
-      } else if (inside) {
-        ++current;
-      }
-    }
-    const long size = n == "set" ? all + std::max(0L, labels - 1) : longest;
-    EngineType e = Fix("varchar(" + std::to_string(std::max(1L, size)) + ")", SQL_VARCHAR, std::max(1L, size));
+    const long size = LabelsWidth(t.args, n == "set");
+    EngineType e = Fix("varchar(" + std::to_string(size) + ")", SQL_VARCHAR, size);
     e.userType = Lower(Trimmed(declared));
     return e;
   }

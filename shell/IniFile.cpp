@@ -23,6 +23,25 @@ std::string Trim(const std::string& s) { return mv::Trim(s, " \t"); }
 
 bool StartsWithMarker(const std::string& s) { return s.compare(0, kMarkerLen, kMarker) == 0; }
 
+// The line at pos without its line end, which goes to eol ("\n", "\r\n", or empty for a last
+// line without one); pos moves past it.
+void NextLine(const std::string& text, size_t& pos, std::string& line, std::string& eol) {
+  const size_t nl = text.find('\n', pos);
+  eol.clear();
+  if (nl == std::string::npos) {
+    line = text.substr(pos);
+    pos = text.size();
+    return;
+  }
+  line = text.substr(pos, nl - pos);
+  pos = nl + 1;
+  eol = "\n";
+  if (!line.empty() && line.back() == '\r') {
+    line.pop_back();
+    eol = "\r\n";
+  }
+}
+
 }  // namespace
 
 std::string IniFile::EncodeValue(const std::string& raw) {
@@ -107,24 +126,12 @@ void IniFile::Parse(const std::string& text) {
   }
   bool eolSeen = false;
   Section* current = nullptr;
+  std::string line, eol;
   while (pos < text.size()) {
-    size_t nl = text.find('\n', pos);
-    std::string line, eol;
-    if (nl == std::string::npos) {
-      line = text.substr(pos);
-      pos = text.size();
-    } else {
-      line = text.substr(pos, nl - pos);
-      pos = nl + 1;
-      eol = "\n";
-      if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-        eol = "\r\n";
-      }
-      if (!eolSeen) {
-        eol_ = eol;
-        eolSeen = true;
-      }
+    NextLine(text, pos, line, eol);
+    if (!eolSeen && !eol.empty()) {
+      eol_ = eol;
+      eolSeen = true;
     }
 
     const std::string trimmed = Trim(line);
