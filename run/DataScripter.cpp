@@ -285,9 +285,6 @@ bool DataTables::Table(PhaseTable& t) {
 
 }  // namespace
 
-void DataPhase(RunContext& ctx) {
-  DataTables phase(ctx);
-  RunTablePhase(ctx, phase);
-}
+void DataPhase(RunContext& ctx) { RunTablePhase<DataTables>(ctx); }
 
 }  // namespace mv

@@ -152,9 +152,6 @@ bool IndexTables::Table(PhaseTable& t) {
 
 }  // namespace
 
-void IndexPhase(RunContext& ctx) {
-  IndexTables phase(ctx);
-  RunTablePhase(ctx, phase);
-}
+void IndexPhase(RunContext& ctx) { RunTablePhase<IndexTables>(ctx); }
 
 }  // namespace mv

@@ -207,9 +207,6 @@ bool StructureTables::Table(PhaseTable& t) {
 
 }  // namespace
 
-void StructurePhase(RunContext& ctx) {
-  StructureTables phase(ctx);
-  RunTablePhase(ctx, phase);
-}
+void StructurePhase(RunContext& ctx) { RunTablePhase<StructureTables>(ctx); }
 
 }  // namespace mv

@@ -37,5 +37,11 @@ class TablePhase {
 
 // Runs the phase over the run's tables.
 void RunTablePhase(RunContext& ctx, TablePhase& phase);
+// The same for a phase made from the context.
+template <class Phase>
+void RunTablePhase(RunContext& ctx) {
+  Phase phase(ctx);
+  RunTablePhase(ctx, phase);
+}
 
 }  // namespace mv

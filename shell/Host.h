@@ -49,6 +49,9 @@ class Host {
 
   virtual ~Host() = default;
 
+  // The answer of a host with nobody to ask: Ok, Yes to Yes/No, No to Yes/No/Cancel.
+  static Answer UnattendedAnswer(Buttons buttons);
+
   // [W, U] The main window's title. A host that carries a worker's call to its UI thread shows
   // RunOwner::Title() there instead, composed from the state at that moment, so a title that
   // arrives late cannot overwrite "Paused".
