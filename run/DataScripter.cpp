@@ -108,6 +108,7 @@ class TableRows : public RowSource {
   const SelectParts& parts_;
   const ValueFormatPlan& plan_;
   const std::string_view separator_;
+  const bool commaSeparator_;
   // Read by the type each result column reports, worked out once a table.
   std::vector<ValueKind> kinds_;
   std::vector<ValueCheck> checks_;
@@ -126,6 +127,7 @@ TableRows::TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const 
       parts_(parts),
       plan_(plan),
       separator_(separator),
+      commaSeparator_(separator == ", "),
       kinds_(parts.kinds) {
   for (size_t k = 0; k < kinds_.size(); ++k)
     if (kinds_[k] == ValueKind::FromResult) kinds_[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
@@ -158,7 +160,13 @@ template <bool Dates>
     }
     if (Dates && checks_[k] == ValueCheck::Date && !isNull && !view.empty() && IsSpecialDate(view))
       NoteSpecialDate(table_.columns[k], table_, view, notes, checks_[k]);
-    if (k > 0) row += separator_;
+    if (k > 0) {
+      // The INSERT separator appended as a constant: a copy of unknown length is a call per value.
+      if (commaSeparator_)
+        row.append(", ", 2);
+      else
+        row += separator_;
+    }
     const size_t start = row.size();
     if (FormatValue(profile, opts, plan_, view, value_, parts_.rules[k], isNull, row, scratch_)) {
       // A number column's value that is no number: rare, so checked after the fact, on the
