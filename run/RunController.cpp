@@ -8,14 +8,11 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "profiles/ProfileFile.h"
 #include "run/ScriptNames.h"
 #include "run/Scripters.h"
 #include "run/StartRules.h"
-#include "settings/Filters.h"
 #include "shell/SettingsStore.h"
 #include "shell/TextRules.h"
 
