@@ -132,12 +132,6 @@ TableRows::TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const 
   for (size_t k = 0; k < kinds_.size(); ++k)
     if (kinds_[k] == ValueKind::FromResult) kinds_[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
   checks_ = ValueChecks(table_, parts.rules, dates_);
-  errorName = table_.name;
-  what = "table " + t.name;
-  skipped = "Table Skipped ...\r\n\r\n";
-  noRows = "No records found for table ";
-  noRowsName = RemarkSafe(t.name) + "\r\n\r\n";
-  valueFailed = "ERROR: A value of the row above could not be read from table " + RemarkSafe(t.name) + ": ";
 }
 
 template <bool Dates>
@@ -159,7 +153,7 @@ template <bool Dates>
       view = value_;
     }
     if (Dates && checks_[k] == ValueCheck::Date && !isNull && !view.empty() && IsSpecialDate(view))
-      NoteSpecialDate(table_.columns[k], table_, view, notes, checks_[k]);
+      NoteSpecialDate(table_.columns[k], table_, view, notes_, checks_[k]);
     if (k > 0) {
       // The INSERT separator appended as a constant: a copy of unknown length is a call per value.
       if (commaSeparator_)
@@ -172,7 +166,7 @@ template <bool Dates>
       // A number column's value that is no number: rare, so checked after the fact, on the
       // value as the rules left it.
       if (plan_.onePass == 0 || view.empty()) view = value_;
-      if (NotANumber(table_.columns[k], table_, view, notes, checks_[k])) {
+      if (NotANumber(table_.columns[k], table_, view, notes_, checks_[k])) {
         row.resize(start);
         FormatValue(profile, opts, plan_, std::string_view(), value_, parts_.rules[k], true, row, scratch_);
       }
@@ -274,8 +268,14 @@ void DataTables::Rows(const PhaseTable& t, const SelectParts& parts) {
   }
   RowReader reader(stmt);
   TableRows rows(ctx_, stmt, reader, t, parts, plan_, writer_->Separator());
+  const RowRemarks remarks{t.table.name,
+                           "table " + t.name,
+                           "Table Skipped ...\r\n\r\n",
+                           "No records found for table ",
+                           RemarkSafe(t.name) + "\r\n\r\n",
+                           "ERROR: A value of the row above could not be read from table " + RemarkSafe(t.name) + ": "};
   ctx_.host.RowsBegin(expected);
-  WriteRows(ctx_, stmt, reader, rows, *writer_);
+  WriteRows(ctx_, stmt, reader, rows, remarks, *writer_);
 }
 
 bool DataTables::Table(PhaseTable& t) {

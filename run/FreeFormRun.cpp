@@ -72,12 +72,7 @@ bool IsStringType(SQLLEN type) {
 class StatementRows : public RowSource {
  public:
   StatementRows(RunContext& ctx, RowReader& reader, const std::string& sql, std::string_view separator)
-      : ctx_(ctx), reader_(reader), sql_(sql), separator_(separator), columnCount_(reader.ColumnCount()) {
-    errorName = "the statement";
-    what = "the statement";
-    skipped = "Statement Skipped ...\r\n\r\n";
-    noRows = "No data was found in statement. ";
-  }
+      : ctx_(ctx), reader_(reader), sql_(sql), separator_(separator), columnCount_(reader.ColumnCount()) {}
   bool Read(std::string& row) override;
   RowTarget Target() override;
 
@@ -167,7 +162,10 @@ void RunStatement(RunContext& ctx, const std::string& sql) {
   // One row a statement: the statement's rows are the user's own, whatever the run's options.
   const std::unique_ptr<RowWriter> writer = MakeRowWriter(ctx, 1);
   StatementRows rows(ctx, reader, sql, writer->Separator());
-  WriteRows(ctx, stmt, reader, rows, *writer);
+  // A value that could not be read counts as an error of the statement, without a remark.
+  const RowRemarks remarks{
+      "the statement", "the statement", "Statement Skipped ...\r\n\r\n", "No data was found in statement. ", "", ""};
+  WriteRows(ctx, stmt, reader, rows, remarks, *writer);
   stmt.Drop();
   ctx.state.skipAllowed = 0;
 }

@@ -12,29 +12,30 @@ namespace mv {
 namespace {
 
 // The rows ended: at their end, or on a failed fetch.
-void EndOfRows(RunContext& ctx, Statement& stmt, RowReader& reader, RowSource& source, bool anyRow) {
+void EndOfRows(RunContext& ctx, Statement& stmt, RowReader& reader, RowSource& source, const RowRemarks& remarks,
+               bool anyRow) {
   if (reader.FetchFailed()) {
-    ctx.TableError(source.errorName);
+    ctx.TableError(remarks.errorName);
     source.FetchFailed();
   }
-  ReportFetchError(ctx, reader, stmt, source.what);
+  ReportFetchError(ctx, reader, stmt, remarks.what);
   if (anyRow || !ctx.opts.b_DoRemarks) return;
-  ctx.script.RemarkStart(source.noRows, TextRole::Remark);
-  if (!source.noRowsName.empty()) ctx.script.Write(source.noRowsName, TextRole::Sql, true);
+  ctx.script.RemarkStart(remarks.noRows, TextRole::Remark);
+  if (!remarks.noRowsName.empty()) ctx.script.Write(remarks.noRowsName, TextRole::Sql, true);
 }
 
 [[gnu::cold]] void WriteNotes(RunContext& ctx, RowSource& source, RowWriter& writer) {
   // A remark never stands inside a statement: the row starts a statement of its own.
   writer.Close();
-  for (const std::string& note : source.notes) ctx.script.MessageRemark(note, "", "\r\n");
-  source.notes.clear();
+  for (const std::string& note : source.Notes()) ctx.script.MessageRemark(note, "", "\r\n");
+  source.Notes().clear();
 }
 
-[[gnu::cold]] void ValueFailed(RunContext& ctx, RowReader& reader, RowSource& source, RowWriter& writer) {
-  ctx.TableError(source.errorName);
-  if (source.valueFailed.empty()) return;
+[[gnu::cold]] void ValueFailed(RunContext& ctx, RowReader& reader, const RowRemarks& remarks, RowWriter& writer) {
+  ctx.TableError(remarks.errorName);
+  if (remarks.valueFailed.empty()) return;
   writer.Close();
-  ctx.script.MessageRemark(source.valueFailed + reader.lastValueError(), "", "\r\n\r\n");
+  ctx.script.MessageRemark(remarks.valueFailed + reader.lastValueError(), "", "\r\n\r\n");
 }
 
 }  // namespace
@@ -47,7 +48,8 @@ void ReportFetchError(RunContext& ctx, RowReader& reader, Statement& stmt, const
       "\r\n\r\n");
 }
 
-void WriteRows(RunContext& ctx, Statement& stmt, RowReader& reader, RowSource& source, RowWriter& writer) {
+void WriteRows(RunContext& ctx, Statement& stmt, RowReader& reader, RowSource& source, const RowRemarks& remarks,
+               RowWriter& writer) {
   // A statement that spans rows is ended before the stop note, so a stopped script holds only
   // whole statements.
   ctx.closeOpenStatement = [&writer] { writer.Close(); };
@@ -62,23 +64,23 @@ void WriteRows(RunContext& ctx, Statement& stmt, RowReader& reader, RowSource& s
     if (ctx.state.skipRequested) [[unlikely]] {
       ctx.state.skipRequested = 0;
       writer.Close();
-      ctx.script.RemarkStart(source.skipped, TextRole::Message);
+      ctx.script.RemarkStart(remarks.skipped, TextRole::Message);
       break;
     }
     const int failuresBefore = reader.valueFailures();
     if (!source.Read(row)) [[unlikely]] {
       writer.Close();
-      EndOfRows(ctx, stmt, reader, source, anyRow);
+      EndOfRows(ctx, stmt, reader, source, remarks, anyRow);
       break;
     }
     ApplyCaseInPlace(row, ctx.opts.i_DataCase);
-    if (!source.notes.empty()) [[unlikely]]
+    if (!source.Notes().empty()) [[unlikely]]
       WriteNotes(ctx, source, writer);
     if (!anyRow) writer.Begin(source.Target());
     anyRow = true;
     writer.Row(row);
     if (reader.valueFailures() != failuresBefore) [[unlikely]]
-      ValueFailed(ctx, reader, source, writer);
+      ValueFailed(ctx, reader, remarks, writer);
   }
   writer.End();
 }

@@ -10,8 +10,18 @@ namespace mv {
 class RowReader;
 struct RunContext;
 
+// What the remarks around a result's rows say of them.
+struct RowRemarks {
+  std::string errorName;    // the name the run's error list records
+  std::string what;         // how the fetch-error remark names the rows
+  std::string skipped;      // the remark of a skip, after the marker
+  std::string noRows;       // the remark when there are none, after the marker
+  std::string noRowsName;   // written after it as a name, when not empty
+  std::string valueFailed;  // the remark after a row with a value that could not be read; empty: none
+};
+
 // The rows of one result as the row loop reads them: a table of the data phase, or the
-// free-form statement. Read is called once a row; the rest describes the result's remarks.
+// free-form statement. Read is called once a row.
 class RowSource {
  public:
   virtual ~RowSource() = default;
@@ -22,20 +32,17 @@ class RowSource {
   virtual RowTarget Target() = 0;
   // A fetch failed: what the source does beyond the remark the loop writes.
   virtual void FetchFailed() {}
-
-  std::string errorName;    // the name the run's error list records
-  std::string what;         // how the fetch-error remark names the rows
-  std::string skipped;      // the remark of a skip, after the marker
-  std::string noRows;       // the remark when there are none, after the marker
-  std::string noRowsName;   // written after it as a name, when not empty
-  std::string valueFailed;  // the remark after a row with a value that could not be read; empty: none
   // Remarks about the row just read, written before it.
-  std::vector<std::string> notes;
+  std::vector<std::string>& Notes() { return notes_; }
+
+ protected:
+  std::vector<std::string> notes_;
 };
 
 // Reads every row of stmt from source into writer: the stop and skip checks before each row,
 // the notes before a row, the remarks when a fetch or a value fails and when there are no rows.
-void WriteRows(RunContext& ctx, Statement& stmt, RowReader& reader, RowSource& source, RowWriter& writer);
+void WriteRows(RunContext& ctx, Statement& stmt, RowReader& reader, RowSource& source, const RowRemarks& remarks,
+               RowWriter& writer);
 
 // After the last row: a remark when the rows ended on a fetch error rather than their end.
 void ReportFetchError(RunContext& ctx, RowReader& reader, Statement& stmt, const std::string& what);
