@@ -62,14 +62,7 @@ Host::Answer ConsoleHost::Message(const std::string& text, Buttons buttons) {
   }
   std::fprintf(messages_, "mervale-batch: %s\n", text.c_str());
   std::fflush(messages_);
-  switch (buttons) {
-    case Buttons::Ok:
-      return Answer::Ok;
-    case Buttons::YesNo:
-      return Answer::Yes;
-    default:
-      return Answer::No;
-  }
+  return UnattendedAnswer(buttons);
 }
 
 int ConsoleHost::PanelAddLine(const std::string& name) {

@@ -31,7 +31,7 @@ enum class RunOutcome {
 
 // Everything a person sees goes through this interface.
 //
-// Threads. The UI thread is the thread that owns the RunOwner; the worker is the one thread of
+// Threads. The UI thread is the thread that owns the RunController; the worker is the one thread of
 // a run. Each call below is marked:
 //   [W]  made by the worker during a run. Synchronous: it returns only when done, and may block
 //        while the UI thread carries it out (a GUI host uses a blocking queued call). The
@@ -39,7 +39,7 @@ enum class RunOutcome {
 //   [U]  made on the UI thread only; may block (modal dialogs).
 //   [A]  made on any thread; never blocks.
 // Nothing on the UI thread waits for the worker while the worker can be waiting for it: the
-// worker is joined only after RunEnded, and RunOwner's destructor waits through
+// worker is joined only after RunEnded, and RunController's destructor waits through
 // WaitWhileProcessing, which keeps carrying out the worker's calls.
 class Host {
  public:
@@ -49,8 +49,11 @@ class Host {
 
   virtual ~Host() = default;
 
+  // The answer of a host with nobody to ask: Ok, Yes to Yes/No, No to Yes/No/Cancel.
+  static Answer UnattendedAnswer(Buttons buttons);
+
   // [W, U] The main window's title. A host that carries a worker's call to its UI thread shows
-  // RunOwner::Title() there instead, composed from the state at that moment, so a title that
+  // RunController::Title() there instead, composed from the state at that moment, so a title that
   // arrives late cannot overwrite "Paused".
   virtual void SetTitle(const std::string& title) = 0;
   // [W, U] A message box; blocks until it is answered.
@@ -100,11 +103,11 @@ class Host {
   virtual ScriptWindow& Script() = 0;
 
   // [A] The run state changed (started, paused, resumed, skip allowed or not, stopping, state
-  // title): re-read RunOwner's state words and title. Posted, never waited for.
+  // title): re-read RunController's state words and title. Posted, never waited for.
   virtual void RunStateChanged() {}
   // [W] The worker's very last act, after the footer, the titles and the finish message. The
-  // UI thread must then call RunOwner::CollectRun (a GUI host posts it; a host without an
-  // event loop lets RunOwner::Wait do it). Never blocks.
+  // UI thread must then call RunController::CollectRun (a GUI host posts it; a host without an
+  // event loop lets RunController::Wait do it). Never blocks.
   virtual void RunEnded(RunOutcome outcome) {}
   // [U] Waits until done() holds, carrying out worker calls meanwhile (a GUI host runs its
   // event loop). The default polls, for hosts whose worker calls need no UI thread.

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "base/AtomicFile.h"
+#include "base/TextRules.h"
 
 namespace mv {
 
@@ -14,25 +15,32 @@ constexpr char kMarker[] = "\\mv:";
 constexpr size_t kMarkerLen = sizeof kMarker - 1;
 constexpr char kBom[] = "\xEF\xBB\xBF";
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Names compare without regard to ASCII case, so they are looked up by this form.
-std::string Folded(const std::string& name) {
-  std::string out(name);
-  for (char& c : out) c = Lower(c);
-  return out;
-}
+std::string Folded(const std::string& name) { return Lower(name); }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
+// Only blanks and tabs surround a key or value: other control characters belong to it.
+std::string Trim(const std::string& s) { return mv::Trim(s, " \t"); }
 
 bool StartsWithMarker(const std::string& s) { return s.compare(0, kMarkerLen, kMarker) == 0; }
+
+// The line at pos without its line end, which goes to eol ("\n", "\r\n", or empty for a last
+// line without one); pos moves past it.
+void NextLine(const std::string& text, size_t& pos, std::string& line, std::string& eol) {
+  const size_t nl = text.find('\n', pos);
+  eol.clear();
+  if (nl == std::string::npos) {
+    line = text.substr(pos);
+    pos = text.size();
+    return;
+  }
+  line = text.substr(pos, nl - pos);
+  pos = nl + 1;
+  eol = "\n";
+  if (!line.empty() && line.back() == '\r') {
+    line.pop_back();
+    eol = "\r\n";
+  }
+}
 
 }  // namespace
 
@@ -118,24 +126,12 @@ void IniFile::Parse(const std::string& text) {
   }
   bool eolSeen = false;
   Section* current = nullptr;
+  std::string line, eol;
   while (pos < text.size()) {
-    size_t nl = text.find('\n', pos);
-    std::string line, eol;
-    if (nl == std::string::npos) {
-      line = text.substr(pos);
-      pos = text.size();
-    } else {
-      line = text.substr(pos, nl - pos);
-      pos = nl + 1;
-      eol = "\n";
-      if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-        eol = "\r\n";
-      }
-      if (!eolSeen) {
-        eol_ = eol;
-        eolSeen = true;
-      }
+    NextLine(text, pos, line, eol);
+    if (!eolSeen && !eol.empty()) {
+      eol_ = eol;
+      eolSeen = true;
     }
 
     const std::string trimmed = Trim(line);

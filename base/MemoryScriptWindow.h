@@ -1,69 +1,46 @@
 #pragma once
 #include <cstdio>
 #include <string>
-#include <vector>
 
+#include "base/BufferedFile.h"
+#include "base/ScriptStore.h"
 #include "base/ScriptWindow.h"
 
 namespace mv {
 
-// The script window held in memory: text, colour runs and a line index.
+// The script window held in memory (a ScriptStore).
 // With a sink the text is also written through to a stream as it arrives (the batch front end);
 // with keepText off only the line count is kept, so memory stays flat on long scripts.
 class MemoryScriptWindow : public ScriptWindow {
  public:
-  struct Run {
-    size_t start;
-    size_t length;
-    Color color;
-  };
-
   MemoryScriptWindow() = default;
   ~MemoryScriptWindow() override;
-  // Writes everything inserted to f (not owned) through a buffer of our own.
+  // Writes everything inserted to f (not owned) through a buffer of our own; null: no longer.
   void SetSink(std::FILE* f);
   // Whether the text itself is kept (needed for auto-save and saving).
-  void SetKeepText(bool keep) { keepText_ = keep; }
+  void SetKeepText(bool keep) { store_.SetKeepText(keep); }
   // Flushes the sink buffer; false on a write error, then and ever after.
-  bool FlushSink();
-  bool SinkFailed() const { return sinkFailed_; }
+  bool FlushSink() { return sink_.Flush(); }
   // The errno of the write that failed.
-  int SinkError() const { return sinkErrno_; }
+  int SinkError() const { return sink_.Error(); }
 
   void Insert(std::string_view text, Color color) override;
-  long LineCount() const override;
-  std::string Line(long index) const override;
-  std::string WholeText() const override { return text_; }
-  bool IsEmpty() const override { return text_.empty() && newlines_ == 0 && !partial_; }
-  void Empty() override;
+  long LineCount() const override { return store_.LineCount(); }
+  std::string Line(long index) const override { return store_.Line(index); }
+  std::string WholeText() const override { return store_.Text(); }
+  bool IsEmpty() const override { return store_.IsEmpty(); }
+  void Empty() override { store_.Clear(); }
   void MoveInsertionToEnd() override {}
-  bool KeepsColours() const override { return keepText_; }
+  bool KeepsColours() const override { return store_.KeepsText(); }
   bool Delivered() override { return FlushSink(); }
-  std::string Rtf() const override;
+  std::string Rtf() const override { return store_.Rtf(face_, heightTwips_); }
   void SetFont(const ScriptFont& font) override;
 
-  const std::vector<Run>& Runs() const { return runs_; }
-
  private:
-  std::string text_;
-  void WriteSinkBuffer();
-  void MarkSinkFailed(int error);
-
-  std::vector<Run> runs_;
-  std::vector<size_t> lineStarts_{0};
-  long newlines_ = 0;
-  bool partial_ = false;
-  bool keepText_ = true;
-  std::FILE* sink_ = nullptr;
-  std::string sinkBuf_;
-  bool sinkFailed_ = false;
-  int sinkErrno_ = 0;
+  ScriptStore store_;
+  BufferedFile sink_;
   std::string face_ = "Courier New";
   int heightTwips_ = 170;
 };
-
-// RTF of a text with colour runs (shared by the in-memory and desktop windows).
-std::string BuildRtf(const std::string& text, const std::vector<MemoryScriptWindow::Run>& runs, const std::string& face,
-                     int heightTwips);
 
 }  // namespace mv

@@ -19,4 +19,29 @@ int ParseLeadingInt(const std::string& text) {
   return static_cast<int>(v);
 }
 
+std::string Trim(std::string_view text, std::string_view blanks) {
+  const size_t b = text.find_first_not_of(blanks);
+  if (b == std::string_view::npos) return {};
+  return std::string(text.substr(b, text.find_last_not_of(blanks) - b + 1));
+}
+
+std::string PadToWidth(std::string_view text, size_t width, bool cut) {
+  if (text.size() < width) {
+    std::string out(text);
+    out.append(width - text.size(), ' ');
+    return out;
+  }
+  return std::string(cut ? text.substr(0, width) : text);
+}
+
+void UpperInPlace(std::string& text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
+void LowerInPlace(std::string& text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+}
+
 }  // namespace mv

@@ -15,7 +15,7 @@
 #endif
 #include "db/DbConnection.h"
 #include "run/RunContext.h"
-#include "run/RunOwner.h"
+#include "run/RunController.h"
 #include "run/Scripters.h"
 #include "base/ConsoleHost.h"
 #include "base/SettingsStore.h"
@@ -61,20 +61,20 @@ ScriptRunner::Result ScriptRunner::Run(const std::string& connectString, const s
 
   SettingsStore settings(workDir_ + "/Mervale.ini");
   ConsoleHost host(s.script, s.messages, false);
-  RunOwner run(host, settings, workDir_ + "/program");
+  RunController run(host, settings, workDir_ + "/program");
   // As the batch program runs it: on this thread.
   run.SetRunOnCallingThread(true);
-  run.LoadStartupState();
-  run.Options().b_DoTabStruct = 0;
-  run.Options().b_DoIndex = 0;
-  run.Options().b_DoTabData = 1;
-  run.Options().b_AutoSave = 0;
-  run.Options().b_OnlyToFile = toFile ? 1 : 0;
-  run.Options().s_AutoSaveFile = toFile ? outputPath : std::string();
+  LoadStartupState(run.session());
+  run.session().opts.b_DoTabStruct = 0;
+  run.session().opts.b_DoIndex = 0;
+  run.session().opts.b_DoTabData = 1;
+  run.session().opts.b_AutoSave = 0;
+  run.session().opts.b_OnlyToFile = toFile ? 1 : 0;
+  run.session().opts.s_AutoSaveFile = toFile ? outputPath : std::string();
   host.window().SetKeepText(false);
 
   auto conn = DbConnection::ConnectWithString(host, connectString, owner, "0");
-  if (!conn || conn->notConnected) {
+  if (!conn || !conn->Connected()) {
     std::fflush(s.messages);
     throw std::runtime_error("Mervale could not connect: " + ReadText(messagesPath));
   }
@@ -93,10 +93,10 @@ ScriptRunner::Result ScriptRunner::Run(const std::string& connectString, const s
   r.rssGrowthKb = probe.GrowthKb();
 
   std::fflush(s.messages);
-  if (!started || run.LastOutcome() != RunOutcome::Finished || !flushed || run.Output().WriteFailures() > 0)
+  if (!started || run.session().lastOutcome != RunOutcome::Finished || !flushed || run.Output().WriteFailures() > 0)
     throw std::runtime_error("the Mervale run did not finish: " + ReadText(messagesPath));
   // Built again from the run's own context, so the plain fetch can read what the run read.
-  if (RunContext* ctx = run.LastRun(); ctx && ctx->tables.size() == 1)
+  if (RunContext* ctx = run.session().lastRun.get(); ctx && ctx->tables.size() == 1)
     r.dataSelect = BuildSelect(*ctx, ctx->tables.front()).select;
   // The streams stay open until the host is gone: its window flushes into them on destruction.
   CheckScript(outputPath, r);

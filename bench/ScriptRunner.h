@@ -3,7 +3,7 @@
 
 namespace mv::bench {
 
-// Runs the core in this process the way the batch front end does: a RunOwner with a console
+// Runs the core in this process the way the batch front end does: a RunController with a console
 // host, data phase only, every row of the database's tables scripted to a file.
 class ScriptRunner {
  public:

@@ -8,7 +8,7 @@
 
 #include "MemoryProbe.h"
 #include "db/DbConnection.h"
-#include "run/RunOwner.h"
+#include "run/RunController.h"
 #include "base/SettingsStore.h"
 #include "shell/ui/QtHost.h"
 #include "shell/ui/ScriptView.h"
@@ -40,9 +40,9 @@ ScriptRunner::Result RunInWindow(const std::string& workDir, const std::string& 
     messages += text + "\n";
     return b == Host::Buttons::Ok ? Host::Answer::Ok : Host::Answer::No;
   });
-  RunOwner run(host, settings, workDir + "/program");
-  run.LoadStartupState();
-  RunOptions& o = run.Options();
+  RunController run(host, settings, workDir + "/program");
+  LoadStartupState(run.session());
+  RunOptions& o = run.session().opts;
   o.b_DoTabStruct = 0;
   o.b_DoIndex = 0;
   o.b_DoTabData = 1;
@@ -52,7 +52,7 @@ ScriptRunner::Result RunInWindow(const std::string& workDir, const std::string& 
   o.s_AutoSaveFile = outputPath;
 
   auto conn = DbConnection::ConnectWithString(host, connectString, owner, "0");
-  if (!conn || conn->notConnected) throw std::runtime_error("Mervale could not connect: " + messages);
+  if (!conn || !conn->Connected()) throw std::runtime_error("Mervale could not connect: " + messages);
   run.ReplaceConnection(std::move(conn));
   window.show();
 
@@ -67,7 +67,7 @@ ScriptRunner::Result RunInWindow(const std::string& workDir, const std::string& 
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   r.cpuSeconds = CpuSeconds() - cpu0;
   r.rssGrowthKb = probe.GrowthKb();
-  if (!started || run.LastOutcome() != RunOutcome::Finished || run.Output().WriteFailures() > 0)
+  if (!started || run.session().lastOutcome != RunOutcome::Finished || run.Output().WriteFailures() > 0)
     throw std::runtime_error("the Mervale run did not finish: " + messages);
   // The window never held more than the auto-save window.
   if (view->LineCount() > 2 * o.i_AutoSaveLines + 10)

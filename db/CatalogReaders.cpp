@@ -6,21 +6,21 @@
 
 namespace mv {
 
+void CatalogReader::TakeError() { error_ = c_.LastError(); }
+
 bool CatalogReader::Open(const std::string& table, bool statistics, SQLUSMALLINT accuracy) {
-  error_.clear();
-  sqlState_.clear();
-  allocFailed_ = false;
+  error_ = {};
   valueFailures_ = 0;
   SQLHSTMT h = SQL_NULL_HSTMT;
+  reader_.reset();
   st_.Drop();
   if (!Succeeded(MV_ODBC(SQLAllocHandle, SQL_HANDLE_STMT, c_.dbc(), &h))) {
-    allocFailed_ = true;
-    c_.FetchErrorText(nullptr, false);
-    error_ = c_.lastError;
-    sqlState_ = c_.lastSqlState;
+    c_.ReadDiagnostics(nullptr);
+    TakeError();
     return false;
   }
   st_.Reset(h);
+  reader_.emplace(st_);
   auto call = [&](SQLCHAR* catalog, SQLSMALLINT catalogLen, SQLCHAR* schema, SQLSMALLINT schemaLen,
                   SQLSMALLINT columnLen) {
     if (statistics)
@@ -31,16 +31,15 @@ bool CatalogReader::Open(const std::string& table, bool statistics, SQLUSMALLINT
   };
   SQLRETURN rc = SQL_ERROR;
   if (c_.FiltersByOwner()) {
-    SQLCHAR* owner = OdbcText(c_.s_DatabaseUser);
-    rc = c_.b_IsCatalog ? call(owner, SQL_NTS, nullptr, 0, 0) : call(nullptr, 0, owner, SQL_NTS, 0);
+    SQLCHAR* owner = OdbcText(c_.Target().owner);
+    rc = c_.Target().ownerIsCatalog ? call(owner, SQL_NTS, nullptr, 0, 0) : call(nullptr, 0, owner, SQL_NTS, 0);
     if (!Succeeded(rc)) MV_ODBC(SQLFreeStmt, st_.get(), SQL_CLOSE);
   }
   if (!Succeeded(rc))
     rc = statistics ? call(nullptr, 0, nullptr, 0, 0) : call(nullptr, SQL_NTS, nullptr, SQL_NTS, SQL_NTS);
   if (!Succeeded(rc)) {
-    c_.FetchErrorText(st_.get(), false);
-    error_ = c_.lastError;
-    sqlState_ = c_.lastSqlState;
+    c_.ReadDiagnostics(st_.get());
+    TakeError();
     return false;
   }
   return true;
@@ -66,18 +65,19 @@ std::string Literal(const std::string& text, bool backslashEscapes) {
 long long CatalogReader::EngineRowEstimate(const std::string& table) {
   // The engines' own statistics: what the planner works with, kept without a scan.
   std::string sql;
-  const bool owner = !c_.s_DatabaseUser.empty();
-  switch (c_.engine()) {
-    case DbConnection::Engine::PostgreSQL:
+  const std::string& ownerName = c_.Target().owner;
+  const bool owner = !ownerName.empty();
+  switch (c_.Driver().engine) {
+    case Engine::PostgreSQL:
       sql =
           "select c.reltuples::bigint from pg_catalog.pg_class c join pg_catalog.pg_namespace n on n.oid = "
           "c.relnamespace where c.relname = " +
           Literal(table, false) + " and n.nspname = " +
-          (owner && !c_.b_IsCatalog ? Literal(c_.s_DatabaseUser, false) : std::string("current_schema()"));
+          (owner && !c_.Target().ownerIsCatalog ? Literal(ownerName, false) : std::string("current_schema()"));
       break;
-    case DbConnection::Engine::MariaDB:
+    case Engine::MariaDB:
       sql = "select table_rows from information_schema.tables where table_name = " + Literal(table, true) +
-            " and table_schema = " + (owner ? Literal(c_.s_DatabaseUser, true) : std::string("database()"));
+            " and table_schema = " + (owner ? Literal(ownerName, true) : std::string("database()"));
       break;
     default:
       return -1;
@@ -85,9 +85,9 @@ long long CatalogReader::EngineRowEstimate(const std::string& table) {
   Statement stmt;
   if (!c_.Execute(stmt, sql).empty()) return -1;
   if (!Succeeded(MV_ODBC(SQLFetch, stmt.get()))) return -1;
+  RowReader reader(stmt);
   std::string value;
-  bool bad = false;
-  if (!c_.GetValue(stmt.get(), 1, value, &bad) || bad) return -1;
+  if (!reader.Value(1, value) || reader.valueFailures() > 0) return -1;
   // PostgreSQL says -1 for a table never analysed.
   return CatalogNumber(value, -1);
 }
@@ -96,10 +96,11 @@ long long CatalogReader::TableCardinality(const std::string& table) {
   long long rows = -1;
   if (Open(table, true, SQL_QUICK)) {
     while (FetchRow() == Fetch::Row) {
-      bool bad = false;
-      c_.GetValue(st_.get(), 7, b_, &bad);
-      if (bad || CatalogNumber(b_, -1) != SQL_TABLE_STAT) continue;
-      if (c_.GetValue(st_.get(), 11, c2_, &bad) && !bad) rows = CatalogNumber(c2_, -1);
+      int failures = reader_->valueFailures();
+      reader_->Value(7, b_);
+      if (reader_->valueFailures() != failures || CatalogNumber(b_, -1) != SQL_TABLE_STAT) continue;
+      failures = reader_->valueFailures();
+      if (reader_->Value(11, c2_) && reader_->valueFailures() == failures) rows = CatalogNumber(c2_, -1);
       break;
     }
   }
@@ -110,9 +111,8 @@ long long CatalogReader::TableCardinality(const std::string& table) {
 CatalogReader::Fetch CatalogReader::FetchRow() {
   const SQLRETURN rc = MV_ODBC(SQLFetch, st_.get());
   if (Succeeded(rc)) return Fetch::Row;
-  if (rc != SQL_NO_DATA && c_.FetchErrorText(st_.get(), false)) {
-    error_ = c_.lastError;
-    sqlState_ = c_.lastSqlState;
+  if (rc != SQL_NO_DATA && c_.ReadDiagnostics(st_.get())) {
+    TakeError();
     return Fetch::Error;
   }
   return Fetch::End;
@@ -121,13 +121,8 @@ CatalogReader::Fetch CatalogReader::FetchRow() {
 CatalogReader::Fetch CatalogReader::Next(ColumnRow& row) {
   const Fetch f = FetchRow();
   if (f != Fetch::Row) return f;
-  bool failed = false;
-  auto get = [&](SQLUSMALLINT col, std::string& out) {
-    bool bad = false;
-    const bool notNull = c_.GetValue(st_.get(), col, out, &bad);
-    if (bad) failed = true;
-    return notNull;
-  };
+  const int failures = reader_->valueFailures();
+  auto get = [&](SQLUSMALLINT col, std::string& out) { return reader_->Value(col, out); };
   // In column order: some drivers answer SQLGetData only forwards.
   get(4, row.name);
   get(5, a_);
@@ -139,26 +134,22 @@ CatalogReader::Fetch CatalogReader::Next(ColumnRow& row) {
   row.size = hasSize ? CatalogNumber(b_, 0) : 0;
   row.scale = hasScale ? CatalogNumber(c2_, 0) : 0;
   row.nullable = CatalogNumber(d_, -1);
-  if (failed) ++valueFailures_;
+  if (reader_->valueFailures() != failures) ++valueFailures_;
   return Fetch::Row;
 }
 
 CatalogReader::Fetch CatalogReader::Next(IndexRow& row) {
   const Fetch f = FetchRow();
   if (f != Fetch::Row) return f;
-  bool failed = false;
-  auto get = [&](SQLUSMALLINT col, std::string& out) {
-    bool bad = false;
-    c_.GetValue(st_.get(), col, out, &bad);
-    if (bad) failed = true;
-  };
+  const int failures = reader_->valueFailures();
+  auto get = [&](SQLUSMALLINT col, std::string& out) { reader_->Value(col, out); };
   get(4, a_);
   get(6, row.indexName);
   get(7, b_);
   get(9, row.columnName);
   row.nonUnique = CatalogNumber(a_, 0) == 1;
   row.type = static_cast<int>(CatalogNumber(b_, 0));
-  if (failed) ++valueFailures_;
+  if (reader_->valueFailures() != failures) ++valueFailures_;
   return Fetch::Row;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 #include <string>
 
+#include <optional>
+
+#include "db/DbConnection.h"
 #include "db/OdbcHandles.h"
+#include "db/RowReader.h"
 
 namespace mv {
-
-class DbConnection;
 
 // One row of the column catalog, as the driver gave it.
 struct ColumnRow {
@@ -33,8 +35,8 @@ class CatalogReader {
   enum class Fetch { Row, End, Error };
 
   explicit CatalogReader(DbConnection& connection) : c_(connection) {}
-  // false when the statement could not be allocated (allocFailed) or the call failed;
-  // error() then holds the driver's text.
+  // false when the statement could not be allocated or the call failed; error() then holds
+  // the driver's text.
   bool OpenColumns(const std::string& table);
   bool OpenStatistics(const std::string& table);
   // The table's row count from its statistics row (TYPE SQL_TABLE_STAT, CARDINALITY), as the
@@ -45,10 +47,11 @@ class CatalogReader {
   // fetch failed with a diagnostic (error() says it); a failure without one reads as End.
   Fetch Next(ColumnRow& row);
   Fetch Next(IndexRow& row);
-  void Close() { st_.Drop(); }
-  const std::string& error() const { return error_; }
-  const std::string& sqlState() const { return sqlState_; }
-  bool allocFailed() const { return allocFailed_; }
+  void Close() {
+    reader_.reset();
+    st_.Drop();
+  }
+  const DriverMessage& error() const { return error_; }
   // Values whose SQLGetData failed, since Open.
   int valueFailures() const { return valueFailures_; }
 
@@ -56,11 +59,13 @@ class CatalogReader {
   bool Open(const std::string& table, bool statistics, SQLUSMALLINT accuracy = SQL_ENSURE);
   long long EngineRowEstimate(const std::string& table);
   Fetch FetchRow();
+  // The error the connection has just read, as this reader's.
+  void TakeError();
 
   DbConnection& c_;
   Statement st_;
-  std::string error_, sqlState_;
-  bool allocFailed_ = false;
+  std::optional<RowReader> reader_;  // of st_, once open
+  DriverMessage error_;
   int valueFailures_ = 0;
   std::string a_, b_, c2_, d_, e_, f_;
 };

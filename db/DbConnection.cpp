@@ -12,21 +12,15 @@
 #include <optional>
 #include <vector>
 
-#include "profiles/Profile.h"
+#include "db/RowReader.h"
 #include "base/Host.h"
+#include "base/TextRules.h"
 
 namespace mv {
 
 namespace {
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n\f\v");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t\r\n\f\v");
-  return s.substr(b, e - b + 1);
-}
-
 bool NamesSourceOrDriver(const std::string& cs) {
-  const std::string upper = ApplyCase(cs, 0);
+  const std::string upper = Upper(cs);
   if (upper.find("DRIVER=") != std::string::npos || upper.find("FILEDSN=") != std::string::npos) return true;
   size_t p = upper.find("DSN=");
   return p != std::string::npos && p + 4 < upper.size() && upper[p + 4] != ';';
@@ -54,8 +48,7 @@ bool DbConnection::DriverConnect(const std::string& in) {
                          static_cast<SQLSMALLINT>(out.size()), &outLen, SQL_DRIVER_NOPROMPT);
   if (!Succeeded(rc)) {
     std::string message = DiagnosticText(SQL_HANDLE_DBC, dbc_.get());
-    title = "Not Connected";
-    notConnected = 1;
+    target_.title = "Not Connected";
     if (message.empty()) message = "The driver manager gave no reason (ODBC return code " + std::to_string(rc) + ").";
     host_.Message("Could not connect to data source.\n\n" + message, Host::Buttons::Ok);
     return false;
@@ -65,11 +58,9 @@ bool DbConnection::DriverConnect(const std::string& in) {
   // again. Keep the one we were given when the completed one was cut, is empty, or names
   // neither a data source nor a driver (the SQLite driver answers "DSN=;Database=...").
   std::string completed = reinterpret_cast<char*>(out.data());
-  if (outLen >= static_cast<SQLSMALLINT>(out.size()) || !NamesSourceOrDriver(completed))
-    s_ConnectString = in;
-  else
-    s_ConnectString = completed;
-  dsn = ExtractDsn(s_ConnectString);
+  target_.connectString =
+      outLen >= static_cast<SQLSMALLINT>(out.size()) || !NamesSourceOrDriver(completed) ? in : completed;
+  target_.dsn = DsnOf(target_.connectString);
   return true;
 }
 
@@ -78,12 +69,12 @@ void DbConnection::ReadServerAndUser() {
   SQLSMALLINT len = 0;
   if (Succeeded(
           MV_ODBC(SQLGetInfo, dbc_.get(), SQL_SERVER_NAME, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len)))
-    serverName = buf.data();
+    target_.serverName = buf.data();
   std::fill(buf.begin(), buf.end(), '\0');
   if (Succeeded(MV_ODBC(SQLGetInfo, dbc_.get(), SQL_USER_NAME, buf.data(), static_cast<SQLSMALLINT>(buf.size()), &len)))
-    userName = buf.data();
-  s_DatabaseUser = Trim(userName);
-  loginUser = s_DatabaseUser;
+    target_.userName = buf.data();
+  target_.owner = Trim(target_.userName);
+  target_.loginUser = target_.owner;
   ReadEngineFacts();
 }
 
@@ -101,37 +92,41 @@ std::string DbConnection::InfoText(SQLUSMALLINT type) {
   return std::string(buf.data());
 }
 
+namespace {
+Engine EngineOf(const std::string& dbmsName) {
+  const std::string upper = Upper(dbmsName);
+  if (upper.find("SQLITE") != std::string::npos) return Engine::SQLite;
+  if (upper.find("POSTGRES") != std::string::npos) return Engine::PostgreSQL;
+  if (upper.find("MARIADB") != std::string::npos || upper.find("MYSQL") != std::string::npos) return Engine::MariaDB;
+  return Engine::Other;
+}
+}  // namespace
+
 void DbConnection::ReadEngineFacts() {
-  dbmsName = InfoText(SQL_DBMS_NAME);
-  identifierQuote = InfoText(SQL_IDENTIFIER_QUOTE_CHAR);
+  DriverFacts& d = driver_;
+  d.dbmsName = InfoText(SQL_DBMS_NAME);
+  d.engine = EngineOf(d.dbmsName);
+  d.identifierQuote = InfoText(SQL_IDENTIFIER_QUOTE_CHAR);
   // " " means the driver knows no identifier quote.
-  if (identifierQuote == " ") identifierQuote.clear();
-  keywords.clear();
+  if (d.identifierQuote == " ") d.identifierQuote.clear();
+  d.keywords.clear();
   const std::string list = InfoText(SQL_KEYWORDS);
   for (size_t start = 0; start < list.size();) {
     size_t end = list.find(',', start);
     if (end == std::string::npos) end = list.size();
     std::string word = Trim(list.substr(start, end - start));
-    if (!word.empty()) keywords.push_back(ApplyCase(word, 0));
+    if (!word.empty()) d.keywords.push_back(Upper(word));
     start = end + 1;
   }
   SQLUSMALLINT icase = 0;
-  if (Succeeded(MV_ODBC(SQLGetInfo, dbc_.get(), SQL_IDENTIFIER_CASE, &icase, 0, nullptr))) identifierCase = icase;
-}
-
-DbConnection::Engine DbConnection::engine() const {
-  const std::string upper = ApplyCase(dbmsName, 0);
-  if (upper.find("SQLITE") != std::string::npos) return Engine::SQLite;
-  if (upper.find("POSTGRES") != std::string::npos) return Engine::PostgreSQL;
-  if (upper.find("MARIADB") != std::string::npos || upper.find("MYSQL") != std::string::npos) return Engine::MariaDB;
-  return Engine::Other;
+  if (Succeeded(MV_ODBC(SQLGetInfo, dbc_.get(), SQL_IDENTIFIER_CASE, &icase, 0, nullptr))) d.identifierCase = icase;
 }
 
 std::string DbConnection::SetReadOnly(bool on) {
   // The drivers take or refuse the ODBC access mode and let writes through all the same, so
   // each engine is asked in its own words.
   const char* sql = nullptr;
-  switch (engine()) {
+  switch (driver_.engine) {
     case Engine::SQLite:
       sql = on ? "PRAGMA query_only = ON" : "PRAGMA query_only = OFF";
       break;
@@ -153,20 +148,19 @@ std::string DbConnection::SetReadOnly(bool on) {
       MV_ODBC(SQLSetConnectAttr, dbc_.get(), SQL_ATTR_ACCESS_MODE,
               reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_MODE_READ_ONLY : SQL_MODE_READ_WRITE)), 0);
   if (Succeeded(rc)) return {};
-  FetchErrorText(nullptr, false);
-  return lastError.empty() ? std::string("The driver refused the read-only mode.") : lastError;
+  ReadDiagnostics(nullptr);
+  return lastError_.text.empty() ? std::string("The driver refused the read-only mode.") : lastError_.text;
 }
 
-bool DbConnection::ConnectionLost() {
-  if (IsConnectionLost(lastSqlState)) return true;
+bool DbConnection::ConnectionLost(const std::string& sqlState) {
+  if (IsConnectionLost(sqlState)) return true;
   SQLUINTEGER dead = SQL_CD_FALSE;
   return Succeeded(MV_ODBC(SQLGetConnectAttr, dbc_.get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
          dead == SQL_CD_TRUE;
 }
 
 void DbConnection::FailConnect(const std::string& reason) {
-  title = "Not Connected";
-  notConnected = 1;
+  target_.title = "Not Connected";
   host_.Message("Could not connect to data source.\n\n" + reason, Host::Buttons::Ok);
 }
 
@@ -176,8 +170,7 @@ std::unique_ptr<DbConnection> DbConnection::ConnectInteractive(Host& host) {
   const std::optional<std::string> chosen = choice ? std::optional<std::string>(choice->connectString) : std::nullopt;
   if (!chosen) {
     // Cancelled, or no window to choose in: not connected, and nothing to say.
-    c->title = "Not Connected";
-    c->notConnected = 1;
+    c->target_.title = "Not Connected";
     return c;
   }
   if (chosen->size() >= kMaxConnectString) {
@@ -192,14 +185,10 @@ std::unique_ptr<DbConnection> DbConnection::ConnectInteractive(Host& host) {
   if (!c->DriverConnect(*chosen)) return c;
   // The driver echoes the password field in the completed string; what configurations save
   // keeps only a password the user typed into the connect string itself.
-  c->s_ConnectString = ConnectStringToKeep(c->s_ConnectString, choice->fieldPassword);
+  c->target_.connectString = ConnectStringToKeep(c->target_.connectString, choice->fieldPassword);
   c->ReadServerAndUser();
-  c->BuildTitle();
-  c->lastError = "0";
-  c->ProbeSchemas();
-  c->ProbeCatalogs();
-  if (!c->IsKnownOwner()) c->s_DatabaseUser.clear();
-  c->ApplyCatalog();
+  c->target_.title = ConnectionTitle(c->target_);
+  c->ProbeAndCheckOwner();
   return c;
 }
 
@@ -219,34 +208,38 @@ std::unique_ptr<DbConnection> DbConnection::ConnectWithString(Host& host, const 
   }
   if (!c->DriverConnect(connectString)) return c;
   c->ReadServerAndUser();
-  c->serverName = Trim(c->serverName);
-  c->lastError = "0";
-  c->ProbeSchemas();
-  c->ProbeCatalogs();
-  if (!owner.empty()) {
-    c->b_IsCatalog = catalogFlag == "1" ? 1 : 0;
-    c->s_DatabaseUser = owner;
-  }
-  if (!c->IsKnownOwner()) c->s_DatabaseUser.clear();
-  c->ApplyCatalog();
-  c->BuildTitle();
+  c->target_.serverName = Trim(c->target_.serverName);
+  c->ProbeAndCheckOwner(owner, catalogFlag);
+  c->target_.title = ConnectionTitle(c->target_);
   return c;
 }
 
-std::string DbConnection::ExtractDsn(const std::string& connectString) {
+void DbConnection::ProbeAndCheckOwner(const std::string& owner, const std::string& catalogFlag) {
+  lastError_.text = "0";
+  ProbeOwners(false);
+  ProbeOwners(true);
+  if (!owner.empty()) {
+    target_.ownerIsCatalog = catalogFlag == "1";
+    target_.owner = owner;
+  }
+  if (!IsKnownOwner()) target_.owner.clear();
+  ApplyCatalog();
+}
+
+std::string DsnOf(const std::string& connectString) {
   size_t p = connectString.find("DSN=");
   if (p == std::string::npos) return {};
-  std::string rest = ApplyCase(connectString.substr(p + 4), 0);
+  std::string rest = Upper(connectString.substr(p + 4));
   size_t semi = rest.find(';');
   if (semi != std::string::npos) rest.resize(semi);
   return rest;
 }
 
 void DbConnection::ProbeOwners(bool probeCatalogs) {
-  std::vector<std::string>& list = probeCatalogs ? catalogs : schemas;
-  int& has = probeCatalogs ? hasCatalogs : hasSchemas;
+  std::vector<std::string>& list = probeCatalogs ? driver_.catalogs : driver_.schemas;
+  bool& has = probeCatalogs ? driver_.hasCatalogs : driver_.hasSchemas;
   list.clear();
-  has = 1;
+  has = true;
   Statement st;
   SQLHSTMT h = SQL_NULL_HSTMT;
   if (!Succeeded(MV_ODBC(SQLAllocHandle, SQL_HANDLE_STMT, dbc_.get(), &h))) return;
@@ -254,55 +247,57 @@ void DbConnection::ProbeOwners(bool probeCatalogs) {
   std::string all = "%", none;
   SQLRETURN rc;
   if (probeCatalogs) {
-    b_IsCatalog = 1;
+    target_.ownerIsCatalog = true;
     rc = MV_ODBC(SQLTables, st.get(), OdbcText(all), SQL_NTS, OdbcText(none), SQL_NTS, OdbcText(none), SQL_NTS, nullptr,
                  0);
   } else {
     rc = MV_ODBC(SQLTables, st.get(), OdbcText(none), SQL_NTS, OdbcText(all), SQL_NTS, OdbcText(none), SQL_NTS, nullptr,
                  0);
-    b_IsCatalog = 0;
+    target_.ownerIsCatalog = false;
   }
   if (!Succeeded(rc)) {
-    has = 0;
+    has = false;
     return;
   }
+  RowReader reader(st);
   std::string cat, schem;
   while (MV_ODBC(SQLFetch, st.get()) == SQL_SUCCESS) {
-    GetValue(st.get(), 1, cat);
-    GetValue(st.get(), 2, schem);
-    std::string name = Trim(b_IsCatalog ? cat : schem);
+    reader.Value(1, cat);
+    reader.Value(2, schem);
+    std::string name = Trim(target_.ownerIsCatalog ? cat : schem);
     if (!name.empty()) list.push_back(name);
   }
-  if (list.empty()) has = 0;
+  if (list.empty()) has = false;
 }
 
-void DbConnection::ProbeSchemas() { ProbeOwners(false); }
-void DbConnection::ProbeCatalogs() { ProbeOwners(true); }
-
-int DbConnection::IsKnownOwner() const {
-  if (s_DatabaseUser.empty()) return 1;
-  if (std::find(catalogs.begin(), catalogs.end(), s_DatabaseUser) != catalogs.end()) return 1;
-  if (std::find(schemas.begin(), schemas.end(), s_DatabaseUser) != schemas.end()) return 1;
-  return 0;
+bool DbConnection::IsKnownOwner() const {
+  const std::string& owner = target_.owner;
+  const std::vector<std::string>& catalogs = driver_.catalogs;
+  const std::vector<std::string>& schemas = driver_.schemas;
+  return owner.empty() || std::find(catalogs.begin(), catalogs.end(), owner) != catalogs.end() ||
+         std::find(schemas.begin(), schemas.end(), owner) != schemas.end();
 }
 
 void DbConnection::ApplyCatalog() {
-  if (b_IsCatalog == 1 && !s_DatabaseUser.empty() && dbc_)
-    MV_ODBC(SQLSetConnectAttr, dbc_.get(), SQL_ATTR_CURRENT_CATALOG, OdbcText(s_DatabaseUser),
-            static_cast<SQLINTEGER>(s_DatabaseUser.size()));
+  const std::string& owner = target_.owner;
+  if (target_.ownerIsCatalog && !owner.empty() && dbc_)
+    MV_ODBC(SQLSetConnectAttr, dbc_.get(), SQL_ATTR_CURRENT_CATALOG, OdbcText(owner),
+            static_cast<SQLINTEGER>(owner.size()));
 }
 
-std::string DbConnection::BuildTitle() {
-  if (!dsn.empty() && strcasecmp(dsn.c_str(), "DEFAULT") != 0) {
-    title = dsn;
-    if (!serverName.empty() && serverName != title) title += "(" + serverName + ")";
-    if (!userName.empty()) title = userName + "@" + title;
+std::string ConnectionTitle(const ConnectionTarget& t) {
+  // Starts from the title it had: without a DSN the server name is added to it.
+  std::string title = t.title;
+  if (!t.dsn.empty() && strcasecmp(t.dsn.c_str(), "DEFAULT") != 0) {
+    title = t.dsn;
+    if (!t.serverName.empty() && t.serverName != title) title += "(" + t.serverName + ")";
+    if (!t.userName.empty()) title = t.userName + "@" + title;
   } else {
-    if (!serverName.empty() && serverName != title) title += "(" + serverName + ")";
-    if (!userName.empty()) {
-      title = userName + "@" + title;
+    if (!t.serverName.empty() && t.serverName != title) title += "(" + t.serverName + ")";
+    if (!t.userName.empty()) {
+      title = t.userName + "@" + title;
     } else {
-      std::string first = s_ConnectString.substr(0, s_ConnectString.find(';'));
+      std::string first = t.connectString.substr(0, t.connectString.find(';'));
       size_t eq = first.find('=');
       title = eq == std::string::npos ? first : first.substr(eq + 1);
       // The title reaches the script header and the window title: never a password.
@@ -310,7 +305,7 @@ std::string DbConnection::BuildTitle() {
       if (strcasecmp(key.c_str(), "PWD") == 0 || strcasecmp(key.c_str(), "PASSWORD") == 0) title = "********";
     }
   }
-  if (!s_DatabaseUser.empty() && s_DatabaseUser != loginUser) title = s_DatabaseUser + ":" + title;
+  if (!t.owner.empty() && t.owner != t.loginUser) title = t.owner + ":" + title;
   return title;
 }
 
@@ -318,30 +313,28 @@ std::string DbConnection::Execute(Statement& stmt, const std::string& sql) {
   SQLHSTMT h = SQL_NULL_HSTMT;
   stmt.Drop();
   if (!Succeeded(MV_ODBC(SQLAllocHandle, SQL_HANDLE_STMT, dbc_.get(), &h))) {
-    lastError = DiagnosticText(SQL_HANDLE_DBC, dbc_.get(), &lastSqlState);
-    if (lastError.empty()) lastError = "Could not allocate a statement.";
-    return lastError;
+    lastError_.text = DiagnosticText(SQL_HANDLE_DBC, dbc_.get(), &lastError_.sqlState);
+    if (lastError_.text.empty()) lastError_.text = "Could not allocate a statement.";
+    return lastError_.text;
   }
   stmt.Reset(h);
   SQLRETURN rc = MV_ODBC(SQLExecDirect, stmt.get(), OdbcText(sql), SQL_NTS);
   if (rc == SQL_SUCCESS) return {};
-  FetchErrorText(stmt.get(), false);
+  ReadDiagnostics(stmt.get());
   stmt.Drop();
   // An empty text would read as success to the caller, whose statement is gone.
-  if (lastError.empty()) lastError = "The statement did not run (ODBC return code " + std::to_string(rc) + ").";
-  return lastError;
+  if (lastError_.text.empty())
+    lastError_.text = "The statement did not run (ODBC return code " + std::to_string(rc) + ").";
+  return lastError_.text;
 }
 
-int DbConnection::FetchErrorText(SQLHSTMT stmt, bool show) {
-  lastError.clear();
-  lastSqlState.clear();
+bool DbConnection::ReadDiagnostics(SQLHSTMT stmt) {
+  lastError_ = {};
   if (stmt)
-    lastError = DiagnosticText(SQL_HANDLE_STMT, stmt, &lastSqlState);
+    lastError_.text = DiagnosticText(SQL_HANDLE_STMT, stmt, &lastError_.sqlState);
   else if (dbc_)
-    lastError = DiagnosticText(SQL_HANDLE_DBC, dbc_.get(), &lastSqlState);
-  if (lastError.empty()) return 0;
-  if (show) host_.Message(lastError, Host::Buttons::Ok);
-  return 1;
+    lastError_.text = DiagnosticText(SQL_HANDLE_DBC, dbc_.get(), &lastError_.sqlState);
+  return !lastError_.text.empty();
 }
 
 void DbConnection::Disconnect() {
@@ -349,20 +342,21 @@ void DbConnection::Disconnect() {
   dbc_.Drop();
   env_.Drop();
   connected_ = false;
-  ClearTables();
-  schemas.clear();
-  catalogs.clear();
+  tables_ = {};
+  driver_.schemas.clear();
+  driver_.catalogs.clear();
 }
 
 std::vector<OwnerChoice> DbConnection::FillOwnerChooser(int& selected) {
   std::vector<OwnerChoice> choices;
-  for (const auto& s : schemas) choices.push_back({s, 0});
-  for (const auto& c : catalogs) choices.push_back({c, 7777});
+  for (const auto& s : driver_.schemas) choices.push_back({s, 0});
+  for (const auto& c : driver_.catalogs) choices.push_back({c, 7777});
   choices.push_back({"-not required-", 0});
   selected = -1;
+  const std::string& owner = target_.owner;
   for (size_t i = 0; i < choices.size(); ++i) {
-    if (choices[i].text.size() >= s_DatabaseUser.size() &&
-        strncasecmp(choices[i].text.c_str(), s_DatabaseUser.c_str(), s_DatabaseUser.size()) == 0) {
+    if (choices[i].text.size() >= owner.size() &&
+        strncasecmp(choices[i].text.c_str(), owner.c_str(), owner.size()) == 0) {
       selected = static_cast<int>(i);
       break;
     }
@@ -373,15 +367,18 @@ std::vector<OwnerChoice> DbConnection::FillOwnerChooser(int& selected) {
 
 void DbConnection::ApplyOwnerChoice(const std::vector<OwnerChoice>& choices, int selected) {
   if (selected < 0 || selected >= static_cast<int>(choices.size()) || choices[selected].text == "-not required-") {
-    s_DatabaseUser.clear();
+    target_.owner.clear();
     return;
   }
-  if (choices[selected].data != 0) {
-    b_IsCatalog = 1;
-    ApplyCatalog();
-  } else {
-    b_IsCatalog = 0;
-  }
+  target_.ownerIsCatalog = choices[selected].data != 0;
+  if (target_.ownerIsCatalog) ApplyCatalog();
+}
+
+void DbConnection::ChooseOwner(const std::vector<OwnerChoice>& choices, int selected) {
+  if (selected >= 0 && selected < static_cast<int>(choices.size())) target_.owner = choices[selected].text;
+  ApplyOwnerChoice(choices, selected);
+  target_.title = ConnectionTitle(target_);
+  tables_ = {};
 }
 
 }  // namespace mv

@@ -2,7 +2,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "db/OdbcHandles.h"
@@ -16,10 +15,55 @@ struct TableEntry {
   std::string name;  // TABLE_NAME as returned
 };
 
+// The connection's table list; loaded: read since the connection or its owner last changed.
+struct TableList {
+  std::vector<TableEntry> entries;
+  bool loaded = false;
+};
+
 // One entry of the owner chooser: text and item data (0 schema or "-not required-", 7777 catalog).
 struct OwnerChoice {
   std::string text;
   int data = 0;
+};
+
+// The engine behind the driver, from SQL_DBMS_NAME.
+enum class Engine { SQLite, PostgreSQL, MariaDB, Other };
+
+// What a connection reaches.
+struct ConnectionTarget {
+  // As a configuration saves it: the driver's completed string when it can connect again.
+  std::string connectString;
+  std::string dsn;  // the data source it names, upper case; empty when none
+  std::string serverName, userName;
+  std::string loginUser;  // the user name, trimmed: an owner other than it is named in the title
+  // The owner whose tables are read (empty: none). The catalog mark is kept from the owner probe
+  // also when there is no owner.
+  std::string owner;
+  bool ownerIsCatalog = false;
+  std::string title;  // the window's and the script's name for the connection
+};
+
+// The title of a connection: user@DSN(server), or what the connect string starts with.
+std::string ConnectionTitle(const ConnectionTarget& target);
+// The DSN a connect string names, upper case; empty when it names none.
+std::string DsnOf(const std::string& connectString);
+
+// What the driver says of the engine.
+struct DriverFacts {
+  std::string dbmsName;
+  Engine engine = Engine::Other;
+  std::string identifierQuote;        // "" when none
+  std::vector<std::string> keywords;  // its reserved words, upper case
+  int identifierCase = 0;             // how it folds unquoted names (SQL_IC_*; 0 unknown)
+  bool hasSchemas = false, hasCatalogs = false;
+  std::vector<std::string> schemas, catalogs;
+};
+
+// A driver's message: its text (every record) and the first record's SQLSTATE.
+struct DriverMessage {
+  std::string text;
+  std::string sqlState;
 };
 
 // The one live ODBC connection with its owner, title and table list. During a run it belongs
@@ -38,75 +82,36 @@ class DbConnection {
   static std::unique_ptr<DbConnection> ConnectWithString(Host& host, const std::string& connectString,
                                                          const std::string& owner, const std::string& catalogFlag);
 
-  static std::string ExtractDsn(const std::string& connectString);
-  void ProbeSchemas();
-  void ProbeCatalogs();
-  int IsKnownOwner() const;
-  void ApplyCatalog();
-  std::string BuildTitle();
+  bool Connected() const { return connected_; }
+  const ConnectionTarget& Target() const { return target_; }
+  const DriverFacts& Driver() const { return driver_; }
+  SQLHDBC dbc() const { return dbc_.get(); }
+  // The owner filter a catalog call starts with (it is retried without one when it fails).
+  bool FiltersByOwner() const { return !target_.owner.empty() && (driver_.hasSchemas || driver_.hasCatalogs); }
+
   // Empty on success (statement left open in stmt); else the error text (statement dropped).
   std::string Execute(Statement& stmt, const std::string& sql);
-  // Reads the diagnostics of stmt (of the connection when stmt is null) into lastError and
-  // lastSqlState; shows them when show is set. 1 when there was a message.
-  int FetchErrorText(SQLHSTMT stmt, bool show);
-  void ClearTables() { tables.clear(); }
-  void Disconnect();
+  // Reads the diagnostics of stmt (of the connection when stmt is null) into LastError; false
+  // when there was none.
+  bool ReadDiagnostics(SQLHSTMT stmt);
+  const DriverMessage& LastError() const { return lastError_; }
+  // Whether sqlState or the driver says the connection itself is gone.
+  bool ConnectionLost(const std::string& sqlState);
+  // Puts the session into (or out of) read-only mode in the engine's own words; the error
+  // text, empty when it took.
+  std::string SetReadOnly(bool on);
 
+  // The owner chooser's entries, the one matching the owner selected (and applied).
   std::vector<OwnerChoice> FillOwnerChooser(int& selected);
   void ApplyOwnerChoice(const std::vector<OwnerChoice>& choices, int selected);
+  // The user chose choices[selected]: it becomes the owner, the title follows, and the table
+  // list is read again when next needed.
+  void ChooseOwner(const std::vector<OwnerChoice>& choices, int selected);
 
   // Table catalog. stopped, when given, is asked after every row; when it answers true the
   // listing ends at once (the statement freed) and LoadTables returns -1.
   int LoadTables(const std::function<bool()>& stopped = {});
-
-  // Reads one value whole with SQLGetData, in pieces, into out. Returns false for NULL. A
-  // failing SQLGetData reads as empty; failed is then set when given.
-  bool GetValue(SQLHSTMT stmt, SQLUSMALLINT col, std::string& out, bool* failed = nullptr);
-  // The same as a view: into the value buffer when the value came in one piece, else into
-  // spill. Valid until the next read of this connection.
-  bool GetValueView(SQLHSTMT stmt, SQLUSMALLINT col, std::string_view& view, std::string& spill, bool* failed);
-  // The owner filter a catalog call starts with (it is retried without one when it fails):
-  // catalog and schema arguments, empty when there is no owner to filter by.
-  bool FiltersByOwner() const { return !s_DatabaseUser.empty() && (hasSchemas || hasCatalogs); }
-
-  enum class Engine { SQLite, PostgreSQL, MariaDB, Other };
-  // The engine behind the driver, from SQL_DBMS_NAME.
-  Engine engine() const;
-  // Puts the session into (or out of) read-only mode in the engine's own words; the error
-  // text, empty when it took.
-  std::string SetReadOnly(bool on);
-  // Whether the last error (lastSqlState) or the driver says the connection itself is gone.
-  bool ConnectionLost();
-
-  SQLHENV env() const { return env_.get(); }
-  SQLHDBC dbc() const { return dbc_.get(); }
-
-  std::string serverName;
-  std::string userName;
-  std::string dsn;
-  int notConnected = 0;
-  std::string s_ConnectString;
-  int tablesLoaded = 0;
-  std::string title;
-  std::string loginUser;
-  int b_IsCatalog = 0;
-  int hasSchemas = 0;
-  int hasCatalogs = 0;
-  std::string s_DatabaseUser;
-  std::vector<std::string> schemas;
-  std::vector<std::string> catalogs;
-  std::string lastError;
-  std::string lastSqlState;
-  // The driver's message about the last value whose SQLGetData failed.
-  std::string lastGetDataError;
-  std::string lastGetDataState;
-  std::vector<TableEntry> tables;
-  // What the driver says of the engine: its name, the identifier quote ("" when none), its
-  // reserved words (upper case) and how it folds unquoted names (SQL_IC_*; 0 unknown).
-  std::string dbmsName;
-  std::string identifierQuote;
-  std::vector<std::string> keywords;
-  int identifierCase = 0;
+  const TableList& Tables() const { return tables_; }
 
  private:
   explicit DbConnection(Host& host) : host_(host) {}
@@ -118,14 +123,21 @@ class DbConnection {
   void ReadEngineFacts();
   std::string InfoText(SQLUSMALLINT type);
   void ProbeOwners(bool catalogs);
-  // The steps after a successful driver connect shared by both ways of connecting.
-  void AfterConnect(const std::string& owner, const std::string& catalogFlag, bool ownerGiven);
+  bool IsKnownOwner() const;
+  void ApplyCatalog();
+  // The steps after a successful driver connect: owners probed, the owner given taken, an unknown
+  // owner dropped.
+  void ProbeAndCheckOwner(const std::string& owner = {}, const std::string& catalogFlag = {});
+  void Disconnect();
 
   Host& host_;
   EnvHandle env_;
   ConnHandle dbc_;
   bool connected_ = false;
-  std::vector<char> valueBuf_;
+  ConnectionTarget target_;
+  DriverFacts driver_;
+  DriverMessage lastError_;
+  TableList tables_;
 };
 
 }  // namespace mv

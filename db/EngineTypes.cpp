@@ -7,23 +7,14 @@
 
 #include "db/OdbcCall.h"
 #include "db/OdbcText.h"
+#include "db/RowReader.h"
+#include "base/TextRules.h"
 
 namespace mv {
 
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string Trimmed(std::string_view s) {
-  const size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string_view::npos) return {};
-  const size_t e = s.find_last_not_of(" \t\r\n");
-  return std::string(s.substr(b, e - b + 1));
-}
+std::string Trimmed(std::string_view s) { return Trim(s, " \t\r\n"); }
 
 // A declared type split as "name(args) rest": "numeric(10,2)" gives numeric, 10, 2;
 // "bigint(20) unsigned" gives bigint, 20 and the rest "unsigned".
@@ -179,6 +170,32 @@ EngineType PostgresType(std::string_view declaredText, char userKind, std::strin
   return e;
 }
 
+// The width of an ENUM's or SET's values from its labels, quoted texts: the longest label, or
+// for a set all of them with their commas; at least 1.
+long LabelsWidth(const std::string& args, bool set) {
+  long longest = 0, all = 0, current = 0, labels = 0;
+  bool inside = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const char c = args[i];
+    if (c == '\'') {
+      if (inside && i + 1 < args.size() && args[i + 1] == '\'') {
+        ++current, ++i;
+        continue;
+      }
+      inside = !inside;
+      if (!inside) {
+        longest = std::max(longest, current);
+        all += current;
+        ++labels;
+        current = 0;
+      }
+    } else if (inside) {
+      ++current;
+    }
+  }
+  return std::max(1L, set ? all + std::max(0L, labels - 1) : longest);
+}
+
 // MariaDB writes integer display widths ("int(11)") that mean nothing to the values; they are
 // left out so that the name reads the same to other engines.
 EngineType MariaType(std::string_view declared) {
@@ -214,30 +231,8 @@ EngineType MariaType(std::string_view declared) {
   if (n == "time") return Fix(declared, SQL_TIME);
   if (n == "year") return Fix(declared, SQL_SMALLINT);
   if (n == "enum" || n == "set") {
-    // The labels are quoted texts; the longest (for a set, all of them with commas) bounds
-    // the values.
-    long longest = 0, all = 0, current = 0, labels = 0;
-    bool inside = false;
-    for (size_t i = 0; i < t.args.size(); ++i) {
-      const char c = t.args[i];
-      if (c == '\'') {
-        if (inside && i + 1 < t.args.size() && t.args[i + 1] == '\'') {
-          ++current, ++i;
-          continue;
-        }
-        inside = !inside;
-        if (!inside) {
-          longest = std::max(longest, current);
-          all += current;
-          ++labels;
-          current = 0;
-        }
-      } else if (inside) {
-        ++current;
-      }
-    }
-    const long size = n == "set" ? all + std::max(0L, labels - 1) : longest;
-    EngineType e = Fix("varchar(" + std::to_string(std::max(1L, size)) + ")", SQL_VARCHAR, std::max(1L, size));
+    const long size = LabelsWidth(t.args, n == "set");
+    EngineType e = Fix("varchar(" + std::to_string(size) + ")", SQL_VARCHAR, size);
     e.userType = Lower(Trimmed(declared));
     return e;
   }
@@ -250,8 +245,8 @@ bool RunQuery(DbConnection& c, const std::string& sql, const std::vector<std::st
   Statement st;
   SQLHSTMT h = SQL_NULL_HSTMT;
   if (!Succeeded(MV_ODBC(SQLAllocHandle, SQL_HANDLE_STMT, c.dbc(), &h))) {
-    c.FetchErrorText(nullptr, false);
-    error = c.lastError;
+    c.ReadDiagnostics(nullptr);
+    error = c.LastError().text;
     return false;
   }
   st.Reset(h);
@@ -268,24 +263,25 @@ bool RunQuery(DbConnection& c, const std::string& sql, const std::vector<std::st
   }
   if (Succeeded(rc)) rc = MV_ODBC(SQLExecute, st.get());
   if (!Succeeded(rc)) {
-    c.FetchErrorText(st.get(), false);
-    error = c.lastError.empty() ? std::string("The engine's catalog could not be read.") : c.lastError;
+    c.ReadDiagnostics(st.get());
+    error = c.LastError().text.empty() ? std::string("The engine's catalog could not be read.") : c.LastError().text;
     return false;
   }
   std::vector<std::string> values(static_cast<size_t>(columns));
+  RowReader reader(st);
   for (;;) {
     rc = MV_ODBC(SQLFetch, st.get());
     if (rc == SQL_NO_DATA) return true;
     if (!Succeeded(rc)) {
-      c.FetchErrorText(st.get(), false);
-      error = c.lastError.empty() ? std::string("The engine's catalog could not be read whole.") : c.lastError;
+      c.ReadDiagnostics(st.get());
+      error = c.LastError().text.empty() ? std::string("The engine's catalog could not be read whole.")
+                                         : c.LastError().text;
       return false;
     }
     for (int i = 0; i < columns; ++i) {
-      bool failed = false;
-      c.GetValue(st.get(), static_cast<SQLUSMALLINT>(i + 1), values[static_cast<size_t>(i)], &failed);
-      if (failed) {
-        error = c.lastGetDataError;
+      reader.Value(static_cast<SQLUSMALLINT>(i + 1), values[static_cast<size_t>(i)]);
+      if (reader.valueFailures() > 0) {
+        error = reader.lastValueError();
         return false;
       }
     }
@@ -294,27 +290,28 @@ bool RunQuery(DbConnection& c, const std::string& sql, const std::vector<std::st
 }
 
 // The schema a PostgreSQL catalog query looks in: the owner chosen, else the search path.
-std::string PgSchema(const DbConnection& c) { return c.hasSchemas && !c.b_IsCatalog ? c.s_DatabaseUser : ""; }
+std::string PgSchema(const DbConnection& c) {
+  return c.Driver().hasSchemas && !c.Target().ownerIsCatalog ? c.Target().owner : "";
+}
 
 }  // namespace
 
-EngineType ParseEngineType(DbConnection::Engine engine, std::string_view declared, char userKind,
-                           std::string_view userType) {
+EngineType ParseEngineType(Engine engine, std::string_view declared, char userKind, std::string_view userType) {
   switch (engine) {
-    case DbConnection::Engine::SQLite:
+    case Engine::SQLite:
       return SqliteType(declared);
-    case DbConnection::Engine::PostgreSQL:
+    case Engine::PostgreSQL:
       return PostgresType(declared, userKind, userType);
-    case DbConnection::Engine::MariaDB:
+    case Engine::MariaDB:
       return MariaType(declared);
-    case DbConnection::Engine::Other:
+    case Engine::Other:
       break;
   }
   return Keep(declared);
 }
 
-std::string EngineReadExpression(DbConnection::Engine engine, EngineRead read, const std::string& ref) {
-  const bool maria = engine == DbConnection::Engine::MariaDB;
+std::string EngineReadExpression(Engine engine, EngineRead read, const std::string& ref) {
+  const bool maria = engine == Engine::MariaDB;
   switch (read) {
     case EngineRead::Text:
       return "CAST(" + ref + (maria ? " AS CHAR)" : " AS text)");
@@ -332,16 +329,16 @@ bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<En
                        std::string& error) {
   out.clear();
   error.clear();
-  const DbConnection::Engine engine = c.engine();
+  const Engine engine = c.Driver().engine;
   switch (engine) {
-    case DbConnection::Engine::SQLite:
+    case Engine::SQLite:
       return RunQuery(
           c, "SELECT name, type FROM pragma_table_xinfo(?)", {table}, 2,
           [&](std::vector<std::string>& v) { out.push_back({v[0], SqliteType(v[1])}); }, error);
-    case DbConnection::Engine::PostgreSQL:
-    case DbConnection::Engine::MariaDB: {
-      const bool pg = engine == DbConnection::Engine::PostgreSQL;
-      std::string owner = pg ? PgSchema(c) : c.b_IsCatalog ? c.s_DatabaseUser : std::string();
+    case Engine::PostgreSQL:
+    case Engine::MariaDB: {
+      const bool pg = engine == Engine::PostgreSQL;
+      std::string owner = pg ? PgSchema(c) : c.Target().ownerIsCatalog ? c.Target().owner : std::string();
       // The owner filter first, as the catalog calls do; a table it does not find is looked
       // for where the session finds it.
       for (;;) {
@@ -370,7 +367,7 @@ bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<En
         owner.clear();
       }
     }
-    case DbConnection::Engine::Other:
+    case Engine::Other:
       break;
   }
   return true;
@@ -378,7 +375,7 @@ bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<En
 
 std::vector<EngineTableKind> ReadEngineTableKinds(DbConnection& c) {
   std::vector<EngineTableKind> kinds;
-  if (c.engine() != DbConnection::Engine::PostgreSQL) return kinds;
+  if (c.Driver().engine != Engine::PostgreSQL) return kinds;
   const std::string schema = PgSchema(c);
   const std::string sql =
       "SELECT r.relname, r.relkind, coalesce((SELECT p.relname FROM pg_inherits i JOIN pg_class p ON p.oid = "

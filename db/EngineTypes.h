@@ -29,12 +29,12 @@ struct EngineType {
 // The corrections a declared type text calls for, engine by engine (Other: none). userKind,
 // for PostgreSQL, is pg_type.typtype of the column's type ('e' enum, 'd' domain, whose base
 // type text is then `declared`) and userType that type's name.
-EngineType ParseEngineType(DbConnection::Engine engine, std::string_view declared, char userKind = 'b',
+EngineType ParseEngineType(Engine engine, std::string_view declared, char userKind = 'b',
                            std::string_view userType = {});
 
 // The select-list expression that reads the column `ref` (a name as the SELECT writes it) of
 // the engine as `read` says.
-std::string EngineReadExpression(DbConnection::Engine engine, EngineRead read, const std::string& ref);
+std::string EngineReadExpression(Engine engine, EngineRead read, const std::string& ref);
 
 // One column of a table as the engine's own catalog declares it.
 struct EngineColumn {

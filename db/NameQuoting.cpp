@@ -7,9 +7,8 @@
 #include <string_view>
 
 #include "db/DbConnection.h"
-#include "profiles/Profile.h"
 #include "settings/RunOptions.h"
-#include "base/SettingsStore.h"
+#include "base/TextRules.h"
 
 namespace mv {
 
@@ -263,66 +262,51 @@ bool IsPlainIdentifier(const std::string& name) {
 
 }  // namespace
 
-void NameQuoter::ReadBrackets(const SettingsStore& settings, const DbConnection* connection) {
-  // Square brackets only where the owner really is a catalog: without an owner the connection
-  // still carries the catalog mark of its probe, and standard SQL (PostgreSQL among others)
-  // rejects brackets. The double quote is the standard identifier quote.
-  const bool catalog = connection && connection->b_IsCatalog && !connection->s_DatabaseUser.empty();
-  open_ = settings.GetString("specObjStringOpen", catalog ? "[" : "\"");
-  close_ = settings.GetString("specObjStringClose", catalog ? "]" : "\"");
-  // The SELECT runs against the source: its own quote character, or the brackets when the
-  // driver names none.
-  if (connection && !connection->identifierQuote.empty()) {
-    sourceOpen_ = sourceClose_ = connection->identifierQuote;
+void SourceNames::Read(const DbConnection* connection, const std::string& open, const std::string& close) {
+  if (connection && !connection->Driver().identifierQuote.empty()) {
+    open_ = close_ = connection->Driver().identifierQuote;
   } else {
-    sourceOpen_ = open_;
-    sourceClose_ = close_;
+    open_ = open;
+    close_ = close;
   }
   if (connection) {
-    keywords_ = connection->keywords;
-    identifierCase_ = connection->identifierCase;
+    keywords_ = connection->Driver().keywords;
+    identifierCase_ = connection->Driver().identifierCase;
   }
 }
 
-bool NameQuoter::IsSpecial(const std::string& name) const {
+bool SourceNames::IsSpecial(const std::string& name) const {
   if (name.empty()) return false;
   if (!IsPlainIdentifier(name)) return true;
-  const std::string upper = ApplyCase(name, 0);
+  const std::string upper = Upper(name);
   if (std::find(kReserved.begin(), kReserved.end(), upper) != kReserved.end()) return true;
   if (std::find(keywords_.begin(), keywords_.end(), upper) != keywords_.end()) return true;
   if (identifierCase_ == SQL_IC_UPPER) return name != upper;
-  if (identifierCase_ == SQL_IC_LOWER) return name != ApplyCase(name, 1);
+  if (identifierCase_ == SQL_IC_LOWER) return name != Lower(name);
   return false;
 }
 
-bool NameQuoter::IsSpecialColumnName(const RunOptions& opts, const std::string& name) const {
+bool SourceNames::IsSpecialColumnName(const RunOptions& opts, const std::string& name) const {
   if (opts.i_AutoSpecialName == 1) return true;
   if (opts.i_AutoSpecialName == 2) return false;
   return IsSpecial(name);
 }
 
-bool NameQuoter::IsSpecialTableName(const RunOptions& opts, const std::string& name) const {
+bool SourceNames::IsSpecialTableName(const RunOptions& opts, const std::string& name) const {
   return opts.i_AutoSpecialName == 1 || IsSpecial(name);
 }
 
-std::string NameQuoter::ScriptColumn(const RunOptions& opts, const std::string& name,
-                                     const std::string& written) const {
-  return IsSpecialColumnName(opts, name) ? Bracket(written) : written;
+std::string SourceNames::Column(const RunOptions& opts, const std::string& name) const {
+  return IsSpecialColumnName(opts, name) ? Bracket(name) : name;
 }
 
-std::string NameQuoter::ScriptTable(const RunOptions& opts, const std::string& name, const std::string& written) const {
-  return IsSpecialTableName(opts, name) ? Bracket(written) : written;
+std::string SourceNames::Table(const RunOptions& opts, const std::string& name) const {
+  return IsSpecialTableName(opts, name) ? Bracket(name) : name;
 }
 
-std::string NameQuoter::SourceColumn(const RunOptions& opts, const std::string& name) const {
-  return IsSpecialColumnName(opts, name) ? SourceBracket(name) : name;
-}
+std::string SourceNames::Bracket(const std::string& name) const { return QuoteName(name, open_, close_); }
 
-std::string NameQuoter::SourceTable(const RunOptions& opts, const std::string& name) const {
-  return IsSpecialTableName(opts, name) ? SourceBracket(name) : name;
-}
-
-std::string NameQuoter::Quote(const std::string& name, const std::string& open, const std::string& close) {
+std::string QuoteName(const std::string& name, const std::string& open, const std::string& close) {
   std::string out = open;
   if (close.empty()) return out + name;
   for (size_t i = 0; i < name.size();) {
@@ -374,20 +358,6 @@ bool HasStatementSeparator(const std::string& condition) {
   // Engines differ in whether a backslash escapes a quote: a separator outside quotes under
   // either reading is refused.
   return SeparatorOutsideQuotes(condition, false) || SeparatorOutsideQuotes(condition, true);
-}
-
-std::string RemarkSafe(const std::string& text) {
-  if (text.find_first_of("\r\n") == std::string::npos) return text;
-  std::string out;
-  for (char c : text) {
-    if (c == '\r')
-      out += "\\r";
-    else if (c == '\n')
-      out += "\\n";
-    else
-      out += c;
-  }
-  return out;
 }
 
 }  // namespace mv

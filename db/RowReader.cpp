@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "db/DbConnection.h"
+#include "db/Diagnostics.h"
 #include "db/OdbcCall.h"
 #include "profiles/Profile.h"
 
@@ -20,32 +20,25 @@ constexpr SQLLEN kChunk = 1 << 16;
 constexpr SQLLEN kFirstPiece = 512;
 }  // namespace
 
-[[gnu::hot]] bool DbConnection::GetValueView(SQLHSTMT stmt, SQLUSMALLINT col, std::string_view& view,
-                                             std::string& spill, bool* failed) {
-  if (failed) *failed = false;
-  if (valueBuf_.size() < static_cast<size_t>(kChunk)) valueBuf_.resize(kChunk);
+[[gnu::hot]] bool RowReader::ReadText(SQLUSMALLINT col, std::string_view& view, std::string& spill, bool& failed) {
+  failed = false;
+  if (buffer_.size() < static_cast<size_t>(kChunk)) buffer_.resize(kChunk);
   // Most values are short, and some drivers clear the whole buffer they are given on every
   // call: ask for a small first piece, then large ones. The value is read in pieces until the
   // driver has given all of it, so nothing is ever cut.
   SQLLEN piece = kFirstPiece;
   SQLLEN ind = 0;
-  SQLRETURN rc = MV_ODBC(SQLGetData, stmt, col, SQL_C_CHAR, valueBuf_.data(), piece, &ind);
+  SQLRETURN rc = MV_ODBC(SQLGetData, stmt_, col, SQL_C_CHAR, buffer_.data(), piece, &ind);
   // Whole in the first piece: read where the driver put it.
   if (rc == SQL_SUCCESS && ind >= 0 && ind < piece) [[likely]] {
-    view = std::string_view(valueBuf_.data(), static_cast<size_t>(ind));
+    view = std::string_view(buffer_.data(), static_cast<size_t>(ind));
     return true;
   }
   spill.clear();
   for (;;) {
     if (rc == SQL_NO_DATA) break;
     if (!Succeeded(rc)) {
-      if (failed) *failed = true;
-      const std::string saved = lastError, savedState = lastSqlState;
-      FetchErrorText(stmt, false);
-      lastGetDataError = lastError.empty() ? std::string("SQLGetData failed") : lastError;
-      lastGetDataState = lastSqlState;
-      lastError = saved;
-      lastSqlState = savedState;
+      failed = true;
       spill.clear();
       break;
     }
@@ -55,30 +48,23 @@ constexpr SQLLEN kFirstPiece = 512;
     }
     if (rc == SQL_SUCCESS) {
       size_t n =
-          ind >= 0 && ind < piece ? static_cast<size_t>(ind) : strnlen(valueBuf_.data(), static_cast<size_t>(piece));
-      spill.append(valueBuf_.data(), n);
+          ind >= 0 && ind < piece ? static_cast<size_t>(ind) : strnlen(buffer_.data(), static_cast<size_t>(piece));
+      spill.append(buffer_.data(), n);
       break;
     }
     // SQL_SUCCESS_WITH_INFO: either a warning about a value that fit, or a full buffer less
     // its terminator with more to come.
     if (ind >= 0 && ind != SQL_NO_TOTAL && ind < piece) {
-      spill.append(valueBuf_.data(), static_cast<size_t>(ind));
+      spill.append(buffer_.data(), static_cast<size_t>(ind));
       break;
     }
     if (ind > 0 && ind != SQL_NO_TOTAL && spill.empty()) spill.reserve(static_cast<size_t>(ind));
-    spill.append(valueBuf_.data(), static_cast<size_t>(piece - 1));
+    spill.append(buffer_.data(), static_cast<size_t>(piece - 1));
     piece = kChunk;
-    rc = MV_ODBC(SQLGetData, stmt, col, SQL_C_CHAR, valueBuf_.data(), piece, &ind);
+    rc = MV_ODBC(SQLGetData, stmt_, col, SQL_C_CHAR, buffer_.data(), piece, &ind);
   }
   view = spill;
   return true;
-}
-
-bool DbConnection::GetValue(SQLHSTMT stmt, SQLUSMALLINT col, std::string& out, bool* failed) {
-  std::string_view view;
-  const bool notNull = GetValueView(stmt, col, view, out, failed);
-  if (view.data() != out.data()) out.assign(view.data(), view.size());
-  return notNull;
 }
 
 int RowReader::ColumnCount() {
@@ -93,8 +79,10 @@ int RowReader::ColumnCount() {
 }
 
 [[gnu::hot]] bool RowReader::Value(SQLUSMALLINT col, std::string& out) {
+  std::string_view view;
   bool failed = false;
-  const bool notNull = c_.GetValue(stmt_, col, out, &failed);
+  const bool notNull = ReadText(col, view, out, failed);
+  if (view.data() != out.data()) out.assign(view.data(), view.size());
   if (failed) [[unlikely]]
     NoteValueFailure();
   return notNull;
@@ -102,7 +90,7 @@ int RowReader::ColumnCount() {
 
 [[gnu::hot]] bool RowReader::View(SQLUSMALLINT col, std::string_view& view, std::string& spill) {
   bool failed = false;
-  const bool notNull = c_.GetValueView(stmt_, col, view, spill, &failed);
+  const bool notNull = ReadText(col, view, spill, failed);
   if (failed) [[unlikely]]
     NoteValueFailure();
   return notNull;
@@ -110,7 +98,8 @@ int RowReader::ColumnCount() {
 
 void RowReader::NoteValueFailure() {
   ++valueFailures_;
-  lastValueError_ = c_.lastGetDataError;
+  lastValueError_ = DiagnosticText(SQL_HANDLE_STMT, stmt_);
+  if (lastValueError_.empty()) lastValueError_ = "SQLGetData failed";
 }
 
 ValueKind RowReader::KindForType(SQLLEN type) {
@@ -139,28 +128,17 @@ ValueKind RowReader::KindOf(SQLUSMALLINT col) {
   return KindForType(ColumnNumber(col, SQL_DESC_CONCISE_TYPE));
 }
 
-void RowReader::Failed(SQLUSMALLINT) {
-  ++valueFailures_;
-  const std::string saved = c_.lastError, savedState = c_.lastSqlState;
-  c_.FetchErrorText(stmt_, false);
-  lastValueError_ = c_.lastError.empty() ? std::string("SQLGetData failed") : c_.lastError;
-  c_.lastGetDataError = lastValueError_;
-  c_.lastGetDataState = c_.lastSqlState;
-  c_.lastError = saved;
-  c_.lastSqlState = savedState;
-}
-
 bool RowReader::ReadBinary(SQLUSMALLINT col, std::string& out) {
   static const char kHex[] = "0123456789ABCDEF";
   out.clear();
-  if (bytes_.size() < static_cast<size_t>(kChunk)) bytes_.resize(kChunk);
+  if (buffer_.size() < static_cast<size_t>(kChunk)) buffer_.resize(kChunk);
   bool any = false;
   for (;;) {
     SQLLEN ind = 0;
-    const SQLRETURN rc = MV_ODBC(SQLGetData, stmt_, col, SQL_C_BINARY, bytes_.data(), kChunk, &ind);
+    const SQLRETURN rc = MV_ODBC(SQLGetData, stmt_, col, SQL_C_BINARY, buffer_.data(), kChunk, &ind);
     if (rc == SQL_NO_DATA) return any;
     if (!Succeeded(rc)) {
-      Failed(col);
+      NoteValueFailure();
       out.clear();
       return true;
     }
@@ -173,7 +151,7 @@ bool RowReader::ReadBinary(SQLUSMALLINT col, std::string& out) {
     const size_t n =
         rc == SQL_SUCCESS && ind >= 0 && ind < kChunk ? static_cast<size_t>(ind) : static_cast<size_t>(kChunk);
     for (size_t i = 0; i < n; ++i) {
-      const unsigned char b = static_cast<unsigned char>(bytes_[i]);
+      const unsigned char b = static_cast<unsigned char>(buffer_[i]);
       out += kHex[b >> 4];
       out += kHex[b & 15];
     }
@@ -205,7 +183,7 @@ bool RowReader::GetFixed(SQLUSMALLINT col, SQLSMALLINT cType, T& v, std::string&
   out.clear();
   isNull = Succeeded(rc) && ind == SQL_NULL_DATA;
   if (Succeeded(rc)) return !isNull;
-  Failed(col);
+  NoteValueFailure();
   return false;
 }
 

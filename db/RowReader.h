@@ -7,8 +7,6 @@
 
 namespace mv {
 
-class DbConnection;
-
 // How a result column's values are read.
 enum class ValueKind {
   FromResult,  // decided by the type the result column reports (Kind)
@@ -21,10 +19,12 @@ enum class ValueKind {
 };
 
 // Reads the rows of an executed statement: values whole, as text, into buffers the caller
-// reuses from row to row, with their NULL flag; the result columns' names and types.
+// reuses from row to row, with their NULL flag; the result columns' names and types. The reader
+// owns the buffer the driver writes values into and what it said about a value it could not
+// give, so reading never touches the connection's state.
 class RowReader {
  public:
-  RowReader(DbConnection& connection, const Statement& stmt) : c_(connection), stmt_(stmt.get()) {}
+  explicit RowReader(const Statement& stmt) : stmt_(stmt.get()) {}
 
   int ColumnCount();
   // The next row; a row fetched with a warning is still a row (ending there would drop the
@@ -53,18 +53,20 @@ class RowReader {
   static std::string TableNameAfterFrom(const std::string& sql);
 
  private:
+  // The value as characters, in pieces until whole: a view of buffer_ when it came in one piece,
+  // else of spill.
+  bool ReadText(SQLUSMALLINT col, std::string_view& view, std::string& spill, bool& failed);
   bool ReadBinary(SQLUSMALLINT col, std::string& out);
   template <class T>
   bool ReadNumber(SQLUSMALLINT col, SQLSMALLINT cType, std::string& out);
   // One fixed-size value: true when read; false for NULL (isNull) or a failure (counted).
   template <class T>
   bool GetFixed(SQLUSMALLINT col, SQLSMALLINT cType, T& v, std::string& out, bool& isNull);
+  // Counts a value SQLGetData could not give and keeps the driver's message about it.
   [[gnu::cold, gnu::noinline]] void NoteValueFailure();
-  void Failed(SQLUSMALLINT col);
 
-  DbConnection& c_;
   SQLHSTMT stmt_;
-  std::vector<char> bytes_;
+  std::vector<char> buffer_;
   SQLRETURN lastFetch_ = SQL_SUCCESS;
   int valueFailures_ = 0;
   std::string lastValueError_;

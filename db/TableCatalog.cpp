@@ -1,27 +1,33 @@
 #include "db/DbConnection.h"
 #include "db/OdbcCall.h"
 #include "db/OdbcText.h"
+#include "db/RowReader.h"
+#include "base/Host.h"
 
 namespace mv {
 
 int DbConnection::LoadTables(const std::function<bool()>& stopped) {
-  ClearTables();
-  tablesLoaded = 1;
+  // Loaded also when the catalog fails (the run names no tables then); not when stopped.
+  tables_ = {};
   Statement st;
   SQLHSTMT h = SQL_NULL_HSTMT;
-  if (!Succeeded(MV_ODBC(SQLAllocHandle, SQL_HANDLE_STMT, dbc(), &h))) return 0;
+  if (!Succeeded(MV_ODBC(SQLAllocHandle, SQL_HANDLE_STMT, dbc(), &h))) {
+    tables_.loaded = true;
+    return 0;
+  }
   st.Reset(h);
   // Always exactly this text, quotes included: drivers differ in what they accept, and this
   // is the form the catalogs of the drivers in use understand.
   const std::string type = "'TABLE'";
   SQLRETURN rc;
   if (FiltersByOwner()) {
-    if (b_IsCatalog == 1)
-      rc = MV_ODBC(SQLTables, st.get(), OdbcText(s_DatabaseUser), SQL_NTS, nullptr, SQL_NTS, nullptr, SQL_NTS,
-                   OdbcText(type), SQL_NTS);
+    const std::string& owner = target_.owner;
+    if (target_.ownerIsCatalog)
+      rc = MV_ODBC(SQLTables, st.get(), OdbcText(owner), SQL_NTS, nullptr, SQL_NTS, nullptr, SQL_NTS, OdbcText(type),
+                   SQL_NTS);
     else
-      rc = MV_ODBC(SQLTables, st.get(), nullptr, SQL_NTS, OdbcText(s_DatabaseUser), SQL_NTS, nullptr, SQL_NTS,
-                   OdbcText(type), SQL_NTS);
+      rc = MV_ODBC(SQLTables, st.get(), nullptr, SQL_NTS, OdbcText(owner), SQL_NTS, nullptr, SQL_NTS, OdbcText(type),
+                   SQL_NTS);
     if (!Succeeded(rc)) {
       MV_ODBC(SQLFreeStmt, st.get(), SQL_CLOSE);
       rc = MV_ODBC(SQLTables, st.get(), nullptr, SQL_NTS, nullptr, SQL_NTS, nullptr, SQL_NTS, OdbcText(type), SQL_NTS);
@@ -30,17 +36,20 @@ int DbConnection::LoadTables(const std::function<bool()>& stopped) {
     rc = MV_ODBC(SQLTables, st.get(), nullptr, SQL_NTS, nullptr, SQL_NTS, nullptr, SQL_NTS, OdbcText(type), SQL_NTS);
   }
   if (!Succeeded(rc)) {
-    FetchErrorText(st.get(), true);
+    tables_.loaded = true;
+    if (ReadDiagnostics(st.get())) host_.Message(lastError_.text, Host::Buttons::Ok);
     return 0;
   }
   int count = 0;
+  RowReader reader(st);
   std::string name;
   while (Succeeded(MV_ODBC(SQLFetch, st.get()))) {
     if (stopped && stopped()) return -1;
-    GetValue(st.get(), 3, name);
-    tables.push_back(TableEntry{name});
+    reader.Value(3, name);
+    tables_.entries.push_back(TableEntry{name});
     ++count;
   }
+  tables_.loaded = true;
   return count;
 }
 

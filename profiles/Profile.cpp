@@ -2,16 +2,15 @@
 
 #include <algorithm>
 
+#include "base/TextRules.h"
+
 namespace mv {
 
 void ApplyCaseInPlace(std::string& text, CaseRule rule) {
-  if (rule == 0) {
-    for (char& c : text)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  } else if (rule == 1) {
-    for (char& c : text)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  if (rule == 0)
+    UpperInPlace(text);
+  else if (rule == 1)
+    LowerInPlace(text);
 }
 
 std::string ApplyCase(std::string text, CaseRule rule) {

@@ -175,18 +175,21 @@ std::string ProfilePath(const Profile& p, const std::string& folder) {
   return found.empty() ? exact : JoinPath(folder, found);
 }
 
-// Reads the record into p field by field, so that fields read before a failure keep their new
-// values. False when the data ends early.
-bool ReadRecord(const std::string& data, Profile& p) {
+namespace {
+
+// A record read field by field from pos.
+struct RecordReader {
+  const std::string& data;
   size_t pos = 0;
-  auto str = [&](std::string& s) { return pfl::DecodeString(data, pos, s); };
-  auto num = [&](int& v) { return pfl::DecodeInt(data, pos, v); };
+  bool Str(std::string& s) { return pfl::DecodeString(data, pos, s); }
+  bool Num(int& v) { return pfl::DecodeInt(data, pos, v); }
+};
 
-  std::string tag;
-  if (!str(tag)) return false;
-  const bool current = tag == kCurrentTag;
-  const bool old = !current && tag != kTag41;
-
+// The fixed fields from the remark marker to the length rule; the two texts older records lack
+// take their defaults.
+bool ReadFixedFields(RecordReader& r, Profile& p, bool current, bool old) {
+  auto str = [&](std::string& s) { return r.Str(s); };
+  auto num = [&](int& v) { return r.Num(v); };
   if (!str(p.s_Remarks) || !str(p.s_Execute) || !num(p.b_ExecuteSameLine) || !str(p.s_LineBreak) ||
       !str(p.s_DropTable) || !str(p.s_CreateTable) || !str(p.s_Null) || !str(p.s_NotNull) || !num(p.b_NullBeforeType) ||
       !num(p.i_TableNameCase) || !num(p.i_ColumnNameCase) || !num(p.i_DataTypeCase) || !str(p.s_Delete) ||
@@ -200,49 +203,68 @@ bool ReadRecord(const std::string& data, Profile& p) {
     p.s_EmptyString = "''";
   else if (!str(p.s_EmptyString))
     return false;
-  if (!str(p.s_StringDelimiter) || !str(p.s_Commit) || !num(p.i_CommitLines) || !num(p.b_CommitEachTable) ||
-      !num(p.b_CommitNeedsExecute) || !str(p.s_DropIndex) || !str(p.s_CreateUniqueIndex) || !str(p.s_CreateIndex) ||
-      !str(p.s_OnTable) || !num(p.i_IndexNameCase) || !num(p.i_IndexColumnCase) || !num(p.b_DropIndexTableName) ||
-      !num(p.i_LengthRule))
-    return false;
+  return str(p.s_StringDelimiter) && str(p.s_Commit) && num(p.i_CommitLines) && num(p.b_CommitEachTable) &&
+         num(p.b_CommitNeedsExecute) && str(p.s_DropIndex) && str(p.s_CreateUniqueIndex) && str(p.s_CreateIndex) &&
+         str(p.s_OnTable) && num(p.i_IndexNameCase) && num(p.i_IndexColumnCase) && num(p.b_DropIndexTableName) &&
+         num(p.i_LengthRule);
+}
 
+// The per-type blocks: every category in the current record, the older ones' few otherwise.
+bool ReadTypeBlocks(RecordReader& r, Profile& p, bool current) {
   for (PerType* block :
        {&p.s_TypeTranslation, &p.s_RetrievePrefix, &p.s_RetrieveSuffix, &p.s_ScriptPrefix, &p.s_ScriptSuffix}) {
     if (current) {
       for (std::string& s : *block)
-        if (!str(s)) return false;
+        if (!r.Str(s)) return false;
     } else {
       for (int i : kOldBlockIndexes)
-        if (!str((*block)[i])) return false;
+        if (!r.Str((*block)[i])) return false;
     }
   }
   if (current)
     for (int& flag : p.b_FuncOnlyIfValue)
-      if (!num(flag)) return false;
+      if (!r.Num(flag)) return false;
+  return true;
+}
 
-  // Counts come from the file: entries are read one at a time, never reserved up front, so a
-  // huge count in a short file ends at the first missing string.
+// Counts come from the file: entries are read one at a time, never reserved up front, so a
+// huge count in a short file ends at the first missing string.
+bool ReadLists(RecordReader& r, Profile& p) {
   int count = 0;
-  if (!num(count)) return false;
+  if (!r.Num(count)) return false;
   p.OmitLengthTypes.clear();
   for (int i = 0; i < count; ++i) {
     std::string s;
-    if (!str(s)) return false;
+    if (!r.Str(s)) return false;
     p.OmitLengthTypes.push_back(std::move(s));
   }
-  if (!num(count)) return false;
+  if (!r.Num(count)) return false;
   p.Substitutions.clear();
   for (int i = 0; i < count; ++i) {
     Substitution sub;
-    if (!str(sub.find) || !str(sub.replace)) return false;
+    if (!r.Str(sub.find) || !r.Str(sub.replace)) return false;
     p.Substitutions.push_back(std::move(sub));
   }
+  return true;
+}
+
+}  // namespace
+
+// Reads the record into p field by field, so that fields read before a failure keep their new
+// values. False when the data ends early.
+bool ReadRecord(const std::string& data, Profile& p) {
+  RecordReader r{data};
+  std::string tag;
+  if (!r.Str(tag)) return false;
+  const bool current = tag == kCurrentTag;
+  const bool old = !current && tag != kTag41;
+  if (!ReadFixedFields(r, p, current, old) || !ReadTypeBlocks(r, p, current) || !ReadLists(r, p)) return false;
   // Settings added since: key and value pairs after the fixed record, so that a file without
   // them reads as before and a reader that stops at the record ignores them. A pair cut short
   // or a key this program does not know is passed over.
   ClearProfileExtras(p);
   std::string key, value;
-  while (pos < data.size() && str(key) && str(value)) ReadProfileExtra(p, key, value);
+  while (r.pos < data.size() && r.Str(key) && r.Str(value)) ReadProfileExtra(p, key, value);
   return true;
 }
 

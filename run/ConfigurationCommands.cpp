@@ -4,7 +4,7 @@
 
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
-#include "run/RunOwner.h"
+#include "run/RunController.h"
 #include "settings/Configuration.h"
 #include "base/Host.h"
 
@@ -25,86 +25,86 @@ std::string BaseName(const std::string& path) {
 
 }  // namespace
 
-void ConfigTitleUpdate(RunOwner& owner, const std::string& fileName) {
-  ConfigState& cfg = owner.Config();
-  if (cfg.titleBase == "--") cfg.titleBase = owner.TitleSuffix();
+void ConfigTitleUpdate(RunController& run, const std::string& fileName) {
+  ConfigState& cfg = run.session().config;
+  if (cfg.titleBase == "--") cfg.titleBase = run.Titles().Suffix();
   std::string name = fileName;
   if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".mvl") == 0) name.resize(name.size() - 4);
-  owner.SetTitleSuffix(cfg.titleBase + " - " + name);
+  run.Titles().SetSuffix(cfg.titleBase + " - " + name);
   if (cfg.documentTitle.empty()) return;
   std::string title = cfg.documentTitle;
   const size_t dash = title.find('-');
   if (dash != std::string::npos && dash != 0) title.resize(dash);
   while (!title.empty() && std::isspace(static_cast<unsigned char>(title.back()))) title.pop_back();
-  owner.host().SetTitle(title + " - Mervale" + owner.TitleSuffix());
+  run.session().host.SetTitle(title + " - Mervale" + run.Titles().Suffix());
 }
 
-bool SaveConfiguration(RunOwner& owner, const std::string& path) {
+bool SaveConfiguration(RunController& run, const std::string& path) {
   // The pause the desktop once made after showing the wait cursor was only a visual cue; the
   // cursor is shown for the time the file takes to write.
-  owner.host().WaitCursor(true);
+  run.session().host.WaitCursor(true);
   ConfigurationDatabase db;
-  const DbConnection* c = owner.Connection();
-  if (c && c->notConnected == 0) {
-    db.connectString = c->s_ConnectString;
-    db.databaseUser = c->s_DatabaseUser;
-    db.isCatalog = c->b_IsCatalog != 0;
+  const DbConnection* c = run.session().connection.get();
+  if (c && c->Connected()) {
+    db.connectString = c->Target().connectString;
+    db.databaseUser = c->Target().owner;
+    db.isCatalog = c->Target().ownerIsCatalog;
   }
-  const bool saved = WriteConfiguration(path, owner.Options(), db);
-  owner.host().WaitCursor(false);
+  const bool saved = WriteConfiguration(path, run.session().opts, db);
+  run.session().host.WaitCursor(false);
   if (!saved) {
-    owner.host().Message(kOpenFailed);
+    run.session().host.Message(kOpenFailed);
     return false;
   }
-  owner.Config().file = path;
-  ConfigTitleUpdate(owner, BaseName(path));
+  run.session().config.file = path;
+  ConfigTitleUpdate(run, BaseName(path));
   return true;
 }
 
-bool LoadConfiguration(RunOwner& owner, const std::string& path, bool noQuestion,
+bool LoadConfiguration(RunController& run, const std::string& path, bool noQuestion,
                        const std::function<void(Configuration&)>& adjust) {
-  owner.SetConfigLoadedSinceRun(true);
-  std::optional<Configuration> file = ReadConfiguration(path, owner.Options());
+  run.session().configLoadedSinceRun = true;
+  std::optional<Configuration> file = ReadConfiguration(path, run.session().opts);
   if (!file) {
-    owner.Config().file = path;
-    owner.host().Message(kOpenFailed);
+    run.session().config.file = path;
+    run.session().host.Message(kOpenFailed);
     return false;
   }
   if (adjust) adjust(*file);
-  owner.Config().file = path;
-  if (!file->legacy) owner.host().WaitCursor(true);
-  ConfigTitleUpdate(owner, BaseName(path));
-  ApplyConfiguration(owner, *file, noQuestion);
-  if (!file->legacy) owner.host().WaitCursor(false);
+  run.session().config.file = path;
+  if (!file->legacy) run.session().host.WaitCursor(true);
+  ConfigTitleUpdate(run, BaseName(path));
+  ApplyConfiguration(run, *file, noQuestion);
+  if (!file->legacy) run.session().host.WaitCursor(false);
   return true;
 }
 
-void ApplyConfiguration(RunOwner& owner, const Configuration& file, bool noQuestion) {
+void ApplyConfiguration(RunController& run, const Configuration& file, bool noQuestion) {
   if (file.asksReconnect) {
-    const bool yes = noQuestion || owner.host().Message(kReconnect, Host::Buttons::YesNo) == Host::Answer::Yes;
+    const bool yes = noQuestion || run.session().host.Message(kReconnect, Host::Buttons::YesNo) == Host::Answer::Yes;
     if (yes && !file.connectString.empty())
-      owner.ReplaceConnection(
-          DbConnection::ConnectWithString(owner.host(), file.connectString, file.databaseUser, file.catalogFlag));
+      run.ReplaceConnection(
+          DbConnection::ConnectWithString(run.session().host, file.connectString, file.databaseUser, file.catalogFlag));
   }
-  owner.Options() = file.opts;
-  if (file.applyProfile && !owner.Profiles().empty())
-    ApplyWorkingProfile(owner.Profiles(), owner.Options().s_WorkingProfile, owner.Working());
+  run.session().opts = file.opts;
+  if (file.applyProfile && !run.session().profiles.empty())
+    ApplyWorkingProfile(run.session().profiles, run.session().opts.s_WorkingProfile, run.session().working);
 }
 
-bool AutoStart(RunOwner& owner, const std::string& path) {
-  LoadConfiguration(owner, path, true);
-  if (owner.HasUsableConnection()) {
-    owner.SetScriptSaved(false);
-    owner.SetAutoStart(path);
+bool AutoStart(RunController& run, const std::string& path) {
+  LoadConfiguration(run, path, true);
+  if (run.session().HasUsableConnection()) {
+    run.Output().SetSaved(false);
+    run.session().autoStartPath = path;
     // An automatic start is not a run the user started: Save Script and Rerun keep their state.
-    const bool hadRun = owner.HasRun();
-    const bool started = owner.StartRun();
-    owner.SetHasRun(hadRun);
-    if (!started) owner.SetAutoStart({});
+    const bool hadRun = run.session().hasRun;
+    const bool started = run.StartRun();
+    run.session().hasRun = hadRun;
+    if (!started) run.session().autoStartPath.clear();
     return started;
   }
-  owner.host().ShowMaximized();
-  owner.host().Message(kNoAutoStart);
+  run.session().host.ShowMaximized();
+  run.session().host.Message(kNoAutoStart);
   return false;
 }
 

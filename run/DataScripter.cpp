@@ -1,12 +1,14 @@
 #include "db/DbConnection.h"
 #include "db/EngineTypes.h"
-#include "db/NameQuoting.h"
 #include "db/RowReader.h"
 #include "profiles/Profile.h"
+#include "run/ColumnChecks.h"
+#include "run/RowLoop.h"
 #include "run/RunState.h"
+#include "run/ScriptNames.h"
 #include "run/ScriptOutput.h"
 #include "run/Scripters.h"
-#include "run/Statements.h"
+#include "run/TablePhase.h"
 #include "run/ValueFormat.h"
 #include "settings/Filters.h"
 #include "base/Host.h"
@@ -20,10 +22,10 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
   SelectParts parts;
   std::string selectList;
   bool first = true;
-  const bool sqlite = ctx.connection.engine() == DbConnection::Engine::SQLite;
+  const bool sqlite = ctx.connection.Driver().engine == Engine::SQLite;
   for (const ColumnInfo& col : table.columns) {
-    const std::string ref = ctx.names.SourceColumn(opts, col.name);
-    parts.typeFlags += col.isNumeric ? 'T' : 'F';
+    const std::string ref = ctx.names.Source().Column(opts, col.name);
+    parts.rules.push_back(col.isNumeric ? LiteralRule::Number : LiteralRule::String);
     // The wrappers of the type the script created; the SQLite reading of the type the driver reads.
     const int category = col.category;
     parts.prefixes.push_back(profile.s_ScriptPrefix[category]);
@@ -41,20 +43,21 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
       selectList += "quote(" + ref + ")";
       parts.kinds.push_back(ValueKind::RealText);
     } else if (prefix.empty() && suffix.empty() && col.engineRead != EngineRead::AsReported) {
-      selectList += EngineReadExpression(ctx.connection.engine(), col.engineRead, ref);
+      selectList += EngineReadExpression(ctx.connection.Driver().engine, col.engineRead, ref);
       parts.kinds.push_back(ValueKind::FromResult);
     } else {
       selectList += prefix + ref + suffix;
       parts.kinds.push_back(ValueKind::FromResult);
     }
-    parts.columnList += ctx.names.ScriptColumn(opts, col.name, ApplyCase(col.name, profile.i_ColumnNameCase));
+    parts.columnList += ctx.names.Column(opts, col.name, ApplyCase(col.name, profile.i_ColumnNameCase));
   }
-  std::string from = ctx.names.SourceTable(opts, table.name);
-  const bool special = ctx.names.IsSpecialTableName(opts, table.name);
-  const DbConnection& db = ctx.connection;
-  if (!db.s_DatabaseUser.empty() && db.s_DatabaseUser != db.loginUser && db.hasSchemas && !db.b_IsCatalog) {
-    const std::string& owner = db.s_DatabaseUser;
-    from = (special || ctx.names.IsSpecial(owner) ? ctx.names.SourceBracket(owner) : owner) + "." + from;
+  std::string from = ctx.names.Source().Table(opts, table.name);
+  const bool special = ctx.names.Source().IsSpecialTableName(opts, table.name);
+  const ConnectionTarget& target = ctx.connection.Target();
+  if (!target.owner.empty() && target.owner != target.loginUser && ctx.connection.Driver().hasSchemas &&
+      !target.ownerIsCatalog) {
+    const std::string& owner = target.owner;
+    from = (special || ctx.names.Source().IsSpecial(owner) ? ctx.names.Source().Bracket(owner) : owner) + "." + from;
   }
   std::string condition;
   if (WhereConditionFor(opts, table.name, condition)) from += " where " + condition;
@@ -63,105 +66,122 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
   return parts;
 }
 
+void EndIfConnectionLost(RunContext& ctx, size_t from, const DriverMessage& error) {
+  if (!ctx.connection.ConnectionLost(error.sqlState)) return;
+  for (size_t i = from; i < ctx.tables.size(); ++i) ctx.TableError(ctx.tables[i].name);
+  ctx.script.MessageRemark("ERROR: The connection to the database was lost: " + error.text +
+                               "\nNothing more could be read; the script is not complete.",
+                           "\r\n", "\r\n");
+  ctx.connectionLost();
+}
+
 namespace {
 
-bool IsNonFinite(std::string_view s) {
-  if (!s.empty() && (s[0] == '-' || s[0] == '+')) s.remove_prefix(1);
-  auto is = [&](std::string_view word) {
-    if (s.size() != word.size()) return false;
-    for (size_t i = 0; i < s.size(); ++i)
-      if ((s[i] | 0x20) != word[i]) return false;
-    return true;
-  };
-  return is("nan") || is("inf") || is("infinity");
-}
-
-// A value of a number column that is no number literal. NaN and infinities go on as text,
-// which some targets take and others refuse; any other text cannot go into a number type the
-// profile names, and NULL goes in its place (the answer is true). Either way the script says
-// so: never a silent change.
-[[gnu::cold]] bool NotANumber(const ColumnInfo& col, const RunTable& table, std::string_view value,
-                              std::vector<std::string>& notes, char& noted) {
-  if (IsNonFinite(value)) {
-    if (noted == 'T')
-      notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds " +
-                      std::string(value) +
-                      ", which not every target can hold (MariaDB has no NaN or infinities, SQLite no NaN).");
-    noted = 't';
-    return false;
+// The rows of one table as the data phase reads them: every value formatted straight into the
+// row, a wrapper, when there is one, around it, and checked as its column's ValueCheck says.
+class TableRows : public RowSource {
+ public:
+  TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const PhaseTable& t, const SelectParts& parts,
+            const ValueFormatPlan& plan, std::string_view separator);
+  bool Read(std::string& row) override {
+    const bool read = dates_ ? ReadRow<true>(row) : ReadRow<false>(row);
+    if (read) ctx_.host.RowDone();
+    return read;
   }
-  if (!col.numberTyped) return false;
-  notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds '" +
-                  RemarkSafe(std::string(value)) +
-                  "', which is no number and which its number type cannot hold: NULL is written in its place.");
-  return true;
+  RowTarget Target() override { return {written_, parts_.columnList, parts_.columnList}; }
+  void FetchFailed() override {
+    ctx_.connection.ReadDiagnostics(stmt_.get());
+    EndIfConnectionLost(ctx_, index_, ctx_.connection.LastError());
+  }
+
+ private:
+  // Dates: whether some column is checked for dates (decided once a table).
+  template <bool Dates>
+  bool ReadRow(std::string& row);
+
+  RunContext& ctx_;
+  Statement& stmt_;
+  RowReader& reader_;
+  const RunTable& table_;
+  const size_t index_;
+  const std::string written_;
+  const SelectParts& parts_;
+  const ValueFormatPlan& plan_;
+  const std::string_view separator_;
+  const bool commaSeparator_;
+  // Read by the type each result column reports, worked out once a table.
+  std::vector<ValueKind> kinds_;
+  std::vector<ValueCheck> checks_;
+  bool dates_ = false;
+  std::string value_, scratch_;
+};
+
+TableRows::TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const PhaseTable& t, const SelectParts& parts,
+                     const ValueFormatPlan& plan, std::string_view separator)
+    : ctx_(ctx),
+      stmt_(stmt),
+      reader_(reader),
+      table_(t.table),
+      index_(t.index),
+      written_(t.written),
+      parts_(parts),
+      plan_(plan),
+      separator_(separator),
+      commaSeparator_(separator == ", "),
+      kinds_(parts.kinds) {
+  for (size_t k = 0; k < kinds_.size(); ++k)
+    if (kinds_[k] == ValueKind::FromResult) kinds_[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
+  checks_ = ValueChecks(table_, parts.rules, dates_);
 }
 
-// A date or time as PostgreSQL holds it that other engines do not: infinity, a BC date.
-bool IsSpecialDate(std::string_view v) {
-  const size_t at = v[0] == '-' ? 1 : 0;
-  if (v.size() == at + 8 && v.compare(at, 8, "infinity") == 0) return true;
-  return v[0] >= '0' && v[0] <= '9' && v.size() > 3 && v.compare(v.size() - 3, 3, " BC") == 0;
-}
-
-[[gnu::cold]] void NoteSpecialDate(const ColumnInfo& col, const RunTable& table, std::string_view value,
-                                   std::vector<std::string>& notes, char& noted) {
-  notes.push_back("NOTE: Column " + RemarkSafe(col.name) + " of table " + RemarkSafe(table.name) + " holds " +
-                  RemarkSafe(std::string(value)) +
-                  ", which not every target can hold (MariaDB has no infinite or BC dates).");
-  noted = 0;
-}
-
-// Reads one row of the data phase into `row`: every value formatted straight into the row, a
-// wrapper, when there is one, around it. false at the end of the rows.
-// Dates: whether some column holds dates as the engine's text, checked for values other
-// engines cannot hold (decided once per table).
 template <bool Dates>
-[[gnu::hot]] bool ReadDataRow(RunContext& ctx, RowReader& reader, const RunTable& table, const SelectParts& parts,
-                              const std::vector<ValueKind>& kinds, const ValueFormatPlan& plan, std::string& row,
-                              std::string& value, std::string& scratch, std::vector<std::string>& notes,
-                              std::vector<char>& noted) {
-  if (!reader.Fetch()) return false;
-  const Profile& profile = ctx.working;
-  const RunOptions& opts = ctx.opts;
-  const size_t n = parts.typeFlags.size();
-  const std::string_view separator = opts.b_DataCSV ? std::string_view(" \t ") : std::string_view(", ");
+[[gnu::hot]] bool TableRows::ReadRow(std::string& row) {
+  if (!reader_.Fetch()) return false;
+  const Profile& profile = ctx_.working;
+  const RunOptions& opts = ctx_.opts;
+  const size_t n = parts_.rules.size();
   row.clear();
   for (size_t k = 0; k < n; ++k) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
     // Text is read where the driver put it; a value the profile's rules must change is copied.
     std::string_view view;
     bool isNull;
-    if (kinds[k] == ValueKind::Text) {
-      isNull = !reader.View(col, view, value);
+    if (kinds_[k] == ValueKind::Text) {
+      isNull = !reader_.View(col, view, value_);
     } else {
-      isNull = !reader.Value(col, kinds[k], value);
-      view = value;
+      isNull = !reader_.Value(col, kinds_[k], value_);
+      view = value_;
     }
-    if (Dates && noted[k] == 'D' && !isNull && !view.empty() && IsSpecialDate(view))
-      NoteSpecialDate(table.columns[k], table, view, notes, noted[k]);
-    if (k > 0) row += separator;
+    if (Dates && checks_[k] == ValueCheck::Date && !isNull && !view.empty() && IsSpecialDate(view))
+      NoteSpecialDate(table_.columns[k], table_, view, notes_, checks_[k]);
+    if (k > 0) {
+      // The INSERT separator appended as a constant: a copy of unknown length is a call per value.
+      if (commaSeparator_)
+        row.append(", ", 2);
+      else
+        row += separator_;
+    }
     const size_t start = row.size();
-    if (FormatValue(profile, opts, plan, view, value, parts.typeFlags[k], isNull, row, scratch)) {
+    if (FormatValue(profile, opts, plan_, view, value_, parts_.rules[k], isNull, row, scratch_)) {
       // A number column's value that is no number: rare, so checked after the fact, on the
       // value as the rules left it.
-      if (plan.onePass == 0 || view.empty()) view = value;
-      if (NotANumber(table.columns[k], table, view, notes, noted[k])) {
+      if (plan_.onePass == 0 || view.empty()) view = value_;
+      if (NotANumber(table_.columns[k], table_, view, notes_, checks_[k])) {
         row.resize(start);
-        FormatValue(profile, opts, plan, std::string_view(), value, parts.typeFlags[k], true, row, scratch);
+        FormatValue(profile, opts, plan_, std::string_view(), value_, parts_.rules[k], true, row, scratch_);
       }
     }
-    const std::string& prefix = parts.prefixes[k];
-    const std::string& suffix = parts.suffixes[k];
+    const std::string& prefix = parts_.prefixes[k];
+    const std::string& suffix = parts_.suffixes[k];
     if (prefix.empty() && suffix.empty()) [[likely]]
       continue;
     const std::string_view formatted(row.data() + start, row.size() - start);
     bool bare = false;
     // A zero-length binary value is a value: bare, it would load as an empty text.
-    const bool binaryValue = !isNull && kinds[k] == ValueKind::Binary;
+    const bool binaryValue = !isNull && kinds_[k] == ValueKind::Binary;
     if (!binaryValue && (formatted.empty() || formatted == profile.s_NullString || formatted == profile.s_EmptyString ||
                          formatted == profile.s_NumericEmpty)) {
-      const int category = CategoryOf(static_cast<int>(reader.ColumnNumber(col, SQL_DESC_TYPE)));
+      const int category = CategoryOf(static_cast<int>(reader_.ColumnNumber(col, SQL_DESC_TYPE)));
       bare = profile.b_FuncOnlyIfValue[category] != 0;
     }
     if (!bare) {
@@ -172,205 +192,107 @@ template <bool Dates>
   return true;
 }
 
+// DELETE and the rows of every table, each table's rows in the row writer the options choose.
+class DataTables : public TablePhase {
+ public:
+  explicit DataTables(RunContext& ctx)
+      : ctx_(ctx),
+        plan_(PlanValueFormat(ctx.working, ctx.opts)),
+        writer_(MakeRowWriter(ctx, ctx.opts.i_RowsPerInsert)) {}
+  const char* Title() const override { return "Scripting Data"; }
+  Host::Bar Bar() const override { return Host::kDataBar; }
+  void Begin() override {
+    ctx_.state.skipRequested = 0;
+    ctx_.state.skipAllowed = 1;
+  }
+  void End() override {
+    ctx_.state.skipAllowed = 0;
+    ctx_.host.RunStateChanged();
+  }
+  bool Table(PhaseTable& t) override;
+
+ private:
+  void Headings(const PhaseTable& t);
+  // A condition that could run a second statement against the source: refused, with a remark.
+  bool ConditionRefused(const PhaseTable& t);
+  void Rows(const PhaseTable& t, const SelectParts& parts);
+
+  RunContext& ctx_;
+  const ValueFormatPlan plan_;
+  std::unique_ptr<RowWriter> writer_;
+};
+
+void DataTables::Headings(const PhaseTable& t) {
+  const RunOptions& opts = ctx_.opts;
+  ScriptWriter& out = ctx_.script;
+  if (opts.b_DeleteData) {
+    out.BlankLine();
+    out.Heading("Deleting data for table ", t.name);
+    out.SimpleStatement(ctx_.working.s_Delete, t.written, "\r\n");
+  }
+  out.BlankLine();
+  if (!opts.b_DoRemarks) return;
+  out.RemarkStart("Data for table    ", TextRole::Remark);
+  out.Write(RemarkSafe(t.name), TextRole::Sql, true);
+  std::string condition;
+  if (WhereConditionFor(opts, t.name, condition)) {
+    out.Write("\r\n" + ctx_.working.s_Remarks + "  ", TextRole::RemarkMarker);
+    out.Write("Condition clause  ", TextRole::Remark);
+    out.Write(RemarkSafe(condition), TextRole::Sql, true);
+  }
+  out.Write("\r\n\r\n", TextRole::Sql, true);
+}
+
+bool DataTables::ConditionRefused(const PhaseTable& t) {
+  std::string condition;
+  if (!WhereConditionFor(ctx_.opts, t.table.name, condition) || !HasStatementSeparator(condition)) return false;
+  ctx_.script.MessageRemark("ERROR: The condition for table " + RemarkSafe(t.name) +
+                                " holds a statement separator (;) outside quotes. It was not run, and the table's "
+                                "rows were not read.",
+                            "", "\r\n\r\n");
+  ctx_.TableError(t.table.name);
+  return true;
+}
+
+void DataTables::Rows(const PhaseTable& t, const SelectParts& parts) {
+  const long long expected = EstimateRows(ctx_, t.table, parts);
+  Statement stmt;
+  const std::string error = ctx_.connection.Execute(stmt, parts.select);
+  if (!error.empty()) {
+    EndIfConnectionLost(ctx_, t.index, ctx_.connection.LastError());
+    ctx_.TableError(t.table.name);
+    ctx_.script.MessageRemark(
+        "The following error was received while processing table " + RemarkSafe(t.name) + ":\n" + error, "\r\n",
+        "\r\n\r\n\r\n");
+    return;
+  }
+  RowReader reader(stmt);
+  TableRows rows(ctx_, stmt, reader, t, parts, plan_, writer_->Separator());
+  const RowRemarks remarks{t.table.name,
+                           "table " + t.name,
+                           "Table Skipped ...\r\n\r\n",
+                           "No records found for table ",
+                           RemarkSafe(t.name) + "\r\n\r\n",
+                           "ERROR: A value of the row above could not be read from table " + RemarkSafe(t.name) + ": "};
+  ctx_.host.RowsBegin(expected);
+  WriteRows(ctx_, stmt, reader, rows, remarks, *writer_);
+}
+
+bool DataTables::Table(PhaseTable& t) {
+  Headings(t);
+  if (ConditionRefused(t)) return true;
+  const SelectParts parts = BuildSelect(ctx_, t.table);
+  if (parts.columnList.empty()) {
+    ctx_.script.Write(ctx_.working.s_Remarks + "  There are no columns to select from table ", TextRole::Message);
+    ctx_.script.Write(RemarkSafe(t.name) + "\r\n\r\n", TextRole::Sql, true);
+    return true;
+  }
+  Rows(t, parts);
+  return true;
+}
+
 }  // namespace
 
-void WriteCommit(RunContext& ctx, bool tableEnd) {
-  const Profile& profile = ctx.working;
-  ScriptOutput& out = ctx.output;
-  out.Write(profile.s_Commit, TextRole::Remark);
-  if (profile.b_CommitNeedsExecute) {
-    if (!profile.b_ExecuteSameLine) out.Write("\r\n", TextRole::Sql, true);
-    out.Write(profile.s_Execute + "\r\n\r\n", TextRole::Remark, true);
-  } else if (!tableEnd) {
-    out.Write("\r\n\r\n", TextRole::Remark, true);
-  }
-}
-
-void ReportFetchError(RunContext& ctx, RowReader& reader, Statement& stmt, const std::string& what) {
-  if (!reader.FetchFailed() || !ctx.connection.FetchErrorText(stmt.get(), false)) return;
-  // A failing fetch would otherwise end the rows as if all had been read.
-  ctx.output.MessageRemark("ERROR: Could not read all rows of " + RemarkSafe(what) + ": " + ctx.connection.lastError,
-                           "\r\n", "\r\n\r\n");
-}
-
-void EndIfConnectionLost(RunContext& ctx, size_t from) {
-  if (!ctx.connection.ConnectionLost()) return;
-  for (size_t i = from; i < ctx.tables.size(); ++i) ctx.TableError(ctx.tables[i].name);
-  ctx.output.MessageRemark("ERROR: The connection to the database was lost: " + ctx.connection.lastError +
-                               "\nNothing more could be read; the script is not complete.",
-                           "\r\n", "\r\n");
-  ctx.connectionLost();
-}
-
-void ScriptTableData(RunContext& ctx) {
-  const Profile& profile = ctx.working;
-  const RunOptions& opts = ctx.opts;
-  ScriptOutput& out = ctx.output;
-  DbConnection& db = ctx.connection;
-  const int n = static_cast<int>(ctx.tables.size());
-  const std::string& marker = profile.s_Remarks;
-  std::string row, value, scratch;
-  const ValueFormatPlan plan = PlanValueFormat(profile, opts);
-  ScriptText statement;
-  InsertGroup group(opts.i_RowsPerInsert);
-  // Ends an INSERT that spans rows before any text that is not one of its rows.
-  auto closeGroup = [&] {
-    if (!group.IsOpen()) return;
-    statement.Clear();
-    group.Close(statement, profile);
-    out.Write(statement);
-  };
-  ctx.closeOpenStatement = closeGroup;
-  struct Forget {
-    RunContext& ctx;
-    ~Forget() { ctx.closeOpenStatement = nullptr; }
-  } forget{ctx};
-  // Remarks about the values of the row at hand; per column, what its values are checked for.
-  std::vector<std::string> notes;
-  std::vector<char> noted;
-
-  for (int index = 0; index < n; ++index) {
-    const RunTable& table = ctx.tables[index];
-    ctx.host.PanelSelect(index);
-    const std::string tname = ApplyCase(table.name, profile.i_TableNameCase);
-    ctx.names.ReadBrackets(ctx.settings, &db);
-    const std::string written = ctx.names.ScriptTable(opts, table.name, tname);
-
-    if (opts.b_DeleteData) {
-      out.BlankLine();
-      out.Heading("Deleting data for table ", tname);
-      out.SimpleStatement(profile.s_Delete, written, "\r\n");
-    }
-    out.BlankLine();
-    if (opts.b_DoRemarks) {
-      out.Write(marker + "  ", TextRole::RemarkMarker);
-      out.Write("Data for table    ", TextRole::Remark);
-      out.Write(RemarkSafe(tname), TextRole::Sql, true);
-      std::string condition;
-      if (WhereConditionFor(opts, tname, condition)) {
-        out.Write("\r\n" + marker + "  ", TextRole::RemarkMarker);
-        out.Write("Condition clause  ", TextRole::Remark);
-        out.Write(RemarkSafe(condition), TextRole::Sql, true);
-      }
-      out.Write("\r\n\r\n", TextRole::Sql, true);
-    }
-    ctx.host.BarStep(Host::kDataBar);
-    std::string condition;
-    if (WhereConditionFor(opts, table.name, condition) && HasStatementSeparator(condition)) {
-      // A second statement would run against the source: the condition is refused, not run.
-      out.MessageRemark("ERROR: The condition for table " + RemarkSafe(tname) +
-                            " holds a statement separator (;) outside quotes. It was not run, and the table's "
-                            "rows were not read.",
-                        "", "\r\n\r\n");
-      ctx.TableError(table.name);
-      continue;
-    }
-
-    const SelectParts parts = BuildSelect(ctx, table);
-    if (parts.columnList.empty()) {
-      out.Write(marker + "  There are no columns to select from table ", TextRole::Message);
-      out.Write(RemarkSafe(tname) + "\r\n\r\n", TextRole::Sql, true);
-      continue;
-    }
-    group.Begin(profile, written, parts.columnList);
-    const long long expected = EstimateRows(ctx, table, parts);
-    Statement stmt;
-    const std::string error = db.Execute(stmt, parts.select);
-    if (!error.empty()) {
-      EndIfConnectionLost(ctx, static_cast<size_t>(index));
-      ctx.TableError(table.name);
-      out.MessageRemark("The following error was received while processing table " + RemarkSafe(tname) + ":\n" + error,
-                        "\r\n", "\r\n\r\n\r\n");
-      continue;
-    }
-    RowReader reader(db, stmt);
-    // Read by the type each result column reports, once per table.
-    std::vector<ValueKind> kinds = parts.kinds;
-    for (size_t k = 0; k < kinds.size(); ++k)
-      if (kinds[k] == ValueKind::FromResult) kinds[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
-    ctx.host.RowsBegin(expected);
-    noted.assign(kinds.size(), 0);
-    bool dates = false;
-    for (size_t k = 0; k < noted.size(); ++k) {
-      const ColumnInfo& col = table.columns[k];
-      if (parts.typeFlags[k] == 'T') {
-        noted[k] = 'T';
-      } else if (col.engineRead == EngineRead::Text && (col.category == kDate || col.category == kTimestamp ||
-                                                        col.category == kTime || col.category == kUnknown)) {
-        noted[k] = 'D';
-        dates = true;
-      }
-    }
-    bool rowRead = false;
-    bool csvHeader = false;
-    int counter = 0;
-    for (;;) {
-      ctx.rowCheckPoint(stmt);
-      if (ctx.state.skipRequested) [[unlikely]] {
-        ctx.state.skipRequested = 0;
-        closeGroup();
-        out.Write(marker + "  ", TextRole::RemarkMarker);
-        out.Write("Table Skipped ...\r\n\r\n", TextRole::Message);
-        break;
-      }
-      const int failuresBefore = reader.valueFailures();
-      if (!(dates ? ReadDataRow<true>(ctx, reader, table, parts, kinds, plan, row, value, scratch, notes, noted)
-                  : ReadDataRow<false>(ctx, reader, table, parts, kinds, plan, row, value, scratch, notes, noted)))
-          [[unlikely]] {
-        closeGroup();
-        if (reader.FetchFailed()) {
-          ctx.TableError(table.name);
-          db.FetchErrorText(stmt.get(), false);
-          EndIfConnectionLost(ctx, static_cast<size_t>(index));
-        }
-        ReportFetchError(ctx, reader, stmt, "table " + tname);
-        if (!rowRead && opts.b_DoRemarks) {
-          out.Write(marker + "  ", TextRole::RemarkMarker);
-          out.Write("No records found for table ", TextRole::Remark);
-          out.Write(RemarkSafe(tname) + "\r\n\r\n", TextRole::Sql, true);
-        }
-        break;
-      }
-      ApplyCaseInPlace(row, opts.i_DataCase);
-      if (!notes.empty()) [[unlikely]] {
-        // A remark never stands inside a statement: the row starts an INSERT of its own.
-        closeGroup();
-        for (const std::string& note : notes) out.MessageRemark(note, "", "\r\n");
-        notes.clear();
-      }
-      rowRead = true;
-      ++counter;
-      ctx.host.RowDone();
-      if (opts.b_DataCSV) [[unlikely]] {
-        if (!csvHeader) {
-          out.Write(CsvLine(parts.columnList, true) + "\r\n", TextRole::Remark, true);
-          csvHeader = true;
-        }
-        out.Write(CsvLine(row, false) + "\r\n", TextRole::Name, true);
-      } else {
-        statement.Clear();
-        statement.KeepPieces(out.ColoursMatter());
-        group.AddRow(statement, row);
-        // An INSERT never spans a COMMIT.
-        const bool commit = counter >= profile.i_CommitLines && !profile.s_Commit.empty();
-        if (commit) group.Close(statement, profile);
-        out.Write(statement);
-        if (commit) [[unlikely]] {
-          counter = 0;
-          WriteCommit(ctx, false);
-        }
-      }
-      if (reader.valueFailures() != failuresBefore) [[unlikely]] {
-        closeGroup();
-        ctx.TableError(table.name);
-        out.MessageRemark("ERROR: A value of the row above could not be read from table " + RemarkSafe(tname) + ": " +
-                              reader.lastValueError(),
-                          "", "\r\n\r\n");
-      }
-    }
-    if (profile.b_CommitEachTable && counter > 0 && !profile.s_Commit.empty() && !opts.b_DataCSV)
-      WriteCommit(ctx, true);
-  }
-}
+void DataPhase(RunContext& ctx) { RunTablePhase<DataTables>(ctx); }
 
 }  // namespace mv

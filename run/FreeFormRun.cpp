@@ -2,7 +2,9 @@
 #include "db/RowReader.h"
 #include "profiles/Profile.h"
 #include "profiles/Substitutions.h"
+#include "run/RowLoop.h"
 #include "run/RunState.h"
+#include "run/ScriptNames.h"
 #include "run/ScriptOutput.h"
 #include "run/Scripters.h"
 #include "run/Statements.h"
@@ -37,7 +39,7 @@ std::string QuotedColumnList(const RunContext& ctx, const std::string& columns) 
   for (;;) {
     size_t end = columns.find(", ", start);
     const std::string name = columns.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    out += name.empty() ? name : ctx.names.QuoteColumnName(ctx.opts, name);
+    out += name.empty() ? name : ctx.names.Column(ctx.opts, name);
     if (end == std::string::npos) return out;
     out += ", ";
     start = end + 2;
@@ -65,31 +67,63 @@ bool IsStringType(SQLLEN type) {
   }
 }
 
-// Reads one row of a free-form result into `row` (values formatted as the data phase formats
-// them). On the first row the table and column names are found as well.
-bool ReadStatementRow(RunContext& ctx, RowReader& reader, const std::string& sql, bool first, std::string& row,
-                      std::string& table, std::string& columns, std::string& value, std::string& scratch) {
-  const int n = reader.ColumnCount();
-  if (!reader.Fetch()) return false;
-  const Profile& profile = ctx.working;
-  const RunOptions& opts = ctx.opts;
+// The rows of a free-form statement, each value formatted as the data phase formats it. The
+// table and column names are found with the first row.
+class StatementRows : public RowSource {
+ public:
+  StatementRows(RunContext& ctx, RowReader& reader, const std::string& sql, std::string_view separator)
+      : ctx_(ctx), reader_(reader), sql_(sql), separator_(separator), columnCount_(reader.ColumnCount()) {}
+  bool Read(std::string& row) override;
+  RowTarget Target() override;
+
+ private:
+  RunContext& ctx_;
+  RowReader& reader_;
+  const std::string& sql_;
+  const std::string_view separator_;
+  const int columnCount_;
+  bool first_ = true;
+  std::string table_, columns_;  // as the reader found them ("a, b")
+  std::string value_, scratch_;
+};
+
+bool StatementRows::Read(std::string& row) {
+  if (!reader_.Fetch()) return false;
+  const Profile& profile = ctx_.working;
+  const RunOptions& opts = ctx_.opts;
   row.clear();
-  if (first) {
-    table = reader.ResultTableName(sql);
-    columns.clear();
+  if (first_) {
+    table_ = reader_.ResultTableName(sql_);
+    columns_.clear();
   }
-  for (int i = 1; i <= n; ++i) {
+  for (int i = 1; i <= columnCount_; ++i) {
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(i);
-    const bool isNull = !reader.Value(col, ValueKind::FromResult, value);
-    if (first) {
-      if (i > 1) columns += ", ";
-      columns += reader.ColumnText(col, SQL_DESC_NAME);
+    const bool isNull = !reader_.Value(col, ValueKind::FromResult, value_);
+    if (first_) {
+      if (i > 1) columns_ += ", ";
+      columns_ += reader_.ColumnText(col, SQL_DESC_NAME);
     }
-    const char flag = IsStringType(reader.ColumnNumber(col, SQL_DESC_TYPE)) ? 'F' : 'T';
-    if (i > 1) row += opts.b_DataCSV ? " \t " : ", ";
-    FormatValue(profile, opts, value, flag, isNull, row, scratch);
+    const LiteralRule rule =
+        IsStringType(reader_.ColumnNumber(col, SQL_DESC_TYPE)) ? LiteralRule::String : LiteralRule::Number;
+    if (i > 1) row += separator_;
+    FormatValue(profile, opts, value_, rule, isNull, row, scratch_);
   }
+  first_ = false;
   return true;
+}
+
+RowTarget StatementRows::Target() {
+  // The name found by the reader keeps its own case; the written one follows the rule. A
+  // statement whose table cannot be found gets an empty table name, never empty brackets.
+  // Names the script writes are bracketed like the data phase's.
+  ctx_.names.ReadBrackets(ctx_.settings, &ctx_.connection);
+  RowTarget target;
+  if (!table_.empty())
+    target.table = ctx_.names.Table(ctx_.opts, table_, ApplyCase(table_, ctx_.working.i_TableNameCase));
+  target.columns = QuotedColumnList(ctx_, columns_);
+  // The reader joins names with ", "; the CSV header splits at " , " as the data phase's does.
+  target.header = ReplaceAll(columns_, ", ", " , ");
+  return target;
 }
 
 }  // namespace
@@ -100,7 +134,7 @@ void WriteFreeFormHeader(RunContext& ctx) {
   if (ctx.opts.b_DoRemarks) {
     out.Write(marker + "  ", TextRole::RemarkMarker);
     out.Write("DATABASE:  ", TextRole::Text);
-    out.Write(ctx.connection.title, TextRole::Name, true);
+    out.Write(ctx.connection.Target().title, TextRole::Name, true);
     out.Write("\r\n\r\n\r\n" + marker +
                   "  The following scripts were created from the following free form statement:\r\n" + marker + "\r\n",
               TextRole::RemarkMarker);
@@ -113,78 +147,25 @@ void WriteFreeFormHeader(RunContext& ctx) {
 }
 
 void RunStatement(RunContext& ctx, const std::string& sql) {
-  const Profile& profile = ctx.working;
-  const RunOptions& opts = ctx.opts;
-  ScriptOutput& out = ctx.output;
   ctx.state.skipRequested = 0;
-  int counter = 0;
-  bool csvHeader = false;
-  bool rowRead = false;
   ctx.state.skipAllowed = 1;
   ctx.setStateTitle("Scripting Data");
-  const std::string& marker = profile.s_Remarks;
-
   Statement stmt;
-  std::string error = ctx.connection.Execute(stmt, sql);
+  const std::string error = ctx.connection.Execute(stmt, sql);
   if (!error.empty()) {
     ctx.TableError("the statement");
-    out.MessageRemark("The following error was received while processing statement " + error, "\r\n", "\r\n\r\n\r\n");
+    ctx.script.MessageRemark("The following error was received while processing statement " + error, "\r\n",
+                             "\r\n\r\n\r\n");
     return;
   }
-  RowReader reader(ctx.connection, stmt);
-  std::string table, columns, row, value, scratch;
-  ScriptText statement;
-  // Names the script writes are bracketed like the data scripter's; computed once, from the
-  // first row's names.
-  ctx.names.ReadBrackets(ctx.settings, &ctx.connection);
-  std::string writtenTable, writtenColumns;
-  for (;;) {
-    ctx.rowCheckPoint(stmt);
-    if (ctx.state.skipRequested) {
-      ctx.state.skipRequested = 0;
-      out.Write(marker + "  ", TextRole::RemarkMarker);
-      out.Write("Statement Skipped ...\r\n\r\n", TextRole::Message);
-      break;
-    }
-    const int failuresBefore = reader.valueFailures();
-    if (!ReadStatementRow(ctx, reader, sql, !rowRead, row, table, columns, value, scratch)) {
-      if (reader.FetchFailed()) ctx.TableError("the statement");
-      ReportFetchError(ctx, reader, stmt, "the statement");
-      if (!rowRead && opts.b_DoRemarks) {
-        out.Write(marker + "  ", TextRole::RemarkMarker);
-        out.Write("No data was found in statement. ", TextRole::Remark);
-      }
-      break;
-    }
-    if (!rowRead) {
-      // The name found by the reader keeps its own case; the written one follows the rule.
-      // A statement whose table cannot be found gets an empty table name, never empty brackets.
-      writtenTable =
-          table.empty() ? table : ctx.names.ScriptTable(opts, table, ApplyCase(table, profile.i_TableNameCase));
-      writtenColumns = QuotedColumnList(ctx, columns);
-    }
-    if (reader.valueFailures() != failuresBefore) ctx.TableError("the statement");
-    ApplyCaseInPlace(row, opts.i_DataCase);
-    rowRead = true;
-    ++counter;
-    if (opts.b_DataCSV) {
-      if (!csvHeader) {
-        // The reader joins names with ", "; the CSV header splits at " , " as the data phase's does.
-        out.Write(CsvLine(ReplaceAll(columns, ", ", " , "), true) + "\r\n", TextRole::Remark);
-        csvHeader = true;
-      }
-      out.Write(CsvLine(row, false) + "\r\n", TextRole::Name);
-    } else {
-      statement.Clear();
-      AddInsert(statement, profile, writtenTable, writtenColumns, row);
-      out.Write(statement);
-      if (counter >= profile.i_CommitLines && !profile.s_Commit.empty()) {
-        counter = 0;
-        WriteCommit(ctx, false);
-      }
-    }
-  }
-  if (profile.b_CommitEachTable && !opts.b_DataCSV && counter > 0 && !profile.s_Commit.empty()) WriteCommit(ctx, true);
+  RowReader reader(stmt);
+  // One row a statement: the statement's rows are the user's own, whatever the run's options.
+  const std::unique_ptr<RowWriter> writer = MakeRowWriter(ctx, 1);
+  StatementRows rows(ctx, reader, sql, writer->Separator());
+  // A value that could not be read counts as an error of the statement, without a remark.
+  const RowRemarks remarks{
+      "the statement", "the statement", "Statement Skipped ...\r\n\r\n", "No data was found in statement. ", "", ""};
+  WriteRows(ctx, stmt, reader, rows, remarks, *writer);
   stmt.Drop();
   ctx.state.skipAllowed = 0;
 }

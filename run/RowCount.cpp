@@ -7,17 +7,17 @@
 namespace mv {
 
 long long EstimateRows(RunContext& ctx, const RunTable& table, const SelectParts& parts) {
-  if (ctx.rowEstimate == 1) {
+  if (ctx.rowEstimate == RowEstimate::Statistics) {
     // The catalog counts the whole table: with a condition it says nothing about the rows read.
     std::string condition;
     if (WhereConditionFor(ctx.opts, table.name, condition)) return -1;
     return CatalogReader(ctx.connection).TableCardinality(table.name);
   }
-  if (ctx.rowEstimate != 2) return -1;
+  if (ctx.rowEstimate != RowEstimate::Count) return -1;
   // The same FROM and condition as the rows' SELECT; a failure here shows when that one runs.
   Statement stmt;
   if (!ctx.connection.Execute(stmt, "select count(*) from " + parts.from).empty()) return -1;
-  RowReader reader(ctx.connection, stmt);
+  RowReader reader(stmt);
   std::string value;
   if (!reader.Fetch() || !reader.Value(1, ValueKind::Text, value)) return -1;
   try {

@@ -4,9 +4,10 @@
 #include <vector>
 
 #include "db/EngineTypes.h"
-#include "db/NameQuoting.h"
 #include "db/OdbcHandles.h"
 #include "profiles/Profile.h"
+#include "run/ScriptNames.h"
+#include "run/ScriptWriter.h"
 #include "settings/RunOptions.h"
 #include "base/Host.h"
 
@@ -23,8 +24,7 @@ struct ColumnInfo {
   std::string definition;  // text written after the column name
   int sqlType = 0;   // DATA_TYPE as the driver reported it: the values are read by it
   int category = 0;  // the category the CREATE TABLE used (the engine's, where it corrected the driver)
-  int hasLength = 0;
-  int isNumeric = 0;
+  bool isNumeric = false;
   // How the values must be read to arrive as the engine holds them.
   EngineRead engineRead = EngineRead::AsReported;
   // A number type of the profile's own: a text that is no number cannot go into it.
@@ -39,12 +39,19 @@ struct RunTable {
   std::vector<std::string> catalogColumns;
 };
 
+// How the data phase learns each table's row count for a progress display.
+enum class RowEstimate {
+  None,        // not at all
+  Statistics,  // from the catalog's statistics
+  Count,       // by a COUNT(*) first
+};
+
 // What a run's worker works with: its own copies of the options and the working profile, the
 // connection (the worker's alone during the run), the output and the run's calls back into
-// the controller (check points and titles). The scripters take this instead of the controller.
+// the controller (check points and titles). The phases take this instead of the controller.
 struct RunContext {
   RunContext(Host& h, DbConnection& c, SettingsStore& s, ScriptOutput& o, RunState& st)
-      : host(h), connection(c), settings(s), output(o), state(st) {}
+      : host(h), connection(c), settings(s), output(o), state(st), script(o, working, opts) {}
 
   Host& host;
   DbConnection& connection;
@@ -54,11 +61,11 @@ struct RunContext {
 
   RunOptions opts;
   Profile working;
+  // The statement vocabulary, in the working profile's words.
+  ScriptWriter script;
   std::vector<RunTable> tables;
-  NameQuoter names;
-  // How the data phase learns each table's row count for a progress display: 0 not at all, 1
-  // from the catalog's statistics, 2 by a COUNT(*) first.
-  int rowEstimate = 0;
+  ScriptNames names;
+  RowEstimate rowEstimate = RowEstimate::None;
   // Tables whose structure, rows or indexes could not be read whole, in the order met.
   std::vector<std::string> errorTables;
   // Records that table could not be read whole (once per table).
@@ -76,6 +83,8 @@ struct RunContext {
   std::function<void(const std::string&)> setStateTitle;
   // Ends the run at once with the stop note: the connection is gone, nothing more can be read.
   std::function<void()> connectionLost;
+  // Ends the run with the stop note when it was stopped while the table list was read.
+  std::function<void()> listingStopped;
   // Set while a statement spans rows (several rows per INSERT): ends it before the stop note,
   // so a stopped script holds only whole statements.
   std::function<void()> closeOpenStatement;

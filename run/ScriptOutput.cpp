@@ -9,28 +9,34 @@
 #include <cerrno>
 #include <cstring>
 
-#include "db/NameQuoting.h"
-#include "profiles/Profile.h"
 #include "base/AtomicFile.h"
+#include "base/BufferedFile.h"
 #include "base/Host.h"
 #include "base/ScriptFont.h"
 #include "base/SettingsStore.h"
+#include "base/TextRules.h"
 
 namespace mv {
 
-namespace {
-constexpr size_t kOutBuffer = 1 << 16;
-}
-
 ScriptOutput::ScriptOutput(Host& host, SettingsStore& settings) : host_(host), settings_(settings) {}
 
-void ScriptOutput::BeginRun(const OutputMode& mode, const Profile& working, bool remarks) {
+void ScriptOutput::BeginRun(const OutputMode& mode, const std::string& remarkMarker) {
   mode_ = mode;
-  remarks_ = working.s_Remarks;
-  execute_ = working.s_Execute;
-  executeSameLine_ = working.b_ExecuteSameLine != 0;
-  remarksOn_ = remarks;
+  remarks_ = remarkMarker;
   ResetAutoSave();
+  EmptyWindow();
+  host_.Script().SetFont(LoadScriptFont(settings_));
+}
+
+void ScriptOutput::FinishRun() {
+  if (mode_.autoSave) {
+    AutoSaveFlush();
+    ResetAutoSave();
+  }
+  if (mode_.onlyToFile) {
+    saved_ = true;
+    CloseOutputFile();
+  }
 }
 
 void ScriptOutput::ResetAutoSave() {
@@ -40,16 +46,6 @@ void ScriptOutput::ResetAutoSave() {
 }
 
 ScriptOutput::~ScriptOutput() { CloseOutputFile(); }
-
-std::string ScriptOutput::PadToWidth(std::string_view text, size_t width, bool cut) {
-  if (text.size() < width) {
-    std::string out(text);
-    out.append(width - text.size(), ' ');
-    return out;
-  }
-  if (cut) return std::string(text.substr(0, width));
-  return std::string(text);
-}
 
 [[gnu::hot]] void ScriptOutput::Append(std::string_view text, Color color, bool counted) {
   if (mode_.onlyToFile && WriteToOutputFile(text)) return;
@@ -67,9 +63,7 @@ std::string ScriptOutput::PadToWidth(std::string_view text, size_t width, bool c
   host_.Script().Insert(text, color);
   // Only auto-save counts the lines and reads the text back; otherwise the window alone holds it.
   if (!AutoSaving()) return;
-  for (const char *p = text.data(), *end = text.data() + text.size();
-       (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) != nullptr; ++p)
-    ++windowLines_;
+  windowLines_ += CountLineFeeds(text);
   windowText_.append(text);
 }
 
@@ -91,66 +85,8 @@ void ScriptOutput::EmptyWindow() {
     Append(std::string_view(all).substr(p.start, p.length), Palette::Of(p.role), p.counted);
 }
 
-void ScriptOutput::BlankLine() { Write("\r\n", TextRole::RemarkMarker, true); }
-
-void ScriptOutput::Heading(std::string_view words, std::string_view name) {
-  if (!remarksOn_) return;
-  Write(remarks_ + "  ", TextRole::RemarkMarker);
-  Write(words, TextRole::Remark);
-  // A line break in a name never ends the remark line.
-  std::string line = RemarkSafe(std::string(name));
-  line += "\r\n\r\n";
-  Write(line, TextRole::Sql, true);
-}
-
-void ScriptOutput::AddTerminator(ScriptText& t, std::string_view after) const {
-  if (!executeSameLine_) t.Add("\r\n", TextRole::Sql, true);
-  std::string end = execute_;
-  end += after;
-  t.Add(end, TextRole::Remark, true);
-}
-
-void ScriptOutput::Terminator(std::string_view after) {
-  if (!executeSameLine_) Write("\r\n", TextRole::Sql, true);
-  std::string end = execute_;
-  end += after;
-  Write(end, TextRole::Remark, true);
-}
-
-void ScriptOutput::SimpleStatement(std::string_view keyword, std::string_view object, std::string_view after) {
-  std::string head(keyword);
-  head += ' ';
-  Write(head, TextRole::Remark);
-  // A profile may write a statement as a remark (a DROP INDEX its target cannot run): a line
-  // break in the name must not end that remark.
-  if (!remarks_.empty() && keyword.substr(0, remarks_.size()) == remarks_)
-    Write(RemarkSafe(std::string(object)), TextRole::Sql);
-  else
-    Write(object, TextRole::Sql);
-  Terminator(after);
-}
-
-void ScriptOutput::MessageRemark(std::string_view text, std::string_view before, std::string_view after) {
-  // A line break in the text never ends the remark: every line starts with the marker.
-  std::string out(before);
-  size_t start = 0;
-  for (;;) {
-    size_t end = text.find('\n', start);
-    std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    out += remarks_;
-    out += "  ";
-    out += line;
-    if (end == std::string_view::npos) break;
-    out += "\r\n";
-    start = end + 1;
-  }
-  out += after;
-  Write(out, TextRole::Message, true);
-}
-
 bool ScriptOutput::ColoursMatter() const {
-  if (mode_.onlyToFile && out_) return false;
+  if (mode_.onlyToFile && file_.IsOpen()) return false;
   // Pieces stay apart while auto-saving, so that the file is cut after the counted piece.
   if (AutoSaving()) return true;
   return host_.Script().KeepsColours();
@@ -158,66 +94,41 @@ bool ScriptOutput::ColoursMatter() const {
 
 bool ScriptOutput::OpenOutputFile() {
   CloseOutputFile();
-  out_ = std::fopen(mode_.file.c_str(), "wb");
-  if (!out_) {
+  if (!file_.Open(mode_.file)) {
     host_.Message("Could not open file " + mode_.file + ". Output will be sent to the screen.", Host::Buttons::Ok);
     mode_.onlyToFile = false;
     return false;
   }
-  // Our own buffer: one system call per 64 KiB, and we know exactly what reached the file.
-  std::setvbuf(out_, nullptr, _IONBF, 0);
-  outBuf_.clear();
-  outBuf_.reserve(kOutBuffer);
   mode_.autoSave = false;
   windowText_.clear();
   return true;
 }
 
-bool ScriptOutput::FlushOutBuffer() {
-  if (!out_ || outBuf_.empty()) return true;
-  size_t written = std::fwrite(outBuf_.data(), 1, outBuf_.size(), out_);
-  if (written == outBuf_.size()) {
-    outBuf_.clear();
-    return true;
-  }
-  outBuf_.erase(0, written);
-  return false;
-}
-
-bool ScriptOutput::WriteToOutputFile(std::string_view text) {
-  if (!out_) return false;
-  outBuf_.append(text);
-  if (outBuf_.size() < kOutBuffer || FlushOutBuffer()) return true;
-  // The file failed: what did not reach it goes to the window, so nothing is lost.
-  std::string unwritten;
-  unwritten.swap(outBuf_);
-  std::fclose(out_);
-  out_ = nullptr;
+void ScriptOutput::OutputFileFailed(std::string unwritten) {
   mode_.onlyToFile = false;
   saved_ = false;
   ++writeFailures_;
   host_.Message("Could not save line to file. Output will continue on the screen.", Host::Buttons::Ok);
-  // The caller shows the current text; before it stands what the file did not take.
-  unwritten.resize(unwritten.size() > text.size() ? unwritten.size() - text.size() : 0);
   ToWindow(unwritten, colorText);
+}
+
+bool ScriptOutput::WriteToOutputFile(std::string_view text) {
+  if (!file_.IsOpen()) return false;
+  if (file_.Write(text)) return true;
+  // The file failed: what did not reach it goes to the window, so nothing is lost. The caller
+  // shows the current text; before it stands what the file did not take.
+  std::string unwritten = file_.TakeUnwritten();
+  file_.Close();
+  unwritten.resize(unwritten.size() > text.size() ? unwritten.size() - text.size() : 0);
+  OutputFileFailed(std::move(unwritten));
   return false;
 }
 
 bool ScriptOutput::CloseOutputFile() {
-  if (!out_) return true;
-  bool ok = FlushOutBuffer();
-  if (std::fclose(out_) != 0) ok = false;
-  out_ = nullptr;
-  if (!ok) {
-    std::string unwritten;
-    unwritten.swap(outBuf_);
-    mode_.onlyToFile = false;
-    saved_ = false;
-    ++writeFailures_;
-    host_.Message("Could not save line to file. Output will continue on the screen.", Host::Buttons::Ok);
-    ToWindow(unwritten, colorText);
-  }
-  return ok;
+  if (!file_.IsOpen()) return true;
+  if (file_.Close()) return true;
+  OutputFileFailed(file_.TakeUnwritten());
+  return false;
 }
 
 void ScriptOutput::AutoSaveError(const std::string& what, const std::string& box) {
@@ -237,25 +148,41 @@ void ScriptOutput::StopAutoSave(const std::string& why) {
   Append("\r\n\r\n" + remarks_ + "  " + why + "\r\n\r\n", colorMessage, false);
 }
 
-bool ScriptOutput::WriteLines(std::FILE* f, bool& diskFull) {
+bool ScriptOutput::WriteLines(BufferedFile& file) {
   host_.ShowSaving(windowLines_);
-  // Line by line, as the "Saving..." bar counts them; every line is written whole.
+  // Line by line, as the "Saving..." bar counts them.
   size_t start = 0;
   while (start < windowText_.size()) {
     size_t end = windowText_.find('\n', start);
     end = end == std::string::npos ? windowText_.size() : end + 1;
-    if (std::fwrite(windowText_.data() + start, 1, end - start, f) != end - start) {
-      diskFull = errno == ENOSPC;
-      return false;
-    }
+    if (!file.Write(std::string_view(windowText_).substr(start, end - start))) return false;
     host_.SavingStep();
     start = end;
   }
-  if (std::fflush(f) != 0) {
-    diskFull = errno == ENOSPC;
-    return false;
+  return file.Flush();
+}
+
+std::FILE* ScriptOutput::OpenAutoSaveFile() {
+  const std::string& file = mode_.file;
+  if (!autoSaveStarted_) {
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    if (!f) AutoSaveError("Could not auto save to file (create): " + file);
+    autoSaveStarted_ = f != nullptr;
+    return f;
   }
-  return true;
+  std::FILE* f = nullptr;
+  int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0 || !(f = fdopen(fd, "wb"))) {
+    if (fd >= 0) ::close(fd);
+    AutoSaveError("Could not auto save to file (open): " + file);
+    return nullptr;
+  }
+  if (std::fseek(f, 0, SEEK_END) != 0) {
+    std::fclose(f);
+    AutoSaveError("Could not auto save to file (seek): " + file);
+    return nullptr;
+  }
+  return f;
 }
 
 bool ScriptOutput::AutoSaveFlush() {
@@ -271,38 +198,21 @@ bool ScriptOutput::AutoSaveFlush() {
     StopAutoSave("Auto save is on, but no file name is set: the script stays in the window.");
     return false;
   }
-  std::FILE* f = nullptr;
-  if (autoSaveStarted_) {
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0 || !(f = fdopen(fd, "wb"))) {
-      if (fd >= 0) ::close(fd);
-      AutoSaveError("Could not auto save to file (open): " + file);
-      return false;
-    }
-    if (std::fseek(f, 0, SEEK_END) != 0) {
-      std::fclose(f);
-      AutoSaveError("Could not auto save to file (seek): " + file);
-      return false;
-    }
-  } else {
-    f = std::fopen(file.c_str(), "wb");
-    if (!f) {
-      AutoSaveError("Could not auto save to file (create): " + file);
-      return false;
-    }
-    autoSaveStarted_ = true;
-  }
+  std::FILE* f = OpenAutoSaveFile();
+  if (!f) return false;
   const long before = std::ftell(f);
   host_.WaitCursor(true);
-  bool diskFull = false;
-  bool ok = WriteLines(f, diskFull);
+  BufferedFile out;
+  out.Attach(f, true);
+  const bool ok = WriteLines(out);
+  // Cut a partial flush off again: the retry writes the same lines, never twice.
+  if (!ok && before >= 0 && ftruncate(fileno(f), before) != 0) { /* the message below says it failed */
+  }
+  const bool diskFull = !ok && out.Error() == ENOSPC;
+  out.Close();
+  host_.WaitCursor(false);
+  host_.HideSaving();
   if (!ok) {
-    // Cut the partial flush off again: the retry writes the same lines, never twice.
-    if (before >= 0 && ftruncate(fileno(f), before) != 0) { /* the message below says it failed */
-    }
-    std::fclose(f);
-    host_.WaitCursor(false);
-    host_.HideSaving();
     if (diskFull)
       AutoSaveError("Could not auto save to file (write): " + file + ": Disk is full.",
                     "The file could not be saved, the disk is full.\nPlease make some space and press OK to continue.");
@@ -310,17 +220,9 @@ bool ScriptOutput::AutoSaveFlush() {
       AutoSaveError("Could not auto save to file (write): " + file, "Could not auto save to file (write): " + file);
     return false;
   }
-  std::fclose(f);
-  host_.WaitCursor(false);
-  host_.HideSaving();
   saved_ = true;
   autoSaveFailing_ = false;
   return true;
-}
-
-void ScriptOutput::ApplyScriptFont() {
-  EmptyWindow();
-  host_.Script().SetFont(LoadScriptFont(settings_));
 }
 
 void ScriptOutput::SaveScript(int& saveCancelled, const std::string& givenPath) {

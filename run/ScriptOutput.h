@@ -5,13 +5,13 @@
 #include <string_view>
 
 #include "run/ScriptText.h"
+#include "base/BufferedFile.h"
 #include "base/ScriptWindow.h"
 
 namespace mv {
 
 class Host;
 class SettingsStore;
-struct Profile;
 
 // Where a run's text goes: the window, the output file, or the window with incremental
 // auto-save. The run starts from its options; failures change it (a file that cannot be
@@ -23,8 +23,8 @@ struct OutputMode {
   std::string file;
 };
 
-// The destination of all script text, and the vocabulary the scripters write with: headings,
-// statements, terminators and remarks, each piece with a role the palette colours.
+// The destination of all script text, each piece with a role the palette colours: the window,
+// the output file or the window with auto-save. ScriptWriter is the vocabulary written into it.
 class ScriptOutput {
  public:
   static constexpr Color colorName = Palette::name;
@@ -40,42 +40,21 @@ class ScriptOutput {
   ScriptOutput& operator=(const ScriptOutput&) = delete;
 
   // --- a run (worker thread)
-  // The mode and the profile pieces the vocabulary writes with (remark marker, execute
-  // command, same-line rule) and whether remarks are written.
-  void BeginRun(const OutputMode& mode, const Profile& working, bool remarks);
+  // The mode and the remark marker of the output's own messages; the window is emptied and
+  // takes the saved script font.
+  void BeginRun(const OutputMode& mode, const std::string& remarkMarker);
   OutputMode& Mode() { return mode_; }
-  const OutputMode& Mode() const { return mode_; }
 
   void Append(std::string_view text, Color color, bool counted = false);
   void Write(std::string_view text, TextRole role, bool counted = false) { Append(text, Palette::Of(role), counted); }
   void Write(const ScriptText& text);
 
-  // "\r\n" as a blank line of its own.
-  void BlankLine();
-  // marker + "  " + words + name, then a blank line: only when remarks are written.
-  void Heading(std::string_view words, std::string_view name);
-  // The end of a statement: its own line unless the profile executes on the same line, then
-  // the execute command and `after`.
-  void Terminator(std::string_view after);
-  // keyword + " " + object + the terminator (DROP TABLE, DELETE FROM, DROP INDEX).
-  void SimpleStatement(std::string_view keyword, std::string_view object, std::string_view after);
-  // An error or note of the run: every line of text gets the remark marker, so the script
-  // still loads whatever failed.
-  void MessageRemark(std::string_view text, std::string_view before = "\r\n", std::string_view after = "\r\n\r\n");
-  // The same pieces as values, for builders and tests.
-  void AddTerminator(ScriptText& t, std::string_view after) const;
-  const std::string& RemarkMarker() const { return remarks_; }
-  bool RemarksOn() const { return remarksOn_; }
-
   bool OpenOutputFile();
-  bool WriteToOutputFile(std::string_view text);
   // Flushes and closes the output file; false when the last writes failed.
   bool CloseOutputFile();
-  bool OutputFileOpen() const { return out_ != nullptr; }
   bool AutoSaveFlush();
-  void ResetAutoSave();
-  // Empties the window and applies the saved script font (the start of a run).
-  void ApplyScriptFont();
+  // Every end of a run: the pending auto-save flushed, the output file closed.
+  void FinishRun();
 
   // --- the UI thread, outside a run
   // Save Script: asks the host for a path unless one is given. Sets saveCancelled.
@@ -94,16 +73,20 @@ class ScriptOutput {
   // How much unsaved text a failing auto-save keeps before it gives up for the rest of the run.
   static constexpr size_t kAutoSaveBacklogLimit = 8u << 20;
 
-  static std::string PadToWidth(std::string_view text, size_t width, bool cut);
-
  private:
-  bool FlushOutBuffer();
+  bool WriteToOutputFile(std::string_view text);
+  void ResetAutoSave();
+  // The output file failed: the rest goes to the window, unwritten first.
+  void OutputFileFailed(std::string unwritten);
+  // The auto-save file, created at the first flush and appended to after; null when it could not
+  // be opened (reported).
+  std::FILE* OpenAutoSaveFile();
   bool AutoSaving() const { return mode_.autoSave && !autoSaveOff_; }
   // Counts a failed flush and reports it when it starts a run of failures.
   void AutoSaveError(const std::string& what, const std::string& box = {});
   // Gives auto-save up for the rest of the run (the window keeps the text), saying why.
   void StopAutoSave(const std::string& why);
-  bool WriteLines(std::FILE* f, bool& diskFull);
+  bool WriteLines(BufferedFile& file);
   // Text for the window, with the lines the auto-save rule counts.
   void ToWindow(std::string_view text, Color color);
   void EmptyWindow();
@@ -111,13 +94,10 @@ class ScriptOutput {
   Host& host_;
   SettingsStore& settings_;
   OutputMode mode_;
-  std::string remarks_, execute_;
-  bool executeSameLine_ = false;
-  bool remarksOn_ = true;
+  std::string remarks_;
   // Set and cleared by the worker (auto-save, only-to-file) and by a Save Script during a run.
   std::atomic<bool> saved_{true};
-  std::FILE* out_ = nullptr;
-  std::string outBuf_;
+  BufferedFile file_;
   // What the window received since it was last emptied, kept for auto-save only, and its
   // line count (line feeds plus one, as the window counts them).
   std::string windowText_;

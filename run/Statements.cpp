@@ -1,13 +1,15 @@
 #include "run/Statements.h"
 
 #include "profiles/Profile.h"
-#include "run/ScriptOutput.h"
+#include "base/TextRules.h"
 
 namespace mv {
 
-void AddTerminator(ScriptText& t, const Profile& profile, const std::string& after) {
+void AddTerminator(ScriptText& t, const Profile& profile, std::string_view after) {
   if (!profile.b_ExecuteSameLine) t.Add("\r\n", TextRole::Sql, true);
-  t.Add(profile.s_Execute + after, TextRole::Remark, true);
+  std::string end = profile.s_Execute;
+  end += after;
+  t.Add(end, TextRole::Remark, true);
 }
 
 void AddCreateTable(ScriptText& t, const Profile& profile, const std::string& table,
@@ -21,8 +23,8 @@ void AddCreateTable(ScriptText& t, const Profile& profile, const std::string& ta
     } else {
       t.Add(",\t\t" + profile.s_LineBreak + "\r\n", TextRole::Sql, true);
     }
-    t.Add("\t" + ScriptOutput::PadToWidth(columns[i].name, 25, false), TextRole::Name);
-    t.Add("\t\t" + ScriptOutput::PadToWidth(columns[i].definition, 30, false), TextRole::Sql);
+    t.Add("\t" + PadToWidth(columns[i].name, 25, false), TextRole::Name);
+    t.Add("\t\t" + PadToWidth(columns[i].definition, 30, false), TextRole::Sql);
   }
   if (remarkAt >= columns.size() && !remark.empty()) t.Add(remark, TextRole::Message);
   if (columns.empty()) return;
@@ -39,7 +41,7 @@ void AddCreateIndex(ScriptText& t, const Profile& profile, bool unique, const st
   t.Add("\t\t" + profile.s_LineBreak + "\r\n(\t\t" + profile.s_LineBreak + "\r\n", TextRole::Sql, true);
   for (size_t i = 0; i < columns.size(); ++i) {
     if (i > 0) t.Add(",\t\t" + profile.s_LineBreak + "\r\n", TextRole::Sql, true);
-    t.Add("\t" + ScriptOutput::PadToWidth(columns[i], 25, false), TextRole::Name);
+    t.Add("\t" + PadToWidth(columns[i], 25, false), TextRole::Name);
   }
   if (!remark.empty()) t.Add(remark, TextRole::Message);
   t.Add("\t\t" + profile.s_LineBreak + "\r\n)", TextRole::Sql);
@@ -75,7 +77,7 @@ void InsertGroup::Begin(const Profile& profile, const std::string& table, const 
   next_.Add(std::string(profile.s_Values.size() + 1, ' ') + "( ", TextRole::Sql);
   full_.Clear();
   full_.Add(" )", TextRole::Sql);
-  AddEnd(full_, profile);
+  AddTerminator(full_, profile, "\r\n\r\n");
 }
 
 void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::string& table, const std::string& columns,
@@ -98,13 +100,7 @@ void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::strin
 void InsertGroup::Close(ScriptText& t, const Profile& profile) {
   if (rows_ == 0) return;
   rows_ = 0;
-  AddEnd(t, profile);
-}
-
-void InsertGroup::AddEnd(ScriptText& t, const Profile& profile) {
-  if (!profile.b_ExecuteSameLine) t.Add("\r\n", TextRole::Sql, true);
-  t.Add(profile.s_Execute, TextRole::Remark);
-  t.Add("\r\n\r\n", TextRole::Remark, true);
+  AddTerminator(t, profile, "\r\n\r\n");
 }
 
 }  // namespace mv

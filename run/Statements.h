@@ -13,7 +13,7 @@ struct Profile;
 
 // The end of a statement: its own line unless the profile executes on the same line, then the
 // execute command and `after`.
-void AddTerminator(ScriptText& t, const Profile& profile, const std::string& after);
+void AddTerminator(ScriptText& t, const Profile& profile, std::string_view after);
 
 // One column line of a CREATE TABLE: the name as written and its definition.
 struct ColumnLine {
@@ -56,9 +56,6 @@ class InsertGroup {
   const Profile* profile_ = nullptr;
   std::string table_, columns_;
   ScriptText head_, next_, full_;
-
-  // The profile's terminator after a group's last row.
-  static void AddEnd(ScriptText& t, const Profile& profile);
 };
 
 }  // namespace mv

@@ -1,162 +1,212 @@
+#include <optional>
+
 #include "db/CatalogReaders.h"
 #include "db/DbConnection.h"
 #include "db/EngineTypes.h"
-#include "db/NameQuoting.h"
 #include "profiles/Profile.h"
 #include "run/RunState.h"
+#include "run/ScriptNames.h"
 #include "run/ScriptOutput.h"
 #include "run/Scripters.h"
 #include "run/Statements.h"
+#include "run/TablePhase.h"
 #include "settings/Filters.h"
 #include "base/Host.h"
+#include "base/TextRules.h"
 
 namespace mv {
 
-int ScriptTableStructure(RunContext& ctx) {
-  const Profile& profile = ctx.working;
-  const RunOptions& opts = ctx.opts;
-  ScriptOutput& out = ctx.output;
-  DbConnection& db = ctx.connection;
-  const std::string& marker = profile.s_Remarks;
-  int total = 0;
-  CatalogReader reader(db);
-  ColumnRow row;
-  ScriptText statement;
-  // The engine's own catalog corrects the driver's types, read once per table.
-  const bool engineTypes = opts.b_EngineTypes && db.engine() != DbConnection::Engine::Other;
-  std::vector<EngineColumn> engineColumns;
-  std::vector<std::string> notes;
+namespace {
 
-  for (size_t index = 0; index < ctx.tables.size(); ++index) {
-    RunTable& table = ctx.tables[index];
-    ctx.checkPoint();
-    const std::string tname = ApplyCase(table.name, profile.i_TableNameCase);
-    ctx.names.ReadBrackets(ctx.settings, &db);
-    const std::string written = ctx.names.ScriptTable(opts, table.name, tname);
+// What the column catalog gave beside the columns: the remark when it failed part way, and the
+// columns it stands after (those read before the failure; the nullable ones follow).
+struct CatalogEnd {
+  size_t remarkAt = 0;
+  std::string error;
+};
 
-    if (opts.b_DoTabStruct) {
-      if (opts.b_DropTable) {
-        out.BlankLine();
-        out.Heading("Removal of table ", tname);
-        out.SimpleStatement(profile.s_DropTable, written, "\r\n");
-      }
-      out.BlankLine();
-      out.Heading("Structure for table ", tname);
-    }
-    ctx.host.PanelSelect(static_cast<int>(index));
-    ctx.host.BarStep(Host::kStructureBar);
-    table.columns.clear();
-    table.catalogColumns.clear();
+// DROP TABLE and CREATE TABLE for every table, recording each table's kept columns (the
+// nullable ones last in the optimised layout) for the data phase.
+class StructureTables : public TablePhase {
+ public:
+  explicit StructureTables(RunContext& ctx)
+      : ctx_(ctx),
+        reader_(ctx.connection),
+        engineTypes_(ctx.opts.b_EngineTypes && ctx.connection.Driver().engine != Engine::Other) {}
+  const char* Title() const override { return "Scripting Structures"; }
+  Host::Bar Bar() const override { return Host::kStructureBar; }
+  bool CheckEachTable() const override { return true; }
+  bool Table(PhaseTable& t) override;
 
-    if (!reader.OpenColumns(table.name)) {
-      // Without a column catalog no later table can be described either.
-      db.lastError = reader.error();
-      db.lastSqlState = reader.sqlState();
-      EndIfConnectionLost(ctx, index);
-      for (size_t i = index; i < ctx.tables.size(); ++i) ctx.TableError(ctx.tables[i].name);
-      if (!reader.error().empty()) ctx.host.Message(reader.error(), Host::Buttons::Ok);
-      return total;
-    }
-    std::vector<ColumnInfo> pending;
-    std::string catalogError;
-    notes.clear();
-    engineColumns.clear();
-    if (engineTypes) {
-      std::string error;
-      if (!ReadEngineColumns(db, table.name, engineColumns, error)) {
-        engineColumns.clear();
-        notes.push_back("NOTE: The column types of table " + RemarkSafe(table.name) +
-                        " could not be read from the database's own catalog, so the driver's are used: " + error);
-      }
-    }
-    size_t nextEngineColumn = 0;
-    for (;;) {
-      const CatalogReader::Fetch f = reader.Next(row);
-      if (f == CatalogReader::Fetch::Error) {
-        db.lastSqlState = reader.sqlState();
-        EndIfConnectionLost(ctx, index);
-        catalogError = "\r\n\t" + marker + "  ERROR: Could not get information for some/all columns for table " +
-                       RemarkSafe(table.name) + " in database " + RemarkSafe(db.title);
-        ctx.TableError(table.name);
-        break;
-      }
-      if (f == CatalogReader::Fetch::End) break;
-      ctx.checkPoint();
-      ++total;
-      table.catalogColumns.push_back(row.name);
-      const std::string& nullText = row.nullable == 0   ? profile.s_NotNull
-                                    : row.nullable == 1 ? profile.s_Null
-                                                        : std::string();
-      int sqlType = row.sqlType;
-      long size = row.size, scale = row.scale;
-      const std::string* typeName = &row.typeName;
-      EngineRead read = EngineRead::AsReported;
-      // Columns come in the same order from both catalogs; the name decides.
-      for (size_t i = 0; i < engineColumns.size(); ++i) {
-        const size_t at = (nextEngineColumn + i) % engineColumns.size();
-        if (engineColumns[at].name != row.name) continue;
-        const EngineType& et = engineColumns[at].type;
-        nextEngineColumn = at + 1;
-        typeName = &et.declared;
-        if (et.corrects) {
-          sqlType = et.sqlType;
-          size = et.size;
-          scale = et.scale;
-          read = et.read;
-        }
-        if (!et.userType.empty())
-          notes.push_back("NOTE: Column " + RemarkSafe(row.name) + " of table " + RemarkSafe(table.name) +
-                          " is of the type " + RemarkSafe(et.userType) +
-                          ", which this script does not create; the column is created with its base type " +
-                          RemarkSafe(et.declared) + ".");
-        break;
-      }
-      const int category = CategoryOf(sqlType);
-      const std::string categoryText = category == kUnknown ? *typeName : std::string(CategoryName(category));
-      if (ColumnIsIgnored(opts, row.name, categoryText)) continue;
-      std::string typeText = ColumnTypeText(category, *typeName, size, scale, profile, opts.b_DataType);
-      ColumnInfo col;
-      col.name = row.name;
-      col.sqlType = row.sqlType;
-      col.category = category;
-      col.engineRead = read;
-      col.hasLength = CategoryHasLength(category) ? 1 : 0;
-      col.isNumeric = CategoryIsNumeric(category) ? 1 : 0;
-      col.numberTyped =
-          col.isNumeric && profile.s_TypeTranslation[category].find_first_not_of(" \t\r\n\f\v") != std::string::npos;
-      ApplyCaseInPlace(typeText, profile.i_DataTypeCase);
-      col.definition = profile.b_NullBeforeType ? nullText + "\t" + typeText
-                                                : ScriptOutput::PadToWidth(typeText, 15, false) + "\t" + nullText;
-      // Optimised layout: the nullable columns after the others.
-      if (opts.b_Optimize && row.nullable == 1)
-        pending.push_back(std::move(col));
-      else
-        table.columns.push_back(std::move(col));
-    }
-    if (reader.valueFailures() > 0) ctx.TableError(table.name);
-    reader.Close();
-    const size_t before = table.columns.size();
-    for (ColumnInfo& col : pending) table.columns.push_back(std::move(col));
+ private:
+  void Headings(const PhaseTable& t);
+  // The engine's own column types for the table, read once; a note when they cannot be.
+  void ReadEngineTypes(const RunTable& table);
+  // The engine's type of a column (the columns come in the same order from both catalogs).
+  const EngineType* EngineTypeOf(const std::string& column);
+  // Reads the column catalog into the table.
+  CatalogEnd ReadColumns(PhaseTable& t);
+  // A catalog row as a kept column; none when the column filters leave it out.
+  std::optional<ColumnInfo> Column(const RunTable& table, const ColumnRow& row);
+  void WriteCreateTable(const PhaseTable& t, const CatalogEnd& end);
 
-    statement.Clear();
-    if (opts.b_DoTabStruct) {
-      for (const std::string& note : notes) out.MessageRemark(note, "", "\r\n");
-      std::vector<ColumnLine> lines;
-      lines.reserve(table.columns.size());
-      for (const ColumnInfo& col : table.columns)
-        lines.push_back(
-            {ctx.names.ScriptColumn(opts, col.name, ApplyCase(col.name, profile.i_ColumnNameCase)), col.definition});
-      AddCreateTable(statement, profile, written, lines, before, catalogError);
-      out.Write(statement);
-      if (table.columns.empty()) {
-        out.Write(marker + "  There are no columns to create table ", TextRole::Message);
-        out.Write(RemarkSafe(tname) + "\r\n\r\n", TextRole::Sql, true);
-      }
-    } else if (!catalogError.empty()) {
-      out.Write(catalogError, TextRole::Message);
-    }
+  RunContext& ctx_;
+  CatalogReader reader_;
+  const bool engineTypes_;
+  ColumnRow row_;
+  ScriptText statement_;
+  std::vector<EngineColumn> engineColumns_;
+  size_t nextEngineColumn_ = 0;
+  std::vector<std::string> notes_;
+};
+
+void StructureTables::Headings(const PhaseTable& t) {
+  if (!ctx_.opts.b_DoTabStruct) return;
+  ScriptWriter& out = ctx_.script;
+  if (ctx_.opts.b_DropTable) {
+    out.BlankLine();
+    out.Heading("Removal of table ", t.name);
+    out.SimpleStatement(ctx_.working.s_DropTable, t.written, "\r\n");
   }
-  return total;
+  out.BlankLine();
+  out.Heading("Structure for table ", t.name);
 }
+
+void StructureTables::ReadEngineTypes(const RunTable& table) {
+  engineColumns_.clear();
+  nextEngineColumn_ = 0;
+  if (!engineTypes_) return;
+  std::string error;
+  if (ReadEngineColumns(ctx_.connection, table.name, engineColumns_, error)) return;
+  engineColumns_.clear();
+  notes_.push_back("NOTE: The column types of table " + RemarkSafe(table.name) +
+                   " could not be read from the database's own catalog, so the driver's are used: " + error);
+}
+
+const EngineType* StructureTables::EngineTypeOf(const std::string& column) {
+  for (size_t i = 0; i < engineColumns_.size(); ++i) {
+    const size_t at = (nextEngineColumn_ + i) % engineColumns_.size();
+    if (engineColumns_[at].name != column) continue;
+    nextEngineColumn_ = at + 1;
+    return &engineColumns_[at].type;
+  }
+  return nullptr;
+}
+
+std::optional<ColumnInfo> StructureTables::Column(const RunTable& table, const ColumnRow& row) {
+  const Profile& profile = ctx_.working;
+  int sqlType = row.sqlType;
+  long size = row.size, scale = row.scale;
+  const std::string* typeName = &row.typeName;
+  EngineRead read = EngineRead::AsReported;
+  if (const EngineType* et = EngineTypeOf(row.name)) {
+    typeName = &et->declared;
+    if (et->corrects) {
+      sqlType = et->sqlType;
+      size = et->size;
+      scale = et->scale;
+      read = et->read;
+    }
+    if (!et->userType.empty())
+      notes_.push_back("NOTE: Column " + RemarkSafe(row.name) + " of table " + RemarkSafe(table.name) +
+                       " is of the type " + RemarkSafe(et->userType) +
+                       ", which this script does not create; the column is created with its base type " +
+                       RemarkSafe(et->declared) + ".");
+  }
+  const int category = CategoryOf(sqlType);
+  const std::string categoryText = category == kUnknown ? *typeName : std::string(CategoryName(category));
+  if (ColumnIsIgnored(ctx_.opts, row.name, categoryText)) return std::nullopt;
+  std::string typeText = ColumnTypeText(category, *typeName, size, scale, profile, ctx_.opts.b_DataType);
+  ApplyCaseInPlace(typeText, profile.i_DataTypeCase);
+  ColumnInfo col;
+  col.name = row.name;
+  col.sqlType = row.sqlType;
+  col.category = category;
+  col.engineRead = read;
+  col.isNumeric = CategoryIsNumeric(category);
+  col.numberTyped =
+      col.isNumeric && profile.s_TypeTranslation[category].find_first_not_of(kWhiteSpace) != std::string::npos;
+  const std::string& nullText = row.nullable == 0   ? profile.s_NotNull
+                                : row.nullable == 1 ? profile.s_Null
+                                                    : std::string();
+  col.definition =
+      profile.b_NullBeforeType ? nullText + "\t" + typeText : PadToWidth(typeText, 15, false) + "\t" + nullText;
+  return col;
+}
+
+CatalogEnd StructureTables::ReadColumns(PhaseTable& t) {
+  RunTable& table = t.table;
+  // Optimised layout: the nullable columns after the others.
+  std::vector<ColumnInfo> pending;
+  CatalogEnd end;
+  for (;;) {
+    const CatalogReader::Fetch f = reader_.Next(row_);
+    if (f == CatalogReader::Fetch::Error) {
+      EndIfConnectionLost(ctx_, t.index, reader_.error());
+      end.error = "\r\n\t" + ctx_.working.s_Remarks +
+                  "  ERROR: Could not get information for some/all columns for table " + RemarkSafe(table.name) +
+                  " in database " + RemarkSafe(ctx_.connection.Target().title);
+      ctx_.TableError(table.name);
+      break;
+    }
+    if (f == CatalogReader::Fetch::End) break;
+    ctx_.checkPoint();
+    table.catalogColumns.push_back(row_.name);
+    std::optional<ColumnInfo> col = Column(table, row_);
+    if (!col) continue;
+    if (ctx_.opts.b_Optimize && row_.nullable == 1)
+      pending.push_back(std::move(*col));
+    else
+      table.columns.push_back(std::move(*col));
+  }
+  if (reader_.valueFailures() > 0) ctx_.TableError(table.name);
+  reader_.Close();
+  end.remarkAt = table.columns.size();
+  for (ColumnInfo& col : pending) table.columns.push_back(std::move(col));
+  return end;
+}
+
+void StructureTables::WriteCreateTable(const PhaseTable& t, const CatalogEnd& end) {
+  const Profile& profile = ctx_.working;
+  ScriptWriter& out = ctx_.script;
+  if (!ctx_.opts.b_DoTabStruct) {
+    if (!end.error.empty()) out.Write(end.error, TextRole::Message);
+    return;
+  }
+  for (const std::string& note : notes_) out.MessageRemark(note, "", "\r\n");
+  std::vector<ColumnLine> lines;
+  lines.reserve(t.table.columns.size());
+  for (const ColumnInfo& col : t.table.columns)
+    lines.push_back(
+        {ctx_.names.Column(ctx_.opts, col.name, ApplyCase(col.name, profile.i_ColumnNameCase)), col.definition});
+  statement_.Clear();
+  AddCreateTable(statement_, profile, t.written, lines, end.remarkAt, end.error);
+  out.Write(statement_);
+  if (!t.table.columns.empty()) return;
+  out.Write(profile.s_Remarks + "  There are no columns to create table ", TextRole::Message);
+  out.Write(RemarkSafe(t.name) + "\r\n\r\n", TextRole::Sql, true);
+}
+
+bool StructureTables::Table(PhaseTable& t) {
+  RunTable& table = t.table;
+  Headings(t);
+  table.columns.clear();
+  table.catalogColumns.clear();
+  if (!reader_.OpenColumns(table.name)) {
+    // Without a column catalog no later table can be described either.
+    EndIfConnectionLost(ctx_, t.index, reader_.error());
+    for (size_t i = t.index; i < ctx_.tables.size(); ++i) ctx_.TableError(ctx_.tables[i].name);
+    if (!reader_.error().text.empty()) ctx_.host.Message(reader_.error().text, Host::Buttons::Ok);
+    return false;
+  }
+  notes_.clear();
+  ReadEngineTypes(table);
+  WriteCreateTable(t, ReadColumns(t));
+  return true;
+}
+
+}  // namespace
+
+void StructurePhase(RunContext& ctx) { RunTablePhase<StructureTables>(ctx); }
 
 }  // namespace mv

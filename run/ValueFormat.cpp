@@ -6,12 +6,9 @@
 #include "profiles/Profile.h"
 #include "profiles/Substitutions.h"
 #include "settings/RunOptions.h"
+#include "base/TextRules.h"
 
 namespace mv {
-
-namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-}  // namespace
 
 namespace {
 constexpr size_t kMaxOnePass = 8;
@@ -133,9 +130,9 @@ ValueFormatPlan PlanValueFormat(const Profile& profile, const RunOptions& opts) 
   return plan;
 }
 
-bool FormatValue(const Profile& profile, const RunOptions& opts, std::string& value, char typeFlag, bool isNull,
+bool FormatValue(const Profile& profile, const RunOptions& opts, std::string& value, LiteralRule rule, bool isNull,
                  std::string& out, std::string& scratch) {
-  return FormatValue(profile, opts, PlanValueFormat(profile, opts), value, typeFlag, isNull, out, scratch);
+  return FormatValue(profile, opts, PlanValueFormat(profile, opts), value, rule, isNull, out, scratch);
 }
 
 namespace {
@@ -143,9 +140,9 @@ namespace {
 std::string_view Trimmed(const RunOptions& opts, std::string_view value) {
   size_t begin = 0, end = value.size();
   if (opts.b_RightTrim)
-    while (end > begin && IsBlank(value[end - 1])) --end;
+    while (end > begin && IsWhiteSpace(value[end - 1])) --end;
   if (opts.b_LeftTrim)
-    while (begin < end && IsBlank(value[begin])) ++begin;
+    while (begin < end && IsWhiteSpace(value[begin])) ++begin;
   return value.substr(begin, end - begin);
 }
 
@@ -173,17 +170,18 @@ bool HexTextCandidate(const Profile& profile, const RunOptions& opts, std::strin
 
 // Every profile the one pass does not cover: substitutions first, then the literal rules. Out
 // of line, so that the common path stays small.
-[[gnu::noinline]] bool FormatGeneral(const Profile& profile, const RunOptions& opts, std::string& value, char typeFlag,
-                                     bool isNull, std::string& out, std::string& scratch) {
-  if (HexTextCandidate(profile, opts, value) && AppendHexText(profile, opts, value, out)) return typeFlag == 'T';
+[[gnu::noinline]] bool FormatGeneral(const Profile& profile, const RunOptions& opts, std::string& value,
+                                     LiteralRule rule, bool isNull, std::string& out, std::string& scratch) {
+  if (HexTextCandidate(profile, opts, value) && AppendHexText(profile, opts, value, out))
+    return rule == LiteralRule::Number;
   if (!profile.Substitutions.empty()) ApplySubstitutions(profile.Substitutions, value, scratch);
   if (opts.b_AllStrings) {
     out += profile.s_StringDelimiter;
     out += value;
     out += profile.s_StringDelimiter;
-    return typeFlag == 'T' && !value.empty() && !IsNumberLiteral(value);
+    return rule == LiteralRule::Number && !value.empty() && !IsNumberLiteral(value);
   }
-  if (typeFlag == 'T' && (value.empty() || IsNumberLiteral(value))) {
+  if (rule == LiteralRule::Number && (value.empty() || IsNumberLiteral(value))) {
     out += value.empty() ? profile.s_NumericEmpty : value;
     return false;
   }
@@ -194,42 +192,42 @@ bool HexTextCandidate(const Profile& profile, const RunOptions& opts, std::strin
   } else {
     out += isNull ? profile.s_NullString : profile.s_EmptyString;
   }
-  return typeFlag == 'T' && !value.empty();
+  return rule == LiteralRule::Number && !value.empty();
 }
 }  // namespace
 
 bool FormatValue(const Profile& profile, const RunOptions& opts, const ValueFormatPlan& plan, std::string& value,
-                 char typeFlag, bool isNull, std::string& out, std::string& scratch) {
-  return FormatValue(profile, opts, plan, std::string_view(value), value, typeFlag, isNull, out, scratch);
+                 LiteralRule rule, bool isNull, std::string& out, std::string& scratch) {
+  return FormatValue(profile, opts, plan, std::string_view(value), value, rule, isNull, out, scratch);
 }
 
 [[gnu::hot]] bool FormatValue(const Profile& profile, const RunOptions& opts, const ValueFormatPlan& plan,
-                              std::string_view value, std::string& store, char typeFlag, bool isNull, std::string& out,
-                              std::string& scratch) {
+                              std::string_view value, std::string& store, LiteralRule rule, bool isNull,
+                              std::string& out, std::string& scratch) {
   // A value of a numeric column that is no number literal (NaN, Infinity, currency text) would
   // break the statement bare: it is written as a string.
   // An infinity as read, before any substitution or trimming: only a value ending in f or y can be one.
-  if (typeFlag == 'T' && !value.empty() && ((value.back() | 0x20) == 'f' || (value.back() | 0x20) == 'y') &&
+  if (rule == LiteralRule::Number && !value.empty() && ((value.back() | 0x20) == 'f' || (value.back() | 0x20) == 'y') &&
       !opts.b_AllStrings && !profile.s_Infinity.empty() && AppendInfinity(profile, value, out)) [[unlikely]]
     return false;
   // NULL and empty: no substitution or trimming changes an empty value.
   if (value.empty() && !opts.b_AllStrings) {
-    out += typeFlag == 'T' ? profile.s_NumericEmpty : isNull ? profile.s_NullString : profile.s_EmptyString;
+    out += rule == LiteralRule::Number ? profile.s_NumericEmpty : isNull ? profile.s_NullString : profile.s_EmptyString;
     return false;
   }
   if (plan.onePass == 0 || value.empty()) [[unlikely]] {
     if (value.data() != store.data() || value.size() != store.size()) store.assign(value);
-    return FormatGeneral(profile, opts, store, typeFlag, isNull, out, scratch);
+    return FormatGeneral(profile, opts, store, rule, isNull, out, scratch);
   }
   // The common profiles (one-byte substitutions, such as the apostrophe, into non-empty texts,
   // no trimming) cannot change whether a value is empty: substitute while appending. A number
   // holds none of the pairs' bytes, so the raw value decides whether it is one.
-  const bool notNumber = typeFlag == 'T' && !IsNumberLiteral(value);
-  const bool delimited = opts.b_AllStrings || typeFlag != 'T' || notNumber;
+  const bool notNumber = rule == LiteralRule::Number && !IsNumberLiteral(value);
+  const bool delimited = opts.b_AllStrings || rule != LiteralRule::Number || notNumber;
   if (delimited && HexTextCandidate(profile, opts, value) && AppendHexText(profile, opts, value, out)) [[unlikely]]
     return notNumber;
   if (delimited) out += profile.s_StringDelimiter;
-  if (typeFlag == 'T' && !notNumber)
+  if (rule == LiteralRule::Number && !notNumber)
     out += value;
   else
     AppendReplaced(out, value, profile.Substitutions, plan.finds, plan.onePass);
@@ -237,9 +235,10 @@ bool FormatValue(const Profile& profile, const RunOptions& opts, const ValueForm
   return notNumber;
 }
 
-std::string FormatValue(const Profile& profile, const RunOptions& opts, std::string value, char typeFlag, bool isNull) {
+std::string FormatValue(const Profile& profile, const RunOptions& opts, std::string value, LiteralRule rule,
+                        bool isNull) {
   std::string out, scratch;
-  FormatValue(profile, opts, value, typeFlag, isNull, out, scratch);
+  FormatValue(profile, opts, value, rule, isNull, out, scratch);
   return out;
 }
 

@@ -8,10 +8,13 @@ namespace mv {
 struct Profile;
 struct RunOptions;
 
+// How a column's values are written: bare when they are numbers, or as strings.
+enum class LiteralRule : char { Number, String };
+
 // One fetched value to its script text: substitutions first, then the literal rules.
 // value is consumed (substituted in place); the result is appended to out. scratch is reused.
-// true when a value of a numeric column ('T') is no number literal (it is written as a string).
-bool FormatValue(const Profile& working, const RunOptions& opts, std::string& value, char typeFlag, bool isNull,
+// true when a value of a number column is no number literal (it is written as a string).
+bool FormatValue(const Profile& working, const RunOptions& opts, std::string& value, LiteralRule rule, bool isNull,
                  std::string& out, std::string& scratch);
 
 // What the formatting of every value works out from the profile and the options alone: made
@@ -22,12 +25,13 @@ struct ValueFormatPlan {
 };
 ValueFormatPlan PlanValueFormat(const Profile& working, const RunOptions& opts);
 bool FormatValue(const Profile& working, const RunOptions& opts, const ValueFormatPlan& plan, std::string& value,
-                 char typeFlag, bool isNull, std::string& out, std::string& scratch);
+                 LiteralRule rule, bool isNull, std::string& out, std::string& scratch);
 // The same for a value read as a view: store receives a copy only when the profile's rules
 // must change the value itself (it may be what value views).
 bool FormatValue(const Profile& working, const RunOptions& opts, const ValueFormatPlan& plan, std::string_view value,
-                 std::string& store, char typeFlag, bool isNull, std::string& out, std::string& scratch);
-std::string FormatValue(const Profile& working, const RunOptions& opts, std::string value, char typeFlag, bool isNull);
+                 std::string& store, LiteralRule rule, bool isNull, std::string& out, std::string& scratch);
+std::string FormatValue(const Profile& working, const RunOptions& opts, std::string value, LiteralRule rule,
+                        bool isNull);
 
 // Whether text is a number the script can write bare: sign, digits, point, exponent.
 bool IsNumberLiteral(std::string_view text);

@@ -6,6 +6,7 @@
 #include "settings/RunOptions.h"
 #include "base/AtomicFile.h"
 #include "base/IniFile.h"
+#include "base/TextRules.h"
 
 namespace mv {
 
@@ -74,12 +75,6 @@ void ReadList(const IniFile& ini, const char* section, const char* prefix, std::
   items.clear();
   std::string v;
   for (size_t i = 0; Present(ini, section, prefix + std::to_string(i), v); ++i) items.push_back(v);
-}
-
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
 }
 
 // The older binary form. Fields are stored as they are read; a file that ends early ends the

@@ -6,12 +6,11 @@
 #include "profiles/TypeCategory.h"
 #include "settings/Filters.h"
 #include "base/TextOrder.h"
+#include "base/TextRules.h"
 
 namespace mv {
 
 namespace {
-
-std::string Upper(std::string s) { return ApplyCase(std::move(s), 0); }
 
 std::string WithoutLeadingSpace(const std::string& s) {
   const size_t i = s.find_first_not_of(" \t\r\n\f\v");

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "run/ConfigurationCommands.h"
-#include "run/RunOwner.h"
+#include "run/RunController.h"
 #include "settings/Configuration.h"
 #include "base/AtomicFile.h"
 #include "base/SettingsStore.h"
@@ -45,13 +45,13 @@ struct Fixture {
       Profile p;
       p.s_Name = name;
       p.s_Remarks = std::string("remark of ") + name;
-      owner.Profiles().Append(p);
+      owner.session().profiles.Append(p);
     }
   }
   TempDir dir;
   ScriptedHost host;
   SettingsStore settings;
-  RunOwner owner;
+  RunController owner;
 };
 
 using mv::test::WritePlain;
@@ -94,7 +94,7 @@ void MakeSqliteDatabase(const std::string& db) {
 
 TEST(Configuration, SaveWritesEveryKeyInOrderAndLoadReadsItBack) {
   Fixture f;
-  RunOptions& o = f.owner.Options();
+  RunOptions& o = f.owner.session().opts;
   o.s_WorkingProfile = "Second";
   o.i_AutoSpecialName = 2;
   o.b_AutoSave = 1;
@@ -166,7 +166,7 @@ TEST(Configuration, SaveWritesEveryKeyInOrderAndLoadReadsItBack) {
   struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_EQ(f.owner.Config().file, path);
+  EXPECT_EQ(f.owner.session().config.file, path);
   EXPECT_EQ(f.host.Titles(), std::vector<std::string>{"Ready - Mervale - nightly"});
 
   // An existing file with wider permissions is narrowed: it is about to hold a connect string.
@@ -176,26 +176,26 @@ TEST(Configuration, SaveWritesEveryKeyInOrderAndLoadReadsItBack) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
   Fixture g;
-  g.owner.Options().b_DoRemarks = 0;  // not in the file: untouched
+  g.owner.session().opts.b_DoRemarks = 0;  // not in the file: untouched
   ASSERT_TRUE(LoadConfiguration(g.owner, path, false));
   // Every field the file carries comes back; the others (b_DoRemarks here) are left alone.
   RunOptions expected = o;
   expected.b_DoRemarks = 0;
-  EXPECT_TRUE(g.owner.Options() == expected);
-  EXPECT_EQ(g.owner.Options().WhereStatements, o.WhereStatements);
-  EXPECT_EQ(g.owner.Options().s_GlobalPassSql, o.s_GlobalPassSql);
-  EXPECT_EQ(g.owner.Working().s_Remarks, "remark of Second");
-  EXPECT_EQ(g.owner.Config().file, path);
-  EXPECT_EQ(g.owner.ConfigLoadedSinceRun(), 1);
+  EXPECT_TRUE(g.owner.session().opts == expected);
+  EXPECT_EQ(g.owner.session().opts.WhereStatements, o.WhereStatements);
+  EXPECT_EQ(g.owner.session().opts.s_GlobalPassSql, o.s_GlobalPassSql);
+  EXPECT_EQ(g.owner.session().working.s_Remarks, "remark of Second");
+  EXPECT_EQ(g.owner.session().config.file, path);
+  EXPECT_EQ(g.owner.session().configLoadedSinceRun, 1);
   EXPECT_EQ(g.host.Titles(), std::vector<std::string>{"Ready - Mervale - nightly"});
   // No connect string: no question, and the owner keeps having no connection.
   EXPECT_TRUE(g.host.messages.empty());
-  EXPECT_FALSE(g.owner.Connection());
+  EXPECT_FALSE(g.owner.session().connection.get());
 }
 
 TEST(Configuration, MissingKeysTakeTheFileDefaults) {
   Fixture f;
-  RunOptions& o = f.owner.Options();
+  RunOptions& o = f.owner.session().opts;
   o.b_DataType = 0;
   o.i_AutoSaveLines = 1;
   o.b_DoTabStruct = 0;
@@ -249,65 +249,65 @@ TEST(Configuration, MissingKeysTakeTheFileDefaults) {
   EXPECT_EQ(o.WhereStatements, (std::map<std::string, std::string>{{"CUSTOMERS", "id = 1"}, {"ORDERS", ""}}));
   // An unknown profile name falls back to the first profile.
   EXPECT_EQ(o.s_WorkingProfile, "First");
-  EXPECT_EQ(f.owner.Working().s_Remarks, "remark of First");
+  EXPECT_EQ(f.owner.session().working.s_Remarks, "remark of First");
 }
 
 TEST(Configuration, LongValuesAreKeptWhole) {
   Fixture f;
   std::string condition;
   while (condition.size() < 20000) condition += "a = '" + std::to_string(condition.size()) + "' or\r\n";
-  f.owner.Options().WhereStatements = {{"BIG", condition}};
-  f.owner.Options().s_GlobalPassSql = std::string(7000, 's');
-  f.owner.Options().IgnoreColumns = {std::string(6000, 'c')};
+  f.owner.session().opts.WhereStatements = {{"BIG", condition}};
+  f.owner.session().opts.s_GlobalPassSql = std::string(7000, 's');
+  f.owner.session().opts.IgnoreColumns = {std::string(6000, 'c')};
   const std::string path = f.dir / "long.mvl";
   ASSERT_TRUE(SaveConfiguration(f.owner, path));
   Fixture g;
   ASSERT_TRUE(LoadConfiguration(g.owner, path, true));
-  EXPECT_EQ(g.owner.Options().WhereStatements, f.owner.Options().WhereStatements);
-  EXPECT_EQ(g.owner.Options().s_GlobalPassSql, f.owner.Options().s_GlobalPassSql);
-  EXPECT_EQ(g.owner.Options().IgnoreColumns, f.owner.Options().IgnoreColumns);
+  EXPECT_EQ(g.owner.session().opts.WhereStatements, f.owner.session().opts.WhereStatements);
+  EXPECT_EQ(g.owner.session().opts.s_GlobalPassSql, f.owner.session().opts.s_GlobalPassSql);
+  EXPECT_EQ(g.owner.session().opts.IgnoreColumns, f.owner.session().opts.IgnoreColumns);
 }
 
 TEST(Configuration, FilesThatCannotBeOpened) {
   Fixture f;
-  f.owner.Config().file = "before.mvl";
+  f.owner.session().config.file = "before.mvl";
   EXPECT_FALSE(SaveConfiguration(f.owner, f.dir / "missing/x.mvl"));
   EXPECT_EQ(f.host.messages, std::vector<std::string>{kOpenFailed});
-  EXPECT_EQ(f.owner.Config().file, "before.mvl");
+  EXPECT_EQ(f.owner.session().config.file, "before.mvl");
   EXPECT_TRUE(f.host.Titles().empty());
 
   // Load names the file before it opens it.
   f.host.messages.clear();
-  f.owner.Options().IgnoreTables = {"kept"};
+  f.owner.session().opts.IgnoreTables = {"kept"};
   EXPECT_FALSE(LoadConfiguration(f.owner, f.dir / "absent.mvl", false));
   EXPECT_EQ(f.host.messages, std::vector<std::string>{kOpenFailed});
-  EXPECT_EQ(f.owner.Config().file, f.dir / "absent.mvl");
-  EXPECT_EQ(f.owner.Options().IgnoreTables, std::vector<std::string>{"kept"});
+  EXPECT_EQ(f.owner.session().config.file, f.dir / "absent.mvl");
+  EXPECT_EQ(f.owner.session().opts.IgnoreTables, std::vector<std::string>{"kept"});
   EXPECT_TRUE(f.host.Titles().empty());
 }
 
 TEST(Configuration, TitleUpdate) {
   Fixture f;
   ConfigTitleUpdate(f.owner, "SETUP.MVL");
-  EXPECT_EQ(f.owner.TitleSuffix(), " - SETUP.MVL");
-  f.owner.Config().documentTitle = "Scripting Data - Mervale - SETUP.MVL";
+  EXPECT_EQ(f.owner.Titles().Suffix(), " - SETUP.MVL");
+  f.owner.session().config.documentTitle = "Scripting Data - Mervale - SETUP.MVL";
   ConfigTitleUpdate(f.owner, "nightly.mvl.mvl");
-  EXPECT_EQ(f.owner.TitleSuffix(), " - nightly.mvl");
-  f.owner.Config().documentTitle = "-odd";  // a dash at the very start does not cut
+  EXPECT_EQ(f.owner.Titles().Suffix(), " - nightly.mvl");
+  f.owner.session().config.documentTitle = "-odd";  // a dash at the very start does not cut
   ConfigTitleUpdate(f.owner, "b.mvl");
-  f.owner.Config().documentTitle = "";
+  f.owner.session().config.documentTitle = "";
   ConfigTitleUpdate(f.owner, "c.mvl");
-  EXPECT_EQ(f.owner.TitleSuffix(), " - c");
+  EXPECT_EQ(f.owner.Titles().Suffix(), " - c");
   EXPECT_EQ(f.host.Titles(),
             (std::vector<std::string>{"Ready - Mervale - SETUP.MVL", "Scripting Data - Mervale - nightly.mvl",
                                       "-odd - Mervale - b"}));
 
   // The base is taken once, from the suffix the first update finds.
   Fixture g;
-  g.owner.SetTitleSuffix(" (test)");
+  g.owner.Titles().SetSuffix(" (test)");
   ConfigTitleUpdate(g.owner, "a.mvl");
   ConfigTitleUpdate(g.owner, "b.mvl");
-  EXPECT_EQ(g.owner.TitleSuffix(), " (test) - b");
+  EXPECT_EQ(g.owner.Titles().Suffix(), " (test) - b");
 }
 
 namespace {
@@ -331,7 +331,7 @@ std::string LegacyFile(const std::string& connect = "", const std::string& third
 
 TEST(Configuration, LegacyBinaryFile) {
   Fixture f;
-  RunOptions& o = f.owner.Options();
+  RunOptions& o = f.owner.session().opts;
   o.IgnoreDataTypes = {"old"};
   o.IncludeOnlyTables = {"old"};
   o.WhereStatements = {{"OLD", "x"}};
@@ -362,8 +362,8 @@ TEST(Configuration, LegacyBinaryFile) {
   EXPECT_TRUE(o.IgnoreDataTypes.empty());
   EXPECT_TRUE(o.IncludeOnlyTables.empty());
   EXPECT_TRUE(o.WhereStatements.empty());
-  EXPECT_EQ(f.owner.Working().s_Remarks, "remark of Second");
-  EXPECT_EQ(f.owner.Config().file, path);
+  EXPECT_EQ(f.owner.session().working.s_Remarks, "remark of Second");
+  EXPECT_EQ(f.owner.session().config.file, path);
   EXPECT_EQ(f.host.Titles(), std::vector<std::string>{"Ready - Mervale - old"});
 
   // The third string alone asks the question, but without a connect string nothing connects.
@@ -372,7 +372,7 @@ TEST(Configuration, LegacyBinaryFile) {
   g.host.answers = {Host::Answer::Yes};
   ASSERT_TRUE(LoadConfiguration(g.owner, path, false));
   EXPECT_EQ(g.host.messages, std::vector<std::string>{kReconnect});
-  EXPECT_FALSE(g.owner.Connection());
+  EXPECT_FALSE(g.owner.session().connection.get());
 }
 
 TEST(Configuration, TruncatedLegacyFileKeepsWhatWasRead) {
@@ -380,18 +380,18 @@ TEST(Configuration, TruncatedLegacyFileKeepsWhatWasRead) {
   Fixture f;
   const std::string path = f.dir / "cut.mvl";
   for (size_t len = 1; len < full.size(); ++len) {
-    f.owner.Options().IgnoreDataTypes = {"old"};
-    f.owner.Options().i_AutoSaveLines = 7;
-    f.owner.Options().b_DoTabStruct = 1;
+    f.owner.session().opts.IgnoreDataTypes = {"old"};
+    f.owner.session().opts.i_AutoSaveLines = 7;
+    f.owner.session().opts.b_DoTabStruct = 1;
     WritePlain(path, full.substr(0, len));
     // The file opened, so the load counts as done; it ends silently where the data ends.
     ASSERT_TRUE(LoadConfiguration(f.owner, path, false)) << len;
     ASSERT_TRUE(f.host.messages.empty()) << len;
-    ASSERT_EQ(f.owner.Options().IgnoreDataTypes, std::vector<std::string>{"old"}) << len;
+    ASSERT_EQ(f.owner.session().opts.IgnoreDataTypes, std::vector<std::string>{"old"}) << len;
     // The three strings take 9 bytes and i_AutoSaveLines is the third integer after them;
     // b_DoTabStruct is followed by 324 bytes (the profile name and the two lists).
-    ASSERT_EQ(f.owner.Options().i_AutoSaveLines, len >= 9 + 12 ? 250 : 7) << len;
-    ASSERT_EQ(f.owner.Options().b_DoTabStruct, len >= full.size() - 324 ? 0 : 1) << len;
+    ASSERT_EQ(f.owner.session().opts.i_AutoSaveLines, len >= 9 + 12 ? 250 : 7) << len;
+    ASSERT_EQ(f.owner.session().opts.b_DoTabStruct, len >= full.size() - 324 ? 0 : 1) << len;
   }
 
   // Counts and lengths far beyond the end of the file.
@@ -399,10 +399,10 @@ TEST(Configuration, TruncatedLegacyFileKeepsWhatWasRead) {
   const std::string hostile = full.substr(0, full.size() - 317);
   for (const std::string& tail : {Bytes().Int(0x7FFFFFFF).data, Bytes().Int(-5).Int(0x7FFFFFFF).data,
                                   Bytes().Int(1).U8(0xFF).U16(0xFFFF).Int(0x7FFFFFFF).data}) {
-    f.owner.Options().s_WorkingProfile = "First";
+    f.owner.session().opts.s_WorkingProfile = "First";
     WritePlain(path, hostile + tail);
     ASSERT_TRUE(LoadConfiguration(f.owner, path, false));
-    EXPECT_EQ(f.owner.Options().s_WorkingProfile, "Second");
+    EXPECT_EQ(f.owner.session().opts.s_WorkingProfile, "Second");
   }
 }
 
@@ -417,28 +417,27 @@ TEST(Configuration, ReconnectsThroughTheSavedConnectString) {
   f.host.answers = {Host::Answer::No};
   ASSERT_TRUE(LoadConfiguration(f.owner, path, false));
   EXPECT_EQ(f.host.messages, std::vector<std::string>{kReconnect});
-  EXPECT_FALSE(f.owner.Connection());
+  EXPECT_FALSE(f.owner.session().connection.get());
 
   f.host.messages.clear();
   f.host.answers = {Host::Answer::Yes};
-  f.owner.SetTableListCurrent(true);
   ASSERT_TRUE(LoadConfiguration(f.owner, path, false));
   EXPECT_EQ(f.host.messages, std::vector<std::string>{kReconnect});
-  ASSERT_TRUE(f.owner.Connection());
-  EXPECT_EQ(f.owner.Connection()->notConnected, 0);
-  EXPECT_EQ(f.owner.TableListCurrent(), 0);
+  ASSERT_TRUE(f.owner.session().connection.get());
+  EXPECT_TRUE(f.owner.session().connection.get()->Connected());
+  EXPECT_FALSE(f.owner.session().connection.get()->Tables().loaded);
 
   // Saved again, the file carries the connection's string.
   const std::string again = f.dir / "again.mvl";
   ASSERT_TRUE(SaveConfiguration(f.owner, again));
   const std::string text = Slurp(again);
-  const std::string flag = f.owner.Connection()->b_IsCatalog ? "1" : "0";
+  const std::string flag = f.owner.session().connection.get()->Target().ownerIsCatalog ? "1" : "0";
   EXPECT_NE(text.find("[Database]\r\ns_ConnectString=" + SqliteConnectString(db) + "\r\nb_IsCatalog=" + flag + "\r\n"),
             std::string::npos)
       << text;
 
   // A failed connection counts as none when saving.
-  f.owner.Connection()->notConnected = 1;
+  f.owner.ReplaceConnection(DbConnection::ConnectWithString(f.host, "DRIVER=/no/such/driver.so", "", "0"));
   ASSERT_TRUE(SaveConfiguration(f.owner, again));
   EXPECT_EQ(Slurp(again).find("s_ConnectString"), std::string::npos);
 }
@@ -455,8 +454,8 @@ TEST(Configuration, OwnerAndCatalogFlagRoundTrip) {
              "[Mervale]\nVersion=5.0\n[Database]\ns_ConnectString=" + cs + "\ns_DatabaseUser=sales\nb_IsCatalog=0\n");
   ASSERT_TRUE(LoadConfiguration(f.owner, path, true));
   EXPECT_TRUE(f.host.messages.empty());
-  ASSERT_TRUE(f.owner.HasUsableConnection());
-  EXPECT_EQ(f.owner.Connection()->s_DatabaseUser, "sales");
+  ASSERT_TRUE(f.owner.session().HasUsableConnection());
+  EXPECT_EQ(f.owner.session().connection.get()->Target().owner, "sales");
 
   const std::string saved = f.dir / "saved.mvl";
   ASSERT_TRUE(SaveConfiguration(f.owner, saved));
@@ -480,7 +479,7 @@ TEST(Configuration, AutoStart) {
   bool maximized = false;
   for (const auto& c : calls) maximized |= c.what == "maximized";
   EXPECT_TRUE(maximized);
-  EXPECT_EQ(f.owner.HasRun(), 0);
+  EXPECT_EQ(f.owner.session().hasRun, 0);
 
   // A working connection starts a run at once, without counting as a run the user started.
   Fixture g;
@@ -488,14 +487,14 @@ TEST(Configuration, AutoStart) {
   MakeSqliteDatabase(db);
   WritePlain(path, "[Mervale]\nVersion=5.0\nb_DoTabData=0\nb_DoIndex=0\n[Database]\ns_ConnectString=" +
                        SqliteConnectString(db) + "\n");
-  g.owner.SetScriptSaved(true);
+  g.owner.Output().SetSaved(true);
   ASSERT_TRUE(AutoStart(g.owner, path));
-  EXPECT_EQ(g.owner.HasRun(), 0);
-  EXPECT_EQ(g.owner.ScriptSaved(), 0);
+  EXPECT_EQ(g.owner.session().hasRun, 0);
+  EXPECT_EQ(g.owner.Output().Saved(), 0);
   g.owner.Wait();
   EXPECT_FALSE(g.host.HasMessage(kNoAutoStart));
   EXPECT_TRUE(g.host.HasMessage("Mervale has finished scripting the database"));
-  EXPECT_EQ(g.owner.AutoStartPath(), "");
+  EXPECT_EQ(g.owner.session().autoStartPath, "");
 }
 
 TEST(Configuration, LongListsSaveAndLoadInLinearTime) {
@@ -510,7 +509,7 @@ TEST(Configuration, LongListsSaveAndLoadInLinearTime) {
   };
   auto saveAndLoad = [&](int tables) {
     Fixture f;
-    RunOptions& o = f.owner.Options();
+    RunOptions& o = f.owner.session().opts;
     for (int i = 0; i < tables; ++i) {
       const std::string n = std::to_string(i);
       o.IgnoreTables.push_back("T" + n);
@@ -525,10 +524,10 @@ TEST(Configuration, LongListsSaveAndLoadInLinearTime) {
     EXPECT_TRUE(SaveConfiguration(f.owner, path));
     EXPECT_TRUE(LoadConfiguration(g.owner, path, true));
     const double spent = cpu() - start;
-    EXPECT_EQ(g.owner.Options().IgnoreTables, o.IgnoreTables);
-    EXPECT_EQ(g.owner.Options().IgnoreColumns, o.IgnoreColumns);
-    EXPECT_EQ(g.owner.Options().IgnoreDataTypes, o.IgnoreDataTypes);
-    EXPECT_EQ(g.owner.Options().WhereStatements, o.WhereStatements);
+    EXPECT_EQ(g.owner.session().opts.IgnoreTables, o.IgnoreTables);
+    EXPECT_EQ(g.owner.session().opts.IgnoreColumns, o.IgnoreColumns);
+    EXPECT_EQ(g.owner.session().opts.IgnoreDataTypes, o.IgnoreDataTypes);
+    EXPECT_EQ(g.owner.session().opts.WhereStatements, o.WhereStatements);
     return spent;
   };
   const double small = saveAndLoad(6250), large = saveAndLoad(50000);
@@ -551,9 +550,9 @@ TEST(Configuration, BlanksAroundKeysAndValuesAreIgnored) {
              "obj0 = orders\r\n"
              "where0 =  id = 1 \r\n");
   ASSERT_TRUE(LoadConfiguration(f.owner, path, false));
-  const RunOptions& o = f.owner.Options();
+  const RunOptions& o = f.owner.session().opts;
   EXPECT_EQ(o.s_WorkingProfile, "Second");
-  EXPECT_EQ(f.owner.Working().s_Remarks, "remark of Second");
+  EXPECT_EQ(f.owner.session().working.s_Remarks, "remark of Second");
   EXPECT_EQ(o.b_DataType, 0);
   EXPECT_EQ(o.IgnoreTables, std::vector<std::string>{"audit log"});
   EXPECT_EQ(o.WhereStatements, (std::map<std::string, std::string>{{"ORDERS", "id = 1"}}));

@@ -17,27 +17,27 @@ const char kOwners[] =
 TEST(Connection, TitlesFollowDsnServerUserAndOwner) {
   RunHarness h;
   DbConnection& c = h.ConnectFixture(kOwners, ";DSN=Sales");
-  EXPECT_EQ(c.dsn, "SALES");
-  EXPECT_EQ(c.title, "APPUSER@SALES(db01)");
-  EXPECT_EQ(c.lastError, "0");
-  EXPECT_EQ(c.schemas, (std::vector<std::string>{"HR", "APPUSER"}));
-  EXPECT_EQ(c.catalogs, (std::vector<std::string>{"SALESCAT"}));
+  EXPECT_EQ(c.Target().dsn, "SALES");
+  EXPECT_EQ(c.Target().title, "APPUSER@SALES(db01)");
+  EXPECT_EQ(c.LastError().text, "0");
+  EXPECT_EQ(c.Driver().schemas, (std::vector<std::string>{"HR", "APPUSER"}));
+  EXPECT_EQ(c.Driver().catalogs, (std::vector<std::string>{"SALESCAT"}));
 
   DbConnection& hr = h.ConnectFixture(kOwners, ";DSN=Sales", "HR", "0");
-  EXPECT_EQ(hr.title, "HR:APPUSER@SALES(db01)");
-  EXPECT_EQ(hr.b_IsCatalog, 0);
+  EXPECT_EQ(hr.Target().title, "HR:APPUSER@SALES(db01)");
+  EXPECT_EQ(hr.Target().ownerIsCatalog, false);
 
   // A DSN named default in any case is no DSN.
   DbConnection& d = h.ConnectFixture(kOwners, ";DSN=deFault");
-  EXPECT_EQ(d.title, "APPUSER@(db01)");
+  EXPECT_EQ(d.Target().title, "APPUSER@(db01)");
 
   // An owner that is neither a schema nor a catalog is dropped.
   DbConnection& unknown = h.ConnectFixture(kOwners, ";DSN=Sales", "NOBODY", "0");
-  EXPECT_EQ(unknown.s_DatabaseUser, "");
-  EXPECT_EQ(unknown.title, "APPUSER@SALES(db01)");
+  EXPECT_EQ(unknown.Target().owner, "");
+  EXPECT_EQ(unknown.Target().title, "APPUSER@SALES(db01)");
 
-  EXPECT_EQ(DbConnection::ExtractDsn("UID=x;DSN=my dsn;PWD=y"), "MY DSN");
-  EXPECT_EQ(DbConnection::ExtractDsn("DRIVER=SQLite3;Database=/tmp/a.db"), "");
+  EXPECT_EQ(DsnOf("UID=x;DSN=my dsn;PWD=y"), "MY DSN");
+  EXPECT_EQ(DsnOf("DRIVER=SQLite3;Database=/tmp/a.db"), "");
 }
 
 TEST(Connection, TitlesNeverShowAPassword) {
@@ -46,8 +46,8 @@ TEST(Connection, TitlesNeverShowAPassword) {
   const std::string fixture = h.Path("anonymous.txt");
   std::ofstream(fixture) << "SERVER_NAME\t\nUSER_NAME\t\n";
   DbConnection& c = h.Connect("PWD=s3cret;DRIVER=" MV_TESTDRIVER_PATH ";FIXTURE=" + fixture);
-  ASSERT_EQ(c.notConnected, 0);
-  EXPECT_EQ(c.title, "********");
+  ASSERT_EQ(c.Connected(), true);
+  EXPECT_EQ(c.Target().title, "********");
   EXPECT_EQ(h.Run().find("s3cret"), std::string::npos);
   const std::pair<const char*, const char*> cases[] = {{" password = s3cret;UID=a", "********"},
                                                        {"Pwd={a;b};DRIVER=x", "********"},
@@ -55,9 +55,10 @@ TEST(Connection, TitlesNeverShowAPassword) {
                                                        {"UID=me;PWD=s3cret", "me"},
                                                        {"PWDHINT=first pet", "first pet"}};
   for (const auto& [connectString, title] : cases) {
-    c.s_ConnectString = connectString;
-    c.title.clear();
-    EXPECT_EQ(c.BuildTitle(), title) << connectString;
+    ConnectionTarget t = c.Target();
+    t.connectString = connectString;
+    t.title.clear();
+    EXPECT_EQ(ConnectionTitle(t), title) << connectString;
   }
 }
 
@@ -71,9 +72,9 @@ TEST(Connection, OwnerChooserListsSchemasCatalogsAndNotRequired) {
   EXPECT_EQ(choices[2].data, 7777);
   EXPECT_EQ(choices[3].text, "-not required-");
   EXPECT_EQ(selected, 2);
-  EXPECT_EQ(c.b_IsCatalog, 1);
+  EXPECT_EQ(c.Target().ownerIsCatalog, true);
   c.ApplyOwnerChoice(choices, 3);
-  EXPECT_EQ(c.s_DatabaseUser, "");
+  EXPECT_EQ(c.Target().owner, "");
 }
 
 TEST(Connection, TableListFollowsTheOwnerAndFallsBackWhenTheFilteredCallFails) {
@@ -81,7 +82,7 @@ TEST(Connection, TableListFollowsTheOwnerAndFallsBackWhenTheFilteredCallFails) {
   const std::string log = h.Path("calls.log");
   DbConnection& hr = h.ConnectFixture(kOwners, ";CALLLOG=" + log, "HR", "0");
   EXPECT_EQ(hr.LoadTables(), 2);
-  EXPECT_EQ(hr.tables[0].name, "EMP");
+  EXPECT_EQ(hr.Tables().entries[0].name, "EMP");
   std::ifstream in(log);
   std::string calls((std::istreambuf_iterator<char>(in)), {});
   EXPECT_NE(calls.find("SQLTables\t\\N\tHR\t\\N\t'TABLE'"), std::string::npos) << calls;
@@ -99,41 +100,42 @@ TEST(Connection, TableListFollowsTheOwnerAndFallsBackWhenTheFilteredCallFails) {
 TEST(Connection, FailuresAreReportedAndLongConnectStringsRefused) {
   RunHarness h;
   DbConnection& bad = h.ConnectFixture("CONNECT_ERROR\tlogin failed for APPUSER\n");
-  EXPECT_EQ(bad.notConnected, 1);
-  EXPECT_EQ(bad.title, "Not Connected");
+  EXPECT_EQ(bad.Connected(), false);
+  EXPECT_EQ(bad.Target().title, "Not Connected");
   EXPECT_TRUE(h.host.HasMessage("Could not connect to data source.\n\nlogin failed for APPUSER"));
 
   std::string longString = "DRIVER=" MV_TESTDRIVER_PATH ";FIXTURE=/nowhere;PWD=" + std::string(600, 'x');
   DbConnection& tooLong = h.Connect(longString);
-  EXPECT_EQ(tooLong.notConnected, 1);
+  EXPECT_EQ(tooLong.Connected(), false);
   EXPECT_NE(h.host.messages.back().find("512"), std::string::npos);
   EXPECT_FALSE(h.owner->StartRun());
 
   DbConnection& missing = h.Connect("DRIVER=/no/such/driver.so;X=1");
-  EXPECT_EQ(missing.notConnected, 1);
+  EXPECT_EQ(missing.Connected(), false);
   EXPECT_EQ(h.host.messages.back().rfind("Could not connect to data source.\n\n", 0), 0u);
 
   // The chooser cancelled (or no window to choose in): not connected, and nothing said.
   const size_t messages = h.host.messages.size();
   auto interactive = DbConnection::ConnectInteractive(h.host);
-  EXPECT_EQ(interactive->notConnected, 1);
+  EXPECT_EQ(interactive->Connected(), false);
   EXPECT_EQ(h.host.messages.size(), messages);
   // A chosen string connects as a given one does.
   const std::string fixture = h.Path("chosen.txt");
   std::ofstream(fixture) << "SERVER_NAME\tdb01\nUSER_NAME\tme\n";
   h.host.chosenSource = "DRIVER=" MV_TESTDRIVER_PATH ";FIXTURE=" + fixture;
   auto chosen = DbConnection::ConnectInteractive(h.host);
-  EXPECT_EQ(chosen->notConnected, 0);
-  EXPECT_EQ(chosen->title, "me@(db01)");
+  EXPECT_EQ(chosen->Connected(), true);
+  EXPECT_EQ(chosen->Target().title, "me@(db01)");
   // A password from the chooser's own field connects, but the string configurations save
   // leaves it out, even where the driver echoes it in the completed string.
   const std::string db = h.Path("pwd.db");
   h.host.chosenSource = "DRIVER=SQLite3;Database=" + db + ";PWD=s3cret";
   h.host.chosenPassword = "s3cret";
   auto withPassword = DbConnection::ConnectInteractive(h.host);
-  ASSERT_EQ(withPassword->notConnected, 0);
-  EXPECT_EQ(withPassword->s_ConnectString.find("s3cret"), std::string::npos) << withPassword->s_ConnectString;
-  EXPECT_NE(withPassword->s_ConnectString.find(db), std::string::npos);
+  ASSERT_EQ(withPassword->Connected(), true);
+  EXPECT_EQ(withPassword->Target().connectString.find("s3cret"), std::string::npos)
+      << withPassword->Target().connectString;
+  EXPECT_NE(withPassword->Target().connectString.find(db), std::string::npos);
 }
 
 TEST(Connection, ExecuteReportsErrorsAndWarningsAndDropsTheStatement) {

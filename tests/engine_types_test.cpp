@@ -31,7 +31,7 @@ namespace fs = std::filesystem;
 // ---------------------------------------------------------------- declared types, engine by engine
 
 TEST(EngineTypes, DeclaredTypesCorrectTheDriversReading) {
-  using E = DbConnection::Engine;
+  using E = Engine;
   struct Case {
     E engine;
     const char* declared;

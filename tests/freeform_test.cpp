@@ -9,7 +9,7 @@
 #include <regex>
 #include <sstream>
 
-#include "run/RunOwner.h"
+#include "run/RunController.h"
 #include "base/MemoryScriptWindow.h"
 #include "support/PgServer.h"
 #include "support/Process.h"
@@ -50,9 +50,9 @@ class FreeFormTest : public ::testing::Test {
 
   // Applies the profile as a configuration load does, then runs sql to its end.
   std::string Run(const std::string& sql) {
-    RunOwner& o = *h.owner;
-    ApplyWorkingProfile(o.Profiles(), o.Options().s_WorkingProfile, o.Working());
-    o.Options().s_GlobalPassSql = sql;
+    RunController& o = *h.owner;
+    ApplyWorkingProfile(o.session().profiles, o.session().opts.s_WorkingProfile, o.session().working);
+    o.session().opts.s_GlobalPassSql = sql;
     h.host.window.Empty();
     if (!o.StartFreeFormRun()) return "<not started>";
     o.Wait();
@@ -70,7 +70,7 @@ TEST_F(FreeFormTest, RowsBecomeInsertsIntoTheTableTheReaderFinds) {
             "INSERT INTO CUSTOMERS ( customer_id, last_name, notes )\t\t\r\n"
             "VALUES ( 2, 'Whitaker', 'Prefers delivery after 5 pm' );\r\n\r\n");
   EXPECT_TRUE(h.host.HasMessage("Mervale has finished scripting the database"));
-  EXPECT_EQ(h.owner->LastSqlAvailable(), 1);
+  EXPECT_EQ(h.owner->session().lastSqlAvailable, 1);
   EXPECT_EQ(h.host.Titles().back(), "Ready - Mervale");
 }
 
@@ -89,8 +89,8 @@ TEST_F(FreeFormTest, NoRowsAndInvalidStatementsStillEndWithTheFooter) {
 }
 
 TEST_F(FreeFormTest, CsvStartsWithTheQuotedHeaderAndNeverCommits) {
-  RunOwner& o = *h.owner;
-  o.Options().b_DataCSV = 1;
+  RunController& o = *h.owner;
+  o.session().opts.b_DataCSV = 1;
   Profile& p = h.profile();
   p.s_Commit = "COMMIT";
   p.i_CommitLines = 0;  // would commit after every INSERT
@@ -101,7 +101,7 @@ TEST_F(FreeFormTest, CsvStartsWithTheQuotedHeaderAndNeverCommits) {
 
   // The same profile without CSV commits after every INSERT; the table-end COMMIT follows only
   // rows written since the last one, so here there is none.
-  o.Options().b_DataCSV = 0;
+  o.session().opts.b_DataCSV = 0;
   p.b_CommitNeedsExecute = 1;
   const std::string body = Body(Run(sql), Header("SQLite3", sql));
   EXPECT_EQ(body,
@@ -131,7 +131,7 @@ TEST(FreeFormSkip, SkipKeepsTheRowsWrittenAndCommitsThoseSinceTheLastCommit) {
   fs::create_directories(dir);
   HookedHost host;
   SettingsStore settings((dir / "settings.ini").string());
-  RunOwner owner(host, settings, dir.string());
+  RunController owner(host, settings, dir.string());
   Profile p;
   SetBuiltInDefaults(p);
   p.s_Name = "Default";
@@ -139,10 +139,10 @@ TEST(FreeFormSkip, SkipKeepsTheRowsWrittenAndCommitsThoseSinceTheLastCommit) {
   p.i_CommitLines = 2;
   p.b_CommitEachTable = 1;
   p.b_CommitNeedsExecute = 1;
-  owner.Profiles().Append(p);
-  ApplyWorkingProfile(owner.Profiles(), owner.Options().s_WorkingProfile, owner.Working());
+  owner.session().profiles.Append(p);
+  ApplyWorkingProfile(owner.session().profiles, owner.session().opts.s_WorkingProfile, owner.session().working);
   owner.ReplaceConnection(DbConnection::ConnectWithString(host, "DRIVER=SQLite3;Database=" + kDemoDb, "", "0"));
-  ASSERT_TRUE(owner.HasUsableConnection());
+  ASSERT_TRUE(owner.session().HasUsableConnection());
 
   // Skip while the third row is being written: the worker looks at it before the fourth.
   int values = 0;
@@ -150,14 +150,14 @@ TEST(FreeFormSkip, SkipKeepsTheRowsWrittenAndCommitsThoseSinceTheLastCommit) {
     if (text == "VALUES" && ++values == 3) owner.SkipCommand();
   };
   const std::string sql = "SELECT customer_id FROM customers ORDER BY 1";
-  owner.Options().s_GlobalPassSql = sql;
+  owner.session().opts.s_GlobalPassSql = sql;
   ASSERT_TRUE(owner.StartFreeFormRun());
   owner.Wait();
   const std::string row = "INSERT INTO CUSTOMERS ( customer_id )\t\t\r\nVALUES ( ";
   EXPECT_EQ(Body(host.hooked.WholeText(), Header("SQLite3", sql)),
             row + "1 );\r\n\r\n" + row + "2 );\r\n\r\nCOMMIT;\r\n\r\n" + row +
                 "3 );\r\n\r\nREM  Statement Skipped ...\r\n\r\nCOMMIT;\r\n\r\n");
-  EXPECT_EQ(owner.LastOutcome(), RunOutcome::Finished);
+  EXPECT_EQ(owner.session().lastOutcome, RunOutcome::Finished);
   fs::remove_all(dir);
 }
 
@@ -175,7 +175,7 @@ class FreeFormPgTest : public FreeFormTest {
               "INSERT INTO orders VALUES (10, 2, 9.5), (11, 1, 120);\n");
     h.profile().Substitutions.push_back({"'", "''"});
     h.Connect(pg.ConnectString(db), "public");
-    title = h.owner->Connection()->title;
+    title = h.owner->session().connection.get()->Target().title;
   }
   std::string title;
 };

@@ -6,6 +6,7 @@
 
 #include "db/NameQuoting.h"
 #include "db/RowReader.h"
+#include "run/ScriptNames.h"
 #include "run/ValueFormat.h"
 #include "support/PgServer.h"
 #include "support/Process.h"
@@ -19,7 +20,9 @@ using test::PgServer;
 using test::RunHarness;
 
 TEST(NamesAreData, SpecialNamesQuotesConditionsAndRemarks) {
-  NameQuoter q;  // no connection: the double quote, no driver keywords, no case folding
+  // No connection: the double quote, no driver keywords, no case folding.
+  SourceNames source;
+  ScriptNames q;
   struct Case {
     const char* name;
     bool special;
@@ -35,11 +38,11 @@ TEST(NamesAreData, SpecialNamesQuotesConditionsAndRemarks) {
                                          {"order", true},
                                          {"User", true},
                                          {"select", true}})
-    EXPECT_EQ(q.IsSpecial(c.name), c.special) << c.name;
+    EXPECT_EQ(source.IsSpecial(c.name), c.special) << c.name;
   // Quote characters inside a quoted name are doubled, whatever the brackets.
   EXPECT_EQ(q.Bracket("a\"b"), "\"a\"\"b\"");
-  EXPECT_EQ(NameQuoter::Quote("x`y", "`", "`"), "`x``y`");
-  EXPECT_EQ(NameQuoter::Quote("x]y", "[", "]"), "[x]]y]");
+  EXPECT_EQ(QuoteName("x`y", "`", "`"), "`x``y`");
+  EXPECT_EQ(QuoteName("x]y", "[", "]"), "[x]]y]");
 
   struct Condition {
     const char* text;
@@ -87,10 +90,10 @@ TEST(NothingLost, HostileSqliteNamesAndValuesLoadWithSqlite3) {
   h.profile().b_FuncOnlyIfValue[kBinary] = h.profile().b_FuncOnlyIfValue[kVarbinary] =
       h.profile().b_FuncOnlyIfValue[kLongVarbinary] = 1;
   h.Connect("DRIVER=SQLite3;Database=" + db);
-  h.owner->Options().b_DataType = 0;
-  h.owner->Options().b_DeleteData = 0;
+  h.owner->session().opts.b_DataType = 0;
+  h.owner->session().opts.b_DeleteData = 0;
   const std::string script = h.Run();
-  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Finished) << script;
+  EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::Finished) << script;
   // The remark names the table on one line; the statements quote it whole.
   EXPECT_NE(script.find("--  Structure for table t;\\nDELETE\\nFROM\\nimportant\r\n"), std::string::npos) << script;
   EXPECT_NE(script.find("\"a\"\"b\""), std::string::npos);
@@ -126,10 +129,10 @@ TEST(NothingLost, TextsAroundThePieceSizesArriveWhole) {
     h.profile().s_Remarks = "--";
     h.profile().s_DropTable = "DROP TABLE IF EXISTS";
     h.Connect("DRIVER=SQLite3;Database=" + db);
-    h.owner->Options().b_DeleteData = 0;
-    h.owner->Options().b_RightTrim = trim;
+    h.owner->session().opts.b_DeleteData = 0;
+    h.owner->session().opts.b_RightTrim = trim;
     const std::string script = h.Run();
-    EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Finished) << "trim " << trim;
+    EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::Finished) << "trim " << trim;
     std::ofstream(h.Path("script.sql"), std::ios::binary) << script;
     const test::ProcessResult loaded = test::RunProcess({"sqlite3", "-bail", copy}, {}, h.Path("script.sql"));
     ASSERT_EQ(loaded.status, 0) << loaded.err;
@@ -152,16 +155,16 @@ TEST(NothingLost, AConditionWithASecondStatementIsRefusedAndTheSourceKept) {
                 .status,
             0);
   h.Connect("DRIVER=SQLite3;Database=" + db);
-  h.owner->Options().WhereStatements["T"] = "id = 1; DROP TABLE victim";
+  h.owner->session().opts.WhereStatements["T"] = "id = 1; DROP TABLE victim";
   std::string text = h.Run();
   EXPECT_NE(text.find("REM  ERROR: The condition for table T holds a statement separator"), std::string::npos) << text;
-  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::FinishedWithErrors);
-  EXPECT_EQ(h.owner->ErrorTables(), std::vector<std::string>{"t"});
+  EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::FinishedWithErrors);
+  EXPECT_EQ(h.owner->session().ErrorTables(), std::vector<std::string>{"t"});
   EXPECT_EQ(test::RunProcess({"sqlite3", db, "SELECT count(*) FROM victim;"}, {}).out, "0\n");
   // The read-only session refuses a write even where a driver would let one through.
   Statement stmt;
-  EXPECT_EQ(h.owner->Connection()->SetReadOnly(true), "");
-  EXPECT_NE(h.owner->Connection()->Execute(stmt, "DROP TABLE victim"), "");
+  EXPECT_EQ(h.owner->session().connection.get()->SetReadOnly(true), "");
+  EXPECT_NE(h.owner->session().connection.get()->Execute(stmt, "DROP TABLE victim"), "");
 
   // PostgreSQL, whose driver runs both statements of a string.
   PgServer& pg = PgServer::Instance();
@@ -170,7 +173,7 @@ TEST(NothingLost, AConditionWithASecondStatementIsRefusedAndTheSourceKept) {
   pg.RunSql(victimDb, "create table t (id int4); insert into t values (1); create table victim (id int4);");
   RunHarness p;
   p.Connect(pg.ConnectString(victimDb));
-  p.owner->Options().WhereStatements["T"] = "id = 1; DROP TABLE victim";
+  p.owner->session().opts.WhereStatements["T"] = "id = 1; DROP TABLE victim";
   text = p.Run();
   EXPECT_NE(text.find("holds a statement separator"), std::string::npos) << text;
   EXPECT_EQ(pg.RunSql(victimDb, "select count(*) from victim;"), "0\n");
@@ -192,8 +195,8 @@ TEST(NothingLost, ALostConnectionEndsTheRunAndNamesTheTables) {
                                 "' and pid <> pg_backend_pid();");
   };
   const std::string text = h.Run();
-  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::FinishedWithErrors) << text;
-  EXPECT_EQ(h.owner->ErrorTables(), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::FinishedWithErrors) << text;
+  EXPECT_EQ(h.owner->session().ErrorTables(), (std::vector<std::string>{"a", "b"}));
   EXPECT_NE(text.find("REM  ERROR: The connection to the database was lost"), std::string::npos) << text;
   EXPECT_EQ(text.substr(text.size() - 19), "Mervale Stopped ...");
   EXPECT_FALSE(h.host.HasMessage("Mervale has finished scripting the database"));
@@ -215,8 +218,8 @@ TEST(NothingLost, ALockedSqliteFileIsAnErrorNotAnEmptyTable) {
     EXPECT_EQ(other->Execute(lock, "BEGIN EXCLUSIVE TRANSACTION"), "");
   };
   const std::string text = h.Run();
-  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::FinishedWithErrors) << text;
-  EXPECT_EQ(h.owner->ErrorTables(), std::vector<std::string>{"t1"});
+  EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::FinishedWithErrors) << text;
+  EXPECT_EQ(h.owner->session().ErrorTables(), std::vector<std::string>{"t1"});
   EXPECT_NE(text.find("REM  The following error was received while processing table T1:\r\nREM  "), std::string::npos)
       << text;
   EXPECT_NE(h.host.messages.back().find("could not be read whole"), std::string::npos);
@@ -238,9 +241,9 @@ TEST(NothingLost, PostgresqlValuesAreReadByTheirType) {
             " (2, null, null, null, null), (3, 'NaN', '-Infinity', false, ''::bytea);");
   RunHarness h;
   h.Connect(pg.ConnectString(db) + "BoolsAsChar=0;");
-  h.owner->Options().b_DoTabStruct = 0;
-  h.owner->Options().b_DoIndex = 0;
-  h.owner->Options().b_DeleteData = 0;
+  h.owner->session().opts.b_DoTabStruct = 0;
+  h.owner->session().opts.b_DoIndex = 0;
+  h.owner->session().opts.b_DeleteData = 0;
   const std::string text = h.Run();
   // Every digit of a double; the largest float in digits a target's range check accepts.
   EXPECT_NE(text.find("VALUES ( 1, 0.30000000000000004, 3.4028234663852886e+38, 1, '00FF27' );"), std::string::npos)

@@ -15,11 +15,11 @@ using test::UniqueDbName;
 
 // Profile defaults, ODBC standard type names, lengths always written, names upper case.
 void ExampleOptions(RunHarness& h) {
-  h.owner->Options().b_DataType = 1;
+  h.owner->session().opts.b_DataType = 1;
   // The examples show the driver's own reading of the catalog (sizes included).
-  h.owner->Options().b_EngineTypes = 0;
-  h.owner->Options().b_DropTable = 1;
-  h.owner->Options().b_DoRemarks = 1;
+  h.owner->session().opts.b_EngineTypes = 0;
+  h.owner->session().opts.b_DropTable = 1;
+  h.owner->session().opts.b_DoRemarks = 1;
   h.profile().i_LengthRule = 0;
   h.profile().i_DataTypeCase = 2;
 }
@@ -31,10 +31,11 @@ TEST(PostgresExamples, StructureOfEmp) {
   pg.RunSql(db, "create table emp (id int4 not null, name varchar(30));");
   RunHarness h;
   h.Connect(pg.ConnectString(db));
-  ASSERT_EQ(h.owner->Connection()->notConnected, 0) << (h.host.messages.empty() ? "" : h.host.messages.back());
+  ASSERT_EQ(h.owner->session().connection.get()->Connected(), true)
+      << (h.host.messages.empty() ? "" : h.host.messages.back());
   ExampleOptions(h);
-  h.owner->Options().b_DoTabData = 0;
-  h.owner->Options().b_DoIndex = 0;
+  h.owner->session().opts.b_DoTabData = 0;
+  h.owner->session().opts.b_DoIndex = 0;
   const std::string text = h.Run();
   const std::string expected =
       "\r\n"
@@ -73,8 +74,8 @@ TEST(PostgresExamples, UniqueIndexPkEmp) {
   RunHarness h;
   h.Connect(pg.ConnectString(db));
   ExampleOptions(h);
-  h.owner->Options().b_DoTabStruct = 0;
-  h.owner->Options().b_DoTabData = 0;
+  h.owner->session().opts.b_DoTabStruct = 0;
+  h.owner->session().opts.b_DoTabData = 0;
   const std::string text = h.Run();
   const std::string expected =
       "\r\nREM  Indexes for table EMP\r\n\r\n"
@@ -106,15 +107,15 @@ TEST(PostgresExamples, InsertAndCsvRows) {
   RunHarness h;
   h.Connect(pg.ConnectString(db));
   ExampleOptions(h);
-  h.owner->Options().b_DoTabStruct = 0;
-  h.owner->Options().b_DoIndex = 0;
-  h.owner->Options().b_DeleteData = 0;
+  h.owner->session().opts.b_DoTabStruct = 0;
+  h.owner->session().opts.b_DoIndex = 0;
+  h.owner->session().opts.b_DeleteData = 0;
   std::string text = h.Run();
   EXPECT_NE(text.find("\r\nREM  Data for table    EMP\r\n\r\n"
                       "INSERT INTO EMP ( ID , NAME )\t\t\r\nVALUES ( 7, 'Smith' );\r\n\r\n"),
             std::string::npos)
       << text;
-  h.owner->Options().b_DataCSV = 1;
+  h.owner->session().opts.b_DataCSV = 1;
   text = h.Run();
   EXPECT_NE(text.find("REM  Data for table    EMP\r\n\r\n\"ID\",\"NAME\"\r\n\"7\",\"'Smith'\"\r\n"), std::string::npos)
       << text;
@@ -129,20 +130,20 @@ TEST(PostgresExamples, SelectOfStaffDataWithOwnerHr) {
             "create table public.other (x int4);");
   RunHarness h;
   DbConnection& c = h.Connect(pg.ConnectString(db), "HR", "0");
-  ASSERT_EQ(c.s_DatabaseUser, "HR");
-  EXPECT_EQ(c.hasSchemas, 1);
-  EXPECT_EQ(c.title, "HR:" + c.userName + "@(" + c.serverName + ")");
+  ASSERT_EQ(c.Target().owner, "HR");
+  EXPECT_TRUE(c.Driver().hasSchemas);
+  EXPECT_EQ(c.Target().title, "HR:" + c.Target().userName + "@(" + c.Target().serverName + ")");
   EXPECT_EQ(c.LoadTables(), 1);  // the owner filters the list
-  ASSERT_EQ(c.tables[0].name, "Staff Data");
-  h.owner->Options().b_DoTabData = 0;
-  h.owner->Options().b_DoIndex = 0;
+  ASSERT_EQ(c.Tables().entries[0].name, "Staff Data");
+  h.owner->session().opts.b_DoTabData = 0;
+  h.owner->session().opts.b_DoIndex = 0;
   h.Run();
   ASSERT_EQ(h.Tables().size(), 1u);
   const auto parts = h.Select(h.Tables()[0]);
   // "ID" was created quoted in a database that folds names to lower case: it stays quoted.
   EXPECT_EQ(parts.select, "select \"ID\" , \"Last Name\" from \"HR\".\"Staff Data\"");
   EXPECT_EQ(parts.columnList, "\"ID\" , \"LAST NAME\"");
-  EXPECT_EQ(parts.typeFlags, "TF");
+  EXPECT_EQ(parts.rules, (std::vector<LiteralRule>{LiteralRule::Number, LiteralRule::String}));
 }
 
 }  // namespace

@@ -105,8 +105,8 @@ TEST(DefaultProfile, QuotesApostrophesAndTakesTheRulesOfTheWorkingCopy) {
   EXPECT_EQ(d.i_TableNameCase, 2);
   EXPECT_EQ(d.i_LengthRule, 0);
   RunOptions o;
-  EXPECT_EQ(FormatValue(d, o, "O'Brien", 'F', false), "'O''Brien'");
-  EXPECT_EQ(FormatValue(d, o, "x'); DROP TABLE t; --", 'F', false), "'x''); DROP TABLE t; --'");
+  EXPECT_EQ(FormatValue(d, o, "O'Brien", LiteralRule::String, false), "'O''Brien'");
+  EXPECT_EQ(FormatValue(d, o, "x'); DROP TABLE t; --", LiteralRule::String, false), "'x''); DROP TABLE t; --'");
 }
 
 TEST(WorkingProfile, FallsBackToTheFirstProfileAndRenamesTheChoice) {
@@ -134,42 +134,44 @@ TEST(FormatValue, LiteralsForNullEmptyNumericTrimmedAndAllStrings) {
   Profile p = Defaults();
   p.s_EmptyString = "EMPTY";
   RunOptions o;
-  EXPECT_EQ(FormatValue(p, o, "", 'T', true), "NULL");
-  EXPECT_EQ(FormatValue(p, o, "", 'T', false), "NULL");
-  EXPECT_EQ(FormatValue(p, o, " 12 ", 'T', false), " 12 ");
-  EXPECT_EQ(FormatValue(p, o, "", 'F', true), "NULL");
-  EXPECT_EQ(FormatValue(p, o, "", 'F', false), "EMPTY");
-  EXPECT_EQ(FormatValue(p, o, "  a  ", 'F', false), "'  a  '");
+  EXPECT_EQ(FormatValue(p, o, "", LiteralRule::Number, true), "NULL");
+  EXPECT_EQ(FormatValue(p, o, "", LiteralRule::Number, false), "NULL");
+  EXPECT_EQ(FormatValue(p, o, " 12 ", LiteralRule::Number, false), " 12 ");
+  EXPECT_EQ(FormatValue(p, o, "", LiteralRule::String, true), "NULL");
+  EXPECT_EQ(FormatValue(p, o, "", LiteralRule::String, false), "EMPTY");
+  EXPECT_EQ(FormatValue(p, o, "  a  ", LiteralRule::String, false), "'  a  '");
   o.b_RightTrim = 1;
-  EXPECT_EQ(FormatValue(p, o, "  a  ", 'F', false), "'  a'");
-  EXPECT_EQ(FormatValue(p, o, "   ", 'F', false), "EMPTY");
-  EXPECT_EQ(FormatValue(p, o, "   ", 'F', true), "NULL");
+  EXPECT_EQ(FormatValue(p, o, "  a  ", LiteralRule::String, false), "'  a'");
+  EXPECT_EQ(FormatValue(p, o, "   ", LiteralRule::String, false), "EMPTY");
+  EXPECT_EQ(FormatValue(p, o, "   ", LiteralRule::String, true), "NULL");
   o.b_LeftTrim = 1;
-  EXPECT_EQ(FormatValue(p, o, "  a  ", 'F', false), "'a'");
+  EXPECT_EQ(FormatValue(p, o, "  a  ", LiteralRule::String, false), "'a'");
   o.b_AllStrings = 1;
-  EXPECT_EQ(FormatValue(p, o, "", 'T', true), "''");
-  EXPECT_EQ(FormatValue(p, o, "7", 'T', false), "'7'");
+  EXPECT_EQ(FormatValue(p, o, "", LiteralRule::Number, true), "''");
+  EXPECT_EQ(FormatValue(p, o, "7", LiteralRule::Number, false), "'7'");
   // A substitution that deletes the whole value makes it empty.
   o = RunOptions();
   p.Substitutions = {{"-", ""}};
-  EXPECT_EQ(FormatValue(p, o, "---", 'F', false), "EMPTY");
-  EXPECT_EQ(FormatValue(p, o, "-", 'T', false), "NULL");
+  EXPECT_EQ(FormatValue(p, o, "---", LiteralRule::String, false), "EMPTY");
+  EXPECT_EQ(FormatValue(p, o, "-", LiteralRule::Number, false), "NULL");
   // Infinities: a string unless the profile names a number for them, and then only in number columns.
   p.Substitutions.clear();
-  EXPECT_EQ(FormatValue(p, o, "-Infinity", 'T', false), "'-Infinity'");
+  EXPECT_EQ(FormatValue(p, o, "-Infinity", LiteralRule::Number, false), "'-Infinity'");
   p.s_Infinity = "9e999";
   struct Case {
     const char* value;
-    char flag;
+    LiteralRule flag;
     int allStrings;
     const char* written;
   };
   for (const Case& c :
-       {Case{"Infinity", 'T', 0, "9e999"}, Case{"-inf", 'T', 0, "-9e999"}, Case{"+Inf", 'T', 0, "9e999"},
-        Case{"-Infinity", 'F', 0, "'-Infinity'"}, Case{"Infinity", 'T', 1, "'Infinity'"},
-        Case{"Infinit", 'T', 0, "'Infinit'"}, Case{"NaN", 'T', 0, "'NaN'"}}) {
+       {Case{"Infinity", LiteralRule::Number, 0, "9e999"}, Case{"-inf", LiteralRule::Number, 0, "-9e999"},
+        Case{"+Inf", LiteralRule::Number, 0, "9e999"}, Case{"-Infinity", LiteralRule::String, 0, "'-Infinity'"},
+        Case{"Infinity", LiteralRule::Number, 1, "'Infinity'"}, Case{"Infinit", LiteralRule::Number, 0, "'Infinit'"},
+        Case{"NaN", LiteralRule::Number, 0, "'NaN'"}}) {
     o.b_AllStrings = c.allStrings;
-    EXPECT_EQ(FormatValue(p, o, c.value, c.flag, false), c.written) << c.value << c.flag << c.allStrings;
+    EXPECT_EQ(FormatValue(p, o, c.value, c.flag, false), c.written)
+        << c.value << (c.flag == LiteralRule::Number) << c.allStrings;
   }
   // A text holding a carriage return in the profile's hexadecimal form, where one is named;
   // trimmed first, never in a CSV record.
@@ -184,7 +186,7 @@ TEST(FormatValue, LiteralsForNullEmptyNumericTrimmedAndAllStrings) {
     RunOptions ho;
     ho.b_RightTrim = h.trim;
     ho.b_DataCSV = h.csv;
-    EXPECT_EQ(FormatValue(p, ho, h.value, 'F', false), h.written) << h.value;
+    EXPECT_EQ(FormatValue(p, ho, h.value, LiteralRule::String, false), h.written) << h.value;
   }
 }
 
@@ -206,7 +208,7 @@ TEST(FormatValue, TheOnePassSubstitutionPathGivesTheGeneralResult) {
     general.Substitutions.push_back({"\x01\x02never", "x"});  // a longer pair: the general path
     for (int allStrings = 0; allStrings <= 1; ++allStrings)
       for (int trim = 0; trim <= 1; ++trim)
-        for (char flag : {'T', 'F'})
+        for (LiteralRule flag : {LiteralRule::Number, LiteralRule::String})
           for (bool isNull : {false, true})
             for (const char* v : {"", "'", "''", "a'b'c", " ' ", "plain", "   ", "a\\b\r\n'", "\r", "1.5", "-2e3", "x",
                                   "-Infinity", "inf"}) {
@@ -214,12 +216,13 @@ TEST(FormatValue, TheOnePassSubstitutionPathGivesTheGeneralResult) {
               o.b_AllStrings = allStrings;
               o.b_RightTrim = o.b_LeftTrim = trim;
               EXPECT_EQ(FormatValue(fast, o, v, flag, isNull), FormatValue(general, o, v, flag, isNull))
-                  << pairs[0].find << " [" << v << "] " << flag << allStrings << trim << isNull;
+                  << pairs[0].find << " [" << v << "] " << (flag == LiteralRule::Number) << allStrings << trim
+                  << isNull;
             }
   }
   Profile sqlite = Defaults();
   sqlite.Substitutions = sets[2];
-  EXPECT_EQ(FormatValue(sqlite, RunOptions(), "it's\r\n", 'F', false), "'it''s'||char(13)||'\n'");
+  EXPECT_EQ(FormatValue(sqlite, RunOptions(), "it's\r\n", LiteralRule::String, false), "'it''s'||char(13)||'\n'");
 }
 
 TEST(CsvLine, QuotesFieldsAndKeepsTheStringDelimiter) {

@@ -10,6 +10,7 @@
 #include <regex>
 #include <thread>
 
+#include "run/StartRules.h"
 #include "support/RunHarness.h"
 
 namespace mv {
@@ -26,10 +27,10 @@ std::string TwelveTables() {
 TEST(RunController, AnalysisTextMatchesTheWorkedExampleByteForByte) {
   RunHarness h;
   h.ConnectFixture(TwelveTables(), ";DSN=Sales");
-  ASSERT_EQ(h.owner->Connection()->title, "SALES(db01)");
-  h.owner->Options().IgnoreTables = {"T1", "t2"};
-  h.owner->Options().b_DoTabData = 0;
-  h.owner->Options().b_DoIndex = 0;
+  ASSERT_EQ(h.owner->session().connection.get()->Target().title, "SALES(db01)");
+  h.owner->session().opts.IgnoreTables = {"T1", "t2"};
+  h.owner->session().opts.b_DoTabData = 0;
+  h.owner->session().opts.b_DoIndex = 0;
   const std::string text = h.Run();
   const std::string expected =
       "REM  DATABASE:  SALES(db01)\r\n\r\n\r\n"
@@ -49,28 +50,32 @@ TEST(RunController, AnalysisTextMatchesTheWorkedExampleByteForByte) {
                                                    "Analyzing Database - Mervale", "Scripting Structures - Mervale",
                                                    "Finished - Mervale", "Ready - Mervale"};
   EXPECT_EQ(titles, expectedTitles);
-  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Finished);
-  EXPECT_EQ(h.owner->ScriptSaved(), 0);
+  EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::Finished);
+  EXPECT_EQ(h.owner->Output().Saved(), 0);
+
+  // A list read before the run (by a dialog) is the run's, counted as it was read.
+  ASSERT_EQ(h.ConnectFixture(TwelveTables(), ";DSN=Sales").LoadTables(), 12);
+  EXPECT_NE(h.Run().find("REM  12 tables were found in SALES(db01)\r\n"), std::string::npos);
 }
 
 TEST(RunController, CountWordingRemarksOffAndSkippedListRules) {
   RunHarness h;
   h.ConnectFixture("SERVER_NAME\tdb01\nUSER_NAME\t\nTABLE\t\\N\t\\N\tONLY\tTABLE\n", ";DSN=Sales");
-  h.owner->Options().b_DoTabStruct = 0;
-  h.owner->Options().b_DoTabData = 0;
-  h.owner->Options().b_DoIndex = 0;
+  h.owner->session().opts.b_DoTabStruct = 0;
+  h.owner->session().opts.b_DoTabData = 0;
+  h.owner->session().opts.b_DoIndex = 0;
   const std::string one =
       "REM  DATABASE:  SALES(db01)\r\n\r\n\r\nREM  1 table was found in SALES(db01)\r\n\r\n"
       "\r\n\r\n\r\nREM  --- End of Mervale";
   EXPECT_EQ(h.Run().substr(0, one.size()), one);
   // The count is of listed tables; excluded ones are listed only with the structure phase on.
-  h.owner->Options().IgnoreTables = {"ONLY"};
+  h.owner->session().opts.IgnoreTables = {"ONLY"};
   std::string text = h.Run();
   EXPECT_EQ(text.find("not processed"), std::string::npos);
   EXPECT_NE(text.find("REM  1 table was found in SALES(db01)"), std::string::npos) << text;
   EXPECT_TRUE(h.Tables().empty());
-  h.owner->Options().b_DoRemarks = 0;
-  h.owner->Options().IgnoreTables.clear();
+  h.owner->session().opts.b_DoRemarks = 0;
+  h.owner->session().opts.IgnoreTables.clear();
   text = h.Run();
   // No header, count or list, but the analysis still ends with its line break.
   EXPECT_EQ(text.rfind("\r\n\r\n\r\nREM  --- End of Mervale", 0), 0u) << text;
@@ -79,10 +84,10 @@ TEST(RunController, CountWordingRemarksOffAndSkippedListRules) {
 TEST(RunController, NullAttributesAreAlignedInTheWorkingCopyOnly) {
   RunHarness h;
   h.ConnectFixture(TwelveTables());
-  h.owner->Options().b_DoTabStruct = h.owner->Options().b_DoTabData = h.owner->Options().b_DoIndex = 0;
+  h.owner->session().opts.b_DoTabStruct = h.owner->session().opts.b_DoTabData = h.owner->session().opts.b_DoIndex = 0;
   h.Run();
-  EXPECT_EQ(h.owner->Working().s_Null, "NULL    ");
-  EXPECT_EQ(h.owner->Working().s_NotNull, "NOT NULL");
+  EXPECT_EQ(h.owner->session().working.s_Null, "NULL    ");
+  EXPECT_EQ(h.owner->session().working.s_NotNull, "NOT NULL");
   EXPECT_EQ(h.profile().s_Null, "NULL");
 }
 
@@ -95,7 +100,7 @@ TEST(RunController, StopDuringAPauseEndsWithTheStopNoteAndNoFooter) {
       h.owner->PauseCommand();  // before the first check point of the run
       stopper = std::thread([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        EXPECT_TRUE(h.owner->IsRunning());  // still waiting in the pause
+        EXPECT_TRUE(h.owner->Status().running);  // still waiting in the pause
         h.owner->StopCommand(false);
       });
     }
@@ -104,9 +109,9 @@ TEST(RunController, StopDuringAPauseEndsWithTheStopNoteAndNoFooter) {
   stopper.join();
   EXPECT_TRUE(text.size() >= 24 && text.substr(text.size() - 24) == "REM  Mervale Stopped ...") << text;
   EXPECT_EQ(text.find("End of Mervale"), std::string::npos);
-  EXPECT_FALSE(h.owner->IsPaused());
+  EXPECT_FALSE(h.owner->Status().paused);
   EXPECT_TRUE(h.host.HasMessage("Mervale has been stopped."));
-  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Stopped);
+  EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::Stopped);
   const auto titles = h.host.Titles();
   EXPECT_NE(std::find(titles.begin(), titles.end(), "Paused - Mervale"), titles.end());
   EXPECT_EQ(titles.back(), "Ready - Mervale");
@@ -124,7 +129,7 @@ TEST(RunController, StopWhileTheTableListIsReadEndsInsideTheListing) {
   // This stop path shows no message and leaves the title alone.
   EXPECT_FALSE(h.host.HasMessage("Mervale has been stopped."));
   EXPECT_EQ(h.host.Titles().back(), "Analyzing Database - Mervale");
-  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Stopped);
+  EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::Stopped);
 }
 
 TEST(RunController, ARunOnTheCallingThreadWritesTheSameScriptAndTakesAStopSignalGivenBeforeIt) {
@@ -136,12 +141,12 @@ TEST(RunController, ARunOnTheCallingThreadWritesTheSameScriptAndTakesAStopSignal
   h.ConnectFixture(TwelveTables());
   h.owner->SetRunOnCallingThread(true);
   EXPECT_EQ(withoutTime(h.Run()), withoutTime(expected));
-  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Finished);
+  EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::Finished);
   // A signal between setting up and starting: the run begins stopped, as the Stop button stops it.
   h.owner->StopFromSignal();
   const std::string text = h.Run();
   EXPECT_TRUE(text.size() >= 24 && text.substr(text.size() - 24) == "REM  Mervale Stopped ...") << text;
-  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Stopped);
+  EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::Stopped);
 }
 
 TEST(RunController, ASecondStartIsRefusedAndAMissingConnectionToo) {
@@ -155,18 +160,38 @@ TEST(RunController, ASecondStartIsRefusedAndAMissingConnectionToo) {
       EXPECT_TRUE(
           h.host.HasMessage("You cannot start another Mervale before the previuos one ends.\nPress the <stop> icon to "
                             "terminate the current Mervale"));
+      // The front ends' own check refuses alike, in the words of its kind of run.
+      EXPECT_FALSE(CanStart(*h.owner, RunKind::FreeForm));
+      EXPECT_TRUE(
+          h.host.HasMessage("You cannot start another script before the previous one ends.\nPress the <stop> icon to "
+                            "terminate the current script"));
     }
   };
   h.Run();
-  EXPECT_EQ(h.owner->LastOutcome(), RunOutcome::Finished);
+  EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::Finished);
+
+  // The script of the run is unsaved: the question decides, and a cancelled save refuses too.
+  struct Case {
+    Host::Answer answer;
+    std::string savePath;  // empty: the save dialog is cancelled
+    bool starts;
+  };
+  for (const Case& c : {Case{Host::Answer::No, "", true}, Case{Host::Answer::Cancel, "", false},
+                        Case{Host::Answer::Yes, "", false}, Case{Host::Answer::Yes, h.Path("saved.sql"), true}}) {
+    h.owner->Output().SetSaved(false);
+    h.host.answers = {c.answer};
+    h.host.savePath = c.savePath;
+    EXPECT_EQ(CanStart(*h.owner, RunKind::Scripting), c.starts) << static_cast<int>(c.answer) << c.savePath;
+  }
+  EXPECT_NE(h.host.messages.back().find("The script has not been saved."), std::string::npos);
 }
 
 TEST(RunController, OnlyToFileWritesTheScriptToTheFileAndANoticeToTheScreen) {
   RunHarness h;
   h.ConnectFixture(TwelveTables());
-  h.owner->Options().b_OnlyToFile = 1;
-  h.owner->Options().b_AutoSave = 1;
-  h.owner->Options().s_AutoSaveFile = h.Path("script.sql");
+  h.owner->session().opts.b_OnlyToFile = 1;
+  h.owner->session().opts.b_AutoSave = 1;
+  h.owner->session().opts.s_AutoSaveFile = h.Path("script.sql");
   const std::string screen = h.Run();
   EXPECT_EQ(screen, "Output of this script is being written to file: " + h.Path("script.sql") + "\r\n\r\n");
   std::ifstream in(h.Path("script.sql"), std::ios::binary);
@@ -174,8 +199,8 @@ TEST(RunController, OnlyToFileWritesTheScriptToTheFileAndANoticeToTheScreen) {
   // No DSN and no user name: the title is the value of the first attribute.
   EXPECT_EQ(file.rfind("REM  DATABASE:  " MV_TESTDRIVER_PATH "\r\n", 0), 0u) << file.substr(0, 80);
   EXPECT_NE(file.find("--- End of Mervale ---"), std::string::npos);
-  EXPECT_EQ(h.owner->Options().b_AutoSave, 0);
-  EXPECT_EQ(h.owner->ScriptSaved(), 1);
+  EXPECT_EQ(h.owner->session().opts.b_AutoSave, 0);
+  EXPECT_EQ(h.owner->Output().Saved(), 1);
 }
 
 TEST(RunController, AutoSaveFileAndWindowTogetherEqualTheWholeScript) {
@@ -193,9 +218,9 @@ TEST(RunController, AutoSaveFileAndWindowTogetherEqualTheWholeScript) {
   h.ConnectFixture(fixture);
   const std::string whole = h.Run();
   ASSERT_NE(whole.find("VALUES ( 6, 'value 6' );"), std::string::npos);
-  h.owner->Options().b_AutoSave = 1;
-  h.owner->Options().i_AutoSaveLines = 7;
-  h.owner->Options().s_AutoSaveFile = h.Path("auto.sql");
+  h.owner->session().opts.b_AutoSave = 1;
+  h.owner->session().opts.i_AutoSaveLines = 7;
+  h.owner->session().opts.s_AutoSaveFile = h.Path("auto.sql");
   const std::string window = h.Run();
   std::ifstream in(h.Path("auto.sql"), std::ios::binary);
   const std::string file((std::istreambuf_iterator<char>(in)), {});
@@ -206,9 +231,9 @@ TEST(RunController, AutoSaveFileAndWindowTogetherEqualTheWholeScript) {
   EXPECT_EQ(file.substr(file.size() - window.size()), window);
 
   // The output file, where colours do not matter and rows are written whole, gets the same bytes.
-  h.owner->Options().b_AutoSave = 0;
-  h.owner->Options().b_OnlyToFile = 1;
-  h.owner->Options().s_AutoSaveFile = h.Path("only.sql");
+  h.owner->session().opts.b_AutoSave = 0;
+  h.owner->session().opts.b_OnlyToFile = 1;
+  h.owner->session().opts.s_AutoSaveFile = h.Path("only.sql");
   h.Run();
   std::ifstream only(h.Path("only.sql"), std::ios::binary);
   const std::string onlyText((std::istreambuf_iterator<char>(only)), {});
@@ -218,7 +243,7 @@ TEST(RunController, AutoSaveFileAndWindowTogetherEqualTheWholeScript) {
 TEST(RunController, FreeFormRunsOneStepBelowNormalWhenAsked) {
   RunHarness h;
   h.ConnectFixture("QUERY\tselect 1\n COL\tx\t4\n ROW\t1\nEND\n");
-  h.owner->Options().s_GlobalPassSql = "select 1";
+  h.owner->session().opts.s_GlobalPassSql = "select 1";
   errno = 0;
   const int base = getpriority(PRIO_PROCESS, 0);
   ASSERT_EQ(errno, 0);

@@ -12,6 +12,7 @@
 #include "run/ScriptOutput.h"
 #include "settings/RunOptions.h"
 #include "base/SettingsStore.h"
+#include "base/TextRules.h"
 #include "support/ScriptedHost.h"
 
 namespace mv {
@@ -45,8 +46,8 @@ class ScriptOutputTest : public ::testing::Test {
   SettingsStore settings{(dir / "settings.ini").string()};
   // A run's output as the options give it.
   void Begin(ScriptOutput& out) {
-    out.BeginRun({opts.b_OnlyToFile != 0, opts.b_AutoSave != 0, opts.i_AutoSaveLines, opts.s_AutoSaveFile}, working,
-                 true);
+    out.BeginRun({opts.b_OnlyToFile != 0, opts.b_AutoSave != 0, opts.i_AutoSaveLines, opts.s_AutoSaveFile},
+                 working.s_Remarks);
   }
 };
 
@@ -84,8 +85,7 @@ TEST_F(ScriptOutputTest, FileAndWindowTogetherHoldTheWholeScriptWithLongLinesWho
   expected += "tail without line end";
   EXPECT_EQ(Slurp(opts.s_AutoSaveFile) + host.window.WholeText(), expected);
   // A later run starts the file anew.
-  out.ResetAutoSave();
-  out.ApplyScriptFont();
+  Begin(out);
   out.Append("new\r\n1\r\n2\r\n3\r\n4\r\n5\r\n", ScriptOutput::colorSql, true);
   EXPECT_EQ(Slurp(opts.s_AutoSaveFile), "new\r\n1\r\n2\r\n3\r\n4\r\n5\r\n");
 }
@@ -287,10 +287,10 @@ TEST_F(ScriptOutputTest, ScriptFontRecordRoundTripsThroughTheSettings) {
 }
 
 TEST(PadToWidth, PadsCutsOrLeaves) {
-  EXPECT_EQ(ScriptOutput::PadToWidth("ID", 5, false), "ID   ");
-  EXPECT_EQ(ScriptOutput::PadToWidth("ABCDEFG", 3, true), "ABC");
-  EXPECT_EQ(ScriptOutput::PadToWidth("ABCDEFG", 3, false), "ABCDEFG");
-  EXPECT_EQ(ScriptOutput::PadToWidth("", 0, true), "");
+  EXPECT_EQ(PadToWidth("ID", 5, false), "ID   ");
+  EXPECT_EQ(PadToWidth("ABCDEFG", 3, true), "ABC");
+  EXPECT_EQ(PadToWidth("ABCDEFG", 3, false), "ABCDEFG");
+  EXPECT_EQ(PadToWidth("", 0, true), "");
 }
 
 }  // namespace

@@ -3,9 +3,10 @@
 
 #include "db/ConditionTest.h"
 #include "db/RowReader.h"
-#include "run/Statements.h"
 #include "run/ScriptOutput.h"
+#include "run/Statements.h"
 #include "settings/Filters.h"
+#include "base/TextRules.h"
 #include "support/RunHarness.h"
 
 namespace mv {
@@ -13,7 +14,7 @@ namespace {
 
 using test::RunHarness;
 
-std::string Pad(const std::string& s, size_t w) { return ScriptOutput::PadToWidth(s, w, false); }
+std::string Pad(const std::string& s, size_t w) { return PadToWidth(s, w, false); }
 std::string ColumnLine(const std::string& name, const std::string& definition) {
   return "\t" + Pad(name, 25) + "\t\t" + Pad(definition, 30);
 }
@@ -30,10 +31,10 @@ TEST(StructureScripter, OddCatalogValuesAndTheScaleOfDecimals) {
                    "COLUMN\t\\N\t\\N\tODD\tneg\t12\tvarchar\t-5\t0\t\\N\t\\N\t1\n"
                    "COLUMN\t\\N\t\\N\tODD\thuge\t-1\ttext\t1000000\t0\t\\N\t\\N\t1\n"
                    "COLUMN\t\\N\t\\N\tODD\tprice\t3\tdecimal\t10\t12\t2\t10\t0\n");
-  h.owner->Options().b_DataType = 1;
-  h.owner->Options().b_DoTabData = 0;
-  h.owner->Options().b_DoIndex = 0;
-  h.owner->Options().b_DropTable = 0;
+  h.owner->session().opts.b_DataType = 1;
+  h.owner->session().opts.b_DoTabData = 0;
+  h.owner->session().opts.b_DoIndex = 0;
+  h.owner->session().opts.b_DropTable = 0;
   h.profile().i_LengthRule = 0;
   const std::string text = h.Run();
   const std::string expected =
@@ -46,7 +47,7 @@ TEST(StructureScripter, OddCatalogValuesAndTheScaleOfDecimals) {
 
   // Null before type: unknown nullability leaves the definition starting with a tab.
   h.profile().b_NullBeforeType = 1;
-  h.owner->Options().b_Optimize = 1;
+  h.owner->session().opts.b_Optimize = 1;
   const std::string optimized = h.Run();
   EXPECT_NE(optimized.find(ColumnLine("GUID", "\tUNIQUEIDENTIFIER(16)")), std::string::npos);
   // Nullable columns move after the others; the commas still sit between every two.
@@ -70,8 +71,8 @@ TEST(StructureScripter, FetchErrorsCloseTheTableAndFailingCatalogsAbortThePass) 
                        "COLUMN\t\\N\tHR\tB\tz\t4\tint\t10\t4\t0\t10\t1\n"
                        "COLUMNS_ERROR\tC\tALWAYS\tcolumns of C are locked\n",
                    "", "HR", "0");
-  h.owner->Options().b_DoTabData = 0;
-  h.owner->Options().b_DoIndex = 0;
+  h.owner->session().opts.b_DoTabData = 0;
+  h.owner->session().opts.b_DoIndex = 0;
   const std::string text = h.Run();
   // A: one column, then the fetch error remark, then the table is closed.
   EXPECT_NE(text.find(ColumnLine("X", "INT            \tNULL    ") +
@@ -98,10 +99,10 @@ TEST(StructureScripter, IgnoredColumnsAndTypesLeaveCreateAndInsert) {
                    "COLUMN\t\\N\t\\N\tEMPTY\tnotes\t-1\ttext\t0\t0\t\\N\t\\N\t1\n"
                    "QUERY\tselect id from T\n COL\tid\t4\n ROW\t1\n ROW\t2\nEND\n"
                    "QUERY\tselect id from T where id > 1\n COL\tid\t4\n ROW\t2\nEND\n");
-  h.owner->Options().IgnoreColumns = {"SEC%"};
-  h.owner->Options().IgnoreDataTypes = {"LONG VARCHAR"};
-  h.owner->Options().IgnoreTables = {"skipped"};
-  h.owner->Options().b_DoIndex = 0;
+  h.owner->session().opts.IgnoreColumns = {"SEC%"};
+  h.owner->session().opts.IgnoreDataTypes = {"LONG VARCHAR"};
+  h.owner->session().opts.IgnoreTables = {"skipped"};
+  h.owner->session().opts.b_DoIndex = 0;
   std::string text = h.Run();
   EXPECT_EQ(text.find("SECRET"), std::string::npos);
   EXPECT_EQ(text.find("NOTES"), std::string::npos);
@@ -112,7 +113,7 @@ TEST(StructureScripter, IgnoredColumnsAndTypesLeaveCreateAndInsert) {
   EXPECT_NE(text.find("REM  There are no columns to select from table EMPTY\r\n\r\n"), std::string::npos);
 
   // A condition restricts the rows, and is shown in the remark.
-  h.owner->Options().WhereStatements["T"] = "WHERE id > 1";
+  h.owner->session().opts.WhereStatements["T"] = "WHERE id > 1";
   text = h.Run();
   EXPECT_NE(text.find("REM  Data for table    T\r\nREM  Condition clause  id > 1\r\n\r\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("VALUES ( 1 )"), std::string::npos);
@@ -133,8 +134,8 @@ TEST(IndexScripter, GroupsConsecutiveRowsAndReportsFetchErrors) {
                    "STATISTIC\t\\N\t\\N\tBAD\t1\t\\N\tIX_B\t3\t2\tB2\tA\t\\N\t\\N\n"
                    "STATISTICS_FETCH_ERROR\tBAD\t1\tindex catalog lost\n"
                    "STATISTICS_FETCH_ERROR\tFIRST\t0\tno index catalog\n");
-  h.owner->Options().b_DoTabStruct = 0;
-  h.owner->Options().b_DoTabData = 0;
+  h.owner->session().opts.b_DoTabStruct = 0;
+  h.owner->session().opts.b_DoTabData = 0;
   const std::string text = h.Run();
   const std::string pk =
       "\r\nREM  Indexes for table EMP\r\n\r\n"
@@ -164,8 +165,8 @@ TEST(IndexScripter, GroupsConsecutiveRowsAndReportsFetchErrors) {
                         "TABLE\t\\N\t\\N\tA\tTABLE\nTABLE\t\\N\t\\N\tB\tTABLE\n"
                         "STATISTICS_ERROR\tA\tALWAYS\tstatistics unavailable\n"
                         "STATISTIC\t\\N\t\\N\tB\t1\t\\N\tIX_B\t3\t1\tB1\tA\t\\N\t\\N\n");
-  broken.owner->Options().b_DoTabStruct = 0;
-  broken.owner->Options().b_DoTabData = 0;
+  broken.owner->session().opts.b_DoTabStruct = 0;
+  broken.owner->session().opts.b_DoTabData = 0;
   const std::string stopped = broken.Run();
   EXPECT_NE(stopped.find("REM  Indexes for table A\r\n\r\n\r\n\r\n\r\nREM  The following error ocurred when trying to "
                          "process indexes in database APPUSER@(db01)\r\nREM  statistics unavailable"),
@@ -191,8 +192,8 @@ TEST(DataScripter, ValuesWholeCommitsSkipAndStatementErrors) {
                    "  ROW\t1\t\\R300000*ab\n  ROW\t2\t\\N\n  ROW\t3\t\n  ROW\t4\tO'Brien\nEND\n"
                    "QUERY\tselect id from WARN\n COL\tid\t4\n ROW\t1\n INFO\tlossy conversion\nEND\n"
                    "QUERY\tselect \"Last Name\" from \"Staff Data\"\n COL\tLast Name\t12\n ROW\tSmith\nEND\n");
-  h.owner->Options().b_DoIndex = 0;
-  h.owner->Options().b_DoTabStruct = 0;
+  h.owner->session().opts.b_DoIndex = 0;
+  h.owner->session().opts.b_DoTabStruct = 0;
   h.profile().s_Commit = "COMMIT";
   h.profile().i_CommitLines = 2;
   h.profile().b_CommitEachTable = 1;
@@ -221,7 +222,7 @@ TEST(DataScripter, ValuesWholeCommitsSkipAndStatementErrors) {
       << text;
 
   // CSV: a header, records, no COMMIT.
-  h.owner->Options().b_DataCSV = 1;
+  h.owner->session().opts.b_DataCSV = 1;
   const std::string csv = h.Run();
   EXPECT_NE(csv.find("\"ID\",\"BODY\"\r\n\"1\",\"'ab"), std::string::npos);
   EXPECT_NE(csv.find("\"2\",\"NULL\"\r\n\"3\",\"''\"\r\n\"4\",\"'O''Brien'\"\r\n"), std::string::npos);
@@ -238,8 +239,8 @@ TEST(DataScripter, SkipKeepsTheRowsWrittenAndCommitsThem) {
   for (int i = 1; i <= 50; ++i) fixture += " ROW\t" + std::to_string(i) + "\n";
   fixture += "END\nQUERY\tselect id from U\n COL\tid\t4\n ROW\t7\nEND\n";
   h.ConnectFixture(fixture);
-  h.owner->Options().b_DoIndex = 0;
-  h.owner->Options().b_DoTabStruct = 0;
+  h.owner->session().opts.b_DoIndex = 0;
+  h.owner->session().opts.b_DoTabStruct = 0;
   h.profile().s_Commit = "COMMIT";
   h.profile().i_CommitLines = 1000;
   h.profile().b_CommitEachTable = 1;
@@ -265,7 +266,7 @@ TEST(DataScripter, RowsPerInsertGroupsWithinCommitsTablesAndStops) {
   for (int i = 1; i <= 7; ++i) fixture += " ROW\t" + std::to_string(i) + "\n";
   fixture += "END\nQUERY\tselect id from U\n COL\tid\t4\n ROW\t8\nEND\n";
   h.ConnectFixture(fixture);
-  RunOptions& o = h.owner->Options();
+  RunOptions& o = h.owner->session().opts;
   o.b_DoIndex = 0;
   o.b_DoTabStruct = 0;
   o.b_DoRemarks = 0;
@@ -332,15 +333,17 @@ TEST(DataScripter, RowCountsForProgress) {
                    "QUERY\tselect id from V\n COL\tid\t4\nEND\n"
                    "QUERY\tselect count(*) from T\n COL\tn\t4\n ROW\t2\nEND\n"
                    "QUERY\tselect count(*) from U where id > 1\n COL\tn\t4\n ROW\t1\nEND\n");
-  RunOptions& o = h.owner->Options();
+  RunOptions& o = h.owner->session().opts;
   o.b_DoIndex = 0;
   o.WhereStatements["U"] = "id > 1";
   struct Case {
-    int mode;
+    RowEstimate mode;
     std::vector<std::string> counts;  // T, U, V
   };
-  for (const Case& c : std::vector<Case>{{0, {"-1", "-1", "-1"}}, {1, {"50", "-1", "-1"}}, {2, {"2", "1", "-1"}}}) {
-    h.owner->SetRowEstimate(c.mode);
+  for (const Case& c : std::vector<Case>{{RowEstimate::None, {"-1", "-1", "-1"}},
+                                         {RowEstimate::Statistics, {"50", "-1", "-1"}},
+                                         {RowEstimate::Count, {"2", "1", "-1"}}}) {
+    h.owner->session().rowEstimate = c.mode;
     const size_t before = h.host.Calls().size();
     const std::string text = h.Run();
     EXPECT_EQ(text.find("error"), std::string::npos) << text;
@@ -351,8 +354,8 @@ TEST(DataScripter, RowCountsForProgress) {
       if (calls[i].what == "rows-begin") counts.push_back(calls[i].text);
       if (calls[i].what == "row") ++rows;
     }
-    EXPECT_EQ(counts, c.counts) << c.mode;
-    EXPECT_EQ(rows, 3) << c.mode;
+    EXPECT_EQ(counts, c.counts) << static_cast<int>(c.mode);
+    EXPECT_EQ(rows, 3) << static_cast<int>(c.mode);
   }
 }
 
@@ -364,8 +367,8 @@ TEST(DataScripter, ScriptFunctionsOnlyIfValueAndRetrievalWrappers) {
                    "COLUMN\t\\N\t\\N\tT\td\t9\tdate\t10\t10\t\\N\t\\N\t1\n"
                    "QUERY\tselect v , to_char(d) from T\n COL\tv\t12\n COL\td\t9\n"
                    "  ROW\tabc\t2024-01-02\n  ROW\t\\N\t\\N\n  ROW\tNULL\t\nEND\n");
-  h.owner->Options().b_DoIndex = 0;
-  h.owner->Options().b_DoTabStruct = 0;
+  h.owner->session().opts.b_DoIndex = 0;
+  h.owner->session().opts.b_DoTabStruct = 0;
   Profile& p = h.profile();
   p.s_ScriptPrefix[kVarchar] = "F(";
   p.s_ScriptSuffix[kVarchar] = ")";
@@ -374,14 +377,14 @@ TEST(DataScripter, ScriptFunctionsOnlyIfValueAndRetrievalWrappers) {
   p.s_RetrieveSuffix[kDate] = ")";
   p.s_ScriptPrefix[kDate] = "to_date(";
   p.s_ScriptSuffix[kDate] = ")";
-  h.owner->Options().i_DataCase = 0;
+  h.owner->session().opts.i_DataCase = 0;
   std::string text = h.Run();
   EXPECT_NE(text.find("VALUES ( F('ABC'), TO_DATE('2024-01-02') );"), std::string::npos) << text;
   // NULL, and a value that reads like the NULL literal, are written bare.
   EXPECT_NE(text.find("VALUES ( NULL, TO_DATE(NULL) );"), std::string::npos);
   EXPECT_NE(text.find("VALUES ( F('NULL'), TO_DATE('') );"), std::string::npos);
   p.b_FuncOnlyIfValue[kVarchar] = 0;
-  h.owner->Options().i_DataCase = 2;
+  h.owner->session().opts.i_DataCase = 2;
   text = h.Run();
   EXPECT_NE(text.find("VALUES ( F(NULL), to_date(NULL) );"), std::string::npos) << text;
 }
@@ -393,8 +396,8 @@ TEST(DataScripter, SpecialNameRulesAndBracketsFromTheSettings) {
                    "COLUMN\t\\N\t\\N\t1st/table\t#tag\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n"
                    "COLUMN\t\\N\t\\N\t1st/table\t9lives\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n"
                    "COLUMN\t\\N\t\\N\t1st/table\tpart-no\t12\tvarchar\t10\t10\t\\N\t\\N\t1\n");
-  h.owner->Options().b_DoIndex = 0;
-  h.owner->Options().b_DoTabData = 0;
+  h.owner->session().opts.b_DoIndex = 0;
+  h.owner->session().opts.b_DoTabData = 0;
   h.Run();
   const RunTable& t = h.Tables()[0];
   // The SELECT quotes with the driver's own quote character, the script with the settings'.
@@ -404,9 +407,9 @@ TEST(DataScripter, SpecialNameRulesAndBracketsFromTheSettings) {
   EXPECT_EQ(h.Select(t).select, "select \"#tag\" , \"9lives\" , \"part-no\" from \"1st/table\"");
   EXPECT_EQ(h.Select(t).columnList, "`#TAG` , `9LIVES` , `PART-NO`");
   // The run's own copy of the options decides.
-  h.owner->LastRun()->opts.i_AutoSpecialName = 2;  // no column is special; the table still is
+  h.owner->session().lastRun.get()->opts.i_AutoSpecialName = 2;  // no column is special; the table still is
   EXPECT_EQ(h.Select(t).select, "select #tag , 9lives , part-no from \"1st/table\"");
-  h.owner->LastRun()->opts.i_AutoSpecialName = 1;
+  h.owner->session().lastRun.get()->opts.i_AutoSpecialName = 1;
   EXPECT_EQ(h.Select(t).columnList, "`#TAG` , `9LIVES` , `PART-NO`");
 }
 
@@ -427,13 +430,14 @@ TEST(Conditions, TestRunsTheConditionWithoutFetching) {
                                      "QUERY\tselect 1 from Orders where id > 5\n COL\tx\t4\nEND\n"
                                      "QUERY\tselect 1 from Orders where bad\n ERROR\tno such column: bad\nEND\n");
   bool ok = true;
-  EXPECT_EQ(TestCondition(c, h.owner->Options(), "Orders", "   ", ok), "Please enter the condition you want to test.");
+  EXPECT_EQ(TestCondition(c, h.owner->session().opts, "Orders", "   ", ok),
+            "Please enter the condition you want to test.");
   EXPECT_FALSE(ok);
-  h.owner->Options().WhereStatements["ORDERS"] = "where id > 5";
-  EXPECT_EQ(TestCondition(c, h.owner->Options(), "Orders", "where id > 5", ok), "The condition looks OK!");
+  h.owner->session().opts.WhereStatements["ORDERS"] = "where id > 5";
+  EXPECT_EQ(TestCondition(c, h.owner->session().opts, "Orders", "where id > 5", ok), "The condition looks OK!");
   EXPECT_TRUE(ok);
-  h.owner->Options().WhereStatements["ORDERS"] = "bad";
-  EXPECT_EQ(TestCondition(c, h.owner->Options(), "Orders", "bad", ok), "no such column: bad");
+  h.owner->session().opts.WhereStatements["ORDERS"] = "bad";
+  EXPECT_EQ(TestCondition(c, h.owner->session().opts, "Orders", "bad", ok), "no such column: bad");
   EXPECT_FALSE(ok);
 }
 

@@ -134,19 +134,19 @@ TEST_F(SqlLibraryTest, OpeningAnEntryLoadsItAndRunsItOnlyWithAutoRun) {
   lib.Rebuild((dir / "lib").string());
   RunHarness h;
   h.Connect("DRIVER=SQLite3;Database=" MV_BINARY_DIR "/demo/demo.db");
-  RunOwner& o = *h.owner;
-  ApplyWorkingProfile(o.Profiles(), o.Options().s_WorkingProfile, o.Working());
+  RunController& o = *h.owner;
+  ApplyWorkingProfile(o.session().profiles, o.session().opts.s_WorkingProfile, o.session().working);
 
   // Numbers without an entry, and above the fifty the view handles, do nothing.
-  o.Options().s_GlobalPassSql = "unchanged";
+  o.session().opts.s_GlobalPassSql = "unchanged";
   for (int number : {48000, 48003, 48051, SqlLibrary::kFolderMarker}) EXPECT_EQ(OpenLibraryEntry(o, lib, number), 0);
-  EXPECT_EQ(o.Options().s_GlobalPassSql, "unchanged");
+  EXPECT_EQ(o.session().opts.s_GlobalPassSql, "unchanged");
   EXPECT_TRUE(h.host.messages.empty());
 
   // Auto Run off: the statement only waits for the Sql Script dialog.
   EXPECT_EQ(OpenLibraryEntry(o, lib, 48001), 1);
-  EXPECT_EQ(o.Options().s_GlobalPassSql, "SELECT city\nFROM customers WHERE customer_id = 2\n");
-  EXPECT_FALSE(o.IsRunning());
+  EXPECT_EQ(o.session().opts.s_GlobalPassSql, "SELECT city\nFROM customers WHERE customer_id = 2\n");
+  EXPECT_FALSE(o.Status().running);
   EXPECT_TRUE(h.host.window.IsEmpty());
 
   // A file removed after the menu was built.
@@ -164,7 +164,7 @@ TEST_F(SqlLibraryTest, OpeningAnEntryLoadsItAndRunsItOnlyWithAutoRun) {
   EXPECT_NE(script.find("INSERT INTO CUSTOMERS ( city )\t\t\r\nVALUES ( 'Leeds' );"), std::string::npos) << script;
 
   // The finished script is not saved: a new run asks first, and Cancel keeps it.
-  ASSERT_FALSE(o.ScriptSaved());
+  ASSERT_FALSE(o.Output().Saved());
   h.host.answers.push_back(Host::Answer::Cancel);
   EXPECT_FALSE(RunLibraryStatement(o, "SELECT 1"));
   EXPECT_TRUE(h.host.HasMessage("The report has not been saved. Do you wish to save it?"));

@@ -9,7 +9,7 @@
 
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
-#include "run/RunOwner.h"
+#include "run/RunController.h"
 #include "base/SettingsStore.h"
 #include "support/ThreadedHost.h"
 
@@ -40,11 +40,11 @@ class ThreadedRun : public ::testing::Test {
   // A new owner on the UI thread, connected to the demo database.
   void MakeOwner() {
     host_.OnUi([&] {
-      host_.owner = std::make_unique<RunOwner>(host_, *settings_, dir_.string());
+      host_.owner = std::make_unique<RunController>(host_, *settings_, dir_.string());
       Profile p;
       SetBuiltInDefaults(p);
       p.s_Name = "Default";
-      host_.owner->Profiles().Append(p);
+      host_.owner->session().profiles.Append(p);
       host_.owner->ReplaceConnection(
           DbConnection::ConnectWithString(host_, "DRIVER=SQLite3;Database=" + kDemoDb, "", "0"));
       return 0;
@@ -92,7 +92,7 @@ TEST_F(ThreadedRun, HundredsOfStartsPausesSkipsAndStopsNeitherDeadlockNorLoseTex
     });
     bool destroyed = false;
     host_.OnUi([&] {
-      RunOwner& o = *host_.owner;
+      RunController& o = *host_.owner;
       switch (scenario) {
         case 1:  // pause in the data phase; the test resumes below
           host_.onTitle = [&](const std::string& t) {
@@ -143,7 +143,7 @@ TEST_F(ThreadedRun, HundredsOfStartsPausesSkipsAndStopsNeitherDeadlockNorLoseTex
     });
     if (scenario == 1) {
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-      while (!host_.OnUi([&] { return host_.owner->IsPaused(); }) && std::chrono::steady_clock::now() < deadline)
+      while (!host_.OnUi([&] { return host_.owner->Status().paused; }) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       // A title the worker sent before the pause must not overwrite it.
@@ -185,7 +185,7 @@ TEST_F(ThreadedRun, HundredsOfStartsPausesSkipsAndStopsNeitherDeadlockNorLoseTex
         EXPECT_EQ(text, baseline);
         EXPECT_EQ(outcome, RunOutcome::Finished);
     }
-    EXPECT_FALSE(host_.OnUi([&] { return host_.owner->IsWorkerActive() || host_.lastActive; }));
+    EXPECT_FALSE(host_.OnUi([&] { return host_.owner->Status().workerActive || host_.lastActive; }));
     ++cycles;
   }
   EXPECT_EQ(cycles, kCycles);

@@ -14,17 +14,14 @@
 #include "profiles/ProfileFile.h"
 #include "profiles/TypeCategory.h"
 #include "base/ConsoleHost.h"
+#include "base/TextRules.h"
 
 namespace {
 
 using mv::Profile;
 
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t\r");
-  return s.substr(b, e - b + 1);
-}
+// A line of a profile source may end in "\r\n"; other control characters belong to a value.
+std::string Trim(const std::string& s) { return mv::Trim(s, " \t\r"); }
 
 // A value in double quotes is taken literally between them, so that leading or trailing
 // blanks can be written.

@@ -18,7 +18,7 @@
 
 #include "BatchCommand.h"
 #include "run/ConfigurationCommands.h"
-#include "run/RunOwner.h"
+#include "run/RunController.h"
 #include "settings/Configuration.h"
 #include "base/AtomicFile.h"
 #include "base/ConsoleHost.h"
@@ -34,7 +34,7 @@ enum Exit { kOk = 0, kUsage = 1, kConfig = 2, kConnection = 3, kWrite = 4, kStop
 
 const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-std::atomic<mv::RunOwner*> g_owner{nullptr};
+std::atomic<mv::RunController*> g_owner{nullptr};
 // The temporary script file while it exists, for the signal handler to remove.
 std::atomic<const char*> g_temporary{nullptr};
 std::atomic<int> g_stops{0};
@@ -45,7 +45,7 @@ std::atomic<bool> g_ending{false};
 // connecting), or at a second signal, the program ends at once and leaves no temporary file.
 extern "C" void OnSignal(int) {
   if (g_ending.load()) return;
-  mv::RunOwner* owner = g_owner.load();
+  mv::RunController* owner = g_owner.load();
   if (owner && g_stops.fetch_add(1) == 0) {
     owner->StopFromSignal();
     return;
@@ -168,9 +168,10 @@ int main(int argc, char** argv) {
           ? mv::ConsoleHost::Progress::Line
           : mv::ConsoleHost::Progress::None;
   mv::ConsoleHost host(scriptFile, stderr, progress);
-  mv::RunOwner owner(host, settings, mv::ProgramFolder());
-  owner.LoadStartupState();
-  if (progress != mv::ConsoleHost::Progress::None) owner.SetRowEstimate(cmd.countRows ? 2 : 1);
+  mv::RunController owner(host, settings, mv::ProgramFolder());
+  mv::LoadStartupState(owner.session());
+  if (progress != mv::ConsoleHost::Progress::None)
+    owner.session().rowEstimate = cmd.countRows ? mv::RowEstimate::Count : mv::RowEstimate::Statistics;
 
   int status = kOk;
   auto adjust = [&cmd](mv::Configuration& c) { mv::ApplyBatchCommand(cmd, c); };
@@ -182,11 +183,13 @@ int main(int argc, char** argv) {
     adjust(c);
     mv::ApplyConfiguration(owner, c, true);
   }
-  if (loaded && cmd.nameCase) mv::ApplyNameCase(owner.Profiles(), owner.Options().s_WorkingProfile, *cmd.nameCase);
+  if (loaded && cmd.nameCase)
+    mv::ApplyNameCase(owner.session().profiles, owner.session().opts.s_WorkingProfile, *cmd.nameCase);
   if (!loaded) {
     status = kConfig;
-  } else if (!owner.HasUsableConnection()) {
-    if (!owner.Connection()) host.Message("The configuration file holds no connect string.", mv::Host::Buttons::Ok);
+  } else if (!owner.session().HasUsableConnection()) {
+    if (!owner.session().connection.get())
+      host.Message("The configuration file holds no connect string.", mv::Host::Buttons::Ok);
     status = kConnection;
   } else {
     // No window waits meanwhile: the run goes on this thread, the process keeps one thread,
@@ -197,13 +200,13 @@ int main(int argc, char** argv) {
     if (cmd.freeForm) {
       started = owner.StartFreeFormRun();
     } else {
-      if (!config.empty()) owner.SetAutoStart(config);
+      if (!config.empty()) owner.session().autoStartPath = config;
       started = owner.StartRun();
     }
     owner.Wait();
     g_owner = nullptr;
-    const std::optional<mv::RunOutcome> outcome = owner.LastOutcome();
-    const std::vector<std::string> errorTables = owner.ErrorTables();
+    const std::optional<mv::RunOutcome> outcome = owner.session().lastOutcome;
+    const std::vector<std::string> errorTables = owner.session().ErrorTables();
     if (!started)
       status = kConnection;
     else if (owner.Output().WriteFailures() > 0)

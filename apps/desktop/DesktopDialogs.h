@@ -14,15 +14,15 @@ namespace mv {
 
 inline MainWindow::DialogHooks DesktopDialogHooks() {
   MainWindow::DialogHooks hooks;
-  hooks.parameters = [](QWidget* parent, RunOwner& owner) {
+  hooks.parameters = [](QWidget* parent, RunController& owner) {
     ui::DialogContext ctx = ui::ContextFor(owner);
     return ui::RunParametersDialog(ctx, parent) == ui::ParametersDialog::Started;
   };
-  hooks.sqlScript = [](QWidget* parent, RunOwner& owner) {
+  hooks.sqlScript = [](QWidget* parent, RunController& owner) {
     ui::DialogContext ctx = ui::ContextFor(owner);
     return ui::RunSqlScriptDialog(ctx, parent);
   };
-  hooks.profiles = [](QWidget* parent, RunOwner& owner) { ui::SetupProfiles(owner, parent); };
+  hooks.profiles = [](QWidget* parent, RunController& owner) { ui::SetupProfiles(owner, parent); };
   hooks.chooseDataSource = [](QWidget* parent, const std::string& current) -> std::optional<DataSourceChoice> {
     const auto choice = ui::ChooseDataSource(parent, current);
     if (!choice) return std::nullopt;

@@ -10,7 +10,7 @@
 
 #include "DesktopDialogs.h"
 #include "run/ConfigurationCommands.h"
-#include "run/RunOwner.h"
+#include "run/RunController.h"
 #include "run/ui/ControlPanel.h"
 #include "base/SettingsStore.h"
 #include "shell/ui/AboutBox.h"
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     }
   });
   window.Owner().StartRun();
-  if (!QTest::qWaitFor([&] { return !window.Owner().IsWorkerActive(); }, 30000)) {
+  if (!QTest::qWaitFor([&] { return !window.Owner().Status().workerActive; }, 30000)) {
     std::fprintf(stderr, "mervale-screenshots: the demo run did not end within 30 seconds\n");
     return 1;
   }
@@ -101,6 +101,6 @@ int main(int argc, char** argv) {
   QTest::qWait(100);
   ok &= Save(about.grab(), folder, "about.png");
   ok &= panelTaken;
-  window.Owner().SetScriptSaved(true);
+  window.Owner().Output().SetSaved(true);
   return ok ? 0 : 1;
 }

@@ -162,7 +162,7 @@ void AdvancedSheet::OpenTables() {
   host_.WaitCursor(true);
   if (ensureTables_) ensureTables_();
   std::vector<std::string> names;
-  for (const TableEntry& t : connection_.tables) names.push_back(t.name);
+  for (const TableEntry& t : connection_.Tables().entries) names.push_back(t.name);
   tablesState_ = OpenTablesPage(names, opts_, working_);
   for (size_t i = 0; i < tablesState_.names.size(); ++i) {
     tables_->addItem(Q(tablesState_.names[i]));

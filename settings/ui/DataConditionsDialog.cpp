@@ -81,7 +81,7 @@ DataConditionsDialog::DataConditionsDialog(DbConnection& connection, std::functi
 
   if (ensureTables) ensureTables();
   std::vector<std::string> names;
-  for (const TableEntry& t : connection_.tables) names.push_back(t.name);
+  for (const TableEntry& t : connection_.Tables().entries) names.push_back(t.name);
   entries_ = ConditionEntries(names, opts_);
   for (const ConditionEntry& e : entries_)
     tables_->addItem(new QListWidgetItem(ConditionIcon(e.hasCondition), Q(e.name)));

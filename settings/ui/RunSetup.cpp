@@ -26,11 +26,7 @@ void CompleteContext(DialogContext& ctx) {
   if (!ctx.ensureTableList)
     ctx.ensureTableList = [&ctx] {
       DbConnection* c = ctx.connection();
-      if (c && !c->notConnected && !c->tablesLoaded) c->LoadTables();
-    };
-  if (!ctx.tableListChanged)
-    ctx.tableListChanged = [&ctx] {
-      if (DbConnection* c = ctx.connection()) c->tablesLoaded = 0;
+      if (c && c->Connected() && !c->Tables().loaded) c->LoadTables();
     };
 }
 
@@ -58,7 +54,7 @@ RunSetupControls::RunSetupControls(DialogContext& ctx, QWidget* dialog)
 
 bool RunSetupControls::HasUsableConnection() const {
   DbConnection* c = ctx_.connection();
-  return c && !c->notConnected;
+  return c && c->Connected();
 }
 
 void RunSetupControls::FillProfiles() {
@@ -82,13 +78,13 @@ bool RunSetupControls::Open() {
     database_->setText(kSelectDatabaseButton);
     return false;
   }
-  if (!c->notConnected) ShowConnection();
+  if (c->Connected()) ShowConnection();
   return true;
 }
 
 void RunSetupControls::ShowConnection() {
   DbConnection* c = ctx_.connection();
-  database_->setText(Q(c->title));
+  database_->setText(Q(c->Target().title));
   filling_ = true;
   int selected = -1;
   choices_ = c->FillOwnerChooser(selected);
@@ -97,8 +93,8 @@ void RunSetupControls::ShowConnection() {
   // The entry equal to the owner; with no owner, "-not required-".
   int exact = -1;
   for (size_t i = 0; i < choices_.size() && exact < 0; ++i)
-    if (EqualIgnoringCase(choices_[i].text, c->s_DatabaseUser)) exact = static_cast<int>(i);
-  if (exact < 0 && c->s_DatabaseUser.empty()) exact = static_cast<int>(choices_.size()) - 1;
+    if (EqualIgnoringCase(choices_[i].text, c->Target().owner)) exact = static_cast<int>(i);
+  if (exact < 0 && c->Target().owner.empty()) exact = static_cast<int>(choices_.size()) - 1;
   if (exact < 0) exact = selected;
   owners_->setCurrentIndex(exact);
   c->ApplyOwnerChoice(choices_, exact);
@@ -113,7 +109,7 @@ void RunSetupControls::SelectDatabase() {
   owners_->clear();
   filling_ = false;
   DbConnection* c = ctx_.connection();
-  if (!c || c->notConnected) {
+  if (!c || !c->Connected()) {
     database_->setText(kSelectDatabaseButton);
     return;
   }
@@ -122,12 +118,10 @@ void RunSetupControls::SelectDatabase() {
 
 void RunSetupControls::OwnerChosen(int index) {
   DbConnection* c = ctx_.connection();
-  if (filling_ || index < 0 || !c || c->notConnected) return;
-  c->s_DatabaseUser = S(owners_->itemText(index));
-  c->ApplyOwnerChoice(choices_, index);
-  database_->setText(Q(c->BuildTitle()));
-  c->ClearTables();
-  ctx_.tableListChanged();
+  if (filling_ || index < 0 || !c || !c->Connected()) return;
+  // The entries are the choices' texts, in their order.
+  c->ChooseOwner(choices_, index);
+  database_->setText(Q(c->Target().title));
 }
 
 void RunSetupControls::ProfileChosen(int index) {

@@ -41,8 +41,6 @@ struct DialogContext {
   std::function<void(QWidget* parent)> openProfileManager{};
   // Reads the connection's table list when it is not current (pages that list tables).
   std::function<void()> ensureTableList{};
-  // The owner changed: the table list must be read again and the analysis is not done.
-  std::function<void()> tableListChanged{};
 };
 
 // Fills in the default connect and profile manager calls.

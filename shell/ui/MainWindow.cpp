@@ -18,7 +18,8 @@
 
 #include "run/ConfigurationCommands.h"
 #include "run/LibraryCommands.h"
-#include "run/RunOwner.h"
+#include "run/RunController.h"
+#include "run/StartRules.h"
 #include "run/ui/ControlPanel.h"
 #include "base/ProgramFolder.h"
 #include "base/ScriptFont.h"
@@ -55,7 +56,7 @@ MainWindow::MainWindow(SettingsStore& settings, std::string programFolder, QWidg
   view_ = new ScriptView(this);
   setCentralWidget(view_);
   host_ = std::make_unique<QtHost>(*view_, this);
-  owner_ = std::make_unique<RunOwner>(*host_, settings_, programFolder_);
+  owner_ = std::make_unique<RunController>(*host_, settings_, programFolder_);
 
   host_->SetPanelFactory([this] {
     ControlPanel::Hooks hooks;
@@ -64,7 +65,7 @@ MainWindow::MainWindow(SettingsStore& settings, std::string programFolder, QWidg
     hooks.pause = [this] { PauseCommand(); };
     hooks.stop = [this] { StopCommand(); };
     hooks.help = [this] { ShowHelp("control-panel"); };
-    hooks.runActive = [this] { return owner_->IsRunning(); };
+    hooks.runActive = [this] { return owner_->Status().running; };
     hooks.tell = [this](const std::string& text) { host_->Message(text, Host::Buttons::Ok); };
     auto* panel = new ControlPanel(hooks, this);
     // At the script view's right edge, where it hides the least of the script's start.
@@ -86,9 +87,9 @@ MainWindow::MainWindow(SettingsStore& settings, std::string programFolder, QWidg
 }
 
 void MainWindow::LoadStartupState() {
-  owner_->LoadStartupState();
+  mv::LoadStartupState(owner_->session());
   view_->SetFont(LoadScriptFont(settings_));
-  view_->SetIgnoreTyping(owner_->ReadOnly());
+  view_->SetIgnoreTyping(owner_->session().readOnly);
   // The library folder is settled (and "LibDir" written) at start-up.
   SqlLibrary::LibraryFolder(settings_, programFolder_);
   RefreshCommands();
@@ -215,17 +216,17 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::RefreshCommands() {
-  RunOwner& o = *owner_;
+  RunController& o = *owner_;
   RunFlags f;
-  f.running = o.IsRunning();
-  f.paused = o.IsPaused();
-  f.skipAllowed = o.SkipAllowed();
-  f.hasRun = o.HasRun();
-  f.configLoadedSinceRun = o.ConfigLoadedSinceRun();
-  f.lastSqlAvailable = o.LastSqlAvailable();
-  f.configFileKnown = !o.Config().file.empty();
+  f.running = o.Status().running;
+  f.paused = o.Status().paused;
+  f.skipAllowed = o.Status().skipAllowed;
+  f.hasRun = o.session().hasRun;
+  f.configLoadedSinceRun = o.session().configLoadedSinceRun;
+  f.lastSqlAvailable = o.session().lastSqlAvailable;
+  f.configFileKnown = !o.session().config.file.empty();
   const CommandStates st = CommandStatesFor(f);
-  const bool idle = !o.IsWorkerActive();
+  const bool idle = !o.Status().workerActive;
   Command("start")->setEnabled(st.start && idle && bool(hooks_.parameters));
   Command("rerunLast")->setEnabled(st.rerunLast && idle);
   Command("startSql")->setEnabled(st.startSql && idle && bool(hooks_.sqlScript));
@@ -241,14 +242,14 @@ void MainWindow::RefreshCommands() {
   Command("saveConfigAs")->setEnabled(st.saveConfigAs && idle);
   Command("openConfig")->setEnabled(idle);
   Command("profiles")->setEnabled(idle && bool(hooks_.profiles));
-  Command("readOnly")->setChecked(o.ReadOnly());
+  Command("readOnly")->setChecked(o.session().readOnly);
   Command("autoRun")->setChecked(SqlLibrary::AutoRun(settings_));
   if (ControlPanel* panel = host_->Panel()) panel->ApplyStates(st);
   // A paused script is read: the window shows all of it.
   if (f.paused) view_->Drain();
   setWindowTitle(QString::fromStdString(o.Title()));
-  if (idle && o.HasUsableConnection())
-    databasePane_->setText(QString::fromStdString("Database:    " + o.Connection()->title));
+  if (idle && o.session().HasUsableConnection())
+    databasePane_->setText(QString::fromStdString("Database:    " + o.session().connection.get()->Target().title));
   else if (idle)
     databasePane_->setText(kNoDatabase);
 }
@@ -256,8 +257,8 @@ void MainWindow::RefreshCommands() {
 void MainWindow::OnRunEnded() {
   owner_->CollectRun();
   RefreshCommands();
-  if (owner_->AutoStartExit() >= 0) {
-    autoExit_ = owner_->AutoStartExit();
+  if (owner_->session().autoStartExit >= 0) {
+    autoExit_ = owner_->session().autoStartExit;
     close();
   }
 }
@@ -276,58 +277,28 @@ void MainWindow::StartWith(const std::string& path) {
   RefreshCommands();
 }
 
-bool MainWindow::AskToSave(const char* question) {
-  owner_->SetSaveCancelled(false);
-  if (owner_->ScriptSaved()) return true;
-  switch (host_->Message(question, Host::Buttons::YesNoCancel)) {
-    case Host::Answer::Cancel:
-      return false;
-    case Host::Answer::Yes:
-      owner_->SaveScript();
-      return !owner_->SaveCancelled();
-    default:
-      return true;
-  }
-}
-
 void MainWindow::StartCommand() {
-  if (owner_->IsRunning()) {
-    host_->Message(
-        "You cannot start another Mervale before the previuos one ends.\nPress the <stop> icon to terminate the "
-        "current "
-        "Mervale");
-    return;
-  }
-  if (!hooks_.parameters || !AskToSave("The script has not been saved. Do you wish to save it?")) return;
+  if (!hooks_.parameters || !CanStart(*owner_, RunKind::Scripting)) return;
   if (hooks_.parameters(this, *owner_)) {
-    owner_->SetScriptSaved(false);
+    owner_->Output().SetSaved(false);
     owner_->StartRun();
   }
   RefreshCommands();
 }
 
 void MainWindow::RerunLastCommand() {
-  owner_->RerunLast();
+  owner_->StartRun();
   RefreshCommands();
 }
 
 void MainWindow::StartSqlCommand() {
-  if (owner_->IsRunning()) {
-    host_->Message(
-        "You cannot start another script before the previous one ends.\nPress the <stop> icon to terminate the current "
-        "script");
-    return;
-  }
-  if (!hooks_.sqlScript || !AskToSave("The report has not been saved. Do you wish to save it?")) return;
+  if (!hooks_.sqlScript || !CanStart(*owner_, RunKind::FreeForm)) return;
   if (hooks_.sqlScript(this, *owner_)) owner_->StartFreeFormRun(true);
   RefreshCommands();
 }
 
 void MainWindow::RerunLastSqlCommand() {
-  if (!owner_->HasUsableConnection()) {
-    host_->Message("You must have a database sources before you can begin.");
-    return;
-  }
+  // Refused with its message without a usable connection, as every start is.
   owner_->StartFreeFormRun(false);
   RefreshCommands();
 }
@@ -361,14 +332,14 @@ void MainWindow::OpenConfigurationCommand() {
 }
 
 void MainWindow::SaveConfigurationCommand() {
-  if (owner_->Config().file.empty()) return;
-  SaveConfiguration(*owner_, owner_->Config().file);
+  if (owner_->session().config.file.empty()) return;
+  SaveConfiguration(*owner_, owner_->session().config.file);
   RefreshCommands();
 }
 
 void MainWindow::SaveConfigurationAsCommand() {
   const std::string path =
-      host_->AskSavePath({{"Mervale Config Files (*.mvl)", {"*.mvl"}}}, "mvl", owner_->Config().file);
+      host_->AskSavePath({{"Mervale Config Files (*.mvl)", {"*.mvl"}}}, "mvl", owner_->session().config.file);
   if (path.empty()) return;
   SaveConfiguration(*owner_, path);
   RefreshCommands();
@@ -376,8 +347,8 @@ void MainWindow::SaveConfigurationAsCommand() {
 
 void MainWindow::SaveScriptCommand() {
   view_->Drain();
-  owner_->SetScriptSaved(false);
-  owner_->SaveScript();
+  owner_->Output().SetSaved(false);
+  SaveScript(*owner_);
 }
 
 void MainWindow::CopyCommand() { view_->copy(); }
@@ -420,9 +391,9 @@ void MainWindow::FontCommand() {
 }
 
 void MainWindow::ReadOnlyCommand() {
-  owner_->SetReadOnly(!owner_->ReadOnly());
-  settings_.WriteInt("IsReadOnly", owner_->ReadOnly() ? 1 : 0);
-  view_->SetIgnoreTyping(owner_->ReadOnly());
+  owner_->session().readOnly = !owner_->session().readOnly;
+  settings_.WriteInt("IsReadOnly", owner_->session().readOnly ? 1 : 0);
+  view_->SetIgnoreTyping(owner_->session().readOnly);
   RefreshCommands();
 }
 
@@ -484,18 +455,18 @@ void MainWindow::AboutCommand() {
 void MainWindow::ExitCommand() { close(); }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (owner_->IsWorkerActive()) {
+  if (owner_->Status().workerActive) {
     // Stopping writes the stop note and flushes; the window closes after the run has ended.
-    if (owner_->IsRunning()) owner_->StopCommand(true);
-    if (owner_->IsRunning()) {
+    if (owner_->Status().running) owner_->StopCommand(true);
+    if (owner_->Status().running) {
       event->ignore();
       return;
     }
-    host_->WaitWhileProcessing([this] { return !owner_->IsWorkerActive(); });
+    host_->WaitWhileProcessing([this] { return !owner_->Status().workerActive; });
     owner_->CollectRun();
     RefreshCommands();
   }
-  if (autoExit_ < 0 && !AskToSave("The script has not been saved. Do you wish to save it?")) {
+  if (autoExit_ < 0 && !OfferToSave(*owner_, RunKind::Scripting)) {
     event->ignore();
     return;
   }
@@ -503,7 +474,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     const bool maximized = isMaximized();
     const QRect outer = maximized ? normalGeometry() : frameGeometry();
     SaveWindowPlacement(settings_, outer.width(), outer.height(), maximized, outer.x(), outer.y());
-    owner_->SaveShutdownState();
+    SaveShutdownState(owner_->session());
     placementSaved_ = true;
   }
   if (find_) find_->close();

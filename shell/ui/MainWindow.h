@@ -18,12 +18,12 @@
 namespace mv {
 
 class QtHost;
-class RunOwner;
+class RunController;
 class ScriptView;
 class SettingsStore;
 
 // The main window "Mervale": menus, toolbar, status bar and the script view. A thin client of
-// RunOwner: every command calls the core, and the enable rules come from CommandStatesFor.
+// RunController: every command calls the core, and the enable rules come from CommandStatesFor.
 class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
@@ -32,11 +32,11 @@ class MainWindow : public QMainWindow {
   struct DialogHooks {
     // The Parameters dialog on a copy of the run options, written back on Start or Close.
     // Returns true when the user pressed Start.
-    std::function<bool(QWidget* parent, RunOwner& owner)> parameters;
+    std::function<bool(QWidget* parent, RunController& owner)> parameters;
     // The Sql Script dialog (statement and CSV switch). Returns true when the statement is to run.
-    std::function<bool(QWidget* parent, RunOwner& owner)> sqlScript;
+    std::function<bool(QWidget* parent, RunController& owner)> sqlScript;
     // The profile manager.
-    std::function<void(QWidget* parent, RunOwner& owner)> profiles;
+    std::function<void(QWidget* parent, RunController& owner)> profiles;
     // The data source chooser: the connect string chosen (and its password field), or nothing.
     std::function<std::optional<DataSourceChoice>(QWidget* parent, const std::string& current)> chooseDataSource;
   };
@@ -55,7 +55,7 @@ class MainWindow : public QMainWindow {
   // Exit status after a run started with StartWith; -1 while the program keeps running.
   int AutoExitStatus() const { return autoExit_; }
 
-  RunOwner& Owner() { return *owner_; }
+  RunController& Owner() { return *owner_; }
   QtHost& Host() { return *host_; }
   ScriptView& View() { return *view_; }
   QMenu* LibraryMenu() { return libraryMenu_; }
@@ -78,8 +78,6 @@ class MainWindow : public QMainWindow {
                       void (MainWindow::*slot)());
   void BuildMenus();
   void RebuildLibraryMenu();
-  // The unsaved-script question; false when the user cancelled (the question or the save).
-  bool AskToSave(const char* question);
   void OnRunEnded();
 
   void StartCommand();
@@ -110,7 +108,7 @@ class MainWindow : public QMainWindow {
   std::string programFolder_;
   ScriptView* view_;
   std::unique_ptr<QtHost> host_;
-  std::unique_ptr<RunOwner> owner_;  // after host_: destroyed first, while the host still answers
+  std::unique_ptr<RunController> owner_;  // after host_: destroyed first, while the host still answers
   SqlLibrary library_;
   DialogHooks hooks_;
   std::map<std::string, QAction*> commands_;

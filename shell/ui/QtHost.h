@@ -40,7 +40,7 @@ class QtHost : public QObject, public Host {
   void SetSavePathFunction(SavePathFn fn) { savePath_ = std::move(fn); }
   // The main window makes the Control Panel (it knows the run's commands).
   void SetPanelFactory(PanelFactory fn) { panelFactory_ = std::move(fn); }
-  // The title composed at the moment the UI thread shows a worker's title (RunOwner::Title),
+  // The title composed at the moment the UI thread shows a worker's title (RunController::Title),
   // so that a title arriving late cannot overwrite "Paused".
   void SetTitleSource(std::function<std::string()> fn) { titleSource_ = std::move(fn); }
   // The data source chooser, plugged in by the dialogs.

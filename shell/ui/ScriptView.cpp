@@ -42,25 +42,11 @@ ScriptView::ScriptView(QWidget* parent) : QPlainTextEdit(parent) {
 
 ScriptView::~ScriptView() = default;
 
-void ScriptView::Append(std::string_view text, Color color) {
-  const size_t base = text_.size();
-  for (const char *p = text.data(), *end = text.data() + text.size();
-       (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))) != nullptr;) {
-    ++p;
-    lineStarts_.push_back(base + static_cast<size_t>(p - text.data()));
-  }
-  text_.append(text);
-  if (!runs_.empty() && runs_.back().color == color && runs_.back().start + runs_.back().length == base)
-    runs_.back().length += text.size();
-  else
-    runs_.push_back({base, text.size(), color});
-}
-
 void ScriptView::Insert(std::string_view text, Color color) {
   if (text.empty()) return;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    Append(text, color);
+    store_.Append(text, color);
   }
   if (OnUiThread(this)) Drain();
 }
@@ -68,9 +54,7 @@ void ScriptView::Insert(std::string_view text, Color color) {
 void ScriptView::Empty() {
   {
     std::lock_guard<std::mutex> lock(mu_);
-    text_.clear();
-    runs_.clear();
-    lineStarts_.assign(1, 0);
+    store_.Clear();
     shown_ = 0;
     clearPending_ = true;
   }
@@ -89,35 +73,32 @@ void ScriptView::SetFont(const ScriptFont& font) {
 
 long ScriptView::LineCount() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return static_cast<long>(lineStarts_.size());
+  return store_.LineCount();
 }
 
 std::string ScriptView::Line(long index) const {
   std::lock_guard<std::mutex> lock(mu_);
-  if (index < 0 || index >= static_cast<long>(lineStarts_.size())) return {};
-  const size_t start = lineStarts_[index];
-  const size_t end = index + 1 < static_cast<long>(lineStarts_.size()) ? lineStarts_[index + 1] : text_.size();
-  return text_.substr(start, end - start);
+  return store_.Line(index);
 }
 
 std::string ScriptView::WholeText() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return text_;
+  return store_.Text();
 }
 
 bool ScriptView::IsEmpty() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return text_.empty();
+  return store_.Text().empty();
 }
 
 std::string ScriptView::Rtf() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return BuildRtf(text_, runs_, face_, heightTwips_);
+  return store_.Rtf(face_, heightTwips_);
 }
 
 bool ScriptView::HasPending() const {
   std::lock_guard<std::mutex> lock(mu_);
-  return shown_ < text_.size() || clearPending_ || fontPending_.has_value() || partial_;
+  return shown_ < store_.Text().size() || clearPending_ || fontPending_.has_value() || partial_;
 }
 
 void ScriptView::MoveInsertionToEnd() {
@@ -132,7 +113,7 @@ void ScriptView::Drain() { DrainBatch(true); }
 
 void ScriptView::DrainBatch(bool full) {
   std::string slice;
-  std::vector<Run> runs;
+  std::vector<ScriptStore::Piece> runs;
   bool clear = false;
   std::optional<ScriptFont> font;
   {
@@ -147,19 +128,19 @@ void ScriptView::DrainBatch(bool full) {
     }
     if (clear) partial_ = false;
     size_t from = shown_;
-    if (clear && !full && lineStarts_.size() > static_cast<size_t>(kShownTail)) {
-      from = lineStarts_[lineStarts_.size() - kShownTail];
+    if (clear && !full && store_.LineCount() > kShownTail) {
+      from = store_.LineStart(store_.LineCount() - kShownTail);
       partial_ = true;
     }
-    if (from < text_.size()) {
-      slice.assign(text_, from, std::string::npos);
-      for (const Run& r : runs_)
-        if (r.start + r.length > from) {
-          const size_t start = std::max(r.start, from);
-          runs.push_back({start - from, r.start + r.length - start, r.color});
-        }
+    const std::string& text = store_.Text();
+    if (from < text.size()) {
+      slice.assign(text, from, std::string::npos);
+      store_.ForEachPiece(from, [&](ScriptStore::Piece p) {
+        p.start -= from;
+        runs.push_back(p);
+      });
     }
-    shown_ = text_.size();
+    shown_ = text.size();
     font.swap(fontPending_);
   }
   if (slice.empty() && !clear && !font) return;
@@ -175,7 +156,7 @@ void ScriptView::DrainBatch(bool full) {
     c.movePosition(QTextCursor::End);
     c.beginEditBlock();
     QTextCharFormat fmt;
-    for (const Run& r : runs) {
+    for (const ScriptStore::Piece& r : runs) {
       fmt.setForeground(QColor(r.color.r, r.color.g, r.color.b));
       c.insertText(ForWidget(std::string_view(slice).substr(r.start, r.length)), fmt);
     }
@@ -213,16 +194,11 @@ void ScriptView::OnContentsChange(int, int removed, int added) {
   // The user edited the text: the exact copy becomes the widget's text, followed by what is
   // still waiting to be shown.
   std::lock_guard<std::mutex> lock(mu_);
-  const std::string unshown = text_.substr(shown_);
-  std::vector<Run> unshownRuns;
-  for (const Run& r : runs_)
-    if (r.start + r.length > shown_) {
-      const size_t from = std::max(r.start, shown_);
-      unshownRuns.push_back({from - shown_, r.start + r.length - from, r.color});
-    }
-  text_.clear();
-  runs_.clear();
-  lineStarts_.assign(1, 0);
+  ScriptStore unshown;
+  store_.ForEachPiece(shown_, [&](const ScriptStore::Piece& p) {
+    unshown.Append(std::string_view(store_.Text()).substr(p.start, p.length), p.color);
+  });
+  store_.Clear();
   if (!clearPending_) {
     Color last{};
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
@@ -230,13 +206,15 @@ void ScriptView::OnContentsChange(int, int removed, int added) {
         const QTextFragment frag = it.fragment();
         const QColor c = frag.charFormat().foreground().color();
         last = Color{static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue())};
-        Append(frag.text().toStdString(), last);
+        store_.Append(frag.text().toStdString(), last);
       }
-      if (b.next().isValid()) Append("\r\n", last);
+      if (b.next().isValid()) store_.Append("\r\n", last);
     }
   }
-  shown_ = text_.size();
-  for (const Run& r : unshownRuns) Append(std::string_view(unshown).substr(r.start, r.length), r.color);
+  shown_ = store_.Text().size();
+  unshown.ForEachPiece(0, [&](const ScriptStore::Piece& p) {
+    store_.Append(std::string_view(unshown.Text()).substr(p.start, p.length), p.color);
+  });
 }
 
 bool ScriptView::event(QEvent* e) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "base/MemoryScriptWindow.h"
+#include "base/ScriptStore.h"
 #include "base/ScriptWindow.h"
 
 namespace mv {
@@ -15,12 +15,11 @@ namespace mv {
 //
 // The core needs an exact view of the text on the worker thread (auto-save counts lines after
 // every counted append and reads them back), while a text widget may only be touched on the
-// UI thread. So the text lives twice: an exact copy in memory (text, colour runs, line index)
-// that any thread reads and writes under a mutex, and the widget, which shows what was
-// inserted in batches. The UI thread takes the part of the copy it has not shown yet a few
-// times a second and whenever it needs the widget whole (end of a run, find, print). A worker
-// call therefore never waits for the UI thread, and an insert costs no more than appending
-// to the copy.
+// UI thread. So the exact text is a ScriptStore that any thread reads and writes under a
+// mutex, and the widget shows what was inserted, read from the store in batches: the UI thread
+// takes the part it has not shown yet a few times a second and whenever it needs the widget
+// whole (end of a run, find, print). A worker call therefore never waits for the UI thread,
+// and an insert costs no more than appending to the store.
 class ScriptView : public QPlainTextEdit, public ScriptWindow {
   Q_OBJECT
  public:
@@ -67,24 +66,19 @@ class ScriptView : public QPlainTextEdit, public ScriptWindow {
   void insertFromMimeData(const QMimeData*) override {}
 
  private:
-  using Run = MemoryScriptWindow::Run;
   // full: the widget gets the whole exact text. Otherwise (the timer) a batch that starts
   // after an emptying shows only its last kShownTail lines: with auto-save every few hundred
   // lines the window is emptied many times a second, and laying out text that is gone before
   // anyone could read it would cost the run more than the scripting itself.
   void DrainBatch(bool full);
-  // With mu_ held: appends to the exact copy.
-  void Append(std::string_view text, Color color);
   void ApplyFontToWidget(const ScriptFont& font);
   // The user changed the widget's text: the in-memory copy takes it over.
   void OnContentsChange(int position, int removed, int added);
 
-  // The exact copy, guarded by mu_.
+  // The exact text, guarded by mu_.
   mutable std::mutex mu_;
-  std::string text_;
-  std::vector<Run> runs_;
-  std::vector<size_t> lineStarts_{0};
-  size_t shown_ = 0;                       // text_ up to here is in the widget
+  ScriptStore store_;
+  size_t shown_ = 0;                       // the store's text up to here is in the widget
   bool clearPending_ = false;              // Empty() not yet shown
   std::optional<ScriptFont> fontPending_;  // SetFont() not yet shown
   std::string face_ = "Courier New";       // the font as the RTF names it

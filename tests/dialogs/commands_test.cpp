@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "DialogTestKit.h"
-#include "run/RunOwner.h"
+#include "run/RunController.h"
 #include "run/ui/RunCommands.h"
 #include "settings/ui/ParametersDialog.h"
 #include "settings/ui/SqlScriptDialog.h"
@@ -25,8 +25,8 @@ void CommandsTest::scriptingAndFreeFormRunsFromTheDialogs() {
   test::ScriptedHost host;
   test::TempDir dir;
   SettingsStore settings(dir / "settings.ini");
-  RunOwner owner(host, settings, dir.path);
-  owner.LoadStartupState();
+  RunController owner(host, settings, dir.path);
+  LoadStartupState(owner.session());
   host.chosenSource = "DRIVER=SQLite3;Database=" MV_BINARY_DIR "/demo/demo.db";
 
   test::WhenModal([](QWidget* w) {
@@ -40,7 +40,7 @@ void CommandsTest::scriptingAndFreeFormRunsFromTheDialogs() {
   ui::StartCommand(owner, nullptr);
   owner.Wait();
   QVERIFY(host.HasMessage("You must select a database before you can begin."));
-  QCOMPARE(owner.Options().b_DoIndex, 0);
+  QCOMPARE(owner.session().opts.b_DoIndex, 0);
   const std::string script = host.window.WholeText();
   QVERIFY2(script.find("CREATE TABLE") != std::string::npos, script.c_str());
   QVERIFY(script.find("INSERT INTO") != std::string::npos);
@@ -57,8 +57,9 @@ void CommandsTest::scriptingAndFreeFormRunsFromTheDialogs() {
   ui::StartSqlCommand(owner, nullptr);
   owner.Wait();
   QVERIFY(host.HasMessage("The report has not been saved. Do you wish to save it?"));
-  QCOMPARE(owner.Options().b_DataCSV, 1);
-  QCOMPARE(owner.Options().s_GlobalPassSql, std::string("select staff_id, last_name from staff where staff_id = 1"));
+  QCOMPARE(owner.session().opts.b_DataCSV, 1);
+  QCOMPARE(owner.session().opts.s_GlobalPassSql,
+           std::string("select staff_id, last_name from staff where staff_id = 1"));
   const std::string csv = host.window.WholeText();
   QVERIFY2(csv.find("CREATE TABLE") == std::string::npos && csv.find("INSERT INTO") == std::string::npos, csv.c_str());
   QVERIFY2(csv.find("\"staff_id\",\"last_name\"\r\n\"1\",") != std::string::npos, csv.c_str());

@@ -36,7 +36,7 @@ struct World {
   Profile working;
   std::unique_ptr<DbConnection> conn;
   std::string connectTo = kDemo;
-  ui::DialogContext ctx{opts, profiles, working, settings, host, dir.path, {}, {}, {}, {}, {}, {}};
+  ui::DialogContext ctx{opts, profiles, working, settings, host, dir.path, {}, {}, {}, {}, {}};
   World() {
     for (const char* n : {"Default", "Lower"}) {
       Profile p;
@@ -86,7 +86,7 @@ void RunDialogsTest::parametersRefuseWithoutDatabase() {
   // A failed connection refuses the same way, and its button keeps asking for a database.
   w.connectTo = "DRIVER=SQLite3;Database=/no/such/folder/x.db";
   d.Setup().SelectDatabase();
-  QVERIFY(w.conn && w.conn->notConnected);
+  QVERIFY(w.conn && !w.conn->Connected());
   QCOMPARE(d.Setup().DatabaseButton()->text(), QString("Press to select Database"));
   d.Start();
   QCOMPARE(w.host.messages.back(), std::string("You must select a database before you can begin."));
@@ -187,21 +187,21 @@ void RunDialogsTest::databaseButtonAndOwnerOnPostgres() {
   w.connectTo = pg.ConnectString(db_params);
   ui::ParametersDialog d(w.ctx);
   d.Setup().SelectDatabase();
-  QVERIFY(w.conn && !w.conn->notConnected);
-  QCOMPARE(d.Setup().DatabaseButton()->text(), QString::fromStdString(w.conn->title));
+  QVERIFY(w.conn && w.conn->Connected());
+  QCOMPARE(d.Setup().DatabaseButton()->text(), QString::fromStdString(w.conn->Target().title));
   QComboBox* owners = d.Setup().Owners();
   QCOMPARE(owners->itemText(owners->count() - 1), QString("-not required-"));
   const int sales = owners->findText("sales");
   QVERIFY(sales >= 0);
   owners->setCurrentIndex(sales);
-  QCOMPARE(w.conn->s_DatabaseUser, std::string("sales"));
-  QVERIFY(w.conn->tables.empty());  // the old owner's list is gone
+  QCOMPARE(w.conn->Target().owner, std::string("sales"));
+  QVERIFY(w.conn->Tables().entries.empty());  // the old owner's list is gone
   w.ctx.ensureTableList();
-  QCOMPARE(w.conn->tables.size(), size_t(1));
+  QCOMPARE(w.conn->Tables().entries.size(), size_t(1));
   owners->setCurrentIndex(owners->count() - 1);
-  QCOMPARE(w.conn->s_DatabaseUser, std::string());
+  QCOMPARE(w.conn->Target().owner, std::string());
   w.ctx.ensureTableList();
-  QVERIFY(w.conn->tables.size() >= 2);  // read again, without an owner
+  QVERIFY(w.conn->Tables().entries.size() >= 2);  // read again, without an owner
   bool opened = false;
   d.editConditions = [&] { opened = true; };
   d.DataConditions();

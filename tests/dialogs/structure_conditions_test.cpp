@@ -57,7 +57,7 @@ class StructureConditionsTest : public QObject {
 
 void StructureConditionsTest::tablesPageStoresTheComplement() {
   Demo d("DRIVER=SQLite3;Database=" MV_BINARY_DIR "/demo/demo.db");
-  QVERIFY(!d.conn->notConnected);
+  QVERIFY(d.conn->Connected());
   d.opts.IncludeOnlyTables = {"ORDERS", "customers"};
   ui::AdvancedSheet sheet(*d.conn, d.Loader(), d.opts, d.working, d.settings, d.host);
   QListWidget* list = sheet.TableList();
@@ -152,7 +152,7 @@ void StructureConditionsTest::conditionTestOnPostgres() {
   pg.CreateDatabase(db_conditions);
   pg.RunSql(db_conditions, "create table orders (id integer primary key, note varchar(20));");
   Demo d(pg.ConnectString(db_conditions));
-  QVERIFY(!d.conn->notConnected);
+  QVERIFY(d.conn->Connected());
   ui::DataConditionsDialog dlg(*d.conn, d.Loader(), d.opts, d.host);
   dlg.Tables()->setCurrentRow(Row(dlg.Tables(), "orders"));
   dlg.Editor()->setPlainText("note = 'it''s'");

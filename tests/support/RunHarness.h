@@ -8,7 +8,7 @@
 
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
-#include "run/RunOwner.h"
+#include "run/RunController.h"
 #include "run/Scripters.h"
 #include "base/SettingsStore.h"
 #include "support/ScriptedHost.h"
@@ -27,19 +27,19 @@ class RunHarness {
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
     settings = std::make_unique<SettingsStore>((dir_ / "settings.ini").string());
-    owner = std::make_unique<RunOwner>(host, *settings, dir_.string());
+    owner = std::make_unique<RunController>(host, *settings, dir_.string());
     Profile p;
     SetBuiltInDefaults(p);
     p.s_Name = "Default";
-    owner->Profiles().Append(p);
-    owner->Options().s_WorkingProfile = "Default";
+    owner->session().profiles.Append(p);
+    owner->session().opts.s_WorkingProfile = "Default";
   }
   ~RunHarness() {
     owner.reset();
     std::filesystem::remove_all(dir_);
   }
 
-  Profile& profile() { return owner->Profiles()[0]; }
+  Profile& profile() { return owner->session().profiles[0]; }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   // Writes a fixture for the test driver (fields separated by tabs) and connects to it.
@@ -53,7 +53,7 @@ class RunHarness {
   DbConnection& Connect(const std::string& connectString, const std::string& ownerName = {},
                         const std::string& catalogFlag = "0") {
     owner->ReplaceConnection(DbConnection::ConnectWithString(host, connectString, ownerName, catalogFlag));
-    return *owner->Connection();
+    return *owner->session().connection.get();
   }
 
   // Runs a scripting run to its end and returns the script text.
@@ -67,13 +67,13 @@ class RunHarness {
   // The tables of the last run with their kept columns, and its SELECT for one of them.
   std::vector<RunTable>& Tables() {
     static std::vector<RunTable> none;
-    return owner->LastRun() ? owner->LastRun()->tables : none;
+    return owner->session().lastRun.get() ? owner->session().lastRun.get()->tables : none;
   }
-  SelectParts Select(const RunTable& t) { return BuildSelect(*owner->LastRun(), t); }
+  SelectParts Select(const RunTable& t) { return BuildSelect(*owner->session().lastRun.get(), t); }
 
   ScriptedHost host;
   std::unique_ptr<SettingsStore> settings;
-  std::unique_ptr<RunOwner> owner;
+  std::unique_ptr<RunController> owner;
 
  private:
   std::filesystem::path dir_;

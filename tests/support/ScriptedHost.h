@@ -37,14 +37,7 @@ class ScriptedHost : public Host {
       answers.pop_front();
       return a;
     }
-    switch (buttons) {
-      case Buttons::Ok:
-        return Answer::Ok;
-      case Buttons::YesNo:
-        return Answer::Yes;
-      default:
-        return Answer::No;
-    }
+    return UnattendedAnswer(buttons);
   }
   bool ShowPanel() override {
     Record({"panel-show"});

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "run/RunOwner.h"
+#include "run/RunController.h"
 #include "base/Host.h"
 #include "base/MemoryScriptWindow.h"
 
@@ -17,7 +17,7 @@ namespace mv::test {
 
 // A host that behaves as a GUI host does: it owns a "UI thread" with an event queue, every
 // call the worker makes is carried over to that thread and waited for (as a blocking queued
-// call would be), RunStateChanged and RunEnded are posted, and the RunOwner lives on the UI
+// call would be), RunStateChanged and RunEnded are posted, and the RunController lives on the UI
 // thread. What a window does with the calls is recorded there, on the UI thread only.
 class ThreadedHost : public Host {
  public:
@@ -96,7 +96,7 @@ class ThreadedHost : public Host {
     Post([this] {
       ++stateChanges;
       // The enable rules re-read the state here; a command may not see a worker it cannot stop.
-      if (owner) lastActive = owner->IsWorkerActive();
+      if (owner) lastActive = owner->Status().workerActive;
     });
   }
   void RunEnded(RunOutcome outcome) override {
@@ -112,7 +112,7 @@ class ThreadedHost : public Host {
   }
 
   // Everything below is touched on the UI thread only.
-  std::unique_ptr<RunOwner> owner;
+  std::unique_ptr<RunController> owner;
   std::vector<std::string> titles, messages, panel;
   std::vector<RunOutcome> outcomes;
   int stateChanges = 0;

@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "run/ConfigurationCommands.h"
-#include "run/RunOwner.h"
+#include "run/RunController.h"
 #include "run/ui/ControlPanel.h"
 #include "run/ui/PictureButton.h"
 #include "base/SettingsStore.h"
@@ -67,8 +67,8 @@ struct Fixture {
     });
     window->Host().SetSavePathFunction([this](auto&&...) { return savePath; });
     MainWindow::DialogHooks hooks;
-    hooks.parameters = [](QWidget*, RunOwner&) { return true; };
-    hooks.sqlScript = [](QWidget*, RunOwner&) { return true; };
+    hooks.parameters = [](QWidget*, RunController&) { return true; };
+    hooks.sqlScript = [](QWidget*, RunController&) { return true; };
     window->SetDialogHooks(hooks);
     window->LoadStartupState();
   }
@@ -76,10 +76,10 @@ struct Fixture {
     // Whatever a test left running ends without questions.
     window->Host().SetMessageFunction([](const std::string&, Host::Buttons) { return Host::Answer::No; });
   }
-  RunOwner& owner() { return window->Owner(); }
+  RunController& owner() { return window->Owner(); }
   void Connect() { QVERIFY(LoadConfiguration(owner(), kDemoConfig, true)); }
   bool WaitForEnd() {
-    return QTest::qWaitFor([this] { return !owner().IsWorkerActive() && !window->View().HasPending(); }, 20000);
+    return QTest::qWaitFor([this] { return !owner().Status().workerActive && !window->View().HasPending(); }, 20000);
   }
   std::string Script() { return window->View().WholeText(); }
 };
@@ -140,7 +140,7 @@ void MainWindowTest::enableRulesThroughARun() {
       // Saved while the worker waits in its title: the file holds the window of that moment.
       f.savePath = midRun;
       f.window->Command("saveScript")->trigger();
-      savedDuringRun = f.owner().ScriptSaved();
+      savedDuringRun = f.owner().Output().Saved();
       windowThen = f.Script();
     }
   });
@@ -215,7 +215,7 @@ void MainWindowTest::closingQuestion() {
   Fixture f;
   f.window->show();
   f.window->View().Insert("select 1;\r\n", {255, 0, 0});
-  f.owner().SetScriptSaved(false);
+  f.owner().Output().SetSaved(false);
   f.answer = Host::Answer(answer);
   f.savePath = chooseFile ? f.dir / "kept.sql" : "";
   QCOMPARE(f.window->close(), closes);
@@ -246,7 +246,7 @@ void MainWindowTest::closingDuringARunStopsItFirst() {
   });
   QVERIFY(f.owner().StartRun());
   QTRY_VERIFY_WITH_TIMEOUT(!f.window->isVisible(), 20000);
-  QVERIFY(!f.owner().IsWorkerActive());
+  QVERIFY(!f.owner().Status().workerActive);
   const std::vector<std::string> expected = {
       "You won't be able to resume this Mervale if you stop it.\nAre you sure you want to stop?",
       "Mervale has been stopped.", "The script has not been saved. Do you wish to save it?"};
@@ -289,9 +289,9 @@ void MainWindowTest::libraryMenuAndAutoRun() {
   // Without Auto Run the statement only waits for the Sql Script dialog.
   f.Connect();
   choose("staff.sql");
-  QCOMPARE(f.owner().Options().s_GlobalPassSql,
+  QCOMPARE(f.owner().session().opts.s_GlobalPassSql,
            std::string("SELECT staff_id, last_name FROM staff\nORDER BY staff_id\n"));
-  QVERIFY(!f.owner().IsWorkerActive());
+  QVERIFY(!f.owner().Status().workerActive);
   QVERIFY(f.Script().empty());
   // With Auto Run it runs at once.
   f.window->Command("autoRun")->trigger();

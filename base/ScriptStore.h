@@ -1,0 +1,72 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/ScriptWindow.h"
+
+namespace mv {
+
+// The script text as a window holds it: its bytes, its colour runs and where each line starts.
+// Every window keeps its text here, and a view reads what it shows from it. Compact: a run is
+// its length and the index of its colour (6 bytes), a line its start. Not locked: a store
+// read by two threads is guarded by its owner.
+class ScriptStore {
+ public:
+  // A stretch of text of one colour, as the readers receive it.
+  struct Piece {
+    size_t start = 0, length = 0;
+    Color color;
+  };
+
+  // Off: only the lines are counted, for a window that streams its text elsewhere.
+  void SetKeepText(bool keep) { keepText_ = keep; }
+  bool KeepsText() const { return keepText_; }
+
+  void Append(std::string_view text, Color color);
+  void Clear();
+
+  // Line feeds plus one, as a rich-text control counts lines.
+  long LineCount() const { return newlines_ + 1; }
+  // The line with its line break; empty past the end or when no text is kept.
+  std::string Line(long index) const;
+  // Where a line starts in Text() (its end for an index past the last line).
+  size_t LineStart(long index) const;
+  const std::string& Text() const { return text_; }
+  bool IsEmpty() const { return text_.empty() && newlines_ == 0 && !partial_; }
+
+  // Calls f(Piece) for each run from offset `from` on, the first cut to start there.
+  template <class F>
+  void ForEachPiece(size_t from, F&& f) const;
+
+  // The text as RTF, in the given font (its height in twips), with a colour table.
+  std::string Rtf(const std::string& face, int heightTwips) const;
+
+ private:
+  uint16_t ColorIndex(Color c);
+
+  std::string text_;
+  // The runs in order, each run's length and colour; runs_ never holds an empty run.
+  std::vector<uint32_t> runLengths_;
+  std::vector<uint16_t> runColors_;
+  std::vector<Color> colors_;
+  std::vector<size_t> lineStarts_{0};
+  long newlines_ = 0;
+  bool partial_ = false;  // the last line has no line feed yet
+  bool keepText_ = true;
+};
+
+template <class F>
+void ScriptStore::ForEachPiece(size_t from, F&& f) const {
+  // From the end back to the run holding `from`: a view reads the little it has not shown yet.
+  size_t i = runLengths_.size(), start = text_.size();
+  while (i > 0 && start > from) start -= runLengths_[--i];
+  for (; i < runLengths_.size(); start += runLengths_[i++]) {
+    const size_t begin = start < from ? from : start;
+    const size_t end = start + runLengths_[i];
+    if (end > begin) f(Piece{begin, end - begin, colors_[runColors_[i]]});
+  }
+}
+
+}  // namespace mv
