@@ -13,12 +13,12 @@
 #ifdef MV_BENCH_WINDOW
 #include "WindowRun.h"
 #endif
+#include "base/ConsoleHost.h"
+#include "base/SettingsStore.h"
 #include "db/DbConnection.h"
 #include "run/RunContext.h"
 #include "run/RunController.h"
 #include "run/Scripters.h"
-#include "base/ConsoleHost.h"
-#include "base/SettingsStore.h"
 
 namespace mv::bench {
 

@@ -7,9 +7,9 @@
 #include <stdexcept>
 
 #include "MemoryProbe.h"
+#include "base/SettingsStore.h"
 #include "db/DbConnection.h"
 #include "run/RunController.h"
-#include "base/SettingsStore.h"
 #include "shell/ui/QtHost.h"
 #include "shell/ui/ScriptView.h"
 

@@ -3,9 +3,9 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include "base/TextOrder.h"
 #include "db/OdbcHandles.h"
 #include "db/OdbcText.h"
-#include "base/TextOrder.h"
 
 namespace mv {
 

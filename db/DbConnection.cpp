@@ -12,9 +12,9 @@
 #include <optional>
 #include <vector>
 
-#include "db/RowReader.h"
 #include "base/Host.h"
 #include "base/TextRules.h"
+#include "db/RowReader.h"
 
 namespace mv {
 

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <functional>
 
+#include "base/TextRules.h"
 #include "db/OdbcCall.h"
 #include "db/OdbcText.h"
 #include "db/RowReader.h"
-#include "base/TextRules.h"
 
 namespace mv {
 
@@ -325,8 +325,7 @@ std::string EngineReadExpression(Engine engine, EngineRead read, const std::stri
   return ref;
 }
 
-bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<EngineColumn>& out,
-                       std::string& error) {
+bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<EngineColumn>& out, std::string& error) {
   out.clear();
   error.clear();
   const Engine engine = c.Driver().engine;
@@ -334,7 +333,10 @@ bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<En
     case Engine::SQLite:
       return RunQuery(
           c, "SELECT name, type FROM pragma_table_xinfo(?)", {table}, 2,
-          [&](std::vector<std::string>& v) { out.push_back({v[0], SqliteType(v[1])}); }, error);
+          [&](std::vector<std::string>& v) {
+            out.push_back({v[0], SqliteType(v[1])});
+          },
+          error);
     case Engine::PostgreSQL:
     case Engine::MariaDB: {
       const bool pg = engine == Engine::PostgreSQL;
@@ -342,9 +344,8 @@ bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<En
       // The owner filter first, as the catalog calls do; a table it does not find is looked
       // for where the session finds it.
       for (;;) {
-        const std::string where =
-            pg ? std::string(owner.empty() ? "pg_table_is_visible(r.oid)" : "n.nspname = ?")
-               : std::string(owner.empty() ? "DATABASE()" : "?");
+        const std::string where = pg ? std::string(owner.empty() ? "pg_table_is_visible(r.oid)" : "n.nspname = ?")
+                                     : std::string(owner.empty() ? "DATABASE()" : "?");
         const std::string sql =
             pg ? "SELECT a.attname, CASE t.typtype WHEN 'd' THEN format_type(t.typbasetype, t.typtypmod) ELSE "
                  "format_type(a.atttypid, a.atttypmod) END, t.typtype, format_type(a.atttypid, a.atttypmod) "

@@ -17,13 +17,13 @@ enum class EngineRead {
 
 // A column's type as the engine declares it, and what it corrects in the driver's reading.
 struct EngineType {
-  std::string declared;    // the engine's own type text, as a script can write it
-  bool corrects = false;   // false: the driver's category, size and scale stand
-  int sqlType = 0;         // the ODBC type code whose category fits the declared type
-  long size = 0;           // length or precision; 0 when the declared type has none
+  std::string declared;   // the engine's own type text, as a script can write it
+  bool corrects = false;  // false: the driver's category, size and scale stand
+  int sqlType = 0;        // the ODBC type code whose category fits the declared type
+  long size = 0;          // length or precision; 0 when the declared type has none
   long scale = 0;
   EngineRead read = EngineRead::AsReported;
-  std::string userType;    // an enum or domain the script cannot create; declared is its base
+  std::string userType;  // an enum or domain the script cannot create; declared is its base
 };
 
 // The corrections a declared type text calls for, engine by engine (Other: none). userKind,
@@ -51,7 +51,7 @@ bool ReadEngineColumns(DbConnection& connection, const std::string& table, std::
 // What a table-list entry is to the engine, where the driver lists it as a plain table.
 struct EngineTableKind {
   std::string name;
-  bool view = false;      // a view or materialized view
+  bool view = false;        // a view or materialized view
   std::string partitionOf;  // the partitioned table it is a partition of
 };
 // The entries of the connection's table list that are no plain tables (PostgreSQL only: the

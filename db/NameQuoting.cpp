@@ -6,9 +6,9 @@
 #include <array>
 #include <string_view>
 
+#include "base/TextRules.h"
 #include "db/DbConnection.h"
 #include "settings/RunOptions.h"
-#include "base/TextRules.h"
 
 namespace mv {
 

@@ -1,8 +1,8 @@
+#include "base/Host.h"
 #include "db/DbConnection.h"
 #include "db/OdbcCall.h"
 #include "db/OdbcText.h"
 #include "db/RowReader.h"
-#include "base/Host.h"
 
 namespace mv {
 

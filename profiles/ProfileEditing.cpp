@@ -4,10 +4,10 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "profiles/ProfileFile.h"
 #include "base/Host.h"
 #include "base/ProgramFolder.h"
 #include "base/TextOrder.h"
+#include "profiles/ProfileFile.h"
 
 namespace mv {
 

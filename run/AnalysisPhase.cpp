@@ -2,6 +2,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/Host.h"
 #include "db/DbConnection.h"
 #include "db/EngineTypes.h"
 #include "profiles/Profile.h"
@@ -10,7 +11,6 @@
 #include "run/ScriptOutput.h"
 #include "run/Scripters.h"
 #include "settings/Filters.h"
-#include "base/Host.h"
 
 namespace mv {
 

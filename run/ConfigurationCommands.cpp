@@ -2,11 +2,11 @@
 
 #include <cctype>
 
+#include "base/Host.h"
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
 #include "run/RunController.h"
 #include "settings/Configuration.h"
-#include "base/Host.h"
 
 namespace mv {
 

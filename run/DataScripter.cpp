@@ -1,3 +1,4 @@
+#include "base/Host.h"
 #include "db/DbConnection.h"
 #include "db/EngineTypes.h"
 #include "db/RowReader.h"
@@ -11,7 +12,6 @@
 #include "run/TablePhase.h"
 #include "run/ValueFormat.h"
 #include "settings/Filters.h"
-#include "base/Host.h"
 
 namespace mv {
 

@@ -1,3 +1,4 @@
+#include "base/Host.h"
 #include "db/DbConnection.h"
 #include "db/RowReader.h"
 #include "profiles/Profile.h"
@@ -9,7 +10,6 @@
 #include "run/Scripters.h"
 #include "run/Statements.h"
 #include "run/ValueFormat.h"
-#include "base/Host.h"
 
 namespace mv {
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/Host.h"
 #include "db/CatalogReaders.h"
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
@@ -10,7 +11,6 @@
 #include "run/Scripters.h"
 #include "run/Statements.h"
 #include "run/TablePhase.h"
-#include "base/Host.h"
 
 namespace mv {
 

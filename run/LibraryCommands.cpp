@@ -1,9 +1,9 @@
 #include "run/LibraryCommands.h"
 
-#include "run/RunController.h"
-#include "run/StartRules.h"
 #include "base/Host.h"
 #include "base/SqlLibrary.h"
+#include "run/RunController.h"
+#include "run/StartRules.h"
 
 namespace mv {
 

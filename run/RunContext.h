@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
+#include "base/Host.h"
 #include "db/EngineTypes.h"
 #include "db/OdbcHandles.h"
 #include "profiles/Profile.h"
 #include "run/ScriptNames.h"
 #include "run/ScriptWriter.h"
 #include "settings/RunOptions.h"
-#include "base/Host.h"
 
 namespace mv {
 
@@ -22,8 +22,8 @@ struct RunState;
 struct ColumnInfo {
   std::string name;        // COLUMN_NAME as returned
   std::string definition;  // text written after the column name
-  int sqlType = 0;   // DATA_TYPE as the driver reported it: the values are read by it
-  int category = 0;  // the category the CREATE TABLE used (the engine's, where it corrected the driver)
+  int sqlType = 0;         // DATA_TYPE as the driver reported it: the values are read by it
+  int category = 0;        // the category the CREATE TABLE used (the engine's, where it corrected the driver)
   bool isNumeric = false;
   // How the values must be read to arrive as the engine holds them.
   EngineRead engineRead = EngineRead::AsReported;

@@ -9,12 +9,12 @@
 #include <cstdio>
 #include <exception>
 
+#include "base/SettingsStore.h"
+#include "base/TextRules.h"
 #include "profiles/ProfileFile.h"
 #include "run/ScriptNames.h"
 #include "run/Scripters.h"
 #include "run/StartRules.h"
-#include "base/SettingsStore.h"
-#include "base/TextRules.h"
 
 namespace mv {
 

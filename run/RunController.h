@@ -5,11 +5,11 @@
 #include <string>
 #include <thread>
 
+#include "base/Host.h"
 #include "run/RunContext.h"
 #include "run/RunState.h"
 #include "run/ScriptOutput.h"
 #include "run/Session.h"
-#include "base/Host.h"
 
 namespace mv {
 

@@ -1,7 +1,7 @@
 #include "run/ScriptNames.h"
 
-#include "db/DbConnection.h"
 #include "base/SettingsStore.h"
+#include "db/DbConnection.h"
 
 namespace mv {
 

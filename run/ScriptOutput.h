@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "run/ScriptText.h"
 #include "base/BufferedFile.h"
 #include "base/ScriptWindow.h"
+#include "run/ScriptText.h"
 
 namespace mv {
 

@@ -1,8 +1,8 @@
 #include "run/Session.h"
 
+#include "base/SettingsStore.h"
 #include "profiles/ProfileFile.h"
 #include "settings/RunOptions.h"
-#include "base/SettingsStore.h"
 
 namespace mv {
 

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "base/Host.h"
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
 #include "run/RunContext.h"
 #include "settings/RunOptions.h"
-#include "base/Host.h"
 
 namespace mv {
 

@@ -1,7 +1,7 @@
 #include "run/Statements.h"
 
-#include "profiles/Profile.h"
 #include "base/TextRules.h"
+#include "profiles/Profile.h"
 
 namespace mv {
 

@@ -1,5 +1,7 @@
 #include <optional>
 
+#include "base/Host.h"
+#include "base/TextRules.h"
 #include "db/CatalogReaders.h"
 #include "db/DbConnection.h"
 #include "db/EngineTypes.h"
@@ -11,8 +13,6 @@
 #include "run/Statements.h"
 #include "run/TablePhase.h"
 #include "settings/Filters.h"
-#include "base/Host.h"
-#include "base/TextRules.h"
 
 namespace mv {
 

@@ -3,10 +3,10 @@
 #include <array>
 #include <cstring>
 
+#include "base/TextRules.h"
 #include "profiles/Profile.h"
 #include "profiles/Substitutions.h"
 #include "settings/RunOptions.h"
-#include "base/TextRules.h"
 
 namespace mv {
 

@@ -2,11 +2,11 @@
 
 #include <cctype>
 
-#include "profiles/ProfileFile.h"
-#include "settings/RunOptions.h"
 #include "base/AtomicFile.h"
 #include "base/IniFile.h"
 #include "base/TextRules.h"
+#include "profiles/ProfileFile.h"
+#include "settings/RunOptions.h"
 
 namespace mv {
 

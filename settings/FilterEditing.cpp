@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "base/TextOrder.h"
+#include "base/TextRules.h"
 #include "profiles/Profile.h"
 #include "profiles/TypeCategory.h"
 #include "settings/Filters.h"
-#include "base/TextOrder.h"
-#include "base/TextRules.h"
 
 namespace mv {
 

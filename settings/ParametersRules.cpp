@@ -14,8 +14,8 @@ ParametersCopies LoadParametersCopies(const RunOptions& opts, const Profile& wor
   c.b_DoIndex = opts.b_DoIndex;
   c.b_DoRemarks = opts.b_DoRemarks;
   c.general = GeneralValuesFrom(opts);
-  c.data = {opts.i_DataCase, opts.b_DeleteData, opts.b_AllStrings, opts.b_RightTrim,
-            opts.b_LeftTrim,  opts.b_DataCSV,    opts.i_RowsPerInsert};
+  c.data = {opts.i_DataCase, opts.b_DeleteData, opts.b_AllStrings,   opts.b_RightTrim,
+            opts.b_LeftTrim, opts.b_DataCSV,    opts.i_RowsPerInsert};
   c.index = {working.i_IndexNameCase, opts.b_DropIndex, working.i_IndexColumnCase};
   return c;
 }

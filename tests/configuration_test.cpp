@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "base/AtomicFile.h"
+#include "base/SettingsStore.h"
 #include "run/ConfigurationCommands.h"
 #include "run/RunController.h"
 #include "settings/Configuration.h"
-#include "base/AtomicFile.h"
-#include "base/SettingsStore.h"
 #include "support/PgServer.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"

@@ -143,8 +143,8 @@ struct Database {
     const std::string sql =
         engine == kSqlite ? "SELECT name || '|' || type FROM pragma_table_info('" + table + "') ORDER BY cid;"
         : engine == kPostgres
-            ? "SELECT attname || '|' || format_type(atttypid, atttypmod) FROM pg_attribute WHERE attrelid = '" +
-                  table + "'::regclass AND attnum > 0 AND NOT attisdropped ORDER BY attnum;"
+            ? "SELECT attname || '|' || format_type(atttypid, atttypmod) FROM pg_attribute WHERE attrelid = '" + table +
+                  "'::regclass AND attnum > 0 AND NOT attisdropped ORDER BY attnum;"
             : "SELECT CONCAT(column_name, '|', column_type) FROM information_schema.columns WHERE table_schema = "
               "DATABASE() AND table_name = '" +
                   table + "' ORDER BY ordinal_position;";
@@ -450,8 +450,7 @@ INSTANTIATE_TEST_SUITE_P(EngineTypes, EngineTypeMatrix,
                                            Pair{kPostgres, kMaria}, Pair{kMaria, kSqlite}, Pair{kMaria, kPostgres},
                                            Pair{kMaria, kMaria}),
                          [](const ::testing::TestParamInfo<Pair>& info) {
-                           return std::string(kEngineName[info.param.source]) + "To" +
-                                  kEngineName[info.param.target];
+                           return std::string(kEngineName[info.param.source]) + "To" + kEngineName[info.param.target];
                          });
 
 }  // namespace

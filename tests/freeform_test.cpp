@@ -9,8 +9,8 @@
 #include <regex>
 #include <sstream>
 
-#include "run/RunController.h"
 #include "base/MemoryScriptWindow.h"
+#include "run/RunController.h"
 #include "support/PgServer.h"
 #include "support/Process.h"
 #include "support/RunHarness.h"

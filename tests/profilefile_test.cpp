@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/AtomicFile.h"
 #include "profiles/ProfileExtras.h"
 #include "profiles/ProfileFile.h"
-#include "base/AtomicFile.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
 

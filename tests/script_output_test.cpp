@@ -8,11 +8,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/SettingsStore.h"
+#include "base/TextRules.h"
 #include "profiles/Profile.h"
 #include "run/ScriptOutput.h"
 #include "settings/RunOptions.h"
-#include "base/SettingsStore.h"
-#include "base/TextRules.h"
 #include "support/ScriptedHost.h"
 
 namespace mv {

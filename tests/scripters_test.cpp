@@ -1,12 +1,12 @@
 // Structure, index and data scripters against the test driver: odd catalogs and faults.
 #include <gtest/gtest.h>
 
+#include "base/TextRules.h"
 #include "db/ConditionTest.h"
 #include "db/RowReader.h"
 #include "run/ScriptOutput.h"
 #include "run/Statements.h"
 #include "settings/Filters.h"
-#include "base/TextRules.h"
 #include "support/RunHarness.h"
 
 namespace mv {
@@ -213,9 +213,9 @@ TEST(DataScripter, ValuesWholeCommitsSkipAndStatementErrors) {
   EXPECT_NE(text.find("VALUES ( 3, '' );\r\n\r\n"), std::string::npos);
   // The table-end COMMIT follows the last row written since the previous one.
   EXPECT_NE(text.find("VALUES ( 4, 'O''Brien' );\r\n\r\nCOMMIT\r\n"), std::string::npos);
-  EXPECT_NE(
-      text.find("\r\nREM  The following error was received while processing table WARN:\r\nREM  lossy conversion\r\n\r\n\r\n"),
-      std::string::npos);
+  EXPECT_NE(text.find("\r\nREM  The following error was received while processing table WARN:\r\nREM  lossy "
+                      "conversion\r\n\r\n\r\n"),
+            std::string::npos);
   // Special names are bracketed wherever the script writes them.
   EXPECT_NE(text.find("DELETE FROM TABLE \"STAFF DATA\";"), std::string::npos);
   EXPECT_NE(text.find("INSERT INTO \"STAFF DATA\" ( \"LAST NAME\" )\t\t\r\nVALUES ( 'Smith' );"), std::string::npos)
@@ -284,14 +284,13 @@ TEST(DataScripter, RowsPerInsertGroupsWithinCommitsTablesAndStops) {
   const std::vector<Case> cases = {
       {2, head + "1 )" + more + "2 );\r\n\r\n" + head + "3 )" + more + "4 );\r\n\r\n" + head +
               "5 );\r\n\r\nCOMMIT;\r\n\r\n" + head + "6 )" + more + "7 );\r\n\r\nCOMMIT;\r\n\r\n"},
-      {100, head + "1 )" + more + "2 )" + more + "3 )" + more + "4 )" + more + "5 );\r\n\r\nCOMMIT;\r\n\r\n" +
-                head + "6 )" + more + "7 );\r\n\r\nCOMMIT;\r\n\r\n"},
+      {100, head + "1 )" + more + "2 )" + more + "3 )" + more + "4 )" + more + "5 );\r\n\r\nCOMMIT;\r\n\r\n" + head +
+                "6 )" + more + "7 );\r\n\r\nCOMMIT;\r\n\r\n"},
   };
   for (const Case& c : cases) {
     o.i_RowsPerInsert = c.rows;
     const std::string text = h.Run();
-    EXPECT_NE(text.find(c.expected + "\r\nINSERT INTO U ( ID )\t\t\r\nVALUES ( 8 );\r\n\r\nCOMMIT;"),
-              std::string::npos)
+    EXPECT_NE(text.find(c.expected + "\r\nINSERT INTO U ( ID )\t\t\r\nVALUES ( 8 );\r\n\r\nCOMMIT;"), std::string::npos)
         << c.rows << "\n"
         << text;
   }
@@ -311,8 +310,7 @@ TEST(DataScripter, RowsPerInsertGroupsWithinCommitsTablesAndStops) {
   };
   o.i_RowsPerInsert = 10;
   const std::string stopped = h.Run();
-  EXPECT_NE(stopped.find(head + "1 )" + more + "2 );\r\n\r\nREM  Table Skipped ...\r\n\r\nCOMMIT;"),
-            std::string::npos)
+  EXPECT_NE(stopped.find(head + "1 )" + more + "2 );\r\n\r\nREM  Table Skipped ...\r\n\r\nCOMMIT;"), std::string::npos)
       << stopped;
   EXPECT_NE(stopped.find("VALUES ( 8 );\r\n\r\n\r\n\r\nREM  Mervale Stopped ..."), std::string::npos) << stopped;
 }
@@ -464,10 +462,12 @@ TEST(Statements, BuildersGiveWholeStatementsInTheProfilesDialect) {
   };
   const std::vector<Case> cases = {
       {"create table", [&](ScriptText& t) { AddCreateTable(t, same, "EMP", cols); },
-       "CREATE TABLE EMP\t\t\r\n(\t\t\r\n\tID" + pad23 + "\t\tINTEGER" + std::string(23, ' ') + ",\t\t\r\n\t\"Last Name\"" +
-           pad14 + "\t\tVARCHAR(40)" + std::string(19, ' ') + "\t\t\r\n);\r\n\r\n"},
+       "CREATE TABLE EMP\t\t\r\n(\t\t\r\n\tID" + pad23 + "\t\tINTEGER" + std::string(23, ' ') +
+           ",\t\t\r\n\t\"Last Name\"" + pad14 + "\t\tVARCHAR(40)" + std::string(19, ' ') + "\t\t\r\n);\r\n\r\n"},
       {"create table, own line",
-       [&](ScriptText& t) { AddCreateTable(t, own, "EMP", {{"ID", "INTEGER"}}); },
+       [&](ScriptText& t) {
+         AddCreateTable(t, own, "EMP", {{"ID", "INTEGER"}});
+       },
        "CREATE TABLE EMP\t\t \\\r\n(\t\t \\\r\n\tID" + pad23 + "\t\tINTEGER" + std::string(23, ' ') +
            "\t\t \\\r\n)\r\ngo\r\n\r\n"},
       {"create table, remark after the first column",
@@ -477,7 +477,9 @@ TEST(Statements, BuildersGiveWholeStatementsInTheProfilesDialect) {
            "\t\t\r\n);\r\n\r\n"},
       {"no columns", [&](ScriptText& t) { AddCreateTable(t, same, "T", {}); }, ""},
       {"unique index",
-       [&](ScriptText& t) { AddCreateIndex(t, same, true, "PK_EMP", "EMP", {"ID", "NAME"}); },
+       [&](ScriptText& t) {
+         AddCreateIndex(t, same, true, "PK_EMP", "EMP", {"ID", "NAME"});
+       },
        "CREATE UNIQUE INDEX PK_EMP ON EMP\t\t\r\n(\t\t\r\n\tID" + pad23 + ",\t\t\r\n\tNAME" + std::string(21, ' ') +
            "\t\t\r\n);\r\n\r\n"},
       {"index, own line", [&](ScriptText& t) { AddCreateIndex(t, own, false, "IX", "T", {"A"}); },

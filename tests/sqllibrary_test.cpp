@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "run/LibraryCommands.h"
 #include "base/SqlLibrary.h"
+#include "run/LibraryCommands.h"
 #include "support/RunHarness.h"
 
 namespace mv::test {

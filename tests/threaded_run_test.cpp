@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <regex>
 
+#include "base/SettingsStore.h"
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
 #include "run/RunController.h"
-#include "base/SettingsStore.h"
 #include "support/ThreadedHost.h"
 
 namespace mv {

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "base/ConsoleHost.h"
+#include "base/TextRules.h"
 #include "profiles/Profile.h"
 #include "profiles/ProfileExtras.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/TypeCategory.h"
-#include "base/ConsoleHost.h"
-#include "base/TextRules.h"
 
 namespace {
 

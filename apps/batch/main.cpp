@@ -17,14 +17,14 @@
 #include <vector>
 
 #include "BatchCommand.h"
-#include "run/ConfigurationCommands.h"
-#include "run/RunController.h"
-#include "settings/Configuration.h"
 #include "base/AtomicFile.h"
 #include "base/ConsoleHost.h"
 #include "base/ProgramFolder.h"
 #include "base/SettingsStore.h"
 #include "base/SqlLibrary.h"
+#include "run/ConfigurationCommands.h"
+#include "run/RunController.h"
+#include "settings/Configuration.h"
 
 namespace {
 

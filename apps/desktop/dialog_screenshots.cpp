@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "base/ConsoleHost.h"
+#include "base/SettingsStore.h"
 #include "db/DbConnection.h"
 #include "db/ui/DataSourceDialog.h"
 #include "profiles/Profile.h"
@@ -20,8 +22,6 @@
 #include "settings/ui/OptionDialogs.h"
 #include "settings/ui/ParametersDialog.h"
 #include "settings/ui/SqlScriptDialog.h"
-#include "base/ConsoleHost.h"
-#include "base/SettingsStore.h"
 
 using namespace mv;
 

@@ -9,10 +9,10 @@
 #include <cstdio>
 
 #include "DesktopDialogs.h"
+#include "base/SettingsStore.h"
 #include "run/ConfigurationCommands.h"
 #include "run/RunController.h"
 #include "run/ui/ControlPanel.h"
-#include "base/SettingsStore.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/FindBox.h"
 #include "shell/ui/MainWindow.h"

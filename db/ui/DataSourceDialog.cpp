@@ -13,8 +13,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "base/ui/UiText.h"
 #include "base/TextOrder.h"
+#include "base/ui/UiText.h"
 
 namespace mv::ui {
 

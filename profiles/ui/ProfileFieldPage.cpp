@@ -8,9 +8,9 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "base/TextRules.h"
 #include "base/ui/CaseRadioGroup.h"
 #include "base/ui/UiText.h"
-#include "base/TextRules.h"
 
 namespace mv::ui {
 

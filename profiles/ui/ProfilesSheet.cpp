@@ -11,16 +11,16 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "base/Host.h"
+#include "base/SettingsStore.h"
+#include "base/ui/DialogHelp.h"
+#include "base/ui/UiText.h"
 #include "profiles/ProfileEditing.h"
 #include "profiles/ProfileFolders.h"
-#include "base/ui/DialogHelp.h"
 #include "profiles/ui/ProfileFieldPage.h"
 #include "profiles/ui/ProfileFunctionsPage.h"
 #include "profiles/ui/ProfileSubstitutionsPage.h"
 #include "profiles/ui/ProfileTypesPage.h"
-#include "base/ui/UiText.h"
-#include "base/Host.h"
-#include "base/SettingsStore.h"
 
 namespace mv::ui {
 

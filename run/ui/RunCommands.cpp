@@ -1,12 +1,12 @@
 #include "run/ui/RunCommands.h"
 
+#include "base/Host.h"
 #include "profiles/ProfileFolders.h"
 #include "profiles/ui/ProfilesSheet.h"
 #include "run/RunController.h"
 #include "run/StartRules.h"
 #include "settings/ui/ParametersDialog.h"
 #include "settings/ui/SqlScriptDialog.h"
-#include "base/Host.h"
 
 namespace mv::ui {
 

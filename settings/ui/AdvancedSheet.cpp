@@ -11,12 +11,12 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "db/DbConnection.h"
-#include "profiles/Profile.h"
-#include "base/ui/CaseRadioGroup.h"
-#include "base/ui/UiText.h"
 #include "base/Host.h"
 #include "base/SettingsStore.h"
+#include "base/ui/CaseRadioGroup.h"
+#include "base/ui/UiText.h"
+#include "db/DbConnection.h"
+#include "profiles/Profile.h"
 
 namespace mv::ui {
 

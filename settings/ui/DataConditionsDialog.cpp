@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/Host.h"
+#include "base/ui/UiText.h"
 #include "db/ConditionTest.h"
 #include "db/DbConnection.h"
-#include "base/ui/UiText.h"
-#include "base/Host.h"
 
 namespace mv::ui {
 

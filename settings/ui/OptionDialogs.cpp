@@ -15,9 +15,9 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/Host.h"
 #include "base/ui/CaseRadioGroup.h"
 #include "base/ui/UiText.h"
-#include "base/Host.h"
 
 namespace mv::ui {
 

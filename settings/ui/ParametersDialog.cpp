@@ -9,12 +9,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "profiles/Profile.h"
+#include "base/Host.h"
 #include "base/ui/DialogHelp.h"
+#include "profiles/Profile.h"
 #include "settings/ui/AdvancedSheet.h"
 #include "settings/ui/DataConditionsDialog.h"
 #include "settings/ui/OptionDialogs.h"
-#include "base/Host.h"
 
 namespace mv::ui {
 

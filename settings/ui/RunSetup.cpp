@@ -4,13 +4,13 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "base/TextOrder.h"
+#include "base/ui/UiText.h"
 #include "profiles/Profile.h"
 #include "profiles/ProfileEditing.h"
 #include "profiles/ui/ProfilesSheet.h"
-#include "base/ui/UiText.h"
 #include "settings/ParametersRules.h"
 #include "settings/RunOptions.h"
-#include "base/TextOrder.h"
 
 namespace mv::ui {
 

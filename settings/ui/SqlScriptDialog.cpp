@@ -12,11 +12,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/Host.h"
 #include "base/ui/DialogHelp.h"
 #include "base/ui/UiText.h"
 #include "settings/RunOptions.h"
 #include "settings/ui/OptionDialogs.h"
-#include "base/Host.h"
 
 namespace mv::ui {
 

@@ -16,21 +16,21 @@
 #include <QTextDocument>
 #include <QToolBar>
 
+#include "base/ProgramFolder.h"
+#include "base/ScriptFont.h"
+#include "base/SettingsStore.h"
+#include "base/ui/WindowResources.h"
 #include "run/ConfigurationCommands.h"
 #include "run/LibraryCommands.h"
 #include "run/RunController.h"
 #include "run/StartRules.h"
 #include "run/ui/ControlPanel.h"
-#include "base/ProgramFolder.h"
-#include "base/ScriptFont.h"
-#include "base/SettingsStore.h"
 #include "shell/ui/AboutBox.h"
 #include "shell/ui/FindBox.h"
 #include "shell/ui/HelpWindow.h"
 #include "shell/ui/QtHost.h"
 #include "shell/ui/ScriptPrinter.h"
 #include "shell/ui/ScriptView.h"
-#include "base/ui/WindowResources.h"
 
 namespace mv {
 

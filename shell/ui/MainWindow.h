@@ -9,9 +9,9 @@
 #include <optional>
 #include <string>
 
-#include "run/CommandStates.h"
 #include "base/SqlLibrary.h"
 #include "base/WindowPlacement.h"
+#include "run/CommandStates.h"
 #include "shell/ui/FindBox.h"
 #include "shell/ui/HelpWindow.h"
 

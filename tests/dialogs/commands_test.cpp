@@ -5,11 +5,11 @@
 #include <QTest>
 
 #include "DialogTestKit.h"
+#include "base/SettingsStore.h"
 #include "run/RunController.h"
 #include "run/ui/RunCommands.h"
 #include "settings/ui/ParametersDialog.h"
 #include "settings/ui/SqlScriptDialog.h"
-#include "base/SettingsStore.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
 

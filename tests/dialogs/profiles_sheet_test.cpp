@@ -10,11 +10,11 @@
 #include <filesystem>
 
 #include "DialogTestKit.h"
+#include "base/SettingsStore.h"
 #include "profiles/ProfileEditing.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/ui/ProfilePage.h"
 #include "profiles/ui/ProfilesSheet.h"
-#include "base/SettingsStore.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"
 

@@ -8,12 +8,12 @@
 #include <QTest>
 
 #include "DialogTestKit.h"
+#include "base/SettingsStore.h"
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
 #include "settings/ui/OptionDialogs.h"
 #include "settings/ui/ParametersDialog.h"
 #include "settings/ui/SqlScriptDialog.h"
-#include "base/SettingsStore.h"
 #include "support/PgServer.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"

@@ -9,12 +9,12 @@
 #include <QTest>
 
 #include "DialogTestKit.h"
+#include "base/SettingsStore.h"
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
 #include "settings/FilterEditing.h"
 #include "settings/ui/AdvancedSheet.h"
 #include "settings/ui/DataConditionsDialog.h"
-#include "base/SettingsStore.h"
 #include "support/PgServer.h"
 #include "support/ScriptedHost.h"
 #include "support/TempDir.h"

@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "base/SettingsStore.h"
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
 #include "run/RunController.h"
 #include "run/Scripters.h"
-#include "base/SettingsStore.h"
 #include "support/ScriptedHost.h"
 
 namespace mv::test {

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "run/RunController.h"
 #include "base/Host.h"
 #include "base/MemoryScriptWindow.h"
+#include "run/RunController.h"
 
 namespace mv::test {
 
@@ -82,15 +82,33 @@ class ThreadedHost : public Host {
     });
     return found;
   }
-  void PanelSelect(int) override { Carry([] {}); }
-  void BarRange(Bar, int) override { Carry([] {}); }
-  void BarSetStep(Bar, int) override { Carry([] {}); }
-  void BarStep(Bar) override { Carry([] {}); }
-  void BarSetPos(Bar, int) override { Carry([] {}); }
-  void ShowSaving(long) override { Carry([] {}); }
-  void SavingStep() override { Carry([] {}); }
-  void HideSaving() override { Carry([] {}); }
-  void WaitCursor(bool) override { Carry([] {}); }
+  void PanelSelect(int) override {
+    Carry([] {});
+  }
+  void BarRange(Bar, int) override {
+    Carry([] {});
+  }
+  void BarSetStep(Bar, int) override {
+    Carry([] {});
+  }
+  void BarStep(Bar) override {
+    Carry([] {});
+  }
+  void BarSetPos(Bar, int) override {
+    Carry([] {});
+  }
+  void ShowSaving(long) override {
+    Carry([] {});
+  }
+  void SavingStep() override {
+    Carry([] {});
+  }
+  void HideSaving() override {
+    Carry([] {});
+  }
+  void WaitCursor(bool) override {
+    Carry([] {});
+  }
   ScriptWindow& Script() override { return window_; }
   void RunStateChanged() override {
     Post([this] {

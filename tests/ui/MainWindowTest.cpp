@@ -12,12 +12,12 @@
 #include <set>
 #include <sstream>
 
+#include "base/SettingsStore.h"
+#include "base/WindowPlacement.h"
 #include "run/ConfigurationCommands.h"
 #include "run/RunController.h"
 #include "run/ui/ControlPanel.h"
 #include "run/ui/PictureButton.h"
-#include "base/SettingsStore.h"
-#include "base/WindowPlacement.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/QtHost.h"
 #include "shell/ui/ScriptView.h"
