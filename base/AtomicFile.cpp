@@ -155,6 +155,18 @@ void AtomicFile::Discard() {
   errno = saved;
 }
 
+void AtomicFile::Suspend() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+bool AtomicFile::Resume() {
+  if (fd_ >= 0) return true;
+  if (temp_.empty()) return false;
+  fd_ = ::open(temp_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  return fd_ >= 0;
+}
+
 std::string WriteFileAtomically(const std::string& path, const std::string& data, unsigned mode, bool forceMode) {
   AtomicFile file;
   const std::string reason = file.Open(path, mode, forceMode);

@@ -35,6 +35,10 @@ class AtomicFile {
   std::string CommitBeside(const std::string& infix, std::string& kept);
   // Closes and removes the temporary file, if any.
   void Discard();
+  // Closes the temporary file's descriptor and keeps the file, so that many files can be in
+  // progress at once; Resume opens it again for appending. false when it cannot be reopened.
+  void Suspend();
+  bool Resume();
 
  private:
   std::string Finish(const std::string& destination);

@@ -72,6 +72,9 @@ struct Profile {
   // How a text holding a carriage return is written, %s standing for its bytes in hexadecimal
   // (the sqlite3 tool drops a CR before a line feed inside a string); empty: as other texts.
   std::string s_HexText;
+  // The client's command that runs another script file, %s standing for its name (a loader of
+  // one file per table names each with it); empty: the loader can only list the files.
+  std::string s_IncludeScript;
 
   bool operator==(const Profile&) const = default;
 };

@@ -20,6 +20,7 @@ const std::vector<ProfileExtra>& ProfileExtras() {
   static const std::vector<ProfileExtra> extras = {
       Text("s_Infinity", "Infinity", &Profile::s_Infinity),
       Text("s_HexText", "HexText", &Profile::s_HexText),
+      Text("s_IncludeScript", "IncludeScript", &Profile::s_IncludeScript),
   };
   return extras;
 }

@@ -1,6 +1,7 @@
 #include "base/Host.h"
 #include "db/DbConnection.h"
 #include "db/EngineTypes.h"
+#include "db/PrimaryKey.h"
 #include "db/RowReader.h"
 #include "profiles/Profile.h"
 #include "run/ColumnChecks.h"
@@ -14,6 +15,22 @@
 #include "settings/Filters.h"
 
 namespace mv {
+
+namespace {
+
+// Rows in the order of the primary key, or of every kept column where there is none, so two
+// scripts of the same rows are the same text.
+std::string OrderBy(RunContext& ctx, const RunTable& table) {
+  std::vector<std::string> columns = PrimaryKeyColumns(ctx.connection, table.name);
+  if (columns.empty())
+    for (const ColumnInfo& col : table.columns) columns.push_back(col.name);
+  std::string clause;
+  for (const std::string& column : columns)
+    clause += (clause.empty() ? " order by " : ", ") + ctx.names.Source().Column(ctx.opts, column);
+  return clause;
+}
+
+}  // namespace
 
 SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
   const Profile& profile = ctx.working;
@@ -62,6 +79,7 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
   std::string condition;
   if (WhereConditionFor(opts, table.name, condition)) from += " where " + condition;
   parts.select = "select " + selectList + " from " + from;
+  if (opts.b_OrderRows) parts.select += OrderBy(ctx, table);
   parts.from = std::move(from);
   return parts;
 }
@@ -82,13 +100,17 @@ namespace {
 class TableRows : public RowSource {
  public:
   TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const PhaseTable& t, const SelectParts& parts,
-            const ValueFormatPlan& plan, std::string_view separator);
+            const ValueFormatPlan& plan, const RowWriter& writer);
   bool Read(std::string& row) override {
     const bool read = dates_ ? ReadRow<true>(row) : ReadRow<false>(row);
-    if (read) ctx_.host.RowDone();
+    if (read) {
+      ++rowsRead_;
+      ctx_.host.RowDone();
+    }
     return read;
   }
-  RowTarget Target() override { return {written_, parts_.columnList, parts_.columnList}; }
+  RowTarget Target() override;
+  long long RowsRead() const { return rowsRead_; }
   void FetchFailed() override {
     ctx_.connection.ReadDiagnostics(stmt_.get());
     EndIfConnectionLost(ctx_, index_, ctx_.connection.LastError());
@@ -109,6 +131,9 @@ class TableRows : public RowSource {
   const ValueFormatPlan& plan_;
   const std::string_view separator_;
   const bool commaSeparator_;
+  // The values as read, for a writer of CSV files.
+  const bool rawFields_;
+  long long rowsRead_ = 0;
   // Read by the type each result column reports, worked out once a table.
   std::vector<ValueKind> kinds_;
   std::vector<ValueCheck> checks_;
@@ -117,7 +142,7 @@ class TableRows : public RowSource {
 };
 
 TableRows::TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const PhaseTable& t, const SelectParts& parts,
-                     const ValueFormatPlan& plan, std::string_view separator)
+                     const ValueFormatPlan& plan, const RowWriter& writer)
     : ctx_(ctx),
       stmt_(stmt),
       reader_(reader),
@@ -126,12 +151,19 @@ TableRows::TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const 
       written_(t.written),
       parts_(parts),
       plan_(plan),
-      separator_(separator),
-      commaSeparator_(separator == ", "),
+      separator_(writer.Separator()),
+      commaSeparator_(separator_ == ", "),
+      rawFields_(writer.RawFields()),
       kinds_(parts.kinds) {
   for (size_t k = 0; k < kinds_.size(); ++k)
     if (kinds_[k] == ValueKind::FromResult) kinds_[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
   checks_ = ValueChecks(table_, parts.rules, dates_);
+}
+
+RowTarget TableRows::Target() {
+  RowTarget target{written_, parts_.columnList, parts_.columnList, table_.name, index_, {}};
+  for (const ColumnInfo& col : table_.columns) target.names.push_back(ApplyCase(col.name, ctx_.working.i_ColumnNameCase));
+  return target;
 }
 
 template <bool Dates>
@@ -160,6 +192,10 @@ template <bool Dates>
         row.append(", ", 2);
       else
         row += separator_;
+    }
+    if (rawFields_) [[unlikely]] {
+      AppendCsvField(row, view, isNull);
+      continue;
     }
     const size_t start = row.size();
     if (FormatValue(profile, opts, plan_, view, value_, parts_.rules[k], isNull, row, scratch_)) {
@@ -267,7 +303,7 @@ void DataTables::Rows(const PhaseTable& t, const SelectParts& parts) {
     return;
   }
   RowReader reader(stmt);
-  TableRows rows(ctx_, stmt, reader, t, parts, plan_, writer_->Separator());
+  TableRows rows(ctx_, stmt, reader, t, parts, plan_, *writer_);
   const RowRemarks remarks{t.table.name,
                            "table " + t.name,
                            "Table Skipped ...\r\n\r\n",
@@ -275,7 +311,9 @@ void DataTables::Rows(const PhaseTable& t, const SelectParts& parts) {
                            RemarkSafe(t.name) + "\r\n\r\n",
                            "ERROR: A value of the row above could not be read from table " + RemarkSafe(t.name) + ": "};
   ctx_.host.RowsBegin(expected);
+  writer_->Table(rows.Target());
   WriteRows(ctx_, stmt, reader, rows, remarks, *writer_);
+  t.table.rows = rows.RowsRead();
 }
 
 bool DataTables::Table(PhaseTable& t) {

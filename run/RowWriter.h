@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "run/ScriptText.h"
 #include "run/Statements.h"
@@ -9,12 +10,16 @@
 namespace mv {
 
 struct RunContext;
+class TableFile;
 
 // What a result's rows go into, as the script names it.
 struct RowTarget {
   std::string table;    // as statements write it
   std::string columns;  // the column list an INSERT names
   std::string header;   // the names a CSV header gives, " , " between them
+  std::string source;   // TABLE_NAME as returned (a file per table is named after it)
+  size_t index = 0;     // the table's place in the run
+  std::vector<std::string> names;  // the columns' names as a CSV file's header gives them
 };
 
 // Writes the rows of one result in one data format: the row loop hands it every row, its values
@@ -32,7 +37,16 @@ class RowWriter {
   virtual void Close() = 0;
   // After the last row of a result, once closed; also for a result without rows.
   virtual void End() = 0;
+  // Before a table's rows are read, for a writer with a file per table.
+  virtual void Table(const RowTarget&) {}
+  // Whether the row holds the values as read rather than as SQL: each value appended by
+  // AppendField, Separator() between them.
+  virtual bool RawFields() const { return false; }
 };
+
+// One value as a field of an RFC 4180 record: NULL is an empty field, the empty text "", and a
+// field with a comma, a quote, a line end or that reads as PostgreSQL's end of data is quoted.
+void AppendCsvField(std::string& row, std::string_view value, bool isNull);
 
 // The writer the options choose: CSV records, else INSERTs of up to rowsPerInsert rows.
 std::unique_ptr<RowWriter> MakeRowWriter(RunContext& ctx, int rowsPerInsert);
@@ -68,6 +82,28 @@ class CsvRowWriter : public RowWriter {
  private:
   RunContext& ctx_;
   std::string header_;  // written before the first row
+};
+
+// One RFC 4180 file per table in the run's CSV folder, after a header row of the column names;
+// the script says where each table's rows went. A table that could not be read whole leaves
+// its file out.
+class CsvFileRowWriter : public RowWriter {
+ public:
+  explicit CsvFileRowWriter(RunContext& ctx) : ctx_(ctx) {}
+  std::string_view Separator() const override { return ","; }
+  bool RawFields() const override { return true; }
+  void Table(const RowTarget& target) override;
+  void Begin(const RowTarget&) override {}
+  void Row(const std::string& row) override;
+  void Close() override {}
+  void End() override;
+
+ private:
+  RunContext& ctx_;
+  RowTarget target_;
+  TableFile* file_ = nullptr;
+  std::string lineEnd_;
+  long long rows_ = 0;
 };
 
 }  // namespace mv

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "profiles/Profile.h"
 #include "run/ScriptNames.h"
 #include "run/ScriptWriter.h"
+#include "run/TableFolder.h"
 #include "settings/RunOptions.h"
 
 namespace mv {
@@ -37,6 +39,8 @@ struct RunTable {
   std::vector<ColumnInfo> columns;
   // Every column the catalog named, kept or not (an index entry that is none is an expression).
   std::vector<std::string> catalogColumns;
+  // The rows the data phase read, -1 before it did.
+  long long rows = -1;
 };
 
 // How the data phase learns each table's row count for a progress display.
@@ -73,6 +77,14 @@ struct RunContext {
     for (const std::string& t : errorTables)
       if (t == table) return;
     errorTables.push_back(table);
+  }
+
+  // A file per table: the scripts and the CSV rows; null when the run writes none.
+  std::unique_ptr<TableFolder> scriptFolder, csvFolder;
+  bool TableFailed(const std::string& table) const {
+    for (const std::string& t : errorTables)
+      if (t == table) return true;
+    return false;
   }
 
   // Waits while paused; stops the run (stop note, then unwinding) when it was stopped.

@@ -170,6 +170,7 @@ void RunController::Work(void (RunController::*body)(), bool belowNormal) {
     // A fault outside the database (memory, a broken host): say so, never end in silence.
     state_.running = 0;
     result_.outcome = RunOutcome::Failed;
+    if (run_) AbandonTableFolders(*run_);
     output_.CloseOutputFile();
     WorkerMessage(std::string("The run ended because of an internal error: ") + e.what());
   }
@@ -261,9 +262,11 @@ void RunController::CheckPoint() {
 }
 
 void RunController::WriteStopNote() {
+  AbandonTableFolders(*run_);
   if (run_->closeOpenStatement) run_->closeOpenStatement();
   output_.Append("\r\n\r\n" + run_->working.s_Remarks + "  ", ScriptOutput::colorRemarkMarker);
-  output_.Append("Mervale Stopped ...", ScriptOutput::colorMessage);
+  // A script ends with a line end, so a statement appended to it is not part of the remark.
+  output_.Append("Mervale Stopped ...\r\n", ScriptOutput::colorMessage);
   result_.outcome = RunOutcome::Stopped;
 }
 
@@ -313,6 +316,7 @@ void RunController::BeginOutput(const char* notice) {
   output_.BeginRun(
       {ctx.opts.b_OnlyToFile != 0, ctx.opts.b_AutoSave != 0, ctx.opts.i_AutoSaveLines, ctx.opts.s_AutoSaveFile},
       ctx.working.s_Remarks);
+  output_.SetLineFilter(ctx.opts.b_LineFeeds != 0, ctx.opts.b_TrimLineEnds != 0);
   if (ctx.opts.b_OnlyToFile) OpenOnlyToFile(notice);
 }
 
@@ -335,12 +339,15 @@ void RunController::RunWorker() {
   }
   if (!readOnly.empty())
     ctx.script.MessageRemark("NOTE: The session could not be made read-only: " + readOnly, "\r\n", "");
-  AnalysisPhase(ctx);
-  if (ctx.opts.b_DoTabStruct || ctx.opts.b_DoTabData) {
-    StructurePhase(ctx);
-    if (ctx.opts.b_DoTabData) DataPhase(ctx);
+  if (OpenTableFolders(ctx)) {
+    AnalysisPhase(ctx);
+    if (ctx.opts.b_DoTabStruct || ctx.opts.b_DoTabData) {
+      StructurePhase(ctx);
+      if (ctx.opts.b_DoTabData) DataPhase(ctx);
+    }
+    if (ctx.opts.b_DoIndex) IndexPhase(ctx);
+    FinishTableFolders(ctx);
   }
-  if (ctx.opts.b_DoIndex) IndexPhase(ctx);
   WriteFooterAndFinish(true);
 }
 
@@ -359,9 +366,10 @@ void RunController::FreeFormWorker() {
 void RunController::WriteFooterAndFinish(bool scripting) {
   state_.running = 0;
   std::time_t elapsed = std::time(nullptr) - state_.startTime.load();
-  output_.Append(
-      "\r\n\r\n" + run_->working.s_Remarks + "  --- End of Mervale --- Elapsed Time: " + ElapsedText(elapsed) + " ---",
-      ScriptOutput::colorMessage);
+  // The elapsed time changes on every run: a script meant for comparing leaves it out.
+  const std::string time = run_->opts.b_NoElapsedTime ? std::string() : " Elapsed Time: " + ElapsedText(elapsed) + " ---";
+  output_.Append("\r\n\r\n" + run_->working.s_Remarks + "  --- End of Mervale ---" + time + "\r\n",
+                 ScriptOutput::colorMessage);
   SetStateTitle("Finished");
   output_.SetSaved(false);
   output_.FinishRun();

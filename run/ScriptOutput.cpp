@@ -29,6 +29,13 @@ void ScriptOutput::BeginRun(const OutputMode& mode, const std::string& remarkMar
 }
 
 void ScriptOutput::FinishRun() {
+  DivertTo(nullptr);
+  if (filter_.Active()) {
+    std::string rest;
+    filter_.Finish(rest);
+    Deliver(rest, colorText, false);
+    filter_.Set(false, false);
+  }
   if (mode_.autoSave) {
     AutoSaveFlush();
     ResetAutoSave();
@@ -48,6 +55,35 @@ void ScriptOutput::ResetAutoSave() {
 ScriptOutput::~ScriptOutput() { CloseOutputFile(); }
 
 [[gnu::hot]] void ScriptOutput::Append(std::string_view text, Color color, bool counted) {
+  if (filter_.Active()) [[unlikely]] {
+    std::string filtered;
+    (divert_ ? divertFilter_ : filter_).Filter(text, filtered);
+    return Deliver(filtered, color, counted);
+  }
+  Deliver(text, color, counted);
+}
+
+void ScriptOutput::AppendVerbatim(std::string_view text, bool counted) {
+  std::string kept;
+  (divert_ ? divertFilter_ : filter_).Verbatim(text, kept);
+  Deliver(kept, colorName, counted);
+}
+
+void ScriptOutput::DivertTo(TableFile* file) {
+  if (divert_ && divertFilter_.Active()) {
+    std::string rest;
+    divertFilter_.Finish(rest);
+    divert_->Write(rest);
+  }
+  divert_ = file;
+  divertFilter_ = filter_.Fresh();
+}
+
+[[gnu::hot]] void ScriptOutput::Deliver(std::string_view text, Color color, bool counted) {
+  if (divert_) {
+    divert_->Write(text);
+    return;
+  }
   if (mode_.onlyToFile && WriteToOutputFile(text)) return;
   ToWindow(text, color);
   if (!counted || !AutoSaving()) return;
@@ -77,6 +113,18 @@ void ScriptOutput::EmptyWindow() {
   const std::string& all = text.Text();
   // Where nobody sees the colours (and so no auto-save runs) one append carries it all; so
   // does a text kept without its pieces.
+  if (filter_.Active()) [[unlikely]] {
+    // Piece by piece: the values pass unchanged.
+    for (const ScriptText::Piece& p : text.Pieces()) {
+      const std::string_view piece = std::string_view(all).substr(p.start, p.length);
+      if (p.role == TextRole::Data)
+        AppendVerbatim(piece, p.counted);
+      else
+        Append(piece, Palette::Of(p.role), p.counted);
+    }
+    if (text.Pieces().empty()) Append(all, colorText, text.AnyCounted());
+    return;
+  }
   if (text.Pieces().empty() || !ColoursMatter()) {
     Append(all, colorText, text.AnyCounted());
     return;
@@ -86,6 +134,9 @@ void ScriptOutput::EmptyWindow() {
 }
 
 bool ScriptOutput::ColoursMatter() const {
+  // The line filter must see the values apart from the statements around them.
+  if (filter_.Active()) return true;
+  if (divert_) return false;
   if (mode_.onlyToFile && file_.IsOpen()) return false;
   // Pieces stay apart while auto-saving, so that the file is cut after the counted piece.
   if (AutoSaving()) return true;

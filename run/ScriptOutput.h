@@ -6,6 +6,8 @@
 
 #include "base/BufferedFile.h"
 #include "base/ScriptWindow.h"
+#include "base/TableFile.h"
+#include "run/LineFilter.h"
 #include "run/ScriptText.h"
 
 namespace mv {
@@ -43,10 +45,21 @@ class ScriptOutput {
   // The mode and the remark marker of the output's own messages; the window is emptied and
   // takes the saved script font.
   void BeginRun(const OutputMode& mode, const std::string& remarkMarker);
+  // Line feeds for "\r\n", blanks and tabs at line ends left out: set at a run's start.
+  void SetLineFilter(bool lineFeeds, bool trimLineEnds) { filter_.Set(lineFeeds, trimLineEnds); }
+  // Sends every text to file (a table's own) until DivertTo(nullptr); a failed write is the
+  // file's to report.
+  void DivertTo(TableFile* file);
+  // A file of the run other than the script could not be written.
+  void FileFailed() { ++writeFailures_; }
   OutputMode& Mode() { return mode_; }
 
   void Append(std::string_view text, Color color, bool counted = false);
-  void Write(std::string_view text, TextRole role, bool counted = false) { Append(text, Palette::Of(role), counted); }
+  void Write(std::string_view text, TextRole role, bool counted = false) {
+    if (role == TextRole::Data && filter_.Active()) [[unlikely]]
+      return AppendVerbatim(text, counted);
+    Append(text, Palette::Of(role), counted);
+  }
   void Write(const ScriptText& text);
 
   bool OpenOutputFile();
@@ -75,6 +88,9 @@ class ScriptOutput {
 
  private:
   bool WriteToOutputFile(std::string_view text);
+  // Text past the line filter.
+  void Deliver(std::string_view text, Color color, bool counted);
+  void AppendVerbatim(std::string_view text, bool counted);
   void ResetAutoSave();
   // The output file failed: the rest goes to the window, unwritten first.
   void OutputFileFailed(std::string unwritten);
@@ -94,6 +110,9 @@ class ScriptOutput {
   Host& host_;
   SettingsStore& settings_;
   OutputMode mode_;
+  LineFilter filter_;
+  TableFile* divert_ = nullptr;
+  LineFilter divertFilter_;  // the diverted text's own: a table's file ends whole
   std::string remarks_;
   // Set and cleared by the worker (auto-save, only-to-file) and by a Save Script during a run.
   std::atomic<bool> saved_{true};

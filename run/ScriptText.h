@@ -15,6 +15,7 @@ enum class TextRole {
   Sql,           // SQL text and the names of tables and indexes
   Message,       // the run's own messages (errors, notes)
   Text,          // plain wording
+  Data,          // the values of rows, coloured as names: their bytes are never rewritten
 };
 
 struct Palette {
@@ -31,6 +32,7 @@ struct Palette {
       case TextRole::Remark:
         return remark;
       case TextRole::Name:
+      case TextRole::Data:
         return name;
       case TextRole::Sql:
         return sql;

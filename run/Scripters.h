@@ -44,6 +44,13 @@ long long EstimateRows(RunContext& ctx, const RunTable& table, const SelectParts
 // not read whole and the run ends at once (this does not return).
 void EndIfConnectionLost(RunContext& ctx, size_t from, const DriverMessage& error);
 
+// A run with a file per table: its folders made ready (false, with an error remark, when one
+// cannot be); at the end every whole table's file takes its name, then the loader and the
+// manifests are written; on a stop every file in progress is removed.
+bool OpenTableFolders(RunContext& ctx);
+void FinishTableFolders(RunContext& ctx);
+void AbandonTableFolders(RunContext& ctx);
+
 // The free-form run: the header naming the statement, then its rows.
 void WriteFreeFormHeader(RunContext& ctx);
 void RunStatement(RunContext& ctx, const std::string& sql);

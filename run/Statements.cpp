@@ -88,7 +88,7 @@ void InsertGroup::AddRow(ScriptText& t, const Profile& profile, const std::strin
 
 [[gnu::hot]] void InsertGroup::AddRow(ScriptText& t, const std::string& row) {
   t.Append(rows_ == 0 ? head_ : next_);
-  t.Add(row, TextRole::Name);
+  t.Add(row, TextRole::Data);
   if (++rows_ < max_) {
     t.Add(" )", TextRole::Sql);
     return;

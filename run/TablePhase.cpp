@@ -2,6 +2,8 @@
 
 #include "profiles/Profile.h"
 #include "run/RunContext.h"
+#include "run/ScriptNames.h"
+#include "run/ScriptOutput.h"
 
 namespace mv {
 
@@ -21,7 +23,21 @@ void RunTablePhase(RunContext& ctx, TablePhase& phase) {
     ctx.names.ReadBrackets(ctx.settings, &ctx.connection);
     PhaseTable t{index, table, ApplyCase(table.name, ctx.working.i_TableNameCase), {}};
     t.written = ctx.names.Table(ctx.opts, table.name, t.name);
-    if (!phase.Table(t)) break;
+    // The one place a table's own file is opened: everything the phase writes of it goes there.
+    TableFile* file = ctx.scriptFolder ? ctx.scriptFolder->Open(index, table.name) : nullptr;
+    if (ctx.scriptFolder && !file && !ctx.TableFailed(table.name)) {
+      ctx.TableError(table.name);
+      ctx.script.MessageRemark("ERROR: The script of table " + RemarkSafe(table.name) + " cannot be written to " +
+                                   ctx.scriptFolder->Folder() + ": " + ctx.scriptFolder->Entries()[index].error,
+                               "\r\n", "\r\n");
+    }
+    if (file) ctx.output.DivertTo(file);
+    const bool more = phase.Table(t);
+    if (file) {
+      ctx.output.DivertTo(nullptr);
+      file->Suspend();
+    }
+    if (!more) break;
   }
   phase.End();
   ctx.host.BarSetPos(phase.Bar(), n);

@@ -56,6 +56,14 @@ constexpr FlagKey kRunSettings[] = {
     {"i_DataCase", &RunOptions::i_DataCase, 2},     {"b_DropIndex", &RunOptions::b_DropIndex, 1},
 };
 
+// Written only when on, so a file of the older layout stays as it was; absent is off.
+constexpr FlagKey kWhenOn[] = {
+    {"b_LineFeeds", &RunOptions::b_LineFeeds, 0},
+    {"b_TrimLineEnds", &RunOptions::b_TrimLineEnds, 0},
+    {"b_OrderRows", &RunOptions::b_OrderRows, 0},
+    {"b_NoElapsedTime", &RunOptions::b_NoElapsedTime, 0},
+};
+
 void WriteList(IniFile& ini, const char* section, const char* prefix, const std::vector<std::string>& items) {
   for (size_t i = 0; i < items.size(); ++i) ini.Set(section, prefix + std::to_string(i), items[i]);
 }
@@ -137,6 +145,10 @@ bool WriteConfiguration(const std::string& path, const RunOptions& o, const Conf
   for (const FlagKey& f : kCarriedFlags) ini.Set(kMain, f.key, std::to_string(o.*f.field));
   // Absent means one row per INSERT, so files of that layout stay as they were.
   if (o.i_RowsPerInsert != 1) ini.Set(kMain, "i_RowsPerInsert", std::to_string(o.i_RowsPerInsert));
+  for (const FlagKey& f : kWhenOn)
+    if (o.*f.field) ini.Set(kMain, f.key, std::to_string(o.*f.field));
+  if (!o.s_CsvDir.empty()) ini.Set(kMain, "s_CsvDir", o.s_CsvDir);
+  if (!o.s_OutputDir.empty()) ini.Set(kMain, "s_OutputDir", o.s_OutputDir);
   if (withRunSettings)
     for (const FlagKey& f : kRunSettings) ini.Set(kMain, f.key, std::to_string(o.*f.field));
   if (!o.s_GlobalPassSql.empty()) ini.Set(kMain, "s_GlobalPassSql", o.s_GlobalPassSql);
@@ -183,6 +195,9 @@ std::optional<Configuration> ReadConfiguration(const std::string& path, const Ru
   for (const FlagKey& f : kCarriedFlags) o.*f.field = ReadInt(ini, f.key, f.def);
   o.i_RowsPerInsert = ReadInt(ini, "i_RowsPerInsert", 1);
   for (const FlagKey& f : kRunSettings) o.*f.field = ReadInt(ini, f.key, o.*f.field);
+  for (const FlagKey& f : kWhenOn) o.*f.field = ReadInt(ini, f.key, f.def);
+  o.s_CsvDir = Present(ini, kMain, "s_CsvDir", v) ? v : "";
+  o.s_OutputDir = Present(ini, kMain, "s_OutputDir", v) ? v : "";
   o.s_GlobalPassSql = Present(ini, kMain, "s_GlobalPassSql", v) ? v : "";
 
   ReadList(ini, kIgnoreColumns, "col", o.IgnoreColumns);

@@ -34,6 +34,8 @@ constexpr IntKey kTail[] = {
     {"let", &RunOptions::b_LeftTrim, 0},      {"drt", &RunOptions::b_DropTable, 1},
     {"dri", &RunOptions::b_DropIndex, 1},     {"det", &RunOptions::b_DeleteData, 1},
     {"rpi", &RunOptions::i_RowsPerInsert, 1}, {"EngineTypes", &RunOptions::b_EngineTypes, 1},
+    {"LineFeeds", &RunOptions::b_LineFeeds, 0}, {"TrimLineEnds", &RunOptions::b_TrimLineEnds, 0},
+    {"OrderRows", &RunOptions::b_OrderRows, 0}, {"NoElapsedTime", &RunOptions::b_NoElapsedTime, 0},
 };
 
 struct RuleKey {
@@ -65,6 +67,8 @@ void LoadRunSettings(SettingsStore& store, RunOptions& opts, Profile& working, i
   opts.WhereStatements.clear();
   opts.s_GlobalPassSql.clear();
   opts.s_AutoSaveFile.clear();
+  opts.s_CsvDir.clear();
+  opts.s_OutputDir.clear();
 
   // The working copy starts from the built-in defaults; the remembered rules override them.
   SetBuiltInDefaults(working);

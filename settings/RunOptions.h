@@ -42,6 +42,17 @@ struct RunOptions {
   // Rows written in one INSERT (below 1 counts as 1); 1 writes one statement per row.
   int i_RowsPerInsert = 1;
 
+  // Output that compares well from run to run: line feeds only, no blanks or tabs at a line's
+  // end, rows in key order (all columns where there is no key), the footer without the time.
+  int b_LineFeeds = 0;
+  int b_TrimLineEnds = 0;
+  int b_OrderRows = 0;
+  int b_NoElapsedTime = 0;
+  // One RFC 4180 file per table's rows in this folder instead of the rows in the script; empty: none.
+  std::string s_CsvDir;
+  // One script per table in this folder, with a loader and a manifest; empty: one script.
+  std::string s_OutputDir;
+
   int b_DropIndex = 1;
   int b_IndexCaseSet = 0;
 

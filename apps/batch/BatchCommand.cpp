@@ -54,6 +54,21 @@ const char kBatchUsage[] =
     "  --name-case CASE       letter case of table, column and index names for this run,\n"
     "                         instead of the profile's: upper, lower or asis\n"
     "  --rows-per-insert N    up to N rows in one INSERT (default 1)\n"
+    "  --csv-dir DIR          write each table's rows to DIR/TABLE.csv (RFC 4180: a header row,\n"
+    "                         NULL an empty field, the empty text \"\"), not into the script\n"
+    "  --output-dir DIR       write each table's script to a file of its own in DIR, with\n"
+    "                         DIR/load.sql that loads them in order and DIR/manifest.txt\n"
+    "\n"
+    "Output that compares well from run to run (in version control, with diff):\n"
+    "  --diff-friendly        all four below\n"
+    "  --line-feeds, --no-line-feeds\n"
+    "                         end lines with a line feed instead of carriage return and line feed\n"
+    "  --trim-line-ends, --no-trim-line-ends\n"
+    "                         leave out blanks and tabs at the end of a line\n"
+    "  --order-rows, --no-order-rows\n"
+    "                         rows in primary key order (by every column where there is no key)\n"
+    "  --no-elapsed-time, --elapsed-time\n"
+    "                         leave the elapsed time out of the last line, or write it\n"
     "  --save-config FILE     write these options as a configuration file (mode 0600) and run\n"
     "                         nothing\n"
     "\n"
@@ -118,6 +133,15 @@ std::string ParseBatchCommand(const std::vector<std::string>& args, const char* 
   CLI::Option* caseOpt = app.add_option("--data-case", dataCase)->check(CLI::IsMember({"upper", "lower", "asis"}));
   CLI::Option* nameCaseOpt = app.add_option("--name-case", nameCase)->check(CLI::IsMember({"upper", "lower", "asis"}));
   CLI::Option* rowsOpt = app.add_option("--rows-per-insert", rows)->check(CLI::Range(1, INT_MAX));
+  bool diffFriendly = false;
+  app.add_flag("--diff-friendly", diffFriendly);
+  AddSwitch(app, "--line-feeds,!--no-line-feeds", cmd.lineFeeds);
+  AddSwitch(app, "--trim-line-ends,!--no-trim-line-ends", cmd.trimLineEnds);
+  AddSwitch(app, "--order-rows,!--no-order-rows", cmd.orderRows);
+  AddSwitch(app, "--no-elapsed-time,!--elapsed-time", cmd.noElapsedTime);
+  std::string csvDir, outputDir;
+  CLI::Option* csvDirOpt = app.add_option("--csv-dir", csvDir);
+  CLI::Option* outputDirOpt = app.add_option("--output-dir", outputDir);
   AddList(app, "--table", cmd.tables);
   AddList(app, "--exclude-table", cmd.excludeTables);
   AddList(app, "--where", wheres);
@@ -153,6 +177,19 @@ std::string ParseBatchCommand(const std::vector<std::string>& args, const char* 
   if (caseOpt->count()) cmd.dataCase = rule(dataCase);
   if (nameCaseOpt->count()) cmd.nameCase = rule(nameCase);
   if (rowsOpt->count()) cmd.rowsPerInsert = rows;
+  // The one switch turns on what a single switch has not set.
+  if (diffFriendly)
+    for (std::optional<bool>* o : {&cmd.lineFeeds, &cmd.trimLineEnds, &cmd.orderRows, &cmd.noElapsedTime})
+      if (!*o) *o = true;
+  if (csvDirOpt->count()) {
+    if (csvDir.empty()) return "--csv-dir needs a folder";
+    cmd.csvDir = csvDir;
+  }
+  if (outputDirOpt->count()) {
+    if (outputDir.empty()) return "--output-dir needs a folder";
+    cmd.outputDir = outputDir;
+  }
+  if ((cmd.csvDir || cmd.outputDir) && cmd.freeForm) return "--csv-dir and --output-dir script tables, not --free-form";
   for (const std::vector<std::string>* list : {&cmd.tables, &cmd.excludeTables})
     if (std::find(list->begin(), list->end(), std::string()) != list->end())
       return list == &cmd.tables ? "--table needs a table name" : "--exclude-table needs a table name";
@@ -210,6 +247,12 @@ void ApplyBatchCommand(const BatchCommand& cmd, Configuration& c) {
   flag(cmd.drop, o.b_DropIndex);
   flag(cmd.deleteData, o.b_DeleteData);
   flag(cmd.csv, o.b_DataCSV);
+  flag(cmd.lineFeeds, o.b_LineFeeds);
+  flag(cmd.trimLineEnds, o.b_TrimLineEnds);
+  flag(cmd.orderRows, o.b_OrderRows);
+  flag(cmd.noElapsedTime, o.b_NoElapsedTime);
+  if (cmd.csvDir) o.s_CsvDir = *cmd.csvDir;
+  if (cmd.outputDir) o.s_OutputDir = *cmd.outputDir;
   if (cmd.dataCase) o.i_DataCase = *cmd.dataCase;
   if (cmd.rowsPerInsert) o.i_RowsPerInsert = *cmd.rowsPerInsert;
   if (!cmd.tables.empty()) o.IncludeOnlyTables = cmd.tables;

@@ -34,6 +34,9 @@ struct BatchCommand {
   std::optional<int> dataCase;
   std::optional<int> nameCase;  // tables, columns and indexes; the profile's rules otherwise
   std::optional<int> rowsPerInsert;
+  // Output that compares well: --diff-friendly sets all four, each has its own switch.
+  std::optional<bool> lineFeeds, trimLineEnds, orderRows, noElapsedTime;
+  std::optional<std::string> csvDir, outputDir;
   std::vector<std::string> tables, excludeTables;
   std::vector<std::pair<std::string, std::string>> wheres;  // table, condition, in the order given
 };

@@ -7,6 +7,8 @@ s_Remarks          = --
 s_Execute          = ;
 b_ExecuteSameLine  = 1
 s_LineBreak        =
+# How a loader of one script per table runs each file.
+s_IncludeScript    = \ir %s
 
 # Structure
 s_DropTable        = DROP TABLE IF EXISTS
