@@ -64,6 +64,7 @@ void WriteRows(RunContext& ctx, Statement& stmt, RowReader& reader, RowSource& s
     if (ctx.state.skipRequested) [[unlikely]] {
       ctx.state.skipRequested = 0;
       writer.Close();
+      writer.Skipped();
       ctx.script.RemarkStart(remarks.skipped, TextRole::Message);
       break;
     }

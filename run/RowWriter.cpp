@@ -80,6 +80,7 @@ void AppendCsvField(std::string& row, std::string_view value, bool isNull) {
 void CsvFileRowWriter::Table(const RowTarget& target) {
   target_ = target;
   rows_ = 0;
+  skipped_ = false;
   lineEnd_ = ctx_.opts.b_LineFeeds ? "\n" : "\r\n";
   file_ = ctx_.csvFolder->Open(target.index, target.source);
   if (!file_) return;
@@ -104,6 +105,8 @@ void CsvFileRowWriter::End() {
   std::string why;
   if (ctx_.TableFailed(target_.source))
     why = "the table could not be read whole";
+  else if (skipped_)
+    why = "the rest of its rows was skipped";
   else if (file_ && !folder.Finish(target_.index, rows_))
     why = entry.error;
   else if (!file_)

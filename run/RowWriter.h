@@ -39,6 +39,8 @@ class RowWriter {
   virtual void End() = 0;
   // Before a table's rows are read, for a writer with a file per table.
   virtual void Table(const RowTarget&) {}
+  // The rest of the rows was skipped: a file of them would not be whole.
+  virtual void Skipped() {}
   // Whether the row holds the values as read rather than as SQL: each value appended by
   // AppendField, Separator() between them.
   virtual bool RawFields() const { return false; }
@@ -97,10 +99,12 @@ class CsvFileRowWriter : public RowWriter {
   void Row(const std::string& row) override;
   void Close() override {}
   void End() override;
+  void Skipped() override { skipped_ = true; }
 
  private:
   RunContext& ctx_;
   RowTarget target_;
+  bool skipped_ = false;
   TableFile* file_ = nullptr;
   std::string lineEnd_;
   long long rows_ = 0;

@@ -1,3 +1,4 @@
+#include "base/Host.h"
 #include "profiles/Profile.h"
 #include "run/RunContext.h"
 #include "run/ScriptNames.h"
@@ -13,6 +14,7 @@ constexpr const char* kLoader = "load.sql";
 void FolderError(RunContext& ctx, const std::string& text) {
   ctx.output.FileFailed();
   ctx.script.MessageRemark("ERROR: " + text, "\r\n", "\r\n");
+  ctx.host.Message(text, Host::Buttons::Ok);
 }
 
 // The loader: each table's file in the run's order, in the client's words for running a file.

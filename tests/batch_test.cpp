@@ -125,7 +125,7 @@ TEST_F(BatchTest, InterruptStopsTheRunWithTheStopNote) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 5) << Slurp(dir / "err");
   const std::string script = Slurp(out);
-  EXPECT_EQ(script.substr(script.size() - 28), "\r\n\r\nREM  Mervale Stopped ...");
+  EXPECT_EQ(script.substr(script.size() - 30), "\r\n\r\nREM  Mervale Stopped ...\r\n");
   EXPECT_EQ(script.find("End of Mervale"), std::string::npos);
   EXPECT_NE(Slurp(dir / "err").find("Mervale has been stopped."), std::string::npos);
 }

@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kDemoDb = MV_BINARY_DIR "/demo/demo.db";
-const std::regex kFooter("\r\n\r\nREM  --- End of Mervale --- Elapsed Time: \\d\\d:\\d\\d:\\d\\d ---$");
+const std::regex kFooter("\r\n\r\nREM  --- End of Mervale --- Elapsed Time: \\d\\d:\\d\\d:\\d\\d ---\r\n$");
 
 // The header a free-form run writes with remarks on, for a one-line statement.
 std::string Header(const std::string& title, const std::string& sql) {

@@ -198,7 +198,7 @@ TEST(NothingLost, ALostConnectionEndsTheRunAndNamesTheTables) {
   EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::FinishedWithErrors) << text;
   EXPECT_EQ(h.owner->session().ErrorTables(), (std::vector<std::string>{"a", "b"}));
   EXPECT_NE(text.find("REM  ERROR: The connection to the database was lost"), std::string::npos) << text;
-  EXPECT_EQ(text.substr(text.size() - 19), "Mervale Stopped ...");
+  EXPECT_EQ(text.substr(text.size() - 21), "Mervale Stopped ...\r\n");
   EXPECT_FALSE(h.host.HasMessage("Mervale has finished scripting the database"));
   pg.DropDatabase(lostDb);
 }

@@ -43,7 +43,7 @@ TEST(RunController, AnalysisTextMatchesTheWorkedExampleByteForByte) {
   EXPECT_EQ(text.substr(0, expected.size()), expected);
   EXPECT_EQ(h.Tables().size(), 10u);
   EXPECT_TRUE(
-      std::regex_search(text, std::regex("\r\n\r\nREM  --- End of Mervale --- Elapsed Time: 00:00:0[0-9] ---$")));
+      std::regex_search(text, std::regex("\r\n\r\nREM  --- End of Mervale --- Elapsed Time: 00:00:0[0-9] ---\r\n$")));
   EXPECT_TRUE(h.host.HasMessage("Mervale has finished scripting the database"));
   const auto titles = h.host.Titles();
   const std::vector<std::string> expectedTitles = {"Retrieving Database Information - Mervale",
@@ -107,7 +107,7 @@ TEST(RunController, StopDuringAPauseEndsWithTheStopNoteAndNoFooter) {
   };
   const std::string text = h.Run();
   stopper.join();
-  EXPECT_TRUE(text.size() >= 24 && text.substr(text.size() - 24) == "REM  Mervale Stopped ...") << text;
+  EXPECT_TRUE(text.size() >= 26 && text.substr(text.size() - 26) == "REM  Mervale Stopped ...\r\n") << text;
   EXPECT_EQ(text.find("End of Mervale"), std::string::npos);
   EXPECT_FALSE(h.owner->Status().paused);
   EXPECT_TRUE(h.host.HasMessage("Mervale has been stopped."));
@@ -124,7 +124,7 @@ TEST(RunController, StopWhileTheTableListIsReadEndsInsideTheListing) {
     if (title == "Analyzing Database - Mervale") h.owner->StopCommand(false);
   };
   const std::string text = h.Run();
-  EXPECT_TRUE(text.size() >= 28 && text.substr(text.size() - 28) == "\r\n\r\nREM  Mervale Stopped ...");
+  EXPECT_TRUE(text.size() >= 30 && text.substr(text.size() - 30) == "\r\n\r\nREM  Mervale Stopped ...\r\n");
   EXPECT_EQ(text.find("tables were found"), std::string::npos);
   // This stop path shows no message and leaves the title alone.
   EXPECT_FALSE(h.host.HasMessage("Mervale has been stopped."));
@@ -145,7 +145,7 @@ TEST(RunController, ARunOnTheCallingThreadWritesTheSameScriptAndTakesAStopSignal
   // A signal between setting up and starting: the run begins stopped, as the Stop button stops it.
   h.owner->StopFromSignal();
   const std::string text = h.Run();
-  EXPECT_TRUE(text.size() >= 24 && text.substr(text.size() - 24) == "REM  Mervale Stopped ...") << text;
+  EXPECT_TRUE(text.size() >= 26 && text.substr(text.size() - 26) == "REM  Mervale Stopped ...\r\n") << text;
   EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::Stopped);
 }
 

@@ -172,7 +172,7 @@ TEST_F(ThreadedRun, HundredsOfStartsPausesSkipsAndStopsNeitherDeadlockNorLoseTex
         EXPECT_EQ(outcome, RunOutcome::Finished);
         break;
       case 3:
-        EXPECT_EQ(text.substr(text.size() - 19), "Mervale Stopped ...");
+        EXPECT_EQ(text.substr(text.size() - 21), "Mervale Stopped ...\r\n");
         EXPECT_EQ(outcome, RunOutcome::Stopped);
         // What was written before the stop is the baseline's beginning: nothing lost on the way.
         EXPECT_EQ(baseline.rfind(text.substr(0, text.size() - 28), 0), 0u);

@@ -44,6 +44,10 @@ _mervale_batch()
             _filedir
             return
             ;;
+        --csv-dir | --output-dir)
+            _filedir -d
+            return
+            ;;
         --save-config)
             _filedir mvl
             return
@@ -79,7 +83,9 @@ _mervale_batch()
             --structure --no-structure --data --no-data --indexes --no-indexes
             --remarks --no-remarks --drop --no-drop --delete --no-delete
             --table --exclude-table --where --csv --no-csv
-            --data-case --name-case --rows-per-insert
+            --data-case --name-case --rows-per-insert --csv-dir --output-dir
+            --diff-friendly --line-feeds --no-line-feeds --trim-line-ends --no-trim-line-ends
+            --order-rows --no-order-rows --no-elapsed-time --elapsed-time
             --progress --count-rows' -- "$cur"))
         return
     fi
