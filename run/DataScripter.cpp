@@ -162,7 +162,8 @@ TableRows::TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const 
 
 RowTarget TableRows::Target() {
   RowTarget target{written_, parts_.columnList, parts_.columnList, table_.name, index_, {}};
-  for (const ColumnInfo& col : table_.columns) target.names.push_back(ApplyCase(col.name, ctx_.working.i_ColumnNameCase));
+  for (const ColumnInfo& col : table_.columns)
+    target.names.push_back(ApplyCase(col.name, ctx_.working.i_ColumnNameCase));
   return target;
 }
 

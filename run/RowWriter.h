@@ -14,11 +14,11 @@ class TableFile;
 
 // What a result's rows go into, as the script names it.
 struct RowTarget {
-  std::string table;    // as statements write it
-  std::string columns;  // the column list an INSERT names
-  std::string header;   // the names a CSV header gives, " , " between them
-  std::string source;   // TABLE_NAME as returned (a file per table is named after it)
-  size_t index = 0;     // the table's place in the run
+  std::string table;               // as statements write it
+  std::string columns;             // the column list an INSERT names
+  std::string header;              // the names a CSV header gives, " , " between them
+  std::string source;              // TABLE_NAME as returned (a file per table is named after it)
+  size_t index = 0;                // the table's place in the run
   std::vector<std::string> names;  // the columns' names as a CSV file's header gives them
 };
 

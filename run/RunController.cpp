@@ -367,7 +367,8 @@ void RunController::WriteFooterAndFinish(bool scripting) {
   state_.running = 0;
   std::time_t elapsed = std::time(nullptr) - state_.startTime.load();
   // The elapsed time changes on every run: a script meant for comparing leaves it out.
-  const std::string time = run_->opts.b_NoElapsedTime ? std::string() : " Elapsed Time: " + ElapsedText(elapsed) + " ---";
+  const std::string time =
+      run_->opts.b_NoElapsedTime ? std::string() : " Elapsed Time: " + ElapsedText(elapsed) + " ---";
   output_.Append("\r\n\r\n" + run_->working.s_Remarks + "  --- End of Mervale ---" + time + "\r\n",
                  ScriptOutput::colorMessage);
   SetStateTitle("Finished");

@@ -23,7 +23,8 @@ std::string LoaderText(const Profile& profile, const TableFolder& folder) {
   const std::string& include = profile.s_IncludeScript;
   const size_t at = include.find("%s");
   if (at == std::string::npos)
-    text += profile.s_Remarks + "  The profile names no command to run a file (s_IncludeScript): the files, in order:\n";
+    text +=
+        profile.s_Remarks + "  The profile names no command to run a file (s_IncludeScript): the files, in order:\n";
   for (const TableFolder::Entry& e : folder.Entries()) {
     if (!e.written) continue;
     if (at == std::string::npos)
