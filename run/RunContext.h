@@ -6,6 +6,7 @@
 #include "base/Host.h"
 #include "db/EngineTypes.h"
 #include "db/OdbcHandles.h"
+#include "db/ReadSnapshot.h"
 #include "profiles/Profile.h"
 #include "run/ScriptNames.h"
 #include "run/ScriptWriter.h"
@@ -68,6 +69,10 @@ struct RunContext {
   RowEstimate rowEstimate = RowEstimate::None;
   // Tables whose structure, rows or indexes could not be read whole, in the order met.
   std::vector<std::string> errorTables;
+  // The run's one moment of the database while the run holds it (null outside), and the tables
+  // it does not hold, for the remark and the last message.
+  ReadSnapshot* snapshot = nullptr;
+  std::vector<TableOutsideSnapshot> outsideSnapshot;
   // Records that table could not be read whole (once per table).
   void TableError(const std::string& table) {
     for (const std::string& t : errorTables)
