@@ -46,6 +46,8 @@ std::string ReadSnapshot::Begin() {
     case Engine::MariaDB:
       error = c.Execute(stmt, "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ");
       if (error.empty()) error = c.Execute(stmt, "START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY");
+      // Servers before the READ ONLY clause: the session is read-only all the same.
+      if (!error.empty()) error = c.Execute(stmt, "START TRANSACTION WITH CONSISTENT SNAPSHOT");
       active_ = error.empty();
       break;
     case Engine::Other: {

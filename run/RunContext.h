@@ -73,6 +73,8 @@ struct RunContext {
   // it does not hold, for the remark and the last message.
   ReadSnapshot* snapshot = nullptr;
   std::vector<TableOutsideSnapshot> outsideSnapshot;
+  // Why the run could read nothing at all (its outcome is then FinishedWithErrors); empty else.
+  std::string runError;
   // Records that table could not be read whole (once per table).
   void TableError(const std::string& table) {
     for (const std::string& t : errorTables)

@@ -377,6 +377,14 @@ void RunController::RunWorker() {
   // Everything from the table list to the last row is read at one moment of the database.
   ReadSnapshot snapshot(ctx.connection);
   const std::string snapshotError = snapshot.Begin();
+  if (!snapshotError.empty() && ctx.connection.Driver().engine != Engine::Other) {
+    // The engines named all give one; when theirs is refused (a locked SQLite file) nothing
+    // can be read at all, and a script of nothing would pass for an empty database.
+    ctx.script.MessageRemark("ERROR: The database could not be read: " + snapshotError, "\r\n", "");
+    ctx.runError = "The database could not be read, so nothing was scripted:\n\n" + snapshotError;
+    WriteFooterAndFinish(true);
+    return;
+  }
   if (!snapshotError.empty())
     ctx.script.MessageRemark("NOTE: The database could not be read at one moment: " + snapshotError, "\r\n", "");
   else if (!snapshot.Isolation().empty())
@@ -414,19 +422,22 @@ void RunController::WriteFooterAndFinish(bool scripting) {
   SetStateTitle("Finished");
   output_.SetSaved(false);
   output_.FinishRun();
-  result_.outcome = run_->errorTables.empty() ? RunOutcome::Finished : RunOutcome::FinishedWithErrors;
+  const bool clean = run_->errorTables.empty() && run_->runError.empty();
+  result_.outcome = clean ? RunOutcome::Finished : RunOutcome::FinishedWithErrors;
   if (scripting && !session_.autoStartPath.empty()) {
     result_.autoStartDone = true;
     if (output_.Mode().onlyToFile) {
       // The unattended run ends the program with the batch program's statuses: 0 finished,
       // 6 with tables it could not read whole.
-      result_.autoStartExit = run_->errorTables.empty() ? 0 : 6;
+      result_.autoStartExit = clean ? 0 : 6;
       return;
     }
     host_.ShowMaximized();
   }
   // A script that never reached its file was not written: the front end says why instead.
-  if (host_.Script().Delivered())
+  if (!run_->runError.empty())
+    WorkerMessage(run_->runError);
+  else if (host_.Script().Delivered())
     WorkerMessage("Mervale has finished scripting the database" + ErrorTablesText(run_->errorTables) +
                   OutsideSnapshotText(run_->outsideSnapshot));
   SetStateTitle("Ready");

@@ -89,16 +89,18 @@ Engine Make(const std::string& which, const fs::path& dir) {
             [dst, dir](const fs::path& script) { return SqliteRun(dst, Slurp(script), dir); },
             [dst, dir](const std::string& sql) { return SqliteRun(dst, sql, dir); }};
   }
-  if (which == "PostgreSQL") {
+  if (which == "PostgreSQL" || which == "PostgreSQLCursor") {
     const std::string src = UniqueDbName("snap_pg_src"), dst = UniqueDbName("snap_pg_dst");
+    const bool cursor = which == "PostgreSQLCursor";
     return {"PostgreSQL",
             "integer",
-            [src, dst](const fs::path&) {
+            [src, dst, cursor](const fs::path&) {
               PgServer& pg = PgServer::Instance();
               pg.CreateDatabase(src);
               pg.CreateDatabase(dst);
               pg.RunSql(src, Schema("integer"));
-              return pg.ConnectString(src);
+              // Through a cursor the driver declares and closes itself, inside the run's transaction.
+              return pg.ConnectString(src) + (cursor ? "UseDeclareFetch=1;Fetch=2;" : "");
             },
             [src](const std::string& sql) { return PgServer::Instance().RunSql(src, sql); },
             [dst](const fs::path& script) { return PgServer::Instance().RunScript(dst, script.string()); },
@@ -157,7 +159,7 @@ TEST_P(Snapshot, AConcurrentWriterLeavesTheScriptOneMoment) {
   EXPECT_EQ(Trimmed(e.target(kChildren)), "10");
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, Snapshot, ::testing::Values("SQLite", "PostgreSQL", "MariaDB"),
+INSTANTIATE_TEST_SUITE_P(Engines, Snapshot, ::testing::Values("SQLite", "PostgreSQL", "PostgreSQLCursor", "MariaDB"),
                          [](const auto& info) { return std::string(info.param); });
 
 }  // namespace
