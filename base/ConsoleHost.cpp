@@ -91,18 +91,21 @@ void ConsoleHost::BarRange(Bar bar, int n) {
   std::lock_guard lock(mu_);
   barMax_[bar] = n;
   barPos_[bar] = 0;
+  tableOpen_[bar] = false;
   activeBar_ = bar;
 }
 
 void ConsoleHost::BarStep(Bar bar) {
   std::lock_guard lock(mu_);
   if (barPos_[bar] < barMax_[bar]) ++barPos_[bar];
+  tableOpen_[bar] = bar != kAnalysisBar;
   activeBar_ = bar;
 }
 
 void ConsoleHost::BarSetPos(Bar bar, int pos) {
   std::lock_guard lock(mu_);
   barPos_[bar] = pos;
+  tableOpen_[bar] = false;
 }
 
 void ConsoleHost::RowsBegin(long long expected) {
@@ -120,7 +123,7 @@ ProgressCounts ConsoleHost::Counts() const {
   ProgressCounts c;
   c.phase = kBarNames[activeBar_];
   c.table = current_;
-  c.tablesDone = barPos_[activeBar_];
+  c.tablesDone = barPos_[activeBar_] - (tableOpen_[activeBar_] ? 1 : 0);
   c.tables = barMax_[activeBar_];
   c.rows = rowsBegun_ && activeBar_ == kDataBar;
   c.tableRows = tableRows_.load(std::memory_order_relaxed);

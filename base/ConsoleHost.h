@@ -64,6 +64,9 @@ class ConsoleHost : public Host {
   std::string title_;
   int barMax_[4] = {0, 0, 0, 0};
   int barPos_[4] = {0, 0, 0, 0};
+  // A table phase steps its bar as a table begins: that table is not done until the next step
+  // or the phase's end.
+  bool tableOpen_[4] = {false, false, false, false};
   Bar activeBar_ = kAnalysisBar;
   bool progressShown_ = false;
   // Rows: counted by the worker without a lock, read by the ticker.

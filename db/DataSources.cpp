@@ -3,6 +3,10 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <unistd.h>
+
+#include <cctype>
+
 #include "base/TextOrder.h"
 #include "db/OdbcHandles.h"
 #include "db/OdbcText.h"
@@ -166,6 +170,50 @@ std::string BuildConnectString(const std::string& driver, const std::string& dsn
 
 std::string SqliteConnectString(const std::string& file) { return "DRIVER=SQLite3;Database=" + ConnectValue(file); }
 
+std::string DriverManagerVersion() {
+  Environment env;
+  if (!env.get()) return {};
+  char version[64] = {};
+  SQLINTEGER len = 0;
+  if (!Succeeded(SQLGetEnvAttr(env.get(), SQL_ATTR_UNIXODBC_VERSION, version, sizeof version - 1, &len))) return {};
+  return version;
+}
+
+namespace {
+// Whether the string reaches the SQLite driver, by DRIVER= or a data source of it.
+bool ReachesSqlite(const std::vector<std::pair<std::string, std::string>>& parts) {
+  auto sqlite = [](const std::string& name) {
+    std::string upper;
+    for (char c : name) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper.find("SQLITE") != std::string::npos;
+  };
+  for (const auto& [key, value] : parts) {
+    if (EqualIgnoringCase(key, "DRIVER") && sqlite(value)) return true;
+    if (EqualIgnoringCase(key, "DSN"))
+      for (const DataSourceInfo& source : ListDataSources())
+        if (EqualIgnoringCase(source.name, value) && sqlite(source.description)) return true;
+  }
+  return false;
+}
+}  // namespace
+
+std::string WithoutCreating(const std::string& connectString) {
+  const auto parts = ParseConnectString(connectString);
+  for (const auto& [key, value] : parts)
+    if (EqualIgnoringCase(key, "NOCREAT")) return connectString;  // the user's own choice stands
+  if (!ReachesSqlite(parts)) return connectString;
+  const bool separated = connectString.empty() || connectString.back() == ';';
+  return connectString + (separated ? "" : ";") + "NoCreat=1";
+}
+
+std::string MissingSqliteFile(const std::string& connectString) {
+  const auto parts = ParseConnectString(connectString);
+  if (!ReachesSqlite(parts)) return {};
+  for (const auto& [key, value] : parts)
+    if (EqualIgnoringCase(key, "DATABASE") && !value.empty() && access(value.c_str(), F_OK) != 0) return value;
+  return {};
+}
+
 std::vector<std::pair<std::string, std::string>> ParseConnectString(const std::string& s) {
   std::vector<std::pair<std::string, std::string>> out;
   size_t i = 0;
@@ -239,12 +287,15 @@ bool TestConnectString(const std::string& connectString, std::string& message) {
   }
   std::vector<SQLCHAR> outBuf(1024);
   SQLSMALLINT outLen = 0;
-  const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, OdbcText(connectString), SQL_NTS, outBuf.data(),
+  const std::string tried = WithoutCreating(connectString);
+  const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, OdbcText(tried), SQL_NTS, outBuf.data(),
                                         static_cast<SQLSMALLINT>(outBuf.size()), &outLen, SQL_DRIVER_NOPROMPT);
   const bool ok = Succeeded(rc);
   message = DiagnosticText(SQL_HANDLE_DBC, dbc);
   if (ok) {
     SQLDisconnect(dbc);
+  } else if (const std::string missing = MissingSqliteFile(connectString); !missing.empty()) {
+    message = "The SQLite database file " + missing + " does not exist (it is not created).\n\n" + message;
   } else if (message.empty()) {
     message = "The driver did not say why the connection failed.";
   }

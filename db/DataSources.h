@@ -30,6 +30,14 @@ std::string ConnectValue(const std::string& value);
 std::string BuildConnectString(const std::string& driver, const std::string& dsn, const ConnectFields& fields);
 // The one-click string for a SQLite database file.
 std::string SqliteConnectString(const std::string& file);
+// The driver manager's own version ("2.3.11"); empty when it does not say.
+std::string DriverManagerVersion();
+// The string with the SQLite driver's no-create option when it reaches that driver (by DRIVER=
+// or a data source of it): a file that does not exist is an error, never a new empty database.
+std::string WithoutCreating(const std::string& connectString);
+// The SQLite file a string names that does not exist; empty when it exists or the string is
+// not the SQLite driver's.
+std::string MissingSqliteFile(const std::string& connectString);
 // The attributes of a connect string in order, braces undone; keys as written.
 std::vector<std::pair<std::string, std::string>> ParseConnectString(const std::string& connectString);
 // The string without the attributes named key (compared without regard to case).

@@ -44,12 +44,16 @@ bool DbConnection::DriverConnect(const std::string& in) {
   std::vector<SQLCHAR> out(4096);
   SQLSMALLINT outLen = 0;
   // No window here: a string the driver cannot complete fails instead of prompting.
-  SQLRETURN rc = MV_ODBC(SQLDriverConnect, dbc_.get(), nullptr, OdbcText(in), SQL_NTS, out.data(),
+  // A SQLite file that does not exist is an error, never a new empty database.
+  const std::string tried = WithoutCreating(in);
+  SQLRETURN rc = MV_ODBC(SQLDriverConnect, dbc_.get(), nullptr, OdbcText(tried), SQL_NTS, out.data(),
                          static_cast<SQLSMALLINT>(out.size()), &outLen, SQL_DRIVER_NOPROMPT);
   if (!Succeeded(rc)) {
     std::string message = DiagnosticText(SQL_HANDLE_DBC, dbc_.get());
     target_.title = "Not Connected";
     if (message.empty()) message = "The driver manager gave no reason (ODBC return code " + std::to_string(rc) + ").";
+    if (const std::string missing = MissingSqliteFile(in); !missing.empty())
+      message = "The SQLite database file " + missing + " does not exist (it is not created).\n\n" + message;
     host_.Message("Could not connect to data source.\n\n" + message, Host::Buttons::Ok);
     return false;
   }
@@ -210,7 +214,7 @@ std::unique_ptr<DbConnection> DbConnection::ConnectWithString(Host& host, const 
   c->ReadServerAndUser();
   c->target_.serverName = Trim(c->target_.serverName);
   c->ProbeAndCheckOwner(owner, catalogFlag);
-  c->target_.title = ConnectionTitle(c->target_);
+  if (c->connected_) c->target_.title = ConnectionTitle(c->target_);
   return c;
 }
 
@@ -221,6 +225,17 @@ void DbConnection::ProbeAndCheckOwner(const std::string& owner, const std::strin
   if (!owner.empty()) {
     target_.ownerIsCatalog = catalogFlag == "1";
     target_.owner = owner;
+  }
+  // An owner the user named that the database does not have would leave the run to script
+  // every table instead: an error, never a fallback. The login user is only the default.
+  if (!IsKnownOwner() && !owner.empty() && Trim(owner) != target_.loginUser) {
+    ownerNotFound_ = true;
+    Disconnect();
+    target_.title = "Not Connected";
+    host_.Message("The owner " + owner + " was not found: the database has no " +
+                      (catalogFlag == "1" ? "catalog" : "schema") + " of that name.",
+                  Host::Buttons::Ok);
+    return;
   }
   if (!IsKnownOwner()) target_.owner.clear();
   ApplyCatalog();

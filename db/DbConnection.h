@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,12 +13,17 @@ class Host;
 
 // One table of the connection's table list.
 struct TableEntry {
-  std::string name;  // TABLE_NAME as returned
+  std::string name;   // TABLE_NAME as returned
+  std::string owner;  // the schema or catalog that holds it, where the list names one
 };
 
 // The connection's table list; loaded: read since the connection or its owner last changed.
+// Without an owner the list holds the tables the session reaches by their names alone (the
+// current schema or database); elsewhere holds the others, which only an owner reaches. The
+// engines' own catalogs are in neither.
 struct TableList {
   std::vector<TableEntry> entries;
+  std::vector<TableEntry> elsewhere;
   bool loaded = false;
 };
 
@@ -83,6 +89,8 @@ class DbConnection {
                                                          const std::string& owner, const std::string& catalogFlag);
 
   bool Connected() const { return connected_; }
+  // The connection was refused because the owner named does not exist.
+  bool OwnerNotFound() const { return ownerNotFound_; }
   const ConnectionTarget& Target() const { return target_; }
   const DriverFacts& Driver() const { return driver_; }
   SQLHDBC dbc() const { return dbc_.get(); }
@@ -123,6 +131,10 @@ class DbConnection {
   void ReadEngineFacts();
   std::string InfoText(SQLUSMALLINT type);
   void ProbeOwners(bool catalogs);
+  // The schema (PostgreSQL) or database (MariaDB) names alone reach; nullopt where not known.
+  std::optional<std::string> CurrentOwner();
+  // Sorts what the catalog listed into the list, elsewhere, or nothing (the engine's own).
+  void ScopeTables(std::vector<TableEntry> listed);
   bool IsKnownOwner() const;
   void ApplyCatalog();
   // The steps after a successful driver connect: owners probed, the owner given taken, an unknown
@@ -134,6 +146,7 @@ class DbConnection {
   EnvHandle env_;
   ConnHandle dbc_;
   bool connected_ = false;
+  bool ownerNotFound_ = false;
   ConnectionTarget target_;
   DriverFacts driver_;
   DriverMessage lastError_;

@@ -1,3 +1,7 @@
+#include <strings.h>
+
+#include <initializer_list>
+
 #include "base/Host.h"
 #include "db/DbConnection.h"
 #include "db/OdbcCall.h"
@@ -40,17 +44,76 @@ int DbConnection::LoadTables(const std::function<bool()>& stopped) {
     if (ReadDiagnostics(st.get())) host_.Message(lastError_.text, Host::Buttons::Ok);
     return 0;
   }
-  int count = 0;
   RowReader reader(st);
-  std::string name;
+  std::string catalog, schema, name;
+  std::vector<TableEntry> listed;
   while (Succeeded(MV_ODBC(SQLFetch, st.get()))) {
     if (stopped && stopped()) return -1;
+    catalog.clear();
+    schema.clear();
+    reader.Value(1, catalog);
+    reader.Value(2, schema);
     reader.Value(3, name);
-    tables_.entries.push_back(TableEntry{name});
-    ++count;
+    listed.push_back(TableEntry{name, driver_.engine == Engine::MariaDB ? catalog : schema});
   }
+  st.Drop();
+  ScopeTables(std::move(listed));
   tables_.loaded = true;
-  return count;
+  return static_cast<int>(tables_.entries.size());
+}
+
+namespace {
+
+// What an engine keeps for itself and lists among the tables: never a user's table.
+bool EnginesOwn(Engine engine, const TableEntry& t) {
+  auto any = [](const std::string& name, std::initializer_list<const char*> words) {
+    for (const char* w : words)
+      if (strcasecmp(name.c_str(), w) == 0) return true;
+    return false;
+  };
+  switch (engine) {
+    case Engine::SQLite:
+      return strncasecmp(t.name.c_str(), "sqlite_", 7) == 0;
+    case Engine::PostgreSQL:
+      return any(t.owner, {"pg_catalog", "information_schema"}) || t.owner.rfind("pg_toast", 0) == 0 ||
+             t.owner.rfind("pg_temp", 0) == 0;
+    case Engine::MariaDB:
+      return any(t.owner, {"mysql", "information_schema", "performance_schema", "sys"});
+    case Engine::Other:
+      break;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::optional<std::string> DbConnection::CurrentOwner() {
+  const char* sql = driver_.engine == Engine::PostgreSQL ? "SELECT current_schema()"
+                    : driver_.engine == Engine::MariaDB  ? "SELECT DATABASE()"
+                                                         : nullptr;
+  if (!sql) return std::nullopt;
+  Statement st;
+  if (!Execute(st, sql).empty()) return std::nullopt;
+  RowReader reader(st);
+  std::string owner;
+  // No current one (MariaDB without a database): names alone reach nothing.
+  if (reader.Fetch()) reader.Value(1, owner);
+  return owner;
+}
+
+void DbConnection::ScopeTables(std::vector<TableEntry> listed) {
+  std::optional<std::string> current;
+  // An owner the list was filtered by reaches its tables; without one only the current owner's
+  // are reached by their names.
+  if (!FiltersByOwner() && (driver_.engine == Engine::PostgreSQL || driver_.engine == Engine::MariaDB))
+    current = CurrentOwner();
+  for (TableEntry& t : listed) {
+    if (EnginesOwn(driver_.engine, t)) continue;
+    if (current && t.owner != *current)
+      tables_.elsewhere.push_back(std::move(t));
+    else
+      tables_.entries.push_back(std::move(t));
+  }
 }
 
 }  // namespace mv

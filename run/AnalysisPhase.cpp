@@ -62,6 +62,16 @@ bool ListTablesNotProcessed(RunContext& ctx, const NotTables& notTables) {
   ScriptWriter& out = ctx.script;
   const std::string& marker = ctx.working.s_Remarks;
   bool any = false;
+  auto list = [&](const std::string& name, const std::string& why) {
+    if (!any && opts.b_DoRemarks) {
+      out.Write("\r\n" + marker + "  ", TextRole::RemarkMarker);
+      out.Write("The following tables were not processed\r\n", TextRole::Text, true);
+    }
+    any = true;
+    if (!opts.b_DoRemarks) return;
+    out.Write(marker + "  \t\t", TextRole::RemarkMarker);
+    out.Write(RemarkSafe(name) + why + "\r\n", TextRole::Remark, true);
+  };
   int last = -1;
   for (const TableEntry& t : ctx.connection.Tables().entries) {
     ctx.checkPoint();
@@ -71,26 +81,32 @@ bool ListTablesNotProcessed(RunContext& ctx, const NotTables& notTables) {
     ctx.host.BarStep(Host::kAnalysisBar);
     const auto notTable = notTables.find(t.name);
     if (!TableIsSkipped(opts, t.name) && notTable == notTables.end()) continue;
-    if (!any && opts.b_DoRemarks) {
-      out.Write("\r\n" + marker + "  ", TextRole::RemarkMarker);
-      out.Write("The following tables were not processed\r\n", TextRole::Text, true);
-    }
-    any = true;
-    if (!opts.b_DoRemarks) continue;
-    out.Write(marker + "  \t\t", TextRole::RemarkMarker);
-    out.Write(RemarkSafe(t.name) + (notTable == notTables.end() ? "" : notTable->second) + "\r\n", TextRole::Remark,
-              true);
+    list(t.name, notTable == notTables.end() ? "" : notTable->second);
   }
+  // Tables of other schemas or databases: the run names them with the owner that reaches them.
+  for (const TableEntry& t : ctx.connection.Tables().elsewhere) list(t.name, " (owner " + RemarkSafe(t.owner) + ")");
   return any;
+}
+
+// A table whose engine keeps no row versions is read as it is when its turn comes: the script
+// says so, as the last message does.
+void WarnTablesOutsideSnapshot(RunContext& ctx) {
+  if (!ctx.snapshot) return;
+  std::vector<std::string> names;
+  for (const RunTable& t : ctx.tables) names.push_back(t.name);
+  ctx.outsideSnapshot = ctx.snapshot->TablesOutside(names);
+  for (const TableOutsideSnapshot& t : ctx.outsideSnapshot)
+    ctx.script.MessageRemark("WARNING: " + RemarkSafe(t.name) + " (" + RemarkSafe(t.engine) +
+                                 ") keeps no snapshot: its rows are read as they are when it is scripted",
+                             "\r\n", "");
 }
 
 }  // namespace
 
 void AnalysisPhase(RunContext& ctx) {
   ctx.setStateTitle("Analyzing Database");
-  // A list a dialog read stands; the run reads one when none is current.
-  if (!ctx.connection.Tables().loaded && ctx.connection.LoadTables([&ctx] { return !ctx.state.running; }) < 0)
-    ctx.listingStopped();
+  // Read again inside the run's snapshot: a list a dialog read may be of another moment.
+  if (ctx.connection.LoadTables([&ctx] { return !ctx.state.running; }) < 0) ctx.listingStopped();
   const int count = static_cast<int>(ctx.connection.Tables().entries.size());
   WriteTableCount(ctx, count);
   ctx.host.BarRange(Host::kAnalysisBar, 2 * count);
@@ -98,6 +114,7 @@ void AnalysisPhase(RunContext& ctx) {
   const NotTables notTables = ReadNotTables(ctx);
   ChooseTables(ctx, notTables);
   const bool listed = ListTablesNotProcessed(ctx, notTables);
+  WarnTablesOutsideSnapshot(ctx);
   ctx.host.BarSetPos(Host::kAnalysisBar, 2 * count);
   if (!listed) ctx.script.Write("\r\n", TextRole::RemarkMarker, true);
 }

@@ -87,7 +87,11 @@ void ApplyConfiguration(RunController& run, const Configuration& file, bool noQu
           DbConnection::ConnectWithString(run.session().host, file.connectString, file.databaseUser, file.catalogFlag));
   }
   run.session().opts = file.opts;
-  if (file.applyProfile && !run.session().profiles.empty())
+  // A profile the file names that is not there stays named: the run refuses to start with it
+  // rather than write in another dialect.
+  const std::string& named = run.session().opts.s_WorkingProfile;
+  if (file.applyProfile && !run.session().profiles.empty() &&
+      (named.empty() || run.session().profiles.FindProfile(named)))
     ApplyWorkingProfile(run.session().profiles, run.session().opts.s_WorkingProfile, run.session().working);
 }
 

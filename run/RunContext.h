@@ -7,6 +7,7 @@
 #include "base/Host.h"
 #include "db/EngineTypes.h"
 #include "db/OdbcHandles.h"
+#include "db/ReadSnapshot.h"
 #include "profiles/Profile.h"
 #include "run/ScriptNames.h"
 #include "run/ScriptWriter.h"
@@ -72,6 +73,12 @@ struct RunContext {
   RowEstimate rowEstimate = RowEstimate::None;
   // Tables whose structure, rows or indexes could not be read whole, in the order met.
   std::vector<std::string> errorTables;
+  // The run's one moment of the database while the run holds it (null outside), and the tables
+  // it does not hold, for the remark and the last message.
+  ReadSnapshot* snapshot = nullptr;
+  std::vector<TableOutsideSnapshot> outsideSnapshot;
+  // Why the run could read nothing at all (its outcome is then FinishedWithErrors); empty else.
+  std::string runError;
   // Records that table could not be read whole (once per table).
   void TableError(const std::string& table) {
     for (const std::string& t : errorTables)

@@ -11,6 +11,7 @@
 
 #include "base/SettingsStore.h"
 #include "base/TextRules.h"
+#include "db/ReadSnapshot.h"
 #include "profiles/ProfileFile.h"
 #include "run/ScriptNames.h"
 #include "run/Scripters.h"
@@ -28,11 +29,32 @@ std::string ElapsedText(std::time_t elapsed) {
   std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld", hours, minutes, seconds);
   return buf;
 }
+// Names are data: a line break or a control character in one must not end its line.
+std::string OneLine(const std::string& name) {
+  std::string out;
+  for (unsigned char c : name) {
+    if (c >= 0x20 && c != 0x7F) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02X", c);
+    out += hex;
+  }
+  return out;
+}
 // The tables a run could not read whole, for its last message.
 std::string ErrorTablesText(const std::vector<std::string>& tables) {
   if (tables.empty()) return {};
   std::string text = "\n\nThese could not be read whole (the ERROR remarks in the script say why):";
-  for (const std::string& t : tables) text += "\n    " + t;
+  for (const std::string& t : tables) text += "\n    " + OneLine(t);
+  return text;
+}
+// The tables read outside the run's snapshot, for its last message.
+std::string OutsideSnapshotText(const std::vector<TableOutsideSnapshot>& tables) {
+  if (tables.empty()) return {};
+  std::string text = "\n\nWarning: these tables keep no snapshot, so their rows are of a later moment:";
+  for (const TableOutsideSnapshot& t : tables) text += "\n    " + OneLine(t.name) + " (" + OneLine(t.engine) + ")";
   return text;
 }
 }  // namespace
@@ -125,8 +147,13 @@ bool RunController::PrepareStart(const char* busy, const char* noDatabase) {
 }
 
 bool RunController::StartRun() {
+  if (!state_.running && !workerActive_ && session_.HasUsableConnection()) {
+    const NameProblem problem = FindNameProblem(session_);
+    if (problem.kind != NameProblem::Kind::None) return RefuseStart(problem.text.c_str());
+  }
   if (!PrepareStart(BusyMessage(RunKind::Scripting), "You must select a database before you can begin.")) return false;
   session_.hasRun = true;
+  scriptingRun_ = true;
   SetStateTitle("Retrieving Database Information");
   if (host_.ShowPanel()) host_.PanelClearList();
   BeginWorker(&RunController::RunWorker, false);
@@ -137,6 +164,7 @@ bool RunController::StartFreeFormRun(bool belowNormal) {
   if (!PrepareStart(BusyMessage(RunKind::FreeForm), "You must have a database sources before you can begin."))
     return false;
   session_.lastSqlAvailable = true;
+  scriptingRun_ = false;
   host_.RunStateChanged();
   BeginWorker(&RunController::FreeFormWorker, belowNormal);
   return true;
@@ -272,6 +300,7 @@ void RunController::WriteStopNote() {
 
 void RunController::StopRun() {
   WriteStopNote();
+  UnattendedStop(5);
   SetStateTitle("Stopped");
   output_.SetSaved(false);
   output_.FinishRun();
@@ -284,6 +313,7 @@ void RunController::StopForLostConnection() {
   WriteStopNote();
   // Not a stop the user asked for: the run ended with tables it could not read.
   result_.outcome = RunOutcome::FinishedWithErrors;
+  UnattendedStop(6);
   SetStateTitle("Stopped");
   output_.SetSaved(false);
   output_.FinishRun();
@@ -293,8 +323,17 @@ void RunController::StopForLostConnection() {
   throw RunStopped{};
 }
 
+void RunController::UnattendedStop(int exitStatus) {
+  // A stopped unattended run is no success: it ends the program as the batch program ends.
+  if (scriptingRun_ && !session_.autoStartPath.empty() && output_.Mode().onlyToFile) {
+    result_.autoStartDone = true;
+    result_.autoStartExit = exitStatus;
+  }
+}
+
 void RunController::StopInsideListing() {
   WriteStopNote();
+  UnattendedStop(5);
   output_.SetSaved(false);
   output_.FinishRun();
   throw RunStopped{};
@@ -339,6 +378,22 @@ void RunController::RunWorker() {
   }
   if (!readOnly.empty())
     ctx.script.MessageRemark("NOTE: The session could not be made read-only: " + readOnly, "\r\n", "");
+  // Everything from the table list to the last row is read at one moment of the database.
+  ReadSnapshot snapshot(ctx.connection);
+  const std::string snapshotError = snapshot.Begin();
+  if (!snapshotError.empty() && ctx.connection.Driver().engine != Engine::Other) {
+    // The engines named all give one; when theirs is refused (a locked SQLite file) nothing
+    // can be read at all, and a script of nothing would pass for an empty database.
+    ctx.script.MessageRemark("ERROR: The database could not be read: " + snapshotError, "\r\n", "");
+    ctx.runError = "The database could not be read, so nothing was scripted:\n\n" + snapshotError;
+    WriteFooterAndFinish(true);
+    return;
+  }
+  if (!snapshotError.empty())
+    ctx.script.MessageRemark("NOTE: The database could not be read at one moment: " + snapshotError, "\r\n", "");
+  else if (!snapshot.Isolation().empty())
+    ctx.script.MessageRemark("NOTE: Read in one transaction at isolation level " + snapshot.Isolation(), "\r\n", "");
+  ctx.snapshot = &snapshot;
   if (OpenTableFolders(ctx)) {
     AnalysisPhase(ctx);
     if (ctx.opts.b_DoTabStruct || ctx.opts.b_DoTabData) {
@@ -348,6 +403,8 @@ void RunController::RunWorker() {
     if (ctx.opts.b_DoIndex) IndexPhase(ctx);
     FinishTableFolders(ctx);
   }
+  snapshot.End();
+  ctx.snapshot = nullptr;
   WriteFooterAndFinish(true);
 }
 
@@ -374,19 +431,24 @@ void RunController::WriteFooterAndFinish(bool scripting) {
   SetStateTitle("Finished");
   output_.SetSaved(false);
   output_.FinishRun();
-  result_.outcome = run_->errorTables.empty() ? RunOutcome::Finished : RunOutcome::FinishedWithErrors;
+  const bool clean = run_->errorTables.empty() && run_->runError.empty();
+  result_.outcome = clean ? RunOutcome::Finished : RunOutcome::FinishedWithErrors;
   if (scripting && !session_.autoStartPath.empty()) {
     result_.autoStartDone = true;
     if (output_.Mode().onlyToFile) {
-      // The unattended run ends the program; success is 0.
-      result_.autoStartExit = 0;
+      // The unattended run ends the program with the batch program's statuses: 0 finished,
+      // 6 with tables it could not read whole.
+      result_.autoStartExit = clean ? 0 : 6;
       return;
     }
     host_.ShowMaximized();
   }
   // A script that never reached its file was not written: the front end says why instead.
-  if (host_.Script().Delivered())
-    WorkerMessage("Mervale has finished scripting the database" + ErrorTablesText(run_->errorTables));
+  if (!run_->runError.empty())
+    WorkerMessage(run_->runError);
+  else if (host_.Script().Delivered())
+    WorkerMessage("Mervale has finished scripting the database" + ErrorTablesText(run_->errorTables) +
+                  OutsideSnapshotText(run_->outsideSnapshot));
   SetStateTitle("Ready");
 }
 

@@ -112,6 +112,8 @@ class RunController {
   void FreeFormWorker();
   void WriteFooterAndFinish(bool scripting);
   void WriteStopNote();
+  // The exit status an unattended scripting run that stops gives the program.
+  void UnattendedStop(int exitStatus);
   void OpenOnlyToFile(const char* notice);
   // The start of every run's output: its mode, an empty window in the script font, and the
   // only-to-file notice.
@@ -138,7 +140,8 @@ class RunController {
   RunResult result_;
   std::thread worker_;
   bool onCallingThread_ = false;
-  bool uncollected_ = false;  // a run has ended whose results CollectRun has not taken back
+  bool scriptingRun_ = false;  // the run in progress scripts the database (not a free-form one)
+  bool uncollected_ = false;   // a run has ended whose results CollectRun has not taken back
   // A stop signal that may come before the run has begun: it stops the run at its start.
   std::atomic<bool> signalStop_{false};
   std::atomic<bool> workerActive_{false};

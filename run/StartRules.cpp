@@ -1,8 +1,27 @@
 #include "run/StartRules.h"
 
 #include "run/RunController.h"
+#include "settings/Filters.h"
 
 namespace mv {
+
+NameProblem FindNameProblem(Session& s) {
+  // No name at all (a configuration without one) takes the first profile, as it always has.
+  if (!s.opts.s_WorkingProfile.empty() && !s.profiles.FindProfile(s.opts.s_WorkingProfile))
+    return {NameProblem::Kind::Profile, "The profile " + s.opts.s_WorkingProfile + " was not found."};
+  if (s.opts.IncludeOnlyTables.empty() || !s.HasUsableConnection()) return {};
+  DbConnection& c = *s.connection;
+  c.LoadTables();
+  std::vector<std::string> names;
+  for (const TableEntry& t : c.Tables().entries) names.push_back(t.name);
+  const std::vector<std::string> unmatched = UnmatchedTables(s.opts, names);
+  if (unmatched.empty()) return {};
+  std::string text =
+      unmatched.size() == 1 ? "This table name matches no table of " : "These table names match no table of ";
+  text += c.Target().title + ":";
+  for (const std::string& u : unmatched) text += "\n    " + u;
+  return {NameProblem::Kind::Tables, text};
+}
 
 const char* BusyMessage(RunKind kind) {
   // The stored texts, spelling included.

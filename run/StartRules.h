@@ -4,6 +4,18 @@
 namespace mv {
 
 class RunController;
+struct Session;
+
+// A name the user gave that the run would match to nothing: the profile, or a table name or
+// pattern of the tables to script. Empty text when every name matches.
+struct NameProblem {
+  enum class Kind { None, Profile, Tables };
+  Kind kind = Kind::None;
+  std::string text;
+};
+// Asked before a scripting run starts (the table list is read for it), so that such a name is
+// an error with a message instead of a run of something else.
+NameProblem FindNameProblem(Session& session);
 
 // The two kinds of run a front end starts.
 enum class RunKind {

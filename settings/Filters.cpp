@@ -30,6 +30,16 @@ int TableIsSkipped(const RunOptions& opts, const std::string& tableName) {
   return 0;
 }
 
+std::vector<std::string> UnmatchedTables(const RunOptions& opts, const std::vector<std::string>& names) {
+  std::vector<std::string> unmatched;
+  for (const std::string& entry : opts.IncludeOnlyTables) {
+    bool found = false;
+    for (const std::string& name : names) found = found || TableMatches(entry, name);
+    if (!found) unmatched.push_back(entry);
+  }
+  return unmatched;
+}
+
 bool PatternMatches(const std::string& pattern, const std::string& name) {
   size_t p = pattern.find('%');
   if (p == std::string::npos) return pattern == name;

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "settings/RunOptions.h"
 
@@ -7,6 +8,8 @@ namespace mv {
 
 // 1 when the run leaves the table out.
 int TableIsSkipped(const RunOptions& opts, const std::string& tableName);
+// The entries of the list of tables to script that match none of the names.
+std::vector<std::string> UnmatchedTables(const RunOptions& opts, const std::vector<std::string>& names);
 // 1 when the structure script leaves the column out (name upper-cased, patterns as given).
 int ColumnIsIgnored(const RunOptions& opts, const std::string& columnName, const std::string& typeName);
 // The "%" pattern rule shared by the column and type lists.

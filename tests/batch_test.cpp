@@ -70,7 +70,8 @@ class BatchTest : public ::testing::Test {
 const std::string kDemo = MV_BINARY_DIR "/demo/demo.mvl";
 
 TEST_F(BatchTest, ScriptsTheDemoToStandardOutputOrAFile) {
-  Result r = Batch("'" + kDemo + "'");
+  // The built-in dialect: the program folder holds no profile.
+  Result r = Batch("'" + kDemo + "' --profile Default");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.rfind("REM  DATABASE:  SQLite3\r\n\r\n\r\nREM  6 tables were found in SQLite3\r\n", 0), 0u)
       << r.out.substr(0, 200);
@@ -81,7 +82,7 @@ TEST_F(BatchTest, ScriptsTheDemoToStandardOutputOrAFile) {
   EXPECT_NE(r.err.find("Mervale has finished scripting the database"), std::string::npos);
 
   const fs::path file = dir / "demo.sql";
-  Result f = Batch("'" + kDemo + "' --output '" + file.string() + "'");
+  Result f = Batch("'" + kDemo + "' --profile Default --output '" + file.string() + "'");
   ASSERT_EQ(f.status, 0) << f.err;
   EXPECT_TRUE(f.out.empty());
   // Same script but for the elapsed time.
@@ -90,7 +91,7 @@ TEST_F(BatchTest, ScriptsTheDemoToStandardOutputOrAFile) {
   EXPECT_EQ(fs::status(file).permissions() & fs::perms::others_read, fs::perms::others_read);
 }
 
-TEST_F(BatchTest, InterruptStopsTheRunWithTheStopNote) {
+TEST_F(BatchTest, InterruptStopsTheRunWithTheStopNoteAndKeepsTheGoodFile) {
   const fs::path db = dir / "big.db";
   const std::string make = "sqlite3 '" + db.string() +
                            "' \"create table t (id integer, v text); with recursive c(x) as (select 1 union all "
@@ -99,6 +100,7 @@ TEST_F(BatchTest, InterruptStopsTheRunWithTheStopNote) {
   Write(dir / "big.mvl", "[Mervale]\r\nVersion=5.0\r\n[Database]\r\ns_ConnectString=DRIVER=SQLite3;Database=" +
                              db.string() + ";StepAPI=1\r\n");
   const std::string out = (dir / "big.sql").string();
+  Write(out, "the last good script");
   const std::string home = "MERVALE_HOME=" + (dir / "home").string(), xdg = "XDG_CONFIG_HOME=" + (dir / "xdg").string();
   const std::string config = (dir / "big.mvl").string();
   char* argv[] = {const_cast<char*>(MV_BATCH_PATH), const_cast<char*>(config.c_str()), const_cast<char*>("--output"),
@@ -111,7 +113,7 @@ TEST_F(BatchTest, InterruptStopsTheRunWithTheStopNote) {
   ASSERT_EQ(posix_spawn(&pid, MV_BATCH_PATH, &actions, nullptr, argv, envp), 0);
   posix_spawn_file_actions_destroy(&actions);
   // Wait until the data phase is under way, then interrupt.
-  for (int i = 0; i < 200 && !fs::exists(out); ++i) {
+  for (int i = 0; i < 200; ++i) {
     bool writing = false;
     for (const auto& e : fs::directory_iterator(dir))
       if (e.path().filename().string().rfind("big.sql.mervale-", 0) == 0 && fs::file_size(e.path()) > 100000)
@@ -123,11 +125,18 @@ TEST_F(BatchTest, InterruptStopsTheRunWithTheStopNote) {
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 5) << Slurp(dir / "err");
-  const std::string script = Slurp(out);
+  const std::string err = Slurp(dir / "err");
+  EXPECT_EQ(WEXITSTATUS(status), 5) << err;
+  // FILE keeps the good script; the partial one is left beside it under the name given.
+  EXPECT_EQ(Slurp(out), "the last good script");
+  const std::string named = "the new script is " + out + ".incomplete-";
+  const size_t at = err.find(named);
+  ASSERT_NE(at, std::string::npos) << err;
+  const std::string script = Slurp(err.substr(at + 18, err.find('\n', at) - at - 18));
+  ASSERT_GE(script.size(), 30u);
   EXPECT_EQ(script.substr(script.size() - 30), "\r\n\r\nREM  Mervale Stopped ...\r\n");
   EXPECT_EQ(script.find("End of Mervale"), std::string::npos);
-  EXPECT_NE(Slurp(dir / "err").find("Mervale has been stopped."), std::string::npos);
+  EXPECT_NE(err.find("Mervale has been stopped."), std::string::npos);
 }
 
 TEST_F(BatchTest, LinksNoQtLibrary) {
@@ -227,6 +236,9 @@ TEST_F(BatchTest, ADemoScriptWithoutRemarksDropsOrDeletesLoadsIntoSqlite) {
   const size_t at = config.find("b_DataType=0");
   ASSERT_NE(at, std::string::npos);
   config.replace(at, 12, "b_DataType=1");
+  const size_t profile = config.find("s_WorkingProfile=SQLite");
+  ASSERT_NE(profile, std::string::npos);
+  config.replace(profile, 23, "s_WorkingProfile=Lite");
   Write(dir / "demo.mvl", config);
   const fs::path script = dir / "load.sql";
   Result r = Batch("'" + (dir / "demo.mvl").string() + "' --output '" + script.string() + "'");
@@ -308,7 +320,7 @@ TEST_F(BatchTest, CommandLineOptionsRunWithoutAFileOverrideOneAndSaveTheirConfig
 }
 
 TEST_F(BatchTest, OutputFollowsTheUmaskKeepsModesAndLinksAndIsCheckedBeforeConnecting) {
-  const std::string demo = "'" + kDemo + "' --output ";
+  const std::string demo = "'" + kDemo + "' --profile Default --output ";
   // A new file gets what the umask allows; an existing one keeps its mode; a link is followed.
   ASSERT_EQ(Batch(demo + "'" + (dir / "new.sql").string() + "'", "umask 027;").status, 0);
   EXPECT_EQ(ModeOf(dir / "new.sql"), 0640u);
@@ -345,7 +357,7 @@ TEST_F(BatchTest, OutputFollowsTheUmaskKeepsModesAndLinksAndIsCheckedBeforeConne
 
   // A full device: the real cause, status 4, and no word of having finished.
   for (const bool toStdout : {false, true}) {
-    const Result r = toStdout ? Batch("'" + kDemo + "'", "", "/dev/full") : Batch(demo + "/dev/full");
+    const Result r = toStdout ? Batch("'" + kDemo + "' --profile Default", "", "/dev/full") : Batch(demo + "/dev/full");
     EXPECT_EQ(r.status, 4) << toStdout;
     EXPECT_NE(r.err.find("could not be written to " + std::string(toStdout ? "standard output" : "/dev/full") +
                          ": No space left on device"),
@@ -408,15 +420,19 @@ TEST_F(BatchTest, ARunWithErrorsExitsSixAndLeavesTheNewScriptBeside) {
   const std::string config = "'" + (dir / "where.mvl").string() + "'";
   const Result plain = Batch(config);
   EXPECT_EQ(plain.status, 6) << plain.err;
-  EXPECT_NE(plain.err.find("these tables could not be read whole:\n  t\n"), std::string::npos) << plain.err;
+  // Named once, in the run's last message.
+  const std::string named = "These could not be read whole (the ERROR remarks in the script say why):\n    t\n";
+  EXPECT_NE(plain.err.find(named), std::string::npos) << plain.err;
+  EXPECT_EQ(plain.err.find("could not be read whole", plain.err.find(named) + named.size()), std::string::npos)
+      << plain.err;
   EXPECT_NE(plain.out.find("REM  ERROR: "), std::string::npos);
 
   Write(dir / "good.sql", "the last good script");
   const Result r = Batch(config + " --output '" + (dir / "good.sql").string() + "'");
   EXPECT_EQ(r.status, 6) << r.err;
   EXPECT_EQ(Slurp(dir / "good.sql"), "the last good script");
-  const std::string named = "the new script is " + (dir / "good.sql.incomplete-").string();
-  const size_t at = r.err.find(named);
+  const std::string beside = "the new script is " + (dir / "good.sql.incomplete-").string();
+  const size_t at = r.err.find(beside);
   ASSERT_NE(at, std::string::npos) << r.err;
   const std::string kept = r.err.substr(at + 18, r.err.find('\n', at) - at - 18);
   const std::string script = Slurp(kept);

@@ -15,6 +15,7 @@
 #include "base/SettingsStore.h"
 #include "run/ConfigurationCommands.h"
 #include "run/RunController.h"
+#include "run/StartRules.h"
 #include "settings/Configuration.h"
 #include "support/PgServer.h"
 #include "support/ScriptedHost.h"
@@ -247,9 +248,9 @@ TEST(Configuration, MissingKeysTakeTheFileDefaults) {
   EXPECT_TRUE(o.IncludeOnlyTables.empty());
   EXPECT_TRUE(o.IgnoreDataTypes.empty());
   EXPECT_EQ(o.WhereStatements, (std::map<std::string, std::string>{{"CUSTOMERS", "id = 1"}, {"ORDERS", ""}}));
-  // An unknown profile name falls back to the first profile.
-  EXPECT_EQ(o.s_WorkingProfile, "First");
-  EXPECT_EQ(f.owner.session().working.s_Remarks, "remark of First");
+  // An unknown profile name stays named, and the run refuses to start with it.
+  EXPECT_EQ(o.s_WorkingProfile, "No Such Profile");
+  EXPECT_EQ(FindNameProblem(f.owner.session()).text, "The profile No Such Profile was not found.");
 }
 
 TEST(Configuration, LongValuesAreKeptWhole) {

@@ -31,10 +31,12 @@ TEST(Connection, TitlesFollowDsnServerUserAndOwner) {
   DbConnection& d = h.ConnectFixture(kOwners, ";DSN=deFault");
   EXPECT_EQ(d.Target().title, "APPUSER@(db01)");
 
-  // An owner that is neither a schema nor a catalog is dropped.
+  // An owner that is neither a schema nor a catalog is an error, never the whole database.
   DbConnection& unknown = h.ConnectFixture(kOwners, ";DSN=Sales", "NOBODY", "0");
-  EXPECT_EQ(unknown.Target().owner, "");
-  EXPECT_EQ(unknown.Target().title, "APPUSER@SALES(db01)");
+  EXPECT_FALSE(unknown.Connected());
+  EXPECT_TRUE(unknown.OwnerNotFound());
+  EXPECT_EQ(unknown.Target().title, "Not Connected");
+  EXPECT_EQ(h.host.messages.back(), "The owner NOBODY was not found: the database has no schema of that name.");
 
   EXPECT_EQ(DsnOf("UID=x;DSN=my dsn;PWD=y"), "MY DSN");
   EXPECT_EQ(DsnOf("DRIVER=SQLite3;Database=/tmp/a.db"), "");
@@ -129,6 +131,7 @@ TEST(Connection, FailuresAreReportedAndLongConnectStringsRefused) {
   // A password from the chooser's own field connects, but the string configurations save
   // leaves it out, even where the driver echoes it in the completed string.
   const std::string db = h.Path("pwd.db");
+  std::ofstream(db, std::ios::binary).flush();  // an empty file is an empty database; none is created
   h.host.chosenSource = "DRIVER=SQLite3;Database=" + db + ";PWD=s3cret";
   h.host.chosenPassword = "s3cret";
   auto withPassword = DbConnection::ConnectInteractive(h.host);

@@ -260,5 +260,31 @@ TEST(RunController, FreeFormRunsOneStepBelowNormalWhenAsked) {
   EXPECT_NE(h.host.window.WholeText().find("VALUES ( 1 );"), std::string::npos);
 }
 
+// A configuration named at start that writes only to a file ends the desktop program with the
+// batch program's statuses: a run with tables it could not read, or a stopped one, is no success.
+TEST(RunController, AnUnattendedRunEndsWithTheBatchStatuses) {
+  struct Case {
+    bool failingQuery, stop;
+    int exit;
+  };
+  for (const Case& c : {Case{false, false, 0}, Case{true, false, 6}, Case{false, true, 5}}) {
+    RunHarness h;
+    std::string fixture = "TABLE\t\\N\t\\N\tT1\tTABLE\nCOLUMN\t\\N\t\\N\tT1\tid\t4\tint\t10\t4\t0\t10\t0\n";
+    fixture += "QUERY\tselect id from T1\n";
+    fixture += c.failingQuery ? " ERROR\tthe table is gone\n" : " COL\tid\t4\n ROW\t1\n";
+    fixture += " END\n";
+    h.ConnectFixture(fixture);
+    Session& s = h.owner->session();
+    s.opts.b_OnlyToFile = s.opts.b_AutoSave = 1;
+    s.opts.s_AutoSaveFile = h.Path("script.sql");
+    s.autoStartPath = h.Path("auto.mvl");
+    h.host.onTitle = [&](const std::string& title) {
+      if (c.stop && title == "Scripting Structures - Mervale") h.owner->StopCommand(false);
+    };
+    const std::string screen = h.Run();
+    EXPECT_EQ(s.autoStartExit, c.exit) << c.failingQuery << c.stop << screen;
+  }
+}
+
 }  // namespace
 }  // namespace mv

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ConsoleHost.h"
 #include "base/RunProgress.h"
 
 namespace mv {
@@ -71,6 +72,32 @@ TEST(RunProgress, RateTimeLeftAndTheirText) {
   EXPECT_EQ(GroupDigits(999), "999");
   EXPECT_EQ(GroupDigits(1000), "1,000");
   EXPECT_EQ(GroupDigits(-1234567), "-1,234,567");
+}
+
+// A table phase steps its bar as a table begins; the JSON object counts a table once it is done.
+TEST(RunProgress, ATableCountsAsDoneWhenItIsDone) {
+  struct Case {
+    int begun;       // tables begun in a phase of three
+    bool phaseEnds;  // the phase has ended
+    int done;
+  };
+  for (const Case& c : {Case{1, false, 0}, Case{2, false, 1}, Case{3, true, 3}}) {
+    std::FILE* err = std::tmpfile();
+    ASSERT_NE(err, nullptr);
+    {
+      ConsoleHost host(nullptr, err, ConsoleHost::Progress::Json);
+      host.BarRange(Host::kDataBar, 3);
+      for (int i = 0; i < c.begun; ++i) host.BarStep(Host::kDataBar);
+      if (c.phaseEnds) host.BarSetPos(Host::kDataBar, 3);
+      host.EndProgress();
+    }
+    std::rewind(err);
+    std::string text(4096, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), err));
+    std::fclose(err);
+    EXPECT_NE(text.find("\"tables_done\":" + std::to_string(c.done) + ",\"tables\":3"), std::string::npos)
+        << c.begun << " " << text;
+  }
 }
 
 }  // namespace

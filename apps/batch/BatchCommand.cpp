@@ -16,11 +16,12 @@ const char kBatchUsage[] =
     "       mervale-batch --free-form CONFIG.mvl [--sql TEXT | --sql-file FILE] [--output FILE]\n"
     "       mervale-batch [CONFIG.mvl] [OPTIONS] --save-config FILE\n"
     "       mervale-batch --library-list\n"
+    "       mervale-batch --version\n"
     "\n"
     "Scripts a database (structure, data and indexes) with a profile's SQL dialect. The run\n"
     "options come from the configuration file, or from the defaults when none is named; the\n"
     "options below change them for this run. The script goes to standard output, or to FILE\n"
-    "(replaced only when the run has ended; a new FILE gets the mode the umask allows, an\n"
+    "(replaced only when the run has finished; a new FILE gets the mode the umask allows, an\n"
     "existing one keeps its mode, a symbolic link is followed). Messages go to standard error.\n"
     "\n"
     "  --output FILE          write the script to FILE instead of standard output\n"
@@ -28,6 +29,7 @@ const char kBatchUsage[] =
     "  --sql TEXT             with --free-form: run TEXT instead\n"
     "  --sql-file FILE        with --free-form: run the statement in FILE instead\n"
     "  --library-list         list the SQL Library entries with their command numbers\n"
+    "  --version              show the program's version and the unixODBC version\n"
     "  --help                 show this text\n"
     "\n"
     "Run options:\n"
@@ -80,10 +82,13 @@ const char kBatchUsage[] =
     "Environment: MERVALE_CONNECT is the connect string when --connect is not given;\n"
     "MERVALE_HOME is the program folder (profiles, SQL Library; default: the folder of this\n"
     "executable); XDG_CONFIG_HOME holds Quillfen/Mervale.ini, the settings.\n"
+    "Without --profile or a configuration file the script is written in the shipped profile of\n"
+    "the source's engine (--profile Default: the built-in dialect). A profile, owner or table\n"
+    "name that matches nothing is an error (1 on the command line, 2 in the configuration).\n"
     "Exit status: 0 finished, 1 usage, 2 configuration unreadable, 3 no connection,\n"
     "4 script not written whole, 5 stopped, 6 finished with errors (some tables could not be\n"
-    "read whole; they are named, and with --output FILE keeps what it held and the new\n"
-    "script is left beside it under the name given).\n";
+    "read whole; they are named). After 5 or 6, --output FILE keeps what it held and the new\n"
+    "script is left beside it under the name given.\n";
 
 namespace {
 
@@ -108,6 +113,7 @@ std::string ParseBatchCommand(const std::vector<std::string>& args, const char* 
   int rows = 0;
   std::vector<std::string> wheres;
   app.add_flag("-h,--help", cmd.help);
+  app.add_flag("--version", cmd.version);
   app.add_option("config", cmd.config);
   app.add_option("--output", cmd.output);
   app.add_flag("--free-form", cmd.freeForm);
@@ -153,7 +159,7 @@ std::string ParseBatchCommand(const std::vector<std::string>& args, const char* 
     return e.what();
   }
   cmd.catalog = catalog;
-  if (cmd.help || cmd.libraryList) return {};
+  if (cmd.help || cmd.version || cmd.libraryList) return {};
 
   if (sqlOpt->count()) cmd.sql = sql;
   if ((cmd.sql || !cmd.sqlFile.empty()) && !cmd.freeForm) return "--sql and --sql-file go with --free-form";

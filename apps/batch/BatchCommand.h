@@ -19,6 +19,7 @@ struct BatchCommand {
   std::string sqlFile;
   bool libraryList = false;
   bool help = false;
+  bool version = false;
   std::string saveConfig;  // --save-config FILE: write the .mvl and run nothing
 
   // Progress on standard error: a line on a terminal, a JSON object a second, or nothing.

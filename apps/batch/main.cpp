@@ -22,8 +22,11 @@
 #include "base/ProgramFolder.h"
 #include "base/SettingsStore.h"
 #include "base/SqlLibrary.h"
+#include "db/DataSources.h"
+#include "profiles/ProfileFolders.h"
 #include "run/ConfigurationCommands.h"
 #include "run/RunController.h"
+#include "run/StartRules.h"
 #include "settings/Configuration.h"
 
 namespace {
@@ -75,21 +78,6 @@ void BlockStopSignals(bool block) {
   pthread_sigmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
 }
 
-// Table names are data: a line break or a control character in one must not end its line.
-std::string Printable(const std::string& name) {
-  std::string out;
-  for (unsigned char c : name) {
-    if (c >= 0x20 && c != 0x7F) {
-      out += static_cast<char>(c);
-      continue;
-    }
-    char hex[5];
-    std::snprintf(hex, sizeof hex, "\\x%02X", c);
-    out += hex;
-  }
-  return out;
-}
-
 int Usage(const char* problem) {
   if (!problem) {
     std::fputs(mv::kBatchUsage, stdout);
@@ -100,6 +88,30 @@ int Usage(const char* problem) {
   std::fprintf(stderr, "mervale-batch: %s\n\n%s\nRun mervale-batch --help for every option.\n", problem,
                usage.substr(0, usage.find("\n\n") + 1).c_str());
   return kUsage;
+}
+
+// Without --profile or a configuration file the script is written for the source's own engine
+// (its shipped profile), and standard error says so; --profile Default keeps the built-in dialect.
+void ChooseEngineProfile(mv::RunController& owner) {
+  mv::Session& s = owner.session();
+  const char* name = nullptr;
+  switch (s.connection->Driver().engine) {
+    case mv::Engine::SQLite:
+      name = "SQLite";
+      break;
+    case mv::Engine::PostgreSQL:
+      name = "PostgreSQL";
+      break;
+    case mv::Engine::MariaDB:
+      name = "MariaDB";
+      break;
+    case mv::Engine::Other:
+      return;
+  }
+  if (!s.profiles.FindProfile(name)) return;
+  s.opts.s_WorkingProfile = name;
+  mv::ApplyWorkingProfile(s.profiles, s.opts.s_WorkingProfile, s.working);
+  std::fprintf(stderr, "mervale-batch: no profile named: writing in the %s profile, the source's engine\n", name);
 }
 
 }  // namespace
@@ -114,6 +126,11 @@ int main(int argc, char** argv) {
       mv::ParseBatchCommand(std::vector<std::string>(argv + 1, argv + argc), std::getenv("MERVALE_CONNECT"), cmd);
   if (!problem.empty()) return Usage(problem.c_str());
   if (cmd.help) return Usage(nullptr);
+  if (cmd.version) {
+    const std::string odbc = mv::DriverManagerVersion();
+    std::printf("mervale-batch %s\nunixODBC %s\n", MERVALE_VERSION, odbc.empty() ? "(version unknown)" : odbc.c_str());
+    return std::fflush(stdout) == 0 ? kOk : kWrite;
+  }
   if (cmd.libraryList) return LibraryList();
   if (!cmd.sqlFile.empty()) {
     std::string sql;
@@ -170,6 +187,8 @@ int main(int argc, char** argv) {
   mv::ConsoleHost host(scriptFile, stderr, progress);
   mv::RunController owner(host, settings, mv::ProgramFolder());
   mv::LoadStartupState(owner.session());
+  // The profiles a user saved in the desktop program are this program's too.
+  mv::DiscoverUserProfiles(owner.session().profiles, owner.session().programFolder, host);
   if (progress != mv::ConsoleHost::Progress::None)
     owner.session().rowEstimate = cmd.countRows ? mv::RowEstimate::Count : mv::RowEstimate::Statistics;
 
@@ -183,14 +202,25 @@ int main(int argc, char** argv) {
     adjust(c);
     mv::ApplyConfiguration(owner, c, true);
   }
+  if (loaded && config.empty() && !cmd.profile && owner.session().HasUsableConnection()) ChooseEngineProfile(owner);
   if (loaded && cmd.nameCase)
     mv::ApplyNameCase(owner.session().profiles, owner.session().opts.s_WorkingProfile, *cmd.nameCase);
+  const mv::DbConnection* connection = owner.session().connection.get();
+  // A name given on the command line is a usage error; one of the configuration file's, the file's.
+  const mv::NameProblem names = loaded && owner.session().HasUsableConnection() && !cmd.freeForm
+                                    ? mv::FindNameProblem(owner.session())
+                                    : mv::NameProblem{};
   if (!loaded) {
     status = kConfig;
+  } else if (connection && connection->OwnerNotFound()) {
+    status = cmd.owner ? kUsage : kConfig;
   } else if (!owner.session().HasUsableConnection()) {
-    if (!owner.session().connection.get())
-      host.Message("The configuration file holds no connect string.", mv::Host::Buttons::Ok);
+    if (!connection) host.Message("The configuration file holds no connect string.", mv::Host::Buttons::Ok);
     status = kConnection;
+  } else if (names.kind != mv::NameProblem::Kind::None) {
+    host.Message(names.text, mv::Host::Buttons::Ok);
+    const bool given = names.kind == mv::NameProblem::Kind::Profile ? cmd.profile.has_value() : !cmd.tables.empty();
+    status = given || config.empty() ? kUsage : kConfig;
   } else {
     // No window waits meanwhile: the run goes on this thread, the process keeps one thread,
     // and a signal from here on stops the run instead of ending the program.
@@ -215,10 +245,7 @@ int main(int argc, char** argv) {
       status = kErrors;
     else if (outcome != mv::RunOutcome::Finished)
       status = kStopped;
-    if (!errorTables.empty()) {
-      std::fprintf(stderr, "mervale-batch: finished with errors; these tables could not be read whole:\n");
-      for (const std::string& table : errorTables) std::fprintf(stderr, "  %s\n", Printable(table).c_str());
-    }
+    // The run's last message has named the tables it could not read whole.
   }
   // From here nothing waits but for the disk, and a file is never half replaced.
   if (file.Descriptor() >= 0) g_ending = true;
@@ -237,10 +264,10 @@ int main(int argc, char** argv) {
   }
   if (file.Descriptor() >= 0) {
     std::string reason, kept;
-    if (status == kOk || status == kStopped) {
+    if (status == kOk) {
       reason = file.Commit();
-    } else if (status == kErrors) {
-      // FILE keeps the good script it held; the new one is left beside it to look at.
+    } else if (status == kErrors || status == kStopped) {
+      // FILE keeps the good script it held; the new (partial) one is left beside it to look at.
       reason = file.CommitBeside(".incomplete-", kept);
       if (reason.empty())
         std::fprintf(stderr, "mervale-batch: %s keeps what it held; the new script is %s\n", file.Target().c_str(),

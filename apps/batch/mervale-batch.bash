@@ -78,7 +78,7 @@ _mervale_batch()
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '
-            --output --free-form --sql --sql-file --library-list --save-config --help
+            --output --free-form --sql --sql-file --library-list --save-config --version --help
             --connect --owner --catalog --schema --profile
             --structure --no-structure --data --no-data --indexes --no-indexes
             --remarks --no-remarks --drop --no-drop --delete --no-delete
