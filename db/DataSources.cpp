@@ -1,5 +1,7 @@
 #include "db/DataSources.h"
 
+#include "db/ConnectSafety.h"
+
 #include <sql.h>
 #include <sqlext.h>
 
@@ -239,7 +241,11 @@ bool TestConnectString(const std::string& connectString, std::string& message) {
   }
   std::vector<SQLCHAR> outBuf(1024);
   SQLSMALLINT outLen = 0;
-  const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, OdbcText(connectString), SQL_NTS, outBuf.data(),
+  // Tested as the program connects: without what would run code or statements of the string's own.
+  GuardSqliteConnections();
+  std::vector<std::string> notes;
+  const std::string safe = SafeConnectString(connectString, notes);
+  const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, OdbcText(safe), SQL_NTS, outBuf.data(),
                                         static_cast<SQLSMALLINT>(outBuf.size()), &outLen, SQL_DRIVER_NOPROMPT);
   const bool ok = Succeeded(rc);
   message = DiagnosticText(SQL_HANDLE_DBC, dbc);

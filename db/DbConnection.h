@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ struct TableEntry {
 struct TableList {
   std::vector<TableEntry> entries;
   bool loaded = false;
+  // Why the list could not be read (the catalog failed, or a file answered with nothing
+  // because it cannot be read); empty when it was.
+  std::string error;
 };
 
 // One entry of the owner chooser: text and item data (0 schema or "-not required-", 7777 catalog).
@@ -91,6 +95,9 @@ class DbConnection {
 
   // Empty on success (statement left open in stmt); else the error text (statement dropped).
   std::string Execute(Statement& stmt, const std::string& sql);
+  // Cancels the statement Execute is running, if any (SQLCancel), so that a stop does not wait
+  // for it and the server is left running nothing. Any thread may call it.
+  void CancelStatement();
   // Reads the diagnostics of stmt (of the connection when stmt is null) into LastError; false
   // when there was none.
   bool ReadDiagnostics(SQLHSTMT stmt);
@@ -118,7 +125,7 @@ class DbConnection {
   bool AllocHandles();
   // Marks the connection failed and says why.
   void FailConnect(const std::string& reason);
-  bool DriverConnect(const std::string& in);
+  bool DriverConnect(const std::string& given);
   void ReadServerAndUser();
   void ReadEngineFacts();
   std::string InfoText(SQLUSMALLINT type);
@@ -138,6 +145,9 @@ class DbConnection {
   DriverFacts driver_;
   DriverMessage lastError_;
   TableList tables_;
+  // The statement Execute is running; the mutex keeps it from being freed while it is cancelled.
+  std::mutex inFlightMu_;
+  SQLHSTMT inFlight_ = SQL_NULL_HSTMT;
 };
 
 }  // namespace mv

@@ -91,6 +91,11 @@ void AnalysisPhase(RunContext& ctx) {
   // A list a dialog read stands; the run reads one when none is current.
   if (!ctx.connection.Tables().loaded && ctx.connection.LoadTables([&ctx] { return !ctx.state.running; }) < 0)
     ctx.listingStopped();
+  if (!ctx.connection.Tables().error.empty()) {
+    ctx.listingError = ctx.connection.Tables().error;
+    ctx.script.MessageRemark("ERROR: The list of tables could not be read: " + RemarkSafe(ctx.listingError), "\r\n",
+                             "\r\n");
+  }
   const int count = static_cast<int>(ctx.connection.Tables().entries.size());
   WriteTableCount(ctx, count);
   ctx.host.BarRange(Host::kAnalysisBar, 2 * count);

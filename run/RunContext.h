@@ -37,6 +37,9 @@ struct RunTable {
   std::vector<ColumnInfo> columns;
   // Every column the catalog named, kept or not (an index entry that is none is an expression).
   std::vector<std::string> catalogColumns;
+  // The catalog named no column of a table that has some (or could not say): nothing of it is
+  // scripted, neither its removal nor its rows.
+  bool columnsUnread = false;
 };
 
 // How the data phase learns each table's row count for a progress display.
@@ -68,6 +71,8 @@ struct RunContext {
   RowEstimate rowEstimate = RowEstimate::None;
   // Tables whose structure, rows or indexes could not be read whole, in the order met.
   std::vector<std::string> errorTables;
+  // Why the table list could not be read; the run then ends with errors.
+  std::string listingError;
   // Records that table could not be read whole (once per table).
   void TableError(const std::string& table) {
     for (const std::string& t : errorTables)

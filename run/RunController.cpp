@@ -90,6 +90,7 @@ void RunController::SetStateTitle(const std::string& stateText) {
 bool RunController::ReplaceConnection(std::unique_ptr<DbConnection> conn) {
   if (workerActive_) return false;
   session_.connection = std::move(conn);
+  output_.SetSourceConnectString(session_.connection ? session_.connection->Target().connectString : std::string());
   return true;
 }
 
@@ -114,6 +115,11 @@ std::unique_ptr<RunContext> RunController::MakeContext() {
 bool RunController::PrepareStart(const char* busy, const char* noDatabase) {
   if (state_.running || workerActive_) return RefuseStart(busy);
   if (!session_.HasUsableConnection()) return RefuseStart(noDatabase);
+  output_.SetSourceConnectString(session_.connection->Target().connectString);
+  const RunOptions& o = session_.opts;
+  if ((o.b_OnlyToFile || o.b_AutoSave) && output_.IsSourceFile(o.s_AutoSaveFile))
+    return RefuseStart(
+        ("The script file " + o.s_AutoSaveFile + " is the source database: the run was not started.").c_str());
   // The last run's worker has ended (RunEnded came before this command); take back its results.
   CollectRun();
   session_.configLoadedSinceRun = false;
@@ -230,7 +236,12 @@ void RunController::StopCommand(bool ask) {
                            Host::Buttons::YesNo) != Host::Answer::Yes)
     return;
   state_.running = 0;
+  CancelInFlight();
   host_.RunStateChanged();
+}
+
+void RunController::CancelInFlight() {
+  if (workerActive_ && session_.connection) session_.connection->CancelStatement();
 }
 
 void RunController::CheckPoint() {
@@ -365,7 +376,8 @@ void RunController::WriteFooterAndFinish(bool scripting) {
   SetStateTitle("Finished");
   output_.SetSaved(false);
   output_.FinishRun();
-  result_.outcome = run_->errorTables.empty() ? RunOutcome::Finished : RunOutcome::FinishedWithErrors;
+  result_.outcome =
+      run_->errorTables.empty() && run_->listingError.empty() ? RunOutcome::Finished : RunOutcome::FinishedWithErrors;
   if (scripting && !session_.autoStartPath.empty()) {
     result_.autoStartDone = true;
     if (output_.Mode().onlyToFile) {
