@@ -66,9 +66,10 @@ const char kBatchUsage[] =
     "MERVALE_HOME is the program folder (profiles, SQL Library; default: the folder of this\n"
     "executable); XDG_CONFIG_HOME holds Quillfen/Mervale.ini, the settings.\n"
     "Exit status: 0 finished, 1 usage, 2 configuration unreadable, 3 no connection,\n"
-    "4 script not written whole, 5 stopped, 6 finished with errors (some tables could not be\n"
-    "read whole; they are named, and with --output FILE keeps what it held and the new\n"
-    "script is left beside it under the name given).\n";
+    "4 script not written whole (or a path given is the source database file), 5 stopped,\n"
+    "6 finished with errors (some tables, or the list of tables, could not be read whole;\n"
+    "they are named, and with --output FILE keeps what it held and the new script is left\n"
+    "beside it under the name given).\n";
 
 namespace {
 
