@@ -327,6 +327,12 @@ std::string DbConnection::Execute(Statement& stmt, const std::string& sql) {
   stmt.Reset(h);
   {
     std::lock_guard lock(inFlightMu_);
+    if (cancelPending_) {
+      cancelPending_ = false;
+      stmt.Drop();
+      lastError_ = {"The statement was cancelled before it ran.", "HY008"};
+      return lastError_.text;
+    }
     inFlight_ = h;
   }
   SQLRETURN rc = MV_ODBC(SQLExecDirect, stmt.get(), OdbcText(sql), SQL_NTS);
@@ -345,7 +351,15 @@ std::string DbConnection::Execute(Statement& stmt, const std::string& sql) {
 
 void DbConnection::CancelStatement() {
   std::lock_guard lock(inFlightMu_);
-  if (inFlight_) MV_ODBC(SQLCancel, inFlight_);
+  if (inFlight_)
+    MV_ODBC(SQLCancel, inFlight_);
+  else
+    cancelPending_ = true;
+}
+
+void DbConnection::ClearCancel() {
+  std::lock_guard lock(inFlightMu_);
+  cancelPending_ = false;
 }
 
 bool DbConnection::ReadDiagnostics(SQLHSTMT stmt) {

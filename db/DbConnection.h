@@ -97,7 +97,10 @@ class DbConnection {
   std::string Execute(Statement& stmt, const std::string& sql);
   // Cancels the statement Execute is running, if any (SQLCancel), so that a stop does not wait
   // for it and the server is left running nothing. Any thread may call it.
+  // A cancel that came while no statement ran holds for the next one, which then does not
+  // run (a stop between statements); a new run clears it.
   void CancelStatement();
+  void ClearCancel();
   // Reads the diagnostics of stmt (of the connection when stmt is null) into LastError; false
   // when there was none.
   bool ReadDiagnostics(SQLHSTMT stmt);
@@ -148,6 +151,7 @@ class DbConnection {
   // The statement Execute is running; the mutex keeps it from being freed while it is cancelled.
   std::mutex inFlightMu_;
   SQLHSTMT inFlight_ = SQL_NULL_HSTMT;
+  bool cancelPending_ = false;
 };
 
 }  // namespace mv

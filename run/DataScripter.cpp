@@ -264,6 +264,8 @@ bool DataTables::ConditionRefused(const PhaseTable& t) {
 
 void DataTables::Rows(const PhaseTable& t, const SelectParts& parts) {
   const long long expected = EstimateRows(ctx_, t.table, parts);
+  // A stop during the count (its statement cancelled) ends here, before the rows' statement.
+  ctx_.checkPoint();
   Statement stmt;
   const std::string error = ctx_.connection.Execute(stmt, parts.select);
   if (!error.empty()) {

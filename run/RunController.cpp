@@ -116,6 +116,7 @@ bool RunController::PrepareStart(const char* busy, const char* noDatabase) {
   if (state_.running || workerActive_) return RefuseStart(busy);
   if (!session_.HasUsableConnection()) return RefuseStart(noDatabase);
   output_.SetSourceConnectString(session_.connection->Target().connectString);
+  session_.connection->ClearCancel();
   const RunOptions& o = session_.opts;
   if ((o.b_OnlyToFile || o.b_AutoSave) && output_.IsSourceFile(o.s_AutoSaveFile))
     return RefuseStart(
@@ -182,6 +183,8 @@ void RunController::Work(void (RunController::*body)(), bool belowNormal) {
   state_.running = 0;
   state_.paused = 0;
   state_.skipAllowed = 0;
+  // A stop that came between statements cancels nothing after the run.
+  if (session_.connection) session_.connection->ClearCancel();
   const RunOutcome outcome = result_.outcome;
   // Cleared before the notice, so whoever handles it sees the run's final state.
   workerActive_ = false;
