@@ -180,7 +180,7 @@ bool StructureTables::HasColumnsAfterAll(const RunTable& table) {
   Statement stmt;
   if (!ctx_.connection.Execute(stmt, "select * from " + ctx_.names.Source().Bracket(table.name) + " where 1 = 0")
            .empty())
-    return true;
+    return ctx_.connection.Driver().engine == Engine::SQLite;  // SQLite has no table without columns
   SQLSMALLINT count = 0;
   return !Succeeded(SQLNumResultCols(stmt.get(), &count)) || count > 0;
 }
