@@ -1,5 +1,7 @@
 #include "db/DataSources.h"
 
+#include "db/ConnectSafety.h"
+
 #include <sql.h>
 #include <sqlext.h>
 
@@ -287,7 +289,11 @@ bool TestConnectString(const std::string& connectString, std::string& message) {
   }
   std::vector<SQLCHAR> outBuf(1024);
   SQLSMALLINT outLen = 0;
-  const std::string tried = WithoutCreating(connectString);
+  // Tested as the program connects: without what would run code or statements of the string's
+  // own, and never creating a missing file.
+  GuardSqliteConnections();
+  std::vector<std::string> notes;
+  const std::string tried = WithoutCreating(SafeConnectString(connectString, notes));
   const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, OdbcText(tried), SQL_NTS, outBuf.data(),
                                         static_cast<SQLSMALLINT>(outBuf.size()), &outLen, SQL_DRIVER_NOPROMPT);
   const bool ok = Succeeded(rc);

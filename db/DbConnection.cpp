@@ -1,5 +1,6 @@
 #include "db/DbConnection.h"
 
+#include "db/ConnectSafety.h"
 #include "db/DataSources.h"
 #include "db/Diagnostics.h"
 #include "db/OdbcCall.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -40,7 +42,12 @@ bool DbConnection::AllocHandles() {
   return true;
 }
 
-bool DbConnection::DriverConnect(const std::string& in) {
+bool DbConnection::DriverConnect(const std::string& given) {
+  // A configuration may come from anyone: its string does not get to run code or statements.
+  GuardSqliteConnections();
+  std::vector<std::string> notes;
+  const std::string in = SafeConnectString(given, notes);
+  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
   std::vector<SQLCHAR> out(4096);
   SQLSMALLINT outLen = 0;
   // No window here: a string the driver cannot complete fails instead of prompting.
@@ -317,11 +324,11 @@ std::string ConnectionTitle(const ConnectionTarget& t) {
       title = eq == std::string::npos ? first : first.substr(eq + 1);
       // The title reaches the script header and the window title: never a password.
       const std::string key = eq == std::string::npos ? std::string() : Trim(first.substr(0, eq));
-      if (strcasecmp(key.c_str(), "PWD") == 0 || strcasecmp(key.c_str(), "PASSWORD") == 0) title = "********";
+      if (MaskPasswords(first) != first) title = "********";
     }
   }
   if (!t.owner.empty() && t.owner != t.loginUser) title = t.owner + ":" + title;
-  return title;
+  return MaskPasswords(title);
 }
 
 std::string DbConnection::Execute(Statement& stmt, const std::string& sql) {
@@ -333,7 +340,21 @@ std::string DbConnection::Execute(Statement& stmt, const std::string& sql) {
     return lastError_.text;
   }
   stmt.Reset(h);
+  {
+    std::lock_guard lock(inFlightMu_);
+    if (cancelPending_) {
+      cancelPending_ = false;
+      stmt.Drop();
+      lastError_ = {"The statement was cancelled before it ran.", "HY008"};
+      return lastError_.text;
+    }
+    inFlight_ = h;
+  }
   SQLRETURN rc = MV_ODBC(SQLExecDirect, stmt.get(), OdbcText(sql), SQL_NTS);
+  {
+    std::lock_guard lock(inFlightMu_);
+    inFlight_ = SQL_NULL_HSTMT;
+  }
   if (rc == SQL_SUCCESS) return {};
   ReadDiagnostics(stmt.get());
   stmt.Drop();
@@ -341,6 +362,19 @@ std::string DbConnection::Execute(Statement& stmt, const std::string& sql) {
   if (lastError_.text.empty())
     lastError_.text = "The statement did not run (ODBC return code " + std::to_string(rc) + ").";
   return lastError_.text;
+}
+
+void DbConnection::CancelStatement() {
+  std::lock_guard lock(inFlightMu_);
+  if (inFlight_)
+    MV_ODBC(SQLCancel, inFlight_);
+  else
+    cancelPending_ = true;
+}
+
+void DbConnection::ClearCancel() {
+  std::lock_guard lock(inFlightMu_);
+  cancelPending_ = false;
 }
 
 bool DbConnection::ReadDiagnostics(SQLHSTMT stmt) {

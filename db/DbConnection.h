@@ -2,6 +2,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct TableList {
   std::vector<TableEntry> entries;
   std::vector<TableEntry> elsewhere;
   bool loaded = false;
+  // Why the list could not be read (the catalog failed, or a file answered with nothing
+  // because it cannot be read); empty when it was.
+  std::string error;
 };
 
 // One entry of the owner chooser: text and item data (0 schema or "-not required-", 7777 catalog).
@@ -99,6 +103,12 @@ class DbConnection {
 
   // Empty on success (statement left open in stmt); else the error text (statement dropped).
   std::string Execute(Statement& stmt, const std::string& sql);
+  // Cancels the statement Execute is running, if any (SQLCancel), so that a stop does not wait
+  // for it and the server is left running nothing. Any thread may call it.
+  // A cancel that came while no statement ran holds for the next one, which then does not
+  // run (a stop between statements); a new run clears it.
+  void CancelStatement();
+  void ClearCancel();
   // Reads the diagnostics of stmt (of the connection when stmt is null) into LastError; false
   // when there was none.
   bool ReadDiagnostics(SQLHSTMT stmt);
@@ -126,7 +136,7 @@ class DbConnection {
   bool AllocHandles();
   // Marks the connection failed and says why.
   void FailConnect(const std::string& reason);
-  bool DriverConnect(const std::string& in);
+  bool DriverConnect(const std::string& given);
   void ReadServerAndUser();
   void ReadEngineFacts();
   std::string InfoText(SQLUSMALLINT type);
@@ -151,6 +161,10 @@ class DbConnection {
   DriverFacts driver_;
   DriverMessage lastError_;
   TableList tables_;
+  // The statement Execute is running; the mutex keeps it from being freed while it is cancelled.
+  std::mutex inFlightMu_;
+  SQLHSTMT inFlight_ = SQL_NULL_HSTMT;
+  bool cancelPending_ = false;
 };
 
 }  // namespace mv

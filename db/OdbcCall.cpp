@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "db/ConnectSafety.h"
 #include "db/Diagnostics.h"
 #include "db/OdbcHandles.h"
 
@@ -32,22 +33,10 @@ bool TraceFileOpen() { return TraceFile() != nullptr; }
 std::string TraceText(const SQLCHAR* text) {
   if (!text) return "NULL";
   const char* s = reinterpret_cast<const char*>(text);
-  const size_t n = strnlen(s, 200);
-  std::string v(s, n);
-  // Passwords never reach the trace file.
-  for (const char* key : {"PWD=", "PASSWORD="}) {
-    for (size_t p = 0; (p = v.find(key, p)) != std::string::npos;) {
-      if (p > 0 && v[p - 1] != ';') {
-        p += 1;
-        continue;
-      }
-      const size_t start = p + std::strlen(key);
-      const size_t end = v.find(';', start);
-      v.replace(start, (end == std::string::npos ? v.size() : end) - start, "***");
-      p = start;
-    }
-  }
-  return "\"" + v + (n == 200 ? "...\"" : "\"");
+  // Passwords never reach the trace file; masked before the cut, so a cut value is masked too.
+  const std::string v = MaskPasswords(std::string_view(s, strnlen(s, 65536)));
+  if (v.size() <= 200) return "\"" + v + "\"";
+  return "\"" + v.substr(0, 200) + "...\"";
 }
 
 void TraceLine(const char* name, const std::string& args, SQLRETURN rc) {
@@ -87,7 +76,8 @@ std::string DiagnosticText(SQLSMALLINT type, SQLHANDLE handle, std::string* sqlS
     if (!text.empty()) text += "\n";
     text += one;
   }
-  return text;
+  // The driver manager repeats a whole connect string in some errors ("Can't open lib").
+  return MaskPasswords(text);
 }
 
 bool IsConnectionLost(const std::string& s) {

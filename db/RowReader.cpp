@@ -1,5 +1,6 @@
 #include "db/RowReader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +19,8 @@ namespace mv {
 namespace {
 constexpr SQLLEN kChunk = 1 << 16;
 constexpr SQLLEN kFirstPiece = 512;
+// The largest piece of a long value read at once: a driver's length is not trusted with more.
+constexpr SQLLEN kMaxPiece = SQLLEN{1} << 28;
 }  // namespace
 
 [[gnu::hot]] bool RowReader::ReadText(SQLUSMALLINT col, std::string_view& view, std::string& spill, bool& failed) {
@@ -34,7 +37,11 @@ constexpr SQLLEN kFirstPiece = 512;
     view = std::string_view(buffer_.data(), static_cast<size_t>(ind));
     return true;
   }
+  // A long value: the rest is read straight into spill, in one piece when the driver said how
+  // long it is, else in pieces that double. Some drivers measure the whole remaining value on
+  // every call, so the number of calls, not only their size, decides the time a value takes.
   spill.clear();
+  char* at = buffer_.data();
   for (;;) {
     if (rc == SQL_NO_DATA) break;
     if (!Succeeded(rc)) {
@@ -43,25 +50,40 @@ constexpr SQLLEN kFirstPiece = 512;
       break;
     }
     if (ind == SQL_NULL_DATA) {
+      spill.clear();
       view = spill;
       return false;
     }
+    const bool inSpill = at != buffer_.data();
+    const size_t held = inSpill ? spill.size() - static_cast<size_t>(piece) : 0;
+    size_t n;
+    bool more = false;
     if (rc == SQL_SUCCESS) {
-      size_t n =
-          ind >= 0 && ind < piece ? static_cast<size_t>(ind) : strnlen(buffer_.data(), static_cast<size_t>(piece));
-      spill.append(buffer_.data(), n);
+      n = ind >= 0 && ind < piece ? static_cast<size_t>(ind) : strnlen(at, static_cast<size_t>(piece));
+    } else if (ind >= 0 && ind != SQL_NO_TOTAL && ind < piece) {
+      // SQL_SUCCESS_WITH_INFO about a value that fit.
+      n = static_cast<size_t>(ind);
+    } else {
+      // A full piece less its terminator, with more to come.
+      n = static_cast<size_t>(piece - 1);
+      more = true;
+    }
+    if (inSpill)
+      spill.resize(held + n);
+    else
+      spill.append(at, n);
+    if (!more) break;
+    // ind is what was left before this piece: the rest, and its terminator, in one piece.
+    const SQLLEN rest = ind > 0 && ind != SQL_NO_TOTAL ? ind - static_cast<SQLLEN>(n) + 1 : 0;
+    piece = std::min(kMaxPiece, std::max({rest, 2 * piece, kChunk}));
+    const size_t base = spill.size();
+    spill.resize(base + static_cast<size_t>(piece));
+    at = spill.data() + base;
+    rc = MV_ODBC(SQLGetData, stmt_, col, SQL_C_CHAR, at, piece, &ind);
+    if (rc == SQL_NO_DATA) {
+      spill.resize(base);
       break;
     }
-    // SQL_SUCCESS_WITH_INFO: either a warning about a value that fit, or a full buffer less
-    // its terminator with more to come.
-    if (ind >= 0 && ind != SQL_NO_TOTAL && ind < piece) {
-      spill.append(buffer_.data(), static_cast<size_t>(ind));
-      break;
-    }
-    if (ind > 0 && ind != SQL_NO_TOTAL && spill.empty()) spill.reserve(static_cast<size_t>(ind));
-    spill.append(buffer_.data(), static_cast<size_t>(piece - 1));
-    piece = kChunk;
-    rc = MV_ODBC(SQLGetData, stmt_, col, SQL_C_CHAR, buffer_.data(), piece, &ind);
   }
   view = spill;
   return true;

@@ -17,6 +17,8 @@ int DbConnection::LoadTables(const std::function<bool()>& stopped) {
   SQLHSTMT h = SQL_NULL_HSTMT;
   if (!Succeeded(MV_ODBC(SQLAllocHandle, SQL_HANDLE_STMT, dbc(), &h))) {
     tables_.loaded = true;
+    ReadDiagnostics(nullptr);
+    tables_.error = lastError_.text.empty() ? "Could not allocate a statement." : lastError_.text;
     return 0;
   }
   st.Reset(h);
@@ -42,12 +44,15 @@ int DbConnection::LoadTables(const std::function<bool()>& stopped) {
   if (!Succeeded(rc)) {
     tables_.loaded = true;
     if (ReadDiagnostics(st.get())) host_.Message(lastError_.text, Host::Buttons::Ok);
+    tables_.error = lastError_.text.empty() ? "The driver could not list the tables." : lastError_.text;
     return 0;
   }
   RowReader reader(st);
   std::string catalog, schema, name;
   std::vector<TableEntry> listed;
-  while (Succeeded(MV_ODBC(SQLFetch, st.get()))) {
+  for (;;) {
+    rc = MV_ODBC(SQLFetch, st.get());
+    if (!Succeeded(rc)) break;
     if (stopped && stopped()) return -1;
     catalog.clear();
     schema.clear();
@@ -56,9 +61,26 @@ int DbConnection::LoadTables(const std::function<bool()>& stopped) {
     reader.Value(3, name);
     listed.push_back(TableEntry{name, driver_.engine == Engine::MariaDB ? catalog : schema});
   }
+  const bool listedNothing = listed.empty();
+  if (rc != SQL_NO_DATA) {
+    ReadDiagnostics(st.get());
+    tables_.error = lastError_.text.empty() ? "The table list ended with an error." : lastError_.text;
+  }
   st.Drop();
   ScopeTables(std::move(listed));
   tables_.loaded = true;
+  if (tables_.error.empty() && listedNothing && driver_.engine == Engine::SQLite) {
+    // The SQLite driver lists a locked file, or one that is no database, as empty: the file
+    // itself is asked whether it can be read.
+    Statement probe;
+    const std::string error = Execute(probe, "select count(*) from sqlite_master");
+    if (!error.empty())
+      tables_.error = error;
+    else if (!RowReader(probe).Fetch()) {
+      ReadDiagnostics(probe.get());
+      tables_.error = lastError_.text.empty() ? "The database file could not be read." : lastError_.text;
+    }
+  }
   return static_cast<int>(tables_.entries.size());
 }
 

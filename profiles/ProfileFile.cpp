@@ -9,6 +9,7 @@
 #include "base/Host.h"
 #include "base/ProgramFolder.h"
 #include "profiles/ProfileExtras.h"
+#include "profiles/Substitutions.h"
 
 namespace mv {
 
@@ -309,7 +310,14 @@ bool LoadProfile(Profile& p, const std::string& folder, Host& host) {
   }
   const bool ok = ReadRecord(data, p);
   p.b_Changed = 0;
-  return ok;
+  if (!ok) return false;
+  // A profile may come with a configuration from anyone: its pairs may not blow a value up.
+  const std::string refusal = SubstitutionGrowthRefusal(path, p.Substitutions);
+  if (!refusal.empty()) {
+    host.Message(refusal);
+    return false;
+  }
+  return true;
 }
 
 bool SaveProfile(Profile& p, const std::string& folder, Host& host) {

@@ -27,6 +27,20 @@ std::string ReplaceAll(const std::string& text, const std::string& find, const s
   return ReplaceInto(text, find, replace, out) ? out : text;
 }
 
+double SubstitutionGrowth(const std::vector<Substitution>& pairs) {
+  double growth = 1;
+  for (const Substitution& pair : pairs)
+    if (!pair.find.empty() && pair.replace.size() > pair.find.size())
+      growth *= static_cast<double>(pair.replace.size()) / static_cast<double>(pair.find.size());
+  return growth;
+}
+
+std::string SubstitutionGrowthRefusal(const std::string& profileName, const std::vector<Substitution>& pairs) {
+  if (SubstitutionGrowth(pairs) <= kMaxSubstitutionGrowth) return {};
+  return "The profile '" + profileName + "' was not loaded: its substitutions could make a value more than " +
+         std::to_string(static_cast<int>(kMaxSubstitutionGrowth)) + " times longer.";
+}
+
 void ApplySubstitutions(const std::vector<Substitution>& pairs, std::string& text, std::string& scratch) {
   for (const auto& pair : pairs)
     if (ReplaceInto(text, pair.find, pair.replace, scratch)) text.swap(scratch);

@@ -107,6 +107,11 @@ void AnalysisPhase(RunContext& ctx) {
   ctx.setStateTitle("Analyzing Database");
   // Read again inside the run's snapshot: a list a dialog read may be of another moment.
   if (ctx.connection.LoadTables([&ctx] { return !ctx.state.running; }) < 0) ctx.listingStopped();
+  if (!ctx.connection.Tables().error.empty()) {
+    ctx.listingError = ctx.connection.Tables().error;
+    ctx.script.MessageRemark("ERROR: The list of tables could not be read: " + RemarkSafe(ctx.listingError), "\r\n",
+                             "\r\n");
+  }
   const int count = static_cast<int>(ctx.connection.Tables().entries.size());
   WriteTableCount(ctx, count);
   ctx.host.BarRange(Host::kAnalysisBar, 2 * count);

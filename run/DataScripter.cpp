@@ -1,4 +1,5 @@
 #include "base/Host.h"
+#include "db/ConditionCheck.h"
 #include "db/DbConnection.h"
 #include "db/EngineTypes.h"
 #include "db/PrimaryKey.h"
@@ -262,7 +263,7 @@ class DataTables : public TablePhase {
 void DataTables::Headings(const PhaseTable& t) {
   const RunOptions& opts = ctx_.opts;
   ScriptWriter& out = ctx_.script;
-  if (opts.b_DeleteData) {
+  if (opts.b_DeleteData && !t.table.columnsUnread) {
     out.BlankLine();
     out.Heading("Deleting data for table ", t.name);
     out.SimpleStatement(ctx_.working.s_Delete, t.written, "\r\n");
@@ -282,10 +283,17 @@ void DataTables::Headings(const PhaseTable& t) {
 
 bool DataTables::ConditionRefused(const PhaseTable& t) {
   std::string condition;
-  if (!WhereConditionFor(ctx_.opts, t.table.name, condition) || !HasStatementSeparator(condition)) return false;
-  ctx_.script.MessageRemark("ERROR: The condition for table " + RemarkSafe(t.name) +
-                                " holds a statement separator (;) outside quotes. It was not run, and the table's "
-                                "rows were not read.",
+  if (!WhereConditionFor(ctx_.opts, t.table.name, condition)) return false;
+  std::string why = ConditionRefusal(condition, ctx_.connection.Driver().engine);
+  // A condition may have found a way past the check to switch the session back to writing (a
+  // function of the source's own that changes a setting): every conditioned SELECT starts read-only again.
+  if (why.empty()) {
+    const std::string readOnly = ctx_.connection.SetReadOnly(true);
+    if (!readOnly.empty()) why = "could not be run read-only (" + readOnly + ")";
+  }
+  if (why.empty()) return false;
+  ctx_.script.MessageRemark("ERROR: The condition for table " + RemarkSafe(t.name) + " " + why +
+                                ". It was not run, and the table's rows were not read.",
                             "", "\r\n\r\n");
   ctx_.TableError(t.table.name);
   return true;
@@ -293,9 +301,13 @@ bool DataTables::ConditionRefused(const PhaseTable& t) {
 
 void DataTables::Rows(const PhaseTable& t, const SelectParts& parts) {
   const long long expected = EstimateRows(ctx_, t.table, parts);
+  // A stop during the count (its statement cancelled) ends here, before the rows' statement.
+  ctx_.checkPoint();
   Statement stmt;
   const std::string error = ctx_.connection.Execute(stmt, parts.select);
   if (!error.empty()) {
+    // A statement cancelled by a stop ends with the stop note, not an error of its table.
+    if (!ctx_.state.running) ctx_.checkPoint();
     EndIfConnectionLost(ctx_, t.index, ctx_.connection.LastError());
     ctx_.TableError(t.table.name);
     ctx_.script.MessageRemark(
@@ -319,6 +331,12 @@ void DataTables::Rows(const PhaseTable& t, const SelectParts& parts) {
 
 bool DataTables::Table(PhaseTable& t) {
   Headings(t);
+  if (t.table.columnsUnread) {
+    ctx_.script.MessageRemark(
+        "ERROR: The columns of table " + RemarkSafe(t.name) + " could not be read, so its rows were not read.", "",
+        "\r\n\r\n");
+    return true;
+  }
   if (ConditionRefused(t)) return true;
   const SelectParts parts = BuildSelect(ctx_, t.table);
   if (parts.columnList.empty()) {

@@ -153,6 +153,7 @@ void RunStatement(RunContext& ctx, const std::string& sql) {
   Statement stmt;
   const std::string error = ctx.connection.Execute(stmt, sql);
   if (!error.empty()) {
+    if (!ctx.state.running) ctx.checkPoint();
     ctx.TableError("the statement");
     ctx.script.MessageRemark("The following error was received while processing statement " + error, "\r\n",
                              "\r\n\r\n\r\n");

@@ -42,6 +42,9 @@ struct RunTable {
   std::vector<std::string> catalogColumns;
   // The rows the data phase read, -1 before it did.
   long long rows = -1;
+  // The catalog named no column of a table that has some (or could not say): nothing of it is
+  // scripted, neither its removal nor its rows.
+  bool columnsUnread = false;
 };
 
 // How the data phase learns each table's row count for a progress display.
@@ -79,6 +82,8 @@ struct RunContext {
   std::vector<TableOutsideSnapshot> outsideSnapshot;
   // Why the run could read nothing at all (its outcome is then FinishedWithErrors); empty else.
   std::string runError;
+  // Why the table list could not be read; the run then ends with errors.
+  std::string listingError;
   // Records that table could not be read whole (once per table).
   void TableError(const std::string& table) {
     for (const std::string& t : errorTables)

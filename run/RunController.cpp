@@ -112,6 +112,7 @@ void RunController::SetStateTitle(const std::string& stateText) {
 bool RunController::ReplaceConnection(std::unique_ptr<DbConnection> conn) {
   if (workerActive_) return false;
   session_.connection = std::move(conn);
+  output_.SetSourceConnectString(session_.connection ? session_.connection->Target().connectString : std::string());
   return true;
 }
 
@@ -136,6 +137,12 @@ std::unique_ptr<RunContext> RunController::MakeContext() {
 bool RunController::PrepareStart(const char* busy, const char* noDatabase) {
   if (state_.running || workerActive_) return RefuseStart(busy);
   if (!session_.HasUsableConnection()) return RefuseStart(noDatabase);
+  output_.SetSourceConnectString(session_.connection->Target().connectString);
+  session_.connection->ClearCancel();
+  const RunOptions& o = session_.opts;
+  if ((o.b_OnlyToFile || o.b_AutoSave) && output_.IsSourceFile(o.s_AutoSaveFile))
+    return RefuseStart(
+        ("The script file " + o.s_AutoSaveFile + " is the source database: the run was not started.").c_str());
   // The last run's worker has ended (RunEnded came before this command); take back its results.
   CollectRun();
   session_.configLoadedSinceRun = false;
@@ -205,6 +212,8 @@ void RunController::Work(void (RunController::*body)(), bool belowNormal) {
   state_.running = 0;
   state_.paused = 0;
   state_.skipAllowed = 0;
+  // A stop that came between statements cancels nothing after the run.
+  if (session_.connection) session_.connection->ClearCancel();
   const RunOutcome outcome = result_.outcome;
   // Cleared before the notice, so whoever handles it sees the run's final state.
   workerActive_ = false;
@@ -259,7 +268,12 @@ void RunController::StopCommand(bool ask) {
                            Host::Buttons::YesNo) != Host::Answer::Yes)
     return;
   state_.running = 0;
+  CancelInFlight();
   host_.RunStateChanged();
+}
+
+void RunController::CancelInFlight() {
+  if (workerActive_ && session_.connection) session_.connection->CancelStatement();
 }
 
 void RunController::CheckPoint() {
@@ -431,7 +445,7 @@ void RunController::WriteFooterAndFinish(bool scripting) {
   SetStateTitle("Finished");
   output_.SetSaved(false);
   output_.FinishRun();
-  const bool clean = run_->errorTables.empty() && run_->runError.empty();
+  const bool clean = run_->errorTables.empty() && run_->runError.empty() && run_->listingError.empty();
   result_.outcome = clean ? RunOutcome::Finished : RunOutcome::FinishedWithErrors;
   if (scripting && !session_.autoStartPath.empty()) {
     result_.autoStartDone = true;

@@ -72,6 +72,8 @@ class RunController {
   void SkipCommand();
   // ask: confirm with the user first (desktop); the batch front end stops without asking.
   void StopCommand(bool ask = true);
+  // Cancels the statement the run is executing (a watcher's call after StopFromSignal).
+  void CancelInFlight();
   // Only clears the running word: safe in a signal handler.
   void StopFromSignal() noexcept {
     signalStop_.store(true);

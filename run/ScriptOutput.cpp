@@ -1,5 +1,7 @@
 #include "run/ScriptOutput.h"
 
+#include "db/ConnectSafety.h"
+
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -276,6 +278,8 @@ bool ScriptOutput::AutoSaveFlush() {
   return true;
 }
 
+bool ScriptOutput::IsSourceFile(const std::string& path) const { return NamesSourceFile(sourceConnect_, path); }
+
 void ScriptOutput::SaveScript(int& saveCancelled, const std::string& givenPath) {
   if (saved_) return;
   ScriptWindow& window = host_.Script();
@@ -291,6 +295,10 @@ void ScriptOutput::SaveScript(int& saveCancelled, const std::string& givenPath) 
     return;
   }
   saveCancelled = 0;
+  if (IsSourceFile(path)) {
+    host_.Message("The script was not saved: " + path + " is the source database.", Host::Buttons::Ok);
+    return;
+  }
   size_t dot = path.rfind('.');
   size_t slash = path.rfind('/');
   bool rtf = dot != std::string::npos && (slash == std::string::npos || dot > slash) &&

@@ -72,6 +72,9 @@ class ScriptOutput {
   // --- the UI thread, outside a run
   // Save Script: asks the host for a path unless one is given. Sets saveCancelled.
   void SaveScript(int& saveCancelled, const std::string& givenPath = {});
+  // The connect string of the source: a file it names is never written over.
+  void SetSourceConnectString(const std::string& connectString) { sourceConnect_ = connectString; }
+  bool IsSourceFile(const std::string& path) const;
   bool Saved() const { return saved_; }
   void SetSaved(bool saved) { saved_ = saved; }
 
@@ -87,6 +90,7 @@ class ScriptOutput {
   static constexpr size_t kAutoSaveBacklogLimit = 8u << 20;
 
  private:
+  std::string sourceConnect_;
   bool WriteToOutputFile(std::string_view text);
   // Text past the line filter.
   void Deliver(std::string_view text, Color color, bool counted);

@@ -40,6 +40,9 @@ class StructureTables : public TablePhase {
 
  private:
   void Headings(const PhaseTable& t);
+  // Whether the table has columns although the catalog named none (a SELECT of no row asked);
+  // an engine allows a table without columns.
+  bool HasColumnsAfterAll(const RunTable& table);
   // The engine's own column types for the table, read once; a note when they cannot be.
   void ReadEngineTypes(const RunTable& table);
   // The engine's type of a column (the columns come in the same order from both catalogs).
@@ -63,7 +66,7 @@ class StructureTables : public TablePhase {
 void StructureTables::Headings(const PhaseTable& t) {
   if (!ctx_.opts.b_DoTabStruct) return;
   ScriptWriter& out = ctx_.script;
-  if (ctx_.opts.b_DropTable) {
+  if (ctx_.opts.b_DropTable && !t.table.columnsUnread) {
     out.BlankLine();
     out.Heading("Removal of table ", t.name);
     out.SimpleStatement(ctx_.working.s_DropTable, t.written, "\r\n");
@@ -161,9 +164,25 @@ CatalogEnd StructureTables::ReadColumns(PhaseTable& t) {
   }
   if (reader_.valueFailures() > 0) ctx_.TableError(table.name);
   reader_.Close();
+  if (table.catalogColumns.empty() && (!end.error.empty() || HasColumnsAfterAll(table))) {
+    table.columnsUnread = true;
+    end.error = "\r\n\t" + ctx_.working.s_Remarks +
+                "  ERROR: Could not get information for some/all columns for table " + RemarkSafe(table.name) +
+                " in database " + RemarkSafe(ctx_.connection.Target().title);
+    ctx_.TableError(table.name);
+  }
   end.remarkAt = table.columns.size();
   for (ColumnInfo& col : pending) table.columns.push_back(std::move(col));
   return end;
+}
+
+bool StructureTables::HasColumnsAfterAll(const RunTable& table) {
+  Statement stmt;
+  if (!ctx_.connection.Execute(stmt, "select * from " + ctx_.names.Source().Bracket(table.name) + " where 1 = 0")
+           .empty())
+    return ctx_.connection.Driver().engine == Engine::SQLite;  // SQLite has no table without columns
+  SQLSMALLINT count = 0;
+  return !Succeeded(SQLNumResultCols(stmt.get(), &count)) || count > 0;
 }
 
 void StructureTables::WriteCreateTable(const PhaseTable& t, const CatalogEnd& end) {
@@ -171,6 +190,10 @@ void StructureTables::WriteCreateTable(const PhaseTable& t, const CatalogEnd& en
   ScriptWriter& out = ctx_.script;
   if (!ctx_.opts.b_DoTabStruct) {
     if (!end.error.empty()) out.Write(end.error, TextRole::Message);
+    return;
+  }
+  if (t.table.columnsUnread) {
+    out.Write(end.error.substr(3) + "\r\n\r\n", TextRole::Message);
     return;
   }
   for (const std::string& note : notes_) out.MessageRemark(note, "", "\r\n");
@@ -189,10 +212,11 @@ void StructureTables::WriteCreateTable(const PhaseTable& t, const CatalogEnd& en
 
 bool StructureTables::Table(PhaseTable& t) {
   RunTable& table = t.table;
-  Headings(t);
   table.columns.clear();
   table.catalogColumns.clear();
+  table.columnsUnread = false;
   if (!reader_.OpenColumns(table.name)) {
+    Headings(t);
     // Without a column catalog no later table can be described either.
     EndIfConnectionLost(ctx_, t.index, reader_.error());
     for (size_t i = t.index; i < ctx_.tables.size(); ++i) ctx_.TableError(ctx_.tables[i].name);
@@ -201,7 +225,10 @@ bool StructureTables::Table(PhaseTable& t) {
   }
   notes_.clear();
   ReadEngineTypes(table);
-  WriteCreateTable(t, ReadColumns(t));
+  // The columns first: a table that has none to read gets no removal either.
+  const CatalogEnd end = ReadColumns(t);
+  Headings(t);
+  WriteCreateTable(t, end);
   return true;
 }
 

@@ -10,10 +10,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+
+#include "support/PgServer.h"
+#include "support/UniqueName.h"
 
 namespace {
 
@@ -137,6 +142,46 @@ TEST_F(BatchTest, InterruptStopsTheRunWithTheStopNoteAndKeepsTheGoodFile) {
   EXPECT_EQ(script.substr(script.size() - 30), "\r\n\r\nREM  Mervale Stopped ...\r\n");
   EXPECT_EQ(script.find("End of Mervale"), std::string::npos);
   EXPECT_NE(err.find("Mervale has been stopped."), std::string::npos);
+}
+
+TEST_F(BatchTest, AStopDuringALongStatementCancelsItOnTheServer) {
+  mv::test::PgServer& pg = mv::test::PgServer::Instance();
+  const std::string db = mv::test::UniqueDbName("mv_cancel");
+  pg.CreateDatabase(db);
+  pg.RunSql(db,
+            "create table t (id int4); insert into t values (1); create function slow() returns boolean language sql "
+            "volatile as $$ select pg_sleep(100) is not null $$;");
+  Write(dir / "slow.mvl", "[Mervale]\r\nVersion=5.0\r\n[Database]\r\ns_ConnectString=" + pg.ConnectString(db) +
+                              "\r\n[Where Statements]\r\nobj0=T\r\nwhere0=slow()\r\n");
+  const std::string out = (dir / "slow.sql").string(), config = (dir / "slow.mvl").string();
+  const std::string home = "MERVALE_HOME=" + (dir / "home").string(), xdg = "XDG_CONFIG_HOME=" + (dir / "xdg").string();
+  char* argv[] = {const_cast<char*>(MV_BATCH_PATH), const_cast<char*>(config.c_str()), const_cast<char*>("--output"),
+                  const_cast<char*>(out.c_str()), nullptr};
+  char* envp[] = {const_cast<char*>(home.c_str()), const_cast<char*>(xdg.c_str()), nullptr};
+  pid_t pid = 0;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, (dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_EQ(posix_spawn(&pid, MV_BATCH_PATH, &actions, nullptr, argv, envp), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  const std::string running = "select count(*) from pg_stat_activity where datname = '" + db +
+                              "' and state = 'active' and query like '%slow()%' and pid <> pg_backend_pid();";
+  for (int i = 0; i < 300 && pg.RunSql("postgres", running) != "1\n"; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_EQ(pg.RunSql("postgres", running), "1\n") << Slurp(dir / "err");
+  const auto stopped = std::chrono::steady_clock::now();
+  kill(pid, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  // Not a timing: the statement alone would run for 100 seconds.
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(50));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 5) << Slurp(dir / "err");
+  const std::string script = Slurp(out);
+  EXPECT_EQ(script.substr(script.size() - 28), "\r\n\r\nREM  Mervale Stopped ...") << script;
+  EXPECT_EQ(script.find("The following error was received"), std::string::npos) << script;
+  EXPECT_EQ(pg.RunSql("postgres", running), "0\n");
+  pg.DropDatabase(db);
 }
 
 TEST_F(BatchTest, LinksNoQtLibrary) {

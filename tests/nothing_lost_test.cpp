@@ -254,3 +254,44 @@ TEST(NothingLost, PostgresqlValuesAreReadByTheirType) {
 
 }  // namespace
 }  // namespace mv
+
+namespace mv {
+namespace {
+
+TEST(NothingLost, ALongValueIsReadInAFewPiecesAndWhole) {
+  // The SQLite driver measures the whole value on every call: pieces of a fixed size would make
+  // the read grow with the square of the value's size. The trace counts the calls.
+  RunHarness h;
+  const std::string db = h.Path("long.db"), script = h.Path("long.sql"), trace = h.Path("trace.txt");
+  ASSERT_EQ(test::RunProcess({"sqlite3", db,
+                              "CREATE TABLE t (id INTEGER, v TEXT); INSERT INTO t VALUES (1, "
+                              "replace(hex(zeroblob(10000000)), '00', 'ab'));"},
+                             {})
+                .status,
+            0);
+  const std::string config = h.Path("long.mvl");
+  std::ofstream(config, std::ios::binary) << "[Mervale]\nVersion=5.0\ns_WorkingProfile=SQLite\n[Database]\n"
+                                             "s_ConnectString=DRIVER=SQLite3;Database="
+                                          << db << "\n";
+  const test::ProcessResult r = test::RunProcess(
+      {MV_BATCH_PATH, config, "--output", script},
+      {"MERVALE_HOME=" MV_BINARY_DIR, "XDG_CONFIG_HOME=" + h.Path("xdg"), "MERVALE_ODBC_TRACE=" + trace});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::ifstream in(trace);
+  // Every value's first call asks for 512 bytes; what follows it is the long value's rest.
+  int pieces = 0;
+  for (std::string line; std::getline(in, line);)
+    pieces += line.rfind("SQLGetData(", 0) == 0 && line.find(", 512, ") == std::string::npos;
+  EXPECT_LE(pieces, 2);
+  const std::string copy = h.Path("copy.db");
+  ASSERT_EQ(test::RunProcess({"sqlite3", "-bail", copy, ".read " + script}, {}).status, 0);
+  EXPECT_EQ(test::RunProcess({"sqlite3", copy,
+                              "SELECT length(v), v = replace(hex(zeroblob(10000000)), '00', 'ab') "
+                              "FROM t;"},
+                             {})
+                .out,
+            "20000000|1\n");
+}
+
+}  // namespace
+}  // namespace mv

@@ -458,3 +458,38 @@ TEST(ProfileDiscovery, CreatesTheDefaultProfileWhenNoneLoads) {
   EXPECT_EQ(list.size(), 1u);
   EXPECT_EQ(host.messages.size(), 1u);
 }
+
+TEST(ProfileFile, SubstitutionsThatCouldBlowAValueUpAreRefused) {
+  TempDir dir;
+  ScriptedHost host;
+  struct Case {
+    int pairs;
+    std::string find, replace;
+    bool loads;
+  };
+  // Pairs that double an apostrophe compound; the shipped profiles' stay far below the bound.
+  const Case cases[] = {{30, "'", "''", false},
+                        {7, "'", "''", false},
+                        {6, "'", "''", true},
+                        {1, "a", std::string(64, 'b'), true},
+                        {1, "a", std::string(65, 'b'), false},
+                        {40, "ab", "b", true}};
+  for (const Case& c : cases) {
+    Profile p;
+    p.s_Name = "Grow";
+    for (int i = 0; i < c.pairs; ++i) p.Substitutions.push_back({c.find, c.replace});
+    ASSERT_TRUE(SaveProfile(p, dir.path, host));
+    host.messages.clear();
+    Profile loaded;
+    loaded.s_Name = "Grow";
+    EXPECT_EQ(LoadProfile(loaded, dir.path, host), c.loads) << c.pairs << " x " << c.replace;
+    if (c.loads) {
+      EXPECT_TRUE(host.messages.empty());
+    } else {
+      ASSERT_EQ(host.messages.size(), 1u);
+      EXPECT_NE(host.messages[0].find("its substitutions could make a value more than 64 times longer"),
+                std::string::npos)
+          << host.messages[0];
+    }
+  }
+}

@@ -86,9 +86,10 @@ const char kBatchUsage[] =
     "the source's engine (--profile Default: the built-in dialect). A profile, owner or table\n"
     "name that matches nothing is an error (1 on the command line, 2 in the configuration).\n"
     "Exit status: 0 finished, 1 usage, 2 configuration unreadable, 3 no connection,\n"
-    "4 script not written whole, 5 stopped, 6 finished with errors (some tables could not be\n"
-    "read whole; they are named). After 5 or 6, --output FILE keeps what it held and the new\n"
-    "script is left beside it under the name given.\n";
+    "4 script not written whole (or a path given is the source database file), 5 stopped,\n"
+    "6 finished with errors (some tables, or the list of tables, could not be read whole;\n"
+    "they are named). After 5 or 6, --output FILE keeps what it held and the new script is\n"
+    "left beside it under the name given.\n";
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BatchCommand.h"
@@ -24,6 +25,7 @@
 #include "base/SqlLibrary.h"
 #include "db/DataSources.h"
 #include "profiles/ProfileFolders.h"
+#include "db/ConnectSafety.h"
 #include "run/ConfigurationCommands.h"
 #include "run/RunController.h"
 #include "run/StartRules.h"
@@ -43,6 +45,8 @@ std::atomic<const char*> g_temporary{nullptr};
 std::atomic<int> g_stops{0};
 // Set once the run is over: the file is being committed, which a signal must not cut short.
 std::atomic<bool> g_ending{false};
+// The signal handler's word to the stop watcher: 's' cancel the statement in flight, 'q' end.
+int g_stopPipe[2] = {-1, -1};
 
 // A run stops the way the Stop button stops it and its script is kept. Outside a run (while
 // connecting), or at a second signal, the program ends at once and leaves no temporary file.
@@ -51,6 +55,10 @@ extern "C" void OnSignal(int) {
   mv::RunController* owner = g_owner.load();
   if (owner && g_stops.fetch_add(1) == 0) {
     owner->StopFromSignal();
+    // SQLCancel is no call for a signal handler: the watcher makes it.
+    if (g_stopPipe[1] >= 0) {
+      [[maybe_unused]] const ssize_t sent = write(g_stopPipe[1], "s", 1);
+    }
     return;
   }
   if (const char* temporary = g_temporary.load()) unlink(temporary);
@@ -62,7 +70,7 @@ extern "C" void OnSignal(int) {
 void CatchStopSignals() {
   struct sigaction sa {};
   sa.sa_handler = OnSignal;
-  // A driver's network wait goes on after a stop request; the run notices it at its next row.
+  // A driver's network wait goes on after the signal; the stop watcher cancels the statement.
   sa.sa_flags = SA_RESTART;
   sigemptyset(&sa.sa_mask);
   for (int sig : kStopSignals) sigaddset(&sa.sa_mask, sig);
@@ -119,6 +127,34 @@ void ChooseEngineProfile(mv::RunController& owner) {
 int LibraryList();
 int SaveConfig(const mv::BatchCommand& cmd);
 
+namespace {
+// A script or configuration written over the database file the connect string names would
+// replace the source: refused before anything connects or is written.
+int RefuseWritingOverTheSource(const mv::BatchCommand& cmd) {
+  mv::SettingsStore settings(mv::SettingsStore::DefaultPath());
+  mv::RunOptions remembered;
+  mv::Profile working;
+  mv::LoadRunSettings(settings, remembered, working);
+  std::optional<mv::Configuration> c = cmd.config.empty()
+                                           ? std::optional<mv::Configuration>(mv::DefaultBatchConfiguration())
+                                           : mv::ReadConfiguration(cmd.config, remembered);
+  if (!c) return kOk;  // the load that follows says why
+  mv::ApplyBatchCommand(cmd, *c);
+  const mv::RunOptions& o = c->opts;
+  const std::pair<const char*, std::string> paths[] = {
+      {"--output", cmd.output},
+      {"--save-config", cmd.saveConfig},
+      {"s_AutoSaveFile", o.b_AutoSave || o.b_OnlyToFile ? o.s_AutoSaveFile : std::string()}};
+  for (const auto& [what, path] : paths) {
+    if (!mv::NamesSourceFile(c->connectString, path)) continue;
+    std::fprintf(stderr, "mervale-batch: %s %s is the source database the connect string names; it is not written.\n",
+                 what, path.c_str());
+    return kWrite;
+  }
+  return kOk;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   CatchStopSignals();
   mv::BatchCommand cmd;
@@ -148,6 +184,7 @@ int main(int argc, char** argv) {
                  std::strerror(errno));
     return kConfig;
   }
+  if (const int refused = RefuseWritingOverTheSource(cmd)) return refused;
   if (!cmd.saveConfig.empty()) return SaveConfig(cmd);
 
   // The script goes to a temporary file beside FILE and replaces it only at the end. A path
@@ -225,6 +262,14 @@ int main(int argc, char** argv) {
     // No window waits meanwhile: the run goes on this thread, the process keeps one thread,
     // and a signal from here on stops the run instead of ending the program.
     owner.SetRunOnCallingThread(true);
+    // The stop watcher: the first signal cancels the statement in flight (SQLCancel), so a run
+    // stopped during a long statement ends at once and leaves the server running nothing.
+    std::thread watcher;
+    if (pipe2(g_stopPipe, O_CLOEXEC) == 0)
+      watcher = std::thread([&owner] {
+        char word = 0;
+        while (read(g_stopPipe[0], &word, 1) == 1 && word == 's') owner.CancelInFlight();
+      });
     g_owner = &owner;
     bool started;
     if (cmd.freeForm) {
@@ -235,6 +280,10 @@ int main(int argc, char** argv) {
     }
     owner.Wait();
     g_owner = nullptr;
+    if (watcher.joinable()) {
+      [[maybe_unused]] const ssize_t sent = write(g_stopPipe[1], "q", 1);
+      watcher.join();
+    }
     const std::optional<mv::RunOutcome> outcome = owner.session().lastOutcome;
     const std::vector<std::string> errorTables = owner.session().ErrorTables();
     if (!started)
