@@ -1,8 +1,8 @@
 #pragma once
 #include <functional>
 #include <memory>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 

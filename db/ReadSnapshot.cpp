@@ -34,6 +34,11 @@ std::string ReadSnapshot::Begin() {
       // A deferred transaction takes its snapshot at the first read: read now, so the moment is
       // the start of the run and not that of the first table.
       error = c.Execute(stmt, "BEGIN");
+      if (error.find("within a transaction") != std::string::npos) {
+        // An earlier run's end was cut short (its ROLLBACK cancelled by a stop): end that one.
+        c.Execute(stmt, "ROLLBACK");
+        error = c.Execute(stmt, "BEGIN");
+      }
       if (error.empty()) {
         active_ = true;
         error = c.Execute(stmt, "SELECT count(*) FROM sqlite_master");

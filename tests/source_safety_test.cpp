@@ -116,8 +116,9 @@ TEST(SourceSafety, AnUnreadableSourceOrTableIsAnErrorAndKeepsFile) {
     fs::path source;
     const char* remark;
   };
-  const Case cases[] = {{locked, "ERROR: The list of tables could not be read"},
-                        {damaged, "ERROR: The list of tables could not be read"},
+  // The run's snapshot is refused first for a file that cannot be read at all.
+  const Case cases[] = {{locked, "ERROR: The database could not be read"},
+                        {damaged, "ERROR: The database could not be read"},
                         {longName, "ERROR: Could not get information for some/all columns for table"}};
   for (const Case& c : cases) {
     test::WriteText(out, good);
