@@ -7,6 +7,7 @@
 #include "db/EngineTypes.h"
 #include "db/OdbcHandles.h"
 #include "profiles/Profile.h"
+#include "run/NotScripted.h"
 #include "run/ScriptNames.h"
 #include "run/ScriptWriter.h"
 #include "settings/RunOptions.h"
@@ -74,6 +75,8 @@ struct RunContext {
       if (t == table) return;
     errorTables.push_back(table);
   }
+  // Objects of the source named in a remark instead of being scripted.
+  NotScriptedList notScripted;
 
   // Waits while paused; stops the run (stop note, then unwinding) when it was stopped.
   std::function<void()> checkPoint;

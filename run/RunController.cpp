@@ -377,7 +377,8 @@ void RunController::WriteFooterAndFinish(bool scripting) {
   }
   // A script that never reached its file was not written: the front end says why instead.
   if (host_.Script().Delivered())
-    WorkerMessage("Mervale has finished scripting the database" + ErrorTablesText(run_->errorTables));
+    WorkerMessage("Mervale has finished scripting the database" + ErrorTablesText(run_->errorTables) +
+                  NotScriptedText(run_->notScripted.Items()));
   SetStateTitle("Ready");
 }
 
