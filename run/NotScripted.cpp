@@ -23,8 +23,7 @@ void NotScriptedList::Add(ScriptWriter& out, NotScriptedObject item) {
 
 std::string NotScriptedText(const std::vector<NotScriptedObject>& items) {
   if (items.empty()) return {};
-  std::string text = "\n\n" + std::to_string(items.size()) +
-                     (items.size() == 1 ? " object is" : " objects are") +
+  std::string text = "\n\n" + std::to_string(items.size()) + (items.size() == 1 ? " object is" : " objects are") +
                      " named in a remark, not scripted (the NOT SCRIPTED remarks in the script say why):";
   for (const NotScriptedObject& item : items) text += "\n    " + Where(item);
   return text;
