@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/Host.h"
+#include "db/EngineKeys.h"
 #include "db/EngineTypes.h"
 #include "db/OdbcHandles.h"
 #include "profiles/Profile.h"
@@ -38,6 +39,11 @@ struct RunTable {
   std::vector<ColumnInfo> columns;
   // Every column the catalog named, kept or not (an index entry that is none is an expression).
   std::vector<std::string> catalogColumns;
+  // With keys and constraints on: what the engine declares of the table beyond its columns'
+  // types, and which of its foreign keys close a cycle (added after the data in every target).
+  std::vector<EngineKey> keys;
+  std::vector<EngineColumnFacts> facts;
+  std::vector<size_t> cycleKeys;
 };
 
 // How the data phase learns each table's row count for a progress display.
@@ -67,6 +73,11 @@ struct RunContext {
   std::vector<RunTable> tables;
   ScriptNames names;
   RowEstimate rowEstimate = RowEstimate::None;
+  // Keys, constraints, defaults and identities are scripted: the option is on and the working
+  // profile has the words for them.
+  bool constraints = false;
+  // The source's sequences that no column owns.
+  std::vector<EngineSequence> sequences;
   // Tables whose structure, rows or indexes could not be read whole, in the order met.
   std::vector<std::string> errorTables;
   // Records that table could not be read whole (once per table).

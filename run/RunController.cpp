@@ -1,5 +1,7 @@
 #include "run/RunController.h"
 
+#include "run/ConstraintScripter.h"
+
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include "base/SettingsStore.h"
 #include "base/TextRules.h"
 #include "profiles/ProfileFile.h"
+#include "run/ConstraintScripter.h"
 #include "run/ScriptNames.h"
 #include "run/Scripters.h"
 #include "run/StartRules.h"
@@ -336,11 +339,13 @@ void RunController::RunWorker() {
   if (!readOnly.empty())
     ctx.script.MessageRemark("NOTE: The session could not be made read-only: " + readOnly, "\r\n", "");
   AnalysisPhase(ctx);
+  PrepareConstraints(ctx);
   if (ctx.opts.b_DoTabStruct || ctx.opts.b_DoTabData) {
     StructurePhase(ctx);
     if (ctx.opts.b_DoTabData) DataPhase(ctx);
   }
   if (ctx.opts.b_DoIndex) IndexPhase(ctx);
+  KeysPhase(ctx);
   WriteFooterAndFinish(true);
 }
 
