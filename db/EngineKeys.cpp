@@ -161,7 +161,6 @@ bool ReadSqlite(DbConnection& c, EngineSchema& out, std::string& error) {
       for (EngineColumnFacts& f : out.columns) {
         if (f.table != table || f.column != k.columns[0]) continue;
         f.autoNumber = HasWord(sql, "AUTOINCREMENT") ? AutoNumber::Identity : AutoNumber::Rowid;
-        f.notNull = 1;
         const auto seq = sequence.find(table);
         f.nextValue = seq != sequence.end() ? seq->second + 1 : 0;
       }
@@ -408,6 +407,7 @@ bool ReadMaria(DbConnection& c, EngineSchema& out, std::string& error) {
           },
           error))
     return false;
+  std::string last;
   if (!RunEngineQuery(
           c,
           "SELECT t.TABLE_NAME, t.CONSTRAINT_NAME, t.CONSTRAINT_TYPE, k.COLUMN_NAME, "
@@ -425,8 +425,9 @@ bool ReadMaria(DbConnection& c, EngineSchema& out, std::string& error) {
             const EngineKey::Kind kind = v[2] == "PRIMARY KEY" ? EngineKey::Kind::Primary
                                          : v[2] == "UNIQUE"    ? EngineKey::Kind::Unique
                                                                : EngineKey::Kind::Foreign;
-            if (out.keys.empty() || out.keys.back().table != v[0] || out.keys.back().name != v[1] ||
-                out.keys.back().kind != kind) {
+            const std::string id = v[0] + "\x1f" + v[1] + "\x1f" + v[2];
+            if (id != last) {
+              last = id;
               EngineKey k;
               k.kind = kind;
               k.table = v[0];
@@ -446,17 +447,18 @@ bool ReadMaria(DbConnection& c, EngineSchema& out, std::string& error) {
   // A JSON column's own validity check is part of its type, not a constraint of the table.
   return RunEngineQuery(
       c,
-      "SELECT TABLE_NAME, CONSTRAINT_NAME, CHECK_CLAUSE FROM information_schema.CHECK_CONSTRAINTS WHERE "
+      "SELECT TABLE_NAME, CONSTRAINT_NAME, CHECK_CLAUSE, LEVEL FROM information_schema.CHECK_CONSTRAINTS WHERE "
       "CONSTRAINT_SCHEMA = " +
           schema +
           " AND NOT (LEVEL = 'Column' AND CHECK_CLAUSE LIKE 'json\\_valid(%') ORDER BY TABLE_NAME, "
           "CONSTRAINT_NAME",
-      params, 3,
+      params, 4,
       [&](Row& v) {
         EngineKey k;
         k.kind = EngineKey::Kind::Check;
         k.table = v[0];
-        k.name = v[1];
+        // A column's check is named after the column, which a key of the table may share.
+        if (v[3] != "Column") k.name = v[1];
         k.check = "(" + v[2] + ")";
         out.keys.push_back(std::move(k));
       },

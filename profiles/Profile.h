@@ -92,8 +92,6 @@ struct Profile {
   std::string s_SetNextValue;
   std::string s_CurrentTimestamp;  // the current time as a default
   std::string s_OnUpdate;          // ON UPDATE, after a column's default; empty: none
-  // Makes an identity column ALWAYS after the data (%t table, %c column); empty: none.
-  std::string s_IdentityAlways;
 
   bool operator==(const Profile&) const = default;
 };

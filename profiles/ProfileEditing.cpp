@@ -162,7 +162,6 @@ std::vector<std::vector<ProfileField>> BuildPages() {
            &Profile::s_SetNextValue),
       Text("The current time as a default:", &Profile::s_CurrentTimestamp),
       Text("The ON UPDATE command of a column:", &Profile::s_OnUpdate),
-      Text("Makes an identity column ALWAYS after the data (%t, %c):", &Profile::s_IdentityAlways),
   };
   return pages;
 }

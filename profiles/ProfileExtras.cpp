@@ -35,7 +35,6 @@ const std::vector<ProfileExtra>& ProfileExtras() {
       Text("s_SetNextValue", "SetNextValue", &Profile::s_SetNextValue),
       Text("s_CurrentTimestamp", "CurrentTimestamp", &Profile::s_CurrentTimestamp),
       Text("s_OnUpdate", "OnUpdate", &Profile::s_OnUpdate),
-      Text("s_IdentityAlways", "IdentityAlways", &Profile::s_IdentityAlways),
   };
   return extras;
 }

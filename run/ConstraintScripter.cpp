@@ -395,12 +395,6 @@ bool KeysTables::Table(PhaseTable& t) {
       NextValues(t);
     }
   }
-  if (ctx_.opts.b_DoTabStruct && !p.s_IdentityAlways.empty())
-    for (const EngineColumnFacts& f : t.table.facts)
-      if (f.autoNumber == AutoNumber::IdentityAlways && TargetNumbering(ctx_, t.table, f) == Numbering::Auto) {
-        heading();
-        WriteStatement(ctx_, Replaced(p.s_IdentityAlways, {{"t", t.written}, {"c", ColumnWritten(ctx_, f.column)}}));
-      }
   return true;
 }
 
@@ -444,6 +438,14 @@ const EngineColumnFacts* FactsOf(const RunTable& table, const std::string& colum
   return nullptr;
 }
 
+bool KeyColumnIsNotNull(const RunContext& ctx, const RunTable& table, const std::string& column) {
+  if (SameEngine(ctx)) return false;
+  for (const EngineKey& k : table.keys)
+    if (k.kind == EngineKey::Kind::Primary)
+      return std::find(k.columns.begin(), k.columns.end(), column) != k.columns.end();
+  return false;
+}
+
 std::string ColumnAttributes(RunContext& ctx, const PhaseTable& t, const EngineColumnFacts& f,
                              const std::string& typeText) {
   const Profile& p = ctx.working;
@@ -453,6 +455,9 @@ std::string ColumnAttributes(RunContext& ctx, const PhaseTable& t, const EngineC
   if (numbering == Numbering::Rowid) text = p.s_RowidKey;
   if (numbering == Numbering::Auto)
     text = p.s_RowidKey.empty() ? typeText + " " + p.s_AutoNumber : p.s_RowidKey + " " + p.s_AutoNumber;
+  if (f.autoNumber == AutoNumber::IdentityAlways && numbering == Numbering::Auto)
+    ctx.notScripted.Add(ctx.script, {"GENERATED ALWAYS of column " + f.column, t.name,
+                                     "the column numbers rows BY DEFAULT, so that rows with their ids load"});
   if (f.autoNumber != AutoNumber::None && numbering == Numbering::None && f.autoNumber != AutoNumber::Rowid)
     ctx.notScripted.Add(ctx.script, {"auto-numbering of column " + f.column, t.name,
                                      "the target numbers rows by itself only in an INTEGER PRIMARY KEY of one column"});

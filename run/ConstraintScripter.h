@@ -19,6 +19,8 @@ bool ConstraintsWanted(const RunContext& ctx);
 void PrepareConstraints(RunContext& ctx);
 // What the engine declares of a column; none when not known.
 const EngineColumnFacts* FactsOf(const RunTable& table, const std::string& column);
+// A primary key's column is NOT NULL in every engine but SQLite, which lets one be NULL.
+bool KeyColumnIsNotNull(const RunContext& ctx, const RunTable& table, const std::string& column);
 // The column's type text with its attributes (auto-numbering, default, ON UPDATE) for the
 // target; objects the target cannot take are named in a remark.
 std::string ColumnAttributes(RunContext& ctx, const PhaseTable& t, const EngineColumnFacts& facts,
@@ -27,7 +29,7 @@ std::string ColumnAttributes(RunContext& ctx, const PhaseTable& t, const EngineC
 void AddKeyLines(RunContext& ctx, const PhaseTable& t, std::vector<ColumnLine>& lines);
 // An index that carries a primary or unique key written with the table: not created again.
 bool IndexIsKey(const RunTable& table, const std::string& index);
-// Foreign keys, next values of auto-numbering columns and ALWAYS identities, after the data.
+// Foreign keys and next values of auto-numbering columns, after the data.
 void KeysPhase(RunContext& ctx);
 
 }  // namespace mv

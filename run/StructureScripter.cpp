@@ -160,7 +160,7 @@ CatalogEnd StructureTables::ReadColumns(PhaseTable& t) {
     // Drivers call some NOT NULL columns nullable (MariaDB's auto-increment and TIMESTAMP ones).
     if (ctx_.constraints)
       if (const EngineColumnFacts* facts = FactsOf(table, row_.name); facts && facts->notNull >= 0)
-        row_.nullable = facts->notNull ? 0 : 1;
+        row_.nullable = facts->notNull || KeyColumnIsNotNull(ctx_, table, row_.name) ? 0 : 1;
     std::optional<ColumnInfo> col = Column(t, row_);
     if (!col) continue;
     if (ctx_.opts.b_Optimize && row_.nullable == 1)

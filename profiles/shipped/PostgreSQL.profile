@@ -1,13 +1,14 @@
-#PostgreSQL : scripts that psql runs as they are(psql - v ON_ERROR_STOP = 1 - f script.sql).
-#Names keep the case the catalog returns, so quoted special names come back unchanged and
-#unquoted ones fold to the lower case PostgreSQL uses anyway.
+# PostgreSQL: scripts that psql runs as they are (psql -v ON_ERROR_STOP=1 -f script.sql).
+# Names keep the case the catalog returns, so quoted special names come back unchanged and
+# unquoted ones fold to the lower case PostgreSQL uses anyway.
 
-#General
-s_Remarks = --s_Execute = ;
+# General
+s_Remarks          = --
+s_Execute          = ;
 b_ExecuteSameLine  = 1
 s_LineBreak        =
 
-#Structure
+# Structure
 s_DropTable        = DROP TABLE IF EXISTS
 s_CreateTable      = CREATE TABLE
 s_Null             = NULL
@@ -17,7 +18,7 @@ i_TableNameCase    = 2
 i_ColumnNameCase   = 2
 i_DataTypeCase     = 0
 
-#Data.psql commits every statement on its own, so no COMMIT is written.
+# Data. psql commits every statement on its own, so no COMMIT is written.
 s_Delete           = DELETE FROM
 s_InsertInto       = INSERT INTO
 s_Values           = VALUES
@@ -30,7 +31,7 @@ i_CommitLines      = 0
 b_CommitEachTable  = 0
 b_CommitNeedsExecute = 1
 
-#Indexes
+# Indexes
 s_DropIndex          = DROP INDEX IF EXISTS
 b_DropIndexTableName = 0
 s_CreateUniqueIndex  = CREATE UNIQUE INDEX
@@ -39,8 +40,8 @@ s_OnTable            = ON
 i_IndexNameCase      = 2
 i_IndexColumnCase    = 2
 
-#Type names.Lengths are written only where PostgreSQL takes them : character types and
-#the precision and scale of NUMERIC.
+# Type names. Lengths are written only where PostgreSQL takes them: character types and
+# the precision and scale of NUMERIC.
 s_TypeTranslation[CHAR]           = CHAR
 s_TypeTranslation[VARCHAR]        = VARCHAR
 s_TypeTranslation[LONG VARCHAR]   = TEXT
@@ -63,7 +64,7 @@ s_TypeTranslation[LONG VARBINARY] = BYTEA
 s_TypeTranslation[DATE]           = DATE
 s_TypeTranslation[TIME]           = TIME
 s_TypeTranslation[TIMESTAMP]      = TIMESTAMP
-#UNKNOWN stays empty : such columns keep the source's own type name (uuid, json, ...).
+# UNKNOWN stays empty: such columns keep the source's own type name (uuid, json, ...).
 
 i_LengthRule    = 2
 OmitLengthTypes = LONG VARCHAR
@@ -82,8 +83,8 @@ OmitLengthTypes = LONG VARBINARY
 OmitLengthTypes = DATE
 OmitLengthTypes = TIME
 OmitLengthTypes = TIMESTAMP
-#Types outside the standard categories that psqlODBC reports with a size PostgreSQL
-#does not accept after the name.
+# Types outside the standard categories that psqlODBC reports with a size PostgreSQL
+# does not accept after the name.
 OmitLengthTypes = uuid
 OmitLengthTypes = json
 OmitLengthTypes = jsonb
@@ -93,7 +94,7 @@ OmitLengthTypes = inet
 OmitLengthTypes = cidr
 OmitLengthTypes = macaddr
 
-#Binary values arrive as hexadecimal text; NULL stays NULL.
+# Binary values arrive as hexadecimal text; NULL stays NULL.
 s_ScriptPrefix[BINARY]            = decode(
 s_ScriptSuffix[BINARY]            = , 'hex')
 b_FuncOnlyIfValue[BINARY]         = 1
@@ -103,17 +104,17 @@ b_FuncOnlyIfValue[VARBINARY]      = 1
 s_ScriptPrefix[LONG VARBINARY]    = decode(
 s_ScriptSuffix[LONG VARBINARY]    = , 'hex')
 b_FuncOnlyIfValue[LONG VARBINARY] = 1
-#Bits arrive as 0 and 1, which PostgreSQL does not take for a BOOLEAN without a cast.
+# Bits arrive as 0 and 1, which PostgreSQL does not take for a BOOLEAN without a cast.
 s_ScriptPrefix[BIT]               = CAST(
 s_ScriptSuffix[BIT]               = " AS BOOLEAN)"
 b_FuncOnlyIfValue[BIT]            = 1
 
-#Standard strings : only the apostrophe needs doubling.
+# Standard strings: only the apostrophe needs doubling.
 Substitution = ' => ''
 
-#Keys, constraints, defaults and identities(off when s_PrimaryKey is empty).Objects of the
-#same engine are written as the source declares them; from another engine they are
-#translated where the meaning is the same, else named in a remark.
+# Keys, constraints, defaults and identities (off when s_PrimaryKey is empty). Objects of the
+# same engine are written as the source declares them; from another engine they are
+# translated where the meaning is the same, else named in a remark.
 s_TargetEngine     = PostgreSQL
 s_PrimaryKey       = PRIMARY KEY
 s_Unique           = UNIQUE
@@ -129,4 +130,3 @@ s_RowidKey         =
 s_SetNextValue     = SELECT setval(pg_get_serial_sequence(%Q, %C), %n, false)
 s_CurrentTimestamp = CURRENT_TIMESTAMP
 s_OnUpdate         =
-s_IdentityAlways   = ALTER TABLE %t ALTER COLUMN %c SET GENERATED ALWAYS
