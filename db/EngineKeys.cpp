@@ -467,10 +467,9 @@ bool ReadMaria(DbConnection& c, EngineSchema& out, std::string& error) {
 
 }  // namespace
 
-bool ReadEngineSchema(DbConnection& c, const std::vector<std::string>& tables, EngineSchema& out, std::string& error) {
+bool ReadEngineSchema(DbConnection& c, EngineSchema& out, std::string& error) {
   out = EngineSchema{};
   error.clear();
-  (void)tables;
   switch (c.Driver().engine) {
     case Engine::SQLite:
       return ReadSqlite(c, out, error);

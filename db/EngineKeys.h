@@ -62,9 +62,8 @@ struct EngineSchema {
 };
 
 // Reads the keys, column facts and sequences from the engine's own catalog (SQLite, PostgreSQL,
-// MariaDB) or, for any other source, from the ODBC catalog calls for the tables named. False
-// with the driver's text in error when a catalog could not be read.
-bool ReadEngineSchema(DbConnection& connection, const std::vector<std::string>& tables, EngineSchema& out,
-                      std::string& error);
+// MariaDB), one statement per catalog for every table; empty for any other source. False with
+// the driver's text in error when a catalog could not be read.
+bool ReadEngineSchema(DbConnection& connection, EngineSchema& out, std::string& error);
 
 }  // namespace mv

@@ -406,11 +406,9 @@ void PrepareConstraints(RunContext& ctx) {
   ctx.constraints = ConstraintsWanted(ctx);
   ctx.sequences.clear();
   if (!ctx.constraints) return;
-  std::vector<std::string> names;
-  for (const RunTable& t : ctx.tables) names.push_back(t.name);
   EngineSchema schema;
   std::string error;
-  if (!ReadEngineSchema(ctx.connection, names, schema, error)) {
+  if (!ReadEngineSchema(ctx.connection, schema, error)) {
     ctx.constraints = false;
     ctx.notScripted.Add(ctx.script, {"keys, constraints, defaults and identities", "",
                                      "the database's own catalog could not be read: " + error});
