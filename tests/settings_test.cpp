@@ -200,11 +200,11 @@ TEST(RunSettings, SavedValuesReadBackUnchangedInTheFixedOrder) {
     SettingsStore store(path);
     SaveRunSettings(store, saved, working);
   }
-  EXPECT_EQ(KeysInFile(path),
-            (std::vector<std::string>{"asn",     "as",  "asl", "bdt", "ccl", "ccc", "cdc",         "cdt", "cdl",
-                                      "ctc",     "doc", "uid", "dos", "din", "dda", "dst",         "dre", "opt",
-                                      "stc",     "scc", "ofl", "sty", "inc", "icc", "dvc",         "aas", "rit",
-                                      "DataCSV", "let", "drt", "dri", "det", "rpi", "EngineTypes", "prof"}));
+  EXPECT_EQ(KeysInFile(path), (std::vector<std::string>{
+                                  "asn",     "as",  "asl", "bdt", "ccl", "ccc", "cdc",         "cdt",         "cdl",
+                                  "ctc",     "doc", "uid", "dos", "din", "dda", "dst",         "dre",         "opt",
+                                  "stc",     "scc", "ofl", "sty", "inc", "icc", "dvc",         "aas",         "rit",
+                                  "DataCSV", "let", "drt", "dri", "det", "rpi", "EngineTypes", "Constraints", "prof"}));
 
   SettingsStore store(path);
   RunOptions loaded;
