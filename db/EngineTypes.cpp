@@ -374,6 +374,11 @@ bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<En
   return true;
 }
 
+bool RunEngineQuery(DbConnection& c, const std::string& sql, const std::vector<std::string>& params, int columns,
+                    const std::function<void(std::vector<std::string>&)>& row, std::string& error) {
+  return RunQuery(c, sql, params, columns, row, error);
+}
+
 std::vector<EngineTableKind> ReadEngineTableKinds(DbConnection& c) {
   std::vector<EngineTableKind> kinds;
   if (c.Driver().engine != Engine::PostgreSQL) return kinds;

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,11 @@ struct EngineColumn {
 // the driver's text in error when the catalog could not be read.
 bool ReadEngineColumns(DbConnection& connection, const std::string& table, std::vector<EngineColumn>& out,
                        std::string& error);
+
+// Runs a catalog statement with text parameters and hands each row's values (columns 1..n,
+// NULL as empty) on; false with the driver's text in error.
+bool RunEngineQuery(DbConnection& connection, const std::string& sql, const std::vector<std::string>& params,
+                    int columns, const std::function<void(std::vector<std::string>&)>& row, std::string& error);
 
 // What a table-list entry is to the engine, where the driver lists it as a plain table.
 struct EngineTableKind {

@@ -75,6 +75,26 @@ struct Profile {
   // The client's command that runs another script file, %s standing for its name (a loader of
   // one file per table names each with it); empty: the loader can only list the files.
   std::string s_IncludeScript;
+  // Keys, constraints, defaults and identities: scripted only when s_PrimaryKey is set (and
+  // the run option allows), so a profile without them writes what it always wrote.
+  std::string s_TargetEngine;   // the engine the script is for: same-engine objects verbatim
+  std::string s_PrimaryKey;     // PRIMARY KEY
+  std::string s_Unique;         // UNIQUE
+  std::string s_Check;          // CHECK
+  std::string s_Default;        // DEFAULT
+  std::string s_Constraint;     // CONSTRAINT, before a constraint's name; empty: no names
+  std::string s_ForeignKey;     // FOREIGN KEY
+  std::string s_References;     // REFERENCES
+  std::string s_Deferrable;     // DEFERRABLE; empty: the target has no deferred keys
+  std::string s_AddForeignKey;  // ALTER TABLE %t ADD: keys after the data; empty: in CREATE TABLE
+  std::string s_AutoNumber;     // after an auto-numbering column's type (AUTO_INCREMENT, ...)
+  std::string s_RowidKey;       // the type of an integer key that numbers rows (SQLite's rowid)
+  // The next value of an auto-numbering column (%t table, %T its name as a text, %Q the table
+  // as written as a text, %c column, %C its name as a text, %n next value, %m one less), several
+  // statements apart by %;
+  std::string s_SetNextValue;
+  std::string s_CurrentTimestamp;  // the current time as a default
+  std::string s_OnUpdate;          // ON UPDATE, after a column's default; empty: none
 
   bool operator==(const Profile&) const = default;
 };

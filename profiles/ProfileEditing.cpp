@@ -145,6 +145,23 @@ std::vector<std::vector<ProfileField>> BuildPages() {
                 "Script Index names all in lowercase", "Leave Index names untouched"),
       CaseGroup("Index Column Names Formatting", &Profile::i_IndexColumnCase, "Script Column names all in uppercase",
                 "Script Column names all in lowercase", "Leave Column names untouched"),
+      Text("Keys and constraints are written for this engine (same engine: as the source has them):",
+           &Profile::s_TargetEngine),
+      Text("The PRIMARY KEY command (empty: no keys, constraints, defaults or identities):", &Profile::s_PrimaryKey),
+      Text("The UNIQUE command:", &Profile::s_Unique),
+      Text("The CHECK command:", &Profile::s_Check),
+      Text("The DEFAULT command:", &Profile::s_Default),
+      Text("The CONSTRAINT command before a constraint's name (empty: no names):", &Profile::s_Constraint),
+      Text("The FOREIGN KEY command:", &Profile::s_ForeignKey),
+      Text("The REFERENCES command:", &Profile::s_References),
+      Text("The DEFERRABLE command (empty: keys are never deferred):", &Profile::s_Deferrable),
+      Text("Foreign keys after the data with (%t: the table; empty: inside CREATE TABLE):", &Profile::s_AddForeignKey),
+      Text("An auto-numbering column's attribute:", &Profile::s_AutoNumber),
+      Text("The type of an integer primary key that numbers rows by itself:", &Profile::s_RowidKey),
+      Text("Sets the next value of an auto-numbering column (%t, %c, %n; statements apart by %;):",
+           &Profile::s_SetNextValue),
+      Text("The current time as a default:", &Profile::s_CurrentTimestamp),
+      Text("The ON UPDATE command of a column:", &Profile::s_OnUpdate),
   };
   return pages;
 }

@@ -21,6 +21,21 @@ const std::vector<ProfileExtra>& ProfileExtras() {
       Text("s_Infinity", "Infinity", &Profile::s_Infinity),
       Text("s_HexText", "HexText", &Profile::s_HexText),
       Text("s_IncludeScript", "IncludeScript", &Profile::s_IncludeScript),
+      Text("s_TargetEngine", "TargetEngine", &Profile::s_TargetEngine),
+      Text("s_PrimaryKey", "PrimaryKey", &Profile::s_PrimaryKey),
+      Text("s_Unique", "Unique", &Profile::s_Unique),
+      Text("s_Check", "Check", &Profile::s_Check),
+      Text("s_Default", "Default", &Profile::s_Default),
+      Text("s_Constraint", "Constraint", &Profile::s_Constraint),
+      Text("s_ForeignKey", "ForeignKey", &Profile::s_ForeignKey),
+      Text("s_References", "References", &Profile::s_References),
+      Text("s_Deferrable", "Deferrable", &Profile::s_Deferrable),
+      Text("s_AddForeignKey", "AddForeignKey", &Profile::s_AddForeignKey),
+      Text("s_AutoNumber", "AutoNumber", &Profile::s_AutoNumber),
+      Text("s_RowidKey", "RowidKey", &Profile::s_RowidKey),
+      Text("s_SetNextValue", "SetNextValue", &Profile::s_SetNextValue),
+      Text("s_CurrentTimestamp", "CurrentTimestamp", &Profile::s_CurrentTimestamp),
+      Text("s_OnUpdate", "OnUpdate", &Profile::s_OnUpdate),
   };
   return extras;
 }

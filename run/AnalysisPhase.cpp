@@ -49,7 +49,8 @@ void ChooseTables(RunContext& ctx, const NotTables& notTables) {
   for (const TableEntry& t : ctx.connection.Tables().entries) {
     ctx.checkPoint();
     if (TableIsSkipped(ctx.opts, t.name) || notTables.count(t.name)) continue;
-    ctx.tables.push_back(RunTable{t.name, {}, {}});
+    ctx.tables.emplace_back();
+    ctx.tables.back().name = t.name;
     ctx.host.PanelSelect(ctx.host.PanelAddLine(t.name));
     ctx.host.BarStep(Host::kAnalysisBar);
   }

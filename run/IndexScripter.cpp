@@ -6,6 +6,7 @@
 #include "db/CatalogReaders.h"
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
+#include "run/ConstraintScripter.h"
 #include "run/ScriptNames.h"
 #include "run/ScriptOutput.h"
 #include "run/Scripters.h"
@@ -86,6 +87,8 @@ void IndexTables::IndexRow(const PhaseTable& t) {
   const Profile& profile = ctx_.working;
   const RunOptions& opts = ctx_.opts;
   const RunTable& table = t.table;
+  // A key's index comes with its CREATE TABLE.
+  if (ctx_.constraints && IndexIsKey(table, row_.indexName)) return;
   // Primary keys come back under names no CREATE INDEX can use: SQLite's sqlite_autoindex_N
   // (reserved, and the same in every table) and MariaDB's PRIMARY (a keyword, the same
   // in every table). The table name in front makes them usable and unique.

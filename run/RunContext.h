@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "base/Host.h"
+#include "db/EngineKeys.h"
 #include "db/EngineTypes.h"
 #include "db/OdbcHandles.h"
 #include "db/ReadSnapshot.h"
 #include "profiles/Profile.h"
+#include "run/NotScripted.h"
 #include "run/ScriptNames.h"
 #include "run/ScriptWriter.h"
 #include "run/TableFolder.h"
@@ -45,6 +47,11 @@ struct RunTable {
   // The catalog named no column of a table that has some (or could not say): nothing of it is
   // scripted, neither its removal nor its rows.
   bool columnsUnread = false;
+  // With keys and constraints on: what the engine declares of the table beyond its columns'
+  // types, and which of its foreign keys close a cycle (added after the data in every target).
+  std::vector<EngineKey> keys;
+  std::vector<EngineColumnFacts> facts;
+  std::vector<size_t> cycleKeys;
 };
 
 // How the data phase learns each table's row count for a progress display.
@@ -74,6 +81,11 @@ struct RunContext {
   std::vector<RunTable> tables;
   ScriptNames names;
   RowEstimate rowEstimate = RowEstimate::None;
+  // Keys, constraints, defaults and identities are scripted: the option is on and the working
+  // profile has the words for them.
+  bool constraints = false;
+  // The source's sequences that no column owns.
+  std::vector<EngineSequence> sequences;
   // Tables whose structure, rows or indexes could not be read whole, in the order met.
   std::vector<std::string> errorTables;
   // The run's one moment of the database while the run holds it (null outside), and the tables
@@ -90,6 +102,8 @@ struct RunContext {
       if (t == table) return;
     errorTables.push_back(table);
   }
+  // Objects of the source named in a remark instead of being scripted.
+  NotScriptedList notScripted;
 
   // A file per table: the scripts and the CSV rows; null when the run writes none.
   std::unique_ptr<TableFolder> scriptFolder, csvFolder;

@@ -1,5 +1,7 @@
 #include "run/RunController.h"
 
+#include "run/ConstraintScripter.h"
+
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -13,6 +15,7 @@
 #include "base/TextRules.h"
 #include "db/ReadSnapshot.h"
 #include "profiles/ProfileFile.h"
+#include "run/ConstraintScripter.h"
 #include "run/ScriptNames.h"
 #include "run/Scripters.h"
 #include "run/StartRules.h"
@@ -410,11 +413,13 @@ void RunController::RunWorker() {
   ctx.snapshot = &snapshot;
   if (OpenTableFolders(ctx)) {
     AnalysisPhase(ctx);
+    PrepareConstraints(ctx);
     if (ctx.opts.b_DoTabStruct || ctx.opts.b_DoTabData) {
       StructurePhase(ctx);
       if (ctx.opts.b_DoTabData) DataPhase(ctx);
     }
     if (ctx.opts.b_DoIndex) IndexPhase(ctx);
+    KeysPhase(ctx);
     FinishTableFolders(ctx);
   }
   snapshot.End();
@@ -462,7 +467,7 @@ void RunController::WriteFooterAndFinish(bool scripting) {
     WorkerMessage(run_->runError);
   else if (host_.Script().Delivered())
     WorkerMessage("Mervale has finished scripting the database" + ErrorTablesText(run_->errorTables) +
-                  OutsideSnapshotText(run_->outsideSnapshot));
+                  OutsideSnapshotText(run_->outsideSnapshot) + NotScriptedText(run_->notScripted.Items()));
   SetStateTitle("Ready");
 }
 

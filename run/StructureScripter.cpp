@@ -6,6 +6,7 @@
 #include "db/DbConnection.h"
 #include "db/EngineTypes.h"
 #include "profiles/Profile.h"
+#include "run/ConstraintScripter.h"
 #include "run/RunState.h"
 #include "run/ScriptNames.h"
 #include "run/ScriptOutput.h"
@@ -50,7 +51,7 @@ class StructureTables : public TablePhase {
   // Reads the column catalog into the table.
   CatalogEnd ReadColumns(PhaseTable& t);
   // A catalog row as a kept column; none when the column filters leave it out.
-  std::optional<ColumnInfo> Column(const RunTable& table, const ColumnRow& row);
+  std::optional<ColumnInfo> Column(const PhaseTable& t, const ColumnRow& row);
   void WriteCreateTable(const PhaseTable& t, const CatalogEnd& end);
 
   RunContext& ctx_;
@@ -96,7 +97,8 @@ const EngineType* StructureTables::EngineTypeOf(const std::string& column) {
   return nullptr;
 }
 
-std::optional<ColumnInfo> StructureTables::Column(const RunTable& table, const ColumnRow& row) {
+std::optional<ColumnInfo> StructureTables::Column(const PhaseTable& t, const ColumnRow& row) {
+  const RunTable& table = t.table;
   const Profile& profile = ctx_.working;
   int sqlType = row.sqlType;
   long size = row.size, scale = row.scale;
@@ -121,6 +123,9 @@ std::optional<ColumnInfo> StructureTables::Column(const RunTable& table, const C
   if (ColumnIsIgnored(ctx_.opts, row.name, categoryText)) return std::nullopt;
   std::string typeText = ColumnTypeText(category, *typeName, size, scale, profile, ctx_.opts.b_DataType);
   ApplyCaseInPlace(typeText, profile.i_DataTypeCase);
+  if (ctx_.constraints && ctx_.opts.b_DoTabStruct)
+    if (const EngineColumnFacts* facts = FactsOf(table, row.name))
+      typeText = ColumnAttributes(ctx_, t, *facts, typeText);
   ColumnInfo col;
   col.name = row.name;
   col.sqlType = row.sqlType;
@@ -155,7 +160,11 @@ CatalogEnd StructureTables::ReadColumns(PhaseTable& t) {
     if (f == CatalogReader::Fetch::End) break;
     ctx_.checkPoint();
     table.catalogColumns.push_back(row_.name);
-    std::optional<ColumnInfo> col = Column(table, row_);
+    // Drivers call some NOT NULL columns nullable (MariaDB's auto-increment and TIMESTAMP ones).
+    if (ctx_.constraints)
+      if (const EngineColumnFacts* facts = FactsOf(table, row_.name); facts && facts->notNull >= 0)
+        row_.nullable = facts->notNull || KeyColumnIsNotNull(ctx_, table, row_.name) ? 0 : 1;
+    std::optional<ColumnInfo> col = Column(t, row_);
     if (!col) continue;
     if (ctx_.opts.b_Optimize && row_.nullable == 1)
       pending.push_back(std::move(*col));
@@ -202,6 +211,7 @@ void StructureTables::WriteCreateTable(const PhaseTable& t, const CatalogEnd& en
   for (const ColumnInfo& col : t.table.columns)
     lines.push_back(
         {ctx_.names.Column(ctx_.opts, col.name, ApplyCase(col.name, profile.i_ColumnNameCase)), col.definition});
+  if (ctx_.constraints && !lines.empty()) AddKeyLines(ctx_, t, lines);
   statement_.Clear();
   AddCreateTable(statement_, profile, t.written, lines, end.remarkAt, end.error);
   out.Write(statement_);

@@ -44,6 +44,7 @@ constexpr FlagKey kCarriedFlags[] = {
     {"b_DoTabData", &RunOptions::b_DoTabData, 1},
     {"b_DoIndex", &RunOptions::b_DoIndex, 1},
     {"b_EngineTypes", &RunOptions::b_EngineTypes, 1},
+    {"b_Constraints", &RunOptions::b_Constraints, 1},
 };
 
 // The options the settings store keeps, in a file only when it was written with them; a file

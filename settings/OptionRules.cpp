@@ -45,6 +45,7 @@ GeneralOptionValues GeneralValuesFrom(const RunOptions& opts) {
   v.b_Optimize = opts.b_Optimize;
   v.linesText = std::to_string(opts.i_AutoSaveLines);
   v.b_EngineTypes = opts.b_EngineTypes;
+  v.b_Constraints = opts.b_Constraints;
   return v;
 }
 
@@ -57,6 +58,7 @@ void WriteGeneralValuesBack(const GeneralOptionValues& v, RunOptions& opts) {
   opts.b_OwnerOnly = v.b_OwnerOnly;
   opts.i_AutoSaveLines = ParseLeadingInt(v.linesText);
   opts.b_EngineTypes = v.b_EngineTypes;
+  opts.b_Constraints = v.b_Constraints;
 }
 
 }  // namespace mv

@@ -19,6 +19,7 @@ struct GeneralOptionValues {
   int b_Optimize = 0;
   std::string linesText;
   int b_EngineTypes = 1;
+  int b_Constraints = 1;
   bool operator==(const GeneralOptionValues&) const = default;
 };
 

@@ -29,13 +29,21 @@ constexpr IntKey kHead[] = {
     {"dre", &RunOptions::b_DoRemarks, 1},       {"opt", &RunOptions::b_Optimize, 0},
 };
 constexpr IntKey kTail[] = {
-    {"dvc", &RunOptions::i_DataCase, 2},        {"aas", &RunOptions::b_AllStrings, 0},
-    {"rit", &RunOptions::b_RightTrim, 0},       {"DataCSV", &RunOptions::b_DataCSV, 0},
-    {"let", &RunOptions::b_LeftTrim, 0},        {"drt", &RunOptions::b_DropTable, 1},
-    {"dri", &RunOptions::b_DropIndex, 1},       {"det", &RunOptions::b_DeleteData, 1},
-    {"rpi", &RunOptions::i_RowsPerInsert, 1},   {"EngineTypes", &RunOptions::b_EngineTypes, 1},
-    {"LineFeeds", &RunOptions::b_LineFeeds, 0}, {"TrimLineEnds", &RunOptions::b_TrimLineEnds, 0},
-    {"OrderRows", &RunOptions::b_OrderRows, 0}, {"NoElapsedTime", &RunOptions::b_NoElapsedTime, 0},
+    {"dvc", &RunOptions::i_DataCase, 2},
+    {"aas", &RunOptions::b_AllStrings, 0},
+    {"rit", &RunOptions::b_RightTrim, 0},
+    {"DataCSV", &RunOptions::b_DataCSV, 0},
+    {"let", &RunOptions::b_LeftTrim, 0},
+    {"drt", &RunOptions::b_DropTable, 1},
+    {"dri", &RunOptions::b_DropIndex, 1},
+    {"det", &RunOptions::b_DeleteData, 1},
+    {"rpi", &RunOptions::i_RowsPerInsert, 1},
+    {"EngineTypes", &RunOptions::b_EngineTypes, 1},
+    {"Constraints", &RunOptions::b_Constraints, 1},
+    {"LineFeeds", &RunOptions::b_LineFeeds, 0},
+    {"TrimLineEnds", &RunOptions::b_TrimLineEnds, 0},
+    {"OrderRows", &RunOptions::b_OrderRows, 0},
+    {"NoElapsedTime", &RunOptions::b_NoElapsedTime, 0},
 };
 
 struct RuleKey {

@@ -28,6 +28,9 @@ struct RunOptions {
   // Read the column types from the engine's own catalog where the source is SQLite, PostgreSQL
   // or MariaDB (the drivers misreport several); 0: as the driver reports them.
   int b_EngineTypes = 1;
+  // Script keys, constraints, defaults and identities where the working profile has the words
+  // for them; 0: the tables as before.
+  int b_Constraints = 1;
   int i_AutoSpecialName = 0;
   int b_OwnerOnly = 0;
 

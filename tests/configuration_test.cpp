@@ -146,6 +146,7 @@ TEST(Configuration, SaveWritesEveryKeyInOrderAndLoadReadsItBack) {
             "b_DoTabData=0\r\n"
             "b_DoIndex=0\r\n"
             "b_EngineTypes=0\r\n"
+            "b_Constraints=1\r\n"
             "s_GlobalPassSql=\\mv:select *\\r\\nfrom orders\\r\\nwhere note = 'a\\\\b'\r\n"
             "[Database]\r\n"
             "b_IsCatalog=0\r\n"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -54,7 +55,12 @@ TEST_F(Scoping, SqlitesInternalTablesAreNeverListed) {
             dir);
   ASSERT_NE(SqliteRun(src, "SELECT count(*) FROM sqlite_stat1;", dir), "0\n");
   const std::string text = Script("DRIVER=SQLite3;Database=" + src.string(), "SQLite");
-  for (const char* own : {"sqlite_sequence", "sqlite_stat"}) EXPECT_EQ(text.find(own), std::string::npos) << own;
+  // Never scripted as tables of their own (the target's sequence row for the AUTOINCREMENT
+  // table is written into the engine's table, not created as one).
+  std::string lower = text;
+  for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  for (const char* own : {"table sqlite_sequence", "table sqlite_stat", "into sqlite_stat"})
+    EXPECT_EQ(lower.find(own), std::string::npos) << own << "\n" << text;
   EXPECT_NE(text.find("1 table was found"), std::string::npos) << text;
   SqliteRun(dst, text, dir);
   EXPECT_EQ(SqliteRun(dst, "SELECT group_concat(n) FROM counter;", dir), "1,2\n");

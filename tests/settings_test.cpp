@@ -203,10 +203,11 @@ TEST(RunSettings, SavedValuesReadBackUnchangedInTheFixedOrder) {
   EXPECT_EQ(
       KeysInFile(path),
       (std::vector<std::string>{
-          "asn", "as",  "asl", "bdt",         "ccl",       "ccc",          "cdc",       "cdt",           "cdl", "ctc",
-          "doc", "uid", "dos", "din",         "dda",       "dst",          "dre",       "opt",           "stc", "scc",
-          "ofl", "sty", "inc", "icc",         "dvc",       "aas",          "rit",       "DataCSV",       "let", "drt",
-          "dri", "det", "rpi", "EngineTypes", "LineFeeds", "TrimLineEnds", "OrderRows", "NoElapsedTime", "prof"}));
+          "asn", "as",          "asl",         "bdt",       "ccl",          "ccc",       "cdc",           "cdt",
+          "cdl", "ctc",         "doc",         "uid",       "dos",          "din",       "dda",           "dst",
+          "dre", "opt",         "stc",         "scc",       "ofl",          "sty",       "inc",           "icc",
+          "dvc", "aas",         "rit",         "DataCSV",   "let",          "drt",       "dri",           "det",
+          "rpi", "EngineTypes", "Constraints", "LineFeeds", "TrimLineEnds", "OrderRows", "NoElapsedTime", "prof"}));
 
   SettingsStore store(path);
   RunOptions loaded;

@@ -45,6 +45,9 @@ const char kBatchUsage[] =
     "                         leave out or write the remark lines\n"
     "  --no-drop, --drop      leave out or write DROP TABLE and DROP INDEX\n"
     "  --no-delete, --delete  leave out or write DELETE before a table's rows\n"
+    "  --no-constraints, --constraints\n"
+    "                         leave out or write keys, constraints, defaults and identities\n"
+    "                         (written where the profile has the words for them)\n"
     "  --table NAME           script only this table; repeatable; % stands for any text\n"
     "  --exclude-table NAME   leave this table out (and script every other one); repeatable;\n"
     "                         % stands for any text\n"
@@ -134,6 +137,7 @@ std::string ParseBatchCommand(const std::vector<std::string>& args, const char* 
   AddSwitch(app, "--data,!--no-data", cmd.data);
   AddSwitch(app, "--indexes,!--no-indexes", cmd.indexes);
   AddSwitch(app, "--remarks,!--no-remarks", cmd.remarks);
+  AddSwitch(app, "--constraints,!--no-constraints", cmd.constraints);
   AddSwitch(app, "--drop,!--no-drop", cmd.drop);
   AddSwitch(app, "--delete,!--no-delete", cmd.deleteData);
   AddSwitch(app, "--csv,!--no-csv", cmd.csv);
@@ -250,6 +254,7 @@ void ApplyBatchCommand(const BatchCommand& cmd, Configuration& c) {
   flag(cmd.data, o.b_DoTabData);
   flag(cmd.indexes, o.b_DoIndex);
   flag(cmd.remarks, o.b_DoRemarks);
+  flag(cmd.constraints, o.b_Constraints);
   flag(cmd.drop, o.b_DropTable);
   flag(cmd.drop, o.b_DropIndex);
   flag(cmd.deleteData, o.b_DeleteData);

@@ -31,7 +31,7 @@ struct BatchCommand {
   std::optional<std::string> owner;
   std::optional<bool> catalog;  // the owner names a catalog, not a schema
   std::optional<std::string> profile;
-  std::optional<bool> structure, data, indexes, remarks, drop, deleteData, csv;
+  std::optional<bool> structure, data, indexes, remarks, drop, deleteData, csv, constraints;
   std::optional<int> dataCase;
   std::optional<int> nameCase;  // tables, columns and indexes; the profile's rules otherwise
   std::optional<int> rowsPerInsert;

@@ -82,6 +82,7 @@ _mervale_batch()
             --connect --owner --catalog --schema --profile
             --structure --no-structure --data --no-data --indexes --no-indexes
             --remarks --no-remarks --drop --no-drop --delete --no-delete
+            --constraints --no-constraints
             --table --exclude-table --where --csv --no-csv
             --data-case --name-case --rows-per-insert --csv-dir --output-dir
             --diff-friendly --line-feeds --no-line-feeds --trim-line-ends --no-trim-line-ends

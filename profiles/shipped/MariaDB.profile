@@ -109,3 +109,22 @@ Substitution = ' => ''
 # The mariadb client drops a carriage return that ends a line of its input, even inside a
 # string: written as the escape \r, after the backslashes are doubled.
 SubstitutionByte = 13 => \r
+
+# Keys, constraints, defaults and identities (off when s_PrimaryKey is empty). Objects of the
+# same engine are written as the source declares them; from another engine they are
+# translated where the meaning is the same, else named in a remark.
+s_TargetEngine     = MariaDB
+s_PrimaryKey       = PRIMARY KEY
+s_Unique           = UNIQUE
+s_Check            = CHECK
+s_Default          = DEFAULT
+s_Constraint       = CONSTRAINT
+s_ForeignKey       = FOREIGN KEY
+s_References       = REFERENCES
+s_Deferrable       =
+s_AddForeignKey    = ALTER TABLE %t ADD
+s_AutoNumber       = AUTO_INCREMENT
+s_RowidKey         =
+s_SetNextValue     = ALTER TABLE %t AUTO_INCREMENT = %n
+s_CurrentTimestamp = CURRENT_TIMESTAMP
+s_OnUpdate         = ON UPDATE

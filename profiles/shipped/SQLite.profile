@@ -99,3 +99,22 @@ b_FuncOnlyIfValue[UNKNOWN]        = 1
 # escapes; char(13) joined to the string around it would overflow SQLite's expression depth
 # for a long text of CR LF lines, so a CR before a LF does not survive that tool.)
 Substitution = ' => ''
+
+# Keys, constraints, defaults and identities (off when s_PrimaryKey is empty). Objects of the
+# same engine are written as the source declares them; from another engine they are
+# translated where the meaning is the same, else named in a remark.
+s_TargetEngine     = SQLite
+s_PrimaryKey       = PRIMARY KEY
+s_Unique           = UNIQUE
+s_Check            = CHECK
+s_Default          = DEFAULT
+s_Constraint       = CONSTRAINT
+s_ForeignKey       = FOREIGN KEY
+s_References       = REFERENCES
+s_Deferrable       = DEFERRABLE
+s_AddForeignKey    =
+s_AutoNumber       = AUTOINCREMENT
+s_RowidKey         = INTEGER PRIMARY KEY
+s_SetNextValue     = DELETE FROM sqlite_sequence WHERE name = %T%;INSERT INTO sqlite_sequence (name, seq) VALUES (%T, %m)
+s_CurrentTimestamp = CURRENT_TIMESTAMP
+s_OnUpdate         =

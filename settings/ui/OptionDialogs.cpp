@@ -84,6 +84,10 @@ GeneralOptionsDialog::GeneralOptionsDialog(const GeneralOptionValues& values, Ho
   engineTypes_->setToolTip(
       "SQLite, PostgreSQL and MariaDB: the types as the engine declares them, where the ODBC driver reports less");
   layout->addWidget(engineTypes_);
+  constraints_ = new QCheckBox("Script keys, constraints, defaults and identities", this);
+  constraints_->setToolTip(
+      "Where the profile has the words for them: primary and foreign keys, checks, defaults, auto-numbering columns");
+  layout->addWidget(constraints_);
   // "Process only tables owned by the current user" and the DBMS/ODBC data type radios are
   // not shown: their values travel through unchanged.
   layout->addWidget(RadioBox("Database Objects", special_,
@@ -98,6 +102,7 @@ GeneralOptionsDialog::GeneralOptionsDialog(const GeneralOptionValues& values, Ho
   file_->setText(Q(values_.s_AutoSaveFile));
   optimize_->setChecked(values_.b_Optimize != 0);
   engineTypes_->setChecked(values_.b_EngineTypes != 0);
+  constraints_->setChecked(values_.b_Constraints != 0);
   if (QAbstractButton* b = special_->button(values_.i_AutoSpecialName)) b->setChecked(true);
   Enable();
 
@@ -124,6 +129,7 @@ void GeneralOptionsDialog::Read() {
   values_.linesText = S(lines_->text());
   values_.b_Optimize = optimize_->isChecked() ? 1 : 0;
   values_.b_EngineTypes = engineTypes_->isChecked() ? 1 : 0;
+  values_.b_Constraints = constraints_->isChecked() ? 1 : 0;
   if (special_->checkedId() >= 0) values_.i_AutoSpecialName = special_->checkedId();
 }
 

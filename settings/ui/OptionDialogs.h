@@ -43,6 +43,7 @@ class GeneralOptionsDialog : public QDialog {
   QLineEdit* lines_;
   QCheckBox* optimize_;
   QCheckBox* engineTypes_;
+  QCheckBox* constraints_;
 };
 
 // "Advanced Data Options".

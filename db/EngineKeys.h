@@ -1,0 +1,69 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "db/DbConnection.h"
+
+namespace mv {
+
+// A key or constraint of a table as the engine declares it.
+struct EngineKey {
+  enum class Kind { Primary, Unique, Check, Foreign };
+  Kind kind = Kind::Primary;
+  std::string table;
+  std::string name;  // the constraint's own name; empty when the engine gives it none
+  std::vector<std::string> columns;
+  std::string check;  // a check's condition, in parentheses, as the engine writes it
+  std::string refTable;
+  std::vector<std::string> refColumns;
+  // The actions in SQL words ("CASCADE", "SET NULL", "SET DEFAULT", "RESTRICT"); empty: NO ACTION.
+  std::string onDelete, onUpdate;
+  bool deferrable = false, initiallyDeferred = false;
+  // The index that carries a primary or unique key: the index phase passes over it.
+  std::string index;
+};
+
+// How a column numbers new rows by itself.
+enum class AutoNumber {
+  None,
+  Identity,        // an identity (BY DEFAULT), AUTO_INCREMENT or SQLite AUTOINCREMENT column
+  IdentityAlways,  // PostgreSQL GENERATED ALWAYS AS IDENTITY
+  Serial,          // a default that takes the next value of a sequence the column owns
+  Rowid,           // SQLite INTEGER PRIMARY KEY: the next row gets the largest id plus one
+};
+
+// What the engine declares of a column beyond its type.
+struct EngineColumnFacts {
+  std::string table, column;
+  int notNull = -1;          // 1 NOT NULL, 0 nullable, -1 not known
+  std::string defaultValue;  // the default's expression as the engine writes it; empty: none
+  std::string generated;     // a generated column's expression; empty: none
+  bool generatedStored = false;
+  std::string onUpdate;  // MariaDB ON UPDATE expression
+  AutoNumber autoNumber = AutoNumber::None;
+  // The value the next new row gets (from the sequence, AUTO_INCREMENT or sqlite_sequence);
+  // 0 when not known.
+  long long nextValue = 0;
+};
+
+// A PostgreSQL sequence that no column owns.
+struct EngineSequence {
+  std::string name, dataType;
+  long long start = 1, increment = 1, minValue = 1, maxValue = 0;
+  bool cycle = false;
+  long long nextValue = 1;  // the value nextval gives next
+};
+
+// Everything above for every table of the connection's schema, each catalog read once.
+struct EngineSchema {
+  std::vector<EngineKey> keys;
+  std::vector<EngineColumnFacts> columns;
+  std::vector<EngineSequence> sequences;
+};
+
+// Reads the keys, column facts and sequences from the engine's own catalog (SQLite, PostgreSQL,
+// MariaDB), one statement per catalog for every table; empty for any other source. False with
+// the driver's text in error when a catalog could not be read.
+bool ReadEngineSchema(DbConnection& connection, EngineSchema& out, std::string& error);
+
+}  // namespace mv

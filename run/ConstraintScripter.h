@@ -1,0 +1,35 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "run/RunContext.h"
+#include "run/Statements.h"
+#include "run/TablePhase.h"
+
+namespace mv {
+
+// Keys, constraints, defaults and identities: read once for the run, written by the structure
+// phase (column attributes, keys inside CREATE TABLE) and by the keys phase after the data and
+// the indexes (foreign keys, next values).
+
+// Whether the run scripts them: the option is on and the working profile has their words.
+bool ConstraintsWanted(const RunContext& ctx);
+// Reads them for every table of the run and puts the tables in an order that loads (parents
+// first; a cycle is broken and named in a remark).
+void PrepareConstraints(RunContext& ctx);
+// What the engine declares of a column; none when not known.
+const EngineColumnFacts* FactsOf(const RunTable& table, const std::string& column);
+// A primary key's column is NOT NULL in every engine but SQLite, which lets one be NULL.
+bool KeyColumnIsNotNull(const RunContext& ctx, const RunTable& table, const std::string& column);
+// The column's type text with its attributes (auto-numbering, default, ON UPDATE) for the
+// target; objects the target cannot take are named in a remark.
+std::string ColumnAttributes(RunContext& ctx, const PhaseTable& t, const EngineColumnFacts& facts,
+                             const std::string& typeText);
+// The key and constraint lines that follow the columns of CREATE TABLE.
+void AddKeyLines(RunContext& ctx, const PhaseTable& t, std::vector<ColumnLine>& lines);
+// An index that carries a primary or unique key written with the table: not created again.
+bool IndexIsKey(const RunTable& table, const std::string& index);
+// Foreign keys and next values of auto-numbering columns, after the data.
+void KeysPhase(RunContext& ctx);
+
+}  // namespace mv
