@@ -72,6 +72,30 @@ struct Profile {
   // How a text holding a carriage return is written, %s standing for its bytes in hexadecimal
   // (the sqlite3 tool drops a CR before a line feed inside a string); empty: as other texts.
   std::string s_HexText;
+  // The target's quote characters for special names; set, they win over the settings'
+  // special-name brackets (the source's quote means nothing to another engine).
+  std::string s_QuoteOpen;
+  std::string s_QuoteClose;
+  // The target's reserved words, blank-separated: a name that is one is quoted, whatever the
+  // source's rules say of it.
+  std::string s_ReservedWords;
+  // The engine whose own SQL the target runs ("SQLite", "PostgreSQL", "MariaDB"): a view,
+  // type or comment of a source of that engine is copied as the source declares it. Empty:
+  // no such objects are scripted.
+  std::string s_TargetEngine;
+  // Views: the statements' leading words, the name and "AS" and the view's SELECT after them.
+  std::string s_CreateView;
+  std::string s_DropView;
+  std::string s_CreateMaterializedView;
+  std::string s_DropMaterializedView;
+  // User-defined types created before the tables: %n the type's name, %s its labels or base
+  // type as the source declares them.
+  std::string s_CreateEnumType;
+  std::string s_CreateDomain;
+  std::string s_DropType;
+  // Comments: %t the table, %c the column, %s the text as a string literal.
+  std::string s_TableComment;
+  std::string s_ColumnComment;
 
   bool operator==(const Profile&) const = default;
 };

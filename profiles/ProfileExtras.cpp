@@ -20,6 +20,19 @@ const std::vector<ProfileExtra>& ProfileExtras() {
   static const std::vector<ProfileExtra> extras = {
       Text("s_Infinity", "Infinity", &Profile::s_Infinity),
       Text("s_HexText", "HexText", &Profile::s_HexText),
+      Text("s_QuoteOpen", "QuoteOpen", &Profile::s_QuoteOpen),
+      Text("s_QuoteClose", "QuoteClose", &Profile::s_QuoteClose),
+      Text("s_ReservedWords", "ReservedWords", &Profile::s_ReservedWords),
+      Text("s_TargetEngine", "TargetEngine", &Profile::s_TargetEngine),
+      Text("s_CreateView", "CreateView", &Profile::s_CreateView),
+      Text("s_DropView", "DropView", &Profile::s_DropView),
+      Text("s_CreateMaterializedView", "CreateMaterializedView", &Profile::s_CreateMaterializedView),
+      Text("s_DropMaterializedView", "DropMaterializedView", &Profile::s_DropMaterializedView),
+      Text("s_CreateEnumType", "CreateEnumType", &Profile::s_CreateEnumType),
+      Text("s_CreateDomain", "CreateDomain", &Profile::s_CreateDomain),
+      Text("s_DropType", "DropType", &Profile::s_DropType),
+      Text("s_TableComment", "TableComment", &Profile::s_TableComment),
+      Text("s_ColumnComment", "ColumnComment", &Profile::s_ColumnComment),
   };
   return extras;
 }
