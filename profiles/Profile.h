@@ -93,7 +93,12 @@ struct Profile {
   std::string s_CreateEnumType;
   std::string s_CreateDomain;
   std::string s_DropType;
-  // Comments: %t the table, %c the column, %s the text as a string literal.
+  // Routines and triggers whose bodies hold the statement terminator: the client's command
+  // that changes it ("DELIMITER") and the terminator used around them (";;"). Empty: none.
+  std::string s_DelimiterCommand;
+  std::string s_BodyDelimiter;
+  // Comments: %t the table, %c the column, %d the column's definition as the CREATE TABLE
+  // wrote it, %s the text as a string literal.
   std::string s_TableComment;
   std::string s_ColumnComment;
 

@@ -31,6 +31,8 @@ const std::vector<ProfileExtra>& ProfileExtras() {
       Text("s_CreateEnumType", "CreateEnumType", &Profile::s_CreateEnumType),
       Text("s_CreateDomain", "CreateDomain", &Profile::s_CreateDomain),
       Text("s_DropType", "DropType", &Profile::s_DropType),
+      Text("s_DelimiterCommand", "DelimiterCommand", &Profile::s_DelimiterCommand),
+      Text("s_BodyDelimiter", "BodyDelimiter", &Profile::s_BodyDelimiter),
       Text("s_TableComment", "TableComment", &Profile::s_TableComment),
       Text("s_ColumnComment", "ColumnComment", &Profile::s_ColumnComment),
   };

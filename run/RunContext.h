@@ -6,6 +6,7 @@
 #include "base/Host.h"
 #include "db/EngineTypes.h"
 #include "db/OdbcHandles.h"
+#include "db/SchemaObjects.h"
 #include "profiles/Profile.h"
 #include "run/ScriptNames.h"
 #include "run/ScriptWriter.h"
@@ -66,6 +67,10 @@ struct RunContext {
   std::vector<RunTable> tables;
   ScriptNames names;
   RowEstimate rowEstimate = RowEstimate::None;
+  // The views, types, routines, triggers and comments of the schema, read once before the
+  // tables when the profile names a target engine.
+  SchemaObjects objects;
+  bool objectsRead = false;
   // Tables whose structure, rows or indexes could not be read whole, in the order met.
   std::vector<std::string> errorTables;
   // Records that table could not be read whole (once per table).

@@ -336,11 +336,13 @@ void RunController::RunWorker() {
   if (!readOnly.empty())
     ctx.script.MessageRemark("NOTE: The session could not be made read-only: " + readOnly, "\r\n", "");
   AnalysisPhase(ctx);
+  ObjectsBeforeTables(ctx);
   if (ctx.opts.b_DoTabStruct || ctx.opts.b_DoTabData) {
     StructurePhase(ctx);
     if (ctx.opts.b_DoTabData) DataPhase(ctx);
   }
   if (ctx.opts.b_DoIndex) IndexPhase(ctx);
+  ObjectsAfterTables(ctx);
   WriteFooterAndFinish(true);
 }
 

@@ -5,14 +5,13 @@
 
 #include "base/SettingsStore.h"
 #include "base/TextRules.h"
+#include "db/DbConnection.h"
 #include "profiles/Profile.h"
 #include "settings/RunOptions.h"
-#include "db/DbConnection.h"
 
 namespace mv {
 
-void ScriptNames::ReadBrackets(const SettingsStore& settings, const DbConnection* connection,
-                               const Profile& target) {
+void ScriptNames::ReadBrackets(const SettingsStore& settings, const DbConnection* connection, const Profile& target) {
   // Square brackets only where the owner really is a catalog: without an owner the connection
   // still carries the catalog mark of its probe, and standard SQL (PostgreSQL among others)
   // rejects brackets. The double quote is the standard identifier quote.

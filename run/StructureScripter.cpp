@@ -99,6 +99,7 @@ std::optional<ColumnInfo> StructureTables::Column(const RunTable& table, const C
   long size = row.size, scale = row.scale;
   const std::string* typeName = &row.typeName;
   EngineRead read = EngineRead::AsReported;
+  const std::string* userType = nullptr;  // the source's own type, kept as it is declared
   if (const EngineType* et = EngineTypeOf(row.name)) {
     typeName = &et->declared;
     if (et->corrects) {
@@ -107,7 +108,9 @@ std::optional<ColumnInfo> StructureTables::Column(const RunTable& table, const C
       scale = et->scale;
       read = et->read;
     }
-    if (!et->userType.empty())
+    if (!et->userType.empty() && KeepsUserType(ctx_, et->userType))
+      userType = &et->userType;
+    else if (!et->userType.empty())
       notes_.push_back("NOTE: Column " + RemarkSafe(row.name) + " of table " + RemarkSafe(table.name) +
                        " is of the type " + RemarkSafe(et->userType) +
                        ", which this script does not create; the column is created with its base type " +
@@ -116,8 +119,10 @@ std::optional<ColumnInfo> StructureTables::Column(const RunTable& table, const C
   const int category = CategoryOf(sqlType);
   const std::string categoryText = category == kUnknown ? *typeName : std::string(CategoryName(category));
   if (ColumnIsIgnored(ctx_.opts, row.name, categoryText)) return std::nullopt;
-  std::string typeText = ColumnTypeText(category, *typeName, size, scale, profile, ctx_.opts.b_DataType);
-  ApplyCaseInPlace(typeText, profile.i_DataTypeCase);
+  std::string typeText =
+      userType ? *userType : ColumnTypeText(category, *typeName, size, scale, profile, ctx_.opts.b_DataType);
+  // A kept type's labels are values: their letter case stays.
+  if (!userType) ApplyCaseInPlace(typeText, profile.i_DataTypeCase);
   ColumnInfo col;
   col.name = row.name;
   col.sqlType = row.sqlType;
