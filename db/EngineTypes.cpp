@@ -233,7 +233,7 @@ EngineType MariaType(std::string_view declared) {
   if (n == "enum" || n == "set") {
     const long size = LabelsWidth(t.args, n == "set");
     EngineType e = Fix("varchar(" + std::to_string(size) + ")", SQL_VARCHAR, size);
-    e.userType = Lower(Trimmed(declared));
+    e.userType = Trimmed(declared);
     return e;
   }
   return Keep(declared);
@@ -377,6 +377,11 @@ bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<En
 bool RunEngineQuery(DbConnection& c, const std::string& sql, const std::vector<std::string>& params, int columns,
                     const std::function<void(std::vector<std::string>&)>& row, std::string& error) {
   return RunQuery(c, sql, params, columns, row, error);
+}
+
+std::string EngineSchemaName(const DbConnection& c) {
+  if (c.Driver().engine == Engine::PostgreSQL) return PgSchema(c);
+  return c.Target().ownerIsCatalog ? c.Target().owner : std::string();
 }
 
 std::vector<EngineTableKind> ReadEngineTableKinds(DbConnection& c) {

@@ -64,4 +64,11 @@ struct EngineTableKind {
 // other drivers list views apart). One statement for the whole list.
 std::vector<EngineTableKind> ReadEngineTableKinds(DbConnection& connection);
 
+// Runs a catalog query with text parameters and hands each row's values (columns 1..n, NULL
+// as empty) to row; false with the driver's text in error when it failed.
+bool RunEngineQuery(DbConnection& connection, const std::string& sql, const std::vector<std::string>& params,
+                    int columns, const std::function<void(std::vector<std::string>&)>& row, std::string& error);
+// The schema (PostgreSQL) or database (MariaDB) the run reads; empty: the session's own.
+std::string EngineSchemaName(const DbConnection& connection);
+
 }  // namespace mv

@@ -95,6 +95,33 @@ struct Profile {
   std::string s_SetNextValue;
   std::string s_CurrentTimestamp;  // the current time as a default
   std::string s_OnUpdate;          // ON UPDATE, after a column's default; empty: none
+  // The target's quote characters for special names; set, they win over the settings'
+  // special-name brackets (the source's quote means nothing to another engine).
+  std::string s_QuoteOpen;
+  std::string s_QuoteClose;
+  // The target's reserved words, blank-separated: a name that is one is quoted, whatever the
+  // source's rules say of it.
+  std::string s_ReservedWords;
+  // s_TargetEngine (above) also decides the views, types and comments: those of a source of
+  // that engine are copied as the source declares them; empty: none are scripted.
+  // Views: the statements' leading words, the name and "AS" and the view's SELECT after them.
+  std::string s_CreateView;
+  std::string s_DropView;
+  std::string s_CreateMaterializedView;
+  std::string s_DropMaterializedView;
+  // User-defined types created before the tables: %n the type's name, %s its labels or base
+  // type as the source declares them.
+  std::string s_CreateEnumType;
+  std::string s_CreateDomain;
+  std::string s_DropType;
+  // Routines and triggers whose bodies hold the statement terminator: the client's command
+  // that changes it ("DELIMITER") and the terminator used around them (";;"). Empty: none.
+  std::string s_DelimiterCommand;
+  std::string s_BodyDelimiter;
+  // Comments: %t the table, %c the column, %d the column's definition as the CREATE TABLE
+  // wrote it, %s the text as a string literal.
+  std::string s_TableComment;
+  std::string s_ColumnComment;
 
   bool operator==(const Profile&) const = default;
 };

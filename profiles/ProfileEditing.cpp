@@ -75,6 +75,8 @@ namespace {
 using K = ProfileField::Kind;
 constexpr const char* kDefaults = "The following strings are the default values for empty and NULL:";
 constexpr const char* kCommitGroup = "The following string is the COMMIT command:";
+constexpr const char* kQuoteGroup = "Names of the target";
+constexpr const char* kObjectsGroup = "Views, types and comments";
 
 ProfileField Text(const char* label, std::string Profile::*f, const char* group = nullptr) {
   return {K::Text, label, group, f};
@@ -114,6 +116,9 @@ std::vector<std::vector<ProfileField>> BuildPages() {
                 "Script Column names all in lowercase", "Leave Column names untouched"),
       CaseGroup("Data Type Names Formatting", &Profile::i_DataTypeCase, "Script Data Type names all in uppercase",
                 "Script Data Type names all in lowercase", "Leave Data Type names untouched"),
+      Text("Quote special names with (empty: the settings' brackets):", &Profile::s_QuoteOpen, kQuoteGroup),
+      Text("and close them with:", &Profile::s_QuoteClose, kQuoteGroup),
+      Text("Reserved words of the target, quoted as names:", &Profile::s_ReservedWords, kQuoteGroup),
   };
   ProfileField commitLines{K::Number, "Add one for every", kCommitGroup};
   commitLines.number = &Profile::i_CommitLines;

@@ -36,6 +36,20 @@ const std::vector<ProfileExtra>& ProfileExtras() {
       Text("s_SetNextValue", "SetNextValue", &Profile::s_SetNextValue),
       Text("s_CurrentTimestamp", "CurrentTimestamp", &Profile::s_CurrentTimestamp),
       Text("s_OnUpdate", "OnUpdate", &Profile::s_OnUpdate),
+      Text("s_QuoteOpen", "QuoteOpen", &Profile::s_QuoteOpen),
+      Text("s_QuoteClose", "QuoteClose", &Profile::s_QuoteClose),
+      Text("s_ReservedWords", "ReservedWords", &Profile::s_ReservedWords),
+      Text("s_CreateView", "CreateView", &Profile::s_CreateView),
+      Text("s_DropView", "DropView", &Profile::s_DropView),
+      Text("s_CreateMaterializedView", "CreateMaterializedView", &Profile::s_CreateMaterializedView),
+      Text("s_DropMaterializedView", "DropMaterializedView", &Profile::s_DropMaterializedView),
+      Text("s_CreateEnumType", "CreateEnumType", &Profile::s_CreateEnumType),
+      Text("s_CreateDomain", "CreateDomain", &Profile::s_CreateDomain),
+      Text("s_DropType", "DropType", &Profile::s_DropType),
+      Text("s_DelimiterCommand", "DelimiterCommand", &Profile::s_DelimiterCommand),
+      Text("s_BodyDelimiter", "BodyDelimiter", &Profile::s_BodyDelimiter),
+      Text("s_TableComment", "TableComment", &Profile::s_TableComment),
+      Text("s_ColumnComment", "ColumnComment", &Profile::s_ColumnComment),
   };
   return extras;
 }

@@ -36,7 +36,7 @@ std::string OrderBy(RunContext& ctx, const RunTable& table) {
 SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
   const Profile& profile = ctx.working;
   const RunOptions& opts = ctx.opts;
-  ctx.names.ReadBrackets(ctx.settings, &ctx.connection);
+  ctx.names.ReadBrackets(ctx.settings, &ctx.connection, ctx.working);
   SelectParts parts;
   std::string selectList;
   bool first = true;

@@ -116,7 +116,7 @@ RowTarget StatementRows::Target() {
   // The name found by the reader keeps its own case; the written one follows the rule. A
   // statement whose table cannot be found gets an empty table name, never empty brackets.
   // Names the script writes are bracketed like the data phase's.
-  ctx_.names.ReadBrackets(ctx_.settings, &ctx_.connection);
+  ctx_.names.ReadBrackets(ctx_.settings, &ctx_.connection, ctx_.working);
   RowTarget target;
   if (!table_.empty())
     target.table = ctx_.names.Table(ctx_.opts, table_, ApplyCase(table_, ctx_.working.i_TableNameCase));

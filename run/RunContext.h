@@ -9,6 +9,7 @@
 #include "db/EngineTypes.h"
 #include "db/OdbcHandles.h"
 #include "db/ReadSnapshot.h"
+#include "db/SchemaObjects.h"
 #include "profiles/Profile.h"
 #include "run/NotScripted.h"
 #include "run/ScriptNames.h"
@@ -86,6 +87,10 @@ struct RunContext {
   bool constraints = false;
   // The source's sequences that no column owns.
   std::vector<EngineSequence> sequences;
+  // The views, types, routines, triggers and comments of the schema, read once before the
+  // tables when the profile names a target engine.
+  SchemaObjects objects;
+  bool objectsRead = false;
   // Tables whose structure, rows or indexes could not be read whole, in the order met.
   std::vector<std::string> errorTables;
   // The run's one moment of the database while the run holds it (null outside), and the tables

@@ -414,12 +414,14 @@ void RunController::RunWorker() {
   if (OpenTableFolders(ctx)) {
     AnalysisPhase(ctx);
     PrepareConstraints(ctx);
+    ObjectsBeforeTables(ctx);
     if (ctx.opts.b_DoTabStruct || ctx.opts.b_DoTabData) {
       StructurePhase(ctx);
       if (ctx.opts.b_DoTabData) DataPhase(ctx);
     }
     if (ctx.opts.b_DoIndex) IndexPhase(ctx);
     KeysPhase(ctx);
+    ObjectsAfterTables(ctx);
     FinishTableFolders(ctx);
   }
   snapshot.End();

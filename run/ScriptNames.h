@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "db/NameQuoting.h"
 
@@ -8,14 +9,19 @@ namespace mv {
 class DbConnection;
 class SettingsStore;
 struct RunOptions;
+struct Profile;
 
-// Names as the script writes them: a name the source's rules call special goes between the
-// special-name brackets of the settings ("specObjStringOpen", "specObjStringClose"), by default
-// square brackets only where the owner really is a catalog, else the double quote.
+// Names as the script writes them: a name the source's rules call special, or a reserved word
+// of the target, goes between the target profile's quotes, else the special-name brackets of
+// the settings ("specObjStringOpen", "specObjStringClose"), by default square brackets only
+// where the owner really is a catalog, else the double quote.
 class ScriptNames {
  public:
-  // The brackets from the settings, and the source's rules from the connection.
-  void ReadBrackets(const SettingsStore& settings, const DbConnection* connection);
+  // The brackets from the settings (or the profile's quotes), the target's reserved words
+  // from the profile, and the source's rules from the connection.
+  void ReadBrackets(const SettingsStore& settings, const DbConnection* connection, const Profile& target);
+  // Whether the target must have the name quoted whatever the source's rules say.
+  bool IsTargetReserved(const std::string& name) const;
   const SourceNames& Source() const { return source_; }
 
   // `written` is the name after its letter-case rule; the decision is made on the name as the
@@ -28,6 +34,7 @@ class ScriptNames {
  private:
   SourceNames source_;
   std::string open_ = "\"", close_ = "\"";
+  std::vector<std::string> targetReserved_;  // upper case, sorted
 };
 
 // A name or text inside a remark line: line breaks shown as \r and \n, so they never end it.

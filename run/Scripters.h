@@ -23,6 +23,16 @@ void DataPhase(RunContext& ctx);
 // DROP INDEX / CREATE [UNIQUE] INDEX for every table.
 void IndexPhase(RunContext& ctx);
 
+// Before the tables: old views dropped, the source's own types created (same engine only).
+void ObjectsBeforeTables(RunContext& ctx);
+// After the data and indexes: routines, views in dependency order, triggers (same engine only)
+// and comments; every one the target cannot take named in a remark.
+void ObjectsAfterTables(RunContext& ctx);
+// The remark naming an object the script leaves out, its table (may be empty) and why.
+void ObjectNotScripted(RunContext& ctx, const std::string& object, const std::string& table, const std::string& reason);
+// Whether a column's user type (EngineType::userType) is created or kept by the script.
+bool KeepsUserType(const RunContext& ctx, const std::string& userType);
+
 // The data phase's SELECT for a table: the statement, the column list the INSERTs name, and
 // per column its literal rule and script wrappers.
 struct SelectParts {

@@ -104,6 +104,7 @@ std::optional<ColumnInfo> StructureTables::Column(const PhaseTable& t, const Col
   long size = row.size, scale = row.scale;
   const std::string* typeName = &row.typeName;
   EngineRead read = EngineRead::AsReported;
+  const std::string* userType = nullptr;  // the source's own type, kept as it is declared
   if (const EngineType* et = EngineTypeOf(row.name)) {
     typeName = &et->declared;
     if (et->corrects) {
@@ -112,7 +113,9 @@ std::optional<ColumnInfo> StructureTables::Column(const PhaseTable& t, const Col
       scale = et->scale;
       read = et->read;
     }
-    if (!et->userType.empty())
+    if (!et->userType.empty() && KeepsUserType(ctx_, et->userType))
+      userType = &et->userType;
+    else if (!et->userType.empty())
       notes_.push_back("NOTE: Column " + RemarkSafe(row.name) + " of table " + RemarkSafe(table.name) +
                        " is of the type " + RemarkSafe(et->userType) +
                        ", which this script does not create; the column is created with its base type " +
@@ -121,8 +124,10 @@ std::optional<ColumnInfo> StructureTables::Column(const PhaseTable& t, const Col
   const int category = CategoryOf(sqlType);
   const std::string categoryText = category == kUnknown ? *typeName : std::string(CategoryName(category));
   if (ColumnIsIgnored(ctx_.opts, row.name, categoryText)) return std::nullopt;
-  std::string typeText = ColumnTypeText(category, *typeName, size, scale, profile, ctx_.opts.b_DataType);
-  ApplyCaseInPlace(typeText, profile.i_DataTypeCase);
+  std::string typeText =
+      userType ? *userType : ColumnTypeText(category, *typeName, size, scale, profile, ctx_.opts.b_DataType);
+  // A kept type's labels are values: their letter case stays.
+  if (!userType) ApplyCaseInPlace(typeText, profile.i_DataTypeCase);
   if (ctx_.constraints && ctx_.opts.b_DoTabStruct)
     if (const EngineColumnFacts* facts = FactsOf(table, row.name))
       typeText = ColumnAttributes(ctx_, t, *facts, typeText);

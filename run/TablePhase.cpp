@@ -20,7 +20,7 @@ void RunTablePhase(RunContext& ctx, TablePhase& phase) {
     ctx.host.PanelSelect(static_cast<int>(index));
     ctx.host.BarStep(phase.Bar());
     // Read for every table: the brackets are the settings' as they are now.
-    ctx.names.ReadBrackets(ctx.settings, &ctx.connection);
+    ctx.names.ReadBrackets(ctx.settings, &ctx.connection, ctx.working);
     PhaseTable t{index, table, ApplyCase(table.name, ctx.working.i_TableNameCase), {}};
     t.written = ctx.names.Table(ctx.opts, table.name, t.name);
     // The one place a table's own file is opened: everything the phase writes of it goes there.

@@ -425,10 +425,6 @@ const std::vector<Exclusion>& Exclusions() {
   return list;
 }
 
-// Pairs whose script does not load with the default settings, and why. The test shows that
-// it still does not, then goes on with the double quote as the script's brackets.
-bool DefaultBracketsFail(const Pair& p) { return p.source == kMaria && p.target != kMaria; }
-
 // Pairs whose script writes mixed-case names bare, so that PostgreSQL folds them to lower case
 // (a fault): their names are compared without letter case, and must still differ in it.
 bool FoldsNames(const Pair& p) { return p.source != kPostgres && p.target == kPostgres; }
@@ -568,9 +564,8 @@ TEST_P(Hostile, ScriptLoadsAndEveryValueComesBack) {
     return nullptr;
   };
 
-  // MariaDB takes special names only in backticks (README, MariaDB); the other targets keep
-  // the defaults, except where they fail (checked at the end).
-  const std::string bracket = pair.target == kMaria ? "`" : DefaultBracketsFail(pair) ? "\"" : "";
+  // Every target works with the default settings: each shipped profile names its own quotes.
+  const std::string bracket;
 
   // The whole database: where no table breaks the load, this is the script compared below.
   const std::string full = Script(source, pair.target, "full", "", bracket);
@@ -702,12 +697,6 @@ TEST_P(Hostile, ScriptLoadsAndEveryValueComesBack) {
       for (int l = std::max(0, at - 3); l < std::min<int>(lines.size(), at + 1); ++l)
         onExcluded |= e->breaksLoad && lines[l].find(e->table) != std::string::npos;
     EXPECT_TRUE(onExcluded) << "the load failed elsewhere: " << r.err;
-  }
-  if (DefaultBracketsFail(pair)) {
-    const ProcessResult r = Load(target, Script(source, pair.target, "defaults", "", ""));
-    EXPECT_NE(r.status, 0) << "the default brackets work now: remove DefaultBracketsFail";
-    std::cout << "[ FAULT     ] with the default settings the script quotes names in [ ], and the load says: "
-              << r.err.substr(0, 300) << "\n";
   }
   EXPECT_EQ(source.Query("SELECT note FROM canary;"), "alive\n");
 }

@@ -132,3 +132,21 @@ s_RowidKey         =
 s_SetNextValue     = SELECT setval(pg_get_serial_sequence(%Q, %C), %n, false)
 s_CurrentTimestamp = CURRENT_TIMESTAMP
 s_OnUpdate         =
+
+# Names: the double quote, and PostgreSQL's reserved words (those it refuses as bare table,
+# column or index names) quoted wherever they are names.
+s_QuoteOpen        = "
+s_QuoteClose       = "
+s_ReservedWords    = ALL ANALYSE ANALYZE AND ANY ARRAY AS ASC ASYMMETRIC AUTHORIZATION BINARY BOTH CASE CAST CHECK COLLATE COLLATION COLUMN CONCURRENTLY CONSTRAINT CREATE CROSS CURRENT_CATALOG CURRENT_DATE CURRENT_ROLE CURRENT_SCHEMA CURRENT_TIME CURRENT_TIMESTAMP CURRENT_USER DEFAULT DEFERRABLE DESC DISTINCT DO ELSE END EXCEPT FALSE FETCH FOR FOREIGN FREEZE FROM FULL GRANT GROUP HAVING ILIKE IN INITIALLY INNER INTERSECT INTO IS ISNULL JOIN LATERAL LEADING LEFT LIKE LIMIT LOCALTIME LOCALTIMESTAMP NATURAL NOT NOTNULL NULL OFFSET ON ONLY OR ORDER OUTER OVERLAPS PLACING PRIMARY REFERENCES RETURNING RIGHT SELECT SESSION_USER SIMILAR SOME SYMMETRIC TABLE TABLESAMPLE THEN TO TRAILING TRUE UNION UNIQUE USER USING VARIADIC VERBOSE WHEN WHERE WINDOW WITH
+
+# Views, materialized views, enum and domain types of a PostgreSQL source are copied as the
+# source declares them; comments on tables and columns from any source.
+s_CreateView       = CREATE VIEW
+s_DropView         = DROP VIEW IF EXISTS
+s_CreateMaterializedView = CREATE MATERIALIZED VIEW
+s_DropMaterializedView   = DROP MATERIALIZED VIEW IF EXISTS
+s_CreateEnumType   = CREATE TYPE %n AS ENUM (%s)
+s_CreateDomain     = CREATE DOMAIN %n AS %s
+s_DropType         = DROP TYPE IF EXISTS %n CASCADE
+s_TableComment     = COMMENT ON TABLE %t IS %s
+s_ColumnComment    = COMMENT ON COLUMN %t.%c IS %s

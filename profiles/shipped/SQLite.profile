@@ -118,3 +118,13 @@ s_RowidKey         = INTEGER PRIMARY KEY
 s_SetNextValue     = DELETE FROM sqlite_sequence WHERE name = %T%;INSERT INTO sqlite_sequence (name, seq) VALUES (%T, %m)
 s_CurrentTimestamp = CURRENT_TIMESTAMP
 s_OnUpdate         =
+
+# Names: the double quote is SQLite's own identifier quote, and these words (the ones the
+# sqlite3 tool refuses as bare table, column or index names) are quoted wherever they are names.
+s_QuoteOpen        = "
+s_QuoteClose       = "
+s_ReservedWords    = ADD ALL ALTER AND AS BETWEEN CASE CAST CHECK COLLATE COMMIT CONSTRAINT CREATE CROSS CURRENT_DATE CURRENT_TIME CURRENT_TIMESTAMP DEFAULT DEFERRABLE DELETE DISTINCT DROP ELSE ESCAPE EXCEPT EXISTS FOREIGN FROM FULL GROUP HAVING IF IN INDEX INNER INSERT INTERSECT INTO IS ISNULL JOIN LEFT LIMIT NATURAL NOT NOTHING NOTNULL NULL ON OR ORDER OUTER PRIMARY RAISE REFERENCES RETURNING RIGHT SELECT SET TABLE THEN TO TRANSACTION UNION UNIQUE UPDATE USING VALUES WHEN WHERE AUTOINCREMENT INDEXED
+
+# Views and triggers of a SQLite source are copied as SQLite stores them.
+s_CreateView       = CREATE VIEW
+s_DropView         = DROP VIEW IF EXISTS
