@@ -20,6 +20,20 @@
 
 namespace mv {
 
+const char* EngineName(Engine e) {
+  switch (e) {
+    case Engine::SQLite:
+      return "SQLite";
+    case Engine::PostgreSQL:
+      return "PostgreSQL";
+    case Engine::MariaDB:
+      return "MariaDB";
+    case Engine::Other:
+      break;
+  }
+  return "";
+}
+
 namespace {
 bool NamesSourceOrDriver(const std::string& cs) {
   const std::string upper = Upper(cs);

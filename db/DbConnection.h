@@ -39,6 +39,8 @@ struct OwnerChoice {
 
 // The engine behind the driver, from SQL_DBMS_NAME.
 enum class Engine { SQLite, PostgreSQL, MariaDB, Other };
+// The engine's name as the shipped profiles spell it; empty for Other.
+const char* EngineName(Engine e);
 
 // What a connection reaches.
 struct ConnectionTarget {

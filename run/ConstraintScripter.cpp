@@ -16,20 +16,6 @@ namespace mv {
 
 namespace {
 
-const char* EngineName(Engine e) {
-  switch (e) {
-    case Engine::SQLite:
-      return "SQLite";
-    case Engine::PostgreSQL:
-      return "PostgreSQL";
-    case Engine::MariaDB:
-      return "MariaDB";
-    case Engine::Other:
-      break;
-  }
-  return "";
-}
-
 bool SameEngine(const RunContext& ctx) {
   const Engine e = ctx.connection.Driver().engine;
   return e != Engine::Other && strcasecmp(ctx.working.s_TargetEngine.c_str(), EngineName(e)) == 0;

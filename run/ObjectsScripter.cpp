@@ -19,20 +19,6 @@ namespace mv {
 
 namespace {
 
-const char* EngineName(Engine e) {
-  switch (e) {
-    case Engine::SQLite:
-      return "SQLite";
-    case Engine::PostgreSQL:
-      return "PostgreSQL";
-    case Engine::MariaDB:
-      return "MariaDB";
-    case Engine::Other:
-      break;
-  }
-  return "";
-}
-
 bool KnownEngine(const std::string& name) { return name == "SQLite" || name == "PostgreSQL" || name == "MariaDB"; }
 
 // Whether the target runs the source's own SQL: its views, types, routines and triggers are
