@@ -15,6 +15,7 @@
 #include "base/Host.h"
 #include "base/TextRules.h"
 #include "db/RowReader.h"
+#include "db/StreamingReads.h"
 
 namespace mv {
 
@@ -44,7 +45,9 @@ bool DbConnection::DriverConnect(const std::string& in) {
   std::vector<SQLCHAR> out(4096);
   SQLSMALLINT outLen = 0;
   // No window here: a string the driver cannot complete fails instead of prompting.
-  SQLRETURN rc = MV_ODBC(SQLDriverConnect, dbc_.get(), nullptr, OdbcText(in), SQL_NTS, out.data(),
+  // The user's string is what is kept; the driver gets it with the options that stream rows.
+  const std::string streaming = WithStreamingReads(in);
+  SQLRETURN rc = MV_ODBC(SQLDriverConnect, dbc_.get(), nullptr, OdbcText(streaming), SQL_NTS, out.data(),
                          static_cast<SQLSMALLINT>(out.size()), &outLen, SQL_DRIVER_NOPROMPT);
   if (!Succeeded(rc)) {
     std::string message = DiagnosticText(SQL_HANDLE_DBC, dbc_.get());

@@ -14,12 +14,24 @@ ProfileExtra Text(const char* field, const char* key, std::string Profile::*memb
   return e;
 }
 
+ProfileExtra Number(const char* field, const char* key, int Profile::*member) {
+  ProfileExtra e{field, key};
+  e.number = member;
+  return e;
+}
+
 }  // namespace
 
 const std::vector<ProfileExtra>& ProfileExtras() {
   static const std::vector<ProfileExtra> extras = {
       Text("s_Infinity", "Infinity", &Profile::s_Infinity),
       Text("s_HexText", "HexText", &Profile::s_HexText),
+      Text("s_BeginTransaction", "BeginTransaction", &Profile::s_BeginTransaction),
+      Text("s_LoadPreamble", "LoadPreamble", &Profile::s_LoadPreamble),
+      Text("s_LoadPostamble", "LoadPostamble", &Profile::s_LoadPostamble),
+      Number("i_InsertBytes", "InsertBytes", &Profile::i_InsertBytes),
+      Text("s_CopyFrom", "CopyFrom", &Profile::s_CopyFrom),
+      Number("b_DataCopy", "DataCopy", &Profile::b_DataCopy),
   };
   return extras;
 }

@@ -1,4 +1,5 @@
 #include "base/Host.h"
+#include "base/TextRules.h"
 #include "db/DbConnection.h"
 #include "db/EngineTypes.h"
 #include "db/RowReader.h"
@@ -82,9 +83,9 @@ namespace {
 class TableRows : public RowSource {
  public:
   TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const PhaseTable& t, const SelectParts& parts,
-            const ValueFormatPlan& plan, std::string_view separator);
+            const ValueFormatPlan& plan, std::string_view separator, bool copy);
   bool Read(std::string& row) override {
-    const bool read = dates_ ? ReadRow<true>(row) : ReadRow<false>(row);
+    const bool read = copy_ ? ReadCopyRow(row) : dates_ ? ReadRow<true>(row) : ReadRow<false>(row);
     if (read) ctx_.host.RowDone();
     return read;
   }
@@ -98,6 +99,8 @@ class TableRows : public RowSource {
   // Dates: whether some column is checked for dates (decided once a table).
   template <bool Dates>
   bool ReadRow(std::string& row);
+  // The same in the copy format: values as read, escaped, no literals and no wrappers.
+  bool ReadCopyRow(std::string& row);
 
   RunContext& ctx_;
   Statement& stmt_;
@@ -109,6 +112,7 @@ class TableRows : public RowSource {
   const ValueFormatPlan& plan_;
   const std::string_view separator_;
   const bool commaSeparator_;
+  const bool copy_;
   // Read by the type each result column reports, worked out once a table.
   std::vector<ValueKind> kinds_;
   std::vector<ValueCheck> checks_;
@@ -117,7 +121,7 @@ class TableRows : public RowSource {
 };
 
 TableRows::TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const PhaseTable& t, const SelectParts& parts,
-                     const ValueFormatPlan& plan, std::string_view separator)
+                     const ValueFormatPlan& plan, std::string_view separator, bool copy)
     : ctx_(ctx),
       stmt_(stmt),
       reader_(reader),
@@ -128,6 +132,7 @@ TableRows::TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const 
       plan_(plan),
       separator_(separator),
       commaSeparator_(separator == ", "),
+      copy_(copy),
       kinds_(parts.kinds) {
   for (size_t k = 0; k < kinds_.size(); ++k)
     if (kinds_[k] == ValueKind::FromResult) kinds_[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
@@ -192,13 +197,49 @@ template <bool Dates>
   return true;
 }
 
+[[gnu::hot]] bool TableRows::ReadCopyRow(std::string& row) {
+  if (!reader_.Fetch()) return false;
+  const RunOptions& opts = ctx_.opts;
+  const size_t n = parts_.rules.size();
+  row.clear();
+  for (size_t k = 0; k < n; ++k) {
+    const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
+    std::string_view view;
+    bool isNull;
+    if (kinds_[k] == ValueKind::Text && opts.i_DataCase != 0 && opts.i_DataCase != 1) {
+      isNull = !reader_.View(col, view, value_);
+    } else {
+      isNull = !reader_.Value(col, kinds_[k], value_);
+      // The data's letter case goes on the value itself: on the row it would change the escapes.
+      if (kinds_[k] != ValueKind::Binary) ApplyCaseInPlace(value_, opts.i_DataCase);
+      view = value_;
+    }
+    if (checks_[k] == ValueCheck::Date && !isNull && !view.empty() && IsSpecialDate(view))
+      NoteSpecialDate(table_.columns[k], table_, view, notes_, checks_[k]);
+    if (parts_.rules[k] == LiteralRule::String) {
+      // The trimming the options ask for, as for a literal.
+      if (opts.b_RightTrim)
+        while (!view.empty() && IsWhiteSpace(view.back())) view.remove_suffix(1);
+      if (opts.b_LeftTrim)
+        while (!view.empty() && IsWhiteSpace(view.front())) view.remove_prefix(1);
+    }
+    if (k > 0) row += '\t';
+    // A number column's value that is no number goes in as NULL, with the note that says so.
+    if (!isNull && parts_.rules[k] == LiteralRule::Number && !view.empty() && !IsNumberLiteral(view) &&
+        NotANumber(table_.columns[k], table_, view, notes_, checks_[k]))
+      isNull = true;
+    // A number column's empty value is no number either: the literal form writes it as empty.
+    if (!isNull && view.empty() && parts_.rules[k] == LiteralRule::Number) isNull = true;
+    AppendCopyValue(row, view, isNull, kinds_[k] == ValueKind::Binary);
+  }
+  return true;
+}
+
 // DELETE and the rows of every table, each table's rows in the row writer the options choose.
 class DataTables : public TablePhase {
  public:
   explicit DataTables(RunContext& ctx)
-      : ctx_(ctx),
-        plan_(PlanValueFormat(ctx.working, ctx.opts)),
-        writer_(MakeRowWriter(ctx, ctx.opts.i_RowsPerInsert)) {}
+      : ctx_(ctx), plan_(PlanValueFormat(ctx.working, ctx.opts)), writer_(MakeDataRowWriter(ctx)) {}
   const char* Title() const override { return "Scripting Data"; }
   Host::Bar Bar() const override { return Host::kDataBar; }
   void Begin() override {
@@ -267,7 +308,7 @@ void DataTables::Rows(const PhaseTable& t, const SelectParts& parts) {
     return;
   }
   RowReader reader(stmt);
-  TableRows rows(ctx_, stmt, reader, t, parts, plan_, writer_->Separator());
+  TableRows rows(ctx_, stmt, reader, t, parts, plan_, writer_->Separator(), writer_->CopyValues());
   const RowRemarks remarks{t.table.name,
                            "table " + t.name,
                            "Table Skipped ...\r\n\r\n",
@@ -281,6 +322,15 @@ void DataTables::Rows(const PhaseTable& t, const SelectParts& parts) {
 bool DataTables::Table(PhaseTable& t) {
   Headings(t);
   if (ConditionRefused(t)) return true;
+  if (writer_->CopyValues() && ctx_.working.s_CopyFrom.empty()) {
+    // Asked for by the run, not the profile: the rows are never written in another format.
+    ctx_.script.MessageRemark("ERROR: The profile " + RemarkSafe(ctx_.opts.s_WorkingProfile) +
+                                  " has no copy statement: the rows of table " + RemarkSafe(t.name) +
+                                  " were not written.",
+                              "", "\r\n\r\n");
+    ctx_.TableError(t.table.name);
+    return true;
+  }
   const SelectParts parts = BuildSelect(ctx_, t.table);
   if (parts.columnList.empty()) {
     ctx_.script.Write(ctx_.working.s_Remarks + "  There are no columns to select from table ", TextRole::Message);

@@ -262,6 +262,7 @@ void RunController::CheckPoint() {
 
 void RunController::WriteStopNote() {
   if (run_->closeOpenStatement) run_->closeOpenStatement();
+  WriteLoadPostamble();
   output_.Append("\r\n\r\n" + run_->working.s_Remarks + "  ", ScriptOutput::colorRemarkMarker);
   output_.Append("Mervale Stopped ...", ScriptOutput::colorMessage);
   result_.outcome = RunOutcome::Stopped;
@@ -336,12 +337,28 @@ void RunController::RunWorker() {
   if (!readOnly.empty())
     ctx.script.MessageRemark("NOTE: The session could not be made read-only: " + readOnly, "\r\n", "");
   AnalysisPhase(ctx);
+  if (ctx.opts.b_DoTabData) WriteLoadPreamble();
   if (ctx.opts.b_DoTabStruct || ctx.opts.b_DoTabData) {
     StructurePhase(ctx);
     if (ctx.opts.b_DoTabData) DataPhase(ctx);
   }
   if (ctx.opts.b_DoIndex) IndexPhase(ctx);
+  WriteLoadPostamble();
   WriteFooterAndFinish(true);
+}
+
+void RunController::WriteLoadPreamble() {
+  RunContext& ctx = *run_;
+  const Profile& profile = ctx.working;
+  if (!profile.s_LoadPreamble.empty()) output_.Write("\r\n" + profile.s_LoadPreamble + "\r\n", TextRole::Sql, true);
+  ctx.postamblePending = !profile.s_LoadPostamble.empty();
+}
+
+void RunController::WriteLoadPostamble() {
+  RunContext& ctx = *run_;
+  if (!ctx.postamblePending) return;
+  ctx.postamblePending = false;
+  output_.Write("\r\n" + ctx.working.s_LoadPostamble + "\r\n", TextRole::Sql, true);
 }
 
 void RunController::FreeFormWorker() {

@@ -111,6 +111,9 @@ class RunController {
   void RunWorker();
   void FreeFormWorker();
   void WriteFooterAndFinish(bool scripting);
+  // The profile's statements around a bulk load, when the run scripts data.
+  void WriteLoadPreamble();
+  void WriteLoadPostamble();
   void WriteStopNote();
   void OpenOnlyToFile(const char* notice);
   // The start of every run's output: its mode, an empty window in the script font, and the

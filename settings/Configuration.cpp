@@ -137,6 +137,7 @@ bool WriteConfiguration(const std::string& path, const RunOptions& o, const Conf
   for (const FlagKey& f : kCarriedFlags) ini.Set(kMain, f.key, std::to_string(o.*f.field));
   // Absent means one row per INSERT, so files of that layout stay as they were.
   if (o.i_RowsPerInsert != 1) ini.Set(kMain, "i_RowsPerInsert", std::to_string(o.i_RowsPerInsert));
+  if (o.i_DataFormat != 0) ini.Set(kMain, "i_DataFormat", std::to_string(o.i_DataFormat));
   if (withRunSettings)
     for (const FlagKey& f : kRunSettings) ini.Set(kMain, f.key, std::to_string(o.*f.field));
   if (!o.s_GlobalPassSql.empty()) ini.Set(kMain, "s_GlobalPassSql", o.s_GlobalPassSql);
@@ -182,6 +183,7 @@ std::optional<Configuration> ReadConfiguration(const std::string& path, const Ru
   o.b_DataType = ReadInt(ini, "b_DataType", 1);
   for (const FlagKey& f : kCarriedFlags) o.*f.field = ReadInt(ini, f.key, f.def);
   o.i_RowsPerInsert = ReadInt(ini, "i_RowsPerInsert", 1);
+  o.i_DataFormat = ReadInt(ini, "i_DataFormat", 0);
   for (const FlagKey& f : kRunSettings) o.*f.field = ReadInt(ini, f.key, o.*f.field);
   o.s_GlobalPassSql = Present(ini, kMain, "s_GlobalPassSql", v) ? v : "";
 

@@ -41,6 +41,8 @@ struct RunOptions {
   int i_DataCase = 2;
   // Rows written in one INSERT (below 1 counts as 1); 1 writes one statement per row.
   int i_RowsPerInsert = 1;
+  // The rows' format: 0 the profile's, 1 INSERTs, 2 the profile's copy format.
+  int i_DataFormat = 0;
 
   int b_DropIndex = 1;
   int b_IndexCaseSet = 0;

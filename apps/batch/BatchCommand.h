@@ -34,6 +34,7 @@ struct BatchCommand {
   std::optional<int> dataCase;
   std::optional<int> nameCase;  // tables, columns and indexes; the profile's rules otherwise
   std::optional<int> rowsPerInsert;
+  std::optional<bool> copy;  // the profile's copy format (true) or INSERTs (false)
   std::vector<std::string> tables, excludeTables;
   std::vector<std::pair<std::string, std::string>> wheres;  // table, condition, in the order given
 };

@@ -79,7 +79,7 @@ _mervale_batch()
             --structure --no-structure --data --no-data --indexes --no-indexes
             --remarks --no-remarks --drop --no-drop --delete --no-delete
             --table --exclude-table --where --csv --no-csv
-            --data-case --name-case --rows-per-insert
+            --data-case --name-case --rows-per-insert --inserts --copy
             --progress --count-rows' -- "$cur"))
         return
     fi
