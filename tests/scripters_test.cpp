@@ -385,8 +385,9 @@ TEST(DataScripter, BulkLoadTransactionsSizedInsertsAndCopy) {
   o.i_DataFormat = 2;
   const std::string refused = h.Run();
   EXPECT_EQ(refused.find("INSERT"), std::string::npos) << refused;
-  EXPECT_NE(refused.find("REM  ERROR: The profile Default has no copy statement: the rows of table T were not written."),
-            std::string::npos)
+  EXPECT_NE(
+      refused.find("REM  ERROR: The profile Default has no copy statement: the rows of table T were not written."),
+      std::string::npos)
       << refused;
   o.i_DataFormat = 0;
   p.b_DataCopy = 0;
@@ -406,9 +407,9 @@ TEST(DataScripter, BulkLoadTransactionsSizedInsertsAndCopy) {
   o.b_DropTable = 0;
   test::TempDir dir;
   test::WriteText(dir / "stopped.sql", h.Run());
-  EXPECT_EQ(test::SqliteRun(dir / "t.db", ".read " + (dir / "stopped.sql") + "\nSELECT count(*) FROM T, U;\n",
-                            dir.path),
-            "5\n");
+  EXPECT_EQ(
+      test::SqliteRun(dir / "t.db", ".read " + (dir / "stopped.sql") + "\nSELECT count(*) FROM T, U;\n", dir.path),
+      "5\n");
 }
 
 // The row counts a progress display gets: from the statistics catalog (none with a condition,
