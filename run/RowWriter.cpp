@@ -57,6 +57,7 @@ int RowsPerInsert(const Profile& profile, int rowsPerInsert, bool bulk) {
 
 InsertRowWriter::InsertRowWriter(RunContext& ctx, int rowsPerInsert, bool bulk)
     : ctx_(ctx),
+      bulk_(bulk),
       limit_(bulk && ctx.working.i_InsertBytes > 0 ? static_cast<size_t>(ctx.working.i_InsertBytes) : 0),
       group_(RowsPerInsert(ctx.working, rowsPerInsert, bulk)),
       transaction_(ctx) {}
@@ -80,7 +81,7 @@ void InsertRowWriter::Begin(const RowTarget& target) {
     if (group_.IsOpen() && bytes_ + perRow_ + row.size() > limit_) group_.Close(statement_, profile);
     bytes_ = (group_.IsOpen() ? bytes_ + perRow_ : head_) + row.size();
   }
-  if (!transaction_.IsOpen() && !group_.IsOpen()) transaction_.Open();
+  if (bulk_ && !transaction_.IsOpen() && !group_.IsOpen()) transaction_.Open();
   group_.AddRow(statement_, row);
   // An INSERT never spans a COMMIT.
   const bool commit = ++rows_ >= profile.i_CommitLines && !profile.s_Commit.empty();

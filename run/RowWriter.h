@@ -78,6 +78,7 @@ class InsertRowWriter : public RowWriter {
 
  private:
   RunContext& ctx_;
+  const bool bulk_;
   const size_t limit_;  // bytes an INSERT stays under; 0: none
   InsertGroup group_;
   ScriptText statement_;

@@ -220,7 +220,8 @@ TEST(NothingLost, ALockedSqliteFileIsAnErrorNotAnEmptyTable) {
   const std::string text = h.Run();
   EXPECT_EQ(h.owner->session().lastOutcome, RunOutcome::FinishedWithErrors) << text;
   EXPECT_EQ(h.owner->session().ErrorTables(), std::vector<std::string>{"t1"});
-  EXPECT_NE(text.find("REM  The following error was received while processing table T1:\r\nREM  "), std::string::npos)
+  // The driver reads rows as they are stepped to, so the lock is met at the first fetch.
+  EXPECT_NE(text.find("REM  ERROR: Could not read all rows of table T1: [SQLite]database is locked"), std::string::npos)
       << text;
   EXPECT_NE(h.host.messages.back().find("could not be read whole"), std::string::npos);
 }
