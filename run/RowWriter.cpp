@@ -81,7 +81,8 @@ void InsertRowWriter::Begin(const RowTarget& target) {
     if (group_.IsOpen() && bytes_ + perRow_ + row.size() > limit_) group_.Close(statement_, profile);
     bytes_ = (group_.IsOpen() ? bytes_ + perRow_ : head_) + row.size();
   }
-  if (bulk_ && !transaction_.IsOpen() && !group_.IsOpen()) transaction_.Open();
+  // Free-form rows too: the profile's COMMIT needs its BEGIN.
+  if (!transaction_.IsOpen() && !group_.IsOpen()) transaction_.Open();
   group_.AddRow(statement_, row);
   // An INSERT never spans a COMMIT.
   const bool commit = ++rows_ >= profile.i_CommitLines && !profile.s_Commit.empty();
