@@ -14,6 +14,12 @@ ProfileExtra Text(const char* field, const char* key, std::string Profile::*memb
   return e;
 }
 
+ProfileExtra Number(const char* field, const char* key, int Profile::*member) {
+  ProfileExtra e{field, key};
+  e.number = member;
+  return e;
+}
+
 }  // namespace
 
 const std::vector<ProfileExtra>& ProfileExtras() {
@@ -50,6 +56,12 @@ const std::vector<ProfileExtra>& ProfileExtras() {
       Text("s_BodyDelimiter", "BodyDelimiter", &Profile::s_BodyDelimiter),
       Text("s_TableComment", "TableComment", &Profile::s_TableComment),
       Text("s_ColumnComment", "ColumnComment", &Profile::s_ColumnComment),
+      Text("s_BeginTransaction", "BeginTransaction", &Profile::s_BeginTransaction),
+      Text("s_LoadPreamble", "LoadPreamble", &Profile::s_LoadPreamble),
+      Text("s_LoadPostamble", "LoadPostamble", &Profile::s_LoadPostamble),
+      Number("i_InsertBytes", "InsertBytes", &Profile::i_InsertBytes),
+      Text("s_CopyFrom", "CopyFrom", &Profile::s_CopyFrom),
+      Number("b_DataCopy", "DataCopy", &Profile::b_DataCopy),
   };
   return extras;
 }

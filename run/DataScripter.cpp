@@ -1,4 +1,5 @@
 #include "base/Host.h"
+#include "base/TextRules.h"
 #include "db/ConditionCheck.h"
 #include "db/DbConnection.h"
 #include "db/EngineTypes.h"
@@ -103,7 +104,7 @@ class TableRows : public RowSource {
   TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const PhaseTable& t, const SelectParts& parts,
             const ValueFormatPlan& plan, const RowWriter& writer);
   bool Read(std::string& row) override {
-    const bool read = dates_ ? ReadRow<true>(row) : ReadRow<false>(row);
+    const bool read = copy_ ? ReadCopyRow(row) : dates_ ? ReadRow<true>(row) : ReadRow<false>(row);
     if (read) {
       ++rowsRead_;
       ctx_.host.RowDone();
@@ -121,6 +122,8 @@ class TableRows : public RowSource {
   // Dates: whether some column is checked for dates (decided once a table).
   template <bool Dates>
   bool ReadRow(std::string& row);
+  // The same in the copy format: values as read, escaped, no literals and no wrappers.
+  bool ReadCopyRow(std::string& row);
 
   RunContext& ctx_;
   Statement& stmt_;
@@ -134,6 +137,7 @@ class TableRows : public RowSource {
   const bool commaSeparator_;
   // The values as read, for a writer of CSV files.
   const bool rawFields_;
+  const bool copy_;
   long long rowsRead_ = 0;
   // Read by the type each result column reports, worked out once a table.
   std::vector<ValueKind> kinds_;
@@ -155,6 +159,7 @@ TableRows::TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const 
       separator_(writer.Separator()),
       commaSeparator_(separator_ == ", "),
       rawFields_(writer.RawFields()),
+      copy_(writer.CopyValues()),
       kinds_(parts.kinds) {
   for (size_t k = 0; k < kinds_.size(); ++k)
     if (kinds_[k] == ValueKind::FromResult) kinds_[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
@@ -230,13 +235,49 @@ template <bool Dates>
   return true;
 }
 
+[[gnu::hot]] bool TableRows::ReadCopyRow(std::string& row) {
+  if (!reader_.Fetch()) return false;
+  const RunOptions& opts = ctx_.opts;
+  const size_t n = parts_.rules.size();
+  row.clear();
+  for (size_t k = 0; k < n; ++k) {
+    const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
+    std::string_view view;
+    bool isNull;
+    if (kinds_[k] == ValueKind::Text && opts.i_DataCase != 0 && opts.i_DataCase != 1) {
+      isNull = !reader_.View(col, view, value_);
+    } else {
+      isNull = !reader_.Value(col, kinds_[k], value_);
+      // The data's letter case goes on the value itself: on the row it would change the escapes.
+      if (kinds_[k] != ValueKind::Binary) ApplyCaseInPlace(value_, opts.i_DataCase);
+      view = value_;
+    }
+    if (checks_[k] == ValueCheck::Date && !isNull && !view.empty() && IsSpecialDate(view))
+      NoteSpecialDate(table_.columns[k], table_, view, notes_, checks_[k]);
+    if (parts_.rules[k] == LiteralRule::String) {
+      // The trimming the options ask for, as for a literal.
+      if (opts.b_RightTrim)
+        while (!view.empty() && IsWhiteSpace(view.back())) view.remove_suffix(1);
+      if (opts.b_LeftTrim)
+        while (!view.empty() && IsWhiteSpace(view.front())) view.remove_prefix(1);
+    }
+    if (k > 0) row += '\t';
+    // A number column's value that is no number goes in as NULL, with the note that says so.
+    if (!isNull && parts_.rules[k] == LiteralRule::Number && !view.empty() && !IsNumberLiteral(view) &&
+        NotANumber(table_.columns[k], table_, view, notes_, checks_[k]))
+      isNull = true;
+    // A number column's empty value is no number either: the literal form writes it as empty.
+    if (!isNull && view.empty() && parts_.rules[k] == LiteralRule::Number) isNull = true;
+    AppendCopyValue(row, view, isNull, kinds_[k] == ValueKind::Binary);
+  }
+  return true;
+}
+
 // DELETE and the rows of every table, each table's rows in the row writer the options choose.
 class DataTables : public TablePhase {
  public:
   explicit DataTables(RunContext& ctx)
-      : ctx_(ctx),
-        plan_(PlanValueFormat(ctx.working, ctx.opts)),
-        writer_(MakeRowWriter(ctx, ctx.opts.i_RowsPerInsert)) {}
+      : ctx_(ctx), plan_(PlanValueFormat(ctx.working, ctx.opts)), writer_(MakeDataRowWriter(ctx)) {}
   const char* Title() const override { return "Scripting Data"; }
   Host::Bar Bar() const override { return Host::kDataBar; }
   void Begin() override {
@@ -338,6 +379,15 @@ bool DataTables::Table(PhaseTable& t) {
     return true;
   }
   if (ConditionRefused(t)) return true;
+  if (writer_->CopyValues() && ctx_.working.s_CopyFrom.empty()) {
+    // Asked for by the run, not the profile: the rows are never written in another format.
+    ctx_.script.MessageRemark("ERROR: The profile " + RemarkSafe(ctx_.opts.s_WorkingProfile) +
+                                  " has no copy statement: the rows of table " + RemarkSafe(t.name) +
+                                  " were not written.",
+                              "", "\r\n\r\n");
+    ctx_.TableError(t.table.name);
+    return true;
+  }
   const SelectParts parts = BuildSelect(ctx_, t.table);
   if (parts.columnList.empty()) {
     ctx_.script.Write(ctx_.working.s_Remarks + "  There are no columns to select from table ", TextRole::Message);
