@@ -99,7 +99,11 @@ class Host {
   virtual std::optional<DataSourceChoice> ChooseDataSource(const std::string& current) { return std::nullopt; }
 
   // The script window: its ScriptSink side is written by the worker [W] (and by the UI thread
-  // outside a run); its ScriptDocument side is read on the UI thread outside a run [U].
+  // outside a run); its ScriptDocument side is read on the UI thread outside a run [U]. A
+  // window that shows the text may hold a worker's Insert while it is a bounded amount of text
+  // behind (a few megabytes), until the UI thread has taken the next batch: the UI thread keeps
+  // taking batches while it waits for anything (WaitWhileProcessing, a modal dialog), and a
+  // window going away lets every writer go on.
   virtual ScriptWindow& Script() = 0;
 
   // [A] The run state changed (started, paused, resumed, skip allowed or not, stopping, state

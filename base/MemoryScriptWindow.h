@@ -27,7 +27,7 @@ class MemoryScriptWindow : public ScriptWindow {
   void Insert(std::string_view text, Color color) override;
   long LineCount() const override { return store_.LineCount(); }
   std::string Line(long index) const override { return store_.Line(index); }
-  std::string WholeText() const override { return store_.Text(); }
+  std::string WholeText() const override { return std::string(store_.Text()); }
   bool IsEmpty() const override { return store_.IsEmpty(); }
   void Empty() override { store_.Clear(); }
   void MoveInsertionToEnd() override {}

@@ -1,5 +1,6 @@
 #include "base/ScriptStore.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -18,14 +19,16 @@ uint16_t ScriptStore::ColorIndex(Color c) {
 
 [[gnu::hot]] void ScriptStore::Append(std::string_view text, Color color) {
   if (text.empty()) return;
-  const size_t base = text_.size();
+  const size_t base = text_.Size();
+  const size_t firstNew = lineStarts_.size();
   if (keepText_)
     newlines_ += ForEachLineFeed(text, [&](size_t end) { lineStarts_.push_back(base + end); });
   else
     newlines_ += CountLineFeeds(text);
   partial_ = text.back() != '\n';
   if (!keepText_) return;
-  text_.append(text);
+  text_.Append(text);
+  MeasureLinesFrom(firstNew);
   const uint16_t index =
       !runColors_.empty() && colors_[runColors_.back()] == color ? runColors_.back() : ColorIndex(color);
   size_t left = text.size();
@@ -43,8 +46,52 @@ uint16_t ScriptStore::ColorIndex(Color c) {
   }
 }
 
+void ScriptStore::MeasureLinesFrom(size_t firstNew) {
+  for (size_t i = firstNew; i < lineStarts_.size(); ++i)
+    longest_ = std::max(longest_, lineStarts_[i] - lineStarts_[i - 1]);
+  longest_ = std::max(longest_, text_.Size() - lineStarts_.back());
+}
+
+void ScriptStore::Truncate(size_t size) {
+  if (size >= text_.Size()) return;
+  text_.Truncate(size);
+  size_t start = 0, i = 0;
+  while (i < runLengths_.size() && start + runLengths_[i] < size) start += runLengths_[i++];
+  if (i < runLengths_.size()) {
+    runLengths_[i] = static_cast<uint32_t>(size - start);
+    const size_t keep = runLengths_[i] > 0 ? i + 1 : i;
+    runLengths_.resize(keep);
+    runColors_.resize(keep);
+  }
+  while (lineStarts_.size() > 1 && lineStarts_.back() > size) lineStarts_.pop_back();
+  newlines_ = static_cast<long>(lineStarts_.size()) - 1;
+  partial_ = size > lineStarts_.back();
+  longest_ = 0;
+  MeasureLinesFrom(1);
+}
+
+void ScriptStore::Replace(size_t from, size_t to, std::string_view text, Color color) {
+  if (!keepText_) return;
+  from = std::min(from, text_.Size());
+  to = std::clamp(to, from, text_.Size());
+  ScriptStore tail;
+  ForEachPiece(to, [&](const Piece& p) { tail.Append(Text().substr(p.start, p.length), p.color); });
+  Truncate(from);
+  Append(text, color);
+  tail.ForEachPiece(0, [&](const Piece& p) { Append(tail.Text().substr(p.start, p.length), p.color); });
+}
+
+Color ScriptStore::ColorBefore(size_t offset) const {
+  Color found{};
+  size_t start = 0;
+  for (size_t i = 0; i < runLengths_.size() && start < offset; start += runLengths_[i++])
+    found = colors_[runColors_[i]];
+  return found;
+}
+
 void ScriptStore::Clear() {
-  text_.clear();
+  longest_ = 0;
+  text_.Clear();
   runLengths_.clear();
   runColors_.clear();
   lineStarts_.assign(1, 0);
@@ -54,13 +101,13 @@ void ScriptStore::Clear() {
 
 size_t ScriptStore::LineStart(long index) const {
   if (index < 0) return 0;
-  return index < static_cast<long>(lineStarts_.size()) ? lineStarts_[static_cast<size_t>(index)] : text_.size();
+  return index < static_cast<long>(lineStarts_.size()) ? lineStarts_[static_cast<size_t>(index)] : text_.Size();
 }
 
 std::string ScriptStore::Line(long index) const {
   if (!keepText_ || index < 0 || index >= static_cast<long>(lineStarts_.size())) return {};
   const size_t start = LineStart(index);
-  return text_.substr(start, LineStart(index + 1) - start);
+  return std::string(Text().substr(start, LineStart(index + 1) - start));
 }
 
 namespace {
@@ -108,10 +155,10 @@ std::string ScriptStore::Rtf(const std::string& face, int heightTwips) const {
     return static_cast<int>(table.size());
   };
   std::string body;
-  body.reserve(text_.size() + text_.size() / 8);
+  body.reserve(text_.Size() + text_.Size() / 8);
   ForEachPiece(0, [&](const Piece& p) {
     body += "\\cf" + std::to_string(indexOf(p.color)) + ' ';
-    AppendRtfText(body, std::string_view(text_).substr(p.start, p.length));
+    AppendRtfText(body, Text().substr(p.start, p.length));
   });
   std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fmodern " + face + ";}}\n{\\colortbl ;";
   for (const auto& c : table)

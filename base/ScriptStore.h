@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/ScriptWindow.h"
+#include "base/TextBuffer.h"
 
 namespace mv {
 
@@ -26,6 +27,11 @@ class ScriptStore {
 
   void Append(std::string_view text, Color color);
   void Clear();
+  // The text from `from` to `to` becomes `text` in one colour (a user's edit); the rest keeps its
+  // colours. Costs a copy of what follows `to`.
+  void Replace(size_t from, size_t to, std::string_view text, Color color);
+  // The colour of the text just before offset (typed text takes it); black when there is none.
+  Color ColorBefore(size_t offset) const;
 
   // Line feeds plus one, as a rich-text control counts lines.
   long LineCount() const { return newlines_ + 1; }
@@ -33,8 +39,10 @@ class ScriptStore {
   std::string Line(long index) const;
   // Where a line starts in Text() (its end for an index past the last line).
   size_t LineStart(long index) const;
-  const std::string& Text() const { return text_; }
-  bool IsEmpty() const { return text_.empty() && newlines_ == 0 && !partial_; }
+  std::string_view Text() const { return text_.View(); }
+  bool IsEmpty() const { return text_.Empty() && newlines_ == 0 && !partial_; }
+  // The length of the longest line, its line break included (how wide a view must scroll).
+  size_t LongestLine() const { return longest_; }
 
   // Calls f(Piece) for each run from offset `from` on, the first cut to start there.
   template <class F>
@@ -45,14 +53,18 @@ class ScriptStore {
 
  private:
   uint16_t ColorIndex(Color c);
+  // Keeps the first `size` bytes.
+  void Truncate(size_t size);
+  void MeasureLinesFrom(size_t firstNewStart);
 
-  std::string text_;
+  TextBuffer text_;
   // The runs in order, each run's length and colour; runs_ never holds an empty run.
   std::vector<uint32_t> runLengths_;
   std::vector<uint16_t> runColors_;
   std::vector<Color> colors_;
   std::vector<size_t> lineStarts_{0};
   long newlines_ = 0;
+  size_t longest_ = 0;
   bool partial_ = false;  // the last line has no line feed yet
   bool keepText_ = true;
 };
@@ -60,7 +72,7 @@ class ScriptStore {
 template <class F>
 void ScriptStore::ForEachPiece(size_t from, F&& f) const {
   // From the end back to the run holding `from`: a view reads the little it has not shown yet.
-  size_t i = runLengths_.size(), start = text_.size();
+  size_t i = runLengths_.size(), start = text_.Size();
   while (i > 0 && start > from) start -= runLengths_[--i];
   for (; i < runLengths_.size(); start += runLengths_[i++]) {
     const size_t begin = start < from ? from : start;

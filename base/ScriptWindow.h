@@ -14,7 +14,8 @@ struct Color {
 
 // What the run writes into the script window. Called by the worker during a run (and by the
 // UI thread outside one). A window may show inserted text later, in batches, but must keep it
-// in order and must have shown all of it when a run has ended.
+// in order and must have shown all of it when a run has ended; Insert from the worker may wait
+// while the window is a bounded amount of text behind (never on the UI thread).
 class ScriptSink {
  public:
   virtual ~ScriptSink() = default;

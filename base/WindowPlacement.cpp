@@ -35,4 +35,19 @@ void SaveWindowPlacement(SettingsStore& settings, int width, int height, bool ma
   settings.EndBatch();
 }
 
+WindowPlacement ClosingPlacement(const WindowRect& outer, const WindowRect& inner, const WindowRect& normalInner,
+                                 bool maximized) {
+  WindowPlacement p;
+  p.maximized = maximized;
+  p.move = true;
+  const WindowRect& size = maximized ? normalInner : inner;
+  p.width = size.width;
+  p.height = size.height;
+  // The frame's top-left corner; a maximized window's is where its normal inner rectangle
+  // puts it, with the frame's own margins.
+  p.x = maximized ? normalInner.x - (inner.x - outer.x) : outer.x;
+  p.y = maximized ? normalInner.y - (inner.y - outer.y) : outer.y;
+  return p;
+}
+
 }  // namespace mv

@@ -343,8 +343,9 @@ std::pair<std::string, std::string> SqliteDriverAndFile(const std::string& conne
 }  // namespace
 
 std::string ConnectionTitle(const ConnectionTarget& t) {
-  // Starts from the title it had: without a DSN the server name is added to it.
-  std::string title = t.title;
+  // From the connection's parts alone: a title built on the previous one would grow at every
+  // owner change.
+  std::string title;
   if (!t.dsn.empty() && strcasecmp(t.dsn.c_str(), "DEFAULT") != 0) {
     title = t.dsn;
     if (!t.serverName.empty() && t.serverName != title) title += "(" + t.serverName + ")";

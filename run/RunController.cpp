@@ -141,6 +141,7 @@ bool RunController::PrepareStart(const char* busy, const char* noDatabase) {
   if (state_.running || workerActive_) return RefuseStart(busy);
   if (!session_.HasUsableConnection()) return RefuseStart(noDatabase);
   output_.SetSourceConnectString(session_.connection->Target().connectString);
+  runDatabase_ = session_.connection->Target().title;
   session_.connection->ClearCancel();
   const RunOptions& o = session_.opts;
   if ((o.b_OnlyToFile || o.b_AutoSave) && output_.IsSourceFile(o.s_AutoSaveFile))

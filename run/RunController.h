@@ -94,6 +94,8 @@ class RunController {
   // The title composed now. A host showing a worker's title late shows this instead.
   std::string Title() const;
   RunTitle& Titles() { return title_; }
+  // UI thread: the title of the connection the last run started on (the worker's while it runs).
+  const std::string& RunDatabaseTitle() const { return runDatabase_; }
 
  private:
   // What the worker hands back at its end.
@@ -146,7 +148,8 @@ class RunController {
   std::thread worker_;
   bool onCallingThread_ = false;
   bool scriptingRun_ = false;  // the run in progress scripts the database (not a free-form one)
-  bool uncollected_ = false;   // a run has ended whose results CollectRun has not taken back
+  bool uncollected_ = false;
+  std::string runDatabase_;  // a run has ended whose results CollectRun has not taken back
   // A stop signal that may come before the run has begun: it stops the run at its start.
   std::atomic<bool> signalStop_{false};
   std::atomic<bool> workerActive_{false};

@@ -31,6 +31,11 @@ TEST(Connection, TitlesFollowDsnServerUserAndOwner) {
   // A DSN named default in any case is no DSN.
   DbConnection& d = h.ConnectFixture(kOwners, ";DSN=deFault");
   EXPECT_EQ(d.Target().title, "APPUSER@(db01)");
+  // Built from the parts alone: an owner chosen again and again does not grow the title.
+  ConnectionTarget again = d.Target();
+  again.owner = "HR";
+  for (int i = 0; i < 3; ++i) again.title = ConnectionTitle(again);
+  EXPECT_EQ(again.title, "HR:APPUSER@(db01)");
 
   // An owner that is neither a schema nor a catalog is an error, never the whole database.
   DbConnection& unknown = h.ConnectFixture(kOwners, ";DSN=Sales", "NOBODY", "0");

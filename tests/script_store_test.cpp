@@ -1,10 +1,14 @@
 // The script store: the one copy of the script text that the windows keep and the view reads.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/ScriptStore.h"
+#include "base/SharedScript.h"
 
 namespace mv {
 namespace {
@@ -15,7 +19,7 @@ constexpr Color kRed{255, 0, 0}, kBlue{42, 42, 255};
 std::string PiecesFrom(const ScriptStore& s, size_t from) {
   std::string out;
   s.ForEachPiece(from, [&](const ScriptStore::Piece& p) {
-    out += (out.empty() ? "" : "|") + s.Text().substr(p.start, p.length) + (p.color == kRed ? "@R" : "@B");
+    out += (out.empty() ? "" : "|") + std::string(s.Text().substr(p.start, p.length)) + (p.color == kRed ? "@R" : "@B");
   });
   return out;
 }
@@ -61,6 +65,73 @@ TEST(ScriptStore, CountingOnlyKeepsNoTextButTheLines) {
   EXPECT_EQ(s.Line(0), "");
   s.Clear();
   EXPECT_TRUE(s.IsEmpty());
+}
+
+TEST(ScriptStore, AnEditKeepsTheColoursAndLinesAroundIt) {
+  // "ab\r\n" red, "cd" blue, "\r\nef" red; [from, to) becomes text in blue.
+  const struct {
+    size_t from, to;
+    const char* text;
+    const char* pieces;
+    long lines;
+    size_t longest;
+  } cases[] = {
+      {0, 0, "x", "x@B|ab\r\n@R|cd@B|\r\nef@R", 3, 5},
+      {2, 2, "", "ab\r\n@R|cd@B|\r\nef@R", 3, 4},            // nothing typed, nothing deleted
+      {1, 6, "", "a\r\nef@R", 2, 3},                         // across a line break and a colour: the runs join
+      {4, 6, "Q\r\nR", "ab\r\n@R|Q\r\nR@B|\r\nef@R", 4, 4},  // a new line inside
+      {6, 99, "", "ab\r\n@R|cd@B", 2, 4},                    // to the end, past it clamped
+      {0, 10, "", "", 1, 0},
+  };
+  for (const auto& c : cases) {
+    ScriptStore s;
+    s.Append("ab\r\n", kRed);
+    s.Append("cd", kBlue);
+    s.Append("\r\nef", kRed);
+    s.Replace(c.from, c.to, c.text, kBlue);
+    EXPECT_EQ(PiecesFrom(s, 0), c.pieces) << c.from << "-" << c.to;
+    EXPECT_EQ(s.LineCount(), c.lines) << c.from << "-" << c.to;
+    EXPECT_EQ(s.LongestLine(), c.longest) << c.from << "-" << c.to;
+    EXPECT_EQ(s.LineStart(c.lines), s.Text().size());
+    // The lines still cut the text where its line feeds are.
+    std::string joined;
+    for (long i = 0; i < s.LineCount(); ++i) joined += s.Line(i);
+    EXPECT_EQ(joined, s.Text());
+  }
+}
+
+TEST(SharedScript, AWriterWaitsAtTheBoundUntilTheReaderTakesABatch) {
+  SharedScript shared;
+  shared.SetBound(1000);
+  std::atomic<int> wakes{0}, written{0};
+  shared.SetWake([&] { ++wakes; });
+  std::thread writer([&] {
+    for (int i = 0; i < 50; ++i) {
+      shared.Append(std::string(99, 'x') + "\n", kRed, true);
+      ++written;
+    }
+  });
+  // Ten pieces reach the bound; the eleventh waits, having woken the reader once.
+  while (wakes.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(written.load(), 10);
+  EXPECT_EQ(shared.Ahead(), 1000u);
+  const SharedScript::Batch first = shared.Take();
+  EXPECT_EQ(first.written, 1000u);
+  EXPECT_EQ(first.lines, 11);
+  // The reader goes away: the rest is written without waiting.
+  shared.Release();
+  writer.join();
+  EXPECT_EQ(written.load(), 50);
+  EXPECT_EQ(shared.Take().lines, 51);
+  // The reader's own thread never waits, and a cleared text is reported once.
+  SharedScript own;
+  own.SetBound(10);
+  own.Append(std::string(100, 'y'), kRed, false);
+  own.Append("z", kRed, false);
+  own.Clear();
+  EXPECT_TRUE(own.Take().cleared);
+  EXPECT_FALSE(own.Take().cleared);
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   QTest::qWait(300);
-  window.View().moveCursor(QTextCursor::Start);
+  window.View().SetCaret(0);
   ok &= Save(window.grab(), folder, "main-window.png");
 
   window.Command("find")->trigger();

@@ -15,6 +15,8 @@ ControlPanel::ControlPanel(Hooks hooks, QWidget* parent) : QDialog(parent), hook
   setWindowTitle(QStringLiteral("Control Panel"));
   setModal(false);
   setAttribute(Qt::WA_DeleteOnClose);
+  // Shown at every start: the window the user works in keeps the focus and its shortcuts.
+  setAttribute(Qt::WA_ShowWithoutActivating);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(QStringLiteral("Object being processed:"), this));
   list_ = new QListWidget(this);

@@ -6,13 +6,16 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QMenuBar>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextDocument>
@@ -87,7 +90,7 @@ MainWindow::MainWindow(SettingsStore& settings, std::string programFolder, QWidg
   databasePane_ = new QLabel(kNoDatabase, this);
   statusBar()->addPermanentWidget(databasePane_);
   statusBar()->showMessage(QStringLiteral("Ready"));
-  connect(view_, &QPlainTextEdit::copyAvailable, this, [this](bool yes) { Command("copy")->setEnabled(yes); });
+  connect(view_, &ScriptView::copyAvailable, this, [this](bool yes) { Command("copy")->setEnabled(yes); });
   resize(800, 600);
   RefreshCommands();
 }
@@ -104,7 +107,10 @@ void MainWindow::LoadStartupState() {
 MainWindow::~MainWindow() {
   ui::DialogHelpHandler() = nullptr;
   // A run still active (the window was destroyed without closing) ends here, its calls
-  // still answered by the host.
+  // still answered by the host; nothing of the window asks the controller while it goes.
+  host_->SetTitleSource(nullptr);
+  disconnect(host_.get(), nullptr, this, nullptr);
+  host_->DestroyPanel();
   owner_.reset();
 }
 
@@ -199,6 +205,10 @@ void MainWindow::BuildMenus() {
              QKeySequence("Ctrl+K"), &MainWindow::SkipCommand);
   AddCommand(action, "stop", "&Stop...", "Stop the current run\nStop", QKeySequence("Ctrl+T"),
              &MainWindow::StopCommand);
+  // The run's controls answer in every window of the program (the Control Panel, the find box,
+  // the help), not only while the main window is active.
+  for (const char* name : {"pause", "resume", "skip", "stop"})
+    Command(name)->setShortcutContext(Qt::ApplicationShortcut);
 
   QMenu* profiles = menuBar()->addMenu(QStringLiteral("&Profiles"));
   AddCommand(profiles, "profiles", "&Setup", "Setup Profiles\nSetup", {}, &MainWindow::ProfilesCommand);
@@ -268,9 +278,12 @@ void MainWindow::RefreshCommands() {
     RecentConnections::Remember(settings_, chosenConnection_);
     chosenConnection_.clear();
   }
-  if (idle && o.session().HasUsableConnection())
+  // During a run the connection is the worker's: the pane names it as the run started on it.
+  if (!idle)
+    databasePane_->setText(QString::fromStdString("Database:    " + o.RunDatabaseTitle()));
+  else if (o.session().HasUsableConnection())
     databasePane_->setText(QString::fromStdString("Database:    " + o.session().connection.get()->Target().title));
-  else if (idle)
+  else
     databasePane_->setText(kNoDatabase);
 }
 
@@ -395,7 +408,8 @@ void MainWindow::PrintCommand() {
   QPrintDialog dialog(&printer, this);
   dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize);
   if (dialog.exec() != QDialog::Accepted) return;
-  const std::string error = PrintScript(*view_->document(), printer, view_->palette().color(QPalette::Base));
+  // The printed document holds the script's own colours, the shades white paper takes.
+  const std::string error = PrintScript(*view_->PrintDocument(), printer);
   if (!error.empty()) host_->Warn(error);
 }
 
@@ -403,7 +417,7 @@ void MainWindow::ExportPdfCommand() {
   view_->Drain();
   const std::string path = host_->AskSavePath({{"PDF Files (*.pdf)", {"*.pdf"}}}, "pdf", "script.pdf");
   if (path.empty()) return;
-  const std::string error = ExportScriptPdf(*view_->document(), path, view_->palette().color(QPalette::Base));
+  const std::string error = ExportScriptPdf(*view_->PrintDocument(), path);
   if (!error.empty()) host_->Warn(error);
 }
 
@@ -413,6 +427,18 @@ void MainWindow::FontCommand() {
   initial.setPointSizeF(current.pointSize);
   initial.setBold(current.bold);
   initial.setItalic(current.italic);
+  // The dialog pre-selects the style the font names; without one it takes the family's first
+  // in its list ("Oblique" for some), and changing only the size would make the script italic.
+  const QString family = QFontInfo(initial).family();
+  for (const QString& style : QFontDatabase::styles(family)) {
+    // Slanted either way: the database calls an oblique style not italic.
+    const QFont f = QFontDatabase::font(family, style, 10);
+    if ((f.style() != QFont::StyleNormal) == current.italic && QFontDatabase::bold(family, style) == current.bold) {
+      initial.setFamily(family);
+      initial.setStyleName(style);
+      break;
+    }
+  }
   bool ok = false;
   const QFont chosen =
       QFontDialog::getFont(&ok, initial, this, QStringLiteral("Font"),
@@ -468,8 +494,13 @@ void MainWindow::RebuildLibraryMenu() {
 }
 
 void MainWindow::ManageLibraryCommand() {
-  QProcess::startDetached(QStringLiteral("xdg-open"),
-                          {QString::fromStdString(SqlLibrary::LibraryFolder(settings_, programFolder_))});
+  const std::string folder = SqlLibrary::LibraryFolder(settings_, programFolder_);
+  // The folder opens in the desktop's file manager; without one the user is told where it is.
+  const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+  if (opener.isEmpty() || !QProcess::startDetached(opener, {QString::fromStdString(folder)}))
+    host_->Message("The SQL Library folder could not be opened: " +
+                   std::string(opener.isEmpty() ? "xdg-open was not found" : "xdg-open could not be started") +
+                   ".\nThe library is the folder " + folder + ".");
 }
 
 void MainWindow::AutoRunCommand() {
@@ -513,9 +544,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   if (!placementSaved_) {
-    const bool maximized = isMaximized();
-    const QRect outer = maximized ? normalGeometry() : frameGeometry();
-    SaveWindowPlacement(settings_, outer.width(), outer.height(), maximized, outer.x(), outer.y());
+    auto rect = [](const QRect& r) { return WindowRect{r.x(), r.y(), r.width(), r.height()}; };
+    const WindowPlacement p =
+        ClosingPlacement(rect(frameGeometry()), rect(geometry()), rect(normalGeometry()), isMaximized());
+    SaveWindowPlacement(settings_, p.width, p.height, p.maximized, p.x, p.y);
     SaveShutdownState(owner_->session());
     placementSaved_ = true;
   }

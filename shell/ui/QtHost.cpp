@@ -54,8 +54,15 @@ void QtHost::RunPendingCall() {
   std::lock_guard<std::mutex> lock(pendingMu_);
 }
 
-Host::Answer QtHost::AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons, bool warning) {
+Host::Answer QtHost::AskOnUi(const std::string& text, Buttons buttons) {
+  if (QThread::currentThread() != thread() || buttons == Buttons::Ok) return AskWithMessageBox(window_, text, buttons);
+  return AskWithMessageBox(window_, text, buttons, false, &uiQuestion_);
+}
+
+Host::Answer QtHost::AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons, bool warning,
+                                       QPointer<QMessageBox>* open) {
   QMessageBox box(parent);
+  if (open) *open = &box;
   box.setWindowTitle(QStringLiteral("Mervale"));
   box.setText(QString::fromStdString(text));
   switch (buttons) {
@@ -98,7 +105,12 @@ void QtHost::SetTitle(const std::string& title) {
 
 Host::Answer QtHost::Message(const std::string& text, Buttons buttons) {
   Answer answer = Answer::Ok;
-  OnUi([&] { answer = message_ ? message_(text, buttons) : AskWithMessageBox(window_, text, buttons); });
+  const bool fromUi = QThread::currentThread() == thread();
+  OnUi([&] {
+    answer = message_ ? message_(text, buttons)
+             : fromUi ? AskOnUi(text, buttons)
+                      : AskWithMessageBox(window_, text, buttons);
+  });
   return answer;
 }
 
@@ -182,6 +194,8 @@ void QtHost::BarSetPos(Bar bar, int pos) {
 namespace {
 // A save that ends sooner is not shown: an auto-save every few hundred lines would flicker.
 constexpr int kSavingShownAfterMs = 400;
+// How often a save on the UI thread lets its window be drawn.
+constexpr int kSavingRepaintMs = 100;
 }  // namespace
 
 SavingWindow& QtHost::SavingBox() {
@@ -196,6 +210,8 @@ void QtHost::ShowSaving(long range) {
     SavingBox().Bar()->setRange(0, static_cast<int>(std::min<long>(range, INT32_MAX)));
     SavingBox().Bar()->setValue(0);
     SavingBox().show();
+    // The save runs on this thread: the window is drawn now and as the bar moves, not after it.
+    ShowSavingProgress();
     return;
   }
   savingActive_ = true;
@@ -204,8 +220,16 @@ void QtHost::ShowSaving(long range) {
 
 void QtHost::SavingStep() {
   ++savingPos_;
-  if (QThread::currentThread() == thread() && saving_)
-    saving_->Bar()->setValue(static_cast<int>(std::min<long>(savingPos_, saving_->Bar()->maximum())));
+  if (QThread::currentThread() == thread() && saving_ && uiSavingClock_.hasExpired(kSavingRepaintMs))
+    ShowSavingProgress();
+}
+
+void QtHost::ShowSavingProgress() {
+  if (!saving_) return;
+  saving_->Bar()->setValue(static_cast<int>(std::min<long>(savingPos_, saving_->Bar()->maximum())));
+  // Only what draws the window: the person's input waits until the save is done.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  uiSavingClock_.start();
 }
 
 void QtHost::HideSaving() {
@@ -325,6 +349,7 @@ void QtHost::RunEnded(RunOutcome outcome) {
 
 void QtHost::DeliverRunEnded() {
   view_.Drain();
+  if (uiQuestion_) uiQuestion_->reject();
   emit runEnded(endedOutcome_.load());
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -49,10 +50,15 @@ class QtHost : public QObject, public Host {
   ControlPanel* Panel() const;
   SavingWindow* Saving() const;
   // The default message box (a QMessageBox with the buttons asked for). A warning takes the
-  // warning icon; other boxes take the icon their buttons suggest.
-  static Answer AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons, bool warning = false);
+  // warning icon; other boxes take the icon their buttons suggest. open, when given, points
+  // at the box while it is open.
+  static Answer AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons, bool warning = false,
+                                  QPointer<QMessageBox>* open = nullptr);
   // An OK box with the warning icon (a failed print or export), answered as Message is.
   void Warn(const std::string& text);
+  // The default box, asked on the UI thread: a question still open when a run ends is closed
+  // unanswered (Cancel where offered, else No), since the run it asked about is over.
+  Answer AskOnUi(const std::string& text, Buttons buttons);
 
   // Host
   void SetTitle(const std::string& title) override;
@@ -97,6 +103,8 @@ class QtHost : public QObject, public Host {
   Q_INVOKABLE void DeliverStateChanged();
   Q_INVOKABLE void DeliverRunEnded();
   void PostSavingUpdate();
+  // UI thread, during a save on it: the bar set and the window drawn.
+  void ShowSavingProgress();
   SavingWindow& SavingBox();
 
   // The call a worker hands to the UI thread, one at a time. It travels through our own locks
@@ -108,6 +116,7 @@ class QtHost : public QObject, public Host {
   QPointer<QWidget> window_;
   QPointer<ControlPanel> panel_;
   QPointer<SavingWindow> saving_;
+  QPointer<QMessageBox> uiQuestion_;  // a question asked on the UI thread, while it is open
   MessageFn message_;
   SavePathFn savePath_;
   PanelFactory panelFactory_;
@@ -120,7 +129,8 @@ class QtHost : public QObject, public Host {
   std::atomic<long> savingPos_{0};
   std::atomic<int> workerWaitCursor_{0};
   std::atomic<bool> savingUpdatePosted_{false};
-  QElapsedTimer savingClock_;  // since the worker's save began
+  QElapsedTimer savingClock_;    // since the worker's save began
+  QElapsedTimer uiSavingClock_;  // since a save on the UI thread last drew its window
   QTimer savingTimer_;
   bool savingCursorSet_ = false;
   std::atomic<bool> statePosted_{false};

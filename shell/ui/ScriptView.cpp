@@ -1,11 +1,15 @@
 #include "shell/ui/ScriptView.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
-#include <QTextBlock>
+#include <QPainter>
+#include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QThread>
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "run/ScreenPalette.h"
@@ -14,62 +18,89 @@ namespace mv {
 
 namespace {
 
-// The drain interval: often enough to look live, rarely enough to cost nothing.
+// The batch interval: often enough to look live, rarely enough to cost nothing.
 constexpr int kDrainMs = 150;
+constexpr int kMargin = 4;  // pixels left of the text
 
 bool OnUiThread(const QObject* o) { return QThread::currentThread() == o->thread(); }
 
-// The widget keeps one paragraph per line; the exact copy keeps the script's own "\r\n".
-QString ForWidget(std::string_view text) {
+bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+bool IsWordByte(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return u >= 0x80 || std::isalnum(u) || c == '_';
+}
+
+// A line's bytes without its line break.
+std::string_view Content(std::string_view line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  return line;
+}
+
+// As the screen and the clipboard show text: one "\n" per line break, a lone "\r" a blank.
+QString Shown(std::string_view text) {
   QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   s.replace(QChar('\r'), QChar(' '));
   return s;
 }
 
-Color ToColor(const QColor& c) {
-  return Color{static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue())};
+// As the screen draws it: a tab is one blank wide, so that a column is a character.
+QString Painted(std::string_view text) { return Shown(text).replace(QChar('\t'), QChar(' ')); }
+
+// One line on the screen: its start offset, its text and its colour runs.
+struct ScreenLine {
+  size_t start = 0;
+  std::string bytes;  // without the line break
+  std::vector<ScriptStore::Piece> pieces;
+};
+
+// The x of byte `column` of a line, in pixels from the text's left edge.
+int XOf(const QFontMetrics& fm, std::string_view bytes, size_t column) {
+  column = std::min(column, bytes.size());
+  return fm.horizontalAdvance(Painted(bytes.substr(0, column)));
 }
 
 }  // namespace
 
-// A plain-text editor lays out only the lines it shows: a run appends far more than a window
-// ever shows, and a rich-text layout of every appended line would cost more than the run.
-ScriptView::ScriptView(QWidget* parent) : QPlainTextEdit(parent) {
-  setLineWrapMode(QPlainTextEdit::NoWrap);
-  // The run's insertions cannot be undone, and an undo stack would hold the whole script.
-  document()->setUndoRedoEnabled(false);
-  ApplyFontToWidget(font_);
-  connect(document(), &QTextDocument::contentsChange, this, &ScriptView::OnContentsChange);
+ScriptView::ScriptView(QWidget* parent) : QAbstractScrollArea(parent) {
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_InputMethodEnabled, false);
+  viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setAutoFillBackground(true);
+  viewport()->setBackgroundRole(QPalette::Base);
+  ApplyFont(font_);
+  script_.SetWake([this] {
+    // Posted by name, as every call from the worker is: Qt's queued event then carries nothing of ours.
+    if (!wakePosted_.exchange(true)) QMetaObject::invokeMethod(this, "TakeNow", Qt::QueuedConnection);
+  });
   drainTimer_.setInterval(kDrainMs);
-  connect(&drainTimer_, &QTimer::timeout, this, [this] { DrainBatch(false); });
+  connect(&drainTimer_, &QTimer::timeout, this, &ScriptView::Drain);
   drainTimer_.start();
 }
 
-ScriptView::~ScriptView() = default;
+ScriptView::~ScriptView() { script_.Release(); }
+
+void ScriptView::TakeNow() {
+  wakePosted_ = false;
+  Drain();
+}
 
 void ScriptView::Insert(std::string_view text, Color color) {
   if (text.empty()) return;
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    store_.Append(text, color);
-  }
-  if (OnUiThread(this)) Drain();
+  const bool ui = OnUiThread(this);
+  script_.Append(text, color, !ui);
+  if (ui) Drain();
 }
 
 void ScriptView::Empty() {
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    store_.Clear();
-    shown_ = 0;
-    clearPending_ = true;
-  }
+  script_.Clear();
   if (OnUiThread(this)) Drain();
 }
 
 void ScriptView::SetFont(const ScriptFont& font) {
   {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::mutex> lock(fontMu_);
     face_ = font.face;
     heightTwips_ = static_cast<int>(font.pointSize * 20 + 0.5);
     fontPending_ = font;
@@ -78,110 +109,75 @@ void ScriptView::SetFont(const ScriptFont& font) {
 }
 
 long ScriptView::LineCount() const {
-  std::lock_guard<std::mutex> lock(mu_);
-  return store_.LineCount();
+  return script_.Read([](const ScriptStore& s) { return s.LineCount(); });
 }
 
 std::string ScriptView::Line(long index) const {
-  std::lock_guard<std::mutex> lock(mu_);
-  return store_.Line(index);
+  return script_.Read([&](const ScriptStore& s) { return s.Line(index); });
 }
 
 std::string ScriptView::WholeText() const {
-  std::lock_guard<std::mutex> lock(mu_);
-  return store_.Text();
+  return script_.Read([](const ScriptStore& s) { return std::string(s.Text()); });
 }
 
 bool ScriptView::IsEmpty() const {
-  std::lock_guard<std::mutex> lock(mu_);
-  return store_.Text().empty();
+  return script_.Read([](const ScriptStore& s) { return s.Text().empty(); });
 }
 
 std::string ScriptView::Rtf() const {
-  std::lock_guard<std::mutex> lock(mu_);
-  return store_.Rtf(face_, heightTwips_);
+  std::string face;
+  int height = 0;
+  {
+    std::lock_guard<std::mutex> lock(fontMu_);
+    face = face_;
+    height = heightTwips_;
+  }
+  return script_.Read([&](const ScriptStore& s) { return s.Rtf(face, height); });
 }
 
 bool ScriptView::HasPending() const {
-  std::lock_guard<std::mutex> lock(mu_);
-  return shown_ < store_.Text().size() || clearPending_ || fontPending_.has_value() || partial_;
+  std::lock_guard<std::mutex> lock(fontMu_);
+  return script_.Pending() || fontPending_.has_value();
 }
 
 void ScriptView::MoveInsertionToEnd() {
   if (!OnUiThread(this)) return;
   Drain();
-  QTextCursor c = textCursor();
-  c.movePosition(QTextCursor::End);
-  setTextCursor(c);
+  SetCaret(bytes_);
 }
 
-void ScriptView::Drain() { DrainBatch(true); }
-
-void ScriptView::DrainBatch(bool full) {
-  std::string slice;
-  std::vector<ScriptStore::Piece> runs;
-  bool clear = false;
+void ScriptView::Drain() {
   std::optional<ScriptFont> font;
   {
-    std::lock_guard<std::mutex> lock(mu_);
-    clear = clearPending_;
-    clearPending_ = false;
-    if (full && partial_) {
-      // Everything again, from the start of the exact text.
-      clear = true;
-      shown_ = 0;
-      partial_ = false;
-    }
-    if (clear) partial_ = false;
-    size_t from = shown_;
-    if (clear && !full && store_.LineCount() > kShownTail) {
-      from = store_.LineStart(store_.LineCount() - kShownTail);
-      partial_ = true;
-    }
-    const std::string& text = store_.Text();
-    if (from < text.size()) {
-      slice.assign(text, from, std::string::npos);
-      store_.ForEachPiece(from, [&](ScriptStore::Piece p) {
-        p.start -= from;
-        runs.push_back(p);
-      });
-    }
-    shown_ = text.size();
+    std::lock_guard<std::mutex> lock(fontMu_);
     font.swap(fontPending_);
   }
-  if (slice.empty() && !clear && !font) return;
-  updating_ = true;
-  // The view follows the script while the caret sits at its end, as an editor fed at the
-  // caret would; a user who moved the caret away keeps the place.
-  const QTextCursor before = textCursor();
-  const bool follow = !before.hasSelection() && before.atEnd();
-  if (clear) document()->clear();
-  if (font) ApplyFontToWidget(*font);
-  if (!slice.empty()) {
-    QTextCursor c(document());
-    c.movePosition(QTextCursor::End);
-    c.beginEditBlock();
-    QTextCharFormat fmt;
-    const Color background = ToColor(palette().color(QPalette::Base));
-    for (const ScriptStore::Piece& r : runs) {
-      const Color shown = ScreenPalette::Shown(r.color, background);
-      fmt.setForeground(QColor(shown.r, shown.g, shown.b));
-      c.insertText(ForWidget(std::string_view(slice).substr(r.start, r.length)), fmt);
-    }
-    c.endEditBlock();
+  if (font) ApplyFont(*font);
+  const bool had = caret_ != anchor_;
+  // The view follows the script while the caret sits at its end, as an editor fed at the caret
+  // would; a user who moved the caret away keeps the place.
+  const bool follow = caret_ == anchor_ && caret_ >= bytes_;
+  const SharedScript::Batch b = script_.Take();
+  if (!b.cleared && b.written == 0 && !font && b.bytes == bytes_) return;
+  lines_ = b.lines;
+  bytes_ = b.bytes;
+  longest_ = b.longestLine;
+  if (b.cleared || follow) {
+    caret_ = anchor_ = follow ? bytes_ : std::min(caret_, bytes_);
+    if (b.cleared && !follow) caret_ = anchor_ = 0;
   }
+  caret_ = std::min(caret_, bytes_);
+  anchor_ = std::min(anchor_, bytes_);
+  UpdateScrollBars();
   if (follow) {
-    QTextCursor end(document());
-    end.movePosition(QTextCursor::End);
-    setTextCursor(end);
-    ensureCursorVisible();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    horizontalScrollBar()->setValue(0);
   }
-  updating_ = false;
+  SelectionChanged(had);
+  viewport()->update();
 }
 
-void ScriptView::ApplyFontToWidget(const ScriptFont& font) {
-  const bool wasUpdating = updating_;
-  updating_ = true;
+void ScriptView::ApplyFont(const ScriptFont& font) {
   font_ = font;
   QFont f(QString::fromStdString(font.face));
   f.setStyleHint(QFont::Monospace);
@@ -189,100 +185,406 @@ void ScriptView::ApplyFontToWidget(const ScriptFont& font) {
   f.setPointSizeF(font.pointSize > 0 ? font.pointSize : 8.5);
   f.setBold(font.bold);
   f.setItalic(font.italic);
-  // Pieces carry only their colour, so the default font reaches every one of them and the
-  // colours stay as they are.
-  document()->setDefaultFont(f);
   setFont(f);
-  updating_ = wasUpdating;
+  viewport()->setFont(f);
+  const QFontMetrics fm(f);
+  lineHeight_ = std::max(1, fm.lineSpacing());
+  ascent_ = fm.ascent();
+  charWidth_ = std::max(1, fm.horizontalAdvance(QChar('M')));
+  UpdateScrollBars();
+  viewport()->update();
 }
 
-void ScriptView::OnContentsChange(int, int removed, int added) {
-  // A partial widget is refilled whole before the user can type into it (keyPressEvent).
-  if (updating_ || partial_ || (removed == 0 && added == 0)) return;
-  // The user edited the text: the exact copy becomes the widget's text, followed by what is
-  // still waiting to be shown.
-  std::lock_guard<std::mutex> lock(mu_);
-  ScriptStore unshown;
-  store_.ForEachPiece(shown_, [&](const ScriptStore::Piece& p) {
-    unshown.Append(std::string_view(store_.Text()).substr(p.start, p.length), p.color);
+int ScriptView::VisibleLines() const { return std::max(1, viewport()->height() / lineHeight_); }
+
+void ScriptView::UpdateScrollBars() {
+  const int page = VisibleLines();
+  const long maxFirst = std::max<long>(0, lines_ - page);
+  verticalScrollBar()->setRange(0, static_cast<int>(std::min<long>(maxFirst, INT32_MAX)));
+  verticalScrollBar()->setPageStep(page);
+  verticalScrollBar()->setSingleStep(1);
+  const long width = static_cast<long>(longest_) * charWidth_ + 2 * kMargin;
+  horizontalScrollBar()->setRange(0, static_cast<int>(std::clamp<long>(width - viewport()->width(), 0, INT32_MAX)));
+  horizontalScrollBar()->setPageStep(viewport()->width());
+  horizontalScrollBar()->setSingleStep(charWidth_);
+}
+
+void ScriptView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateScrollBars();
+}
+
+long ScriptView::FirstVisibleLine() const { return verticalScrollBar()->value(); }
+
+void ScriptView::paintEvent(QPaintEvent*) {
+  const long first = FirstVisibleLine();
+  const long count = VisibleLines() + 1;
+  std::vector<ScreenLine> screen;
+  script_.Read([&](const ScriptStore& s) {
+    const long last = std::min<long>(first + count, s.LineCount());
+    for (long i = first; i < last; ++i) {
+      ScreenLine l;
+      l.start = s.LineStart(i);
+      l.bytes = std::string(Content(s.Text().substr(l.start, s.LineStart(i + 1) - l.start)));
+      const size_t end = l.start + l.bytes.size();
+      s.ForEachPiece(l.start, [&](ScriptStore::Piece p) {
+        if (p.start >= end) return;
+        p.length = std::min(p.length, end - p.start);
+        p.start -= l.start;
+        l.pieces.push_back(p);
+      });
+      screen.push_back(std::move(l));
+    }
   });
-  store_.Clear();
-  if (!clearPending_) {
-    Color last{};
-    const Color background = ToColor(palette().color(QPalette::Base));
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-      for (auto it = b.begin(); !it.atEnd(); ++it) {
-        const QTextFragment frag = it.fragment();
-        last = ScreenPalette::Stored(ToColor(frag.charFormat().foreground().color()), background);
-        store_.Append(frag.text().toStdString(), last);
-      }
-      if (b.next().isValid()) store_.Append("\r\n", last);
+  QPainter painter(viewport());
+  const QFontMetrics fm(font());
+  const int left = kMargin - horizontalScrollBar()->value();
+  const size_t selFrom = SelectionStart(), selTo = SelectionEnd();
+  const QPalette& pal = palette();
+  // The script keeps the palette's own colours; each is shown in the shade that reads on this
+  // background (a dark theme takes the dark variants).
+  const QColor base = pal.color(QPalette::Base);
+  const Color background{static_cast<uint8_t>(base.red()), static_cast<uint8_t>(base.green()),
+                         static_cast<uint8_t>(base.blue())};
+  for (size_t row = 0; row < screen.size(); ++row) {
+    const ScreenLine& l = screen[row];
+    const int top = static_cast<int>(row) * lineHeight_;
+    const size_t lineEnd = l.start + l.bytes.size();
+    // The selection, and a little beyond the end of a line whose break it takes.
+    if (selTo > selFrom && selFrom <= lineEnd && selTo > l.start) {
+      const size_t a = std::max(selFrom, l.start) - l.start;
+      const size_t b = std::min(selTo, lineEnd) - l.start;
+      const int x0 = left + XOf(fm, l.bytes, a);
+      const int x1 = left + XOf(fm, l.bytes, b) + (selTo > lineEnd ? charWidth_ / 2 : 0);
+      painter.fillRect(QRect(x0, top, std::max(0, x1 - x0), lineHeight_), pal.brush(QPalette::Highlight));
+    }
+    int x = left;
+    for (const ScriptStore::Piece& p : l.pieces) {
+      const QString text = Painted(std::string_view(l.bytes).substr(p.start, p.length));
+      const Color shown = ScreenPalette::Shown(p.color, background);
+      painter.setPen(QColor(shown.r, shown.g, shown.b));
+      painter.drawText(x, top + ascent_, text);
+      x += fm.horizontalAdvance(text);
+    }
+    if (caretShown_ && caret_ >= l.start && caret_ <= lineEnd) {
+      const int cx = left + XOf(fm, l.bytes, caret_ - l.start);
+      painter.fillRect(QRect(cx, top, 1, lineHeight_), pal.brush(QPalette::Text));
     }
   }
-  shown_ = store_.Text().size();
-  unshown.ForEachPiece(0, [&](const ScriptStore::Piece& p) {
-    store_.Append(std::string_view(unshown.Text()).substr(p.start, p.length), p.color);
+}
+
+size_t ScriptView::OffsetAt(const QPoint& p) const {
+  const long line = std::clamp<long>(FirstVisibleLine() + p.y() / lineHeight_, 0, std::max<long>(0, lines_ - 1));
+  const QFontMetrics fm(font());
+  const int x = p.x() - kMargin + horizontalScrollBar()->value();
+  return script_.Read([&](const ScriptStore& s) {
+    const size_t start = s.LineStart(line);
+    const std::string_view bytes = Content(s.Text().substr(start, s.LineStart(line + 1) - start));
+    size_t column = 0;
+    int at = 0;
+    while (column < bytes.size()) {
+      size_t next = column + 1;
+      while (next < bytes.size() && IsContinuation(bytes[next])) ++next;
+      const int w = fm.horizontalAdvance(Painted(bytes.substr(column, next - column)));
+      if (x < at + w / 2) break;
+      at += w;
+      column = next;
+    }
+    return start + column;
   });
 }
 
-void ScriptView::changeEvent(QEvent* e) {
-  QPlainTextEdit::changeEvent(e);
-  if (e->type() != QEvent::PaletteChange) return;
-  // The shades follow the background: shown again, whole, from the exact text.
-  {
-    std::lock_guard<std::mutex> lock(mu_);
-    partial_ = true;
-  }
-  Drain();
+void ScriptView::EnsureCaretVisible() {
+  const long line = script_.Read([&](const ScriptStore& s) {
+    // The line holding the caret: the last whose start is at or before it.
+    long lo = 0, hi = s.LineCount() - 1;
+    while (lo < hi) {
+      const long mid = (lo + hi + 1) / 2;
+      if (s.LineStart(mid) <= caret_)
+        lo = mid;
+      else
+        hi = mid - 1;
+    }
+    return lo;
+  });
+  QScrollBar* v = verticalScrollBar();
+  if (line < v->value())
+    v->setValue(static_cast<int>(line));
+  else if (line >= v->value() + VisibleLines())
+    v->setValue(static_cast<int>(line - VisibleLines() + 1));
+  const int x = script_.Read([&](const ScriptStore& s) {
+    const size_t start = s.LineStart(line);
+    return XOf(QFontMetrics(font()), s.Text().substr(start, caret_ - start), caret_ - start);
+  });
+  QScrollBar* h = horizontalScrollBar();
+  if (x < h->value())
+    h->setValue(std::max(0, x - viewport()->width() / 3));
+  else if (x > h->value() + viewport()->width() - 2 * kMargin)
+    h->setValue(x - viewport()->width() * 2 / 3);
 }
+
+void ScriptView::SetCaret(size_t offset, bool keepAnchor) {
+  const bool had = caret_ != anchor_;
+  caret_ = std::min(offset, script_.Read([](const ScriptStore& s) { return s.Text().size(); }));
+  if (!keepAnchor) anchor_ = caret_;
+  EnsureCaretVisible();
+  SelectionChanged(had);
+  viewport()->update();
+}
+
+void ScriptView::SelectionChanged(bool had) {
+  const bool has = caret_ != anchor_;
+  if (has != had) emit copyAvailable(has);
+}
+
+QString ScriptView::SelectedText() const {
+  const size_t from = SelectionStart(), to = SelectionEnd();
+  return script_.Read([&](const ScriptStore& s) {
+    const size_t a = std::min(from, s.Text().size());
+    return Shown(s.Text().substr(a, std::min(to, s.Text().size()) - a));
+  });
+}
+
+QString ScriptView::toPlainText() const {
+  return script_.Read([](const ScriptStore& s) { return Shown(s.Text()); });
+}
+
+Color ScriptView::ColorAt(size_t offset) const {
+  return script_.Read([&](const ScriptStore& s) { return s.ColorBefore(offset + 1); });
+}
+
+void ScriptView::copy() {
+  if (caret_ != anchor_) QApplication::clipboard()->setText(SelectedText());
+}
+
+void ScriptView::selectAll() {
+  const bool had = caret_ != anchor_;
+  anchor_ = 0;
+  caret_ = script_.Read([](const ScriptStore& s) { return s.Text().size(); });
+  SelectionChanged(had);
+  viewport()->update();
+}
+
+std::unique_ptr<QTextDocument> ScriptView::PrintDocument() const {
+  auto doc = std::make_unique<QTextDocument>();
+  doc->setUndoRedoEnabled(false);
+  doc->setDefaultFont(font());
+  QTextCursor c(doc.get());
+  QTextCharFormat fmt;
+  script_.Read([&](const ScriptStore& s) {
+    s.ForEachPiece(0, [&](const ScriptStore::Piece& p) {
+      fmt.setForeground(QColor(p.color.r, p.color.g, p.color.b));
+      c.insertText(Shown(s.Text().substr(p.start, p.length)), fmt);
+    });
+  });
+  return doc;
+}
+
+void ScriptView::EditText(size_t from, size_t to, std::string_view text) {
+  script_.Edit([&](ScriptStore& s) { s.Replace(from, to, text, s.ColorBefore(from == 0 ? 1 : from)); });
+  const size_t end = from + text.size();
+  const SharedScript::Batch b = script_.Take();
+  lines_ = b.lines;
+  bytes_ = b.bytes;
+  longest_ = b.longestLine;
+  UpdateScrollBars();
+  SetCaret(end);
+}
+
+bool ScriptView::MoveByKey(int key, bool control, size_t& to) const {
+  return script_.Read([&](const ScriptStore& s) {
+    const std::string_view t = s.Text();
+    const size_t at = std::min(caret_, t.size());
+    long line = 0;
+    for (long lo = 0, hi = s.LineCount() - 1; lo <= hi;) {
+      const long mid = (lo + hi) / 2;
+      if (s.LineStart(mid) <= at)
+        line = mid, lo = mid + 1;
+      else
+        hi = mid - 1;
+    }
+    auto contentEnd = [&](long l) {
+      const size_t start = s.LineStart(l);
+      return start + Content(std::string_view(t).substr(start, s.LineStart(l + 1) - start)).size();
+    };
+    // Columns in characters, so that Up and Down keep the place over multi-byte text.
+    auto chars = [&](size_t from, size_t until) {
+      size_t n = 0;
+      for (size_t i = from; i < until; ++i) n += IsContinuation(t[i]) ? 0 : 1;
+      return n;
+    };
+    auto atColumn = [&](long l, size_t column) {
+      size_t i = s.LineStart(l);
+      const size_t end = contentEnd(l);
+      for (; i < end && column > 0; --column)
+        for (++i; i < end && IsContinuation(t[i]);) ++i;
+      return i;
+    };
+    const size_t column = chars(s.LineStart(line), at);
+    const long page = VisibleLines();
+    switch (key) {
+      case Qt::Key_Left:
+        if (at == 0) return false;
+        to = at - 1;
+        while (to > 0 && (IsContinuation(t[to]) || (t[to] == '\n' && t[to - 1] == '\r'))) --to;
+        if (to > 0 && t[to] == '\n' && t[to - 1] == '\r') --to;
+        return true;
+      case Qt::Key_Right:
+        if (at >= t.size()) return false;
+        if (at == contentEnd(line)) {
+          to = s.LineStart(line + 1);
+          return true;
+        }
+        to = at + 1;
+        while (to < t.size() && IsContinuation(t[to])) ++to;
+        return true;
+      case Qt::Key_Up:
+      case Qt::Key_Down:
+      case Qt::Key_PageUp:
+      case Qt::Key_PageDown: {
+        const long step = key == Qt::Key_Up ? -1 : key == Qt::Key_Down ? 1 : key == Qt::Key_PageUp ? -page : page;
+        const long target = std::clamp<long>(line + step, 0, s.LineCount() - 1);
+        to = atColumn(target, column);
+        return true;
+      }
+      case Qt::Key_Home:
+        to = control ? 0 : s.LineStart(line);
+        return true;
+      case Qt::Key_End:
+        to = control ? t.size() : contentEnd(line);
+        return true;
+      default:
+        return false;
+    }
+  });
+}
+
+namespace {
+// The program's Ctrl+letter commands, which the view leaves to the window.
+bool IsCommandKey(const QKeyEvent* key) {
+  return key->modifiers() == Qt::ControlModifier && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z &&
+         QStringLiteral("FJKLMNOPRST").contains(QChar(key->key()));
+}
+}  // namespace
 
 bool ScriptView::event(QEvent* e) {
-  if (e->type() == QEvent::ShortcutOverride) {
-    const auto* key = static_cast<QKeyEvent*>(e);
-    if (key->modifiers() == Qt::ControlModifier && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z &&
-        QStringLiteral("FJKLMNOPRST").contains(QChar(key->key()))) {
-      e->ignore();
-      return false;
-    }
+  if (e->type() == QEvent::ShortcutOverride && IsCommandKey(static_cast<QKeyEvent*>(e))) {
+    e->ignore();
+    return false;
   }
-  return QPlainTextEdit::event(e);
+  return QAbstractScrollArea::event(e);
 }
 
 void ScriptView::keyPressEvent(QKeyEvent* event) {
-  if (partial_) Drain();
-  // A command key whose command is disabled does nothing, rather than the editor's binding.
-  if (event->modifiers() == Qt::ControlModifier && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z &&
-      QStringLiteral("FJKLMNOPRST").contains(QChar(event->key()))) {
+  Drain();
+  if (IsCommandKey(event)) {
     event->ignore();
     return;
   }
-  if (ignoreTyping_) {
-    const QString t = event->text();
-    const bool command = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-    const int key = event->key();
-    const bool typesText =
-        !t.isEmpty() && (t.at(0).isPrint() || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab);
-    if (typesText && !command) {
-      event->accept();
-      return;
-    }
+  const bool control = event->modifiers() & Qt::ControlModifier;
+  const bool shift = event->modifiers() & Qt::ShiftModifier;
+  if (event->matches(QKeySequence::Copy)) {
+    copy();
+    return;
   }
-  QPlainTextEdit::keyPressEvent(event);
+  if (event->matches(QKeySequence::SelectAll)) {
+    selectAll();
+    return;
+  }
+  size_t to = 0;
+  if (MoveByKey(event->key(), control, to)) {
+    SetCaret(to, shift);
+    return;
+  }
+  const size_t from = SelectionStart(), until = SelectionEnd();
+  const int key = event->key();
+  if (key == Qt::Key_Backspace || key == Qt::Key_Delete) {
+    if (from != until) {
+      EditText(from, until, {});
+    } else {
+      size_t other = 0;
+      if (MoveByKey(key == Qt::Key_Backspace ? Qt::Key_Left : Qt::Key_Right, false, other))
+        EditText(std::min(other, caret_), std::max(other, caret_), {});
+    }
+    return;
+  }
+  const QString t = event->text();
+  const bool command = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  const bool typesText = !command && ((!t.isEmpty() && t.at(0).isPrint()) || key == Qt::Key_Return ||
+                                      key == Qt::Key_Enter || key == Qt::Key_Tab);
+  if (!typesText) {
+    QAbstractScrollArea::keyPressEvent(event);
+    return;
+  }
+  if (ignoreTyping_) {
+    event->accept();
+    return;
+  }
+  const std::string typed = key == Qt::Key_Return || key == Qt::Key_Enter ? std::string("\r\n")
+                            : key == Qt::Key_Tab                          ? std::string("\t")
+                                                                          : t.toStdString();
+  EditText(from, until, typed);
+}
+
+void ScriptView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(event);
+  Drain();
+  SetCaret(OffsetAt(event->position().toPoint()), event->modifiers() & Qt::ShiftModifier);
+}
+
+void ScriptView::mouseMoveEvent(QMouseEvent* event) {
+  if (event->buttons() & Qt::LeftButton) SetCaret(OffsetAt(event->position().toPoint()), true);
+}
+
+void ScriptView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  const size_t at = OffsetAt(event->position().toPoint());
+  size_t a = at, b = at;
+  script_.Read([&](const ScriptStore& s) {
+    const std::string_view t = s.Text();
+    while (a > 0 && IsWordByte(t[a - 1])) --a;
+    while (b < t.size() && IsWordByte(t[b])) ++b;
+  });
+  SetCaret(a);
+  SetCaret(b, true);
+}
+
+void ScriptView::focusInEvent(QFocusEvent* event) {
+  caretShown_ = true;
+  viewport()->update();
+  QAbstractScrollArea::focusInEvent(event);
+}
+
+void ScriptView::focusOutEvent(QFocusEvent* event) {
+  caretShown_ = false;
+  viewport()->update();
+  QAbstractScrollArea::focusOutEvent(event);
 }
 
 bool ScriptView::FindForward(const QString& text, bool matchCase, bool wholeWord, bool fromTop) {
   Drain();
-  QTextDocument::FindFlags flags;
-  if (matchCase) flags |= QTextDocument::FindCaseSensitively;
-  if (wholeWord) flags |= QTextDocument::FindWholeWords;
-  QTextCursor from = textCursor();
-  if (fromTop)
-    from.movePosition(QTextCursor::Start);
-  else
-    from.setPosition(from.selectionEnd());
-  const QTextCursor found = document()->find(text, from, flags);
-  if (found.isNull()) return false;
-  setTextCursor(found);
+  const std::string needle = text.toStdString();
+  if (needle.empty()) return false;
+  const size_t from = fromTop ? 0 : SelectionEnd();
+  auto same = [matchCase](char a, char b) {
+    if (matchCase) return a == b;
+    const unsigned char x = static_cast<unsigned char>(a), y = static_cast<unsigned char>(b);
+    return x == y || (x < 0x80 && y < 0x80 && std::tolower(x) == std::tolower(y));
+  };
+  const size_t found = script_.Read([&](const ScriptStore& s) -> size_t {
+    const std::string_view t = s.Text();
+    for (auto it = t.begin() + static_cast<std::ptrdiff_t>(std::min(from, t.size()));;) {
+      it = std::search(it, t.end(), needle.begin(), needle.end(), same);
+      if (it == t.end()) return std::string::npos;
+      const size_t at = static_cast<size_t>(it - t.begin());
+      const size_t end = at + needle.size();
+      if (!wholeWord || ((at == 0 || !IsWordByte(t[at - 1])) && (end >= t.size() || !IsWordByte(t[end])))) return at;
+      ++it;
+    }
+  });
+  if (found == std::string::npos) return false;
+  SetCaret(found);
+  SetCaret(found + needle.size(), true);
   return true;
 }
 

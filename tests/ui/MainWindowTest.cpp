@@ -1,8 +1,10 @@
 // The main window over a real run of the SQLite demo: enable rules, the Control Panel's
 // buttons, closing, the SQL Library menu, placement and the automatic start.
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFontDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPrinterInfo>
@@ -18,6 +20,7 @@
 #include <sstream>
 
 #include "base/SettingsStore.h"
+#include "base/SqlLibrary.h"
 #include "base/WindowPlacement.h"
 #include "base/ui/DialogHelp.h"
 #include "db/DbConnection.h"
@@ -25,6 +28,7 @@
 #include "run/RunController.h"
 #include "run/ui/ControlPanel.h"
 #include "run/ui/PictureButton.h"
+#include "run/ui/SavingWindow.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/QtHost.h"
 #include "shell/ui/ScriptView.h"
@@ -126,6 +130,11 @@ class MainWindowTest : public QObject {
   void helpOpensTheTopic();
   void printAndPdfWithoutAPrinter();
   void chooserRemembersConnectionsThatConnected();
+  void fontDialogShowsTheScriptsStyle();
+  void tableCountAfterADialogReadTheList();
+  void databasePaneFollowsTheConnection();
+  void manageLibraryWithoutAnOpener();
+  void savingWindowIsDrawnDuringASave();
 };
 
 void MainWindowTest::enableRulesThroughARun() {
@@ -504,6 +513,111 @@ void MainWindowTest::chooserRemembersConnectionsThatConnected() {
     QCOMPARE(offered, step.next);
   }
   QVERIFY(ReadFile(f.dir / "Mervale.ini").find("field-pw") == std::string::npos);
+}
+
+void MainWindowTest::fontDialogShowsTheScriptsStyle() {
+  // The dialog opens on the script's own style, so that changing only the size keeps it.
+  const struct { bool bold, italic; } cases[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+  for (const auto& c : cases) {
+    Fixture f;
+    ScriptFont font;
+    font.face = "DejaVu Sans Mono";
+    font.pointSize = 10;
+    font.bold = c.bold;
+    font.italic = c.italic;
+    f.window->View().SetFont(font);
+    QFont shown;
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+      if (auto* dialog = qobject_cast<QFontDialog*>(QApplication::activeModalWidget())) {
+        shown = dialog->currentFont();
+        seen = true;
+        dialog->reject();
+      }
+    });
+    f.window->Command("font")->trigger();
+    QVERIFY(seen);
+    QCOMPARE(shown.italic(), c.italic);
+    QCOMPARE(shown.bold(), c.bold);
+  }
+}
+
+void MainWindowTest::tableCountAfterADialogReadTheList() {
+  // The Advanced sheet's Tables page and the Conditions dialog read the list before the start:
+  // the run still counts the tables it finds, and the analysis bar has its range.
+  Fixture f;
+  f.Connect();
+  QCOMPARE(f.owner().session().connection->LoadTables(), 6);
+  QVERIFY(f.owner().StartRun());
+  QVERIFY(f.WaitForEnd());
+  QVERIFY2(f.Script().find("6 tables were found in ") != std::string::npos, f.Script().c_str());
+  QCOMPARE(f.window->Host().Panel()->Bar(Host::kAnalysisBar)->maximum(), 12);
+}
+
+void MainWindowTest::databasePaneFollowsTheConnection() {
+  // Connected by an automatic start, the pane names the database during the run and after it; a
+  // reconnect that fails leaves no old name behind.
+  Fixture f;
+  f.window->StartWith(kDemoConfig);
+  QVERIFY(f.owner().Status().workerActive);
+  const QString connected = f.window->DatabasePane()->text();
+  QVERIFY2(connected.startsWith("Database:    ") && !connected.contains("Not available"), qPrintable(connected));
+  QVERIFY(f.WaitForEnd());
+  f.window->RefreshCommands();
+  QCOMPARE(f.window->DatabasePane()->text(), connected);
+  std::string config = ReadFile(kDemoConfig);
+  const size_t db = config.find("Database=");
+  config.replace(db, config.find('\n', db) - db, "Database=" + f.dir / "no-such.db");
+  std::ofstream(f.dir / "missing.mvl") << config;
+  LoadConfiguration(f.owner(), f.dir / "missing.mvl", true);
+  f.window->RefreshCommands();
+  QVERIFY(!f.owner().session().HasUsableConnection());
+  QVERIFY2(f.window->DatabasePane()->text().contains("Not available"), qPrintable(f.window->DatabasePane()->text()));
+}
+
+void MainWindowTest::manageLibraryWithoutAnOpener() {
+  // No xdg-open on the path: a message naming the folder, not silence.
+  Fixture f;
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QByteArray::fromStdString(f.dir.path));
+  f.window->Command("manageLibrary")->trigger();
+  qputenv("PATH", path);
+  QCOMPARE(f.told.size(), size_t(1));
+  QVERIFY2(f.told[0].find("xdg-open was not found") != std::string::npos, f.told[0].c_str());
+  QVERIFY(f.told[0].find(SqlLibrary::LibraryFolder(f.settings, MV_BINARY_DIR)) != std::string::npos);
+}
+
+void MainWindowTest::savingWindowIsDrawnDuringASave() {
+  // A save on the UI thread draws its window while it lasts, not only after.
+  Fixture f;
+  for (int i = 0; i < 200000; ++i) f.window->View().Insert("INSERT INTO t VALUES (" + std::to_string(i) + ");\r\n", {});
+  f.savePath = f.dir / "big.sql";
+  f.owner().session().hasRun = true;  // Save Script is there after a run
+  f.window->RefreshCommands();
+  int paints = 0;
+  struct Counter : QObject {
+    int& n;
+    explicit Counter(int& count) : n(count) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) ++n;
+      return false;
+    }
+  } counter(paints);
+  // The window is made at the first save; the filter goes on as soon as it is there.
+  QTimer watch;
+  bool filtered = false;
+  connect(&watch, &QTimer::timeout, this, [&] {
+    if (!filtered && f.window->Host().Saving()) {
+      f.window->Host().Saving()->installEventFilter(&counter);
+      filtered = true;
+    }
+  });
+  watch.start(0);
+  f.window->Command("saveScript")->trigger();
+  QVERIFY(filtered);
+  QVERIFY(paints > 0);
+  QCOMPARE(ReadFile(f.savePath).size(), f.window->View().WholeText().size());
+  if (f.window->Host().Saving()) f.window->Host().Saving()->removeEventFilter(&counter);
 }
 
 QTEST_MAIN(MainWindowTest)
