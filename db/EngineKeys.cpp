@@ -108,6 +108,69 @@ std::vector<EngineKey> SqliteChecks(const std::string& table, const std::string&
   return checks;
 }
 
+// The entries between the parentheses after ON table, and the condition after WHERE, of
+// SQLite's CREATE INDEX text: an expression's text is kept only there.
+void SqliteIndexText(const std::string& sql, std::vector<std::string>& entries, std::string& where) {
+  entries.clear();
+  where.clear();
+  int depth = 0;
+  bool listed = false;
+  std::string entry;
+  size_t i = 0;
+  while (i < sql.size()) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      const char close = c == '[' ? ']' : c;
+      size_t end = i + 1;
+      while (end < sql.size() && sql[end] != close) ++end;
+      if (depth > 0) entry += sql.substr(i, end + 1 - i);
+      i = end + 1;
+      continue;
+    }
+    if (!listed && c == '(') {
+      if (depth++ > 0) entry += c;
+      ++i;
+      continue;
+    }
+    if (!listed && depth > 0) {
+      if (c == ')' && --depth == 0) {
+        entries.push_back(Trim(entry, " \t\r\n"));
+        listed = true;
+      } else if (c == ',' && depth == 1) {
+        entries.push_back(Trim(entry, " \t\r\n"));
+        entry.clear();
+      } else {
+        if (c == '(') ++depth;
+        entry += c;
+      }
+      ++i;
+      continue;
+    }
+    if (listed && (std::isalpha(static_cast<unsigned char>(c)) || c == '_')) {
+      size_t end = i;
+      while (end < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[end])) || sql[end] == '_')) ++end;
+      if (Lower(sql.substr(i, end - i)) == "where") {
+        where = Trim(sql.substr(end), " \t\r\n;");
+        break;
+      }
+      i = end;
+      continue;
+    }
+    ++i;
+  }
+  // The order words are read from the catalog.
+  for (std::string& e : entries) {
+    const std::string lower = Lower(e);
+    for (const char* order : {" desc", " asc"}) {
+      const size_t n = std::char_traits<char>::length(order);
+      if (lower.size() > n && lower.compare(lower.size() - n, n, order) == 0) {
+        e = Trim(e.substr(0, e.size() - n), " \t\r\n");
+        break;
+      }
+    }
+  }
+}
+
 std::string SqliteAction(const std::string& a) { return a == "NO ACTION" ? std::string() : a; }
 
 bool ReadSqlite(DbConnection& c, EngineSchema& out, std::string& error) {
@@ -238,6 +301,36 @@ bool ReadSqlite(DbConnection& c, EngineSchema& out, std::string& error) {
   }
   for (const auto& [table, sql] : createText)
     for (EngineKey& k : SqliteChecks(table, sql)) out.keys.push_back(std::move(k));
+  // Indexes made by CREATE INDEX; a key's own index comes with the key.
+  std::vector<std::string> entries;
+  std::string where;
+  if (!RunEngineQuery(
+          c,
+          "SELECT m.name, l.name, l.\"unique\", l.partial, coalesce(s.sql, ''), x.seqno, x.cid, coalesce(x.name, "
+          "''), x.\"desc\" FROM sqlite_master m JOIN pragma_index_list(m.name) l JOIN pragma_index_xinfo(l.name) x "
+          "LEFT JOIN sqlite_master s ON s.type = 'index' AND s.name = l.name WHERE m.type = 'table' AND m.name NOT "
+          "LIKE 'sqlite\\_%' ESCAPE '\\' AND l.origin = 'c' AND x.key = 1 ORDER BY m.name, l.name, x.seqno",
+          {}, 9,
+          [&](Row& v) {
+            if (out.indexes.empty() || out.indexes.back().table != v[0] || out.indexes.back().name != v[1]) {
+              EngineIndex ix;
+              ix.table = v[0];
+              ix.name = v[1];
+              ix.unique = v[2] == "1";
+              SqliteIndexText(v[4], entries, where);
+              if (v[3] == "1") ix.where = where;
+              out.indexes.push_back(std::move(ix));
+            }
+            EngineIndex::Part part;
+            part.column = v[7];
+            part.descending = v[8] == "1";
+            const size_t at = static_cast<size_t>(Number(v[5]));
+            // An expression (no column) is kept only in the index's text.
+            if (v[6] == "-2" && at < entries.size()) part.expression = entries[at];
+            out.indexes.back().parts.push_back(std::move(part));
+          },
+          error))
+    return false;
   return true;
 }
 
@@ -360,6 +453,37 @@ bool ReadPostgres(DbConnection& c, EngineSchema& out, std::string& error) {
     f.nextValue = n == next.end() ? 0 : n->second;
     f.onUpdate.clear();
   }
+  // Every index with its method, its entries in order and its condition.
+  if (!RunEngineQuery(
+          c,
+          "SELECT r.relname, c.relname, i.indisunique, a.amname, coalesce(pg_get_expr(i.indpred, i.indrelid, true), "
+          "''), coalesce((SELECT t.attname FROM pg_attribute t WHERE t.attrelid = i.indrelid AND t.attnum = "
+          "i.indkey[k.n - 1] AND i.indkey[k.n - 1] > 0), ''), pg_get_indexdef(i.indexrelid, k.n, true), "
+          "i.indoption[k.n - 1] & 1, coalesce((SELECT o.opcname FROM pg_opclass o WHERE o.oid = i.indclass[k.n - 1] "
+          "AND NOT o.opcdefault), '') FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid JOIN pg_class r ON "
+          "r.oid = i.indrelid JOIN pg_namespace n ON n.oid = r.relnamespace JOIN pg_am a ON a.oid = c.relam CROSS "
+          "JOIN generate_series(1, i.indnkeyatts) k(n) WHERE r.relkind IN ('r', 'p') AND " +
+              where + " ORDER BY r.relname, c.relname, k.n",
+          params, 9,
+          [&](Row& v) {
+            if (out.indexes.empty() || out.indexes.back().table != v[0] || out.indexes.back().name != v[1]) {
+              EngineIndex ix;
+              ix.table = v[0];
+              ix.name = v[1];
+              ix.unique = v[2] == "1" || v[2] == "t";
+              ix.method = v[3] == "btree" ? std::string() : v[3];
+              ix.where = v[4];
+              out.indexes.push_back(std::move(ix));
+            }
+            EngineIndex::Part part;
+            part.column = v[5];
+            if (part.column.empty()) part.expression = v[6];
+            part.descending = v[7] == "1";
+            part.opclass = v[8];
+            out.indexes.back().parts.push_back(std::move(part));
+          },
+          error))
+    return false;
   return true;
 }
 
@@ -441,6 +565,31 @@ bool ReadMaria(DbConnection& c, EngineSchema& out, std::string& error) {
             }
             out.keys.back().columns.push_back(v[3]);
             if (kind == EngineKey::Kind::Foreign) out.keys.back().refColumns.push_back(v[5]);
+          },
+          error))
+    return false;
+  // Every index with its kind (FULLTEXT, SPATIAL, HASH), entries in order, prefixes and order.
+  if (!RunEngineQuery(
+          c,
+          "SELECT TABLE_NAME, INDEX_NAME, NON_UNIQUE, INDEX_TYPE, coalesce(COLUMN_NAME, ''), coalesce(SUB_PART, 0), "
+          "coalesce(COLLATION, 'A') FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = " +
+              schema + " ORDER BY TABLE_NAME, INDEX_NAME, SEQ_IN_INDEX",
+          params, 7,
+          [&](Row& v) {
+            if (out.indexes.empty() || out.indexes.back().table != v[0] || out.indexes.back().name != v[1]) {
+              EngineIndex ix;
+              ix.table = v[0];
+              ix.name = v[1];
+              ix.unique = v[2] == "0";
+              ix.method = v[3] == "BTREE" ? std::string() : v[3];
+              out.indexes.push_back(std::move(ix));
+            }
+            EngineIndex::Part part;
+            part.column = v[4];
+            // A spatial index names a length of its own; it indexes the whole value.
+            if (v[3] != "SPATIAL") part.prefix = static_cast<int>(Number(v[5]));
+            part.descending = v[6] == "D";
+            out.indexes.back().parts.push_back(std::move(part));
           },
           error))
     return false;

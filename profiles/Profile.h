@@ -122,6 +122,17 @@ struct Profile {
   // wrote it, %s the text as a string literal.
   std::string s_TableComment;
   std::string s_ColumnComment;
+  // Index details, read from the engine's catalog with keys and constraints on; each empty: the
+  // target takes none (named in a remark, or a plain index where the meaning is kept).
+  std::string s_IndexDescending;    // DESC after a column
+  std::string s_IndexExpression;    // an expression entry, %s the expression: (%s)
+  std::string s_IndexWhere;         // WHERE, before a partial index's condition
+  std::string s_IndexMethods;       // the access methods of the same engine it takes, blank-separated
+  std::string s_IndexUsing;         // after the table name, %m the method: USING %m
+  std::string s_CreateMethodIndex;  // instead of CREATE INDEX, %m the method: CREATE %m INDEX
+  std::string s_IndexPrefix;        // a column's leading characters, %c the column, %n the count
+  // 1: index names are the schema's, not the table's: a name met again is renamed.
+  int b_IndexNamesPerSchema = 0;
 
   bool operator==(const Profile&) const = default;
 };

@@ -14,6 +14,12 @@ ProfileExtra Text(const char* field, const char* key, std::string Profile::*memb
   return e;
 }
 
+ProfileExtra Number(const char* field, const char* key, int Profile::*member) {
+  ProfileExtra e{field, key};
+  e.number = member;
+  return e;
+}
+
 }  // namespace
 
 const std::vector<ProfileExtra>& ProfileExtras() {
@@ -50,6 +56,14 @@ const std::vector<ProfileExtra>& ProfileExtras() {
       Text("s_BodyDelimiter", "BodyDelimiter", &Profile::s_BodyDelimiter),
       Text("s_TableComment", "TableComment", &Profile::s_TableComment),
       Text("s_ColumnComment", "ColumnComment", &Profile::s_ColumnComment),
+      Text("s_IndexDescending", "IndexDescending", &Profile::s_IndexDescending),
+      Text("s_IndexExpression", "IndexExpression", &Profile::s_IndexExpression),
+      Text("s_IndexWhere", "IndexWhere", &Profile::s_IndexWhere),
+      Text("s_IndexMethods", "IndexMethods", &Profile::s_IndexMethods),
+      Text("s_IndexUsing", "IndexUsing", &Profile::s_IndexUsing),
+      Text("s_CreateMethodIndex", "CreateMethodIndex", &Profile::s_CreateMethodIndex),
+      Text("s_IndexPrefix", "IndexPrefix", &Profile::s_IndexPrefix),
+      Number("b_IndexNamesPerSchema", "IndexNamesPerSchema", &Profile::b_IndexNamesPerSchema),
   };
   return extras;
 }

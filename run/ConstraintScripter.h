@@ -12,6 +12,18 @@ namespace mv {
 // phase (column attributes, keys inside CREATE TABLE) and by the keys phase after the data and
 // the indexes (foreign keys, next values).
 
+// The source's engine is the one the working profile writes for.
+bool SourceIsTarget(const RunContext& ctx);
+// A condition or expression of another engine as plain SQL (PostgreSQL's casts and MariaDB's
+// backquotes left out); false when it calls the source engine's own functions.
+bool PortableCondition(const std::string& source, std::string& out);
+// The name a key or index of the table gets in the target (renamed where it clashes).
+std::string TargetIndexName(const RunTable& table, const std::string& name);
+// A remark that a key or index of the table is written under another name, when it is.
+void RenamedNote(RunContext& ctx, const std::string& what, const RunTable& table, const std::string& name);
+// Replaces each %x of text by the value of key x.
+std::string Replaced(std::string text, const std::vector<std::pair<std::string, std::string>>& values);
+
 // Whether the run scripts them: the option is on and the working profile has their words.
 bool ConstraintsWanted(const RunContext& ctx);
 // Reads them for every table of the run and puts the tables in an order that loads (parents

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,11 @@ struct RunTable {
   std::vector<EngineKey> keys;
   std::vector<EngineColumnFacts> facts;
   std::vector<size_t> cycleKeys;
+  // The indexes as the engine declares them (with keys and constraints on, from an engine
+  // whose catalog is read), and the key and index names the target takes instead of the
+  // source's where the target's index names are the schema's.
+  std::vector<EngineIndex> indexes;
+  std::map<std::string, std::string> renamed;
 };
 
 // How the data phase learns each table's row count for a progress display.
@@ -87,6 +93,8 @@ struct RunContext {
   bool constraints = false;
   // The source's sequences that no column owns.
   std::vector<EngineSequence> sequences;
+  // The indexes come from the engine's catalog (RunTable::indexes), not the driver's statistics.
+  bool engineIndexes = false;
   // The views, types, routines, triggers and comments of the schema, read once before the
   // tables when the profile names a target engine.
   SchemaObjects objects;

@@ -150,3 +150,12 @@ s_CreateDomain     = CREATE DOMAIN %n AS %s
 s_DropType         = DROP TYPE IF EXISTS %n CASCADE
 s_TableComment     = COMMENT ON TABLE %t IS %s
 s_ColumnComment    = COMMENT ON COLUMN %t.%c IS %s
+
+# Index details: column order, expressions, partial indexes and PostgreSQL's own access methods
+# (a GiST or GIN index of a PostgreSQL source stays one); index names are the schema's.
+s_IndexDescending  = DESC
+s_IndexExpression  = (%s)
+s_IndexWhere       = WHERE
+s_IndexMethods     = hash gist gin spgist brin
+s_IndexUsing       = USING %m
+b_IndexNamesPerSchema = 1
