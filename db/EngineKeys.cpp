@@ -171,6 +171,66 @@ void SqliteIndexText(const std::string& sql, std::vector<std::string>& entries, 
   }
 }
 
+// The expression of a generated column in SQLite's CREATE TABLE text: the parentheses after AS
+// in the column's definition (the text is the only place SQLite keeps it).
+std::string SqliteGenerated(const std::string& sql, const std::string& column) {
+  // The definitions between the outer parentheses, apart at their top-level commas.
+  std::vector<std::string> defs;
+  std::string def;
+  int depth = 0;
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      const char close = c == '[' ? ']' : c;
+      const size_t end = std::min(sql.find(close, i + 1), sql.size() - 1);
+      if (depth > 0) def += sql.substr(i, end + 1 - i);
+      i = end;
+      continue;
+    }
+    if (c == '(' && depth++ == 0) continue;
+    if (c == ')' && --depth == 0) break;
+    if (depth == 1 && c == ',') {
+      defs.push_back(def);
+      def.clear();
+    } else if (depth > 0) {
+      def += c;
+    }
+  }
+  defs.push_back(def);
+  for (const std::string& d : defs) {
+    const std::string text = Trim(d, " \t\r\n");
+    if (text.empty()) continue;
+    // The column's name, bare or quoted.
+    size_t end = 0;
+    std::string name;
+    if (text[0] == '"' || text[0] == '`' || text[0] == '[') {
+      const char close = text[0] == '[' ? ']' : text[0];
+      end = std::min(text.find(close, 1), text.size());
+      name = text.substr(1, end - 1);
+      ++end;
+    } else {
+      while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end]))) ++end;
+      name = text.substr(0, end);
+    }
+    if (strcasecmp(name.c_str(), column.c_str()) != 0) continue;
+    const std::string lower = Lower(text);
+    for (size_t at = lower.find("as", end); at != std::string::npos; at = lower.find("as", at + 2)) {
+      const bool before = std::isspace(static_cast<unsigned char>(lower[at - 1]));
+      size_t open = at + 2;
+      while (open < text.size() && std::isspace(static_cast<unsigned char>(text[open]))) ++open;
+      if (!before || open >= text.size() || text[open] != '(') continue;
+      int level = 0;
+      for (size_t close = open; close < text.size(); ++close) {
+        if (text[close] == '\'') close = std::min(text.find('\'', close + 1), text.size() - 1);
+        if (text[close] == '(') ++level;
+        if (text[close] == ')' && --level == 0) return Trim(text.substr(open + 1, close - open - 1), " \t\r\n");
+      }
+      return {};
+    }
+  }
+  return {};
+}
+
 std::string SqliteAction(const std::string& a) { return a == "NO ACTION" ? std::string() : a; }
 
 bool ReadSqlite(DbConnection& c, EngineSchema& out, std::string& error) {
@@ -205,6 +265,13 @@ bool ReadSqlite(DbConnection& c, EngineSchema& out, std::string& error) {
             f.column = v[1];
             f.notNull = v[2] == "1" ? 1 : 0;
             f.defaultValue = v[3];
+            // Hidden 2 and 3: a virtual and a stored generated column, which the driver's
+            // column catalog does not list.
+            if (v[5] == "2" || v[5] == "3") {
+              f.generated = SqliteGenerated(createText[v[0]], v[1]);
+              f.generatedStored = v[5] == "3";
+              f.hiddenType = v[6].empty() ? std::string("BLOB") : v[6];
+            }
             const long long key = Number(v[4]);
             if (key > 0) {
               pk[v[0]][static_cast<int>(key)] = v[1];

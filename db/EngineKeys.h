@@ -39,6 +39,8 @@ struct EngineColumnFacts {
   std::string defaultValue;  // the default's expression as the engine writes it; empty: none
   std::string generated;     // a generated column's expression; empty: none
   bool generatedStored = false;
+  // The declared type of a column the driver's catalog does not list (SQLite's generated ones).
+  std::string hiddenType;
   std::string onUpdate;  // MariaDB ON UPDATE expression
   AutoNumber autoNumber = AutoNumber::None;
   // The value the next new row gets (from the sequence, AUTO_INCREMENT or sqlite_sequence);

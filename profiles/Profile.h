@@ -133,6 +133,19 @@ struct Profile {
   std::string s_IndexPrefix;        // a column's leading characters, %c the column, %n the count
   // 1: index names are the schema's, not the table's: a name met again is renamed.
   int b_IndexNamesPerSchema = 0;
+  // A generated column that the target computes, %s the expression; empty: a plain column with
+  // the source's values. Virtual empty: a virtual column is created stored.
+  std::string s_GeneratedStored;
+  std::string s_GeneratedVirtual;
+  // 1: NULL or NOT NULL may follow a generated column's expression.
+  int b_GeneratedNull = 0;
+  // A sequence no column owns, created before the tables for a source of the same engine with
+  // its next value: %n the name, %d its type, %i increment, %l and %h its bounds, %s its start,
+  // %c CYCLE or NO CYCLE; %Q the name as a text and %v the next value for the setting. Empty:
+  // the sequence is named in a remark.
+  std::string s_DropSequence;
+  std::string s_CreateSequence;
+  std::string s_SetSequence;
 
   bool operator==(const Profile&) const = default;
 };

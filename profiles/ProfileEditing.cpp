@@ -175,6 +175,13 @@ std::vector<std::vector<ProfileField>> BuildPages() {
       Text("An index method's CREATE INDEX command (%m):", &Profile::s_CreateMethodIndex),
       Text("An index on a column's first characters (%c, %n; empty: the whole column):", &Profile::s_IndexPrefix),
       Flag("Index names belong to the schema (a name met again is renamed)", &Profile::b_IndexNamesPerSchema),
+      Text("A stored generated column (%s; empty: a plain column with the values):", &Profile::s_GeneratedStored),
+      Text("A virtual generated column (%s; empty: created stored):", &Profile::s_GeneratedVirtual),
+      Flag("NULL or NOT NULL may follow a generated column", &Profile::b_GeneratedNull),
+      Text("Removes a sequence of the same engine (%n):", &Profile::s_DropSequence),
+      Text("Creates a sequence of the same engine (%n, %d, %i, %l, %h, %s, %c; empty: a remark):",
+           &Profile::s_CreateSequence),
+      Text("Sets a sequence's next value (%Q, %v):", &Profile::s_SetSequence),
   };
   return pages;
 }

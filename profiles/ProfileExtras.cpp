@@ -64,6 +64,12 @@ const std::vector<ProfileExtra>& ProfileExtras() {
       Text("s_CreateMethodIndex", "CreateMethodIndex", &Profile::s_CreateMethodIndex),
       Text("s_IndexPrefix", "IndexPrefix", &Profile::s_IndexPrefix),
       Number("b_IndexNamesPerSchema", "IndexNamesPerSchema", &Profile::b_IndexNamesPerSchema),
+      Text("s_GeneratedStored", "GeneratedStored", &Profile::s_GeneratedStored),
+      Text("s_GeneratedVirtual", "GeneratedVirtual", &Profile::s_GeneratedVirtual),
+      Number("b_GeneratedNull", "GeneratedNull", &Profile::b_GeneratedNull),
+      Text("s_DropSequence", "DropSequence", &Profile::s_DropSequence),
+      Text("s_CreateSequence", "CreateSequence", &Profile::s_CreateSequence),
+      Text("s_SetSequence", "SetSequence", &Profile::s_SetSequence),
   };
   return extras;
 }

@@ -178,7 +178,8 @@ bool PortableCondition(const std::string& source, std::string& out) {
       if (i < source.size() && source[i] == '[') return false;
       continue;
     }
-    if (c == '~' || c == '[' || c == '"') return false;
+    // || is MariaDB's OR, concatenation elsewhere.
+    if (c == '~' || c == '[' || c == '"' || c == '|') return false;
     if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
       size_t end = i;
       while (end < source.size() && (std::isalnum(static_cast<unsigned char>(source[end])) || source[end] == '_'))
@@ -470,9 +471,29 @@ void PrepareConstraints(RunContext& ctx) {
   ctx.sequences = std::move(schema.sequences);
   OrderTables(ctx);
   RenameClashes(ctx);
-  for (const EngineSequence& s : ctx.sequences)
-    ctx.notScripted.Add(ctx.script, {"sequence " + s.name + " (next value " + std::to_string(s.nextValue) + ")", "",
-                                     "no column owns it, and this script creates no sequences"});
+  const Profile& p = ctx.working;
+  for (const EngineSequence& s : ctx.sequences) {
+    if (!SourceIsTarget(ctx) || p.s_CreateSequence.empty() || !ctx.opts.b_DoTabStruct) {
+      ctx.notScripted.Add(ctx.script, {"sequence " + s.name + " (next value " + std::to_string(s.nextValue) + ")", "",
+                                       "no column owns it, and this script creates no sequences"});
+      continue;
+    }
+    const std::string name = ctx.names.Table(ctx.opts, s.name, s.name);
+    const std::vector<std::pair<std::string, std::string>> values = {{"n", name},
+                                                                     {"d", s.dataType},
+                                                                     {"i", std::to_string(s.increment)},
+                                                                     {"l", std::to_string(s.minValue)},
+                                                                     {"h", std::to_string(s.maxValue)},
+                                                                     {"s", std::to_string(s.start)},
+                                                                     {"c", s.cycle ? "CYCLE" : "NO CYCLE"},
+                                                                     {"Q", TextLiteral(name)},
+                                                                     {"v", std::to_string(s.nextValue)}};
+    ctx.script.BlankLine();
+    ctx.script.Heading("Sequence ", s.name);
+    if (ctx.opts.b_DropTable && !p.s_DropSequence.empty()) WriteStatement(ctx, Replaced(p.s_DropSequence, values));
+    WriteStatement(ctx, Replaced(p.s_CreateSequence, values));
+    if (!p.s_SetSequence.empty()) WriteStatement(ctx, Replaced(p.s_SetSequence, values));
+  }
 }
 
 const EngineColumnFacts* FactsOf(const RunTable& table, const std::string& column) {
@@ -489,9 +510,22 @@ bool KeyColumnIsNotNull(const RunContext& ctx, const RunTable& table, const std:
   return false;
 }
 
+bool GeneratedInTarget(const RunContext& ctx, const EngineColumnFacts& f, std::string* text) {
+  if (f.generated.empty()) return false;
+  const Profile& p = ctx.working;
+  const std::string& form =
+      !f.generatedStored && !p.s_GeneratedVirtual.empty() ? p.s_GeneratedVirtual : p.s_GeneratedStored;
+  std::string expression = f.generated;
+  if (form.empty() || (!SourceIsTarget(ctx) && !PortableCondition(f.generated, expression))) return false;
+  if (text) *text = Replaced(form, {{"s", expression}});
+  return true;
+}
+
 std::string ColumnAttributes(RunContext& ctx, const PhaseTable& t, const EngineColumnFacts& f,
                              const std::string& typeText) {
   const Profile& p = ctx.working;
+  // A generated column has neither default nor numbering of its own.
+  if (std::string generated; GeneratedInTarget(ctx, f, &generated)) return typeText + " " + generated;
   const bool same = SourceIsTarget(ctx);
   std::string text = typeText;
   const Numbering numbering = TargetNumbering(ctx, t.table, f);

@@ -33,6 +33,9 @@ void PrepareConstraints(RunContext& ctx);
 const EngineColumnFacts* FactsOf(const RunTable& table, const std::string& column);
 // A primary key's column is NOT NULL in every engine but SQLite, which lets one be NULL.
 bool KeyColumnIsNotNull(const RunContext& ctx, const RunTable& table, const std::string& column);
+// Whether the target computes the generated column as the source does (the same engine, or an
+// expression in plain SQL, and the profile's form); text then gets the form with the expression.
+bool GeneratedInTarget(const RunContext& ctx, const EngineColumnFacts& facts, std::string* text = nullptr);
 // The column's type text with its attributes (auto-numbering, default, ON UPDATE) for the
 // target; objects the target cannot take are named in a remark.
 std::string ColumnAttributes(RunContext& ctx, const PhaseTable& t, const EngineColumnFacts& facts,

@@ -36,12 +36,17 @@ struct ColumnInfo {
   EngineRead engineRead = EngineRead::AsReported;
   // A number type of the profile's own: a text that is no number cannot go into it.
   bool numberTyped = false;
+  // A generated column the target computes as the source does: created, never given values.
+  bool computed = false;
 };
 
 // One table a run processes, with the columns the structure pass kept.
 struct RunTable {
   std::string name;  // TABLE_NAME as returned
   std::vector<ColumnInfo> columns;
+  // The generated columns the target computes, each with the place in columns it stands
+  // before in CREATE TABLE (past the end: last); the rows leave them out.
+  std::vector<std::pair<size_t, ColumnInfo>> computedColumns;
   // Every column the catalog named, kept or not (an index entry that is none is an expression).
   std::vector<std::string> catalogColumns;
   // The rows the data phase read, -1 before it did.

@@ -38,7 +38,8 @@ CREATE TABLE customer (id INTEGER PRIMARY KEY AUTOINCREMENT, email VARCHAR(80) N
   CHECK (length(email) > 2), name VARCHAR(40) DEFAULT 'n/a', created DATETIME DEFAULT CURRENT_TIMESTAMP,
   score INTEGER DEFAULT 0 CONSTRAINT ck_score CHECK (score >= 0));
 CREATE TABLE orders (id INTEGER PRIMARY KEY, customer_id INTEGER NOT NULL REFERENCES customer (id) ON DELETE CASCADE,
-  parent_id INTEGER REFERENCES orders (id), total DECIMAL(10,2) CHECK (total > 0));
+  parent_id INTEGER REFERENCES orders (id), total DECIMAL(10,2) CHECK (total > 0),
+  twice DECIMAL(12,2) GENERATED ALWAYS AS (total * 2) VIRTUAL);
 CREATE TABLE item (order_id INTEGER NOT NULL REFERENCES orders (id), line INTEGER NOT NULL, qty INTEGER NOT NULL DEFAULT 1,
   PRIMARY KEY (order_id, line));
 CREATE TABLE dept (id INTEGER PRIMARY KEY, head_id INTEGER REFERENCES emp (id));
@@ -52,7 +53,8 @@ CREATE TABLE customer (id serial PRIMARY KEY, email varchar(80) NOT NULL UNIQUE 
   name varchar(40) DEFAULT 'n/a', created timestamp DEFAULT now(), score integer DEFAULT 0 CONSTRAINT ck_score CHECK (score >= 0));
 CREATE TABLE orders (id integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
   customer_id integer NOT NULL REFERENCES customer (id) ON DELETE CASCADE,
-  parent_id integer REFERENCES orders (id) DEFERRABLE INITIALLY DEFERRED, total numeric(10,2) CHECK (total > 0));
+  parent_id integer REFERENCES orders (id) DEFERRABLE INITIALLY DEFERRED, total numeric(10,2) CHECK (total > 0),
+  twice numeric(12,2) GENERATED ALWAYS AS (total * 2) STORED);
 CREATE TABLE item (order_id integer NOT NULL REFERENCES orders (id), line integer NOT NULL, qty integer NOT NULL DEFAULT 1,
   PRIMARY KEY (order_id, line));
 CREATE TABLE item_note (order_id integer NOT NULL, line integer NOT NULL, note text,
@@ -61,6 +63,7 @@ CREATE TABLE dept (id integer PRIMARY KEY, head_id integer);
 CREATE TABLE emp (id integer PRIMARY KEY, dept_id integer NOT NULL REFERENCES dept (id));
 ALTER TABLE dept ADD CONSTRAINT fk_head FOREIGN KEY (head_id) REFERENCES emp (id);
 CREATE SEQUENCE ticket_seq START 100;
+SELECT nextval('ticket_seq');
 CREATE INDEX ix_total_desc ON orders (total DESC, id);
 CREATE INDEX ix_big_orders ON orders (customer_id) WHERE total > 6;
 CREATE INDEX ix_email_lower ON customer (lower(email));
@@ -72,7 +75,7 @@ CREATE TABLE customer (id int NOT NULL AUTO_INCREMENT PRIMARY KEY, email varchar
   created timestamp NOT NULL DEFAULT current_timestamp() ON UPDATE current_timestamp(), score int DEFAULT 0,
   CONSTRAINT ck_score CHECK (score >= 0));
 CREATE TABLE orders (id int NOT NULL AUTO_INCREMENT PRIMARY KEY, customer_id int NOT NULL, parent_id int,
-  total decimal(10,2) CHECK (total > 0),
+  total decimal(10,2) CHECK (total > 0), twice decimal(12,2) AS (total * 2) VIRTUAL,
   CONSTRAINT fk_cust FOREIGN KEY (customer_id) REFERENCES customer (id) ON DELETE CASCADE,
   CONSTRAINT fk_parent FOREIGN KEY (parent_id) REFERENCES orders (id));
 CREATE TABLE item (order_id int NOT NULL, line int NOT NULL, qty int NOT NULL DEFAULT 1, PRIMARY KEY (order_id, line),
@@ -109,15 +112,15 @@ INSERT INTO emp VALUES (1, 1), (2, 1);
 // What the copy's catalog holds, object by object.
 struct Counts {
   int primary = 0, unique = 0, foreign = 0, checks = 0, defaults = 0, notNull = 0;
-  // The ix_ indexes, their DESC columns and those with a condition.
-  int indexes = 0, descending = 0, partial = 0;
+  // The ix_ indexes, their DESC columns and those with a condition; generated columns.
+  int indexes = 0, descending = 0, partial = 0, generated = 0;
   bool operator==(const Counts&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const Counts& c) {
   return os << "primary " << c.primary << ", unique " << c.unique << ", foreign " << c.foreign << ", checks "
             << c.checks << ", defaults " << c.defaults << ", not null " << c.notNull << ", indexes " << c.indexes
-            << " (" << c.descending << " DESC columns, " << c.partial << " partial)";
+            << " (" << c.descending << " DESC columns, " << c.partial << " partial), generated " << c.generated;
 }
 
 int Int(const std::string& s) { return std::atoi(s.c_str()); }
@@ -210,12 +213,14 @@ class Rebuild : public ::testing::Test {
       const auto indexes = SplitLines(
           Run(db, "SELECT count(*), coalesce(sum(l.partial), 0) " + from + "pragma_index_list(m.name) l" + where + ix +
                       ";\nSELECT count(*) " + from + "pragma_index_list(m.name) l JOIN pragma_index_xinfo(l.name) x" +
-                      where + ix + " AND x.key = 1 AND x.\"desc\" = 1;\n"));
-      EXPECT_EQ(indexes.size(), 2u);
-      if (indexes.size() == 2) {
+                      where + ix + " AND x.key = 1 AND x.\"desc\" = 1;\nSELECT count(*) " + from +
+                      "pragma_table_xinfo(m.name) p" + where + " AND p.hidden IN (2, 3);\n"));
+      EXPECT_EQ(indexes.size(), 3u);
+      if (indexes.size() == 3) {
         c.indexes = Int(indexes[0]);
         c.partial = Int(indexes[0].substr(indexes[0].find('|') + 1));
         c.descending = Int(indexes[1]);
+        c.generated = Int(indexes[2]);
       }
       // SQLite keeps checks only in the CREATE text: each CHECK before a parenthesis.
       const std::string sql = Upper(Run(db, "SELECT sql FROM " + tables + ";"));
@@ -246,13 +251,16 @@ class Rebuild : public ::testing::Test {
           Run(db,
               "SELECT count(*), count(i.indpred), coalesce(sum((SELECT count(*) FROM generate_series(0, i.indnkeyatts "
               "- 1) k WHERE i.indoption[k] & 1 = 1)), 0) FROM pg_index i JOIN pg_class x ON x.oid = i.indexrelid JOIN "
-              "pg_namespace n ON n.oid = x.relnamespace WHERE n.nspname = 'public' AND x.relname LIKE '%ix\\_%';"));
-      EXPECT_EQ(indexes.size(), 1u);
-      if (indexes.size() == 1) {
+              "pg_namespace n ON n.oid = x.relnamespace WHERE n.nspname = 'public' AND x.relname LIKE '%ix\\_%';\n"
+              "SELECT count(*) FROM pg_attribute a JOIN pg_class r ON r.oid = a.attrelid JOIN pg_namespace n ON n.oid "
+              "= r.relnamespace WHERE n.nspname = 'public' AND a.attgenerated = 's';"));
+      EXPECT_EQ(indexes.size(), 2u);
+      if (indexes.size() == 2) {
         const std::string& l = indexes[0];
         c.indexes = Int(l);
         c.partial = Int(l.substr(l.find('|') + 1));
         c.descending = Int(l.substr(l.rfind('|') + 1));
+        c.generated = Int(indexes[1]);
       }
       return c;
     }
@@ -273,11 +281,14 @@ class Rebuild : public ::testing::Test {
     const auto indexes =
         SplitLines(Run(db,
                        "SELECT count(DISTINCT TABLE_NAME, INDEX_NAME), coalesce(sum(COLLATION = 'D'), 0) FROM "
-                       "information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() AND INDEX_NAME LIKE '%ix\\_%';"));
-    EXPECT_EQ(indexes.size(), 1u);
-    if (indexes.size() == 1) {
+                       "information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() AND INDEX_NAME LIKE '%ix\\_%';\n"
+                       "SELECT count(*) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND EXTRA LIKE "
+                       "'%GENERATED%';"));
+    EXPECT_EQ(indexes.size(), 2u);
+    if (indexes.size() == 2) {
       c.indexes = Int(indexes[0]);
       c.descending = Int(indexes[0].substr(indexes[0].find('\t') + 1));
+      c.generated = Int(indexes[1]);
     }
     return c;
   }
@@ -374,8 +385,16 @@ TEST_F(Rebuild, EveryEngineIntoEveryEngineLoadsWithKeysEnforced) {
         EXPECT_EQ(got.descending, source.descending);
         // MariaDB takes no condition: a plain index over every row, with a note.
         EXPECT_EQ(got.partial, te == kMaria ? 0 : source.partial);
+        // The expression is plain SQL: every target computes it.
+        EXPECT_EQ(got.generated, source.generated);
       }
-      if (se == kPg) {
+      // The target computes the values the script does not copy.
+      EXPECT_EQ(SplitLines(Run(copy, "SELECT twice FROM orders WHERE id = 2;")).back().substr(0, 2), "10");
+      // A sequence no column owns: created with its next value into PostgreSQL, else named.
+      if (se == kPg && te == kPg) {
+        EXPECT_EQ(script.find("NOT SCRIPTED: sequence"), std::string::npos);
+        EXPECT_EQ(SplitLines(Run(copy, "SELECT nextval('ticket_seq');")).back(), "101");
+      } else if (se == kPg) {
         EXPECT_NE(script.find("NOT SCRIPTED: sequence ticket_seq"), std::string::npos);
       }
       EXPECT_EQ(NextId(Run(copy, InsertNew(te, "customer", "email", "'new@x'"))), nextCustomer);

@@ -151,3 +151,7 @@ s_IndexDescending  = DESC
 s_IndexMethods     = FULLTEXT SPATIAL
 s_CreateMethodIndex = CREATE %m INDEX
 s_IndexPrefix      = %c(%n)
+
+# Generated columns computed by the target (their values are not copied); MariaDB takes no NULL or NOT NULL after one.
+s_GeneratedStored  = GENERATED ALWAYS AS (%s) STORED
+s_GeneratedVirtual = GENERATED ALWAYS AS (%s) VIRTUAL

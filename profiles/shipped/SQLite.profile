@@ -135,3 +135,8 @@ s_IndexDescending  = DESC
 s_IndexExpression  = (%s)
 s_IndexWhere       = WHERE
 b_IndexNamesPerSchema = 1
+
+# Generated columns computed by the target (their values are not copied).
+s_GeneratedStored  = GENERATED ALWAYS AS (%s) STORED
+s_GeneratedVirtual = GENERATED ALWAYS AS (%s) VIRTUAL
+b_GeneratedNull    = 1
