@@ -5,7 +5,7 @@
 namespace mv::bench {
 
 const char kBenchUsage[] =
-    "Usage: mervale-bench [--rows N] [--repeat K] [--engine sqlite|pg|both]\n"
+    "Usage: mervale-bench [--copy] [--rows N] [--repeat K] [--engine sqlite|pg|mariadb|both|all]\n"
     "                     [--sqlite-options TEXT]... [--pg-options TEXT]...\n"
     "                     [--sink window|file|qt] [--only both|plain|script]\n"
     "                     [--fetch-buffer BYTES] [--plain-select data|bare] [--keep]\n"
@@ -28,7 +28,14 @@ const char kBenchUsage[] =
     "  --plain-select   data: the plain fetch runs the data phase's own SELECT, learnt\n"
     "                   from an untimed run (default); bare: the table's columns as\n"
     "                   they are, without the expressions the data phase reads some with\n"
-    "  --keep           keep the work folder (databases, scripts) and print its path\n";
+    "  --keep           keep the work folder (databases, scripts) and print its path\n"
+    "  --copy           time the whole copy instead: per engine (default all three, MariaDB\n"
+    "                   in a private server too), the engine's own tool (sqlite3 .dump,\n"
+    "                   pg_dump, mariadb-dump) and mervale-batch with the engine's shipped\n"
+    "                   profile each write a script that the strict client loads into a\n"
+    "                   fresh database, K times in turns; and, when pgloader is installed,\n"
+    "                   SQLite and MariaDB into PostgreSQL against it. Prints write, load\n"
+    "                   and total medians, the ratios and the tools' peak memory\n";
 
 namespace {
 bool ParseLong(const char* text, long minimum, long& out) {
@@ -48,7 +55,7 @@ bool Fail(std::string& error, const char* message) {
 
 bool ParseBenchArgs(int argc, char** argv, BenchOptions& o, std::string& error, bool& help) {
   help = false;
-  bool sqliteGiven = false, pgGiven = false;
+  bool sqliteGiven = false, pgGiven = false, engineGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -73,9 +80,12 @@ bool ParseBenchArgs(int argc, char** argv, BenchOptions& o, std::string& error, 
     } else if (a == "--engine") {
       if (!needValue()) return false;
       const std::string e = value;
-      if (e != "sqlite" && e != "pg" && e != "both") return Fail(error, "--engine is sqlite, pg or both");
-      o.sqlite = e != "pg";
-      o.postgres = e != "sqlite";
+      if (e != "sqlite" && e != "pg" && e != "mariadb" && e != "both" && e != "all")
+        return Fail(error, "--engine is sqlite, pg, mariadb, both or all");
+      engineGiven = true;
+      o.sqlite = e == "sqlite" || e == "both" || e == "all";
+      o.postgres = e == "pg" || e == "both" || e == "all";
+      o.maria = e == "mariadb" || e == "all";
     } else if (a == "--sqlite-options" || a == "--pg-options") {
       if (!needValue()) return false;
       const bool pg = a == "--pg-options";
@@ -107,11 +117,15 @@ bool ParseBenchArgs(int argc, char** argv, BenchOptions& o, std::string& error, 
       if (o.plainSelect != "data" && o.plainSelect != "bare") return Fail(error, "--plain-select is data or bare");
     } else if (a == "--keep") {
       o.keep = true;
+    } else if (a == "--copy") {
+      o.copy = true;
     } else {
       error = "unknown argument " + a;
       return false;
     }
   }
+  if (o.copy && !engineGiven) o.sqlite = o.postgres = o.maria = true;
+  if (o.maria && !o.copy) return Fail(error, "--engine mariadb and all go with --copy");
   return true;
 }
 

@@ -10,6 +10,10 @@ struct BenchOptions {
   int repeat = 3;
   bool sqlite = true;
   bool postgres = true;
+  bool maria = false;
+  // --copy: the whole copy (script written, then loaded into a fresh database) against the
+  // engine's own dump tool and pgloader, instead of the fetch comparison.
+  bool copy = false;
   // Each entry is one measured variant: options appended to the engine's connect string.
   std::vector<std::string> sqliteOptions{"", "StepAPI=1"};
   std::vector<std::string> pgOptions{"", "UseDeclareFetch=1;Fetch=10000"};

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "BenchData.h"
 #include "BenchOptions.h"
+#include "CopyBench.h"
 #include "MemoryProbe.h"
 #include "OdbcSession.h"
 #include "ScriptRunner.h"
@@ -18,6 +20,8 @@
 
 namespace fs = std::filesystem;
 using mv::bench::BenchOptions;
+using mv::bench::GeneratePostgres;
+using mv::bench::GenerateSqlite;
 using mv::bench::MemoryProbe;
 using mv::bench::OdbcSession;
 using mv::bench::ScriptRunner;
@@ -29,42 +33,7 @@ namespace {
 // instead, which reads some columns through an expression (exact doubles, dates as text).
 const char kBareSelect[] = "select id, amount, quantity, name, born, note from bench_rows";
 
-// Integers, NUMERIC(12,2), text with apostrophes, dates, and NULLs in three columns
-// (quantity every 7th row, born every 11th, note every 3rd).
-const char kCreate[] =
-    "CREATE TABLE bench_rows (id INTEGER NOT NULL, amount NUMERIC(12,2) NOT NULL, quantity INTEGER, "
-    "name VARCHAR(40) NOT NULL, born DATE, note VARCHAR(60))";
-
-std::string Columns(const std::string& born) {
-  return "i, ((CAST(i AS BIGINT) * 7919) % 10000000) / 100.0, CASE WHEN i % 7 = 0 THEN NULL ELSE i % 1000 END, "
-         "CASE i % 4 WHEN 0 THEN 'O''Brien ' || i WHEN 1 THEN 'D''Arcy ' || i WHEN 2 THEN 'Smith ' || i "
-         "ELSE 'L''Estrange-Ng ' || i END, " +
-         born + ", CASE WHEN i % 3 = 0 THEN NULL ELSE 'row ' || i || ' isn''t empty' END";
-}
-
 double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
-// One statement inside the SQLite library: no per-row round trip, no journal, one transaction.
-void GenerateSqlite(const std::string& connectString, long rows) {
-  OdbcSession s;
-  s.Connect(connectString);
-  s.Exec("PRAGMA journal_mode=OFF");
-  s.Exec("PRAGMA synchronous=OFF");
-  s.Exec(kCreate);
-  s.Exec("WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < " + std::to_string(rows) +
-         ") INSERT INTO bench_rows SELECT " +
-         Columns("CASE WHEN i % 11 = 0 THEN NULL ELSE date('1950-01-01', '+' || (i % 20000) || ' days') END") +
-         " FROM s");
-}
-
-void GeneratePostgres(mv::dev::PgServer& server, const std::string& database, long rows) {
-  server.CreateDatabase(database);
-  // VACUUM sets the hint bits now, so the first timed scan does not pay for them.
-  server.RunSql(database, std::string(kCreate) + ";\nINSERT INTO bench_rows SELECT " +
-                              Columns("CASE WHEN i % 11 = 0 THEN NULL ELSE DATE '1950-01-01' + (i % 20000) END") +
-                              " FROM generate_series(1, " + std::to_string(rows) +
-                              ") AS s(i);\nVACUUM (FREEZE, ANALYZE) bench_rows;\n");
-}
 
 std::string Mib(long kb) {
   char buf[32];
@@ -182,6 +151,16 @@ int Main(int argc, char** argv) {
   const std::string scriptPath = (work / "script.sql").string();
   ScriptRunner runner((work / "mervale").string(), o.sink);
   std::vector<VariantResult> results;
+  if (o.copy) {
+    const int status = mv::bench::RunCopyBench(o, work);
+    if (o.keep) {
+      std::printf("\nwork folder kept: %s\n", work.c_str());
+    } else {
+      std::error_code ec;
+      fs::remove_all(work, ec);
+    }
+    return status;
+  }
 
   std::printf(
       "mervale-bench: %ld rows, %d repetitions, script sink %s, plain fetch buffer %ld bytes, build %s, "

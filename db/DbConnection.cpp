@@ -17,6 +17,7 @@
 #include "base/Host.h"
 #include "base/TextRules.h"
 #include "db/RowReader.h"
+#include "db/StreamingReads.h"
 
 namespace mv {
 
@@ -65,8 +66,9 @@ bool DbConnection::DriverConnect(const std::string& given) {
   std::vector<SQLCHAR> out(4096);
   SQLSMALLINT outLen = 0;
   // No window here: a string the driver cannot complete fails instead of prompting.
-  // A SQLite file that does not exist is an error, never a new empty database.
-  const std::string tried = WithoutCreating(in);
+  // A SQLite file that does not exist is an error, never a new empty database. The user's
+  // string is what is kept; the driver gets it with the options that stream rows.
+  const std::string tried = WithoutCreating(WithStreamingReads(in));
   SQLRETURN rc = MV_ODBC(SQLDriverConnect, dbc_.get(), nullptr, OdbcText(tried), SQL_NTS, out.data(),
                          static_cast<SQLSMALLINT>(out.size()), &outLen, SQL_DRIVER_NOPROMPT);
   if (!Succeeded(rc)) {

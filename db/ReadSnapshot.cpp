@@ -42,6 +42,11 @@ std::string ReadSnapshot::Begin() {
       if (error.empty()) {
         active_ = true;
         error = c.Execute(stmt, "SELECT count(*) FROM sqlite_master");
+        // A driver that steps rows as they are fetched reads (and meets a lock) only here.
+        if (error.empty() && !Succeeded(MV_ODBC(SQLFetch, stmt.get()))) {
+          c.ReadDiagnostics(stmt.get());
+          error = c.LastError().text.empty() ? std::string("The database could not be read.") : c.LastError().text;
+        }
       }
       break;
     case Engine::PostgreSQL:

@@ -25,6 +25,11 @@ enum class ValueKind {
 class RowReader {
  public:
   explicit RowReader(const Statement& stmt) : stmt_(stmt.get()) {}
+  // Reads the result of stmt from now on (the statement was executed again, with the same columns).
+  void Rebind(const Statement& stmt) {
+    stmt_ = stmt.get();
+    lastFetch_ = SQL_SUCCESS;
+  }
 
   int ColumnCount();
   // The next row; a row fetched with a warning is still a row (ending there would drop the

@@ -122,6 +122,21 @@ struct Profile {
   // wrote it, %s the text as a string literal.
   std::string s_TableComment;
   std::string s_ColumnComment;
+  // Loading: the command that opens a transaction, written before a table's rows and after
+  // every periodic COMMIT (needs s_Commit); empty: none.
+  std::string s_BeginTransaction;
+  // Written once before the structure of a run that scripts data, and once after its last
+  // statement (also before a stop note), to switch off and back on what slows a bulk load.
+  std::string s_LoadPreamble;
+  std::string s_LoadPostamble;
+  // The size in bytes an INSERT of several rows stays under; a row alone larger goes in an
+  // INSERT of its own. 0: the run's rows per INSERT decide alone.
+  int i_InsertBytes = 0;
+  // The statement that starts rows in the engine's own copy format, %t the table and %c the
+  // column list ("COPY %t ( %c ) FROM stdin;"); empty: the profile has none.
+  std::string s_CopyFrom;
+  // Rows are written in that format unless the run asks for INSERTs.
+  int b_DataCopy = 0;
   // Index details, read from the engine's catalog with keys and constraints on; each empty: the
   // target takes none (named in a remark, or a plain index where the meaning is kept).
   std::string s_IndexDescending;    // DESC after a column

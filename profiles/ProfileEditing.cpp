@@ -77,6 +77,7 @@ constexpr const char* kDefaults = "The following strings are the default values 
 constexpr const char* kCommitGroup = "The following string is the COMMIT command:";
 constexpr const char* kQuoteGroup = "Names of the target";
 constexpr const char* kObjectsGroup = "Views, types and comments";
+constexpr const char* kLoadGroup = "Loading the script:";
 
 ProfileField Text(const char* label, std::string Profile::*f, const char* group = nullptr) {
   return {K::Text, label, group, f};
@@ -123,6 +124,9 @@ std::vector<std::vector<ProfileField>> BuildPages() {
   ProfileField commitLines{K::Number, "Add one for every", kCommitGroup};
   commitLines.number = &Profile::i_CommitLines;
   commitLines.after = "lines of inserts";
+  ProfileField insertBytes{K::Number, "Keep an INSERT of several rows under", kLoadGroup};
+  insertBytes.number = &Profile::i_InsertBytes;
+  insertBytes.after = "bytes (0: rows per INSERT only)";
   pages[2] = {
       Text("The following string is the DELETE command:", &Profile::s_Delete),
       Text("The following string is the INSERT INTO command:", &Profile::s_InsertInto),
@@ -139,6 +143,12 @@ std::vector<std::vector<ProfileField>> BuildPages() {
       Flag("Add one after scripting each table", &Profile::b_CommitEachTable, K::Flag, kCommitGroup),
       Flag("Commit requires the 'Execute Command' (See General)", &Profile::b_CommitNeedsExecute, K::Flag,
            kCommitGroup),
+      Text("Open a transaction before rows and after each COMMIT with:", &Profile::s_BeginTransaction, kLoadGroup),
+      Text("Before the script's statements:", &Profile::s_LoadPreamble, kLoadGroup),
+      Text("After the script's statements:", &Profile::s_LoadPostamble, kLoadGroup),
+      insertBytes,
+      Text("Copy statement (%t the table, %c the columns; empty: none):", &Profile::s_CopyFrom, kLoadGroup),
+      Flag("Write rows with the copy statement instead of INSERTs", &Profile::b_DataCopy, K::Flag, kLoadGroup),
   };
   pages[3] = {
       Text("The following string is the DROP INDEX command:", &Profile::s_DropIndex),

@@ -1,4 +1,6 @@
 #include "base/Host.h"
+#include "base/TextRules.h"
+#include "db/CatalogReaders.h"
 #include "db/ConditionCheck.h"
 #include "db/DbConnection.h"
 #include "db/EngineTypes.h"
@@ -77,12 +79,48 @@ SelectParts BuildSelect(RunContext& ctx, const RunTable& table) {
     const std::string& owner = target.owner;
     from = (special || ctx.names.Source().IsSpecial(owner) ? ctx.names.Source().Bracket(owner) : owner) + "." + from;
   }
-  std::string condition;
-  if (WhereConditionFor(opts, table.name, condition)) from += " where " + condition;
+  parts.table = from;
+  if (WhereConditionFor(opts, table.name, parts.condition)) from += " where " + parts.condition;
   parts.select = "select " + selectList + " from " + from;
   if (opts.b_OrderRows) parts.select += OrderBy(ctx, table);
   parts.from = std::move(from);
+  parts.selectList = std::move(selectList);
   return parts;
+}
+
+KeysetPages PlanKeysetPages(RunContext& ctx, const RunTable& table, const SelectParts& parts, long long pageRows) {
+  KeysetPages pages;
+  // MariaDB's driver holds a whole result in memory, whatever its options; the other drivers
+  // stream with the options the connection adds.
+  if (ctx.connection.Driver().engine != Engine::MariaDB || pageRows <= 0) return pages;
+  const std::vector<std::string> key = PrimaryKeyColumns(ctx.connection, table.name);
+  if (key.size() != 1) return pages;
+  for (size_t k = 0; k < table.columns.size(); ++k) {
+    const ColumnInfo& col = table.columns[k];
+    if (col.name != key[0]) continue;
+    const bool integer = col.sqlType == SQL_INTEGER || col.sqlType == SQL_BIGINT || col.sqlType == SQL_SMALLINT ||
+                         col.sqlType == SQL_TINYINT;
+    if (!integer || parts.kinds[k] != ValueKind::FromResult) return pages;
+    // A table that fits in a page or two is read whole, in the order it always was.
+    if (CatalogReader(ctx.connection).TableCardinality(table.name) <= pageRows) return pages;
+    pages.keyColumn = k;
+    pages.size = pageRows;
+    const std::string ref = ctx.names.Source().Column(ctx.opts, col.name);
+    pages.head = "select " + parts.selectList + " from " + parts.table + " where " +
+                 (parts.condition.empty() ? std::string() : "(" + parts.condition + ") and ");
+    pages.tail = " order by " + ref + " limit " + std::to_string(pageRows);
+    pages.keyRef = ref;
+    return pages;
+  }
+  return pages;
+}
+
+std::string KeysetPages::Select(const std::string& after) const {
+  if (after.empty()) {
+    // The first page: the head's "where" (or "and") takes a condition that is always true.
+    return head + "1 = 1" + tail;
+  }
+  return head + keyRef + " > " + after + tail;
 }
 
 void EndIfConnectionLost(RunContext& ctx, size_t from, const DriverMessage& error) {
@@ -103,13 +141,18 @@ class TableRows : public RowSource {
   TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const PhaseTable& t, const SelectParts& parts,
             const ValueFormatPlan& plan, const RowWriter& writer);
   bool Read(std::string& row) override {
-    const bool read = dates_ ? ReadRow<true>(row) : ReadRow<false>(row);
+    bool read = ReadOne(row);
+    if (!read && pages_.Paged() && rowsInPage_ == pages_.size && !reader_.FetchFailed() && NextPage())
+      read = ReadOne(row);
     if (read) {
       ++rowsRead_;
+      ++rowsInPage_;
       ctx_.host.RowDone();
     }
     return read;
   }
+  // The table is read in pages of its key; the statement holds the first.
+  void ReadInPages(const KeysetPages& pages) { pages_ = pages; }
   RowTarget Target() override;
   long long RowsRead() const { return rowsRead_; }
   void FetchFailed() override {
@@ -121,6 +164,13 @@ class TableRows : public RowSource {
   // Dates: whether some column is checked for dates (decided once a table).
   template <bool Dates>
   bool ReadRow(std::string& row);
+  // The same in the copy format: values as read, escaped, no literals and no wrappers.
+  bool ReadCopyRow(std::string& row);
+  bool ReadOne(std::string& row) {
+    return copy_ ? ReadCopyRow(row) : dates_ ? ReadRow<true>(row) : ReadRow<false>(row);
+  }
+  // The page after the last key read; false when it could not be read (said in a remark).
+  bool NextPage();
 
   RunContext& ctx_;
   Statement& stmt_;
@@ -134,13 +184,38 @@ class TableRows : public RowSource {
   const bool commaSeparator_;
   // The values as read, for a writer of CSV files.
   const bool rawFields_;
+  const bool copy_;
   long long rowsRead_ = 0;
   // Read by the type each result column reports, worked out once a table.
   std::vector<ValueKind> kinds_;
   std::vector<ValueCheck> checks_;
   bool dates_ = false;
   std::string value_, scratch_;
+  KeysetPages pages_;
+  long long rowsInPage_ = 0;
+  std::string lastKey_;
 };
+
+bool TableRows::NextPage() {
+  // The key is an integer column's value: anything else would not be safe to put in the SELECT.
+  if (!IsNumberLiteral(lastKey_) || lastKey_.find_first_not_of("-0123456789") != std::string::npos) {
+    ctx_.TableError(table_.name);
+    ctx_.script.MessageRemark("ERROR: Could not read all rows of table " + RemarkSafe(written_) + ": its key " +
+                                  RemarkSafe(lastKey_) + " is no integer to read the next rows after.",
+                              "\r\n", "\r\n\r\n");
+    return false;
+  }
+  const std::string error = ctx_.connection.Execute(stmt_, pages_.Select(lastKey_));
+  reader_.Rebind(stmt_);
+  rowsInPage_ = 0;
+  if (error.empty()) return true;
+  if (!ctx_.state.running) ctx_.checkPoint();
+  EndIfConnectionLost(ctx_, index_, ctx_.connection.LastError());
+  ctx_.TableError(table_.name);
+  ctx_.script.MessageRemark("ERROR: Could not read all rows of table " + RemarkSafe(written_) + ": " + error, "\r\n",
+                            "\r\n\r\n");
+  return false;
+}
 
 TableRows::TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const PhaseTable& t, const SelectParts& parts,
                      const ValueFormatPlan& plan, const RowWriter& writer)
@@ -155,6 +230,7 @@ TableRows::TableRows(RunContext& ctx, Statement& stmt, RowReader& reader, const 
       separator_(writer.Separator()),
       commaSeparator_(separator_ == ", "),
       rawFields_(writer.RawFields()),
+      copy_(writer.CopyValues()),
       kinds_(parts.kinds) {
   for (size_t k = 0; k < kinds_.size(); ++k)
     if (kinds_[k] == ValueKind::FromResult) kinds_[k] = reader.KindOf(static_cast<SQLUSMALLINT>(k + 1));
@@ -186,6 +262,8 @@ template <bool Dates>
       isNull = !reader_.Value(col, kinds_[k], value_);
       view = value_;
     }
+    if (k == pages_.keyColumn) [[unlikely]]
+      lastKey_.assign(view);
     if (Dates && checks_[k] == ValueCheck::Date && !isNull && !view.empty() && IsSpecialDate(view))
       NoteSpecialDate(table_.columns[k], table_, view, notes_, checks_[k]);
     if (k > 0) {
@@ -230,13 +308,51 @@ template <bool Dates>
   return true;
 }
 
+[[gnu::hot]] bool TableRows::ReadCopyRow(std::string& row) {
+  if (!reader_.Fetch()) return false;
+  const RunOptions& opts = ctx_.opts;
+  const size_t n = parts_.rules.size();
+  row.clear();
+  for (size_t k = 0; k < n; ++k) {
+    const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
+    std::string_view view;
+    bool isNull;
+    if (kinds_[k] == ValueKind::Text && opts.i_DataCase != 0 && opts.i_DataCase != 1) {
+      isNull = !reader_.View(col, view, value_);
+    } else {
+      isNull = !reader_.Value(col, kinds_[k], value_);
+      // The data's letter case goes on the value itself: on the row it would change the escapes.
+      if (kinds_[k] != ValueKind::Binary) ApplyCaseInPlace(value_, opts.i_DataCase);
+      view = value_;
+    }
+    if (k == pages_.keyColumn) [[unlikely]]
+      lastKey_.assign(view);
+    if (checks_[k] == ValueCheck::Date && !isNull && !view.empty() && IsSpecialDate(view))
+      NoteSpecialDate(table_.columns[k], table_, view, notes_, checks_[k]);
+    if (parts_.rules[k] == LiteralRule::String) {
+      // The trimming the options ask for, as for a literal.
+      if (opts.b_RightTrim)
+        while (!view.empty() && IsWhiteSpace(view.back())) view.remove_suffix(1);
+      if (opts.b_LeftTrim)
+        while (!view.empty() && IsWhiteSpace(view.front())) view.remove_prefix(1);
+    }
+    if (k > 0) row += '\t';
+    // A number column's value that is no number goes in as NULL, with the note that says so.
+    if (!isNull && parts_.rules[k] == LiteralRule::Number && !view.empty() && !IsNumberLiteral(view) &&
+        NotANumber(table_.columns[k], table_, view, notes_, checks_[k]))
+      isNull = true;
+    // A number column's empty value is no number either: the literal form writes it as empty.
+    if (!isNull && view.empty() && parts_.rules[k] == LiteralRule::Number) isNull = true;
+    AppendCopyValue(row, view, isNull, kinds_[k] == ValueKind::Binary);
+  }
+  return true;
+}
+
 // DELETE and the rows of every table, each table's rows in the row writer the options choose.
 class DataTables : public TablePhase {
  public:
   explicit DataTables(RunContext& ctx)
-      : ctx_(ctx),
-        plan_(PlanValueFormat(ctx.working, ctx.opts)),
-        writer_(MakeRowWriter(ctx, ctx.opts.i_RowsPerInsert)) {}
+      : ctx_(ctx), plan_(PlanValueFormat(ctx.working, ctx.opts)), writer_(MakeDataRowWriter(ctx)) {}
   const char* Title() const override { return "Scripting Data"; }
   Host::Bar Bar() const override { return Host::kDataBar; }
   void Begin() override {
@@ -303,8 +419,9 @@ void DataTables::Rows(const PhaseTable& t, const SelectParts& parts) {
   const long long expected = EstimateRows(ctx_, t.table, parts);
   // A stop during the count (its statement cancelled) ends here, before the rows' statement.
   ctx_.checkPoint();
+  const KeysetPages pages = PlanKeysetPages(ctx_, t.table, parts, kKeysetPageRows);
   Statement stmt;
-  const std::string error = ctx_.connection.Execute(stmt, parts.select);
+  const std::string error = ctx_.connection.Execute(stmt, pages.Paged() ? pages.Select({}) : parts.select);
   if (!error.empty()) {
     // A statement cancelled by a stop ends with the stop note, not an error of its table.
     if (!ctx_.state.running) ctx_.checkPoint();
@@ -317,6 +434,7 @@ void DataTables::Rows(const PhaseTable& t, const SelectParts& parts) {
   }
   RowReader reader(stmt);
   TableRows rows(ctx_, stmt, reader, t, parts, plan_, *writer_);
+  rows.ReadInPages(pages);
   const RowRemarks remarks{t.table.name,
                            "table " + t.name,
                            "Table Skipped ...\r\n\r\n",
@@ -338,6 +456,15 @@ bool DataTables::Table(PhaseTable& t) {
     return true;
   }
   if (ConditionRefused(t)) return true;
+  if (writer_->CopyValues() && ctx_.working.s_CopyFrom.empty()) {
+    // Asked for by the run, not the profile: the rows are never written in another format.
+    ctx_.script.MessageRemark("ERROR: The profile " + RemarkSafe(ctx_.opts.s_WorkingProfile) +
+                                  " has no copy statement: the rows of table " + RemarkSafe(t.name) +
+                                  " were not written.",
+                              "", "\r\n\r\n");
+    ctx_.TableError(t.table.name);
+    return true;
+  }
   const SelectParts parts = BuildSelect(ctx_, t.table);
   if (parts.columnList.empty()) {
     ctx_.script.Write(ctx_.working.s_Remarks + "  There are no columns to select from table ", TextRole::Message);

@@ -52,7 +52,10 @@ void WriteRows(RunContext& ctx, Statement& stmt, RowReader& reader, RowSource& s
                RowWriter& writer) {
   // A statement that spans rows is ended before the stop note, so a stopped script holds only
   // whole statements.
-  ctx.closeOpenStatement = [&writer] { writer.Close(); };
+  ctx.closeOpenStatement = [&writer] {
+    writer.Close();
+    writer.Stopped();
+  };
   struct Forget {
     RunContext& ctx;
     ~Forget() { ctx.closeOpenStatement = nullptr; }
@@ -74,7 +77,7 @@ void WriteRows(RunContext& ctx, Statement& stmt, RowReader& reader, RowSource& s
       EndOfRows(ctx, stmt, reader, source, remarks, anyRow);
       break;
     }
-    ApplyCaseInPlace(row, ctx.opts.i_DataCase);
+    if (!writer.CopyValues()) ApplyCaseInPlace(row, ctx.opts.i_DataCase);
     if (!source.Notes().empty()) [[unlikely]]
       WriteNotes(ctx, source, writer);
     if (!anyRow) writer.Begin(source.Target());

@@ -42,34 +42,94 @@ class RowWriter {
   // The rest of the rows was skipped: a file of them would not be whole.
   virtual void Skipped() {}
   // Whether the row holds the values as read rather than as SQL: each value appended by
-  // AppendField, Separator() between them.
+  // AppendCsvField, Separator() between them.
   virtual bool RawFields() const { return false; }
+  // The run stops after Close: an open transaction is committed, so the script's rows load.
+  virtual void Stopped() {}
+  // The row holds values in the engine's copy format (escaped, unquoted, letter case applied
+  // value by value) rather than literals.
+  virtual bool CopyValues() const { return false; }
 };
 
 // One value as a field of an RFC 4180 record: NULL is an empty field, the empty text "", and a
 // field with a comma, a quote, a line end or that reads as PostgreSQL's end of data is quoted.
 void AppendCsvField(std::string& row, std::string_view value, bool isNull);
 
-// The writer the options choose: CSV records, else INSERTs of up to rowsPerInsert rows.
-std::unique_ptr<RowWriter> MakeRowWriter(RunContext& ctx, int rowsPerInsert);
+// The rows' format the run writes in: the run option, else the profile's.
+enum class DataFormat { Insert, Csv, Copy };
+DataFormat ChosenDataFormat(const RunContext& ctx);
 
-// INSERT INTO ... VALUES, up to rowsPerInsert rows a statement, with the profile's periodic
-// COMMIT (no INSERT spans one) and its COMMIT at a table's end.
+// The writer the options choose: CSV records, else INSERTs of up to rowsPerInsert rows, one
+// statement each (a free-form statement's rows).
+std::unique_ptr<RowWriter> MakeRowWriter(RunContext& ctx, int rowsPerInsert);
+// The data phase's writer: the format chosen, INSERTs sized and in the profile's transactions.
+std::unique_ptr<RowWriter> MakeDataRowWriter(RunContext& ctx);
+
+// The profile's transaction around the rows: opened before a row when none is open (only with a
+// BEGIN and a COMMIT in the profile), closed by each COMMIT.
+class LoadTransaction {
+ public:
+  explicit LoadTransaction(RunContext& ctx) : ctx_(ctx) {}
+  void Open();
+  void Commit(bool tableEnd);
+  bool IsOpen() const { return open_; }
+
+ private:
+  RunContext& ctx_;
+  bool open_ = false;
+};
+
+// INSERT INTO ... VALUES, up to rowsPerInsert rows a statement and under the profile's size in
+// bytes, with the profile's periodic COMMIT (no INSERT spans one) and its COMMIT at a table's end.
 class InsertRowWriter : public RowWriter {
  public:
-  InsertRowWriter(RunContext& ctx, int rowsPerInsert) : ctx_(ctx), group_(rowsPerInsert) {}
+  // bulk: the profile's size in bytes and transactions apply.
+  InsertRowWriter(RunContext& ctx, int rowsPerInsert, bool bulk);
   std::string_view Separator() const override { return ", "; }
   void Begin(const RowTarget& target) override;
   void Row(const std::string& row) override;
   void Close() override;
   void End() override;
+  void Stopped() override;
 
  private:
   RunContext& ctx_;
+  const bool bulk_;
+  const size_t limit_;  // bytes an INSERT stays under; 0: none
   InsertGroup group_;
   ScriptText statement_;
+  LoadTransaction transaction_;
+  int rows_ = 0;       // since the last COMMIT
+  size_t bytes_ = 0;   // of the open INSERT
+  size_t head_ = 0;    // an INSERT's text before its first row and after its last
+  size_t perRow_ = 0;  // the text between two rows
+};
+
+// The engine's copy format: the profile's COPY statement, one line a row, values separated by
+// tabs, ended by a line holding "\." alone; a periodic COMMIT ends the copy and starts another.
+class CopyRowWriter : public RowWriter {
+ public:
+  explicit CopyRowWriter(RunContext& ctx) : ctx_(ctx), transaction_(ctx) {}
+  std::string_view Separator() const override { return "\t"; }
+  void Begin(const RowTarget& target) override;
+  void Row(const std::string& row) override;
+  void Close() override;
+  void End() override;
+  void Stopped() override;
+  bool CopyValues() const override { return true; }
+
+ private:
+  RunContext& ctx_;
+  LoadTransaction transaction_;
+  std::string start_;  // the COPY statement of the result
+  std::string line_;
+  bool copying_ = false;
   int rows_ = 0;  // since the last COMMIT
 };
+
+// One value in the copy format appended to out: \N for NULL, backslash, tab, line feed and
+// carriage return escaped; binary (hexadecimal text) as \\x and its digits.
+void AppendCopyValue(std::string& out, std::string_view value, bool isNull, bool binary);
 
 // Comma-separated records, every field quoted, after a header of the column names.
 class CsvRowWriter : public RowWriter {

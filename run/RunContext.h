@@ -144,6 +144,8 @@ struct RunContext {
   // Set while a statement spans rows (several rows per INSERT): ends it before the stop note,
   // so a stopped script holds only whole statements.
   std::function<void()> closeOpenStatement;
+  // The profile's load postamble is still to be written (before the footer or the stop note).
+  bool postamblePending = false;
 };
 
 }  // namespace mv

@@ -309,6 +309,7 @@ void RunController::CheckPoint() {
 void RunController::WriteStopNote() {
   AbandonTableFolders(*run_);
   if (run_->closeOpenStatement) run_->closeOpenStatement();
+  WriteLoadPostamble();
   output_.Append("\r\n\r\n" + run_->working.s_Remarks + "  ", ScriptOutput::colorRemarkMarker);
   // A script ends with a line end, so a statement appended to it is not part of the remark.
   output_.Append("Mervale Stopped ...\r\n", ScriptOutput::colorMessage);
@@ -415,6 +416,7 @@ void RunController::RunWorker() {
     AnalysisPhase(ctx);
     PrepareConstraints(ctx);
     ObjectsBeforeTables(ctx);
+    if (ctx.opts.b_DoTabData) WriteLoadPreamble();
     if (ctx.opts.b_DoTabStruct || ctx.opts.b_DoTabData) {
       StructurePhase(ctx);
       if (ctx.opts.b_DoTabData) DataPhase(ctx);
@@ -422,11 +424,26 @@ void RunController::RunWorker() {
     if (ctx.opts.b_DoIndex) IndexPhase(ctx);
     KeysPhase(ctx);
     ObjectsAfterTables(ctx);
+    WriteLoadPostamble();
     FinishTableFolders(ctx);
   }
   snapshot.End();
   ctx.snapshot = nullptr;
   WriteFooterAndFinish(true);
+}
+
+void RunController::WriteLoadPreamble() {
+  RunContext& ctx = *run_;
+  const Profile& profile = ctx.working;
+  if (!profile.s_LoadPreamble.empty()) output_.Write("\r\n" + profile.s_LoadPreamble + "\r\n", TextRole::Sql, true);
+  ctx.postamblePending = !profile.s_LoadPostamble.empty();
+}
+
+void RunController::WriteLoadPostamble() {
+  RunContext& ctx = *run_;
+  if (!ctx.postamblePending) return;
+  ctx.postamblePending = false;
+  output_.Write("\r\n" + ctx.working.s_LoadPostamble + "\r\n", TextRole::Sql, true);
 }
 
 void RunController::FreeFormWorker() {

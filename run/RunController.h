@@ -113,6 +113,9 @@ class RunController {
   void RunWorker();
   void FreeFormWorker();
   void WriteFooterAndFinish(bool scripting);
+  // The profile's statements around a bulk load, when the run scripts data.
+  void WriteLoadPreamble();
+  void WriteLoadPostamble();
   void WriteStopNote();
   // The exit status an unattended scripting run that stops gives the program.
   void UnattendedStop(int exitStatus);

@@ -40,11 +40,30 @@ struct SelectParts {
   std::vector<LiteralRule> rules;
   // What follows "from": the table as the source names it, with its condition.
   std::string from;
+  // The parts of the SELECT apart, for reading a table in pages: the select list, the table
+  // without its condition, and the condition (empty: none).
+  std::string selectList, table, condition;
   std::vector<std::string> prefixes, suffixes;
   // How each column's values are read (by the result's own type unless the SELECT made them).
   std::vector<ValueKind> kinds;
 };
 SelectParts BuildSelect(RunContext& ctx, const RunTable& table);
+
+// A table read in pages of its integer key, each page the rows after the last key read, all in
+// the run's one snapshot: for a driver that holds a whole result in memory (MariaDB's).
+struct KeysetPages {
+  size_t keyColumn = static_cast<size_t>(-1);  // the key's place in the select list
+  long long size = 0;                          // rows a page
+  std::string head, keyRef, tail;
+  bool Paged() const { return size > 0; }
+  // The SELECT of the page after the key value `after` (empty: the first page).
+  std::string Select(const std::string& after) const;
+};
+// Rows a page: a few megabytes of a typical table in the driver's memory.
+constexpr long long kKeysetPageRows = 50000;
+// The pages a table is read in, or none (not paged) where the table is small, has no single
+// integer key, or the driver streams.
+KeysetPages PlanKeysetPages(RunContext& ctx, const RunTable& table, const SelectParts& parts, long long pageRows);
 
 // The number of rows the table's SELECT will give, as ctx.rowEstimate asks for it; -1 when
 // not asked or not known. Only for showing progress: nothing is written.

@@ -150,6 +150,7 @@ bool WriteConfiguration(const std::string& path, const RunOptions& o, const Conf
     if (o.*f.field) ini.Set(kMain, f.key, std::to_string(o.*f.field));
   if (!o.s_CsvDir.empty()) ini.Set(kMain, "s_CsvDir", o.s_CsvDir);
   if (!o.s_OutputDir.empty()) ini.Set(kMain, "s_OutputDir", o.s_OutputDir);
+  if (o.i_DataFormat != 0) ini.Set(kMain, "i_DataFormat", std::to_string(o.i_DataFormat));
   if (withRunSettings)
     for (const FlagKey& f : kRunSettings) ini.Set(kMain, f.key, std::to_string(o.*f.field));
   if (!o.s_GlobalPassSql.empty()) ini.Set(kMain, "s_GlobalPassSql", o.s_GlobalPassSql);
@@ -195,6 +196,7 @@ std::optional<Configuration> ReadConfiguration(const std::string& path, const Ru
   o.b_DataType = ReadInt(ini, "b_DataType", 1);
   for (const FlagKey& f : kCarriedFlags) o.*f.field = ReadInt(ini, f.key, f.def);
   o.i_RowsPerInsert = ReadInt(ini, "i_RowsPerInsert", 1);
+  o.i_DataFormat = ReadInt(ini, "i_DataFormat", 0);
   for (const FlagKey& f : kRunSettings) o.*f.field = ReadInt(ini, f.key, o.*f.field);
   for (const FlagKey& f : kWhenOn) o.*f.field = ReadInt(ini, f.key, f.def);
   o.s_CsvDir = Present(ini, kMain, "s_CsvDir", v) ? v : "";

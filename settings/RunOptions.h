@@ -44,6 +44,8 @@ struct RunOptions {
   int i_DataCase = 2;
   // Rows written in one INSERT (below 1 counts as 1); 1 writes one statement per row.
   int i_RowsPerInsert = 1;
+  // The rows' format: 0 the profile's, 1 INSERTs, 2 the profile's copy format.
+  int i_DataFormat = 0;
 
   // Output that compares well from run to run: line feeds only, no blanks or tabs at a line's
   // end, rows in key order (all columns where there is no key), the footer without the time.

@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "db/StreamingReads.h"
 #include "support/RunHarness.h"
 
 namespace mv {
@@ -155,6 +156,27 @@ TEST(Connection, ExecuteReportsErrorsAndWarningsAndDropsTheStatement) {
   EXPECT_EQ(c.Execute(st, "select warn"), "value was rounded");
   EXPECT_FALSE(static_cast<bool>(st));
   EXPECT_EQ(c.Execute(st, "select unknown"), "statement not in fixture: select unknown");
+}
+
+}  // namespace
+}  // namespace mv
+
+namespace mv {
+namespace {
+
+// The known drivers get the options that stream rows, unless the string chooses for itself.
+TEST(Connection, StreamingReadsUnlessTheStringSaysOtherwise) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"DRIVER=SQLite3;Database=/tmp/a.db", "DRIVER=SQLite3;Database=/tmp/a.db;StepAPI=1"},
+      {"driver={SQLite3};database=a.db;", "driver={SQLite3};database=a.db;StepAPI=1"},
+      {"DRIVER=SQLite3;Database=a.db;stepapi=0", "DRIVER=SQLite3;Database=a.db;stepapi=0"},
+      {"DRIVER={PostgreSQL Unicode};SERVER=h", "DRIVER={PostgreSQL Unicode};SERVER=h;UseDeclareFetch=1;Fetch=10000"},
+      {"DRIVER={PostgreSQL ANSI};UseDeclareFetch=0", "DRIVER={PostgreSQL ANSI};UseDeclareFetch=0"},
+      {"DRIVER={MariaDB Unicode};SERVER=h", "DRIVER={MariaDB Unicode};SERVER=h"},
+      {"DSN=sales;UID=u", "DSN=sales;UID=u"},
+      {"", ""},
+  };
+  for (const auto& [given, expected] : cases) EXPECT_EQ(WithStreamingReads(given), expected) << given;
 }
 
 }  // namespace

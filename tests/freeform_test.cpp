@@ -252,9 +252,11 @@ TEST_F(FreeFormBatchTest, AStatementFileOfSeveralLinesGivesAScriptThatRuns) {
   std::stringstream ss;
   ss << std::ifstream(out, std::ios::binary).rdbuf();
   const std::string script = ss.str();
-  EXPECT_NE(script.find("--  SELECT *\r\n--  FROM \"Order Lines\"\r\n--  WHERE order_id > 1003\r\n\r\n\r\nINSERT INTO "
-                        "\"Order Lines\" ("),
-            std::string::npos)
+  EXPECT_NE(
+      script.find(
+          "--  SELECT *\r\n--  FROM \"Order Lines\"\r\n--  WHERE order_id > 1003\r\n\r\n\r\nBEGIN;\r\nINSERT INTO "
+          "\"Order Lines\" ("),
+      std::string::npos)
       << script.substr(0, 600);
 
   const fs::path db = dir / "target.db";

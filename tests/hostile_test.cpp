@@ -395,6 +395,7 @@ INSERT INTO null_after_value VALUES (1, 0.5, NULL, NULL), (2, NULL, 0.25, NULL);
 // program's, and the test fails when the fault is gone so the entry is removed.
 struct Pair {
   Engine source, target;
+  bool inserts = false;  // INSERTs where the target's profile writes its copy format
 };
 
 struct Exclusion {
@@ -442,7 +443,8 @@ std::string Lower(std::string s) {
 // ---------------------------------------------------------------- the matrix
 
 std::string PairName(const ::testing::TestParamInfo<Pair>& info) {
-  return std::string(kEngineName[info.param.source]) + "To" + kEngineName[info.param.target];
+  return std::string(kEngineName[info.param.source]) + "To" + kEngineName[info.param.target] +
+         (info.param.inserts ? "Inserts" : "");
 }
 
 // The hostile sources, built once per test process.
@@ -499,8 +501,10 @@ class Hostile : public ::testing::TestWithParam<Pair> {
   // (empty: the defaults); the script's path.
   std::string Script(const Database& source, Engine target, const std::string& tag, const std::string& sections,
                      const std::string& bracket) {
-    const fs::path dir =
-        fs::path(Files().path) / (std::string(kEngineName[source.engine]) + "-" + kEngineName[target] + "-" + tag);
+    const std::vector<std::string> extra =
+        GetParam().inserts ? std::vector<std::string>{"--inserts"} : std::vector<std::string>{};
+    const fs::path dir = fs::path(Files().path) / (std::string(kEngineName[source.engine]) + "-" + kEngineName[target] +
+                                                   "-" + tag + (GetParam().inserts ? "-inserts" : ""));
     fs::create_directories(dir / "xdg" / "Quillfen");
     WriteText(
         dir / "xdg" / "Quillfen" / "Mervale.ini",
@@ -510,7 +514,7 @@ class Hostile : public ::testing::TestWithParam<Pair> {
                                             source.engine == kPostgres ? "public"
                                             : source.engine == kMaria  ? source.name
                                                                        : "",
-                                            source.engine == kMaria, path, sections);
+                                            source.engine == kMaria, path, sections, extra);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("Mervale has finished scripting the database"), std::string::npos) << r.err;
     return path;
@@ -705,7 +709,8 @@ INSTANTIATE_TEST_SUITE_P(Hostile, Hostile,
                          ::testing::Values(Pair{kSqlite, kSqlite}, Pair{kSqlite, kPostgres}, Pair{kSqlite, kMaria},
                                            Pair{kPostgres, kSqlite}, Pair{kPostgres, kPostgres},
                                            Pair{kPostgres, kMaria}, Pair{kMaria, kSqlite}, Pair{kMaria, kPostgres},
-                                           Pair{kMaria, kMaria}),
+                                           Pair{kMaria, kMaria}, Pair{kSqlite, kPostgres, true},
+                                           Pair{kPostgres, kPostgres, true}, Pair{kMaria, kPostgres, true}),
                          PairName);
 
 }  // namespace

@@ -267,7 +267,8 @@ INSERT INTO "order lines" VALUES (1, 1, 9.999, 'first'), (1, 2, NULL, NULL), (2,
   // The driver options the README gives for PostgreSQL sources: booleans as booleans.
   const std::string script =
       Script("PostgreSQL", pg.ConnectString(srcDb) + "BoolsAsChar=0;UnknownsAsLongVarchar=1;", "public", false);
-  EXPECT_NE(script.find("decode('00FF27415C0A', 'hex'), CAST(1 AS BOOLEAN)"), std::string::npos);
+  // The profile's COPY: bytea as \\x and its hexadecimal digits, the bit as 1.
+  EXPECT_NE(script.find("\t\\\\x00FF27415C0A\t1\t"), std::string::npos);
 
   // As a user loads it: psql, stopping at the first error (RunScript throws on one).
   pg.RunScript(dstDb, scriptPath);
@@ -396,9 +397,10 @@ INSERT INTO `order lines` VALUES (1, 1, 9.999, 'first'), (1, 2, NULL, NULL), (2,
 
 // ---------------------------------------------------------------- several rows per INSERT
 
-// 2345 rows (full groups of 100 and of 1000 and a last short one, NULLs and quotes among
-// them) scripted from the command line with 100 and 1000 rows per INSERT, loaded by each
-// engine's own client, and compared by the engine.
+// 120001 rows (full groups of 100 and of 1000 and a last short one, NULLs and quotes among
+// them; more than the shipped profiles' 100000 rows between COMMITs) scripted from the command
+// line with 100 and 1000 rows per INSERT and in the shipped profile's own form (INSERTs sized
+// by bytes, PostgreSQL's COPY), loaded by each engine's own client, and compared by the engine.
 TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
   const std::string values =
       "x, 'name ' || x || ' O''Brien', x * 1.25, CASE WHEN x % 7 = 0 THEN NULL ELSE 'note ' || x END";
@@ -420,7 +422,7 @@ TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
        [&](const std::string& db) {
          SqliteRun(d / db,
                    table +
-                       "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 2345) "
+                       "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 120001) "
                        "INSERT INTO many SELECT " +
                        values + " FROM c;",
                    d);
@@ -433,23 +435,24 @@ TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
        },
        [&](const std::string& db) { return DescribeSqlite(d / db, d).data; },
        {"--count-rows"},
-       "2345"},
+       "120001"},
       {"PostgreSQL",
        [&](const std::string& db) {
-         pg.RunSql(db, table + "INSERT INTO many SELECT " + values + " FROM generate_series(1, 2345) x; ANALYZE many;");
+         pg.RunSql(db,
+                   table + "INSERT INTO many SELECT " + values + " FROM generate_series(1, 120001) x; ANALYZE many;");
          return pg.ConnectString(db);
        },
        [&](const std::string& db) { pg.CreateDatabase(db); },
        [&](const std::string& db, const std::string& script) { pg.RunScript(db, script); },
        [&](const std::string& db) { return PgDescribeData(pg, db); },
        {"--owner", "public"},
-       "2345"},
+       "120001"},
       {"MariaDB",
        [&](const std::string& db) {
          maria.RunSql(db, table +
-                              "SET SESSION max_recursive_iterations = 10000; INSERT INTO many WITH RECURSIVE c(x) AS "
+                              "SET SESSION max_recursive_iterations = 200000; INSERT INTO many WITH RECURSIVE c(x) AS "
                               "(SELECT 1 UNION ALL SELECT x + 1 FROM c "
-                              "WHERE x < 2345) SELECT x, CONCAT('name ', x, ' O''Brien'), x * 1.25, "
+                              "WHERE x < 120001) SELECT x, CONCAT('name ', x, ' O''Brien'), x * 1.25, "
                               "IF(x % 7 = 0, NULL, CONCAT('note ', x)) FROM c;");
          return maria.ConnectString(db);
        },
@@ -464,13 +467,14 @@ TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
     e.create(src);
     const std::string connect = e.make(src);
     const std::string source = e.data(src);
-    ASSERT_NE(source.find("2345|"), std::string::npos) << e.profile << ": " << source;
-    for (const int rows : {100, 1000}) {
+    ASSERT_NE(source.find("120001|"), std::string::npos) << e.profile << ": " << source;
+    // 0: the shipped profile's own form.
+    for (const int rows : {100, 1000, 0}) {
       const std::string what = e.profile + " with " + std::to_string(rows) + " rows per INSERT";
       const std::string script = (dir / (e.profile + std::to_string(rows) + ".sql")).string();
-      std::vector<std::string> argv = {
-          MV_BATCH_PATH,       "--connect",          connect,           "--profile", e.profile,
-          "--rows-per-insert", std::to_string(rows), "--progress=json", "--output",  script};
+      std::vector<std::string> argv = {MV_BATCH_PATH, "--connect",       connect,    "--profile",
+                                       e.profile,     "--progress=json", "--output", script};
+      if (rows > 0) argv.insert(argv.end(), {"--rows-per-insert", std::to_string(rows), "--inserts"});
       for (const std::string& x : e.extra) argv.push_back(x);
       if (e.profile == "MariaDB") argv.insert(argv.end(), {"--owner", src});
       const ProcessResult r =
@@ -478,7 +482,7 @@ TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
       ASSERT_EQ(r.status, 0) << what << ": " << r.err;
       // The last progress object: the table's rows, with its count (the engine's estimate for
       // MariaDB, a number all the same).
-      const std::string key = "\"table_rows\":2345,\"table_rows_expected\":";
+      const std::string key = "\"table_rows\":120001,\"table_rows_expected\":";
       const size_t last = r.err.rfind(key);
       ASSERT_NE(last, std::string::npos) << what << ": " << r.err;
       const std::string count = r.err.substr(last + key.size(), r.err.find(',', last + key.size()) - last - key.size());
@@ -487,11 +491,27 @@ TEST_F(RoundTrip, RowsPerInsertLoadEveryRowIntoEachEngine) {
         EXPECT_EQ(count, e.expected) << what;
       }
       const std::string text = Slurp(script);
-      size_t inserts = 0;
-      for (size_t at = text.find("INSERT INTO many"); at != std::string::npos;
-           at = text.find("INSERT INTO many", at + 1))
-        ++inserts;
-      EXPECT_EQ(inserts, (2345u + rows - 1) / rows) << what;
+      auto occurrences = [&](const std::string& needle) {
+        size_t n = 0;
+        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+        return n;
+      };
+      // The rows in two transactions: the periodic COMMIT and the table's.
+      EXPECT_EQ(occurrences("COMMIT;"), 2u) << what;
+      if (rows > 0) {
+        EXPECT_EQ(occurrences("INSERT INTO many"), (120001u + rows - 1) / rows) << what;
+      } else if (e.profile == "PostgreSQL") {
+        EXPECT_EQ(occurrences("\r\n\\.\r\n"), 2u) << what;
+        EXPECT_EQ(occurrences("INSERT INTO many"), 0u) << what;
+      } else {
+        // Many rows an INSERT, none longer than the profile's 1000000 bytes.
+        EXPECT_GT(occurrences("INSERT INTO many"), 1u) << what;
+        EXPECT_LT(occurrences("INSERT INTO many"), 120001u / 100) << what;
+        for (size_t at = text.find("INSERT INTO many"), next = 0; at != std::string::npos; at = next) {
+          next = text.find("INSERT INTO many", at + 1);
+          EXPECT_LT(text.find(";\r\n", at) - at, 1000000u) << what;
+        }
+      }
       const std::string dst = e.profile == "SQLite" ? "dst" + std::to_string(rows) + ".db" : UniqueDbName("rpi_dst");
       e.create(dst);
       e.load(dst, script);

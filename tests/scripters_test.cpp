@@ -7,7 +7,9 @@
 #include "run/ScriptOutput.h"
 #include "run/Statements.h"
 #include "settings/Filters.h"
+#include "support/BatchScript.h"
 #include "support/RunHarness.h"
+#include "support/TempDir.h"
 
 namespace mv {
 namespace {
@@ -313,6 +315,101 @@ TEST(DataScripter, RowsPerInsertGroupsWithinCommitsTablesAndStops) {
   EXPECT_NE(stopped.find(head + "1 )" + more + "2 );\r\n\r\nREM  Table Skipped ...\r\n\r\nCOMMIT;"), std::string::npos)
       << stopped;
   EXPECT_NE(stopped.find("VALUES ( 8 );\r\n\r\n\r\n\r\nREM  Mervale Stopped ..."), std::string::npos) << stopped;
+}
+
+// The bulk-load forms: a table's rows in transactions (BEGIN before rows and after each
+// periodic COMMIT, the COMMIT at the table's end), INSERTs kept under the profile's size, the
+// copy format with its escapes, the run option over the profile's choice; a stop commits what
+// was written and writes the postamble before its note.
+TEST(DataScripter, BulkLoadTransactionsSizedInsertsAndCopy) {
+  RunHarness h;
+  h.ConnectFixture(std::string(kHead) +
+                   "TABLE\t\\N\t\\N\tT\tTABLE\nTABLE\t\\N\t\\N\tU\tTABLE\n"
+                   "COLUMN\t\\N\t\\N\tT\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                   "COLUMN\t\\N\t\\N\tT\ts\t12\tvarchar\t20\t20\t\\N\t\\N\t1\n"
+                   "COLUMN\t\\N\t\\N\tU\tid\t4\tint\t10\t4\t0\t10\t0\n"
+                   "QUERY\tselect id , s from T\n COL\tid\t4\n COL\ts\t12\n"
+                   " ROW\t1\ta\n ROW\t2\t\\N\n ROW\t3\t\n ROW\t4\tb\\\\c\\td\n ROW\t5\t\\\\.\\r\\ne\nEND\n"
+                   "QUERY\tselect id from U\n COL\tid\t4\n ROW\t8\nEND\n");
+  RunOptions& o = h.owner->session().opts;
+  o.b_DoIndex = 0;
+  o.b_DoTabStruct = 0;
+  o.b_DoRemarks = 0;
+  o.b_DeleteData = 0;
+  Profile& p = h.profile();
+  p.s_Commit = "COMMIT";
+  p.i_CommitLines = 3;
+  p.b_CommitEachTable = 1;
+  p.b_CommitNeedsExecute = 1;
+  p.s_BeginTransaction = "BEGIN;";
+  p.s_LoadPreamble = "SET A=0;";
+  p.s_LoadPostamble = "SET A=1;";
+  p.i_InsertBytes = 100;
+  p.s_CopyFrom = "COPY %t ( %c ) FROM stdin;";
+  const std::string head = "INSERT INTO T ( ID , S )\t\t\r\nVALUES ( ";
+  const std::string more = ",\r\n       ( ";
+  const std::string copy = "COPY T ( ID , S ) FROM stdin;\r\n";
+  const std::string u = "BEGIN;\r\nINSERT INTO U ( ID )\t\t\r\nVALUES ( 8 );\r\n\r\nCOMMIT;\r\n\r\n";
+  struct Case {
+    int profileCopy, runFormat;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      // 100 bytes hold the first two rows; the third starts an INSERT of its own.
+      {0, 0,
+       "BEGIN;\r\n" + head + "1, 'a' )" + more + "2, NULL );\r\n\r\n" + head + "3, '' );\r\n\r\nCOMMIT;\r\n\r\n" +
+           "BEGIN;\r\n" + head + "4, 'b\\c\td' )" + more + "5, '\\.\r\ne' );\r\n\r\nCOMMIT;\r\n\r\n\r\n" + u},
+      {1, 0,
+       "BEGIN;\r\n" + copy + "1\ta\r\n2\t\\N\r\n3\t\r\n\\.\r\n\r\nCOMMIT;\r\n\r\nBEGIN;\r\n" + copy +
+           "4\tb\\\\c\\td\r\n5\t\\\\.\\r\\ne\r\n\\.\r\n\r\nCOMMIT;\r\n\r\n\r\nBEGIN;\r\nCOPY U ( ID ) FROM stdin;\r\n"
+           "8\r\n\\.\r\n\r\nCOMMIT;\r\n\r\n"},
+      {0, 2, ""},  // the run asks for the copy format: the same text
+      {1, 1, ""},  // the run asks for INSERTs
+  };
+  std::string inserts, copied;
+  for (const Case& c : cases) {
+    p.b_DataCopy = c.profileCopy;
+    o.i_DataFormat = c.runFormat;
+    const std::string text = h.Run();
+    const std::string& expected = !c.expected.empty() ? c.expected
+                                  : c.runFormat == 2  ? cases[1].expected
+                                                      : cases[0].expected;
+    EXPECT_NE(text.find("\r\nSET A=0;\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(expected + "\r\nSET A=1;\r\n\r\n\r\nREM  --- End of Mervale"), std::string::npos)
+        << c.profileCopy << c.runFormat << "\n"
+        << text;
+  }
+
+  // A profile without a copy statement writes no rows in another format: it says so.
+  p.s_CopyFrom.clear();
+  o.i_DataFormat = 2;
+  const std::string refused = h.Run();
+  EXPECT_EQ(refused.find("INSERT"), std::string::npos) << refused;
+  EXPECT_NE(
+      refused.find("REM  ERROR: The profile Default has no copy statement: the rows of table T were not written."),
+      std::string::npos)
+      << refused;
+  o.i_DataFormat = 0;
+  p.b_DataCopy = 0;
+
+  // A stop inside a transaction: the open INSERT ended and committed, the postamble, the note.
+  h.host.window.onInsert = [&](std::string_view piece) {
+    if (piece == "8") h.owner->StopCommand(false);
+  };
+  const std::string stopped = h.Run();
+  EXPECT_NE(stopped.find(u + "\r\nSET A=1;\r\n\r\n\r\nREM  Mervale Stopped ..."), std::string::npos) << stopped;
+
+  // What the stopped script holds loads with the strict client, every row written there.
+  p.s_Remarks = "--";
+  p.s_LoadPreamble = "PRAGMA foreign_keys=OFF;";
+  p.s_LoadPostamble = "PRAGMA foreign_keys=ON;";
+  o.b_DoTabStruct = 1;
+  o.b_DropTable = 0;
+  test::TempDir dir;
+  test::WriteText(dir / "stopped.sql", h.Run());
+  EXPECT_EQ(
+      test::SqliteRun(dir / "t.db", ".read " + (dir / "stopped.sql") + "\nSELECT count(*) FROM T, U;\n", dir.path),
+      "5\n");
 }
 
 // The row counts a progress display gets: from the statistics catalog (none with a condition,

@@ -63,6 +63,8 @@ const char kBatchUsage[] =
     "                         NULL an empty field, the empty text \"\"), not into the script\n"
     "  --output-dir DIR       write each table's script to a file of its own in DIR, with\n"
     "                         DIR/load.sql that loads them in order and DIR/manifest.tsv\n"
+    "  --inserts, --copy      rows as INSERTs, or in the profile's copy format (COPY ... FROM\n"
+    "                         stdin), instead of the profile's choice\n"
     "  --save-config FILE     write these options as a configuration file (mode 0600) and run\n"
     "                         nothing\n"
     "\n"
@@ -141,6 +143,7 @@ std::string ParseBatchCommand(const std::vector<std::string>& args, const char* 
   AddSwitch(app, "--drop,!--no-drop", cmd.drop);
   AddSwitch(app, "--delete,!--no-delete", cmd.deleteData);
   AddSwitch(app, "--csv,!--no-csv", cmd.csv);
+  AddSwitch(app, "--copy,!--inserts", cmd.copy);
   CLI::Option* caseOpt = app.add_option("--data-case", dataCase)->check(CLI::IsMember({"upper", "lower", "asis"}));
   CLI::Option* nameCaseOpt = app.add_option("--name-case", nameCase)->check(CLI::IsMember({"upper", "lower", "asis"}));
   CLI::Option* rowsOpt = app.add_option("--rows-per-insert", rows)->check(CLI::Range(1, INT_MAX));
@@ -267,6 +270,7 @@ void ApplyBatchCommand(const BatchCommand& cmd, Configuration& c) {
   if (cmd.outputDir) o.s_OutputDir = *cmd.outputDir;
   if (cmd.dataCase) o.i_DataCase = *cmd.dataCase;
   if (cmd.rowsPerInsert) o.i_RowsPerInsert = *cmd.rowsPerInsert;
+  if (cmd.copy) o.i_DataFormat = *cmd.copy ? 2 : 1;
   if (!cmd.tables.empty()) o.IncludeOnlyTables = cmd.tables;
   if (!cmd.excludeTables.empty()) {
     o.IgnoreTables = cmd.excludeTables;

@@ -38,6 +38,7 @@ struct BatchCommand {
   // Output that compares well: --diff-friendly sets all four, each has its own switch.
   std::optional<bool> lineFeeds, trimLineEnds, orderRows, noElapsedTime;
   std::optional<std::string> csvDir, outputDir;
+  std::optional<bool> copy;  // the profile's copy format (true) or INSERTs (false)
   std::vector<std::string> tables, excludeTables;
   std::vector<std::pair<std::string, std::string>> wheres;  // table, condition, in the order given
 };

@@ -86,7 +86,7 @@ _mervale_batch()
             --table --exclude-table --where --csv --no-csv
             --data-case --name-case --rows-per-insert --csv-dir --output-dir
             --diff-friendly --line-feeds --no-line-feeds --trim-line-ends --no-trim-line-ends
-            --order-rows --no-order-rows --no-elapsed-time --elapsed-time
+            --order-rows --no-order-rows --no-elapsed-time --elapsed-time --inserts --copy
             --progress --count-rows' -- "$cur"))
         return
     fi

@@ -21,7 +21,10 @@ i_TableNameCase    = 2
 i_ColumnNameCase   = 2
 i_DataTypeCase     = 0
 
-# Data. The client commits every statement on its own (autocommit), so no COMMIT is written.
+# Data. The client commits every statement on its own (autocommit): the rows go in transactions
+# of 100,000 rows, in INSERTs of many rows each under 1 MB (the server's max_allowed_packet is
+# 16 MiB by default), with foreign key and unique checks off while they load and the
+# session's own settings back afterwards.
 s_Delete           = DELETE FROM
 s_InsertInto       = INSERT INTO
 s_Values           = VALUES
@@ -29,10 +32,14 @@ s_NumericEmpty     = NULL
 s_NullString       = NULL
 s_EmptyString      = ''
 s_StringDelimiter  = '
-s_Commit           =
-i_CommitLines      = 0
-b_CommitEachTable  = 0
+s_Commit           = COMMIT
+i_CommitLines      = 100000
+b_CommitEachTable  = 1
 b_CommitNeedsExecute = 1
+s_BeginTransaction = START TRANSACTION;
+i_InsertBytes      = 1000000
+s_LoadPreamble     = SET @OLD_FOREIGN_KEY_CHECKS=@@FOREIGN_KEY_CHECKS, FOREIGN_KEY_CHECKS=0, @OLD_UNIQUE_CHECKS=@@UNIQUE_CHECKS, UNIQUE_CHECKS=0;
+s_LoadPostamble    = SET FOREIGN_KEY_CHECKS=@OLD_FOREIGN_KEY_CHECKS, UNIQUE_CHECKS=@OLD_UNIQUE_CHECKS;
 
 # Indexes. MariaDB drops an index only as DROP INDEX name ON table, and the table name cannot
 # follow the index name here; the DROP TABLE of the structure script removes the old

@@ -20,7 +20,8 @@ i_TableNameCase    = 2
 i_ColumnNameCase   = 2
 i_DataTypeCase     = 0
 
-# Data. psql commits every statement on its own, so no COMMIT is written.
+# Data. psql commits every statement on its own: the rows go in PostgreSQL's own COPY format
+# (mervale-batch --inserts writes INSERTs instead), in transactions of 100,000 rows.
 s_Delete           = DELETE FROM
 s_InsertInto       = INSERT INTO
 s_Values           = VALUES
@@ -28,10 +29,13 @@ s_NumericEmpty     = NULL
 s_NullString       = NULL
 s_EmptyString      = ''
 s_StringDelimiter  = '
-s_Commit           =
-i_CommitLines      = 0
-b_CommitEachTable  = 0
+s_Commit           = COMMIT
+i_CommitLines      = 100000
+b_CommitEachTable  = 1
 b_CommitNeedsExecute = 1
+s_BeginTransaction = BEGIN;
+b_DataCopy         = 1
+s_CopyFrom         = COPY %t ( %c ) FROM stdin;
 
 # Indexes
 s_DropIndex          = DROP INDEX IF EXISTS

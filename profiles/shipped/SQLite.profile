@@ -19,7 +19,9 @@ i_TableNameCase    = 2
 i_ColumnNameCase   = 2
 i_DataTypeCase     = 2
 
-# Data. The sqlite3 tool commits every statement on its own, so no COMMIT is written.
+# Data. The sqlite3 tool commits every statement on its own: the rows go in transactions of
+# 100,000 rows, in INSERTs of many rows each under 1 MB, with foreign keys off while they load
+# (as the tool's own .dump does), so a table's rows load in any order.
 s_Delete           = DELETE FROM
 s_InsertInto       = INSERT INTO
 s_Values           = VALUES
@@ -31,10 +33,14 @@ s_HexText          = CAST(X'%s' AS TEXT)
 s_NullString       = NULL
 s_EmptyString      = ''
 s_StringDelimiter  = '
-s_Commit           =
-i_CommitLines      = 0
-b_CommitEachTable  = 0
+s_Commit           = COMMIT
+i_CommitLines      = 100000
+b_CommitEachTable  = 1
 b_CommitNeedsExecute = 1
+s_BeginTransaction = BEGIN;
+i_InsertBytes      = 1000000
+s_LoadPreamble     = PRAGMA foreign_keys=OFF;
+s_LoadPostamble    = PRAGMA foreign_keys=ON;
 
 # Indexes
 s_DropIndex          = DROP INDEX IF EXISTS

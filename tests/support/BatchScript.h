@@ -38,14 +38,16 @@ inline void WriteText(const std::filesystem::path& p, const std::string& text) {
 // dir/xdg.
 inline ProcessResult ScriptWithBatch(const std::filesystem::path& dir, const std::string& profile,
                                      const std::string& connect, const std::string& owner, bool isCatalog,
-                                     const std::string& script, const std::string& sections = {}) {
+                                     const std::string& script, const std::string& sections = {},
+                                     const std::vector<std::string>& extra = {}) {
   const std::filesystem::path config = dir / (profile + ".mvl");
   WriteText(config, "[Mervale]\nVersion=5.0\ns_WorkingProfile=" + profile +
                         "\nb_DataType=0\n[Database]\ns_ConnectString=" + connect +
                         (owner.empty() ? "" : "\ns_DatabaseUser=" + owner) +
                         "\nb_IsCatalog=" + (isCatalog ? "1" : "0") + "\n" + sections);
-  return RunProcess({MV_BATCH_PATH, config.string(), "--output", script},
-                    {"MERVALE_HOME=" MV_BINARY_DIR, "XDG_CONFIG_HOME=" + (dir / "xdg").string()});
+  std::vector<std::string> argv = {MV_BATCH_PATH, config.string(), "--output", script};
+  argv.insert(argv.end(), extra.begin(), extra.end());
+  return RunProcess(argv, {"MERVALE_HOME=" MV_BINARY_DIR, "XDG_CONFIG_HOME=" + (dir / "xdg").string()});
 }
 
 // sqlite3 -bail -batch DB < sql; throws with the tool's output on any error.
