@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/Host.h"
+#include "base/TextOrder.h"
 #include "base/TextRules.h"
 #include "db/RowReader.h"
 #include "db/StreamingReads.h"
@@ -323,6 +324,24 @@ void DbConnection::ApplyCatalog() {
             static_cast<SQLINTEGER>(owner.size()));
 }
 
+namespace {
+
+// The driver and the database file of a string that names the SQLite driver; empty otherwise.
+std::pair<std::string, std::string> SqliteDriverAndFile(const std::string& connectString) {
+  std::string driver, file;
+  for (const auto& [key, value] : ParseConnectString(connectString)) {
+    const std::string k = Trim(key);
+    if (EqualIgnoringCase(k, "DRIVER")) driver = Trim(value);
+    if (EqualIgnoringCase(k, "DATABASE") || EqualIgnoringCase(k, "DBQ")) file = value;
+  }
+  std::string upper = driver;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper.find("SQLITE") == std::string::npos) return {};
+  return {driver, file};
+}
+
+}  // namespace
+
 std::string ConnectionTitle(const ConnectionTarget& t) {
   // Starts from the title it had: without a DSN the server name is added to it.
   std::string title = t.title;
@@ -341,6 +360,9 @@ std::string ConnectionTitle(const ConnectionTarget& t) {
       // The title reaches the script header and the window title: never a password.
       const std::string key = eq == std::string::npos ? std::string() : Trim(first.substr(0, eq));
       if (MaskPasswords(first) != first) title = "********";
+      // A SQLite database is a file: the driver's name alone would not tell which one.
+      if (const auto [driver, file] = SqliteDriverAndFile(t.connectString); !file.empty())
+        title = driver + "(" + file + ")";
     }
   }
   if (!t.owner.empty() && t.owner != t.loginUser) title = t.owner + ":" + title;

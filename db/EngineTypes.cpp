@@ -198,7 +198,7 @@ long LabelsWidth(const std::string& args, bool set) {
 
 // MariaDB writes integer display widths ("int(11)") that mean nothing to the values; they are
 // left out so that the name reads the same to other engines.
-EngineType MariaType(std::string_view declared) {
+EngineType MariaCategoryType(std::string_view declared) {
   const TypeParts t = Split(declared);
   const std::string& n = t.name;
   const bool isUnsigned = Has(t.rest, "unsigned") || Has(n, "unsigned");
@@ -247,6 +247,14 @@ EngineType MariaType(std::string_view declared) {
       return e;
     }
   return Keep(declared);
+}
+
+EngineType MariaType(std::string_view declared) {
+  EngineType e = MariaCategoryType(declared);
+  // Into MariaDB the column keeps its own type (a TIMESTAMP stays one, not the DATETIME of its
+  // category), the display width of an integer left out.
+  if (e.userType.empty() && e.corrects) e.sameEngineType = e.declared;
+  return e;
 }
 
 // Runs sql with text parameters and hands each row's values (columns 1..n, NULL as empty) on.

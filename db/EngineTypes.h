@@ -25,6 +25,9 @@ struct EngineType {
   long scale = 0;
   EngineRead read = EngineRead::AsReported;
   std::string userType;  // an enum or domain the script cannot create; declared is its base
+  // The type as a script for the same engine writes it, where `declared` is only near it
+  // (MariaDB's TIMESTAMP, TEXT, YEAR, unsigned integers, ...); empty: `declared` serves.
+  std::string sameEngineType;
 };
 
 // The corrections a declared type text calls for, engine by engine (Other: none). userKind,

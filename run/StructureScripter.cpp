@@ -106,7 +106,8 @@ std::optional<ColumnInfo> StructureTables::Column(const PhaseTable& t, const Col
   long size = row.size, scale = row.scale;
   const std::string* typeName = &row.typeName;
   EngineRead read = EngineRead::AsReported;
-  const std::string* userType = nullptr;  // the source's own type, kept as it is declared
+  const std::string* userType = nullptr;        // the source's own type, kept as it is declared
+  const std::string* sameEngineType = nullptr;  // the same, where the profile's type would differ
   if (const EngineType* et = EngineTypeOf(row.name)) {
     typeName = &et->declared;
     if (et->corrects) {
@@ -117,6 +118,8 @@ std::optional<ColumnInfo> StructureTables::Column(const PhaseTable& t, const Col
     }
     if (!et->userType.empty() && KeepsUserType(ctx_, et->userType))
       userType = &et->userType;
+    else if (!et->sameEngineType.empty() && KeepsUserType(ctx_, et->sameEngineType))
+      sameEngineType = &et->sameEngineType;
     else if (!et->userType.empty())
       notes_.push_back("NOTE: Column " + RemarkSafe(row.name) + " of table " + RemarkSafe(table.name) +
                        " is of the type " + RemarkSafe(et->userType) +
@@ -130,6 +133,7 @@ std::optional<ColumnInfo> StructureTables::Column(const PhaseTable& t, const Col
       userType ? *userType : ColumnTypeText(category, *typeName, size, scale, profile, ctx_.opts.b_DataType);
   // A kept type's labels are values: their letter case stays.
   if (!userType) ApplyCaseInPlace(typeText, profile.i_DataTypeCase);
+  if (sameEngineType && Lower(typeText) != Lower(*sameEngineType)) typeText = *sameEngineType;
   ColumnInfo col;
   if (ctx_.constraints)
     if (const EngineColumnFacts* facts = FactsOf(table, row.name)) {

@@ -78,7 +78,9 @@ TEST_F(BatchTest, ScriptsTheDemoToStandardOutputOrAFile) {
   // The built-in dialect: the program folder holds no profile.
   Result r = Batch("'" + kDemo + "' --profile Default");
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.rfind("REM  DATABASE:  SQLite3\r\n\r\n\r\nREM  6 tables were found in SQLite3\r\n", 0), 0u)
+  const std::string title = "SQLite3(" MV_BINARY_DIR "/demo/demo.db)";
+  EXPECT_EQ(r.out.rfind("REM  DATABASE:  " + title + "\r\n\r\n\r\nREM  6 tables were found in " + title + "\r\n", 0),
+            0u)
       << r.out.substr(0, 200);
   EXPECT_NE(r.out.find("REM  The following tables were not processed\r\nREM  \t\taudit_log\r\n"), std::string::npos);
   EXPECT_NE(r.out.find("'O''Brien'"), std::string::npos);

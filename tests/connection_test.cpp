@@ -52,11 +52,16 @@ TEST(Connection, TitlesNeverShowAPassword) {
   ASSERT_EQ(c.Connected(), true);
   EXPECT_EQ(c.Target().title, "********");
   EXPECT_EQ(h.Run().find("s3cret"), std::string::npos);
-  const std::pair<const char*, const char*> cases[] = {{" password = s3cret;UID=a", "********"},
-                                                       {"Pwd={a;b};DRIVER=x", "********"},
-                                                       {"DATABASE=/tmp/a.db;PWD=s3cret", "/tmp/a.db"},
-                                                       {"UID=me;PWD=s3cret", "me"},
-                                                       {"PWDHINT=first pet", "first pet"}};
+  const std::pair<const char*, const char*> cases[] = {
+      {" password = s3cret;UID=a", "********"},
+      {"Pwd={a;b};DRIVER=x", "********"},
+      {"DATABASE=/tmp/a.db;PWD=s3cret", "/tmp/a.db"},
+      {"UID=me;PWD=s3cret", "me"},
+      {"PWDHINT=first pet", "first pet"},
+      // A SQLite connection names its file.
+      {"DRIVER=SQLite3;Database=/tmp/a.db", "SQLite3(/tmp/a.db)"},
+      {"PWD=s3cret;Database=/tmp/a.db;DRIVER=SQLite3", "SQLite3(/tmp/a.db)"},
+      {"DRIVER={SQLite3 ODBC}; DBQ=/x/b.db;PWD=s3cret", "SQLite3 ODBC(/x/b.db)"}};
   for (const auto& [connectString, title] : cases) {
     ConnectionTarget t = c.Target();
     t.connectString = connectString;

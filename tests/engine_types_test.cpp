@@ -277,18 +277,6 @@ struct Known {
 
 const std::vector<Known>& KnownDifferences() {
   static const std::vector<Known> list = {
-      // PostgreSQL types the script cannot create fall back to their base types, named in a remark.
-      // The MariaDB profile's type names: one per category.
-      {kMaria, kMaria, 'T', "types", "ub", "BIGINT UNSIGNED needs DECIMAL(20,0) in other engines"},
-      {kMaria, kMaria, 'T', "types", "ui", "INT UNSIGNED becomes BIGINT"},
-      {kMaria, kMaria, 'T', "types", "b8", "BIT(8) becomes BIGINT"},
-      {kMaria, kMaria, 'T', "types", "dtm", "the profile writes DATETIME(6)"},
-      {kMaria, kMaria, 'T', "types", "dt3", "the profile writes DATETIME(6)"},
-      {kMaria, kMaria, 'T', "types", "t", "TEXT becomes LONGTEXT"},
-      {kMaria, kMaria, 'T', "types", "bl", "BLOB becomes LONGBLOB"},
-      {kMaria, kMaria, 'T', "types", "mi", "MEDIUMINT becomes INT"},
-      {kMaria, kMaria, 'T', "types", "tm", "the profile writes TIME(6)"},
-      {kMaria, kMaria, 'T', "types", "y", "YEAR becomes SMALLINT"},
       // Values a target cannot hold.
       {kMaria, kSqlite, 'V', "types", "ub", "SQLite integers are 64-bit signed: 2^64-1 becomes a REAL"},
       {kPostgres, kMaria, 'V', "types", "free", "MariaDB's DECIMAL without precision is DECIMAL(10,0)"},

@@ -22,6 +22,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kDemoDb = MV_BINARY_DIR "/demo/demo.db";
+// A SQLite connection is titled with its driver and file.
+const std::string kDemoTitle = "SQLite3(" + kDemoDb + ")";
 const std::regex kFooter("\r\n\r\nREM  --- End of Mervale --- Elapsed Time: \\d\\d:\\d\\d:\\d\\d ---\r\n$");
 
 // The header a free-form run writes with remarks on, for a one-line statement.
@@ -65,7 +67,7 @@ class FreeFormTest : public ::testing::Test {
 TEST_F(FreeFormTest, RowsBecomeInsertsIntoTheTableTheReaderFinds) {
   const std::string sql = "SELECT customer_id, last_name, notes FROM customers WHERE customer_id IN (1, 2) ORDER BY 1";
   const std::string script = Run(sql);
-  EXPECT_EQ(Body(script, Header("SQLite3", sql)),
+  EXPECT_EQ(Body(script, Header(kDemoTitle, sql)),
             "INSERT INTO CUSTOMERS ( customer_id, last_name, notes )\t\t\r\nVALUES ( 1, 'O''Brien', NULL );\r\n\r\n"
             "INSERT INTO CUSTOMERS ( customer_id, last_name, notes )\t\t\r\n"
             "VALUES ( 2, 'Whitaker', 'Prefers delivery after 5 pm' );\r\n\r\n");
@@ -76,11 +78,11 @@ TEST_F(FreeFormTest, RowsBecomeInsertsIntoTheTableTheReaderFinds) {
 
 TEST_F(FreeFormTest, NoRowsAndInvalidStatementsStillEndWithTheFooter) {
   const std::string none = "SELECT * FROM customers WHERE 1 = 0";
-  EXPECT_EQ(Body(Run(none), Header("SQLite3", none)), "REM  No data was found in statement. ");
+  EXPECT_EQ(Body(Run(none), Header(kDemoTitle, none)), "REM  No data was found in statement. ");
 
   // The error block replaces the rows; there is no "no data" remark after it.
   const std::string bad = "SELECT * FROM no_such_table";
-  const std::string body = Body(Run(bad), Header("SQLite3", bad));
+  const std::string body = Body(Run(bad), Header(kDemoTitle, bad));
   EXPECT_EQ(body.rfind("\r\nREM  The following error was received while processing statement ", 0), 0u) << body;
   EXPECT_NE(body.find("no such table: no_such_table"), std::string::npos) << body;
   EXPECT_EQ(body.substr(body.size() - 6), "\r\n\r\n\r\n");
@@ -96,14 +98,14 @@ TEST_F(FreeFormTest, CsvStartsWithTheQuotedHeaderAndNeverCommits) {
   p.i_CommitLines = 0;  // would commit after every INSERT
   p.b_CommitEachTable = 1;
   const std::string sql = "SELECT customer_id, last_name FROM customers WHERE customer_id <= 2 ORDER BY 1";
-  EXPECT_EQ(Body(Run(sql), Header("SQLite3", sql)),
+  EXPECT_EQ(Body(Run(sql), Header(kDemoTitle, sql)),
             "\"customer_id\",\"last_name\"\r\n\"1\",\"'O''Brien'\"\r\n\"2\",\"'Whitaker'\"\r\n");
 
   // The same profile without CSV commits after every INSERT; the table-end COMMIT follows only
   // rows written since the last one, so here there is none.
   o.session().opts.b_DataCSV = 0;
   p.b_CommitNeedsExecute = 1;
-  const std::string body = Body(Run(sql), Header("SQLite3", sql));
+  const std::string body = Body(Run(sql), Header(kDemoTitle, sql));
   EXPECT_EQ(body,
             "INSERT INTO CUSTOMERS ( customer_id, last_name )\t\t\r\nVALUES ( 1, 'O''Brien' );\r\n\r\nCOMMIT;\r\n\r\n"
             "INSERT INTO CUSTOMERS ( customer_id, last_name )\t\t\r\nVALUES ( 2, 'Whitaker' );\r\n\r\nCOMMIT;\r\n\r\n");
@@ -154,7 +156,7 @@ TEST(FreeFormSkip, SkipKeepsTheRowsWrittenAndCommitsThoseSinceTheLastCommit) {
   ASSERT_TRUE(owner.StartFreeFormRun());
   owner.Wait();
   const std::string row = "INSERT INTO CUSTOMERS ( customer_id )\t\t\r\nVALUES ( ";
-  EXPECT_EQ(Body(host.hooked.WholeText(), Header("SQLite3", sql)),
+  EXPECT_EQ(Body(host.hooked.WholeText(), Header(kDemoTitle, sql)),
             row + "1 );\r\n\r\n" + row + "2 );\r\n\r\nCOMMIT;\r\n\r\n" + row +
                 "3 );\r\n\r\nREM  Statement Skipped ...\r\n\r\nCOMMIT;\r\n\r\n");
   EXPECT_EQ(owner.session().lastOutcome, RunOutcome::Finished);

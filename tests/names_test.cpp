@@ -56,7 +56,7 @@ TEST_F(BatchNames, ANameThatMatchesNothingIsAnErrorAndFileKeepsWhatItHeld) {
       {{"--connect", connect, "--owner", "nosuchschema", "--schema"}, 1, "The owner nosuchschema was not found"},
       {{"--connect", connect, "--table", "staff", "--table", "nosuch%"},
        1,
-       "This table name matches no table of SQLite3:\n    nosuch%"},
+       "This table name matches no table of SQLite3(" + db.string() + "):\n    nosuch%"},
       {{"--connect", connect, "--profile", "NoSuchProfile"}, 1, "The profile NoSuchProfile was not found."},
       {{config.string()}, 2, "The profile NoSuchProfile was not found."},
       {{"--connect", "DRIVER=SQLite3;Database=" + typo.string()}, 3, "Could not connect to data source."},

@@ -23,8 +23,9 @@ inline MainWindow::DialogHooks DesktopDialogHooks() {
     return ui::RunSqlScriptDialog(ctx, parent);
   };
   hooks.profiles = [](QWidget* parent, RunController& owner) { ui::SetupProfiles(owner, parent); };
-  hooks.chooseDataSource = [](QWidget* parent, const std::string& current) -> std::optional<DataSourceChoice> {
-    const auto choice = ui::ChooseDataSource(parent, current);
+  hooks.chooseDataSource = [](QWidget* parent, const std::string& current,
+                              const std::vector<std::string>& recent) -> std::optional<DataSourceChoice> {
+    const auto choice = ui::ChooseDataSource(parent, current, recent);
     if (!choice) return std::nullopt;
     return DataSourceChoice{choice->connectString, choice->fieldPassword};
   };

@@ -1,5 +1,6 @@
 // Renders every dialog and profile page under the offscreen platform into PNG files, so the
-// windows can be looked at without a display: mervale-dialog-screenshots [folder].
+// windows can be looked at without a display: mervale-dialog-screenshots [folder] [demo.db]
+// [--dark].
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -10,9 +11,13 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
+#include <string>
+#include <vector>
 
+#include "ShotPalette.h"
 #include "base/ConsoleHost.h"
 #include "base/SettingsStore.h"
+#include "base/ui/DialogHelp.h"
 #include "db/DbConnection.h"
 #include "db/ui/DataSourceDialog.h"
 #include "profiles/Profile.h"
@@ -44,10 +49,16 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setFont(QFont("DejaVu Sans", 10));
-  g_folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString(MV_SOURCE_DIR "/docs/screenshots");
+  if (WantsDark(argc, argv)) ApplyDarkPalette();
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]) != "--dark") args.push_back(argv[i]);
+  g_folder = !args.empty() ? QString::fromLocal8Bit(args[0].c_str()) : QString(MV_SOURCE_DIR "/docs/screenshots");
   QDir().mkpath(g_folder);
-  const std::string demo = argc > 2 ? argv[2] : MV_BINARY_DIR "/demo/demo.db";
+  const std::string demo = args.size() > 1 ? args[1] : MV_BINARY_DIR "/demo/demo.db";
 
+  // The Help buttons as the program shows them, enabled.
+  ui::DialogHelpHandler() = [](const std::string&) {};
   ConsoleHost host(stdout, stderr, false);
   const QString tmp = QDir::tempPath() + "/mervale-shots.ini";
   SettingsStore settings(tmp.toStdString());
@@ -76,7 +87,10 @@ int main(int argc, char** argv) {
       DbConnection::ConnectWithString(host, "DRIVER=SQLite3;Database=" + demo, "", "0");
 
   {
-    ui::DataSourceDialog d("");
+    // The recent connections come first, as after a few sessions.
+    ui::DataSourceDialog d("", nullptr,
+                           {"DRIVER=SQLite3;Database=" + demo,
+                            "DRIVER={PostgreSQL ANSI};SERVER=db01;PORT=5432;DATABASE=sales;UID=clerk;"});
     d.askSqliteFile = [&] { return QString::fromStdString(demo); };
     d.ChooseSqliteFile();
     d.Test();

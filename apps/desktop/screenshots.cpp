@@ -1,4 +1,4 @@
-// mervale-screenshots FOLDER: runs the demo in the desktop windows and saves pictures of them
+// mervale-screenshots FOLDER [--dark]: runs the demo in the desktop windows and saves pictures of them
 // (main window, Control Panel mid-run, find box, About box) as PNG files in FOLDER. Meant for
 // the offscreen platform: QT_QPA_PLATFORM=offscreen build/mervale-screenshots docs/screenshots
 #include <QApplication>
@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "DesktopDialogs.h"
+#include "ShotPalette.h"
 #include "base/SettingsStore.h"
 #include "run/ConfigurationCommands.h"
 #include "run/RunController.h"
@@ -48,9 +49,10 @@ QPixmap Over(QWidget& back, QWidget& front, QPoint at) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: mervale-screenshots FOLDER\n");
+    std::fprintf(stderr, "usage: mervale-screenshots FOLDER [--dark]\n");
     return 2;
   }
+  if (mv::WantsDark(argc, argv)) mv::ApplyDarkPalette();
   const QString folder = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(folder);
   QTemporaryDir home;

@@ -14,15 +14,18 @@
 #include <QVBoxLayout>
 
 #include "base/TextOrder.h"
+#include "base/ui/DialogHelp.h"
+#include "base/ui/Mnemonics.h"
+#include "base/ui/ScreenFit.h"
 #include "base/ui/UiText.h"
 
 namespace mv::ui {
 
 namespace {
-constexpr int kKindRole = Qt::UserRole;  // 0 data source, 1 driver
+constexpr int kKindRole = Qt::UserRole;  // 0 data source, 1 driver, 2 recent connection
 }
 
-DataSourceDialog::DataSourceDialog(const std::string& current, QWidget* parent)
+DataSourceDialog::DataSourceDialog(const std::string& current, QWidget* parent, const std::vector<std::string>& recent)
     : QDialog(parent),
       sources_(new QTreeWidget(this)),
       server_(TextField(this)),
@@ -53,6 +56,15 @@ DataSourceDialog::DataSourceDialog(const std::string& current, QWidget* parent)
     item->setExpanded(true);
     return item;
   };
+  // What the user connected with before comes first: most often it is what they want again.
+  if (!recent.empty()) {
+    recent_ = addGroup("Recent connections");
+    for (const std::string& r : recent) {
+      auto* item = new QTreeWidgetItem(recent_, {Q(r)});
+      item->setData(0, kKindRole, 2);
+      item->setToolTip(0, Q(r));
+    }
+  }
   QTreeWidgetItem* user = addGroup("User data sources");
   QTreeWidgetItem* system = addGroup("System data sources");
   QTreeWidgetItem* drivers = addGroup("Drivers");
@@ -96,8 +108,9 @@ DataSourceDialog::DataSourceDialog(const std::string& current, QWidget* parent)
   result_->setWordWrap(true);
   result_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
   auto* test = buttons->addButton("&Test", QDialogButtonBox::ActionRole);
+  WireHelpButton(buttons->button(QDialogButtonBox::Help), "data-source");
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(quick);
@@ -119,6 +132,14 @@ DataSourceDialog::DataSourceDialog(const std::string& current, QWidget* parent)
   });
   connect(sources_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
     if (!item || !item->data(0, kKindRole).isValid()) return;
+    if (item->data(0, kKindRole).toInt() == 2) {
+      // A whole connect string: the fields would only rebuild a different one.
+      driver_.clear();
+      dsn_.clear();
+      for (QLineEdit* e : {server_, port_, database_, user_}) e->clear();
+      connect_->setText(item->text(0));
+      return;
+    }
     const std::string name = S(item->text(0));
     dsn_ = item->data(0, kKindRole).toInt() == 0 ? name : std::string();
     driver_ = dsn_.empty() ? name : std::string();
@@ -138,7 +159,10 @@ DataSourceDialog::DataSourceDialog(const std::string& current, QWidget* parent)
   setTabOrder(browse, user_);
   setTabOrder(user_, password_);
   setTabOrder(password_, connect_);
-  resize(820, 520);
+  AssignMnemonics(this);
+  // Opens on its first control, not on OK.
+  sqlite->setFocus();
+  ResizeWithinScreen(this, {820, 520});
 }
 
 void DataSourceDialog::Rebuild() {
@@ -152,10 +176,16 @@ void DataSourceDialog::Rebuild() {
       driver_, dsn_, {S(server_->text()), S(port_->text()), S(database_->text()), S(user_->text()), std::string()})));
 }
 
+bool DataSourceDialog::SelectRecent(int index) {
+  if (!recent_ || index < 0 || index >= recent_->childCount()) return false;
+  sources_->setCurrentItem(recent_->child(index));
+  return true;
+}
+
 bool DataSourceDialog::SelectSource(const QString& name) {
   const auto found = sources_->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
   for (QTreeWidgetItem* item : found)
-    if (item->data(0, kKindRole).isValid()) {
+    if (item->data(0, kKindRole).isValid() && item->data(0, kKindRole).toInt() != 2) {
       sources_->setCurrentItem(item);
       return true;
     }
@@ -203,8 +233,9 @@ void DataSourceDialog::Test() {
                         : "Connection failed:\n" + message));
 }
 
-std::optional<DataSourceChoice> ChooseDataSource(QWidget* parent, const std::string& current) {
-  DataSourceDialog dialog(current, parent);
+std::optional<DataSourceChoice> ChooseDataSource(QWidget* parent, const std::string& current,
+                                                 const std::vector<std::string>& recent) {
+  DataSourceDialog dialog(current, parent, recent);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   DataSourceChoice choice{dialog.ConnectString(), dialog.Password()};
   if (choice.connectString.empty()) return std::nullopt;
@@ -213,8 +244,9 @@ std::optional<DataSourceChoice> ChooseDataSource(QWidget* parent, const std::str
   return choice;
 }
 
-std::optional<std::string> ChooseDataSourceDialog(QWidget* parent, const std::string& current) {
-  std::optional<DataSourceChoice> choice = ChooseDataSource(parent, current);
+std::optional<std::string> ChooseDataSourceDialog(QWidget* parent, const std::string& current,
+                                                  const std::vector<std::string>& recent) {
+  std::optional<DataSourceChoice> choice = ChooseDataSource(parent, current, recent);
   if (!choice) return std::nullopt;
   return choice->connectString;
 }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "db/DataSources.h"
 
@@ -20,7 +21,8 @@ namespace mv::ui {
 class DataSourceDialog : public QDialog {
   Q_OBJECT
  public:
-  DataSourceDialog(const std::string& current, QWidget* parent = nullptr);
+  // recent: the connections used before, newest first, offered above the data sources.
+  DataSourceDialog(const std::string& current, QWidget* parent = nullptr, const std::vector<std::string>& recent = {});
 
   // The string to connect with: the connect string field, plus the password field when the
   // field string names no password of its own. Empty when the field is empty.
@@ -37,6 +39,8 @@ class DataSourceDialog : public QDialog {
   QLabel* TestResult() const { return result_; }
   void ChooseSqliteFile();
   void Test();
+  // Selects the recent connection at this index (newest first); false when there is none.
+  bool SelectRecent(int index);
   // Selects the data source or driver of this name (tests and the keyboard).
   bool SelectSource(const QString& name);
   void SetField(const QString& label, const QString& value);
@@ -51,11 +55,13 @@ class DataSourceDialog : public QDialog {
   QLineEdit* password_;
   QLineEdit* connect_;
   QLabel* result_;
+  QTreeWidgetItem* recent_ = nullptr;
   std::string driver_, dsn_;
 };
 
 // Shows the chooser; the connect string chosen, or nothing when cancelled.
-std::optional<std::string> ChooseDataSourceDialog(QWidget* parent, const std::string& current);
+std::optional<std::string> ChooseDataSourceDialog(QWidget* parent, const std::string& current,
+                                                  const std::vector<std::string>& recent = {});
 
 // The same, with the password field apart, for a caller that keeps the completed string
 // without it (ConnectStringToKeep).
@@ -63,6 +69,7 @@ struct DataSourceChoice {
   std::string connectString;  // to connect with: the password field included
   std::string fieldPassword;  // what the password field held
 };
-std::optional<DataSourceChoice> ChooseDataSource(QWidget* parent, const std::string& current);
+std::optional<DataSourceChoice> ChooseDataSource(QWidget* parent, const std::string& current,
+                                                 const std::vector<std::string>& recent = {});
 
 }  // namespace mv::ui

@@ -14,6 +14,8 @@
 #include "base/Host.h"
 #include "base/SettingsStore.h"
 #include "base/ui/DialogHelp.h"
+#include "base/ui/Mnemonics.h"
+#include "base/ui/ScrollPage.h"
 #include "base/ui/UiText.h"
 #include "profiles/ProfileEditing.h"
 #include "profiles/ProfileFolders.h"
@@ -42,7 +44,8 @@ ProfilesSheet::ProfilesSheet(ProfileList& list, std::string& workingName, Profil
   pages_.push_back(new ProfileTypesPage(tabs_));
   pages_.push_back(new ProfileFunctionsPage(tabs_));
   pages_.push_back(new ProfileSubstitutionsPage(host_, tabs_));
-  for (int i = 0; i < 7; ++i) tabs_->addTab(pages_[i], kProfilePageTitles[i]);
+  // Each page scrolls: the longest (Index) is taller than a small or scaled screen.
+  for (int i = 0; i < 7; ++i) tabs_->addTab(new ScrollPage(pages_[i], tabs_), kProfilePageTitles[i]);
 
   auto* side = new QVBoxLayout;
   auto* listLabel = new QLabel("Profiles", this);
@@ -78,6 +81,8 @@ ProfilesSheet::ProfilesSheet(ProfileList& list, std::string& workingName, Profil
   ShowNames(current_);
   // Wide enough for the names without a scroll bar.
   names_->setMinimumWidth(std::max(150, names_->sizeHintForColumn(0) + 2 * names_->frameWidth() + 24));
+  // And no wider: on a small screen the room goes to the pages.
+  names_->setMaximumWidth(names_->minimumWidth());
   FillPages();
   const int last = settings_.GetInt("LastProf", 0);
   tabs_->setCurrentIndex(last >= 0 && last < 7 ? last : 0);
@@ -85,6 +90,7 @@ ProfilesSheet::ProfilesSheet(ProfileList& list, std::string& workingName, Profil
   setTabOrder(tabs_, names_);
   setTabOrder(names_, add);
   setTabOrder(add, remove);
+  AssignMnemonics(this);
 }
 
 Profile* ProfilesSheet::Current() { return list_.FindProfile(current_); }
@@ -182,7 +188,7 @@ std::optional<std::string> AskNewProfileName(QWidget* parent, const ProfileList&
   label->setBuddy(edit);
   auto* buttons =
       new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, &dialog);
-  WireHelpButton(buttons->button(QDialogButtonBox::Help), "AddProfile");
+  WireHelpButton(buttons->button(QDialogButtonBox::Help), "profiles");
   dialog.setMinimumWidth(360);
   auto* layout = new QVBoxLayout(&dialog);
   layout->addWidget(label);
@@ -200,6 +206,7 @@ std::optional<std::string> AskNewProfileName(QWidget* parent, const ProfileList&
     dialog.accept();
   });
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  AssignMnemonics(&dialog);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return accepted;
 }

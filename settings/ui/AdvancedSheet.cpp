@@ -14,6 +14,8 @@
 #include "base/Host.h"
 #include "base/SettingsStore.h"
 #include "base/ui/CaseRadioGroup.h"
+#include "base/ui/Mnemonics.h"
+#include "base/ui/ScreenFit.h"
 #include "base/ui/UiText.h"
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
@@ -134,7 +136,8 @@ AdvancedSheet::AdvancedSheet(DbConnection& connection, std::function<void()> ens
   tabs_->setCurrentIndex(last >= 0 && last < 3 ? last : 0);
   OpenPage(tabs_->currentIndex());
   connect(tabs_, &QTabWidget::currentChanged, this, &AdvancedSheet::OpenPage);
-  resize(560, 600);
+  AssignMnemonics(this);
+  ResizeWithinScreen(this, {560, 600});
 }
 
 void AdvancedSheet::OpenPage(int index) {

@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 
 #include "base/Host.h"
+#include "base/ui/Mnemonics.h"
+#include "base/ui/ScreenFit.h"
 #include "base/ui/UiText.h"
 #include "db/ConditionTest.h"
 #include "db/DbConnection.h"
@@ -100,7 +102,8 @@ DataConditionsDialog::DataConditionsDialog(DbConnection& connection, std::functi
   setTabOrder(editor_, clear);
   setTabOrder(clear, test);
   setTabOrder(test, close);
-  resize(760, 480);
+  AssignMnemonics(this);
+  ResizeWithinScreen(this, {760, 480});
 }
 
 void DataConditionsDialog::ShowEntry(int row) {

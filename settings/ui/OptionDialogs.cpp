@@ -17,6 +17,8 @@
 
 #include "base/Host.h"
 #include "base/ui/CaseRadioGroup.h"
+#include "base/ui/Mnemonics.h"
+#include "base/ui/ScrollPage.h"
 #include "base/ui/UiText.h"
 
 namespace mv::ui {
@@ -48,7 +50,10 @@ QGroupBox* RadioBox(const QString& title, QButtonGroup* group, std::initializer_
 GeneralOptionsDialog::GeneralOptionsDialog(const GeneralOptionValues& values, Host& host, QWidget* parent)
     : QDialog(parent), values_(values), host_(host), output_(new QButtonGroup(this)), special_(new QButtonGroup(this)) {
   setWindowTitle("General Options");
-  auto* layout = new QVBoxLayout(this);
+  // The options scroll above the buttons: at 200% they are taller than a small screen.
+  auto* body = new QWidget;
+  auto* layout = new QVBoxLayout(body);
+  layout->setContentsMargins(0, 0, 0, 0);
   // Ids follow OutputChoice: screen, file, automatic save.
   layout->addWidget(RadioBox("Output", output_,
                              {"Process complete script to screen", "Process complete script to a file",
@@ -95,7 +100,9 @@ GeneralOptionsDialog::GeneralOptionsDialog(const GeneralOptionValues& values, Ho
                               "Treat all object names as regular"},
                              this));
   layout->addStretch(1);
-  layout->addWidget(OkCancel(this));
+  auto* outer = new QVBoxLayout(this);
+  outer->addWidget(new ScrollPage(body, this), 1);
+  outer->addWidget(OkCancel(this));
 
   output_->button(static_cast<int>(OutputChoiceOf(values_)))->setChecked(true);
   lines_->setText(Q(values_.linesText));
@@ -114,6 +121,7 @@ GeneralOptionsDialog::GeneralOptionsDialog(const GeneralOptionValues& values, Ho
     const std::string path = host_.AskSavePath({{"Mervale Files (*.sql)", {"*.sql"}}}, "sql", S(file_->text()));
     if (!path.empty()) file_->setText(Q(path));
   });
+  AssignMnemonics(this);
 }
 
 void GeneralOptionsDialog::Enable() {
@@ -177,6 +185,7 @@ DataOptionsDialog::DataOptionsDialog(const DataOptionValues& values, QWidget* pa
   right_->setChecked(values_.b_RightTrim != 0);
   csv_->setChecked(values_.b_DataCSV != 0);
   rowsPerInsert_->setValue(std::max(values_.i_RowsPerInsert, 1));
+  AssignMnemonics(this);
 }
 
 void DataOptionsDialog::accept() {
@@ -209,6 +218,7 @@ IndexOptionsDialog::IndexOptionsDialog(const IndexOptionValues& values, QWidget*
   drop_->setChecked(values_.b_DropIndex != 0);
   nameCase_->SetRule(values_.i_IndexNameCase, true);
   columnCase_->SetRule(values_.i_IndexColumnCase, true);
+  AssignMnemonics(this);
 }
 
 void IndexOptionsDialog::accept() {

@@ -11,6 +11,7 @@
 
 #include "base/Host.h"
 #include "base/ui/DialogHelp.h"
+#include "base/ui/Mnemonics.h"
 #include "profiles/Profile.h"
 #include "settings/ui/AdvancedSheet.h"
 #include "settings/ui/DataConditionsDialog.h"
@@ -91,7 +92,7 @@ ParametersDialog::ParametersDialog(DialogContext& ctx, QWidget* parent) : QDialo
   auto* cancel = new QPushButton("Cancel", this);
   auto* help = new QPushButton("Help", this);
   start->setDefault(true);
-  WireHelpButton(help, "Parameters");
+  WireHelpButton(help, "parameters");
   auto* buttons = new QVBoxLayout;
   for (QPushButton* b : {start, close, cancel, help}) buttons->addWidget(b);
   buttons->addStretch(1);
@@ -141,6 +142,10 @@ ParametersDialog::ParametersDialog(DialogContext& ctx, QWidget* parent) : QDialo
   setTabOrder(start, close);
   setTabOrder(close, cancel);
   setTabOrder(cancel, help);
+  AssignMnemonics(this, {setup_->DatabaseButton()});
+  // The first control, not the default button (a dialog whose first control is a push button
+  // would otherwise open on Start).
+  setup_->DatabaseButton()->setFocus();
 }
 
 void ParametersDialog::StructureAdvanced() {

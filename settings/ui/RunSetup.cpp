@@ -39,6 +39,7 @@ RunSetupControls::RunSetupControls(DialogContext& ctx, QWidget* dialog)
       profileCombo_(new QComboBox(dialog)),
       viewProfiles_(new QPushButton("View Profiles", dialog)) {
   CompleteContext(ctx_);
+  database_->setObjectName("database");
   profileCombo_->setEditable(true);
   profileCombo_->setInsertPolicy(QComboBox::NoInsert);
   owners_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

@@ -14,6 +14,8 @@
 
 #include "base/Host.h"
 #include "base/ui/DialogHelp.h"
+#include "base/ui/Mnemonics.h"
+#include "base/ui/ScreenFit.h"
 #include "base/ui/UiText.h"
 #include "settings/RunOptions.h"
 #include "settings/ui/OptionDialogs.h"
@@ -80,7 +82,7 @@ SqlScriptDialog::SqlScriptDialog(DialogContext& ctx, QWidget* parent)
   auto* cancel = new QPushButton("Cancel", this);
   auto* help = new QPushButton("Help", this);
   start->setDefault(true);
-  WireHelpButton(help, "SqlScript");
+  WireHelpButton(help, "sql-script");
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(general);
   buttons->addStretch(1);
@@ -105,7 +107,9 @@ SqlScriptDialog::SqlScriptDialog(DialogContext& ctx, QWidget* parent)
   setTabOrder(start, cancel);
   setTabOrder(cancel, help);
   statement_->setTabChangesFocus(true);
-  resize(720, 520);
+  AssignMnemonics(this, {setup_->DatabaseButton()});
+  setup_->DatabaseButton()->setFocus();
+  ResizeWithinScreen(this, {720, 520});
 }
 
 void SqlScriptDialog::LoadFile() {

@@ -6,6 +6,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "base/ui/ScreenFit.h"
+
 namespace mv {
 
 HelpWindow::HelpWindow(std::string helpFolder, QWidget* parent)
@@ -27,16 +29,18 @@ HelpWindow::HelpWindow(std::string helpFolder, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(buttons);
   layout->addWidget(browser_, 1);
-  resize(640, 520);
+  ui::ResizeWithinScreen(this, {640, 520});
 }
 
-void HelpWindow::ShowTopic(const std::string& topic) {
+bool HelpWindow::ShowTopic(const std::string& topic) {
   QString page = QString::fromStdString(folder_ + "/" + topic + ".html");
   if (!QFileInfo::exists(page)) page = QString::fromStdString(folder_ + "/index.html");
+  if (!QFileInfo::exists(page)) return false;
   browser_->setSource(QUrl::fromLocalFile(page));
   show();
   raise();
   activateWindow();
+  return true;
 }
 
 }  // namespace mv

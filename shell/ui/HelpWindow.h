@@ -11,7 +11,9 @@ class HelpWindow : public QWidget {
  public:
   explicit HelpWindow(std::string helpFolder, QWidget* parent = nullptr);
   // Shows the page of a topic ("control-panel"); an unknown topic shows the start page.
-  void ShowTopic(const std::string& topic);
+  // Returns false, showing nothing, when the help pages are not installed.
+  bool ShowTopic(const std::string& topic);
+  const std::string& Folder() const { return folder_; }
   QTextBrowser* Browser() { return browser_; }
 
  private:

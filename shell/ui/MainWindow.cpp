@@ -10,7 +10,9 @@
 #include <QMenuBar>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextDocument>
@@ -19,7 +21,9 @@
 #include "base/ProgramFolder.h"
 #include "base/ScriptFont.h"
 #include "base/SettingsStore.h"
+#include "base/ui/DialogHelp.h"
 #include "base/ui/WindowResources.h"
+#include "db/RecentConnections.h"
 #include "run/ConfigurationCommands.h"
 #include "run/LibraryCommands.h"
 #include "run/RunController.h"
@@ -77,6 +81,8 @@ MainWindow::MainWindow(SettingsStore& settings, std::string programFolder, QWidg
   connect(host_.get(), &QtHost::runStateChanged, this, &MainWindow::RefreshCommands);
   connect(host_.get(), &QtHost::runEnded, this, &MainWindow::OnRunEnded);
 
+  // The dialogs' Help buttons open their pages here.
+  ui::DialogHelpHandler() = [this](const std::string& topic) { ShowHelp(topic); };
   BuildMenus();
   databasePane_ = new QLabel(kNoDatabase, this);
   statusBar()->addPermanentWidget(databasePane_);
@@ -96,6 +102,7 @@ void MainWindow::LoadStartupState() {
 }
 
 MainWindow::~MainWindow() {
+  ui::DialogHelpHandler() = nullptr;
   // A run still active (the window was destroyed without closing) ends here, its calls
   // still answered by the host.
   owner_.reset();
@@ -104,7 +111,13 @@ MainWindow::~MainWindow() {
 void MainWindow::SetDialogHooks(DialogHooks hooks) {
   hooks_ = std::move(hooks);
   if (hooks_.chooseDataSource)
-    host_->SetDataSourceFunction([this](const std::string& current) { return hooks_.chooseDataSource(this, current); });
+    host_->SetDataSourceFunction([this](const std::string& current) {
+      QWidget* parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this;
+      std::optional<DataSourceChoice> choice =
+          hooks_.chooseDataSource(parent, current, RecentConnections::Load(settings_));
+      chosenConnection_ = choice ? choice->connectString : std::string();
+      return choice;
+    });
   else
     host_->SetDataSourceFunction(nullptr);
   RefreshCommands();
@@ -160,6 +173,8 @@ void MainWindow::BuildMenus() {
   copy->setEnabled(false);
   AddCommand(edit, "find", "&Find", "Find text in script\nFind", QKeySequence("Ctrl+F"), &MainWindow::FindCommand);
   AddCommand(edit, "print", "Print", "Print the current report\nPrint", {}, &MainWindow::PrintCommand);
+  AddCommand(edit, "exportPdf", "&Export PDF...", "Write the current report as a PDF file\nExport PDF", {},
+             &MainWindow::ExportPdfCommand);
   AddCommand(edit, "font", "Font", "Change the report's font\nFont", {}, &MainWindow::FontCommand);
   QAction* readOnly =
       AddCommand(edit, "readOnly", "Read Only", "Is report read only", {}, &MainWindow::ReadOnlyCommand);
@@ -238,6 +253,7 @@ void MainWindow::RefreshCommands() {
   Command("saveScript")->setEnabled(st.saveScript);
   Command("find")->setEnabled(st.find);
   Command("print")->setEnabled(st.print);
+  Command("exportPdf")->setEnabled(st.print);
   Command("saveConfig")->setEnabled(st.saveConfig && idle);
   Command("saveConfigAs")->setEnabled(st.saveConfigAs && idle);
   Command("openConfig")->setEnabled(idle);
@@ -248,6 +264,10 @@ void MainWindow::RefreshCommands() {
   // A paused script is read: the window shows all of it.
   if (f.paused) view_->Drain();
   setWindowTitle(QString::fromStdString(o.Title()));
+  if (idle && o.session().HasUsableConnection() && !chosenConnection_.empty()) {
+    RecentConnections::Remember(settings_, chosenConnection_);
+    chosenConnection_.clear();
+  }
   if (idle && o.session().HasUsableConnection())
     databasePane_->setText(QString::fromStdString("Database:    " + o.session().connection.get()->Target().title));
   else if (idle)
@@ -264,7 +284,11 @@ void MainWindow::OnRunEnded() {
 }
 
 void MainWindow::ApplyPlacement(const WindowPlacement& p) {
-  resize(p.width, p.height);
+  // Never larger than the screen: at 200% the default 800 by 600 is taller than a 1000-pixel
+  // screen, and the status bar would fall off its bottom.
+  QSize size(p.width, p.height);
+  if (const QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size());
+  resize(size);
   if (p.move) move(p.x, p.y);
   if (p.minimized)
     setWindowState(Qt::WindowMinimized);
@@ -361,13 +385,26 @@ void MainWindow::FindCommand() {
 }
 
 void MainWindow::PrintCommand() {
+  // Without a printer the print dialog has nothing to print on: the PDF file is the paper.
+  if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+    ExportPdfCommand();
+    return;
+  }
   view_->Drain();
   QPrinter printer(QPrinter::HighResolution);
   QPrintDialog dialog(&printer, this);
   dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize);
   if (dialog.exec() != QDialog::Accepted) return;
-  const std::string error = PrintScript(*view_->document(), printer);
-  if (!error.empty()) host_->Message(error);
+  const std::string error = PrintScript(*view_->document(), printer, view_->palette().color(QPalette::Base));
+  if (!error.empty()) host_->Warn(error);
+}
+
+void MainWindow::ExportPdfCommand() {
+  view_->Drain();
+  const std::string path = host_->AskSavePath({{"PDF Files (*.pdf)", {"*.pdf"}}}, "pdf", "script.pdf");
+  if (path.empty()) return;
+  const std::string error = ExportScriptPdf(*view_->document(), path, view_->palette().color(QPalette::Base));
+  if (!error.empty()) host_->Warn(error);
 }
 
 void MainWindow::FontCommand() {
@@ -441,8 +478,13 @@ void MainWindow::AutoRunCommand() {
 }
 
 void MainWindow::ShowHelp(const std::string& topic) {
-  if (!help_) help_ = new HelpWindow(JoinPath(programFolder_, "help"), this);
-  help_->ShowTopic(topic);
+  // Asked from a modal dialog, the help window belongs to it: any other window would be
+  // blocked until the dialog closes.
+  QWidget* owner = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this;
+  if (!help_) help_ = new HelpWindow(JoinPath(programFolder_, "help"), owner);
+  if (help_->parentWidget() != owner) help_->setParent(owner, Qt::Window);
+  if (!help_->ShowTopic(topic))
+    host_->Warn("The help pages were not found in " + help_->Folder() + ". Reinstall Mervale to restore them.");
 }
 
 void MainWindow::HelpTopicsCommand() { ShowHelp("index"); }

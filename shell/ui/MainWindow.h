@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/SqlLibrary.h"
 #include "base/WindowPlacement.h"
@@ -38,7 +39,10 @@ class MainWindow : public QMainWindow {
     // The profile manager.
     std::function<void(QWidget* parent, RunController& owner)> profiles;
     // The data source chooser: the connect string chosen (and its password field), or nothing.
-    std::function<std::optional<DataSourceChoice>(QWidget* parent, const std::string& current)> chooseDataSource;
+    // recent: the connections used before, newest first, without passwords.
+    std::function<std::optional<DataSourceChoice>(QWidget* parent, const std::string& current,
+                                                  const std::vector<std::string>& recent)>
+        chooseDataSource;
   };
 
   MainWindow(SettingsStore& settings, std::string programFolder, QWidget* parent = nullptr);
@@ -95,6 +99,7 @@ class MainWindow : public QMainWindow {
   void CopyCommand();
   void FindCommand();
   void PrintCommand();
+  void ExportPdfCommand();
   void FontCommand();
   void ReadOnlyCommand();
   void ProfilesCommand();
@@ -116,6 +121,7 @@ class MainWindow : public QMainWindow {
   QPointer<FindBox> find_;
   QPointer<HelpWindow> help_;
   QLabel* databasePane_ = nullptr;
+  std::string chosenConnection_;  // the chooser's last string, remembered once it connects
   int autoExit_ = -1;
   bool placementSaved_ = false;
 };

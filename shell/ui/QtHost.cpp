@@ -54,7 +54,7 @@ void QtHost::RunPendingCall() {
   std::lock_guard<std::mutex> lock(pendingMu_);
 }
 
-Host::Answer QtHost::AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons) {
+Host::Answer QtHost::AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons, bool warning) {
   QMessageBox box(parent);
   box.setWindowTitle(QStringLiteral("Mervale"));
   box.setText(QString::fromStdString(text));
@@ -72,6 +72,7 @@ Host::Answer QtHost::AskWithMessageBox(QWidget* parent, const std::string& text,
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
   }
+  if (warning) box.setIcon(QMessageBox::Warning);
   switch (box.exec()) {
     case QMessageBox::Yes:
       return Answer::Yes;
@@ -99,6 +100,15 @@ Host::Answer QtHost::Message(const std::string& text, Buttons buttons) {
   Answer answer = Answer::Ok;
   OnUi([&] { answer = message_ ? message_(text, buttons) : AskWithMessageBox(window_, text, buttons); });
   return answer;
+}
+
+void QtHost::Warn(const std::string& text) {
+  OnUi([&] {
+    if (message_)
+      message_(text, Buttons::Ok);
+    else
+      AskWithMessageBox(window_, text, Buttons::Ok, true);
+  });
 }
 
 bool QtHost::ShowPanel() {

@@ -48,8 +48,11 @@ class QtHost : public QObject, public Host {
 
   ControlPanel* Panel() const;
   SavingWindow* Saving() const;
-  // The default message box (a QMessageBox with the buttons asked for).
-  static Answer AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons);
+  // The default message box (a QMessageBox with the buttons asked for). A warning takes the
+  // warning icon; other boxes take the icon their buttons suggest.
+  static Answer AskWithMessageBox(QWidget* parent, const std::string& text, Buttons buttons, bool warning = false);
+  // An OK box with the warning icon (a failed print or export), answered as Message is.
+  void Warn(const std::string& text);
 
   // Host
   void SetTitle(const std::string& title) override;

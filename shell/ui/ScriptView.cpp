@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "run/ScreenPalette.h"
+
 namespace mv {
 
 namespace {
@@ -23,6 +25,10 @@ QString ForWidget(std::string_view text) {
   s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   s.replace(QChar('\r'), QChar(' '));
   return s;
+}
+
+Color ToColor(const QColor& c) {
+  return Color{static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue())};
 }
 
 }  // namespace
@@ -156,8 +162,10 @@ void ScriptView::DrainBatch(bool full) {
     c.movePosition(QTextCursor::End);
     c.beginEditBlock();
     QTextCharFormat fmt;
+    const Color background = ToColor(palette().color(QPalette::Base));
     for (const ScriptStore::Piece& r : runs) {
-      fmt.setForeground(QColor(r.color.r, r.color.g, r.color.b));
+      const Color shown = ScreenPalette::Shown(r.color, background);
+      fmt.setForeground(QColor(shown.r, shown.g, shown.b));
       c.insertText(ForWidget(std::string_view(slice).substr(r.start, r.length)), fmt);
     }
     c.endEditBlock();
@@ -201,11 +209,11 @@ void ScriptView::OnContentsChange(int, int removed, int added) {
   store_.Clear();
   if (!clearPending_) {
     Color last{};
+    const Color background = ToColor(palette().color(QPalette::Base));
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
       for (auto it = b.begin(); !it.atEnd(); ++it) {
         const QTextFragment frag = it.fragment();
-        const QColor c = frag.charFormat().foreground().color();
-        last = Color{static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue())};
+        last = ScreenPalette::Stored(ToColor(frag.charFormat().foreground().color()), background);
         store_.Append(frag.text().toStdString(), last);
       }
       if (b.next().isValid()) store_.Append("\r\n", last);
@@ -215,6 +223,17 @@ void ScriptView::OnContentsChange(int, int removed, int added) {
   unshown.ForEachPiece(0, [&](const ScriptStore::Piece& p) {
     store_.Append(std::string_view(unshown.Text()).substr(p.start, p.length), p.color);
   });
+}
+
+void ScriptView::changeEvent(QEvent* e) {
+  QPlainTextEdit::changeEvent(e);
+  if (e->type() != QEvent::PaletteChange) return;
+  // The shades follow the background: shown again, whole, from the exact text.
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    partial_ = true;
+  }
+  Drain();
 }
 
 bool ScriptView::event(QEvent* e) {

@@ -61,6 +61,8 @@ class ScriptView : public QPlainTextEdit, public ScriptWindow {
   // The program's Ctrl+letter commands win over the editor's own bindings (Ctrl+K would
   // otherwise delete to the end of the line instead of skipping a table).
   bool event(QEvent* event) override;
+  // A new palette (a dark theme) shows the script again in the shades of its background.
+  void changeEvent(QEvent* event) override;
   // Paste is accepted and does nothing: the script is what the run wrote.
   bool canInsertFromMimeData(const QMimeData*) const override { return false; }
   void insertFromMimeData(const QMimeData*) override {}

@@ -20,6 +20,7 @@ class DataSourceDialogTest : public QObject {
   void sqliteFileIsOneClickAwayAndTests();
   void postgresFieldsPasswordAndWrongPassword();
   void okReturnsTheStringAndCancelNothing();
+  void recentConnectionsComeFirst();
 };
 
 void DataSourceDialogTest::sqliteFileIsOneClickAwayAndTests() {
@@ -108,6 +109,25 @@ void DataSourceDialogTest::okReturnsTheStringAndCancelNothing() {
   QVERIFY(choice.has_value());
   QCOMPARE(choice->connectString, std::string("DRIVER=SQLite3;Database=/tmp/x.db;PWD=typed;"));
   QCOMPARE(choice->fieldPassword, std::string());
+}
+
+void DataSourceDialogTest::recentConnectionsComeFirst() {
+  const std::vector<std::string> recent = {"DRIVER=SQLite3;Database=/data/a.db", "DSN=sales;UID=me;"};
+  ui::DataSourceDialog d("", nullptr, recent);
+  QTreeWidgetItem* first = d.Sources()->topLevelItem(0);
+  QCOMPARE(first->text(0), QString("Recent connections"));
+  QCOMPARE(first->childCount(), 2);
+  QCOMPARE(first->child(1)->text(0), QString("DSN=sales;UID=me;"));
+  // Choosing one takes its whole string; a password it needs comes from the field.
+  d.SetField("Server", "elsewhere");
+  QVERIFY(d.SelectRecent(1));
+  QCOMPARE(d.ConnectField()->text(), QString("DSN=sales;UID=me;"));
+  d.SetField("Password", "pw");
+  QCOMPARE(d.ConnectString(), std::string("DSN=sales;UID=me;PWD=pw;"));
+  QVERIFY(!d.SelectRecent(2));
+  // Without any, the chooser starts with the data sources as before.
+  ui::DataSourceDialog none("");
+  QCOMPARE(none.Sources()->topLevelItem(0)->text(0), QString("User data sources"));
 }
 
 QTEST_MAIN(DataSourceDialogTest)

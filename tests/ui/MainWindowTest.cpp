@@ -1,11 +1,16 @@
 // The main window over a real run of the SQLite demo: enable rules, the Control Panel's
 // buttons, closing, the SQL Library menu, placement and the automatic start.
 #include <QAction>
+#include <QDialog>
+#include <QDir>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -14,6 +19,8 @@
 
 #include "base/SettingsStore.h"
 #include "base/WindowPlacement.h"
+#include "base/ui/DialogHelp.h"
+#include "db/DbConnection.h"
 #include "run/ConfigurationCommands.h"
 #include "run/RunController.h"
 #include "run/ui/ControlPanel.h"
@@ -117,6 +124,8 @@ class MainWindowTest : public QObject {
   void placement();
   void autoStartFromTheCommandLine();
   void helpOpensTheTopic();
+  void printAndPdfWithoutAPrinter();
+  void chooserRemembersConnectionsThatConnected();
 };
 
 void MainWindowTest::enableRulesThroughARun() {
@@ -377,14 +386,51 @@ void MainWindowTest::autoStartFromTheCommandLine() {
 void MainWindowTest::helpOpensTheTopic() {
   // The pages the build laid into the program folder; an unknown topic opens the start page.
   Fixture f;
-  const std::pair<const char*, const char*> cases[] = {
-      {"control-panel", "control-panel.html"}, {"index", "index.html"}, {"no-such-topic", "index.html"}};
+  const std::pair<const char*, const char*> cases[] = {{"control-panel", "control-panel.html"},
+                                                       {"index", "index.html"},
+                                                       {"no-such-topic", "index.html"},
+                                                       {"parameters", "parameters.html"},
+                                                       {"data-source", "data-source.html"},
+                                                       {"profiles", "profiles.html"},
+                                                       {"filters", "filters.html"},
+                                                       {"sql-script", "sql-script.html"}};
   for (const auto& [topic, page] : cases) {
-    f.window->ShowHelp(topic);
+    // The dialogs' Help buttons reach the same pages through the handler the window sets.
+    ui::DialogHelpHandler()(topic);
     QTextBrowser* browser = f.window->Help()->Browser();
     QCOMPARE(browser->source().fileName(), QString(page));
-    QVERIFY(browser->toPlainText().contains("Mervale") || browser->toPlainText().contains("Control Panel"));
+    QVERIFY(!browser->documentTitle().isEmpty() && browser->toPlainText().contains(browser->documentTitle()));
   }
+  // Every link between the pages leads to a page that is there.
+  const QDir pages(MV_BINARY_DIR "/help");
+  for (const QString& name : pages.entryList({"*.html"})) {
+    const std::string html = ReadFile(pages.filePath(name).toStdString());
+    for (size_t at = html.find("href=\""); at != std::string::npos; at = html.find("href=\"", at + 1)) {
+      const std::string target = html.substr(at + 6, html.find('"', at + 6) - at - 6);
+      if (target.rfind("http", 0) == 0) continue;
+      QVERIFY2(pages.exists(QString::fromStdString(target)),
+               qPrintable(name + " -> " + QString::fromStdString(target)));
+    }
+  }
+  // Help asked from a modal dialog belongs to it, so that it is not blocked behind it.
+  QDialog dialog(f.window.get());
+  QPushButton help("Help", &dialog);
+  ui::WireHelpButton(&help, "parameters");
+  QVERIFY(help.isEnabled());
+  bool helpUsable = false;
+  QTimer::singleShot(50, [&] {
+    help.click();
+    helpUsable = f.window->Help()->isVisible() && f.window->Help()->parentWidget() == &dialog;
+    dialog.reject();
+  });
+  dialog.exec();
+  QVERIFY(helpUsable);
+  // Without the pages there is a message, not silence.
+  Fixture bare(f.dir.path);
+  bare.window->ShowHelp("index");
+  QVERIFY(!bare.told.empty());
+  QVERIFY2(bare.told.back().rfind("The help pages were not found in " + f.dir.path + "/help.", 0) == 0,
+           bare.told.back().c_str());
   // The Control Panel's Help button asks for its own page.
   f.Connect();
   QVERIFY(f.owner().StartRun());
@@ -392,6 +438,72 @@ void MainWindowTest::helpOpensTheTopic() {
   f.window->Help()->Browser()->setSource(QUrl());
   QTest::mouseClick(f.window->Host().Panel()->findChild<QPushButton*>("help"), Qt::LeftButton);
   QCOMPARE(f.window->Help()->Browser()->source().fileName(), QString("control-panel.html"));
+}
+
+void MainWindowTest::printAndPdfWithoutAPrinter() {
+  Fixture f;
+  f.Connect();
+  QVERIFY(f.owner().StartRun());
+  QVERIFY(f.WaitForEnd());
+  QVERIFY(f.window->Command("exportPdf")->isEnabled());
+  // Print with no printer installed writes the PDF file, as Export PDF does.
+  const bool noPrinter = QPrinterInfo::availablePrinterNames().isEmpty();
+  for (const char* command : {"print", "exportPdf"}) {
+    if (std::string(command) == "print" && !noPrinter) continue;
+    f.savePath = f.dir / (std::string(command) + ".pdf");
+    const size_t told = f.told.size();
+    f.window->Command(command)->trigger();
+    QCOMPARE(f.told.size(), told);
+    QCOMPARE(ReadFile(f.savePath).substr(0, 5), std::string("%PDF-"));
+  }
+  // A file that cannot be written is a warning, not an information.
+  f.savePath = f.dir / "no-such-folder/script.pdf";
+  f.window->Host().SetMessageFunction(nullptr);
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QString text;
+  QTimer::singleShot(50, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      icon = box->icon();
+      text = box->text();
+      box->accept();
+    }
+  });
+  f.window->Command("exportPdf")->trigger();
+  QCOMPARE(icon, QMessageBox::Warning);
+  QCOMPARE(text.toStdString(), "Could not write the file " + f.savePath + ".");
+}
+
+void MainWindowTest::chooserRemembersConnectionsThatConnected() {
+  Fixture f;
+  const std::string demo = "DRIVER=SQLite3;Database=" MV_BINARY_DIR "/demo/demo.db";
+  std::vector<std::string> offered;
+  std::string choose;
+  MainWindow::DialogHooks hooks;
+  hooks.chooseDataSource = [&](QWidget*, const std::string&, const std::vector<std::string>& recent) {
+    offered = recent;
+    if (choose.empty()) return std::optional<DataSourceChoice>();  // cancelled: only looked
+    return std::optional<DataSourceChoice>(DataSourceChoice{choose, "field-pw"});
+  };
+  f.window->SetDialogHooks(hooks);
+  // Each step: the string chosen, and the list the chooser is offered the next time.
+  const struct {
+    std::string chosen;
+    std::vector<std::string> next;
+  } steps[] = {
+      // Connected: kept, without the password field's value.
+      {demo + ";PWD=field-pw;", {demo + ";"}},
+      // A file that is not there does not connect and is not kept.
+      {"DRIVER=SQLite3;Database=" + f.dir / "missing.db", {demo + ";"}},
+  };
+  for (const auto& step : steps) {
+    choose = step.chosen;
+    f.owner().ReplaceConnection(DbConnection::ConnectInteractive(f.window->Host()));
+    f.window->RefreshCommands();
+    choose.clear();
+    DbConnection::ConnectInteractive(f.window->Host());
+    QCOMPARE(offered, step.next);
+  }
+  QVERIFY(ReadFile(f.dir / "Mervale.ini").find("field-pw") == std::string::npos);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,4 +1,6 @@
 // The script view: exact text for the worker, batched display, typing rules, find.
+#include <unistd.h>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -6,6 +8,7 @@
 #include <atomic>
 #include <thread>
 
+#include "run/ScreenPalette.h"
 #include "run/ScriptOutput.h"
 #include "shell/ui/FindBox.h"
 #include "shell/ui/ScriptPrinter.h"
@@ -14,6 +17,13 @@
 using namespace mv;
 
 namespace {
+
+// The shade a script colour takes in the view: on the light test palette the red is deepened.
+QColor Shown(const QWidget& view, Color stored) {
+  const QColor base = view.palette().color(QPalette::Base);
+  const Color c = ScreenPalette::Shown(stored, {uint8_t(base.red()), uint8_t(base.green()), uint8_t(base.blue())});
+  return QColor(c.r, c.g, c.b);
+}
 
 QColor ColorAt(const QTextDocument* doc, int position) {
   QTextCursor c(const_cast<QTextDocument*>(doc));
@@ -34,7 +44,9 @@ class ScriptViewTest : public QObject {
   void typingWhileReadOnly();
   void userEditReachesTheExactText();
   void findWrapsBothWays();
+  void darkPaletteShowsReadableShades();
   void printsWithOneInchMargins();
+  void exportsPdfWithoutReplacingOnFailure();
 };
 
 void ScriptViewTest::workerInsertsAreExactAtOnceAndShownInBatches() {
@@ -58,7 +70,7 @@ void ScriptViewTest::workerInsertsAreExactAtOnceAndShownInBatches() {
   const QTextBlock last = view.document()->findBlockByNumber(1999);
   QCOMPARE(last.text(), QString("REM  line 1999"));
   QCOMPARE(ColorAt(view.document(), last.position()), QColor(130, 8, 54));
-  QCOMPARE(ColorAt(view.document(), last.position() + 5), QColor(255, 0, 0));
+  QCOMPARE(ColorAt(view.document(), last.position() + 5), Shown(view, ScriptOutput::colorSql));
 }
 
 void ScriptViewTest::emptyFromWorkerDiscardsWhatWasNotShown() {
@@ -103,7 +115,7 @@ void ScriptViewTest::fontChangeKeepsColours() {
   QCOMPARE(view.document()->defaultFont().pointSizeF(), 14.0);
   QVERIFY(view.document()->defaultFont().bold());
   QCOMPARE(ColorAt(view.document(), 0), QColor(42, 42, 255));
-  QCOMPARE(ColorAt(view.document(), 5), QColor(255, 0, 0));
+  QCOMPARE(ColorAt(view.document(), 5), Shown(view, ScriptOutput::colorSql));
   // Emptying the window at a run's start keeps the font for the next text.
   view.Empty();
   view.Insert("x", ScriptOutput::colorText);
@@ -202,15 +214,57 @@ void ScriptViewTest::findWrapsBothWays() {
   QCOMPARE(asked, std::vector<std::string>({missing, missing}));
 }
 
+void ScriptViewTest::darkPaletteShowsReadableShades() {
+  ScriptView view;
+  const Color colours[] = {ScriptOutput::colorRemarkMarker, ScriptOutput::colorRemark,  ScriptOutput::colorName,
+                           ScriptOutput::colorSql,          ScriptOutput::colorMessage, ScriptOutput::colorText};
+  for (const Color& c : colours) view.Insert("ab", c);
+  const std::string rtf = view.Rtf();
+  QPalette dark = view.palette();
+  dark.setColor(QPalette::Base, QColor(42, 42, 42));
+  dark.setColor(QPalette::Text, QColor(230, 230, 230));
+  view.setPalette(dark);
+  const Color base{42, 42, 42};
+  for (int i = 0; i < 6; ++i) {
+    const QColor shown = ColorAt(view.document(), 2 * i);
+    QCOMPARE(shown, Shown(view, colours[i]));
+    const Color s{uint8_t(shown.red()), uint8_t(shown.green()), uint8_t(shown.blue())};
+    QVERIFY2(ScreenPalette::Contrast(s, base) >= 4.5, qPrintable(shown.name()));
+  }
+  // The script keeps its own colours: the saved RTF is the same, also after the user types.
+  QCOMPARE(view.Rtf(), rtf);
+  view.SetIgnoreTyping(false);
+  view.moveCursor(QTextCursor::End);
+  QTest::keyClick(&view, Qt::Key_Z);
+  QCOMPARE(view.Rtf(), rtf.substr(0, rtf.size() - 1) + "z}");
+}
+
+namespace {
+
+int PdfPages(const QString& path) {
+  QFile pdf(path);
+  if (!pdf.open(QIODevice::ReadOnly)) return -1;
+  const QByteArray bytes = pdf.readAll();
+  return int(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "));
+}
+
+}  // namespace
+
 void ScriptViewTest::printsWithOneInchMargins() {
-  // A script that fits on a page prints one page; a long one continues page after page.
+  // A script that fits on a page prints one page; a long one continues page after page, and
+  // so does one long line, which wraps rather than running off the right margin.
   const struct {
     int lines;
+    int repeat;  // times the statement is repeated on one line
     int minPages, maxPages;
-  } cases[] = {{3, 1, 1}, {400, 3, 12}};
+  } cases[] = {{3, 1, 1, 1}, {400, 1, 3, 12}, {1, 1200, 3, 12}};
   for (const auto& c : cases) {
     ScriptView view;
-    for (int i = 0; i < c.lines; ++i) view.Insert("INSERT INTO t VALUES (" + std::to_string(i) + ");\r\n", {255, 0, 0});
+    for (int i = 0; i < c.lines; ++i) {
+      std::string line;
+      for (int r = 0; r < c.repeat; ++r) line += "INSERT INTO t VALUES (" + std::to_string(i) + ") NOT NULL , ";
+      view.Insert(line + "\r\n", {255, 0, 0});
+    }
     QTemporaryDir dir;
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -218,12 +272,50 @@ void ScriptViewTest::printsWithOneInchMargins() {
     QCOMPARE(PrintScript(*view.document(), printer), std::string());
     QCOMPARE(printer.pageLayout().margins(QPageLayout::Inch), QMarginsF(1, 1, 1, 1));
     QCOMPARE(printer.docName(), QString("Mervale"));
-    QFile pdf(dir.filePath("script.pdf"));
-    QVERIFY(pdf.open(QIODevice::ReadOnly));
-    const QByteArray bytes = pdf.readAll();
-    const int pages = int(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "));
+    const int pages = PdfPages(dir.filePath("script.pdf"));
     QVERIFY2(pages >= c.minPages && pages <= c.maxPages, QByteArray::number(pages));
   }
+}
+
+void ScriptViewTest::exportsPdfWithoutReplacingOnFailure() {
+  ScriptView view;
+  for (int i = 0; i < 200; ++i) view.Insert("INSERT INTO t VALUES (" + std::to_string(i) + ");\r\n", {255, 0, 0});
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("script.pdf").toStdString();
+  // Written whole and moved into place: an earlier file is replaced, nothing is left beside it.
+  QFile old(QString::fromStdString(path));
+  QVERIFY(old.open(QIODevice::WriteOnly));
+  old.write("an older export");
+  old.close();
+  QCOMPARE(ExportScriptPdf(*view.document(), path), std::string());
+  QFile pdf(QString::fromStdString(path));
+  QVERIFY(pdf.open(QIODevice::ReadOnly));
+  QVERIFY(pdf.read(5) == "%PDF-");
+  const int portrait = PdfPages(QString::fromStdString(path));
+  QVERIFY2(portrait >= 2, QByteArray::number(portrait));
+  QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"script.pdf"}));
+  // Landscape pages hold fewer lines.
+  QCOMPARE(ExportScriptPdf(*view.document(), path, Qt::white, QPageLayout::Landscape), std::string());
+  QVERIFY(PdfPages(QString::fromStdString(path)) > portrait);
+  // A folder that cannot be written: a message, and the file there is untouched.
+  QVERIFY(QDir(dir.path()).mkdir("locked"));
+  const QString kept = dir.filePath("locked/script.pdf");
+  QFile keep(kept);
+  QVERIFY(keep.open(QIODevice::WriteOnly));
+  keep.write("kept");
+  keep.close();
+  QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner);
+  const std::string error = ExportScriptPdf(*view.document(), kept.toStdString());
+  QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  if (::geteuid() != 0) {
+    QCOMPARE(error, "Could not write the file " + kept.toStdString() + ".");
+    QVERIFY(keep.open(QIODevice::ReadOnly));
+    QCOMPARE(keep.readAll(), QByteArray("kept"));
+  }
+  // A folder that does not exist.
+  const std::string nowhere = dir.filePath("missing/script.pdf").toStdString();
+  QCOMPARE(ExportScriptPdf(*view.document(), nowhere), "Could not write the file " + nowhere + ".");
+  QVERIFY(!QFile::exists(QString::fromStdString(nowhere)));
 }
 
 QTEST_MAIN(ScriptViewTest)
