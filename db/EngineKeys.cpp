@@ -108,6 +108,129 @@ std::vector<EngineKey> SqliteChecks(const std::string& table, const std::string&
   return checks;
 }
 
+// The entries between the parentheses after ON table, and the condition after WHERE, of
+// SQLite's CREATE INDEX text: an expression's text is kept only there.
+void SqliteIndexText(const std::string& sql, std::vector<std::string>& entries, std::string& where) {
+  entries.clear();
+  where.clear();
+  int depth = 0;
+  bool listed = false;
+  std::string entry;
+  size_t i = 0;
+  while (i < sql.size()) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      const char close = c == '[' ? ']' : c;
+      size_t end = i + 1;
+      while (end < sql.size() && sql[end] != close) ++end;
+      if (depth > 0) entry += sql.substr(i, end + 1 - i);
+      i = end + 1;
+      continue;
+    }
+    if (!listed && c == '(') {
+      if (depth++ > 0) entry += c;
+      ++i;
+      continue;
+    }
+    if (!listed && depth > 0) {
+      if (c == ')' && --depth == 0) {
+        entries.push_back(Trim(entry, " \t\r\n"));
+        listed = true;
+      } else if (c == ',' && depth == 1) {
+        entries.push_back(Trim(entry, " \t\r\n"));
+        entry.clear();
+      } else {
+        if (c == '(') ++depth;
+        entry += c;
+      }
+      ++i;
+      continue;
+    }
+    if (listed && (std::isalpha(static_cast<unsigned char>(c)) || c == '_')) {
+      size_t end = i;
+      while (end < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[end])) || sql[end] == '_')) ++end;
+      if (Lower(sql.substr(i, end - i)) == "where") {
+        where = Trim(sql.substr(end), " \t\r\n;");
+        break;
+      }
+      i = end;
+      continue;
+    }
+    ++i;
+  }
+  // The order words are read from the catalog.
+  for (std::string& e : entries) {
+    const std::string lower = Lower(e);
+    for (const char* order : {" desc", " asc"}) {
+      const size_t n = std::char_traits<char>::length(order);
+      if (lower.size() > n && lower.compare(lower.size() - n, n, order) == 0) {
+        e = Trim(e.substr(0, e.size() - n), " \t\r\n");
+        break;
+      }
+    }
+  }
+}
+
+// The expression of a generated column in SQLite's CREATE TABLE text: the parentheses after AS
+// in the column's definition (the text is the only place SQLite keeps it).
+std::string SqliteGenerated(const std::string& sql, const std::string& column) {
+  // The definitions between the outer parentheses, apart at their top-level commas.
+  std::vector<std::string> defs;
+  std::string def;
+  int depth = 0;
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      const char close = c == '[' ? ']' : c;
+      const size_t end = std::min(sql.find(close, i + 1), sql.size() - 1);
+      if (depth > 0) def += sql.substr(i, end + 1 - i);
+      i = end;
+      continue;
+    }
+    if (c == '(' && depth++ == 0) continue;
+    if (c == ')' && --depth == 0) break;
+    if (depth == 1 && c == ',') {
+      defs.push_back(def);
+      def.clear();
+    } else if (depth > 0) {
+      def += c;
+    }
+  }
+  defs.push_back(def);
+  for (const std::string& d : defs) {
+    const std::string text = Trim(d, " \t\r\n");
+    if (text.empty()) continue;
+    // The column's name, bare or quoted.
+    size_t end = 0;
+    std::string name;
+    if (text[0] == '"' || text[0] == '`' || text[0] == '[') {
+      const char close = text[0] == '[' ? ']' : text[0];
+      end = std::min(text.find(close, 1), text.size());
+      name = text.substr(1, end - 1);
+      ++end;
+    } else {
+      while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end]))) ++end;
+      name = text.substr(0, end);
+    }
+    if (strcasecmp(name.c_str(), column.c_str()) != 0) continue;
+    const std::string lower = Lower(text);
+    for (size_t at = lower.find("as", end); at != std::string::npos; at = lower.find("as", at + 2)) {
+      const bool before = std::isspace(static_cast<unsigned char>(lower[at - 1]));
+      size_t open = at + 2;
+      while (open < text.size() && std::isspace(static_cast<unsigned char>(text[open]))) ++open;
+      if (!before || open >= text.size() || text[open] != '(') continue;
+      int level = 0;
+      for (size_t close = open; close < text.size(); ++close) {
+        if (text[close] == '\'') close = std::min(text.find('\'', close + 1), text.size() - 1);
+        if (text[close] == '(') ++level;
+        if (text[close] == ')' && --level == 0) return Trim(text.substr(open + 1, close - open - 1), " \t\r\n");
+      }
+      return {};
+    }
+  }
+  return {};
+}
+
 std::string SqliteAction(const std::string& a) { return a == "NO ACTION" ? std::string() : a; }
 
 bool ReadSqlite(DbConnection& c, EngineSchema& out, std::string& error) {
@@ -142,6 +265,13 @@ bool ReadSqlite(DbConnection& c, EngineSchema& out, std::string& error) {
             f.column = v[1];
             f.notNull = v[2] == "1" ? 1 : 0;
             f.defaultValue = v[3];
+            // Hidden 2 and 3: a virtual and a stored generated column, which the driver's
+            // column catalog does not list.
+            if (v[5] == "2" || v[5] == "3") {
+              f.generated = SqliteGenerated(createText[v[0]], v[1]);
+              f.generatedStored = v[5] == "3";
+              f.hiddenType = v[6].empty() ? std::string("BLOB") : v[6];
+            }
             const long long key = Number(v[4]);
             if (key > 0) {
               pk[v[0]][static_cast<int>(key)] = v[1];
@@ -238,6 +368,36 @@ bool ReadSqlite(DbConnection& c, EngineSchema& out, std::string& error) {
   }
   for (const auto& [table, sql] : createText)
     for (EngineKey& k : SqliteChecks(table, sql)) out.keys.push_back(std::move(k));
+  // Indexes made by CREATE INDEX; a key's own index comes with the key.
+  std::vector<std::string> entries;
+  std::string where;
+  if (!RunEngineQuery(
+          c,
+          "SELECT m.name, l.name, l.\"unique\", l.partial, coalesce(s.sql, ''), x.seqno, x.cid, coalesce(x.name, "
+          "''), x.\"desc\" FROM sqlite_master m JOIN pragma_index_list(m.name) l JOIN pragma_index_xinfo(l.name) x "
+          "LEFT JOIN sqlite_master s ON s.type = 'index' AND s.name = l.name WHERE m.type = 'table' AND m.name NOT "
+          "LIKE 'sqlite\\_%' ESCAPE '\\' AND l.origin = 'c' AND x.key = 1 ORDER BY m.name, l.name, x.seqno",
+          {}, 9,
+          [&](Row& v) {
+            if (out.indexes.empty() || out.indexes.back().table != v[0] || out.indexes.back().name != v[1]) {
+              EngineIndex ix;
+              ix.table = v[0];
+              ix.name = v[1];
+              ix.unique = v[2] == "1";
+              SqliteIndexText(v[4], entries, where);
+              if (v[3] == "1") ix.where = where;
+              out.indexes.push_back(std::move(ix));
+            }
+            EngineIndex::Part part;
+            part.column = v[7];
+            part.descending = v[8] == "1";
+            const size_t at = static_cast<size_t>(Number(v[5]));
+            // An expression (no column) is kept only in the index's text.
+            if (v[6] == "-2" && at < entries.size()) part.expression = entries[at];
+            out.indexes.back().parts.push_back(std::move(part));
+          },
+          error))
+    return false;
   return true;
 }
 
@@ -360,6 +520,37 @@ bool ReadPostgres(DbConnection& c, EngineSchema& out, std::string& error) {
     f.nextValue = n == next.end() ? 0 : n->second;
     f.onUpdate.clear();
   }
+  // Every index with its method, its entries in order and its condition.
+  if (!RunEngineQuery(
+          c,
+          "SELECT r.relname, c.relname, i.indisunique, a.amname, coalesce(pg_get_expr(i.indpred, i.indrelid, true), "
+          "''), coalesce((SELECT t.attname FROM pg_attribute t WHERE t.attrelid = i.indrelid AND t.attnum = "
+          "i.indkey[k.n - 1] AND i.indkey[k.n - 1] > 0), ''), pg_get_indexdef(i.indexrelid, k.n, true), "
+          "i.indoption[k.n - 1] & 1, coalesce((SELECT o.opcname FROM pg_opclass o WHERE o.oid = i.indclass[k.n - 1] "
+          "AND NOT o.opcdefault), '') FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid JOIN pg_class r ON "
+          "r.oid = i.indrelid JOIN pg_namespace n ON n.oid = r.relnamespace JOIN pg_am a ON a.oid = c.relam CROSS "
+          "JOIN generate_series(1, i.indnkeyatts) k(n) WHERE r.relkind IN ('r', 'p') AND " +
+              where + " ORDER BY r.relname, c.relname, k.n",
+          params, 9,
+          [&](Row& v) {
+            if (out.indexes.empty() || out.indexes.back().table != v[0] || out.indexes.back().name != v[1]) {
+              EngineIndex ix;
+              ix.table = v[0];
+              ix.name = v[1];
+              ix.unique = v[2] == "1" || v[2] == "t";
+              ix.method = v[3] == "btree" ? std::string() : v[3];
+              ix.where = v[4];
+              out.indexes.push_back(std::move(ix));
+            }
+            EngineIndex::Part part;
+            part.column = v[5];
+            if (part.column.empty()) part.expression = v[6];
+            part.descending = v[7] == "1";
+            part.opclass = v[8];
+            out.indexes.back().parts.push_back(std::move(part));
+          },
+          error))
+    return false;
   return true;
 }
 
@@ -441,6 +632,31 @@ bool ReadMaria(DbConnection& c, EngineSchema& out, std::string& error) {
             }
             out.keys.back().columns.push_back(v[3]);
             if (kind == EngineKey::Kind::Foreign) out.keys.back().refColumns.push_back(v[5]);
+          },
+          error))
+    return false;
+  // Every index with its kind (FULLTEXT, SPATIAL, HASH), entries in order, prefixes and order.
+  if (!RunEngineQuery(
+          c,
+          "SELECT TABLE_NAME, INDEX_NAME, NON_UNIQUE, INDEX_TYPE, coalesce(COLUMN_NAME, ''), coalesce(SUB_PART, 0), "
+          "coalesce(COLLATION, 'A') FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = " +
+              schema + " ORDER BY TABLE_NAME, INDEX_NAME, SEQ_IN_INDEX",
+          params, 7,
+          [&](Row& v) {
+            if (out.indexes.empty() || out.indexes.back().table != v[0] || out.indexes.back().name != v[1]) {
+              EngineIndex ix;
+              ix.table = v[0];
+              ix.name = v[1];
+              ix.unique = v[2] == "0";
+              ix.method = v[3] == "BTREE" ? std::string() : v[3];
+              out.indexes.push_back(std::move(ix));
+            }
+            EngineIndex::Part part;
+            part.column = v[4];
+            // A spatial index names a length of its own; it indexes the whole value.
+            if (v[3] != "SPATIAL") part.prefix = static_cast<int>(Number(v[5]));
+            part.descending = v[6] == "D";
+            out.indexes.back().parts.push_back(std::move(part));
           },
           error))
     return false;

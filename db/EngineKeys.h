@@ -39,6 +39,8 @@ struct EngineColumnFacts {
   std::string defaultValue;  // the default's expression as the engine writes it; empty: none
   std::string generated;     // a generated column's expression; empty: none
   bool generatedStored = false;
+  // The declared type of a column the driver's catalog does not list (SQLite's generated ones).
+  std::string hiddenType;
   std::string onUpdate;  // MariaDB ON UPDATE expression
   AutoNumber autoNumber = AutoNumber::None;
   // The value the next new row gets (from the sequence, AUTO_INCREMENT or sqlite_sequence);
@@ -54,14 +56,32 @@ struct EngineSequence {
   long long nextValue = 1;  // the value nextval gives next
 };
 
+// An index as the engine declares it (a key's own index too: the index phase passes over those).
+struct EngineIndex {
+  struct Part {
+    std::string column;      // the column; empty for an expression
+    std::string expression;  // an expression's text as the engine writes it
+    bool descending = false;
+    int prefix = 0;       // MariaDB: the leading characters indexed; 0: the whole value
+    std::string opclass;  // PostgreSQL: an operator class that is not the type's default
+  };
+  std::string table, name;
+  bool unique = false;
+  // The access method in the engine's words; empty for the engine's plain B-tree.
+  std::string method;
+  std::vector<Part> parts;
+  std::string where;  // a partial index's condition; empty: every row
+};
+
 // Everything above for every table of the connection's schema, each catalog read once.
 struct EngineSchema {
   std::vector<EngineKey> keys;
   std::vector<EngineColumnFacts> columns;
   std::vector<EngineSequence> sequences;
+  std::vector<EngineIndex> indexes;
 };
 
-// Reads the keys, column facts and sequences from the engine's own catalog (SQLite, PostgreSQL,
+// Reads the keys, column facts, indexes and sequences from the engine's own catalog (SQLite, PostgreSQL,
 // MariaDB), one statement per catalog for every table; empty for any other source. False with
 // the driver's text in error when a catalog could not be read.
 bool ReadEngineSchema(DbConnection& connection, EngineSchema& out, std::string& error);

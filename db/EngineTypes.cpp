@@ -236,6 +236,16 @@ EngineType MariaCategoryType(std::string_view declared) {
     e.userType = Trimmed(declared);
     return e;
   }
+  // A geometry's values are its bytes (SRID and WKB); only MariaDB keeps the type, which a
+  // SPATIAL index needs.
+  static const char* const kGeometry[] = {"geometry",   "point",           "linestring",   "polygon",
+                                          "multipoint", "multilinestring", "multipolygon", "geometrycollection"};
+  for (const char* g : kGeometry)
+    if (n == g) {
+      EngineType e = Fix("longblob", SQL_LONGVARBINARY);
+      e.userType = Trimmed(declared);
+      return e;
+    }
   return Keep(declared);
 }
 

@@ -137,6 +137,30 @@ struct Profile {
   std::string s_CopyFrom;
   // Rows are written in that format unless the run asks for INSERTs.
   int b_DataCopy = 0;
+  // Index details, read from the engine's catalog with keys and constraints on; each empty: the
+  // target takes none (named in a remark, or a plain index where the meaning is kept).
+  std::string s_IndexDescending;    // DESC after a column
+  std::string s_IndexExpression;    // an expression entry, %s the expression: (%s)
+  std::string s_IndexWhere;         // WHERE, before a partial index's condition
+  std::string s_IndexMethods;       // the access methods of the same engine it takes, blank-separated
+  std::string s_IndexUsing;         // after the table name, %m the method: USING %m
+  std::string s_CreateMethodIndex;  // instead of CREATE INDEX, %m the method: CREATE %m INDEX
+  std::string s_IndexPrefix;        // a column's leading characters, %c the column, %n the count
+  // 1: index names are the schema's, not the table's: a name met again is renamed.
+  int b_IndexNamesPerSchema = 0;
+  // A generated column that the target computes, %s the expression; empty: a plain column with
+  // the source's values. Virtual empty: a virtual column is created stored.
+  std::string s_GeneratedStored;
+  std::string s_GeneratedVirtual;
+  // 1: NULL or NOT NULL may follow a generated column's expression.
+  int b_GeneratedNull = 0;
+  // A sequence no column owns, created before the tables for a source of the same engine with
+  // its next value: %n the name, %d its type, %i increment, %l and %h its bounds, %s its start,
+  // %c CYCLE or NO CYCLE; %Q the name as a text and %v the next value for the setting. Empty:
+  // the sequence is named in a remark.
+  std::string s_DropSequence;
+  std::string s_CreateSequence;
+  std::string s_SetSequence;
 
   bool operator==(const Profile&) const = default;
 };

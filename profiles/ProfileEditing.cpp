@@ -177,6 +177,21 @@ std::vector<std::vector<ProfileField>> BuildPages() {
            &Profile::s_SetNextValue),
       Text("The current time as a default:", &Profile::s_CurrentTimestamp),
       Text("The ON UPDATE command of a column:", &Profile::s_OnUpdate),
+      Text("DESC after an index column (empty: indexes keep no order):", &Profile::s_IndexDescending),
+      Text("An expression in an index (%s; empty: no expression indexes):", &Profile::s_IndexExpression),
+      Text("WHERE before a partial index's condition (empty: no partial indexes):", &Profile::s_IndexWhere),
+      Text("Index methods of the same engine the target takes (blank-separated):", &Profile::s_IndexMethods),
+      Text("An index method after the table name (%m):", &Profile::s_IndexUsing),
+      Text("An index method's CREATE INDEX command (%m):", &Profile::s_CreateMethodIndex),
+      Text("An index on a column's first characters (%c, %n; empty: the whole column):", &Profile::s_IndexPrefix),
+      Flag("Index names belong to the schema (a name met again is renamed)", &Profile::b_IndexNamesPerSchema),
+      Text("A stored generated column (%s; empty: a plain column with the values):", &Profile::s_GeneratedStored),
+      Text("A virtual generated column (%s; empty: created stored):", &Profile::s_GeneratedVirtual),
+      Flag("NULL or NOT NULL may follow a generated column", &Profile::b_GeneratedNull),
+      Text("Removes a sequence of the same engine (%n):", &Profile::s_DropSequence),
+      Text("Creates a sequence of the same engine (%n, %d, %i, %l, %h, %s, %c; empty: a remark):",
+           &Profile::s_CreateSequence),
+      Text("Sets a sequence's next value (%Q, %v):", &Profile::s_SetSequence),
   };
   return pages;
 }

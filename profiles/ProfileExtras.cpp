@@ -62,6 +62,20 @@ const std::vector<ProfileExtra>& ProfileExtras() {
       Number("i_InsertBytes", "InsertBytes", &Profile::i_InsertBytes),
       Text("s_CopyFrom", "CopyFrom", &Profile::s_CopyFrom),
       Number("b_DataCopy", "DataCopy", &Profile::b_DataCopy),
+      Text("s_IndexDescending", "IndexDescending", &Profile::s_IndexDescending),
+      Text("s_IndexExpression", "IndexExpression", &Profile::s_IndexExpression),
+      Text("s_IndexWhere", "IndexWhere", &Profile::s_IndexWhere),
+      Text("s_IndexMethods", "IndexMethods", &Profile::s_IndexMethods),
+      Text("s_IndexUsing", "IndexUsing", &Profile::s_IndexUsing),
+      Text("s_CreateMethodIndex", "CreateMethodIndex", &Profile::s_CreateMethodIndex),
+      Text("s_IndexPrefix", "IndexPrefix", &Profile::s_IndexPrefix),
+      Number("b_IndexNamesPerSchema", "IndexNamesPerSchema", &Profile::b_IndexNamesPerSchema),
+      Text("s_GeneratedStored", "GeneratedStored", &Profile::s_GeneratedStored),
+      Text("s_GeneratedVirtual", "GeneratedVirtual", &Profile::s_GeneratedVirtual),
+      Number("b_GeneratedNull", "GeneratedNull", &Profile::b_GeneratedNull),
+      Text("s_DropSequence", "DropSequence", &Profile::s_DropSequence),
+      Text("s_CreateSequence", "CreateSequence", &Profile::s_CreateSequence),
+      Text("s_SetSequence", "SetSequence", &Profile::s_SetSequence),
   };
   return extras;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 
 #include "base/TextRules.h"
 #include "db/DbConnection.h"
@@ -15,11 +16,6 @@
 namespace mv {
 
 namespace {
-
-bool SameEngine(const RunContext& ctx) {
-  const Engine e = ctx.connection.Driver().engine;
-  return e != Engine::Other && strcasecmp(ctx.working.s_TargetEngine.c_str(), EngineName(e)) == 0;
-}
 
 std::string TableWritten(const RunContext& ctx, const std::string& name) {
   return ctx.names.Table(ctx.opts, name, ApplyCase(name, ctx.working.i_TableNameCase));
@@ -145,7 +141,9 @@ bool TranslateDefault(const Profile& p, const std::string& source, std::string& 
 
 // A check condition of another engine, where it is plain SQL: PostgreSQL's casts and MariaDB's
 // backquotes left out; false for anything that calls engine functions.
-bool PortableCheck(const std::string& source, std::string& out) {
+}  // namespace
+
+bool PortableCondition(const std::string& source, std::string& out) {
   out.clear();
   for (size_t i = 0; i < source.size();) {
     const char c = source[i];
@@ -180,7 +178,8 @@ bool PortableCheck(const std::string& source, std::string& out) {
       if (i < source.size() && source[i] == '[') return false;
       continue;
     }
-    if (c == '~' || c == '[' || c == '"') return false;
+    // || is MariaDB's OR, concatenation elsewhere.
+    if (c == '~' || c == '[' || c == '"' || c == '|') return false;
     if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
       size_t end = i;
       while (end < source.size() && (std::isalnum(static_cast<unsigned char>(source[end])) || source[end] == '_'))
@@ -204,10 +203,14 @@ bool PortableCheck(const std::string& source, std::string& out) {
   return true;
 }
 
-std::string ConstraintName(const RunContext& ctx, const EngineKey& k) {
-  if (k.name.empty() || ctx.working.s_Constraint.empty()) return {};
-  return ctx.working.s_Constraint + " " + ctx.names.Column(ctx.opts, k.name) + " ";
+namespace {
+
+std::string ConstraintName(const RunContext& ctx, const std::string& name) {
+  if (name.empty() || ctx.working.s_Constraint.empty()) return {};
+  return ctx.working.s_Constraint + " " + ctx.names.Column(ctx.opts, name) + " ";
 }
+
+std::string ConstraintName(const RunContext& ctx, const EngineKey& k) { return ConstraintName(ctx, k.name); }
 
 // FOREIGN KEY (..) REFERENCES parent (..) with its actions and deferral.
 std::string ForeignKeyText(RunContext& ctx, const PhaseTable& t, const EngineKey& k) {
@@ -303,6 +306,8 @@ void WriteStatement(RunContext& ctx, const std::string& text) {
   ctx.script.Write(st);
 }
 
+}  // namespace
+
 std::string Replaced(std::string text, const std::vector<std::pair<std::string, std::string>>& values) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -321,6 +326,8 @@ std::string Replaced(std::string text, const std::vector<std::pair<std::string, 
   }
   return out;
 }
+
+namespace {
 
 class KeysTables : public TablePhase {
  public:
@@ -386,10 +393,57 @@ bool KeysTables::Table(PhaseTable& t) {
 
 }  // namespace
 
+bool SourceIsTarget(const RunContext& ctx) {
+  const Engine e = ctx.connection.Driver().engine;
+  return e != Engine::Other && strcasecmp(ctx.working.s_TargetEngine.c_str(), EngineName(e)) == 0;
+}
+
+std::string TargetIndexName(const RunTable& table, const std::string& name) {
+  const auto r = table.renamed.find(name);
+  return r == table.renamed.end() ? name : r->second;
+}
+
 bool ConstraintsWanted(const RunContext& ctx) { return ctx.opts.b_Constraints && !ctx.working.s_PrimaryKey.empty(); }
+
+namespace {
+
+// Where the target's index names are the schema's, a key's or index's name that a table or an
+// earlier key or index already has is renamed after its table.
+void RenameClashes(RunContext& ctx) {
+  if (!ctx.working.b_IndexNamesPerSchema) return;
+  std::set<std::string> used;
+  for (const RunTable& t : ctx.tables) used.insert(Lower(t.name));
+  for (const EngineSequence& s : ctx.sequences) used.insert(Lower(s.name));
+  auto claim = [&](RunTable& t, const std::string& name) {
+    if (name.empty() || t.renamed.count(name)) return;
+    std::string target = name;
+    for (int n = 1; used.count(Lower(target)); ++n)
+      target = t.name + "_" + name + (n > 1 ? "_" + std::to_string(n) : std::string());
+    used.insert(Lower(target));
+    if (target != name) t.renamed[name] = target;
+  };
+  for (RunTable& t : ctx.tables)
+    for (const EngineKey& k : t.keys)
+      if (k.kind == EngineKey::Kind::Primary || k.kind == EngineKey::Kind::Unique) claim(t, k.name);
+  for (RunTable& t : ctx.tables)
+    for (const EngineIndex& ix : t.indexes)
+      if (!IndexIsKey(t, ix.name)) claim(t, ix.name);
+}
+
+}  // namespace
+
+void RenamedNote(RunContext& ctx, const std::string& what, const RunTable& table, const std::string& name) {
+  const std::string target = TargetIndexName(table, name);
+  if (target == name) return;
+  ctx.script.MessageRemark("NOTE: " + what + " " + RemarkSafe(name) + " of table " + RemarkSafe(table.name) +
+                               " is named " + RemarkSafe(target) +
+                               ": the target's index names are the schema's, and another object has that name",
+                           "\r\n", "\r\n");
+}
 
 void PrepareConstraints(RunContext& ctx) {
   ctx.constraints = ConstraintsWanted(ctx);
+  ctx.engineIndexes = false;
   ctx.sequences.clear();
   if (!ctx.constraints) return;
   EngineSchema schema;
@@ -404,16 +458,42 @@ void PrepareConstraints(RunContext& ctx) {
     t.keys.clear();
     t.facts.clear();
     t.cycleKeys.clear();
+    t.indexes.clear();
+    t.renamed.clear();
     for (EngineKey& k : schema.keys)
       if (k.table == t.name) t.keys.push_back(k);
     for (EngineColumnFacts& f : schema.columns)
       if (f.table == t.name) t.facts.push_back(f);
+    for (EngineIndex& ix : schema.indexes)
+      if (ix.table == t.name) t.indexes.push_back(std::move(ix));
   }
+  ctx.engineIndexes = ctx.connection.Driver().engine != Engine::Other;
   ctx.sequences = std::move(schema.sequences);
   OrderTables(ctx);
-  for (const EngineSequence& s : ctx.sequences)
-    ctx.notScripted.Add(ctx.script, {"sequence " + s.name + " (next value " + std::to_string(s.nextValue) + ")", "",
-                                     "no column owns it, and this script creates no sequences"});
+  RenameClashes(ctx);
+  const Profile& p = ctx.working;
+  for (const EngineSequence& s : ctx.sequences) {
+    if (!SourceIsTarget(ctx) || p.s_CreateSequence.empty() || !ctx.opts.b_DoTabStruct) {
+      ctx.notScripted.Add(ctx.script, {"sequence " + s.name + " (next value " + std::to_string(s.nextValue) + ")", "",
+                                       "no column owns it, and this script creates no sequences"});
+      continue;
+    }
+    const std::string name = ctx.names.Table(ctx.opts, s.name, s.name);
+    const std::vector<std::pair<std::string, std::string>> values = {{"n", name},
+                                                                     {"d", s.dataType},
+                                                                     {"i", std::to_string(s.increment)},
+                                                                     {"l", std::to_string(s.minValue)},
+                                                                     {"h", std::to_string(s.maxValue)},
+                                                                     {"s", std::to_string(s.start)},
+                                                                     {"c", s.cycle ? "CYCLE" : "NO CYCLE"},
+                                                                     {"Q", TextLiteral(name)},
+                                                                     {"v", std::to_string(s.nextValue)}};
+    ctx.script.BlankLine();
+    ctx.script.Heading("Sequence ", s.name);
+    if (ctx.opts.b_DropTable && !p.s_DropSequence.empty()) WriteStatement(ctx, Replaced(p.s_DropSequence, values));
+    WriteStatement(ctx, Replaced(p.s_CreateSequence, values));
+    if (!p.s_SetSequence.empty()) WriteStatement(ctx, Replaced(p.s_SetSequence, values));
+  }
 }
 
 const EngineColumnFacts* FactsOf(const RunTable& table, const std::string& column) {
@@ -423,17 +503,30 @@ const EngineColumnFacts* FactsOf(const RunTable& table, const std::string& colum
 }
 
 bool KeyColumnIsNotNull(const RunContext& ctx, const RunTable& table, const std::string& column) {
-  if (SameEngine(ctx)) return false;
+  if (SourceIsTarget(ctx)) return false;
   for (const EngineKey& k : table.keys)
     if (k.kind == EngineKey::Kind::Primary)
       return std::find(k.columns.begin(), k.columns.end(), column) != k.columns.end();
   return false;
 }
 
+bool GeneratedInTarget(const RunContext& ctx, const EngineColumnFacts& f, std::string* text) {
+  if (f.generated.empty()) return false;
+  const Profile& p = ctx.working;
+  const std::string& form =
+      !f.generatedStored && !p.s_GeneratedVirtual.empty() ? p.s_GeneratedVirtual : p.s_GeneratedStored;
+  std::string expression = f.generated;
+  if (form.empty() || (!SourceIsTarget(ctx) && !PortableCondition(f.generated, expression))) return false;
+  if (text) *text = Replaced(form, {{"s", expression}});
+  return true;
+}
+
 std::string ColumnAttributes(RunContext& ctx, const PhaseTable& t, const EngineColumnFacts& f,
                              const std::string& typeText) {
   const Profile& p = ctx.working;
-  const bool same = SameEngine(ctx);
+  // A generated column has neither default nor numbering of its own.
+  if (std::string generated; GeneratedInTarget(ctx, f, &generated)) return typeText + " " + generated;
+  const bool same = SourceIsTarget(ctx);
   std::string text = typeText;
   const Numbering numbering = TargetNumbering(ctx, t.table, f);
   if (numbering == Numbering::Rowid) text = p.s_RowidKey;
@@ -470,7 +563,7 @@ std::string ColumnAttributes(RunContext& ctx, const PhaseTable& t, const EngineC
 
 void AddKeyLines(RunContext& ctx, const PhaseTable& t, std::vector<ColumnLine>& lines) {
   const Profile& p = ctx.working;
-  const bool same = SameEngine(ctx);
+  const bool same = SourceIsTarget(ctx);
   for (size_t at = 0; at < t.table.keys.size(); ++at) {
     const EngineKey& k = t.table.keys[at];
     switch (k.kind) {
@@ -478,15 +571,19 @@ void AddKeyLines(RunContext& ctx, const PhaseTable& t, std::vector<ColumnLine>& 
         if (k.columns.size() == 1 && !p.s_RowidKey.empty())
           if (const EngineColumnFacts* f = FactsOf(t.table, k.columns[0]))
             if (TargetNumbering(ctx, t.table, *f) != Numbering::None) break;
-        lines.push_back({ConstraintName(ctx, k) + p.s_PrimaryKey, ColumnList(ctx, k.columns)});
+        RenamedNote(ctx, "Key", t.table, k.name);
+        lines.push_back(
+            {ConstraintName(ctx, TargetIndexName(t.table, k.name)) + p.s_PrimaryKey, ColumnList(ctx, k.columns)});
         break;
       }
       case EngineKey::Kind::Unique:
-        lines.push_back({ConstraintName(ctx, k) + p.s_Unique, ColumnList(ctx, k.columns)});
+        RenamedNote(ctx, "Key", t.table, k.name);
+        lines.push_back(
+            {ConstraintName(ctx, TargetIndexName(t.table, k.name)) + p.s_Unique, ColumnList(ctx, k.columns)});
         break;
       case EngineKey::Kind::Check: {
         std::string condition = k.check;
-        if (!same && !PortableCheck(k.check, condition)) {
+        if (!same && !PortableCondition(k.check, condition)) {
           ctx.notScripted.Add(ctx.script, {"CHECK constraint " + (k.name.empty() ? k.check : k.name + " " + k.check),
                                            t.name, "the condition uses the source engine's own functions or types"});
           break;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Host.h"
+#include "base/TextRules.h"
 #include "db/CatalogReaders.h"
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
@@ -42,6 +43,11 @@ class IndexTables : public TablePhase {
   void IndexRow(const PhaseTable& t);
   // Writes the open index, with a remark after its last column when given.
   void Flush(const PhaseTable& t, const std::string& remark);
+  // One index as the engine declares it: its order, expressions, condition and method where
+  // the target takes them; else a plain index with a note where the meaning is kept, or a remark.
+  void WriteEngineIndex(const PhaseTable& t, const EngineIndex& ix);
+  // The headings and the DROP INDEX of an index.
+  void Headings(const PhaseTable& t, const std::string& name, const std::string& written);
 
   RunContext& ctx_;
   CatalogReader reader_;
@@ -59,6 +65,106 @@ void IndexTables::Flush(const PhaseTable& t, const std::string& remark) {
   ctx_.script.Write(statement_);
   current_.open = false;
   current_.columns.clear();
+}
+
+void IndexTables::Headings(const PhaseTable& t, const std::string& name, const std::string& written) {
+  const Profile& profile = ctx_.working;
+  if (ctx_.opts.b_DropIndex) {
+    ctx_.script.BlankLine();
+    ctx_.script.Heading("Removal of index ", name);
+    ctx_.script.SimpleStatement(profile.s_DropIndex, profile.b_DropIndexTableName ? t.written + "." + written : written,
+                                "\r\n");
+  }
+  ctx_.script.BlankLine();
+  ctx_.script.Heading("Definition of index ", name);
+}
+
+bool IsWord(const std::string& list, const std::string& word) {
+  size_t start = 0;
+  while (start < list.size()) {
+    const size_t end = std::min(list.find(' ', start), list.size());
+    if (end > start && strcasecmp(list.substr(start, end - start).c_str(), word.c_str()) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+void IndexTables::WriteEngineIndex(const PhaseTable& t, const EngineIndex& ix) {
+  const Profile& p = ctx_.working;
+  const RunOptions& opts = ctx_.opts;
+  const bool same = SourceIsTarget(ctx_);
+  const std::string what = "index " + ix.name;
+  auto refuse = [&](const std::string& reason) { ctx_.notScripted.Add(ctx_.script, {what, t.name, reason}); };
+  // What the copy's index lacks of the source's, each said in a note.
+  std::vector<std::string> changes;
+  std::string create = ix.unique ? p.s_CreateUniqueIndex : p.s_CreateIndex, usingText;
+  if (!ix.method.empty()) {
+    const bool taken =
+        same && IsWord(p.s_IndexMethods, ix.method) && (!p.s_IndexUsing.empty() || !p.s_CreateMethodIndex.empty());
+    if (taken && !p.s_IndexUsing.empty())
+      usingText = " " + Replaced(p.s_IndexUsing, {{"m", ix.method}});
+    else if (taken)
+      create = Replaced(p.s_CreateMethodIndex, {{"m", ix.method}});
+    else if (strcasecmp(ix.method.c_str(), "hash") == 0 || strcasecmp(ix.method.c_str(), "brin") == 0)
+      // Lookups find the same rows through a plain index.
+      changes.push_back("a plain index instead of " + ix.method);
+    else
+      return refuse("the target takes no " + ix.method + " index");
+  }
+  std::vector<std::string> entries;
+  for (const EngineIndex::Part& part : ix.parts) {
+    std::string text;
+    if (part.column.empty()) {
+      std::string expression = part.expression;
+      if (part.expression.empty()) return refuse("the catalog gives no text for its expression");
+      if (p.s_IndexExpression.empty()) return refuse("the target takes no expression in an index");
+      if (!same && !PortableCondition(part.expression, expression))
+        return refuse("its expression " + part.expression + " uses the source engine's own functions or types");
+      text = Replaced(p.s_IndexExpression, {{"s", expression}});
+    } else {
+      text = ctx_.names.Column(opts, part.column, ApplyCase(part.column, p.i_IndexColumnCase));
+      if (part.prefix > 0 && same && !p.s_IndexPrefix.empty()) {
+        text = Replaced(p.s_IndexPrefix, {{"c", text}, {"n", std::to_string(part.prefix)}});
+      } else if (part.prefix > 0) {
+        // A whole column's uniqueness follows from its prefix's: the rows load, the index is looser.
+        changes.push_back("the whole of column " + part.column + " instead of its first " +
+                          std::to_string(part.prefix) + " characters");
+      }
+    }
+    if (same && !part.opclass.empty()) text += " " + part.opclass;
+    if (part.descending && !p.s_IndexDescending.empty())
+      text += " " + p.s_IndexDescending;
+    else if (part.descending)
+      changes.push_back("column " + (part.column.empty() ? part.expression : part.column) + " in ascending order");
+    entries.push_back(text);
+  }
+  std::string where;
+  if (!ix.where.empty()) {
+    std::string condition = ix.where;
+    const bool portable = same || PortableCondition(ix.where, condition);
+    if (!p.s_IndexWhere.empty() && portable) {
+      where = " " + p.s_IndexWhere + " " + condition;
+    } else if (ix.unique) {
+      // Over every row, a unique index could refuse the rows.
+      return refuse(p.s_IndexWhere.empty()
+                        ? "the target takes no partial index (WHERE " + ix.where + ")"
+                        : "its condition " + ix.where + " uses the source engine's own functions or types");
+    } else {
+      changes.push_back("every row instead of those WHERE " + ix.where);
+    }
+  }
+  const std::string name = TargetIndexName(t.table, ix.name);
+  const std::string written = ctx_.names.Column(opts, name, ApplyCase(name, p.i_IndexNameCase));
+  RenamedNote(ctx_, "Index", t.table, ix.name);
+  if (!changes.empty()) {
+    std::string note = "NOTE: Index " + RemarkSafe(ix.name) + " of table " + RemarkSafe(t.name) + " is created with ";
+    for (size_t i = 0; i < changes.size(); ++i) note += (i ? "; " : "") + RemarkSafe(changes[i]);
+    ctx_.script.MessageRemark(note + ", as the target takes it", "\r\n", "\r\n");
+  }
+  Headings(t, ApplyCase(name, p.i_IndexNameCase), written);
+  statement_.Clear();
+  AddCreateIndex(statement_, p, create, written, t.written + usingText, entries, {}, where);
+  ctx_.script.Write(statement_);
 }
 
 void IndexTables::CatalogFailed() {
@@ -99,14 +205,7 @@ void IndexTables::IndexRow(const PhaseTable& t) {
   const std::string iwritten = ctx_.names.Column(opts, usable, iname);
   if (firstIndexRow_ || row_.indexName != previous_) {
     Flush(t, {});
-    if (opts.b_DropIndex) {
-      ctx_.script.BlankLine();
-      ctx_.script.Heading("Removal of index ", iname);
-      ctx_.script.SimpleStatement(profile.s_DropIndex,
-                                  profile.b_DropIndexTableName ? t.written + "." + iwritten : iwritten, "\r\n");
-    }
-    ctx_.script.BlankLine();
-    ctx_.script.Heading("Definition of index ", iname);
+    Headings(t, iname, iwritten);
     current_.open = true;
     current_.unique = !row_.nonUnique;
     current_.name = iwritten;
@@ -124,6 +223,13 @@ void IndexTables::IndexRow(const PhaseTable& t) {
 bool IndexTables::Table(PhaseTable& t) {
   ctx_.script.BlankLine();
   ctx_.script.Heading("Indexes for table ", t.name);
+  if (ctx_.constraints && ctx_.engineIndexes) {
+    for (const EngineIndex& ix : t.table.indexes) {
+      ctx_.checkPoint();
+      if (!IndexIsKey(t.table, ix.name)) WriteEngineIndex(t, ix);
+    }
+    return true;
+  }
   if (!reader_.OpenStatistics(t.table.name)) {
     EndIfConnectionLost(ctx_, t.index, reader_.error());
     // Without a statistics catalog no later table's indexes can be read either.

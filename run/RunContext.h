@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,12 +36,17 @@ struct ColumnInfo {
   EngineRead engineRead = EngineRead::AsReported;
   // A number type of the profile's own: a text that is no number cannot go into it.
   bool numberTyped = false;
+  // A generated column the target computes as the source does: created, never given values.
+  bool computed = false;
 };
 
 // One table a run processes, with the columns the structure pass kept.
 struct RunTable {
   std::string name;  // TABLE_NAME as returned
   std::vector<ColumnInfo> columns;
+  // The generated columns the target computes, each with the place in columns it stands
+  // before in CREATE TABLE (past the end: last); the rows leave them out.
+  std::vector<std::pair<size_t, ColumnInfo>> computedColumns;
   // Every column the catalog named, kept or not (an index entry that is none is an expression).
   std::vector<std::string> catalogColumns;
   // The rows the data phase read, -1 before it did.
@@ -53,6 +59,11 @@ struct RunTable {
   std::vector<EngineKey> keys;
   std::vector<EngineColumnFacts> facts;
   std::vector<size_t> cycleKeys;
+  // The indexes as the engine declares them (with keys and constraints on, from an engine
+  // whose catalog is read), and the key and index names the target takes instead of the
+  // source's where the target's index names are the schema's.
+  std::vector<EngineIndex> indexes;
+  std::map<std::string, std::string> renamed;
 };
 
 // How the data phase learns each table's row count for a progress display.
@@ -87,6 +98,8 @@ struct RunContext {
   bool constraints = false;
   // The source's sequences that no column owns.
   std::vector<EngineSequence> sequences;
+  // The indexes come from the engine's catalog (RunTable::indexes), not the driver's statistics.
+  bool engineIndexes = false;
   // The views, types, routines, triggers and comments of the schema, read once before the
   // tables when the profile names a target engine.
   SchemaObjects objects;

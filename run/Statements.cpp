@@ -34,7 +34,14 @@ void AddCreateTable(ScriptText& t, const Profile& profile, const std::string& ta
 
 void AddCreateIndex(ScriptText& t, const Profile& profile, bool unique, const std::string& index,
                     const std::string& table, const std::vector<std::string>& columns, const std::string& remark) {
-  t.Add((unique ? profile.s_CreateUniqueIndex : profile.s_CreateIndex) + " ", TextRole::Remark);
+  AddCreateIndex(t, profile, unique ? profile.s_CreateUniqueIndex : profile.s_CreateIndex, index, table, columns,
+                 remark, {});
+}
+
+void AddCreateIndex(ScriptText& t, const Profile& profile, const std::string& create, const std::string& index,
+                    const std::string& table, const std::vector<std::string>& columns, const std::string& remark,
+                    const std::string& where) {
+  t.Add(create + " ", TextRole::Remark);
   t.Add(index, TextRole::Sql);
   t.Add(" " + profile.s_OnTable + " ", TextRole::Remark);
   t.Add(table, TextRole::Sql);
@@ -45,6 +52,7 @@ void AddCreateIndex(ScriptText& t, const Profile& profile, bool unique, const st
   }
   if (!remark.empty()) t.Add(remark, TextRole::Message);
   t.Add("\t\t" + profile.s_LineBreak + "\r\n)", TextRole::Sql);
+  if (!where.empty()) t.Add(where, TextRole::Sql);
   AddTerminator(t, profile, "\r\n\r\n");
 }
 

@@ -27,6 +27,11 @@ void AddCreateTable(ScriptText& t, const Profile& profile, const std::string& ta
 // CREATE [UNIQUE] INDEX name ON table ( columns ); a remark stands after the last column.
 void AddCreateIndex(ScriptText& t, const Profile& profile, bool unique, const std::string& index,
                     const std::string& table, const std::vector<std::string>& columns, const std::string& remark = {});
+// The same with the command's own words (a method's CREATE INDEX) and a condition (" WHERE ...")
+// after the closing parenthesis.
+void AddCreateIndex(ScriptText& t, const Profile& profile, const std::string& create, const std::string& index,
+                    const std::string& table, const std::vector<std::string>& columns, const std::string& remark,
+                    const std::string& where);
 // INSERT INTO table ( columns ) VALUES ( row ).
 void AddInsert(ScriptText& t, const Profile& profile, const std::string& table, const std::string& columns,
                const std::string& row);

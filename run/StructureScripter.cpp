@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 
 #include "base/Host.h"
@@ -132,10 +134,13 @@ std::optional<ColumnInfo> StructureTables::Column(const PhaseTable& t, const Col
   // A kept type's labels are values: their letter case stays.
   if (!userType) ApplyCaseInPlace(typeText, profile.i_DataTypeCase);
   if (sameEngineType && Lower(typeText) != Lower(*sameEngineType)) typeText = *sameEngineType;
-  if (ctx_.constraints && ctx_.opts.b_DoTabStruct)
-    if (const EngineColumnFacts* facts = FactsOf(table, row.name))
-      typeText = ColumnAttributes(ctx_, t, *facts, typeText);
   ColumnInfo col;
+  if (ctx_.constraints)
+    if (const EngineColumnFacts* facts = FactsOf(table, row.name)) {
+      if (ctx_.opts.b_DoTabStruct) typeText = ColumnAttributes(ctx_, t, *facts, typeText);
+      // Also for the rows alone: the schema they go into computes the column.
+      col.computed = GeneratedInTarget(ctx_, *facts);
+    }
   col.name = row.name;
   col.sqlType = row.sqlType;
   col.category = category;
@@ -143,9 +148,10 @@ std::optional<ColumnInfo> StructureTables::Column(const PhaseTable& t, const Col
   col.isNumeric = CategoryIsNumeric(category);
   col.numberTyped =
       col.isNumeric && profile.s_TypeTranslation[category].find_first_not_of(kWhiteSpace) != std::string::npos;
-  const std::string& nullText = row.nullable == 0   ? profile.s_NotNull
-                                : row.nullable == 1 ? profile.s_Null
-                                                    : std::string();
+  const std::string& nullText = col.computed && !profile.b_GeneratedNull ? std::string()
+                                : row.nullable == 0                      ? profile.s_NotNull
+                                : row.nullable == 1                      ? profile.s_Null
+                                                                         : std::string();
   col.definition =
       profile.b_NullBeforeType ? nullText + "\t" + typeText : PadToWidth(typeText, 15, false) + "\t" + nullText;
   return col;
@@ -175,13 +181,37 @@ CatalogEnd StructureTables::ReadColumns(PhaseTable& t) {
         row_.nullable = facts->notNull || KeyColumnIsNotNull(ctx_, table, row_.name) ? 0 : 1;
     std::optional<ColumnInfo> col = Column(t, row_);
     if (!col) continue;
-    if (ctx_.opts.b_Optimize && row_.nullable == 1)
+    if (col->computed)
+      table.computedColumns.emplace_back(ctx_.opts.b_Optimize ? SIZE_MAX : table.columns.size(), std::move(*col));
+    else if (ctx_.opts.b_Optimize && row_.nullable == 1)
       pending.push_back(std::move(*col));
     else
       table.columns.push_back(std::move(*col));
   }
   if (reader_.valueFailures() > 0) ctx_.TableError(table.name);
   reader_.Close();
+  // Generated columns the driver's catalog leaves out (SQLite's), from the engine's own, last.
+  if (end.error.empty() && !table.catalogColumns.empty() && ctx_.constraints)
+    for (const EngineColumnFacts& f : table.facts) {
+      if (f.hiddenType.empty() ||
+          std::find(table.catalogColumns.begin(), table.catalogColumns.end(), f.column) != table.catalogColumns.end())
+        continue;
+      const EngineType type = ParseEngineType(ctx_.connection.Driver().engine, f.hiddenType);
+      ColumnRow row;
+      row.name = f.column;
+      row.typeName = f.hiddenType;
+      row.sqlType = type.corrects ? type.sqlType : SQL_VARCHAR;
+      row.size = type.size;
+      row.scale = type.scale;
+      row.nullable = f.notNull == 1 ? 0 : 1;
+      table.catalogColumns.push_back(f.column);
+      std::optional<ColumnInfo> col = Column(t, row);
+      if (!col) continue;
+      if (col->computed)
+        table.computedColumns.emplace_back(SIZE_MAX, std::move(*col));
+      else
+        pending.push_back(std::move(*col));
+    }
   if (table.catalogColumns.empty() && (!end.error.empty() || HasColumnsAfterAll(table))) {
     table.columnsUnread = true;
     end.error = "\r\n\t" + ctx_.working.s_Remarks +
@@ -217,12 +247,23 @@ void StructureTables::WriteCreateTable(const PhaseTable& t, const CatalogEnd& en
   for (const std::string& note : notes_) out.MessageRemark(note, "", "\r\n");
   std::vector<ColumnLine> lines;
   lines.reserve(t.table.columns.size());
-  for (const ColumnInfo& col : t.table.columns)
-    lines.push_back(
-        {ctx_.names.Column(ctx_.opts, col.name, ApplyCase(col.name, profile.i_ColumnNameCase)), col.definition});
+  auto line = [&](const ColumnInfo& col) {
+    return ColumnLine{ctx_.names.Column(ctx_.opts, col.name, ApplyCase(col.name, profile.i_ColumnNameCase)),
+                      col.definition};
+  };
+  for (const ColumnInfo& col : t.table.columns) lines.push_back(line(col));
+  // The computed columns at their places, the last first so the earlier places stand.
+  size_t remarkAt = end.remarkAt;
+  const auto& computed = t.table.computedColumns;
+  const size_t columns = lines.size();
+  for (auto c = computed.rbegin(); c != computed.rend(); ++c) {
+    const size_t at = std::min(c->first, columns);
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), line(c->second));
+    if (at < remarkAt) ++remarkAt;
+  }
   if (ctx_.constraints && !lines.empty()) AddKeyLines(ctx_, t, lines);
   statement_.Clear();
-  AddCreateTable(statement_, profile, t.written, lines, end.remarkAt, end.error);
+  AddCreateTable(statement_, profile, t.written, lines, remarkAt, end.error);
   out.Write(statement_);
   if (!t.table.columns.empty()) return;
   out.Write(profile.s_Remarks + "  There are no columns to create table ", TextRole::Message);
@@ -232,6 +273,7 @@ void StructureTables::WriteCreateTable(const PhaseTable& t, const CatalogEnd& en
 bool StructureTables::Table(PhaseTable& t) {
   RunTable& table = t.table;
   table.columns.clear();
+  table.computedColumns.clear();
   table.catalogColumns.clear();
   table.columnsUnread = false;
   if (!reader_.OpenColumns(table.name)) {

@@ -27,7 +27,9 @@ const char* const kProfile[] = {"SQLite", "PostgreSQL", "MariaDB"};
 
 // The same shape in each engine's words: an auto-numbered key with a gap (id 3 deleted), a
 // unique column, defaults of each kind, a check each engine takes and one in its own functions,
-// a self-referencing and a composite foreign key with actions, and a foreign-key cycle.
+// a self-referencing and a composite foreign key with actions, a foreign-key cycle, and indexes
+// with a DESC column, a condition, an expression and each engine's own methods (MariaDB: two
+// tables with an index of the same name, a prefix).
 const char* const kSchema[] = {
     R"SQL(
 CREATE TABLE item_note (order_id INTEGER NOT NULL, line INTEGER NOT NULL, note TEXT,
@@ -36,18 +38,23 @@ CREATE TABLE customer (id INTEGER PRIMARY KEY AUTOINCREMENT, email VARCHAR(80) N
   CHECK (length(email) > 2), name VARCHAR(40) DEFAULT 'n/a', created DATETIME DEFAULT CURRENT_TIMESTAMP,
   score INTEGER DEFAULT 0 CONSTRAINT ck_score CHECK (score >= 0));
 CREATE TABLE orders (id INTEGER PRIMARY KEY, customer_id INTEGER NOT NULL REFERENCES customer (id) ON DELETE CASCADE,
-  parent_id INTEGER REFERENCES orders (id), total DECIMAL(10,2) CHECK (total > 0));
+  parent_id INTEGER REFERENCES orders (id), total DECIMAL(10,2) CHECK (total > 0),
+  twice DECIMAL(12,2) GENERATED ALWAYS AS (total * 2) VIRTUAL);
 CREATE TABLE item (order_id INTEGER NOT NULL REFERENCES orders (id), line INTEGER NOT NULL, qty INTEGER NOT NULL DEFAULT 1,
   PRIMARY KEY (order_id, line));
 CREATE TABLE dept (id INTEGER PRIMARY KEY, head_id INTEGER REFERENCES emp (id));
 CREATE TABLE emp (id INTEGER PRIMARY KEY, dept_id INTEGER NOT NULL REFERENCES dept (id));
+CREATE INDEX ix_total_desc ON orders (total DESC, id);
+CREATE INDEX ix_big_orders ON orders (customer_id) WHERE total > 6;
+CREATE INDEX ix_email_lower ON customer (lower(email));
 )SQL",
     R"SQL(
 CREATE TABLE customer (id serial PRIMARY KEY, email varchar(80) NOT NULL UNIQUE CHECK (email ~ '@'),
   name varchar(40) DEFAULT 'n/a', created timestamp DEFAULT now(), score integer DEFAULT 0 CONSTRAINT ck_score CHECK (score >= 0));
 CREATE TABLE orders (id integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
   customer_id integer NOT NULL REFERENCES customer (id) ON DELETE CASCADE,
-  parent_id integer REFERENCES orders (id) DEFERRABLE INITIALLY DEFERRED, total numeric(10,2) CHECK (total > 0));
+  parent_id integer REFERENCES orders (id) DEFERRABLE INITIALLY DEFERRED, total numeric(10,2) CHECK (total > 0),
+  twice numeric(12,2) GENERATED ALWAYS AS (total * 2) STORED);
 CREATE TABLE item (order_id integer NOT NULL REFERENCES orders (id), line integer NOT NULL, qty integer NOT NULL DEFAULT 1,
   PRIMARY KEY (order_id, line));
 CREATE TABLE item_note (order_id integer NOT NULL, line integer NOT NULL, note text,
@@ -56,6 +63,11 @@ CREATE TABLE dept (id integer PRIMARY KEY, head_id integer);
 CREATE TABLE emp (id integer PRIMARY KEY, dept_id integer NOT NULL REFERENCES dept (id));
 ALTER TABLE dept ADD CONSTRAINT fk_head FOREIGN KEY (head_id) REFERENCES emp (id);
 CREATE SEQUENCE ticket_seq START 100;
+SELECT nextval('ticket_seq');
+CREATE INDEX ix_total_desc ON orders (total DESC, id);
+CREATE INDEX ix_big_orders ON orders (customer_id) WHERE total > 6;
+CREATE INDEX ix_email_lower ON customer (lower(email));
+CREATE INDEX ix_note_gin ON item_note USING gin (to_tsvector('simple', note));
 )SQL",
     R"SQL(
 CREATE TABLE customer (id int NOT NULL AUTO_INCREMENT PRIMARY KEY, email varchar(80) NOT NULL UNIQUE
@@ -63,7 +75,7 @@ CREATE TABLE customer (id int NOT NULL AUTO_INCREMENT PRIMARY KEY, email varchar
   created timestamp NOT NULL DEFAULT current_timestamp() ON UPDATE current_timestamp(), score int DEFAULT 0,
   CONSTRAINT ck_score CHECK (score >= 0));
 CREATE TABLE orders (id int NOT NULL AUTO_INCREMENT PRIMARY KEY, customer_id int NOT NULL, parent_id int,
-  total decimal(10,2) CHECK (total > 0),
+  total decimal(10,2) CHECK (total > 0), twice decimal(12,2) AS (total * 2) VIRTUAL,
   CONSTRAINT fk_cust FOREIGN KEY (customer_id) REFERENCES customer (id) ON DELETE CASCADE,
   CONSTRAINT fk_parent FOREIGN KEY (parent_id) REFERENCES orders (id));
 CREATE TABLE item (order_id int NOT NULL, line int NOT NULL, qty int NOT NULL DEFAULT 1, PRIMARY KEY (order_id, line),
@@ -73,8 +85,18 @@ CREATE TABLE item_note (order_id int NOT NULL, line int NOT NULL, note text,
 CREATE TABLE dept (id int PRIMARY KEY, head_id int);
 CREATE TABLE emp (id int PRIMARY KEY, dept_id int NOT NULL, CONSTRAINT fk_dept FOREIGN KEY (dept_id) REFERENCES dept (id));
 ALTER TABLE dept ADD CONSTRAINT fk_head FOREIGN KEY (head_id) REFERENCES emp (id);
+CREATE TABLE place (id int PRIMARY KEY, spot POINT NOT NULL, SPATIAL INDEX ix_spot (spot));
+CREATE INDEX ix_total_desc ON orders (total DESC, id);
+CREATE FULLTEXT INDEX ix_note_text ON item_note (note);
+CREATE INDEX ix_line ON item (line);
+CREATE INDEX ix_line ON item_note (line);
+CREATE INDEX ix_name_prefix ON customer (name(10));
 )SQL",
 };
+
+// The indexes (all named ix_...) each target names in a remark instead of creating them: an
+// expression into MariaDB, PostgreSQL's GIN elsewhere, MariaDB's FULLTEXT and SPATIAL elsewhere.
+const int kIndexRemarks[3][3] = {{0, 0, 1}, {1, 0, 2}, {2, 2, 0}};
 
 const char kRows[] = R"SQL(
 INSERT INTO customer (email) VALUES ('a@x'), ('b@x'), ('c@x');
@@ -90,12 +112,15 @@ INSERT INTO emp VALUES (1, 1), (2, 1);
 // What the copy's catalog holds, object by object.
 struct Counts {
   int primary = 0, unique = 0, foreign = 0, checks = 0, defaults = 0, notNull = 0;
+  // The ix_ indexes, their DESC columns and those with a condition; generated columns.
+  int indexes = 0, descending = 0, partial = 0, generated = 0;
   bool operator==(const Counts&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const Counts& c) {
   return os << "primary " << c.primary << ", unique " << c.unique << ", foreign " << c.foreign << ", checks "
-            << c.checks << ", defaults " << c.defaults << ", not null " << c.notNull;
+            << c.checks << ", defaults " << c.defaults << ", not null " << c.notNull << ", indexes " << c.indexes
+            << " (" << c.descending << " DESC columns, " << c.partial << " partial), generated " << c.generated;
 }
 
 int Int(const std::string& s) { return std::atoi(s.c_str()); }
@@ -184,6 +209,19 @@ class Rebuild : public ::testing::Test {
                       from + "pragma_table_info(m.name) p" + where + " AND p.\"notnull\" = 1;\n"));
       EXPECT_EQ(lines.size(), 5u);
       if (lines.size() == 5) c = {Int(lines[0]), Int(lines[1]), Int(lines[2]), 0, Int(lines[3]), Int(lines[4])};
+      const std::string ix = " AND l.name LIKE '%ix\\_%' ESCAPE '\\'";
+      const auto indexes = SplitLines(
+          Run(db, "SELECT count(*), coalesce(sum(l.partial), 0) " + from + "pragma_index_list(m.name) l" + where + ix +
+                      ";\nSELECT count(*) " + from + "pragma_index_list(m.name) l JOIN pragma_index_xinfo(l.name) x" +
+                      where + ix + " AND x.key = 1 AND x.\"desc\" = 1;\nSELECT count(*) " + from +
+                      "pragma_table_xinfo(m.name) p" + where + " AND p.hidden IN (2, 3);\n"));
+      EXPECT_EQ(indexes.size(), 3u);
+      if (indexes.size() == 3) {
+        c.indexes = Int(indexes[0]);
+        c.partial = Int(indexes[0].substr(indexes[0].find('|') + 1));
+        c.descending = Int(indexes[1]);
+        c.generated = Int(indexes[2]);
+      }
       // SQLite keeps checks only in the CREATE text: each CHECK before a parenthesis.
       const std::string sql = Upper(Run(db, "SELECT sql FROM " + tables + ";"));
       for (size_t at = sql.find("CHECK"); at != std::string::npos; at = sql.find("CHECK", at + 1)) {
@@ -209,6 +247,21 @@ class Rebuild : public ::testing::Test {
               "= r.relnamespace WHERE n.nspname = 'public' AND r.relkind = 'r' AND a.attnum > 0 AND a.attnotnull;"));
       EXPECT_EQ(lines.size(), 2u);
       if (lines.size() == 2) c.defaults = Int(lines[0]), c.notNull = Int(lines[1]);
+      const auto indexes = SplitLines(
+          Run(db,
+              "SELECT count(*), count(i.indpred), coalesce(sum((SELECT count(*) FROM generate_series(0, i.indnkeyatts "
+              "- 1) k WHERE i.indoption[k] & 1 = 1)), 0) FROM pg_index i JOIN pg_class x ON x.oid = i.indexrelid JOIN "
+              "pg_namespace n ON n.oid = x.relnamespace WHERE n.nspname = 'public' AND x.relname LIKE '%ix\\_%';\n"
+              "SELECT count(*) FROM pg_attribute a JOIN pg_class r ON r.oid = a.attrelid JOIN pg_namespace n ON n.oid "
+              "= r.relnamespace WHERE n.nspname = 'public' AND a.attgenerated = 's';"));
+      EXPECT_EQ(indexes.size(), 2u);
+      if (indexes.size() == 2) {
+        const std::string& l = indexes[0];
+        c.indexes = Int(l);
+        c.partial = Int(l.substr(l.find('|') + 1));
+        c.descending = Int(l.substr(l.rfind('|') + 1));
+        c.generated = Int(indexes[1]);
+      }
       return c;
     }
     for (const std::string& line : SplitLines(
@@ -225,6 +278,18 @@ class Rebuild : public ::testing::Test {
             "information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND IS_NULLABLE = 'NO';"));
     EXPECT_EQ(lines.size(), 2u);
     if (lines.size() == 2) c.defaults = Int(lines[0]), c.notNull = Int(lines[1]);
+    const auto indexes =
+        SplitLines(Run(db,
+                       "SELECT count(DISTINCT TABLE_NAME, INDEX_NAME), coalesce(sum(COLLATION = 'D'), 0) FROM "
+                       "information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() AND INDEX_NAME LIKE '%ix\\_%';\n"
+                       "SELECT count(*) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND EXTRA LIKE "
+                       "'%GENERATED%';"));
+    EXPECT_EQ(indexes.size(), 2u);
+    if (indexes.size() == 2) {
+      c.indexes = Int(indexes[0]);
+      c.descending = Int(indexes[0].substr(indexes[0].find('\t') + 1));
+      c.generated = Int(indexes[1]);
+    }
     return c;
   }
 
@@ -298,6 +363,12 @@ TEST_F(Rebuild, EveryEngineIntoEveryEngineLoadsWithKeysEnforced) {
            at = script.find("NOT SCRIPTED: CHECK", at + 1))
         ++notScripted;
       EXPECT_NE(script.find("refer to each other in a cycle"), std::string::npos);
+      // Each index is created or named in a remark; a clash of names is renamed, not dropped.
+      int indexRemarks = 0;
+      for (size_t at = script.find("NOT SCRIPTED: index"); at != std::string::npos;
+           at = script.find("NOT SCRIPTED: index", at + 1))
+        ++indexRemarks;
+      EXPECT_EQ(indexRemarks, kIndexRemarks[s][t]) << script;
       if (se == te) {
         EXPECT_EQ(got, source) << script;
         EXPECT_EQ(notScripted, 0u);
@@ -310,8 +381,20 @@ TEST_F(Rebuild, EveryEngineIntoEveryEngineLoadsWithKeysEnforced) {
         EXPECT_EQ(got.checks, source.checks - 1);
         EXPECT_EQ(got.defaults, source.defaults);
         EXPECT_GE(got.notNull, source.notNull);
+        EXPECT_EQ(got.indexes, source.indexes - kIndexRemarks[s][t]);
+        EXPECT_EQ(got.descending, source.descending);
+        // MariaDB takes no condition: a plain index over every row, with a note.
+        EXPECT_EQ(got.partial, te == kMaria ? 0 : source.partial);
+        // The expression is plain SQL: every target computes it.
+        EXPECT_EQ(got.generated, source.generated);
       }
-      if (se == kPg) {
+      // The target computes the values the script does not copy.
+      EXPECT_EQ(SplitLines(Run(copy, "SELECT twice FROM orders WHERE id = 2;")).back().substr(0, 2), "10");
+      // A sequence no column owns: created with its next value into PostgreSQL, else named.
+      if (se == kPg && te == kPg) {
+        EXPECT_EQ(script.find("NOT SCRIPTED: sequence"), std::string::npos);
+        EXPECT_EQ(SplitLines(Run(copy, "SELECT nextval('ticket_seq');")).back(), "101");
+      } else if (se == kPg) {
         EXPECT_NE(script.find("NOT SCRIPTED: sequence ticket_seq"), std::string::npos);
       }
       EXPECT_EQ(NextId(Run(copy, InsertNew(te, "customer", "email", "'new@x'"))), nextCustomer);

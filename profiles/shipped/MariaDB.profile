@@ -151,3 +151,14 @@ s_DelimiterCommand = DELIMITER
 s_BodyDelimiter    = ;;
 s_TableComment     = ALTER TABLE %t COMMENT = %s
 s_ColumnComment    = ALTER TABLE %t MODIFY %c %d COMMENT %s
+
+# Index details: column order, FULLTEXT and SPATIAL indexes of a MariaDB source and prefix
+# lengths; MariaDB takes no expression or partial indexes, and names indexes per table.
+s_IndexDescending  = DESC
+s_IndexMethods     = FULLTEXT SPATIAL
+s_CreateMethodIndex = CREATE %m INDEX
+s_IndexPrefix      = %c(%n)
+
+# Generated columns computed by the target (their values are not copied); MariaDB takes no NULL or NOT NULL after one.
+s_GeneratedStored  = GENERATED ALWAYS AS (%s) STORED
+s_GeneratedVirtual = GENERATED ALWAYS AS (%s) VIRTUAL

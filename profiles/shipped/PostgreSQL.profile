@@ -154,3 +154,22 @@ s_CreateDomain     = CREATE DOMAIN %n AS %s
 s_DropType         = DROP TYPE IF EXISTS %n CASCADE
 s_TableComment     = COMMENT ON TABLE %t IS %s
 s_ColumnComment    = COMMENT ON COLUMN %t.%c IS %s
+
+# Index details: column order, expressions, partial indexes and PostgreSQL's own access methods
+# (a GiST or GIN index of a PostgreSQL source stays one); index names are the schema's.
+s_IndexDescending  = DESC
+s_IndexExpression  = (%s)
+s_IndexWhere       = WHERE
+s_IndexMethods     = hash gist gin spgist brin
+s_IndexUsing       = USING %m
+b_IndexNamesPerSchema = 1
+
+# Generated columns computed by the target (their values are not copied); PostgreSQL computes a virtual one stored.
+s_GeneratedStored  = GENERATED ALWAYS AS (%s) STORED
+s_GeneratedVirtual = 
+b_GeneratedNull    = 1
+
+# Sequences no column owns, created before the tables with the source's next value.
+s_DropSequence     = DROP SEQUENCE IF EXISTS %n CASCADE
+s_CreateSequence   = CREATE SEQUENCE %n AS %d INCREMENT BY %i MINVALUE %l MAXVALUE %h START WITH %s %c
+s_SetSequence      = SELECT setval(%Q, %v, false)

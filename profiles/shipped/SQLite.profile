@@ -134,3 +134,15 @@ s_ReservedWords    = ADD ALL ALTER AND AS BETWEEN CASE CAST CHECK COLLATE COMMIT
 # Views and triggers of a SQLite source are copied as SQLite stores them.
 s_CreateView       = CREATE VIEW
 s_DropView         = DROP VIEW IF EXISTS
+
+# Index details: column order, expressions and partial indexes; SQLite has no index methods, and
+# its index names are the schema's (one met again in another table is renamed).
+s_IndexDescending  = DESC
+s_IndexExpression  = (%s)
+s_IndexWhere       = WHERE
+b_IndexNamesPerSchema = 1
+
+# Generated columns computed by the target (their values are not copied).
+s_GeneratedStored  = GENERATED ALWAYS AS (%s) STORED
+s_GeneratedVirtual = GENERATED ALWAYS AS (%s) VIRTUAL
+b_GeneratedNull    = 1
