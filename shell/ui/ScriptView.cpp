@@ -251,12 +251,14 @@ void ScriptView::paintEvent(QPaintEvent*) {
     const int top = static_cast<int>(row) * lineHeight_;
     const size_t lineEnd = l.start + l.bytes.size();
     // The selection, and a little beyond the end of a line whose break it takes.
+    QRect selected;
     if (selTo > selFrom && selFrom <= lineEnd && selTo > l.start) {
       const size_t a = std::max(selFrom, l.start) - l.start;
       const size_t b = std::min(selTo, lineEnd) - l.start;
       const int x0 = left + XOf(fm, l.bytes, a);
       const int x1 = left + XOf(fm, l.bytes, b) + (selTo > lineEnd ? charWidth_ / 2 : 0);
-      painter.fillRect(QRect(x0, top, std::max(0, x1 - x0), lineHeight_), pal.brush(QPalette::Highlight));
+      selected = QRect(x0, top, std::max(0, x1 - x0), lineHeight_);
+      painter.fillRect(selected, pal.brush(QPalette::Highlight));
     }
     int x = left;
     for (const ScriptStore::Piece& p : l.pieces) {
@@ -265,6 +267,15 @@ void ScriptView::paintEvent(QPaintEvent*) {
       painter.setPen(QColor(shown.r, shown.g, shown.b));
       painter.drawText(x, top + ascent_, text);
       x += fm.horizontalAdvance(text);
+    }
+    if (!selected.isEmpty()) {
+      // Selected text in the theme's own colour for it: a script colour may not read on the
+      // selection's background.
+      painter.save();
+      painter.setClipRect(selected);
+      painter.setPen(pal.color(QPalette::HighlightedText));
+      painter.drawText(left, top + ascent_, Painted(l.bytes));
+      painter.restore();
     }
     if (caretShown_ && caret_ >= l.start && caret_ <= lineEnd) {
       const int cx = left + XOf(fm, l.bytes, caret_ - l.start);
