@@ -88,6 +88,7 @@ class RunControlsTest : public QObject {
   void controlsTakeEffectAtOnce();
   void shortcutsAnswerFromThePanel();
   void stopQuestionClosesWhenTheRunEnds();
+  void savingDuringARunWritesAPrefix();
 };
 
 void RunControlsTest::initTestCase() {
@@ -238,6 +239,30 @@ void RunControlsTest::stopQuestionClosesWhenTheRunEnds() {
   QVERIFY(f.window->View().WholeText().find("Mervale Stopped ...") == std::string::npos);
   QVERIFY(f.window->View().WholeText().find("End of Mervale") != std::string::npos);
   QCOMPARE(QApplication::activeModalWidget(), nullptr);
+}
+
+void RunControlsTest::savingDuringARunWritesAPrefix() {
+  // Save Script in the middle of the first table: the save lets the worker's calls through
+  // while it draws its window, and the worker goes on writing. The file holds the script as it
+  // was at one moment: exactly the start of the finished script, never a mix.
+  Fixture f;
+  QVERIFY(LoadConfiguration(f.owner(), config, true));
+  const std::string path = folder + "/during.sql";
+  f.window->Host().SetSavePathFunction([&](auto&&...) { return path; });
+  QVERIFY(f.owner().StartRun());
+  QTRY_VERIFY_WITH_TIMEOUT(f.window->View().LineCount() > kPressAt, 60000);
+  f.window->Command("saveScript")->trigger();
+  const bool running = f.owner().Status().workerActive;
+  QVERIFY(f.WaitForEnd());
+  std::ifstream in(path, std::ios::binary);
+  const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string script = f.window->View().WholeText();
+  QVERIFY(running);
+  QVERIFY(std::count(saved.begin(), saved.end(), '\n') >= kPressAt);
+  QVERIFY(saved.size() < script.size());
+  QVERIFY(script.compare(0, saved.size(), saved) == 0);
+  // What came after the save is not taken for saved.
+  QVERIFY(!f.owner().Output().Saved());
 }
 
 QTEST_MAIN(RunControlsTest)
