@@ -19,6 +19,12 @@ void MemoryScriptWindow::SetSink(std::FILE* f) {
   store_.Append(text, color);
 }
 
+void MemoryScriptWindow::InsertRuns(std::string_view text, std::span<const Run> runs) {
+  if (text.empty()) return;
+  sink_.Write(text);
+  store_.AppendRuns(text, runs);
+}
+
 void MemoryScriptWindow::SetFont(const ScriptFont& font) {
   face_ = font.face;
   heightTwips_ = static_cast<int>(font.pointSize * 20 + 0.5);

@@ -25,6 +25,7 @@ class MemoryScriptWindow : public ScriptWindow {
   int SinkError() const { return sink_.Error(); }
 
   void Insert(std::string_view text, Color color) override;
+  void InsertRuns(std::string_view text, std::span<const Run> runs) override;
   long LineCount() const override { return store_.LineCount(); }
   std::string Line(long index) const override { return store_.Line(index); }
   std::string WholeText() const override { return std::string(store_.Text()); }

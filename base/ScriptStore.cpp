@@ -8,17 +8,36 @@
 
 namespace mv {
 
-uint16_t ScriptStore::ColorIndex(Color c) {
+uint8_t ScriptStore::ColorIndex(Color c) {
   for (size_t i = 0; i < colors_.size(); ++i)
-    if (colors_[i] == c) return static_cast<uint16_t>(i);
-  // A script uses a handful of colours; past the table's size the last one stands in.
-  if (colors_.size() > std::numeric_limits<uint16_t>::max()) return std::numeric_limits<uint16_t>::max();
+    if (colors_[i] == c) return static_cast<uint8_t>(i);
+  // A script uses the palette's five colours; past eight the last one stands in.
+  if (colors_.size() >= (256u >> kRunBits)) return static_cast<uint8_t>(colors_.size() - 1);
   colors_.push_back(c);
-  return static_cast<uint16_t>(colors_.size() - 1);
+  return static_cast<uint8_t>(colors_.size() - 1);
 }
 
 [[gnu::hot]] void ScriptStore::Append(std::string_view text, Color color) {
   if (text.empty()) return;
+  AppendBytes(text);
+  if (keepText_) AddRun(text.size(), color);
+}
+
+[[gnu::hot]] void ScriptStore::AppendRuns(std::string_view text, std::span<const ScriptSink::Run> runs) {
+  if (text.empty()) return;
+  AppendBytes(text);
+  if (!keepText_) return;
+  size_t left = text.size();
+  for (const ScriptSink::Run& r : runs) {
+    const size_t n = std::min(r.length, left);
+    if (n > 0) AddRun(n, r.color);
+    left -= n;
+  }
+  // Runs that fall short of the text leave the rest in the last colour rather than uncoloured.
+  if (left > 0) AddRun(left, runs.empty() ? Color{} : runs.back().color);
+}
+
+void ScriptStore::AppendBytes(std::string_view text) {
   const size_t base = text_.Size();
   const size_t firstNew = lineStarts_.size();
   if (keepText_)
@@ -29,21 +48,20 @@ uint16_t ScriptStore::ColorIndex(Color c) {
   if (!keepText_) return;
   text_.Append(text);
   MeasureLinesFrom(firstNew);
-  const uint16_t index =
-      !runColors_.empty() && colors_[runColors_.back()] == color ? runColors_.back() : ColorIndex(color);
-  size_t left = text.size();
-  if (!runColors_.empty() && runColors_.back() == index) {
-    const size_t room = std::numeric_limits<uint32_t>::max() - runLengths_.back();
+}
+
+void ScriptStore::AddRun(size_t left, Color color) {
+  const bool same = !runs_.empty() && colors_[RunColor(runs_.back())] == color;
+  const uint8_t index = same ? RunColor(runs_.back()) : ColorIndex(color);
+  const uint8_t high = static_cast<uint8_t>(index << kRunBits);
+  if (!runs_.empty() && RunColor(runs_.back()) == index) {
+    const size_t room = kRunMax - RunLength(runs_.back());
     const size_t joined = left < room ? left : room;
-    runLengths_.back() += static_cast<uint32_t>(joined);
+    runs_.back() = static_cast<uint8_t>(runs_.back() + joined);
     left -= joined;
   }
-  for (; left > 0;) {
-    const size_t n = left < std::numeric_limits<uint32_t>::max() ? left : std::numeric_limits<uint32_t>::max();
-    runLengths_.push_back(static_cast<uint32_t>(n));
-    runColors_.push_back(index);
-    left -= n;
-  }
+  for (; left >= kRunMax; left -= kRunMax) runs_.push_back(high | kRunMask);
+  if (left > 0) runs_.push_back(static_cast<uint8_t>(high | (left - 1)));
 }
 
 void ScriptStore::MeasureLinesFrom(size_t firstNew) {
@@ -56,12 +74,11 @@ void ScriptStore::Truncate(size_t size) {
   if (size >= text_.Size()) return;
   text_.Truncate(size);
   size_t start = 0, i = 0;
-  while (i < runLengths_.size() && start + runLengths_[i] < size) start += runLengths_[i++];
-  if (i < runLengths_.size()) {
-    runLengths_[i] = static_cast<uint32_t>(size - start);
-    const size_t keep = runLengths_[i] > 0 ? i + 1 : i;
-    runLengths_.resize(keep);
-    runColors_.resize(keep);
+  while (i < runs_.size() && start + RunLength(runs_[i]) < size) start += RunLength(runs_[i++]);
+  if (i < runs_.size()) {
+    const size_t kept = size - start;
+    if (kept > 0) runs_[i] = static_cast<uint8_t>((runs_[i] & ~kRunMask) | (kept - 1));
+    runs_.resize(kept > 0 ? i + 1 : i);
   }
   while (lineStarts_.size() > 1 && lineStarts_.back() > size) lineStarts_.pop_back();
   newlines_ = static_cast<long>(lineStarts_.size()) - 1;
@@ -84,16 +101,15 @@ void ScriptStore::Replace(size_t from, size_t to, std::string_view text, Color c
 Color ScriptStore::ColorBefore(size_t offset) const {
   Color found{};
   size_t start = 0;
-  for (size_t i = 0; i < runLengths_.size() && start < offset; start += runLengths_[i++])
-    found = colors_[runColors_[i]];
+  for (size_t i = 0; i < runs_.size() && start < offset; start += RunLength(runs_[i++]))
+    found = colors_[RunColor(runs_[i])];
   return found;
 }
 
 void ScriptStore::Clear() {
   longest_ = 0;
   text_.Clear();
-  runLengths_.clear();
-  runColors_.clear();
+  runs_.clear();
   lineStarts_.assign(1, 0);
   newlines_ = 0;
   partial_ = false;

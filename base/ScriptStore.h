@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,9 +11,9 @@
 namespace mv {
 
 // The script text as a window holds it: its bytes, its colour runs and where each line starts.
-// Every window keeps its text here, and a view reads what it shows from it. Compact: a run is
-// its length and the index of its colour (6 bytes), a line its start. Not locked: a store
-// read by two threads is guarded by its owner.
+// Every window keeps its text here, and a view reads what it shows from it. Compact: a run of
+// one colour is kept in one byte per 32 bytes of it (the colour's index and a length), a line
+// as its start. Not locked: a store read by two threads is guarded by its owner.
 class ScriptStore {
  public:
   // A stretch of text of one colour, as the readers receive it.
@@ -26,6 +27,8 @@ class ScriptStore {
   bool KeepsText() const { return keepText_; }
 
   void Append(std::string_view text, Color color);
+  // Appends text whose runs of colour add up to its size, as one Append per run would.
+  void AppendRuns(std::string_view text, std::span<const ScriptSink::Run> runs);
   void Clear();
   // The text from `from` to `to` becomes `text` in one colour (a user's edit); the rest keeps its
   // colours. Costs a copy of what follows `to`.
@@ -52,16 +55,26 @@ class ScriptStore {
   std::string Rtf(const std::string& face, int heightTwips) const;
 
  private:
-  uint16_t ColorIndex(Color c);
+  // A byte of runs_: the colour's index in the top three bits, the length less one below.
+  static constexpr unsigned kRunBits = 5;
+  static constexpr size_t kRunMax = size_t(1) << kRunBits;
+  static constexpr uint8_t kRunMask = kRunMax - 1;
+  static size_t RunLength(uint8_t run) { return (run & kRunMask) + 1u; }
+  static uint8_t RunColor(uint8_t run) { return run >> kRunBits; }
+
+  uint8_t ColorIndex(Color c);
+  // The text's bytes and lines, without its colours.
+  void AppendBytes(std::string_view text);
+  // `length` more bytes of the text's end in one colour.
+  void AddRun(size_t length, Color color);
   // Keeps the first `size` bytes.
   void Truncate(size_t size);
   void MeasureLinesFrom(size_t firstNewStart);
 
   TextBuffer text_;
-  // The runs in order, each run's length and colour; runs_ never holds an empty run.
-  std::vector<uint32_t> runLengths_;
-  std::vector<uint16_t> runColors_;
-  std::vector<Color> colors_;
+  // The runs in order; neighbours of one colour are one piece to the readers.
+  std::vector<uint8_t> runs_;
+  std::vector<Color> colors_;  // at most eight
   std::vector<size_t> lineStarts_{0};
   long newlines_ = 0;
   size_t longest_ = 0;
@@ -72,12 +85,16 @@ class ScriptStore {
 template <class F>
 void ScriptStore::ForEachPiece(size_t from, F&& f) const {
   // From the end back to the run holding `from`: a view reads the little it has not shown yet.
-  size_t i = runLengths_.size(), start = text_.Size();
-  while (i > 0 && start > from) start -= runLengths_[--i];
-  for (; i < runLengths_.size(); start += runLengths_[i++]) {
+  const size_t n = runs_.size();
+  size_t i = n, start = text_.Size();
+  while (i > 0 && start > from) start -= RunLength(runs_[--i]);
+  while (i < n) {
+    const uint8_t color = RunColor(runs_[i]);
+    size_t end = start;
+    while (i < n && RunColor(runs_[i]) == color) end += RunLength(runs_[i++]);
     const size_t begin = start < from ? from : start;
-    const size_t end = start + runLengths_[i];
-    if (end > begin) f(Piece{begin, end - begin, colors_[runColors_[i]]});
+    if (end > begin) f(Piece{begin, end - begin, colors_[color]});
+    start = end;
   }
 }
 

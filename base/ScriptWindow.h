@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,20 @@ class ScriptSink {
  public:
   virtual ~ScriptSink() = default;
   virtual void Insert(std::string_view text, Color color) = 0;
+  // A stretch of a text in one colour: the next `length` bytes.
+  struct Run {
+    size_t length = 0;
+    Color color;
+  };
+  // A text of several colours in one call, its runs in order and adding up to its size: a
+  // row's pieces reach a shared window in one step rather than one each.
+  virtual void InsertRuns(std::string_view text, std::span<const Run> runs) {
+    size_t at = 0;
+    for (const Run& r : runs) {
+      Insert(text.substr(at, r.length), r.color);
+      at += r.length;
+    }
+  }
   virtual void Empty() = 0;
   virtual void SetFont(const ScriptFont& font) {}
   // Whether the colours of the pieces are kept (a window that only streams text does not).

@@ -2,16 +2,28 @@
 
 namespace mv {
 
-void SharedScript::Append(std::string_view text, Color color, bool mayWait) {
-  if (text.empty()) return;
-  std::unique_lock<std::mutex> lock(mu_);
+void SharedScript::WaitForRoom(std::unique_lock<std::mutex>& lock, bool mayWait) {
   if (mayWait && bound_ > 0 && ahead_ >= bound_ && !released_) {
     lock.unlock();
     if (wake_) wake_();
     lock.lock();
     taken_.wait(lock, [&] { return released_ || bound_ == 0 || ahead_ < bound_; });
   }
+}
+
+void SharedScript::Append(std::string_view text, Color color, bool mayWait) {
+  if (text.empty()) return;
+  std::unique_lock<std::mutex> lock(mu_);
+  WaitForRoom(lock, mayWait);
   store_.Append(text, color);
+  ahead_ += text.size();
+}
+
+void SharedScript::AppendRuns(std::string_view text, std::span<const ScriptSink::Run> runs, bool mayWait) {
+  if (text.empty()) return;
+  std::unique_lock<std::mutex> lock(mu_);
+  WaitForRoom(lock, mayWait);
+  store_.AppendRuns(text, runs);
   ahead_ += text.size();
 }
 

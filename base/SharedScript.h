@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string_view>
 
 #include "base/ScriptStore.h"
@@ -31,6 +32,8 @@ class SharedScript {
   // Any thread. mayWait: the caller is not the thread that takes the batches (it would wait
   // for itself).
   void Append(std::string_view text, Color color, bool mayWait);
+  // A text of several colours under one lock (ScriptStore::AppendRuns).
+  void AppendRuns(std::string_view text, std::span<const ScriptSink::Run> runs, bool mayWait);
   void Clear();
   // 0: no bound.
   void SetBound(size_t bytes);
@@ -61,6 +64,9 @@ class SharedScript {
   }
 
  private:
+  // With the lock held: waits while the writer is the bound ahead (the lock is let go meanwhile).
+  void WaitForRoom(std::unique_lock<std::mutex>& lock, bool mayWait);
+
   mutable std::mutex mu_;
   std::condition_variable taken_;
   ScriptStore store_;

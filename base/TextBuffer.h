@@ -25,8 +25,12 @@ class TextBuffer {
   char operator[](size_t i) const { return data_[i]; }
 
  private:
+  // Makes the memory up to a little past upTo ready to be written.
+  void MakeReady(size_t upTo);
+
   char* data_ = nullptr;
   size_t size_ = 0, capacity_ = 0;
+  size_t ready_ = 0;  // bytes from the start known to be backed by memory
 };
 
 }  // namespace mv

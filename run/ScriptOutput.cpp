@@ -131,6 +131,21 @@ void ScriptOutput::EmptyWindow() {
     Append(all, colorText, text.AnyCounted());
     return;
   }
+  // Straight to the window, no auto-save counting its pieces: the window takes them in one call
+  // (when they cover the text end to end, as a statement's do).
+  if (!divert_ && !(mode_.onlyToFile && file_.IsOpen()) && !AutoSaving()) {
+    runs_.clear();
+    size_t at = 0;
+    for (const ScriptText::Piece& p : text.Pieces()) {
+      if (p.start != at) break;
+      runs_.push_back({p.length, Palette::Of(p.role)});
+      at += p.length;
+    }
+    if (at == all.size() && runs_.size() == text.Pieces().size()) {
+      host_.Script().InsertRuns(all, runs_);
+      return;
+    }
+  }
   for (const ScriptText::Piece& p : text.Pieces())
     Append(std::string_view(all).substr(p.start, p.length), Palette::Of(p.role), p.counted);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/BufferedFile.h"
 #include "base/ScriptWindow.h"
@@ -113,6 +114,7 @@ class ScriptOutput {
 
   Host& host_;
   SettingsStore& settings_;
+  std::vector<ScriptSink::Run> runs_;  // a text's pieces as the window takes them, kept for reuse
   OutputMode mode_;
   LineFilter filter_;
   TableFile* divert_ = nullptr;

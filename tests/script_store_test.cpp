@@ -1,6 +1,7 @@
 // The script store: the one copy of the script text that the windows keep and the view reads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -53,6 +54,54 @@ TEST(ScriptStore, JoinsRunsOfOneColourAndCutsPiecesAtTheOffset) {
   s.Clear();
   EXPECT_TRUE(s.IsEmpty());
   EXPECT_EQ(PiecesFrom(s, 0), "");
+}
+
+TEST(ScriptStore, RunsInOneCallAreStoredAsOneAppendPerRun) {
+  // A row's pieces in one call: the same text, runs, lines and widths as piece by piece, and a
+  // list of runs that falls short of the text (or is empty) still keeps every byte.
+  using R = ScriptSink::Run;
+  const struct {
+    const char* text;
+    std::vector<R> runs;
+    const char* pieces;
+  } cases[] = {
+      {"INSERT INTO t VALUES (1, 'a');\r\n", {{21, kRed}, {1, kBlue}, {6, kBlue}, {3, kRed}}, nullptr},
+      {"ab\ncd", {{1, kRed}, {0, kBlue}, {4, kRed}}, "ab\ncd@R"},
+      {"a\nlonger line\n", {{2, kBlue}}, "a\nlonger line\n@B"},
+      {"xyz", {{1, kRed}, {9, kBlue}}, "x@R|yz@B"},
+      {"xy", {}, nullptr},
+  };
+  for (const auto& c : cases) {
+    ScriptStore one, each;
+    one.Append("head\r\n", kRed);
+    each.Append("head\r\n", kRed);
+    one.AppendRuns(c.text, c.runs);
+    const std::string_view text = c.text;
+    size_t at = 0;
+    for (const R& r : c.runs) {
+      if (at >= text.size()) break;
+      each.Append(text.substr(at, r.length), r.color);
+      at += std::min(r.length, text.size() - at);
+    }
+    if (at < text.size()) each.Append(text.substr(at), c.runs.empty() ? Color{} : c.runs.back().color);
+    EXPECT_EQ(one.Text(), each.Text()) << c.text;
+    EXPECT_EQ(PiecesFrom(one, 0), PiecesFrom(each, 0)) << c.text;
+    if (c.pieces) {
+      EXPECT_EQ(PiecesFrom(one, 6), c.pieces) << c.text;
+    }
+    EXPECT_EQ(one.LineCount(), each.LineCount()) << c.text;
+    EXPECT_EQ(one.LongestLine(), each.LongestLine()) << c.text;
+    EXPECT_EQ(one.LineStart(one.LineCount() - 1), each.LineStart(each.LineCount() - 1)) << c.text;
+  }
+  // A run longer than the store keeps in one step is still one piece, from any offset in it,
+  // and an edit inside it keeps the colour on both sides.
+  ScriptStore s;
+  s.Append(std::string(100, 'x'), kRed);
+  s.Append("y", kBlue);
+  EXPECT_EQ(PiecesFrom(s, 40), std::string(60, 'x') + "@R|y@B");
+  s.Replace(64, 65, "y", kBlue);
+  EXPECT_EQ(PiecesFrom(s, 60), "xxxx@R|y@B|" + std::string(35, 'x') + "@R|y@B");
+  EXPECT_TRUE(s.ColorBefore(100) == kRed);
 }
 
 TEST(ScriptStore, CountingOnlyKeepsNoTextButTheLines) {

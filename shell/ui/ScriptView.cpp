@@ -93,6 +93,13 @@ void ScriptView::Insert(std::string_view text, Color color) {
   if (ui) Drain();
 }
 
+void ScriptView::InsertRuns(std::string_view text, std::span<const Run> runs) {
+  if (text.empty()) return;
+  const bool ui = OnUiThread(this);
+  script_.AppendRuns(text, runs, !ui);
+  if (ui) Drain();
+}
+
 void ScriptView::Empty() {
   script_.Clear();
   if (OnUiThread(this)) Drain();

@@ -34,6 +34,7 @@ class ScriptView : public QAbstractScrollArea, public ScriptWindow {
 
   // ScriptSink: any thread. From a worker, Insert waits while the view is the bound behind.
   void Insert(std::string_view text, Color color) override;
+  void InsertRuns(std::string_view text, std::span<const Run> runs) override;
   void Empty() override;
   void SetFont(const ScriptFont& font) override;
 
