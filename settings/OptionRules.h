@@ -51,6 +51,7 @@ struct DataOptionValues {
   int b_LeftTrim = 0;
   int b_DataCSV = 0;
   int i_RowsPerInsert = 1;
+  int i_DataFormat = 0;
   bool operator==(const DataOptionValues&) const = default;
 };
 

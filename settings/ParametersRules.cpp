@@ -14,8 +14,8 @@ ParametersCopies LoadParametersCopies(const RunOptions& opts, const Profile& wor
   c.b_DoIndex = opts.b_DoIndex;
   c.b_DoRemarks = opts.b_DoRemarks;
   c.general = GeneralValuesFrom(opts);
-  c.data = {opts.i_DataCase, opts.b_DeleteData, opts.b_AllStrings,   opts.b_RightTrim,
-            opts.b_LeftTrim, opts.b_DataCSV,    opts.i_RowsPerInsert};
+  c.data = {opts.i_DataCase, opts.b_DeleteData, opts.b_AllStrings,    opts.b_RightTrim,
+            opts.b_LeftTrim, opts.b_DataCSV,    opts.i_RowsPerInsert, opts.i_DataFormat};
   c.index = {working.i_IndexNameCase, opts.b_DropIndex, working.i_IndexColumnCase};
   return c;
 }
@@ -39,6 +39,7 @@ void WriteBackParameters(const ParametersCopies& c, RunOptions& opts, Profile& w
   opts.b_LeftTrim = c.data.b_LeftTrim;
   opts.b_DataCSV = c.data.b_DataCSV;
   opts.i_RowsPerInsert = c.data.i_RowsPerInsert;
+  opts.i_DataFormat = c.data.i_DataFormat;
   opts.b_DropIndex = c.index.b_DropIndex;
   if (opts.b_IndexCaseSet == 0) {
     working.i_IndexNameCase = working.i_TableNameCase;

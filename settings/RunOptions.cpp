@@ -38,6 +38,7 @@ constexpr IntKey kTail[] = {
     {"dri", &RunOptions::b_DropIndex, 1},
     {"det", &RunOptions::b_DeleteData, 1},
     {"rpi", &RunOptions::i_RowsPerInsert, 1},
+    {"DataFormat", &RunOptions::i_DataFormat, 0},
     {"EngineTypes", &RunOptions::b_EngineTypes, 1},
     {"Constraints", &RunOptions::b_Constraints, 1},
     {"LineFeeds", &RunOptions::b_LineFeeds, 0},

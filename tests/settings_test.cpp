@@ -188,6 +188,7 @@ TEST(RunSettings, SavedValuesReadBackUnchangedInTheFixedOrder) {
   saved.b_IgnoreTabCase = 0;
   saved.b_DoTabCommon = 0;
   saved.b_EngineTypes = 0;
+  saved.i_DataFormat = 2;
   saved.s_WorkingProfile = "Oracle 9 = new";
   Profile working;
   working.i_TableNameCase = 1;
@@ -200,14 +201,14 @@ TEST(RunSettings, SavedValuesReadBackUnchangedInTheFixedOrder) {
     SettingsStore store(path);
     SaveRunSettings(store, saved, working);
   }
-  EXPECT_EQ(
-      KeysInFile(path),
-      (std::vector<std::string>{
-          "asn", "as",          "asl",         "bdt",       "ccl",          "ccc",       "cdc",           "cdt",
-          "cdl", "ctc",         "doc",         "uid",       "dos",          "din",       "dda",           "dst",
-          "dre", "opt",         "stc",         "scc",       "ofl",          "sty",       "inc",           "icc",
-          "dvc", "aas",         "rit",         "DataCSV",   "let",          "drt",       "dri",           "det",
-          "rpi", "EngineTypes", "Constraints", "LineFeeds", "TrimLineEnds", "OrderRows", "NoElapsedTime", "prof"}));
+  EXPECT_EQ(KeysInFile(path),
+            (std::vector<std::string>{
+                "asn",         "as",        "asl",          "bdt",       "ccl",           "ccc",        "cdc",
+                "cdt",         "cdl",       "ctc",          "doc",       "uid",           "dos",        "din",
+                "dda",         "dst",       "dre",          "opt",       "stc",           "scc",        "ofl",
+                "sty",         "inc",       "icc",          "dvc",       "aas",           "rit",        "DataCSV",
+                "let",         "drt",       "dri",          "det",       "rpi",           "DataFormat", "EngineTypes",
+                "Constraints", "LineFeeds", "TrimLineEnds", "OrderRows", "NoElapsedTime", "prof"}));
 
   SettingsStore store(path);
   RunOptions loaded;

@@ -165,8 +165,19 @@ DataOptionsDialog::DataOptionsDialog(const DataOptionValues& values, QWidget* pa
   left_ = new QCheckBox("Left Trim Data", this);
   right_ = new QCheckBox("Right Trim Data", this);
   csv_ = new QCheckBox("Output Data in CSV format", this);
-  for (QWidget* w : std::initializer_list<QWidget*>{del_, strings_, dataCase_, left_, right_, csv_})
-    layout->addWidget(w);
+  // The run's choice over the profile's; CSV, when checked, is the format whatever this says.
+  // Beside the value rules, so that the dialog stays short enough for a scaled screen.
+  format_ = new QButtonGroup(this);
+  formatBox_ = RadioBox(
+      "Rows Format", format_,
+      {"As the profile writes them", "INSERT statements", "The profile's copy format (COPY ... FROM stdin)"}, this);
+  auto* formats = new QHBoxLayout;
+  formats->addWidget(dataCase_);
+  formats->addWidget(formatBox_);
+  layout->addWidget(del_);
+  layout->addWidget(strings_);
+  layout->addLayout(formats);
+  for (QWidget* w : std::initializer_list<QWidget*>{left_, right_, csv_}) layout->addWidget(w);
   auto* rowsRow = new QHBoxLayout;
   rowsPerInsert_ = new QSpinBox(this);
   rowsPerInsert_->setRange(1, std::numeric_limits<int>::max());
@@ -184,6 +195,10 @@ DataOptionsDialog::DataOptionsDialog(const DataOptionValues& values, QWidget* pa
   left_->setChecked(values_.b_LeftTrim != 0);
   right_->setChecked(values_.b_RightTrim != 0);
   csv_->setChecked(values_.b_DataCSV != 0);
+  // A value outside the three (a hand-edited configuration) checks none and is kept.
+  if (QAbstractButton* b = format_->button(values_.i_DataFormat)) b->setChecked(true);
+  formatBox_->setEnabled(!csv_->isChecked());
+  connect(csv_, &QCheckBox::toggled, formatBox_, [this](bool on) { formatBox_->setEnabled(!on); });
   rowsPerInsert_->setValue(std::max(values_.i_RowsPerInsert, 1));
   AssignMnemonics(this);
 }
@@ -196,6 +211,7 @@ void DataOptionsDialog::accept() {
   values_.b_RightTrim = right_->isChecked();
   values_.b_DataCSV = csv_->isChecked();
   values_.i_RowsPerInsert = rowsPerInsert_->value();
+  if (format_->checkedId() >= 0) values_.i_DataFormat = format_->checkedId();
   QDialog::accept();
 }
 

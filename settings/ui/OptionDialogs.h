@@ -62,6 +62,8 @@ class DataOptionsDialog : public QDialog {
   QCheckBox* left_;
   QCheckBox* right_;
   QCheckBox* csv_;
+  QButtonGroup* format_;  // ids follow i_DataFormat
+  QGroupBox* formatBox_;
   QSpinBox* rowsPerInsert_;
 };
 

@@ -64,6 +64,7 @@ class RunDialogsTest : public QObject {
   void databaseButtonAndOwnerOnPostgres();
   void generalOptionsChecksInOrder();
   void dataAndIndexOptionsHandBackOnlyOnOk();
+  void dataFormatReachesTheRunOptions();
   void sqlScriptStartChecksFileAndCopies();
 };
 
@@ -268,6 +269,33 @@ void RunDialogsTest::dataAndIndexOptionsHandBackOnlyOnOk() {
   Button(&index, "Include DROP INDEX statement before Index creation")->click();
   index.accept();
   QCOMPARE(index.Values(), (IndexOptionValues{0, 0, 1}));
+}
+
+void RunDialogsTest::dataFormatReachesTheRunOptions() {
+  // Through the real Advanced Data Options, opened from Parameters: the choice lands in the
+  // run's options on Close, and the next opening shows it.
+  const char* const labels[] = {"As the profile writes them", "INSERT statements",
+                                "The profile's copy format (COPY ... FROM stdin)"};
+  World w;
+  w.opts.i_DataFormat = 7;  // a hand-edited configuration: no radio, and kept when none is clicked
+  for (int pick : {2, 1, 0, -1}) {
+    ui::ParametersDialog d(w.ctx);
+    test::WhenModal([&](QWidget* m) {
+      for (int i = 0; i < 3; ++i) QCOMPARE(Button(m, labels[i])->isChecked(), i == w.opts.i_DataFormat);
+      if (pick >= 0) Button(m, labels[pick])->click();
+      static_cast<QDialog*>(m)->accept();
+    });
+    const int before = w.opts.i_DataFormat;
+    d.DataAdvanced();
+    d.CloseWithoutStart();
+    QCOMPARE(w.opts.i_DataFormat, pick >= 0 ? pick : before);
+  }
+  // CSV is the format whatever the radios say: they are off while it is checked.
+  ui::DataOptionsDialog data(DataOptionValues{});
+  QWidget* insert = Button(&data, labels[1]);
+  QVERIFY(insert->isEnabled());
+  Button(&data, "Output Data in CSV format")->click();
+  QVERIFY(!insert->isEnabled());
 }
 
 void RunDialogsTest::sqlScriptStartChecksFileAndCopies() {
