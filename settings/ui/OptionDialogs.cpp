@@ -168,8 +168,9 @@ DataOptionsDialog::DataOptionsDialog(const DataOptionValues& values, QWidget* pa
   // The run's choice over the profile's; CSV, when checked, is the format whatever this says.
   // Beside the value rules, so that the dialog stays short enough for a scaled screen.
   format_ = new QButtonGroup(this);
+  // Its title's mnemonic moves to the checked choice; the arrow keys pick another.
   formatBox_ = RadioBox(
-      "Rows Format", format_,
+      "Rows &Format", format_,
       {"As the profile writes them", "INSERT statements", "The profile's copy format (COPY ... FROM stdin)"}, this);
   auto* formats = new QHBoxLayout;
   formats->addWidget(dataCase_);

@@ -293,6 +293,11 @@ void RunDialogsTest::dataFormatReachesTheRunOptions() {
   // CSV is the format whatever the radios say: they are off while it is checked.
   ui::DataOptionsDialog data(DataOptionValues{});
   QWidget* insert = Button(&data, labels[1]);
+  // From the keyboard: the box's mnemonic reaches the choices.
+  data.show();
+  QVERIFY(QTest::qWaitForWindowActive(&data));
+  QTest::keyClick(&data, Qt::Key_F, Qt::AltModifier);
+  QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Button(&data, labels[0])));
   QVERIFY(insert->isEnabled());
   Button(&data, "Output Data in CSV format")->click();
   QVERIFY(!insert->isEnabled());
