@@ -1,13 +1,16 @@
 // Renders every dialog and profile page under the offscreen platform into PNG files, so the
 // windows can be looked at without a display: mervale-dialog-screenshots [folder] [demo.db]
-// [--dark].
+// [--dark]. With QT_QPA_PLATFORM set to a real display's platform (xcb under Xvfb and a window
+// manager), each window is also taken as the screen shows it, frame and all: NAME-screen.png.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFont>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
@@ -34,19 +37,33 @@ namespace {
 
 QString g_folder;
 
+// On a real display: the whole screen once the window manager has placed and framed the window.
+void ScreenShot(QWidget& w, const QString& name) {
+  if (QGuiApplication::platformName() == QLatin1String("offscreen") || !w.screen()) return;
+  QElapsedTimer settle;
+  settle.start();
+  while (settle.elapsed() < 400) QApplication::processEvents(QEventLoop::AllEvents, 50);
+  const QString path = g_folder + "/" + name + "-screen.png";
+  if (!w.screen()->grabWindow(0).save(path)) std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+  const QRect f = w.frameGeometry(), s = w.screen()->availableGeometry();
+  std::printf("%s frame %dx%d%+d%+d on %dx%d%s\n", qPrintable(path), f.width(), f.height(), f.x(), f.y(), s.width(),
+              s.height(), s.contains(f) ? "" : " (off screen)");
+}
+
 void Shot(QWidget& w, const char* name) {
   w.show();
   QApplication::processEvents();
   const QString path = g_folder + "/" + name + ".png";
   if (!w.grab().save(path)) std::fprintf(stderr, "could not write %s\n", qPrintable(path));
   std::printf("%s %dx%d\n", qPrintable(path), w.width(), w.height());
+  ScreenShot(w, name);
   w.hide();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setFont(QFont("DejaVu Sans", 10));
   if (WantsDark(argc, argv)) ApplyDarkPalette();
