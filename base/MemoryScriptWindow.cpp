@@ -20,9 +20,8 @@ void MemoryScriptWindow::SetSink(std::FILE* f) {
 }
 
 void MemoryScriptWindow::InsertRuns(std::string_view text, std::span<const Run> runs) {
-  if (text.empty()) return;
-  sink_.Write(text);
-  store_.AppendRuns(text, runs);
+  // Run by run through Insert: a window made on this one sees every piece as it always has.
+  ScriptSink::InsertRuns(text, runs);
 }
 
 void MemoryScriptWindow::SetFont(const ScriptFont& font) {
