@@ -606,7 +606,11 @@ bool ReadMaria(DbConnection& c, EngineSchema& out, std::string& error) {
           "SELECT TABLE_NAME, CONSTRAINT_NAME, DELETE_RULE, UPDATE_RULE FROM "
           "information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = " +
               schema,
-          params, 4, [&](Row& v) { rules[{v[0], v[1]}] = {v[2], v[3]}; }, error))
+          params, 4,
+          [&](Row& v) {
+            rules[{v[0], v[1]}] = {v[2], v[3]};
+          },
+          error))
     return false;
   std::string last;
   // The key's kind from its columns: a primary key is always named PRIMARY, and only a foreign

@@ -423,8 +423,9 @@ bool ReadAllEngineColumns(DbConnection& c, std::unordered_map<std::string, std::
     }
     case Engine::MariaDB: {
       const std::string owner = c.Target().ownerIsCatalog ? c.Target().owner : std::string();
-      sql = "SELECT TABLE_NAME, COLUMN_NAME, COLUMN_TYPE, '', '' FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = " +
-            std::string(owner.empty() ? "DATABASE()" : "?") + " ORDER BY TABLE_NAME, ORDINAL_POSITION";
+      sql =
+          "SELECT TABLE_NAME, COLUMN_NAME, COLUMN_TYPE, '', '' FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = " +
+          std::string(owner.empty() ? "DATABASE()" : "?") + " ORDER BY TABLE_NAME, ORDINAL_POSITION";
       if (!owner.empty()) params.push_back(owner);
       break;
     }
