@@ -34,12 +34,9 @@ struct Lookalike {
 };
 
 const Lookalike kTables[] = {
-    {"a_b", "x1 int", false},
-    {"aXb", "y1 int, y2 int", false},
-    {"p%q", "z1 int", false},
-    {"pzq", "w1 int, w2 int, w3 int", false},
-    {"Mixed", "m1 int", true},
-    {"mixed", "n1 int, n2 int", true},
+    {"a_b", "x1 int", false},  {"aXb", "y1 int, y2 int", false},
+    {"p%q", "z1 int", false},  {"pzq", "w1 int, w2 int, w3 int", false},
+    {"Mixed", "m1 int", true}, {"mixed", "n1 int, n2 int", true},
 };
 
 class ColumnCatalog : public ::testing::TestWithParam<Case> {
