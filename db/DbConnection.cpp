@@ -148,6 +148,16 @@ void DbConnection::ReadEngineFacts() {
   }
   SQLUSMALLINT icase = 0;
   if (Succeeded(MV_ODBC(SQLGetInfo, dbc_.get(), SQL_IDENTIFIER_CASE, &icase, 0, nullptr))) d.identifierCase = icase;
+  // Measured on 1,000,000 rows: psqlODBC fetches with a fifth less time in bound arrays. The
+  // MariaDB driver says it can read a bound value again in a block, but gives no data, and the
+  // SQLite driver cannot position in a block: both read a value at a time.
+  SQLUINTEGER getData = 0;
+  SQLUSMALLINT setPos = SQL_FALSE;
+  const SQLUINTEGER needed = SQL_GD_BLOCK | SQL_GD_BOUND | SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER;
+  d.readsInBlocks = d.engine == Engine::PostgreSQL && Upper(InfoText(SQL_DRIVER_NAME)).find("PSQLODBC") == 0 &&
+                    Succeeded(MV_ODBC(SQLGetInfo, dbc_.get(), SQL_GETDATA_EXTENSIONS, &getData, 0, nullptr)) &&
+                    (getData & needed) == needed &&
+                    Succeeded(MV_ODBC(SQLGetFunctions, dbc_.get(), SQL_API_SQLSETPOS, &setPos)) && setPos == SQL_TRUE;
 }
 
 std::string DbConnection::SetReadOnly(bool on) {

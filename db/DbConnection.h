@@ -68,6 +68,9 @@ struct DriverFacts {
   std::string identifierQuote;        // "" when none
   std::vector<std::string> keywords;  // its reserved words, upper case
   int identifierCase = 0;             // how it folds unquoted names (SQL_IC_*; 0 unknown)
+  // The rows are read in blocks of bound arrays: the driver is measured faster that way, and
+  // reads a value again in a block (SQLSetPos, SQLGetData in blocks and on bound columns).
+  bool readsInBlocks = false;
   bool hasSchemas = false, hasCatalogs = false;
   std::vector<std::string> schemas, catalogs;
 };

@@ -21,10 +21,42 @@ constexpr SQLLEN kChunk = 1 << 16;
 constexpr SQLLEN kFirstPiece = 512;
 // The largest piece of a long value read at once: a driver's length is not trusted with more.
 constexpr SQLLEN kMaxPiece = SQLLEN{1} << 28;
+// A block's arrays together stay under this, however many columns grow.
+constexpr SQLLEN kMaxBlockBytes = SQLLEN{4} << 20;
+constexpr SQLLEN kFirstTextWidth = 256;
+// What Bound says of a value in a row the driver marked with an error: nothing is known of it.
+constexpr SQLLEN kRowMarked = SQL_NULL_DATA - 1000;
 }  // namespace
 
 [[gnu::hot]] bool RowReader::ReadText(SQLUSMALLINT col, std::string_view& view, std::string& spill, bool& failed) {
   failed = false;
+  if (!block_) return ReadPieces(col, view, spill, failed);
+  SQLLEN ind = 0;
+  if (const Block::Column* b = Bound(col, ind)) [[likely]] {
+    if (ind == SQL_NULL_DATA) {
+      view = {};
+      return false;
+    }
+    view = std::string_view(b->data.data() + block_->at * static_cast<SQLULEN>(b->width), static_cast<size_t>(ind));
+    return true;
+  }
+  return ReadAgain(col, ind, view, spill, failed);
+}
+
+bool RowReader::ReadAgain(SQLUSMALLINT col, SQLLEN known, std::string_view& view, std::string& spill, bool& failed) {
+  spill.clear();
+  view = spill;
+  if (!PositionForGetData()) {
+    failed = true;
+    return true;
+  }
+  const bool notNull = ReadPieces(col, view, spill, failed);
+  if (known == kRowMarked) return notNull;
+  if (!notNull || (known > 0 && view.size() < static_cast<size_t>(known))) failed = true;
+  return true;
+}
+
+bool RowReader::ReadPieces(SQLUSMALLINT col, std::string_view& view, std::string& spill, bool& failed) {
   if (buffer_.size() < static_cast<size_t>(kChunk)) buffer_.resize(kChunk);
   // Most values are short, and some drivers clear the whole buffer they are given on every
   // call: ask for a small first piece, then large ones. The value is read in pieces until the
@@ -96,8 +128,143 @@ int RowReader::ColumnCount() {
 }
 
 [[gnu::hot]] bool RowReader::Fetch() {
+  if (block_) [[likely]]
+    return FetchBlock();
   lastFetch_ = MV_ODBC(SQLFetch, stmt_);
   return Succeeded(lastFetch_);
+}
+
+RowReader::~RowReader() {
+  if (!block_) return;
+  MV_ODBC(SQLFreeStmt, stmt_, SQL_UNBIND);
+  MV_ODBC(SQLSetStmtAttr, stmt_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+  MV_ODBC(SQLSetStmtAttr, stmt_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+  MV_ODBC(SQLSetStmtAttr, stmt_, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+}
+
+void RowReader::Rebind(const Statement& stmt) {
+  stmt_ = stmt.get();
+  lastFetch_ = SQL_SUCCESS;
+  // The bindings belong to the handle, which is the same: the next fetch starts a block.
+  if (block_) block_->fetched = block_->at = 0;
+}
+
+void RowReader::ReadInBlocks(const std::vector<ValueKind>& kinds, SQLULEN rows) {
+  if (rows < 2 || kinds.empty()) return;
+  auto block = std::make_unique<Block>();
+  block->rows = rows;
+  block->status.assign(rows, SQL_ROW_NOROW);
+  for (size_t k = 0; k < kinds.size(); ++k) {
+    const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(k + 1);
+    Block::Column c;
+    // The declared size bounds most values: a text's in characters, up to four bytes each.
+    const SQLLEN size = ColumnNumber(col, SQL_DESC_LENGTH);
+    const SQLLEN declared = size > 0 && size <= kFirstTextWidth ? size : kFirstTextWidth;
+    switch (kinds[k]) {
+      case ValueKind::Binary:
+        c.cType = SQL_C_BINARY;
+        c.width = declared;
+        break;
+      case ValueKind::Bit:
+        c.cType = SQL_C_BIT;
+        c.width = sizeof(unsigned char);
+        break;
+      case ValueKind::Real:
+        c.cType = SQL_C_FLOAT;
+        c.width = sizeof(float);
+        break;
+      case ValueKind::Double:
+        c.cType = SQL_C_DOUBLE;
+        c.width = sizeof(double);
+        break;
+      case ValueKind::FromResult:
+        return;
+      default:
+        c.cType = SQL_C_CHAR;
+        // Numbers and dates report their digits: room for a sign, a point and an exponent.
+        c.width = std::max<SQLLEN>(declared * 4 + 1, 40);
+        break;
+    }
+    block->columns.push_back(std::move(c));
+  }
+  block_ = std::move(block);
+  MV_ODBC(SQLSetStmtAttr, stmt_, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0);
+  MV_ODBC(SQLSetStmtAttr, stmt_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0);
+  MV_ODBC(SQLSetStmtAttr, stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &block_->fetched, 0);
+  MV_ODBC(SQLSetStmtAttr, stmt_, SQL_ATTR_ROW_STATUS_PTR, block_->status.data(), 0);
+  BindBlock();
+}
+
+void RowReader::BindBlock() {
+  Block& b = *block_;
+  SQLLEN total = 0;
+  for (const Block::Column& c : b.columns) total += c.width;
+  for (size_t k = 0; k < b.columns.size(); ++k) {
+    Block::Column& c = b.columns[k];
+    // A text that did not fit gets room for the longest of the last block, while the block's
+    // arrays stay within their bound; a longer one is read again each time.
+    if (c.needed > 0 && c.cType != SQL_C_BIT && c.cType != SQL_C_FLOAT && c.cType != SQL_C_DOUBLE) {
+      const SQLLEN want = std::max(2 * c.width, c.needed + 1 + (c.needed >> 2));
+      const SQLLEN room = kMaxBlockBytes / static_cast<SQLLEN>(b.rows) - (total - c.width);
+      if (std::min(want, room) > c.width) {
+        total += std::min(want, room) - c.width;
+        c.width = std::min(want, room);
+      }
+    }
+    c.needed = 0;
+    if (c.data.size() != static_cast<size_t>(c.width) * b.rows) {
+      c.data.assign(static_cast<size_t>(c.width) * b.rows, '\0');
+      c.ind.assign(b.rows, 0);
+    }
+    MV_ODBC(SQLBindCol, stmt_, static_cast<SQLUSMALLINT>(k + 1), c.cType, c.data.data(), c.width, c.ind.data());
+  }
+}
+
+[[gnu::hot]] bool RowReader::FetchBlock() {
+  Block& b = *block_;
+  b.positioned = false;
+  if (b.at + 1 < b.fetched) {
+    ++b.at;
+    return true;
+  }
+  bool grow = false;
+  for (const Block::Column& c : b.columns) grow |= c.needed > 0;
+  if (grow) BindBlock();
+  b.fetched = b.at = 0;
+  lastFetch_ = MV_ODBC(SQLFetch, stmt_);
+  if (!Succeeded(lastFetch_)) return false;
+  if (b.fetched == 0) {
+    lastFetch_ = SQL_NO_DATA;
+    return false;
+  }
+  return true;
+}
+
+const RowReader::Block::Column* RowReader::Bound(SQLUSMALLINT col, SQLLEN& ind) {
+  Block& b = *block_;
+  Block::Column& c = b.columns[col - 1];
+  if (b.status[b.at] == SQL_ROW_ERROR) [[unlikely]] {
+    ind = kRowMarked;
+    return nullptr;
+  }
+  ind = c.ind[b.at];
+  if (ind == SQL_NULL_DATA) return &c;
+  // A text's array holds its terminator too; a number's or a bit's is always whole.
+  const SQLLEN room = c.cType == SQL_C_CHAR ? c.width - 1 : c.width;
+  if (ind >= 0 && ind <= room) [[likely]]
+    return &c;
+  if (c.cType != SQL_C_CHAR && c.cType != SQL_C_BINARY) return &c;
+  c.needed = std::max(c.needed, ind > 0 ? ind : 2 * c.width);
+  return nullptr;
+}
+
+bool RowReader::PositionForGetData() {
+  Block& b = *block_;
+  if (b.positioned) return true;
+  const SQLRETURN rc =
+      MV_ODBC(SQLSetPos, stmt_, static_cast<SQLSETPOSIROW>(b.at + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE);
+  b.positioned = Succeeded(rc);
+  return b.positioned;
 }
 
 [[gnu::hot]] bool RowReader::Value(SQLUSMALLINT col, std::string& out) {
@@ -150,9 +317,41 @@ ValueKind RowReader::KindOf(SQLUSMALLINT col) {
   return KindForType(ColumnNumber(col, SQL_DESC_CONCISE_TYPE));
 }
 
-bool RowReader::ReadBinary(SQLUSMALLINT col, std::string& out) {
+namespace {
+void AppendHex(const char* bytes, size_t n, std::string& out) {
   static const char kHex[] = "0123456789ABCDEF";
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char b = static_cast<unsigned char>(bytes[i]);
+    out += kHex[b >> 4];
+    out += kHex[b & 15];
+  }
+}
+}  // namespace
+
+bool RowReader::ReadBinary(SQLUSMALLINT col, std::string& out) {
   out.clear();
+  if (block_) {
+    SQLLEN ind = 0;
+    if (const Block::Column* b = Bound(col, ind)) {
+      if (ind == SQL_NULL_DATA) return false;
+      AppendHex(b->data.data() + block_->at * static_cast<SQLULEN>(b->width), static_cast<size_t>(ind), out);
+      return true;
+    }
+    if (!PositionForGetData()) {
+      NoteValueFailure();
+      return true;
+    }
+    // Read again whole: a row the driver marked reads as it would alone; otherwise the value is
+    // known not to be NULL, and shorter than the driver said is cut.
+    const bool notNull = ReadBinaryPieces(col, out);
+    if (ind == kRowMarked) return notNull;
+    if (!notNull || (ind > 0 && out.size() < 2 * static_cast<size_t>(ind))) NoteValueFailure();
+    return true;
+  }
+  return ReadBinaryPieces(col, out);
+}
+
+bool RowReader::ReadBinaryPieces(SQLUSMALLINT col, std::string& out) {
   if (buffer_.size() < static_cast<size_t>(kChunk)) buffer_.resize(kChunk);
   bool any = false;
   for (;;) {
@@ -172,11 +371,7 @@ bool RowReader::ReadBinary(SQLUSMALLINT col, std::string& out) {
     // A binary piece has no terminator: a full buffer is kChunk bytes.
     const size_t n =
         rc == SQL_SUCCESS && ind >= 0 && ind < kChunk ? static_cast<size_t>(ind) : static_cast<size_t>(kChunk);
-    for (size_t i = 0; i < n; ++i) {
-      const unsigned char b = static_cast<unsigned char>(buffer_[i]);
-      out += kHex[b >> 4];
-      out += kHex[b & 15];
-    }
+    AppendHex(buffer_.data(), n, out);
     if (rc == SQL_SUCCESS) return true;
   }
 }
@@ -199,6 +394,20 @@ void ShortestText(T v, std::string& out) {
 template <class T>
 bool RowReader::GetFixed(SQLUSMALLINT col, SQLSMALLINT cType, T& v, std::string& out, bool& isNull) {
   SQLLEN ind = 0;
+  if (block_) {
+    if (const Block::Column* b = Bound(col, ind)) {
+      out.clear();
+      isNull = ind == SQL_NULL_DATA;
+      if (!isNull) std::memcpy(&v, b->data.data() + block_->at * static_cast<SQLULEN>(b->width), sizeof v);
+      return !isNull;
+    }
+    if (!PositionForGetData()) {
+      out.clear();
+      isNull = false;
+      NoteValueFailure();
+      return false;
+    }
+  }
   const SQLRETURN rc = MV_ODBC(SQLGetData, stmt_, col, cType, &v, sizeof v, &ind);
   // A value that could not be read is empty (and counted); a NULL leaves nothing behind of the
   // value before it.

@@ -156,6 +156,7 @@ class TableRows : public RowSource {
   void ReadInPages(const KeysetPages& pages) { pages_ = pages; }
   RowTarget Target() override;
   long long RowsRead() const { return rowsRead_; }
+  const std::vector<ValueKind>& Kinds() const { return kinds_; }
   void FetchFailed() override {
     ctx_.connection.ReadDiagnostics(stmt_.get());
     EndIfConnectionLost(ctx_, index_, ctx_.connection.LastError());
@@ -436,6 +437,7 @@ void DataTables::Rows(const PhaseTable& t, const SelectParts& parts) {
   RowReader reader(stmt);
   TableRows rows(ctx_, stmt, reader, t, parts, plan_, *writer_);
   rows.ReadInPages(pages);
+  if (ctx_.connection.Driver().readsInBlocks) reader.ReadInBlocks(rows.Kinds(), kBlockRows);
   const RowRemarks remarks{t.table.name,
                            "table " + t.name,
                            "Table Skipped ...\r\n\r\n",

@@ -61,6 +61,9 @@ struct KeysetPages {
 };
 // Rows a page: a few megabytes of a typical table in the driver's memory.
 constexpr long long kKeysetPageRows = 50000;
+// Rows a fetch reads where the driver reads in blocks: past a few hundred, larger blocks gain
+// nothing measurable.
+constexpr SQLULEN kBlockRows = 256;
 // The pages a table is read in, or none (not paged) where the table is small, has no single
 // integer key, or the driver streams.
 KeysetPages PlanKeysetPages(RunContext& ctx, const RunTable& table, const SelectParts& parts, long long pageRows);
