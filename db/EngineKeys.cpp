@@ -609,20 +609,31 @@ bool ReadMaria(DbConnection& c, EngineSchema& out, std::string& error) {
           },
           error))
     return false;
-  std::string last;
+  // Each catalog by itself: the server fills an information_schema table again for every row
+  // of another it is joined to, which grows with the square of the tables.
+  std::map<std::pair<std::string, std::string>, std::pair<std::string, std::string>> rules;
   if (!RunEngineQuery(
           c,
-          "SELECT t.TABLE_NAME, t.CONSTRAINT_NAME, t.CONSTRAINT_TYPE, k.COLUMN_NAME, "
-          "coalesce(k.REFERENCED_TABLE_NAME, ''), coalesce(k.REFERENCED_COLUMN_NAME, ''), "
-          "coalesce(r.DELETE_RULE, ''), coalesce(r.UPDATE_RULE, '') FROM information_schema.TABLE_CONSTRAINTS t "
-          "JOIN information_schema.KEY_COLUMN_USAGE k ON k.CONSTRAINT_SCHEMA = t.CONSTRAINT_SCHEMA AND "
-          "k.TABLE_NAME = t.TABLE_NAME AND k.CONSTRAINT_NAME = t.CONSTRAINT_NAME LEFT JOIN "
-          "information_schema.REFERENTIAL_CONSTRAINTS r ON r.CONSTRAINT_SCHEMA = t.CONSTRAINT_SCHEMA AND "
-          "r.TABLE_NAME = t.TABLE_NAME AND r.CONSTRAINT_NAME = t.CONSTRAINT_NAME WHERE t.TABLE_SCHEMA = " +
-              schema +
-              " AND t.CONSTRAINT_TYPE IN ('PRIMARY KEY', 'UNIQUE', 'FOREIGN KEY') ORDER BY t.TABLE_NAME, "
-              "t.CONSTRAINT_TYPE, t.CONSTRAINT_NAME, k.ORDINAL_POSITION",
-          params, 8,
+          "SELECT TABLE_NAME, CONSTRAINT_NAME, DELETE_RULE, UPDATE_RULE FROM "
+          "information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = " +
+              schema,
+          params, 4,
+          [&](Row& v) {
+            rules[{v[0], v[1]}] = {v[2], v[3]};
+          },
+          error))
+    return false;
+  std::string last;
+  // The key's kind from its columns: a primary key is always named PRIMARY, and only a foreign
+  // key has a referenced table.
+  if (!RunEngineQuery(
+          c,
+          "SELECT TABLE_NAME, CONSTRAINT_NAME, CASE WHEN REFERENCED_TABLE_NAME IS NOT NULL THEN 'FOREIGN KEY' WHEN "
+          "CONSTRAINT_NAME = 'PRIMARY' THEN 'PRIMARY KEY' ELSE 'UNIQUE' END AS KIND, COLUMN_NAME, "
+          "coalesce(REFERENCED_TABLE_NAME, ''), coalesce(REFERENCED_COLUMN_NAME, '') FROM "
+          "information_schema.KEY_COLUMN_USAGE WHERE TABLE_SCHEMA = " +
+              schema + " ORDER BY TABLE_NAME, KIND, CONSTRAINT_NAME, ORDINAL_POSITION",
+          params, 6,
           [&](Row& v) {
             const EngineKey::Kind kind = v[2] == "PRIMARY KEY" ? EngineKey::Kind::Primary
                                          : v[2] == "UNIQUE"    ? EngineKey::Kind::Unique
@@ -637,8 +648,10 @@ bool ReadMaria(DbConnection& c, EngineSchema& out, std::string& error) {
               if (kind != EngineKey::Kind::Foreign) k.index = v[1];
               if (kind == EngineKey::Kind::Primary) k.name.clear();
               k.refTable = v[4];
-              k.onDelete = MariaAction(v[6]);
-              k.onUpdate = MariaAction(v[7]);
+              if (const auto rule = rules.find({v[0], v[1]}); rule != rules.end()) {
+                k.onDelete = MariaAction(rule->second.first);
+                k.onUpdate = MariaAction(rule->second.second);
+              }
               out.keys.push_back(std::move(k));
             }
             out.keys.back().columns.push_back(v[3]);

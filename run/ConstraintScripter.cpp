@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <set>
+#include <unordered_map>
 
 #include "base/TextRules.h"
 #include "db/DbConnection.h"
@@ -464,18 +465,28 @@ void PrepareConstraints(RunContext& ctx) {
                                      "the database's own catalog could not be read: " + error});
     return;
   }
+  // Handed out by table name: a search of the whole schema for each table would grow with the
+  // square of the tables.
+  struct Declared {
+    std::vector<const EngineKey*> keys;
+    std::vector<const EngineColumnFacts*> facts;
+    std::vector<const EngineIndex*> indexes;
+  };
+  std::unordered_map<std::string, Declared> byTable;
+  for (const EngineKey& k : schema.keys) byTable[k.table].keys.push_back(&k);
+  for (const EngineColumnFacts& f : schema.columns) byTable[f.table].facts.push_back(&f);
+  for (const EngineIndex& ix : schema.indexes) byTable[ix.table].indexes.push_back(&ix);
   for (RunTable& t : ctx.tables) {
     t.keys.clear();
     t.facts.clear();
     t.cycleKeys.clear();
     t.indexes.clear();
     t.renamed.clear();
-    for (EngineKey& k : schema.keys)
-      if (k.table == t.name) t.keys.push_back(k);
-    for (EngineColumnFacts& f : schema.columns)
-      if (f.table == t.name) t.facts.push_back(f);
-    for (EngineIndex& ix : schema.indexes)
-      if (ix.table == t.name) t.indexes.push_back(std::move(ix));
+    const auto found = byTable.find(t.name);
+    if (found == byTable.end()) continue;
+    for (const EngineKey* k : found->second.keys) t.keys.push_back(*k);
+    for (const EngineColumnFacts* f : found->second.facts) t.facts.push_back(*f);
+    for (const EngineIndex* ix : found->second.indexes) t.indexes.push_back(*ix);
   }
   ctx.engineIndexes = ctx.connection.Driver().engine != Engine::Other;
   ctx.sequences = std::move(schema.sequences);
