@@ -11,6 +11,7 @@ void CatalogReader::TakeError() { error_ = c_.LastError(); }
 bool CatalogReader::Open(const std::string& table, bool statistics, SQLUSMALLINT accuracy) {
   error_ = {};
   valueFailures_ = 0;
+  allTables_ = false;
   SQLHSTMT h = SQL_NULL_HSTMT;
   reader_.reset();
   st_.Drop();
@@ -47,6 +48,11 @@ bool CatalogReader::Open(const std::string& table, bool statistics, SQLUSMALLINT
 
 bool CatalogReader::OpenColumns(const std::string& table) { return Open(table, false); }
 bool CatalogReader::OpenStatistics(const std::string& table) { return Open(table, true); }
+bool CatalogReader::OpenAllColumns() {
+  if (!Open("%", false)) return false;
+  allTables_ = true;
+  return true;
+}
 
 namespace {
 
@@ -62,26 +68,30 @@ std::string Literal(const std::string& text, bool backslashEscapes) {
 
 }  // namespace
 
-long long CatalogReader::EngineRowEstimate(const std::string& table) {
+std::string CatalogReader::EngineEstimateSql(const std::string& table) {
   // The engines' own statistics: what the planner works with, kept without a scan.
-  std::string sql;
   const std::string& ownerName = c_.Target().owner;
   const bool owner = !ownerName.empty();
+  const bool all = table.empty();
   switch (c_.Driver().engine) {
     case Engine::PostgreSQL:
-      sql =
-          "select c.reltuples::bigint from pg_catalog.pg_class c join pg_catalog.pg_namespace n on n.oid = "
-          "c.relnamespace where c.relname = " +
-          Literal(table, false) + " and n.nspname = " +
-          (owner && !c_.Target().ownerIsCatalog ? Literal(ownerName, false) : std::string("current_schema()"));
-      break;
+      return std::string("select ") + (all ? "c.relname, " : "") +
+             "c.reltuples::bigint from pg_catalog.pg_class c join pg_catalog.pg_namespace n on n.oid = "
+             "c.relnamespace where " +
+             (all ? std::string() : "c.relname = " + Literal(table, false) + " and ") + "n.nspname = " +
+             (owner && !c_.Target().ownerIsCatalog ? Literal(ownerName, false) : std::string("current_schema()"));
     case Engine::MariaDB:
-      sql = "select table_rows from information_schema.tables where table_name = " + Literal(table, true) +
-            " and table_schema = " + (owner ? Literal(ownerName, true) : std::string("database()"));
-      break;
+      return std::string("select ") + (all ? "table_name, " : "") + "table_rows from information_schema.tables where " +
+             (all ? std::string() : "table_name = " + Literal(table, true) + " and ") +
+             "table_schema = " + (owner ? Literal(ownerName, true) : std::string("database()"));
     default:
-      return -1;
+      return {};
   }
+}
+
+long long CatalogReader::EngineRowEstimate(const std::string& table) {
+  const std::string sql = EngineEstimateSql(table);
+  if (sql.empty()) return -1;
   Statement stmt;
   if (!c_.Execute(stmt, sql).empty()) return -1;
   if (!Succeeded(MV_ODBC(SQLFetch, stmt.get()))) return -1;
@@ -90,6 +100,35 @@ long long CatalogReader::EngineRowEstimate(const std::string& table) {
   if (!reader.Value(1, value) || reader.valueFailures() > 0) return -1;
   // PostgreSQL says -1 for a table never analysed.
   return CatalogNumber(value, -1);
+}
+
+bool CatalogReader::AllTableCardinalities(std::unordered_map<std::string, long long>& out) {
+  out.clear();
+  const Engine engine = c_.Driver().engine;
+  if (engine == Engine::Other) return false;
+  // None of these drivers answers SQLStatistics with a table's statistics row, so the engine's
+  // own figure is the whole answer; SQLite keeps none.
+  if (engine == Engine::SQLite) return true;
+  Statement stmt;
+  if (!c_.Execute(stmt, EngineEstimateSql({})).empty()) return false;
+  RowReader reader(stmt);
+  std::string name, value;
+  while (reader.Fetch()) {
+    const int failures = reader.valueFailures();
+    const bool named = reader.Value(1, name);
+    const bool counted = reader.Value(2, value);
+    // A name that cannot be read whole could be taken for another table's.
+    if (reader.valueFailures() != failures || !named) {
+      out.clear();
+      return false;
+    }
+    out[name] = counted ? CatalogNumber(value, -1) : -1;
+  }
+  if (reader.FetchFailed()) {
+    out.clear();
+    return false;
+  }
+  return true;
 }
 
 long long CatalogReader::TableCardinality(const std::string& table) {
@@ -124,6 +163,7 @@ CatalogReader::Fetch CatalogReader::Next(ColumnRow& row) {
   const int failures = reader_->valueFailures();
   auto get = [&](SQLUSMALLINT col, std::string& out) { return reader_->Value(col, out); };
   // In column order: some drivers answer SQLGetData only forwards.
+  if (allTables_) get(3, row.table);
   get(4, row.name);
   get(5, a_);
   get(6, row.typeName);

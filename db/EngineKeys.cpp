@@ -427,7 +427,7 @@ bool ReadPostgres(DbConnection& c, EngineSchema& out, std::string& error) {
               "coalesce(i.relname, '') FROM pg_constraint k" +
               from +
               "LEFT JOIN pg_class f ON f.oid = k.confrelid LEFT JOIN pg_class i ON i.oid = k.conindid WHERE "
-              "k.contype IN ('p', 'u', 'c', 'f') AND r.relkind IN ('r', 'p') AND " +
+              "k.contype IN ('p', 'u', 'c', 'f', 'x') AND r.relkind IN ('r', 'p') AND " +
               where + " ORDER BY r.relname, k.contype, k.conname",
           params, 12,
           [&](Row& v) {
@@ -436,6 +436,7 @@ bool ReadPostgres(DbConnection& c, EngineSchema& out, std::string& error) {
             k.kind = type == 'p'   ? EngineKey::Kind::Primary
                      : type == 'u' ? EngineKey::Kind::Unique
                      : type == 'c' ? EngineKey::Kind::Check
+                     : type == 'x' ? EngineKey::Kind::Exclusion
                                    : EngineKey::Kind::Foreign;
             k.table = v[0];
             k.name = v[1];
@@ -452,7 +453,8 @@ bool ReadPostgres(DbConnection& c, EngineSchema& out, std::string& error) {
               const size_t tail = def.rfind(')');
               k.check = def.substr(0, tail == std::string::npos ? def.size() : tail + 1);
             }
-            if (type == 'p' || type == 'u') k.index = v[11];
+            if (type == 'x') k.check = v[10];
+            if (type == 'p' || type == 'u' || type == 'x') k.index = v[11];
             out.keys.push_back(std::move(k));
           },
           error))
@@ -526,12 +528,13 @@ bool ReadPostgres(DbConnection& c, EngineSchema& out, std::string& error) {
           "SELECT r.relname, c.relname, i.indisunique, a.amname, coalesce(pg_get_expr(i.indpred, i.indrelid, true), "
           "''), coalesce((SELECT t.attname FROM pg_attribute t WHERE t.attrelid = i.indrelid AND t.attnum = "
           "i.indkey[k.n - 1] AND i.indkey[k.n - 1] > 0), ''), pg_get_indexdef(i.indexrelid, k.n, true), "
-          "i.indoption[k.n - 1] & 1, coalesce((SELECT o.opcname FROM pg_opclass o WHERE o.oid = i.indclass[k.n - 1] "
-          "AND NOT o.opcdefault), '') FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid JOIN pg_class r ON "
-          "r.oid = i.indrelid JOIN pg_namespace n ON n.oid = r.relnamespace JOIN pg_am a ON a.oid = c.relam CROSS "
-          "JOIN generate_series(1, i.indnkeyatts) k(n) WHERE r.relkind IN ('r', 'p') AND " +
+          "coalesce(i.indoption[k.n - 1], 0) & 1, coalesce((SELECT o.opcname FROM pg_opclass o WHERE o.oid = "
+          "i.indclass[k.n - 1] AND NOT o.opcdefault), ''), coalesce(i.indoption[k.n - 1], 0) & 2, k.n > "
+          "i.indnkeyatts FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid JOIN pg_class r ON r.oid = "
+          "i.indrelid JOIN pg_namespace n ON n.oid = r.relnamespace JOIN pg_am a ON a.oid = c.relam CROSS JOIN "
+          "generate_series(1, i.indnatts) k(n) WHERE r.relkind IN ('r', 'p') AND " +
               where + " ORDER BY r.relname, c.relname, k.n",
-          params, 9,
+          params, 11,
           [&](Row& v) {
             if (out.indexes.empty() || out.indexes.back().table != v[0] || out.indexes.back().name != v[1]) {
               EngineIndex ix;
@@ -542,11 +545,19 @@ bool ReadPostgres(DbConnection& c, EngineSchema& out, std::string& error) {
               ix.where = v[4];
               out.indexes.push_back(std::move(ix));
             }
+            // The columns it carries beside its keys are plain columns, never ordered.
+            if (v[10] == "1" || v[10] == "t") {
+              out.indexes.back().include.push_back(v[5]);
+              return;
+            }
             EngineIndex::Part part;
             part.column = v[5];
             if (part.column.empty()) part.expression = v[6];
             part.descending = v[7] == "1";
             part.opclass = v[8];
+            const bool nullsFirst = v[9] != "0";
+            if (nullsFirst != part.descending)
+              part.nulls = nullsFirst ? EngineIndex::Part::kNullsFirst : EngineIndex::Part::kNullsLast;
             out.indexes.back().parts.push_back(std::move(part));
           },
           error))
@@ -598,20 +609,31 @@ bool ReadMaria(DbConnection& c, EngineSchema& out, std::string& error) {
           },
           error))
     return false;
-  std::string last;
+  // Each catalog by itself: the server fills an information_schema table again for every row
+  // of another it is joined to, which grows with the square of the tables.
+  std::map<std::pair<std::string, std::string>, std::pair<std::string, std::string>> rules;
   if (!RunEngineQuery(
           c,
-          "SELECT t.TABLE_NAME, t.CONSTRAINT_NAME, t.CONSTRAINT_TYPE, k.COLUMN_NAME, "
-          "coalesce(k.REFERENCED_TABLE_NAME, ''), coalesce(k.REFERENCED_COLUMN_NAME, ''), "
-          "coalesce(r.DELETE_RULE, ''), coalesce(r.UPDATE_RULE, '') FROM information_schema.TABLE_CONSTRAINTS t "
-          "JOIN information_schema.KEY_COLUMN_USAGE k ON k.CONSTRAINT_SCHEMA = t.CONSTRAINT_SCHEMA AND "
-          "k.TABLE_NAME = t.TABLE_NAME AND k.CONSTRAINT_NAME = t.CONSTRAINT_NAME LEFT JOIN "
-          "information_schema.REFERENTIAL_CONSTRAINTS r ON r.CONSTRAINT_SCHEMA = t.CONSTRAINT_SCHEMA AND "
-          "r.TABLE_NAME = t.TABLE_NAME AND r.CONSTRAINT_NAME = t.CONSTRAINT_NAME WHERE t.TABLE_SCHEMA = " +
-              schema +
-              " AND t.CONSTRAINT_TYPE IN ('PRIMARY KEY', 'UNIQUE', 'FOREIGN KEY') ORDER BY t.TABLE_NAME, "
-              "t.CONSTRAINT_TYPE, t.CONSTRAINT_NAME, k.ORDINAL_POSITION",
-          params, 8,
+          "SELECT TABLE_NAME, CONSTRAINT_NAME, DELETE_RULE, UPDATE_RULE FROM "
+          "information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = " +
+              schema,
+          params, 4,
+          [&](Row& v) {
+            rules[{v[0], v[1]}] = {v[2], v[3]};
+          },
+          error))
+    return false;
+  std::string last;
+  // The key's kind from its columns: a primary key is always named PRIMARY, and only a foreign
+  // key has a referenced table.
+  if (!RunEngineQuery(
+          c,
+          "SELECT TABLE_NAME, CONSTRAINT_NAME, CASE WHEN REFERENCED_TABLE_NAME IS NOT NULL THEN 'FOREIGN KEY' WHEN "
+          "CONSTRAINT_NAME = 'PRIMARY' THEN 'PRIMARY KEY' ELSE 'UNIQUE' END AS KIND, COLUMN_NAME, "
+          "coalesce(REFERENCED_TABLE_NAME, ''), coalesce(REFERENCED_COLUMN_NAME, '') FROM "
+          "information_schema.KEY_COLUMN_USAGE WHERE TABLE_SCHEMA = " +
+              schema + " ORDER BY TABLE_NAME, KIND, CONSTRAINT_NAME, ORDINAL_POSITION",
+          params, 6,
           [&](Row& v) {
             const EngineKey::Kind kind = v[2] == "PRIMARY KEY" ? EngineKey::Kind::Primary
                                          : v[2] == "UNIQUE"    ? EngineKey::Kind::Unique
@@ -626,8 +648,10 @@ bool ReadMaria(DbConnection& c, EngineSchema& out, std::string& error) {
               if (kind != EngineKey::Kind::Foreign) k.index = v[1];
               if (kind == EngineKey::Kind::Primary) k.name.clear();
               k.refTable = v[4];
-              k.onDelete = MariaAction(v[6]);
-              k.onUpdate = MariaAction(v[7]);
+              if (const auto rule = rules.find({v[0], v[1]}); rule != rules.end()) {
+                k.onDelete = MariaAction(rule->second.first);
+                k.onUpdate = MariaAction(rule->second.second);
+              }
               out.keys.push_back(std::move(k));
             }
             out.keys.back().columns.push_back(v[3]);

@@ -8,18 +8,20 @@ namespace mv {
 
 // A key or constraint of a table as the engine declares it.
 struct EngineKey {
-  enum class Kind { Primary, Unique, Check, Foreign };
+  enum class Kind { Primary, Unique, Check, Foreign, Exclusion };
   Kind kind = Kind::Primary;
   std::string table;
   std::string name;  // the constraint's own name; empty when the engine gives it none
   std::vector<std::string> columns;
-  std::string check;  // a check's condition, in parentheses, as the engine writes it
+  // A check's condition, in parentheses, as the engine writes it; an exclusion constraint's
+  // whole definition (EXCLUDE USING ...).
+  std::string check;
   std::string refTable;
   std::vector<std::string> refColumns;
   // The actions in SQL words ("CASCADE", "SET NULL", "SET DEFAULT", "RESTRICT"); empty: NO ACTION.
   std::string onDelete, onUpdate;
   bool deferrable = false, initiallyDeferred = false;
-  // The index that carries a primary or unique key: the index phase passes over it.
+  // The index that carries a primary, unique or exclusion key: the index phase passes over it.
   std::string index;
 };
 
@@ -64,6 +66,9 @@ struct EngineIndex {
     bool descending = false;
     int prefix = 0;       // MariaDB: the leading characters indexed; 0: the whole value
     std::string opclass;  // PostgreSQL: an operator class that is not the type's default
+    // PostgreSQL: where NULLs sort when that is not its default for the order (last ascending,
+    // first descending); 0: the default.
+    enum Nulls { kNullsDefault, kNullsFirst, kNullsLast } nulls = kNullsDefault;
   };
   std::string table, name;
   bool unique = false;
@@ -71,6 +76,8 @@ struct EngineIndex {
   std::string method;
   std::vector<Part> parts;
   std::string where;  // a partial index's condition; empty: every row
+  // PostgreSQL: the columns the index carries beside its keys (INCLUDE).
+  std::vector<std::string> include;
 };
 
 // Everything above for every table of the connection's schema, each catalog read once.
@@ -85,5 +92,18 @@ struct EngineSchema {
 // MariaDB), one statement per catalog for every table; empty for any other source. False with
 // the driver's text in error when a catalog could not be read.
 bool ReadEngineSchema(DbConnection& connection, EngineSchema& out, std::string& error);
+
+// What a driver's catalog could not say: for one table, or (table empty) for every table.
+struct CatalogGap {
+  std::string what, table, reason;
+};
+
+// For any other source: the primary keys (SQLPrimaryKeys), foreign keys (SQLForeignKeys),
+// defaults and nullability (SQLColumns) of the given tables, one call per table and catalog.
+// The primary key's index is found in SQLStatistics, so the index phase passes over it. A
+// catalog function the driver does not support gives nothing, named once in gaps; a call
+// that fails names its table.
+void ReadDriverSchema(DbConnection& connection, const std::vector<std::string>& tables, EngineSchema& out,
+                      std::vector<CatalogGap>& gaps);
 
 }  // namespace mv

@@ -392,6 +392,59 @@ bool ReadEngineColumns(DbConnection& c, const std::string& table, std::vector<En
   return true;
 }
 
+bool ReadAllEngineColumns(DbConnection& c, std::unordered_map<std::string, std::vector<EngineColumn>>& out,
+                          std::string& error) {
+  out.clear();
+  error.clear();
+  const Engine engine = c.Driver().engine;
+  std::string sql;
+  std::vector<std::string> params;
+  switch (engine) {
+    case Engine::SQLite:
+      // A view whose definition no longer reads fails the whole statement; its table then goes
+      // by itself, as it always did.
+      sql =
+          "SELECT m.name, p.name, p.type, '', '' FROM sqlite_master m, pragma_table_xinfo(m.name) p "
+          "WHERE m.type IN ('table', 'view') ORDER BY m.name, p.cid";
+      break;
+    case Engine::PostgreSQL: {
+      // The owner chosen or what the session sees; a table found neither way is read by itself.
+      const std::string owner = PgSchema(c);
+      sql =
+          "SELECT r.relname, a.attname, CASE t.typtype WHEN 'd' THEN format_type(t.typbasetype, t.typtypmod) ELSE "
+          "format_type(a.atttypid, a.atttypmod) END, t.typtype, format_type(a.atttypid, a.atttypmod) "
+          "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid JOIN pg_class r ON r.oid = a.attrelid "
+          "JOIN pg_namespace n ON n.oid = r.relnamespace WHERE " +
+          std::string(owner.empty() ? "pg_table_is_visible(r.oid)" : "n.nspname = ?") +
+          " AND r.relkind IN ('r', 'v', 'm', 'f', 'p') AND a.attnum > 0 AND NOT a.attisdropped ORDER BY r.relname, "
+          "a.attnum";
+      if (!owner.empty()) params.push_back(owner);
+      break;
+    }
+    case Engine::MariaDB: {
+      const std::string owner = c.Target().ownerIsCatalog ? c.Target().owner : std::string();
+      sql =
+          "SELECT TABLE_NAME, COLUMN_NAME, COLUMN_TYPE, '', '' FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = " +
+          std::string(owner.empty() ? "DATABASE()" : "?") + " ORDER BY TABLE_NAME, ORDINAL_POSITION";
+      if (!owner.empty()) params.push_back(owner);
+      break;
+    }
+    case Engine::Other:
+      return true;
+  }
+  const bool read = RunQuery(
+      c, sql, params, 5,
+      [&](std::vector<std::string>& v) {
+        EngineType type = engine == Engine::SQLite       ? SqliteType(v[2])
+                          : engine == Engine::PostgreSQL ? PostgresType(v[2], v[3].empty() ? 'b' : v[3][0], v[4])
+                                                         : MariaType(v[2]);
+        out[v[0]].push_back({v[1], std::move(type)});
+      },
+      error);
+  if (!read) out.clear();
+  return read;
+}
+
 bool RunEngineQuery(DbConnection& c, const std::string& sql, const std::vector<std::string>& params, int columns,
                     const std::function<void(std::vector<std::string>&)>& row, std::string& error) {
   return RunQuery(c, sql, params, columns, row, error);

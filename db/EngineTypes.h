@@ -2,6 +2,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "db/DbConnection.h"
@@ -51,6 +52,12 @@ struct EngineColumn {
 // the driver's text in error when the catalog could not be read.
 bool ReadEngineColumns(DbConnection& connection, const std::string& table, std::vector<EngineColumn>& out,
                        std::string& error);
+
+// The same for every table of the connection's schema in one statement, keyed by the table's
+// exact name; a table missing from it is read by itself. False (and nothing kept) with the
+// driver's text in error when the statement failed.
+bool ReadAllEngineColumns(DbConnection& connection, std::unordered_map<std::string, std::vector<EngineColumn>>& out,
+                          std::string& error);
 
 // Runs a catalog statement with text parameters and hands each row's values (columns 1..n,
 // NULL as empty) on; false with the driver's text in error.

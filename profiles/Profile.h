@@ -142,6 +142,8 @@ struct Profile {
   std::string s_IndexDescending;    // DESC after a column
   std::string s_IndexExpression;    // an expression entry, %s the expression: (%s)
   std::string s_IndexWhere;         // WHERE, before a partial index's condition
+  std::string s_IndexNulls;         // NULLS, before FIRST or LAST after a column
+  std::string s_IndexInclude;       // INCLUDE, before the columns an index carries beside its keys
   std::string s_IndexMethods;       // the access methods of the same engine it takes, blank-separated
   std::string s_IndexUsing;         // after the table name, %m the method: USING %m
   std::string s_CreateMethodIndex;  // instead of CREATE INDEX, %m the method: CREATE %m INDEX

@@ -65,6 +65,8 @@ const std::vector<ProfileExtra>& ProfileExtras() {
       Text("s_IndexDescending", "IndexDescending", &Profile::s_IndexDescending),
       Text("s_IndexExpression", "IndexExpression", &Profile::s_IndexExpression),
       Text("s_IndexWhere", "IndexWhere", &Profile::s_IndexWhere),
+      Text("s_IndexNulls", "IndexNulls", &Profile::s_IndexNulls),
+      Text("s_IndexInclude", "IndexInclude", &Profile::s_IndexInclude),
       Text("s_IndexMethods", "IndexMethods", &Profile::s_IndexMethods),
       Text("s_IndexUsing", "IndexUsing", &Profile::s_IndexUsing),
       Text("s_CreateMethodIndex", "CreateMethodIndex", &Profile::s_CreateMethodIndex),

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <set>
+#include <unordered_map>
 
 #include "base/TextRules.h"
 #include "db/DbConnection.h"
@@ -424,7 +425,9 @@ void RenameClashes(RunContext& ctx) {
   };
   for (RunTable& t : ctx.tables)
     for (const EngineKey& k : t.keys)
-      if (k.kind == EngineKey::Kind::Primary || k.kind == EngineKey::Kind::Unique) claim(t, k.name);
+      if (k.kind == EngineKey::Kind::Primary || k.kind == EngineKey::Kind::Unique ||
+          k.kind == EngineKey::Kind::Exclusion)
+        claim(t, k.name);
   for (RunTable& t : ctx.tables)
     for (const EngineIndex& ix : t.indexes)
       if (!IndexIsKey(t, ix.name)) claim(t, ix.name);
@@ -448,24 +451,42 @@ void PrepareConstraints(RunContext& ctx) {
   if (!ctx.constraints) return;
   EngineSchema schema;
   std::string error;
-  if (!ReadEngineSchema(ctx.connection, schema, error)) {
+  if (ctx.connection.Driver().engine == Engine::Other) {
+    // Another source says what it can through the driver's catalog functions, table by table.
+    std::vector<std::string> names;
+    for (const RunTable& t : ctx.tables) names.push_back(t.name);
+    std::vector<CatalogGap> gaps;
+    ReadDriverSchema(ctx.connection, names, schema, gaps);
+    for (CatalogGap& g : gaps)
+      ctx.notScripted.Add(ctx.script, {std::move(g.what), std::move(g.table), std::move(g.reason)});
+  } else if (!ReadEngineSchema(ctx.connection, schema, error)) {
     ctx.constraints = false;
     ctx.notScripted.Add(ctx.script, {"keys, constraints, defaults and identities", "",
                                      "the database's own catalog could not be read: " + error});
     return;
   }
+  // Handed out by table name: a search of the whole schema for each table would grow with the
+  // square of the tables.
+  struct Declared {
+    std::vector<const EngineKey*> keys;
+    std::vector<const EngineColumnFacts*> facts;
+    std::vector<const EngineIndex*> indexes;
+  };
+  std::unordered_map<std::string, Declared> byTable;
+  for (const EngineKey& k : schema.keys) byTable[k.table].keys.push_back(&k);
+  for (const EngineColumnFacts& f : schema.columns) byTable[f.table].facts.push_back(&f);
+  for (const EngineIndex& ix : schema.indexes) byTable[ix.table].indexes.push_back(&ix);
   for (RunTable& t : ctx.tables) {
     t.keys.clear();
     t.facts.clear();
     t.cycleKeys.clear();
     t.indexes.clear();
     t.renamed.clear();
-    for (EngineKey& k : schema.keys)
-      if (k.table == t.name) t.keys.push_back(k);
-    for (EngineColumnFacts& f : schema.columns)
-      if (f.table == t.name) t.facts.push_back(f);
-    for (EngineIndex& ix : schema.indexes)
-      if (ix.table == t.name) t.indexes.push_back(std::move(ix));
+    const auto found = byTable.find(t.name);
+    if (found == byTable.end()) continue;
+    for (const EngineKey* k : found->second.keys) t.keys.push_back(*k);
+    for (const EngineColumnFacts* f : found->second.facts) t.facts.push_back(*f);
+    for (const EngineIndex* ix : found->second.indexes) t.indexes.push_back(*ix);
   }
   ctx.engineIndexes = ctx.connection.Driver().engine != Engine::Other;
   ctx.sequences = std::move(schema.sequences);
@@ -591,6 +612,15 @@ void AddKeyLines(RunContext& ctx, const PhaseTable& t, std::vector<ColumnLine>& 
         lines.push_back({ConstraintName(ctx, k) + p.s_Check, condition});
         break;
       }
+      case EngineKey::Kind::Exclusion:
+        // The engine's own definition: operators and index methods of its own.
+        if (same) {
+          lines.push_back({ConstraintName(ctx, TargetIndexName(t.table, k.name)) + k.check, ""});
+          break;
+        }
+        ctx.notScripted.Add(ctx.script, {"exclusion constraint " + k.name + " " + k.check, t.name,
+                                         "the target has no exclusion constraints (its index is not created either)"});
+        break;
       case EngineKey::Kind::Foreign:
         if (!p.s_AddForeignKey.empty() || !ctx.opts.b_DoTabStruct) break;
         if (!ParentScripted(ctx, t, k)) break;
@@ -607,8 +637,7 @@ bool IndexIsKey(const RunTable& table, const std::string& index) {
   for (const EngineKey& k : table.keys)
     if (autoIndex && (k.kind == EngineKey::Kind::Primary || k.kind == EngineKey::Kind::Unique)) return true;
   for (const EngineKey& k : table.keys)
-    if ((k.kind == EngineKey::Kind::Primary || k.kind == EngineKey::Kind::Unique) && !k.index.empty() &&
-        k.index == index)
+    if (k.kind != EngineKey::Kind::Check && k.kind != EngineKey::Kind::Foreign && !k.index.empty() && k.index == index)
       return true;
   return false;
 }

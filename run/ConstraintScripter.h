@@ -42,7 +42,7 @@ std::string ColumnAttributes(RunContext& ctx, const PhaseTable& t, const EngineC
                              const std::string& typeText);
 // The key and constraint lines that follow the columns of CREATE TABLE.
 void AddKeyLines(RunContext& ctx, const PhaseTable& t, std::vector<ColumnLine>& lines);
-// An index that carries a primary or unique key written with the table: not created again.
+// An index that carries a primary, unique or exclusion key written with the table: not created again.
 bool IndexIsKey(const RunTable& table, const std::string& index);
 // Foreign keys and next values of auto-numbering columns, after the data.
 void KeysPhase(RunContext& ctx);

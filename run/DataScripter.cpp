@@ -93,6 +93,9 @@ KeysetPages PlanKeysetPages(RunContext& ctx, const RunTable& table, const Select
   // MariaDB's driver holds a whole result in memory, whatever its options; the other drivers
   // stream with the options the connection adds.
   if (ctx.connection.Driver().engine != Engine::MariaDB || pageRows <= 0) return pages;
+  // A table that fits in a page or two is read whole, in the order it always was; asked first,
+  // so a small table costs no key catalog call.
+  if (TableRowEstimate(ctx, table) <= pageRows) return pages;
   const std::vector<std::string> key = PrimaryKeyColumns(ctx.connection, table.name);
   if (key.size() != 1) return pages;
   for (size_t k = 0; k < table.columns.size(); ++k) {
@@ -101,8 +104,6 @@ KeysetPages PlanKeysetPages(RunContext& ctx, const RunTable& table, const Select
     const bool integer = col.sqlType == SQL_INTEGER || col.sqlType == SQL_BIGINT || col.sqlType == SQL_SMALLINT ||
                          col.sqlType == SQL_TINYINT;
     if (!integer || parts.kinds[k] != ValueKind::FromResult) return pages;
-    // A table that fits in a page or two is read whole, in the order it always was.
-    if (CatalogReader(ctx.connection).TableCardinality(table.name) <= pageRows) return pages;
     pages.keyColumn = k;
     pages.size = pageRows;
     const std::string ref = ctx.names.Source().Column(ctx.opts, col.name);

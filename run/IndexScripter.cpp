@@ -132,11 +132,29 @@ void IndexTables::WriteEngineIndex(const PhaseTable& t, const EngineIndex& ix) {
       }
     }
     if (same && !part.opclass.empty()) text += " " + part.opclass;
+    const std::string entry = part.column.empty() ? part.expression : part.column;
     if (part.descending && !p.s_IndexDescending.empty())
       text += " " + p.s_IndexDescending;
     else if (part.descending)
-      changes.push_back("column " + (part.column.empty() ? part.expression : part.column) + " in ascending order");
+      changes.push_back("column " + entry + " in ascending order");
+    if (part.nulls != EngineIndex::Part::kNullsDefault && !p.s_IndexNulls.empty())
+      text += " " + p.s_IndexNulls + (part.nulls == EngineIndex::Part::kNullsFirst ? " FIRST" : " LAST");
+    else if (part.nulls != EngineIndex::Part::kNullsDefault)
+      changes.push_back("the NULLs of column " + entry + " in the target's own place");
     entries.push_back(text);
+  }
+  // The carried columns only spare lookups a visit to the table: without them the index finds
+  // and refuses the same rows.
+  std::string include;
+  if (!ix.include.empty() && !p.s_IndexInclude.empty()) {
+    for (const std::string& column : ix.include)
+      include += (include.empty() ? " " + p.s_IndexInclude + " (" : ", ") +
+                 ctx_.names.Column(opts, column, ApplyCase(column, p.i_IndexColumnCase));
+    include += ")";
+  } else if (!ix.include.empty()) {
+    std::string list;
+    for (const std::string& column : ix.include) list += (list.empty() ? "" : ", ") + column;
+    changes.push_back("no carried (INCLUDE) columns " + list);
   }
   std::string where;
   if (!ix.where.empty()) {
@@ -163,7 +181,7 @@ void IndexTables::WriteEngineIndex(const PhaseTable& t, const EngineIndex& ix) {
   }
   Headings(t, ApplyCase(name, p.i_IndexNameCase), written);
   statement_.Clear();
-  AddCreateIndex(statement_, p, create, written, t.written + usingText, entries, {}, where);
+  AddCreateIndex(statement_, p, create, written, t.written + usingText, entries, {}, include + where);
   ctx_.script.Write(statement_);
 }
 

@@ -6,12 +6,20 @@
 
 namespace mv {
 
+long long TableRowEstimate(RunContext& ctx, const RunTable& table) {
+  if (ctx.rowEstimatesRead == 0)
+    ctx.rowEstimatesRead = CatalogReader(ctx.connection).AllTableCardinalities(ctx.rowEstimates) ? 1 : -1;
+  if (ctx.rowEstimatesRead < 0) return CatalogReader(ctx.connection).TableCardinality(table.name);
+  const auto found = ctx.rowEstimates.find(table.name);
+  return found == ctx.rowEstimates.end() ? -1 : found->second;
+}
+
 long long EstimateRows(RunContext& ctx, const RunTable& table, const SelectParts& parts) {
   if (ctx.rowEstimate == RowEstimate::Statistics) {
     // The catalog counts the whole table: with a condition it says nothing about the rows read.
     std::string condition;
     if (WhereConditionFor(ctx.opts, table.name, condition)) return -1;
-    return CatalogReader(ctx.connection).TableCardinality(table.name);
+    return TableRowEstimate(ctx, table);
   }
   if (ctx.rowEstimate != RowEstimate::Count) return -1;
   // The same FROM and condition as the rows' SELECT; a failure here shows when that one runs.

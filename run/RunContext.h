@@ -3,9 +3,11 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/Host.h"
+#include "db/CatalogReaders.h"
 #include "db/EngineKeys.h"
 #include "db/EngineTypes.h"
 #include "db/OdbcHandles.h"
@@ -98,6 +100,16 @@ struct RunContext {
   bool constraints = false;
   // The source's sequences that no column owns.
   std::vector<EngineSequence> sequences;
+  // Every table's row estimate by name, read once when first asked: 1 read, -1 the tables are
+  // asked one by one, 0 not yet.
+  std::unordered_map<std::string, long long> rowEstimates;
+  int rowEstimatesRead = 0;
+  // Every table's column catalog rows and engine types by name, read in one pass before the
+  // structure phase (for the engines whose catalogs allow it); a table missing from them is read by itself.
+  std::unordered_map<std::string, std::vector<ColumnRow>> catalogRows;
+  bool catalogRowsRead = false;
+  std::unordered_map<std::string, std::vector<EngineColumn>> engineColumns;
+  bool engineColumnsRead = false;
   // The indexes come from the engine's catalog (RunTable::indexes), not the driver's statistics.
   bool engineIndexes = false;
   // The views, types, routines, triggers and comments of the schema, read once before the

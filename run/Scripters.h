@@ -71,6 +71,9 @@ KeysetPages PlanKeysetPages(RunContext& ctx, const RunTable& table, const Select
 // The number of rows the table's SELECT will give, as ctx.rowEstimate asks for it; -1 when
 // not asked or not known. Only for showing progress: nothing is written.
 long long EstimateRows(RunContext& ctx, const RunTable& table, const SelectParts& parts);
+// The catalog's row estimate of a table (-1: none), every table's read in one statement the
+// first time one is asked where the engine allows it.
+long long TableRowEstimate(RunContext& ctx, const RunTable& table);
 
 // After a failure: when the connection itself is gone, every table from `from` on is counted as
 // not read whole and the run ends at once (this does not return).

@@ -39,6 +39,8 @@ class StructureTables : public TablePhase {
   const char* Title() const override { return "Scripting Structures"; }
   Host::Bar Bar() const override { return Host::kStructureBar; }
   bool CheckEachTable() const override { return true; }
+  void Begin() override;
+  void End() override;
   bool Table(PhaseTable& t) override;
 
  private:
@@ -50,8 +52,9 @@ class StructureTables : public TablePhase {
   void ReadEngineTypes(const RunTable& table);
   // The engine's type of a column (the columns come in the same order from both catalogs).
   const EngineType* EngineTypeOf(const std::string& column);
-  // Reads the column catalog into the table.
-  CatalogEnd ReadColumns(PhaseTable& t);
+  // Reads the column catalog into the table: the rows listed for it in the run's one pass, else
+  // the catalog opened for it alone.
+  CatalogEnd ReadColumns(PhaseTable& t, const std::vector<ColumnRow>* listed);
   // A catalog row as a kept column; none when the column filters leave it out.
   std::optional<ColumnInfo> Column(const PhaseTable& t, const ColumnRow& row);
   void WriteCreateTable(const PhaseTable& t, const CatalogEnd& end);
@@ -78,10 +81,43 @@ void StructureTables::Headings(const PhaseTable& t) {
   out.Heading("Structure for table ", t.name);
 }
 
+void StructureTables::Begin() {
+  // A catalog call per table costs a round trip and, in some drivers, a scan of the whole
+  // catalog: the engines' catalogs are read once for the run. Any fault in the one pass leaves
+  // the tables to be read one by one, with the remarks and notes each gives.
+  ctx_.catalogRows.clear();
+  ctx_.engineColumns.clear();
+  ctx_.catalogRowsRead = ctx_.engineColumnsRead = false;
+  if (ctx_.connection.Driver().engine == Engine::Other) return;
+  bool whole = reader_.OpenAllColumns();
+  for (CatalogReader::Fetch f = CatalogReader::Fetch::Row; whole;) {
+    f = reader_.Next(row_);
+    if (f == CatalogReader::Fetch::End) break;
+    whole = f == CatalogReader::Fetch::Row;
+    if (whole) ctx_.catalogRows[row_.table].push_back(row_);
+  }
+  ctx_.catalogRowsRead = whole && reader_.valueFailures() == 0;
+  if (!ctx_.catalogRowsRead) ctx_.catalogRows.clear();
+  reader_.Close();
+  std::string error;
+  if (engineTypes_) ctx_.engineColumnsRead = ReadAllEngineColumns(ctx_.connection, ctx_.engineColumns, error);
+}
+
+void StructureTables::End() {
+  ctx_.catalogRows.clear();
+  ctx_.engineColumns.clear();
+  ctx_.catalogRowsRead = ctx_.engineColumnsRead = false;
+}
+
 void StructureTables::ReadEngineTypes(const RunTable& table) {
   engineColumns_.clear();
   nextEngineColumn_ = 0;
   if (!engineTypes_) return;
+  if (ctx_.engineColumnsRead)
+    if (const auto found = ctx_.engineColumns.find(table.name); found != ctx_.engineColumns.end()) {
+      engineColumns_ = found->second;
+      return;
+    }
   std::string error;
   if (ReadEngineColumns(ctx_.connection, table.name, engineColumns_, error)) return;
   engineColumns_.clear();
@@ -157,13 +193,19 @@ std::optional<ColumnInfo> StructureTables::Column(const PhaseTable& t, const Col
   return col;
 }
 
-CatalogEnd StructureTables::ReadColumns(PhaseTable& t) {
+CatalogEnd StructureTables::ReadColumns(PhaseTable& t, const std::vector<ColumnRow>* listed) {
   RunTable& table = t.table;
   // Optimised layout: the nullable columns after the others.
   std::vector<ColumnInfo> pending;
   CatalogEnd end;
-  for (;;) {
-    const CatalogReader::Fetch f = reader_.Next(row_);
+  for (size_t next = 0;;) {
+    CatalogReader::Fetch f = CatalogReader::Fetch::End;
+    if (!listed) {
+      f = reader_.Next(row_);
+    } else if (next < listed->size()) {
+      row_ = (*listed)[next++];
+      f = CatalogReader::Fetch::Row;
+    }
     if (f == CatalogReader::Fetch::Error) {
       EndIfConnectionLost(ctx_, t.index, reader_.error());
       end.error = "\r\n\t" + ctx_.working.s_Remarks +
@@ -188,8 +230,8 @@ CatalogEnd StructureTables::ReadColumns(PhaseTable& t) {
     else
       table.columns.push_back(std::move(*col));
   }
-  if (reader_.valueFailures() > 0) ctx_.TableError(table.name);
-  reader_.Close();
+  if (!listed && reader_.valueFailures() > 0) ctx_.TableError(table.name);
+  if (!listed) reader_.Close();
   // Generated columns the driver's catalog leaves out (SQLite's), from the engine's own, last.
   if (end.error.empty() && !table.catalogColumns.empty() && ctx_.constraints)
     for (const EngineColumnFacts& f : table.facts) {
@@ -276,7 +318,10 @@ bool StructureTables::Table(PhaseTable& t) {
   table.computedColumns.clear();
   table.catalogColumns.clear();
   table.columnsUnread = false;
-  if (!reader_.OpenColumns(table.name)) {
+  const std::vector<ColumnRow>* listed = nullptr;
+  if (ctx_.catalogRowsRead)
+    if (const auto found = ctx_.catalogRows.find(table.name); found != ctx_.catalogRows.end()) listed = &found->second;
+  if (!listed && !reader_.OpenColumns(table.name)) {
     Headings(t);
     // Without a column catalog no later table can be described either.
     EndIfConnectionLost(ctx_, t.index, reader_.error());
@@ -287,7 +332,7 @@ bool StructureTables::Table(PhaseTable& t) {
   notes_.clear();
   ReadEngineTypes(table);
   // The columns first: a table that has none to read gets no removal either.
-  const CatalogEnd end = ReadColumns(t);
+  const CatalogEnd end = ReadColumns(t, listed);
   Headings(t);
   WriteCreateTable(t, end);
   return true;

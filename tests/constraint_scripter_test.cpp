@@ -413,5 +413,172 @@ TEST_F(Rebuild, EveryEngineIntoEveryEngineLoadsWithKeysEnforced) {
   }
 }
 
+// A source that is none of the engines tells its keys and defaults only through the driver's
+// catalog functions: a composite primary key (its columns listed out of order, its index under
+// another name), a composite foreign key with actions, a deferred self-reference, defaults of
+// which one is the source's own, a nullability only IS_NULLABLE gives, and a unique index.
+const char kOdbcSource[] = R"(TABLE|\N|\N|parent|TABLE
+TABLE|\N|\N|child|TABLE
+COLUMN|\N|\N|parent|a|4|integer|10|4|0|10|0
+COLUMN|\N|\N|parent|b|4|integer|10|4|0|10|0
+COLUMN|\N|\N|parent|name|12|varchar|20|20|\N|\N|0|\N|'none'
+COLUMN|\N|\N|child|id|4|integer|10|4|0|10|0
+COLUMN|\N|\N|child|pa|4|integer|10|4|0|10|1
+COLUMN|\N|\N|child|pb|4|integer|10|4|0|10|1
+COLUMN|\N|\N|child|boss_id|4|integer|10|4|0|10|1|\N|NULL
+COLUMN|\N|\N|child|qty|4|integer|10|4|0|10|2|\N|(1)|4|\N|\N|5|NO
+COLUMN|\N|\N|child|code|12|varchar|8|8|\N|\N|1|\N|getdate()
+PRIMARY_KEY|\N|\N|parent|b|2|pk_parent
+PRIMARY_KEY|\N|\N|parent|a|1|pk_parent
+PRIMARY_KEY|\N|\N|child|id|1
+FOREIGN_KEY|\N|\N|parent|b|\N|\N|child|pb|2|0|0|fk_child_parent|pk_parent|7
+FOREIGN_KEY|\N|\N|parent|a|\N|\N|child|pa|1|0|0|fk_child_parent|pk_parent|7
+FOREIGN_KEY|\N|\N|child|id|\N|\N|child|boss_id|1|3|2|\N|\N|5
+STATISTIC|\N|\N|parent|0|\N|parent_key|3|1|a|A|\N|\N
+STATISTIC|\N|\N|parent|0|\N|parent_key|3|2|b|A|\N|\N
+STATISTIC|\N|\N|child|0|\N|ux_child_code|3|1|code|A|\N|\N
+STATISTIC|\N|\N|child|1|\N|ix_child_pa|3|1|pa|A|\N|\N
+QUERY_PREFIX|select a , b , name from parent
+COL|a|4
+COL|b|4
+COL|name|12
+ROW|1|1|one
+ROW|1|2|two
+END
+QUERY_PREFIX|select id , pa , pb , boss_id , qty , code from child
+COL|id|4
+COL|pa|4
+COL|pb|4
+COL|boss_id|4
+COL|qty|4
+COL|code|12
+ROW|1|1|1|\N|3|a
+ROW|2|1|2|1|4|b
+ROW|3|1|1|2|5|\N
+END
+)";
+
+TEST_F(Rebuild, AnyOdbcSourceKeepsItsKeysAndDefaults) {
+  struct Case {
+    Eng target;
+    std::vector<std::string> unsupported;  // catalog functions the driver does not have
+    Counts expected;
+    std::vector<std::string> remarks;  // NOT SCRIPTED: ...
+  };
+  const std::vector<Case> cases = {
+      {kPg, {}, {2, 0, 2, 0, 2, 5, 1, 0, 0, 0}, {"default getdate() of column code of table child"}},
+      {kSqlite, {}, {2, 0, 2, 0, 2, 5, 1, 0, 0, 0}, {"default getdate() of column code of table child"}},
+      // Without the key catalogs the rows and the key's unique index still come over.
+      {kPg,
+       {"SQLPrimaryKeys", "SQLForeignKeys"},
+       {0, 0, 0, 0, 2, 5, 1, 0, 0, 0},
+       {"primary keys: the driver does not support SQLPrimaryKeys",
+        "foreign keys: the driver does not support "
+        "SQLForeignKeys",
+        "default getdate() of column code of table child"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("into ") + kProfile[c.target] + (c.unsupported.empty() ? "" : ", catalogs missing"));
+    std::string fixture = kOdbcSource;
+    for (const std::string& f : c.unsupported) fixture += "UNSUPPORTED|" + f + "\n";
+    for (char& ch : fixture)
+      if (ch == '|') ch = '\t';
+    WriteText(dir / "fixture.txt", fixture);
+    const fs::path out = dir / "odbc.sql";
+    const std::vector<std::string> argv = {MV_BATCH_PATH,
+                                           "--profile",
+                                           kProfile[c.target],
+                                           "--output",
+                                           out.string(),
+                                           "--connect",
+                                           "DRIVER=" MV_TESTDRIVER_PATH ";FIXTURE=" + (dir / "fixture.txt").string()};
+    const ProcessResult r =
+        RunProcess(argv, {"MERVALE_HOME=" MV_BINARY_DIR, "XDG_CONFIG_HOME=" + (dir / "xdg").string()});
+    ASSERT_EQ(r.status, 0) << Describe(argv, r);
+    const std::string script = Slurp(out);
+    size_t remarks = 0;
+    for (size_t at = script.find("NOT SCRIPTED: "); at != std::string::npos; at = script.find("NOT SCRIPTED: ", at + 1))
+      ++remarks;
+    EXPECT_EQ(remarks, c.remarks.size()) << script;
+    for (const std::string& remark : c.remarks) EXPECT_NE(script.find("NOT SCRIPTED: " + remark), std::string::npos);
+
+    const Db copy = Fresh(c.target, "rb_odbc");
+    Load(copy, out);
+    EXPECT_EQ(CountsOf(copy), c.expected) << script;
+    // Every row, and the primary key's own index is not made again beside the key.
+    EXPECT_EQ(SplitLines(Run(copy, "SELECT count(*) FROM child;")).back(), "3");
+    const std::string indexes = c.target == kPg ? "SELECT count(*) FROM pg_indexes WHERE tablename = 'parent';"
+                                                : "SELECT count(*) FROM pragma_index_list('parent');";
+    EXPECT_EQ(SplitLines(Run(copy, indexes)).back(), "1");
+    EXPECT_ANY_THROW(Run(copy, "INSERT INTO parent (a, b) VALUES (1, 1);"));
+    if (!c.unsupported.empty()) continue;
+    // The keys as declared: names, column order, actions, deferral.
+    const std::string keys =
+        c.target == kPg
+            ? "SELECT k.conname || ' ' || pg_get_constraintdef(k.oid) FROM pg_constraint k WHERE k.conrelid IN "
+              "('parent'::regclass, 'child'::regclass) ORDER BY 1;"
+            : "SELECT group_concat(\"from\") || '>' || \"table\" || '(' || group_concat(\"to\") || ') ' || on_update "
+              "|| '/' || on_delete FROM pragma_foreign_key_list('child') GROUP BY id ORDER BY 1;";
+    const std::vector<std::string> expectedKeys =
+        c.target == kPg ? std::vector<std::string>{"child_boss_id_fkey FOREIGN KEY (boss_id) REFERENCES child(id) ON "
+                                                   "DELETE SET NULL DEFERRABLE INITIALLY DEFERRED",
+                                                   "child_pkey PRIMARY KEY (id)",
+                                                   "fk_child_parent FOREIGN KEY (pa, pb) REFERENCES parent(a, b) ON "
+                                                   "UPDATE CASCADE ON DELETE CASCADE",
+                                                   "pk_parent PRIMARY KEY (a, b)"}
+                        : std::vector<std::string>{"boss_id>child(id) NO ACTION/SET NULL", "pa,pb>parent(a,b) CASCADE/CASCADE"};
+    EXPECT_EQ(SplitLines(Run(copy, keys)), expectedKeys) << script;
+    EXPECT_NE(script.find("DEFERRABLE INITIALLY DEFERRED"), std::string::npos);
+    // The defaults and the actions work in the copy.
+    Run(copy, "INSERT INTO parent (a, b) VALUES (5, 5);");
+    EXPECT_EQ(SplitLines(Run(copy, "SELECT name FROM parent WHERE a = 5;")).back(), "none");
+    Run(copy, "DELETE FROM parent WHERE b = 2;");
+    EXPECT_EQ(SplitLines(Run(copy, "SELECT count(*) FROM child WHERE boss_id IS NULL;")).back(), "2");
+    EXPECT_ANY_THROW(Run(copy, "INSERT INTO child (id, pa, pb) VALUES (9, 7, 7);"));
+  }
+}
+
+// PostgreSQL's own index and constraint details: kept into PostgreSQL, named in a note or a
+// remark elsewhere, never dropped without a word.
+TEST_F(Rebuild, PostgresqlIndexDetailsAndExclusionConstraints) {
+  const Db src = Fresh(kPg, "rb_pgix");
+  Run(src,
+      "CREATE TABLE booking (id integer PRIMARY KEY, room integer NOT NULL, during int4range NOT NULL, note text, "
+      "CONSTRAINT no_overlap EXCLUDE USING gist (during WITH &&));\n"
+      "CREATE INDEX ix_room_cover ON booking (room) INCLUDE (note);\n"
+      "CREATE INDEX ix_note_nulls ON booking (note NULLS FIRST, room DESC NULLS LAST);\n"
+      "INSERT INTO booking VALUES (1, 1, '[1,5)', NULL), (2, 1, '[5,9)', 'late');\n");
+  const std::string definitions =
+      "SELECT pg_get_indexdef(indexrelid) FROM pg_index WHERE indrelid = 'booking'::regclass UNION ALL SELECT "
+      "conname || ' ' || pg_get_constraintdef(oid) FROM pg_constraint WHERE conrelid = 'booking'::regclass ORDER "
+      "BY 1;";
+  const std::vector<std::string> source = SplitLines(Run(src, definitions));
+  ASSERT_EQ(source.size(), 6u);
+  struct Case {
+    Eng target;
+    std::vector<std::string> said;  // remarks and notes the script holds
+  };
+  const Case cases[] = {
+      {kPg, {}},
+      {kSqlite,
+       {"NOT SCRIPTED: exclusion constraint no_overlap EXCLUDE USING gist (during WITH &&) of table booking",
+        "no carried (INCLUDE) columns note", "the NULLs of column note in the target's own place",
+        "the NULLs of column room in the target's own place"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("into ") + kProfile[c.target]);
+    const fs::path out = dir / "pgix.sql";
+    const std::string script = Script(src, kProfile[c.target], out);
+    for (const std::string& text : c.said) EXPECT_NE(script.find(text), std::string::npos) << text << "\n" << script;
+    const Db copy = Fresh(c.target, "rb_pgix_copy");
+    Load(copy, out);
+    EXPECT_EQ(SplitLines(Run(copy, "SELECT count(*) FROM booking;")).back(), "2");
+    if (c.target != kPg) continue;
+    EXPECT_EQ(script.find("NOT SCRIPTED"), std::string::npos) << script;
+    EXPECT_EQ(SplitLines(Run(copy, definitions)), source);
+    EXPECT_ANY_THROW(Run(copy, "INSERT INTO booking VALUES (3, 2, '[4,6)', NULL);"));
+  }
+}
+
 }  // namespace
 }  // namespace mv::test

@@ -1,7 +1,9 @@
 #include "Fixture.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -195,6 +197,20 @@ class Parser {
     } else if (key == "STATISTICS_FETCH_ERROR") {
       arity(f, 3, 3);
       fixture_.statisticsFetchFaults.push_back({text(f[1]), parseCount(f[2], "row count"), text(f[3])});
+    } else if (key == "PRIMARY_KEY") {
+      arity(f, 5, 6);
+      fixture_.primaryKeys.push_back(values(f, Fixture::kPrimaryKeysFields));
+    } else if (key == "FOREIGN_KEY") {
+      arity(f, 9, 14);
+      fixture_.foreignKeys.push_back(values(f, Fixture::kForeignKeysFields));
+    } else if (key == "UNSUPPORTED") {
+      arity(f, 1, 1);
+      const std::string name = text(f[1]);
+      if (std::find(std::begin(Fixture::kOptionalFunctions), std::end(Fixture::kOptionalFunctions), name) ==
+          std::end(Fixture::kOptionalFunctions))
+        throw std::invalid_argument("UNSUPPORTED takes SQLPrimaryKeys, SQLForeignKeys or SQLStatistics, got '" + name +
+                                    "'");
+      fixture_.unsupported.push_back(name);
     } else if (key == "QUERY" || key == "QUERY_PREFIX") {
       arity(f, 1, 1);
       fixture_.statements.push_back(Statement{});

@@ -66,6 +66,10 @@ class Fixture {
   static constexpr std::size_t kColumnsFields = 18;
   static constexpr std::size_t kStatisticsFields = 13;
   static constexpr std::size_t kTablesFields = 5;
+  static constexpr std::size_t kPrimaryKeysFields = 6;
+  static constexpr std::size_t kForeignKeysFields = 14;
+  // The catalog functions a fixture can take away (UNSUPPORTED).
+  static constexpr const char* kOptionalFunctions[] = {"SQLPrimaryKeys", "SQLForeignKeys", "SQLStatistics"};
 
   static Fixture load(const std::string& path);
   static Fixture parse(const std::string& text, const std::string& origin);
@@ -99,6 +103,10 @@ class Fixture {
   std::vector<Row> statistics;  // the 13 SQLStatistics fields
   std::vector<CallFault> statisticsFaults;
   std::vector<FetchFault> statisticsFetchFaults;
+
+  std::vector<Row> primaryKeys;          // the 6 SQLPrimaryKeys fields
+  std::vector<Row> foreignKeys;          // the 14 SQLForeignKeys fields
+  std::vector<std::string> unsupported;  // functions the driver says it does not have
 
   std::vector<Statement> statements;
 

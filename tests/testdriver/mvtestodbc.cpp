@@ -347,6 +347,18 @@ std::vector<ResultColumn> statisticsColumns() {
           varchar("FILTER_CONDITION", 254)};
 }
 
+std::vector<ResultColumn> primaryKeysColumns() {
+  return {varchar("TABLE_CAT"),   varchar("TABLE_SCHEM"), varchar("TABLE_NAME"),
+          varchar("COLUMN_NAME"), smallint("KEY_SEQ"),    varchar("PK_NAME")};
+}
+
+std::vector<ResultColumn> foreignKeysColumns() {
+  return {varchar("PKTABLE_CAT"), varchar("PKTABLE_SCHEM"), varchar("PKTABLE_NAME"), varchar("PKCOLUMN_NAME"),
+          varchar("FKTABLE_CAT"), varchar("FKTABLE_SCHEM"), varchar("FKTABLE_NAME"), varchar("FKCOLUMN_NAME"),
+          smallint("KEY_SEQ"),    smallint("UPDATE_RULE"),  smallint("DELETE_RULE"), varchar("FK_NAME"),
+          varchar("PK_NAME"),     smallint("DEFERRABILITY")};
+}
+
 bool applies(OwnerCase when, bool owner) {
   return when == OwnerCase::Always || (when == OwnerCase::WithOwner) == owner;
 }
@@ -437,8 +449,13 @@ SQLRETURN columns(Stmt& s, const Value& cat, const Value& schem, const Value& ta
   return openResult(s, std::move(r));
 }
 
+bool unsupported(const Fixture& fx, const char* function) {
+  return std::find(fx.unsupported.begin(), fx.unsupported.end(), function) != fx.unsupported.end();
+}
+
 SQLRETURN statistics(Stmt& s, const Value& cat, const Value& schem, const Value& table, SQLUSMALLINT unique) {
   const Fixture& fx = *s.dbc->fixture;
+  if (unsupported(fx, "SQLStatistics")) return fail(s, "HYC00", "Optional feature not implemented");
   if (const CallFault* f = findFault(fx.statisticsFaults, table, given(cat) || given(schem)))
     return fail(s, "HY000", f->message);
   ResultSet r;
@@ -449,6 +466,31 @@ SQLRETURN statistics(Stmt& s, const Value& cat, const Value& schem, const Value&
     r.rows.push_back(st);
   }
   attachFetchFault(r, fx.statisticsFetchFaults, table);
+  return openResult(s, std::move(r));
+}
+
+SQLRETURN primaryKeys(Stmt& s, const Value& cat, const Value& schem, const Value& table) {
+  const Fixture& fx = *s.dbc->fixture;
+  if (unsupported(fx, "SQLPrimaryKeys")) return fail(s, "HYC00", "Optional feature not implemented");
+  ResultSet r;
+  r.columns = primaryKeysColumns();
+  for (const Row& k : fx.primaryKeys)
+    if (matches(k[0], cat) && matches(k[1], schem) && matches(k[2], table)) r.rows.push_back(k);
+  return openResult(s, std::move(r));
+}
+
+// Either side may be given: the keys that refer to a table, the keys a table has, or both.
+SQLRETURN foreignKeys(Stmt& s, const Value& pkCat, const Value& pkSchem, const Value& pkTable, const Value& fkCat,
+                      const Value& fkSchem, const Value& fkTable) {
+  const Fixture& fx = *s.dbc->fixture;
+  if (unsupported(fx, "SQLForeignKeys")) return fail(s, "HYC00", "Optional feature not implemented");
+  if (!given(pkTable) && !given(fkTable)) return fail(s, "HY009", "Invalid use of null pointer");
+  ResultSet r;
+  r.columns = foreignKeysColumns();
+  for (const Row& k : fx.foreignKeys)
+    if (matches(k[0], pkCat) && matches(k[1], pkSchem) && matches(k[2], pkTable) && matches(k[4], fkCat) &&
+        matches(k[5], fkSchem) && matches(k[6], fkTable))
+      r.rows.push_back(k);
   return openResult(s, std::move(r));
 }
 
@@ -551,11 +593,21 @@ constexpr SQLUSMALLINT kFunctions[] = {
     SQL_API_SQLFETCH,          SQL_API_SQLGETDATA,        SQL_API_SQLFREESTMT,     SQL_API_SQLCLOSECURSOR,
     SQL_API_SQLROWCOUNT,       SQL_API_SQLMORERESULTS,    SQL_API_SQLNUMPARAMS,    SQL_API_SQLGETDIAGREC,
     SQL_API_SQLGETDIAGFIELD,   SQL_API_SQLERROR,          SQL_API_SQLSETSTMTATTR,  SQL_API_SQLGETSTMTATTR,
-    SQL_API_SQLENDTRAN,        SQL_API_SQLCANCEL,
+    SQL_API_SQLENDTRAN,        SQL_API_SQLCANCEL,         SQL_API_SQLPRIMARYKEYS,  SQL_API_SQLFOREIGNKEYS,
 };
 
 bool exported(SQLUSMALLINT id) {
   return std::find(std::begin(kFunctions), std::end(kFunctions), id) != std::end(kFunctions);
+}
+
+// What the connection's fixture leaves of them.
+bool supports(const Dbc& dbc, SQLUSMALLINT id) {
+  if (!exported(id)) return false;
+  if (!dbc.fixture) return true;
+  if (id == SQL_API_SQLPRIMARYKEYS) return !unsupported(*dbc.fixture, "SQLPrimaryKeys");
+  if (id == SQL_API_SQLFOREIGNKEYS) return !unsupported(*dbc.fixture, "SQLForeignKeys");
+  if (id == SQL_API_SQLSTATISTICS) return !unsupported(*dbc.fixture, "SQLStatistics");
+  return true;
 }
 
 std::optional<std::string> stringInfo(const Dbc& dbc, SQLUSMALLINT type) {
@@ -1108,11 +1160,12 @@ SQLRETURN SQL_API SQLGetFunctions(SQLHDBC handle, SQLUSMALLINT function, SQLUSMA
   if (!supported) return fail(*dbc, "HY009", "Invalid use of null pointer");
   if (function == SQL_API_ODBC3_ALL_FUNCTIONS) {
     std::fill_n(supported, SQL_API_ODBC3_ALL_FUNCTIONS_SIZE, SQLUSMALLINT{0});
-    for (const SQLUSMALLINT id : kFunctions) supported[id >> 4] |= static_cast<SQLUSMALLINT>(1u << (id & 0xf));
+    for (const SQLUSMALLINT id : kFunctions)
+      if (supports(*dbc, id)) supported[id >> 4] |= static_cast<SQLUSMALLINT>(1u << (id & 0xf));
   } else if (function == SQL_API_ALL_FUNCTIONS) {
-    for (SQLUSMALLINT id = 0; id < 100; ++id) supported[id] = exported(id) ? SQL_TRUE : SQL_FALSE;
+    for (SQLUSMALLINT id = 0; id < 100; ++id) supported[id] = supports(*dbc, id) ? SQL_TRUE : SQL_FALSE;
   } else {
-    *supported = exported(function) ? SQL_TRUE : SQL_FALSE;
+    *supported = supports(*dbc, function) ? SQL_TRUE : SQL_FALSE;
   }
   return SQL_SUCCESS;
 }
@@ -1193,6 +1246,30 @@ SQLRETURN SQL_API SQLStatistics(SQLHSTMT handle, SQLCHAR* cat, SQLSMALLINT catLe
   const Value c = argument(cat, catLength), sc = argument(schem, schemLength), t = argument(table, tableLength);
   logCall(*s->dbc, "SQLStatistics", {c, sc, t, std::to_string(unique), std::to_string(reserved)});
   return statistics(*s, c, sc, t, unique);
+}
+
+SQLRETURN SQL_API SQLPrimaryKeys(SQLHSTMT handle, SQLCHAR* cat, SQLSMALLINT catLength, SQLCHAR* schem,
+                                 SQLSMALLINT schemLength, SQLCHAR* table, SQLSMALLINT tableLength) {
+  Stmt* s = enter<Stmt>(handle);
+  if (!s) return SQL_INVALID_HANDLE;
+  s->closeCursor();
+  const Value c = argument(cat, catLength), sc = argument(schem, schemLength), t = argument(table, tableLength);
+  logCall(*s->dbc, "SQLPrimaryKeys", {c, sc, t});
+  return primaryKeys(*s, c, sc, t);
+}
+
+SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT handle, SQLCHAR* pkCat, SQLSMALLINT pkCatLength, SQLCHAR* pkSchem,
+                                 SQLSMALLINT pkSchemLength, SQLCHAR* pkTable, SQLSMALLINT pkTableLength, SQLCHAR* fkCat,
+                                 SQLSMALLINT fkCatLength, SQLCHAR* fkSchem, SQLSMALLINT fkSchemLength, SQLCHAR* fkTable,
+                                 SQLSMALLINT fkTableLength) {
+  Stmt* s = enter<Stmt>(handle);
+  if (!s) return SQL_INVALID_HANDLE;
+  s->closeCursor();
+  const Value pc = argument(pkCat, pkCatLength), ps = argument(pkSchem, pkSchemLength),
+              pt = argument(pkTable, pkTableLength), fc = argument(fkCat, fkCatLength),
+              fs = argument(fkSchem, fkSchemLength), ft = argument(fkTable, fkTableLength);
+  logCall(*s->dbc, "SQLForeignKeys", {pc, ps, pt, fc, fs, ft});
+  return foreignKeys(*s, pc, ps, pt, fc, fs, ft);
 }
 
 SQLRETURN SQL_API SQLExecDirect(SQLHSTMT handle, SQLCHAR* text, SQLINTEGER length) {
