@@ -15,11 +15,15 @@
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
 
 #include "base/ProgramFolder.h"
 #include "base/ScriptFont.h"
@@ -307,6 +311,26 @@ void MainWindow::ApplyPlacement(const WindowPlacement& p) {
     setWindowState(Qt::WindowMinimized);
   else if (p.maximized)
     setWindowState(Qt::WindowMaximized);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // The frame is known once the window manager has framed the window, a moment after it shows.
+  if (!event->spontaneous()) QTimer::singleShot(300, this, &MainWindow::KeepFrameOnScreen);
+}
+
+void MainWindow::KeepFrameOnScreen() {
+  const QScreen* s = screen();
+  if (!s || !isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+    return;
+  const QRect room = s->availableGeometry(), frame = frameGeometry();
+  if (room.contains(frame)) return;
+  const QSize margins = frame.size() - size();
+  const QSize inner = size().boundedTo(room.size() - margins);
+  resize(inner);
+  const QSize outer = inner + margins;
+  move(std::clamp(frame.x(), room.left(), std::max(room.left(), room.right() + 1 - outer.width())),
+       std::clamp(frame.y(), room.top(), std::max(room.top(), room.bottom() + 1 - outer.height())));
 }
 
 void MainWindow::StartWith(const std::string& path) {

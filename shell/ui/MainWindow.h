@@ -76,8 +76,13 @@ class MainWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
+  // Moves and shrinks the window so that its frame, as the window manager drew it, is on the
+  // screen: a restored size that fits the screen can still leave the frame, and with it the
+  // status bar, past the screen's edge.
+  void KeepFrameOnScreen();
   QAction* AddCommand(QMenu* menu, const char* name, const QString& text, const char* prompt, const QKeySequence& key,
                       void (MainWindow::*slot)());
   void BuildMenus();
