@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "DialogWorld.h"
 #include "base/SettingsStore.h"
 #include "db/DbConnection.h"
 #include "db/ui/DataSourceDialog.h"
@@ -29,26 +30,9 @@ using namespace mv;
 
 namespace {
 
-const std::string kDemo = "DRIVER=SQLite3;Database=" MV_BINARY_DIR "/demo/demo.db";
-
-struct World {
-  test::ScriptedHost host;
-  test::TempDir dir;
-  SettingsStore settings{dir / "settings.ini"};
-  RunOptions opts;
-  ProfileList profiles;
-  Profile working;
-  std::unique_ptr<DbConnection> conn = DbConnection::ConnectWithString(host, kDemo, "", "0");
-  ui::DialogContext ctx{opts, profiles, working, settings, host, dir.path, {}, {}, {}, {}, {}};
-  World() {
-    Profile p;
-    SetBuiltInDefaults(p);
-    p.s_Name = "Default";
-    profiles.Append(p);
-    SetBuiltInDefaults(working);
-    ctx.connection = [this] { return conn.get(); };
-    ctx.replaceConnection = [this](std::unique_ptr<DbConnection> c) { conn = std::move(c); };
-  }
+// Connected to the demo database from the start.
+struct World : test::DialogWorld {
+  World() { conn = DbConnection::ConnectWithString(host, connectTo, "", "0"); }
 };
 
 struct DialogCase {

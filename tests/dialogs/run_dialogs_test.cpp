@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "DialogTestKit.h"
+#include "DialogWorld.h"
 #include "base/SettingsStore.h"
 #include "db/DbConnection.h"
 #include "profiles/Profile.h"
@@ -24,31 +25,14 @@ using test::Button;
 
 namespace {
 
-const std::string kDemo = "DRIVER=SQLite3;Database=" MV_BINARY_DIR "/demo/demo.db";
-
-// The records a run owner keeps, with a connect call that uses a fixed connect string.
-struct World {
-  test::ScriptedHost host;
-  test::TempDir dir;
-  SettingsStore settings{dir / "settings.ini"};
-  RunOptions opts;
-  ProfileList profiles;
-  Profile working;
-  std::unique_ptr<DbConnection> conn;
-  std::string connectTo = kDemo;
-  ui::DialogContext ctx{opts, profiles, working, settings, host, dir.path, {}, {}, {}, {}, {}};
+// A second profile that writes names in lower case.
+struct World : test::DialogWorld {
   World() {
-    for (const char* n : {"Default", "Lower"}) {
-      Profile p;
-      SetBuiltInDefaults(p);
-      p.s_Name = n;
-      if (std::string(n) == "Lower") p.i_TableNameCase = p.i_ColumnNameCase = p.i_IndexNameCase = 1;
-      profiles.Append(p);
-    }
-    SetBuiltInDefaults(working);
-    ctx.connection = [this] { return conn.get(); };
-    ctx.replaceConnection = [this](std::unique_ptr<DbConnection> c) { conn = std::move(c); };
-    ctx.connectInteractive = [this](QWidget*) { return DbConnection::ConnectWithString(host, connectTo, "", "0"); };
+    Profile p;
+    SetBuiltInDefaults(p);
+    p.s_Name = "Lower";
+    p.i_TableNameCase = p.i_ColumnNameCase = p.i_IndexNameCase = 1;
+    profiles.Append(p);
   }
 };
 
