@@ -8,19 +8,10 @@
 
 namespace mv {
 
-uint8_t ScriptStore::ColorIndex(Color c) {
-  for (size_t i = 0; i < colors_.size(); ++i)
-    if (colors_[i] == c) return static_cast<uint8_t>(i);
-  // A script uses the palette's five colours; past eight the last one stands in.
-  if (colors_.size() >= (256u >> kRunBits)) return static_cast<uint8_t>(colors_.size() - 1);
-  colors_.push_back(c);
-  return static_cast<uint8_t>(colors_.size() - 1);
-}
-
 [[gnu::hot]] void ScriptStore::Append(std::string_view text, Color color) {
   if (text.empty()) return;
   AppendBytes(text);
-  if (keepText_) AddRun(text.size(), color);
+  if (keepText_) runs_.Add(text.size(), color);
 }
 
 [[gnu::hot]] void ScriptStore::AppendRuns(std::string_view text, std::span<const ScriptSink::Run> runs) {
@@ -30,11 +21,17 @@ uint8_t ScriptStore::ColorIndex(Color c) {
   size_t left = text.size();
   for (const ScriptSink::Run& r : runs) {
     const size_t n = std::min(r.length, left);
-    if (n > 0) AddRun(n, r.color);
+    runs_.Add(n, r.color);
     left -= n;
   }
   // Runs that fall short of the text leave the rest in the last colour rather than uncoloured.
-  if (left > 0) AddRun(left, runs.empty() ? Color{} : runs.back().color);
+  runs_.Add(left, runs.empty() ? Color{} : runs.back().color);
+}
+
+void ScriptStore::AppendColored(std::string_view text, const ColorRuns& runs) {
+  if (text.empty()) return;
+  AppendBytes(text);
+  if (keepText_) runs_.AddAll(runs);
 }
 
 void ScriptStore::AppendBytes(std::string_view text) {
@@ -50,20 +47,6 @@ void ScriptStore::AppendBytes(std::string_view text) {
   MeasureLinesFrom(firstNew);
 }
 
-void ScriptStore::AddRun(size_t left, Color color) {
-  const bool same = !runs_.empty() && colors_[RunColor(runs_.back())] == color;
-  const uint8_t index = same ? RunColor(runs_.back()) : ColorIndex(color);
-  const uint8_t high = static_cast<uint8_t>(index << kRunBits);
-  if (!runs_.empty() && RunColor(runs_.back()) == index) {
-    const size_t room = kRunMax - RunLength(runs_.back());
-    const size_t joined = left < room ? left : room;
-    runs_.back() = static_cast<uint8_t>(runs_.back() + joined);
-    left -= joined;
-  }
-  for (; left >= kRunMax; left -= kRunMax) runs_.push_back(high | kRunMask);
-  if (left > 0) runs_.push_back(static_cast<uint8_t>(high | (left - 1)));
-}
-
 void ScriptStore::MeasureLinesFrom(size_t firstNew) {
   for (size_t i = firstNew; i < lineStarts_.size(); ++i)
     longest_ = std::max(longest_, lineStarts_[i] - lineStarts_[i - 1]);
@@ -74,11 +57,10 @@ void ScriptStore::Truncate(size_t size) {
   if (size >= text_.Size()) return;
   text_.Truncate(size);
   size_t start = 0, i = 0;
-  while (i < runs_.size() && start + RunLength(runs_[i]) < size) start += RunLength(runs_[i++]);
-  if (i < runs_.size()) {
+  while (i < runs_.Size() && start + ColorRuns::Length(runs_[i]) < size) start += ColorRuns::Length(runs_[i++]);
+  if (i < runs_.Size()) {
     const size_t kept = size - start;
-    if (kept > 0) runs_[i] = static_cast<uint8_t>((runs_[i] & ~kRunMask) | (kept - 1));
-    runs_.resize(kept > 0 ? i + 1 : i);
+    runs_.Cut(kept > 0 ? i + 1 : i, kept);
   }
   while (lineStarts_.size() > 1 && lineStarts_.back() > size) lineStarts_.pop_back();
   newlines_ = static_cast<long>(lineStarts_.size()) - 1;
@@ -101,15 +83,15 @@ void ScriptStore::Replace(size_t from, size_t to, std::string_view text, Color c
 Color ScriptStore::ColorBefore(size_t offset) const {
   Color found{};
   size_t start = 0;
-  for (size_t i = 0; i < runs_.size() && start < offset; start += RunLength(runs_[i++]))
-    found = colors_[RunColor(runs_[i])];
+  for (size_t i = 0; i < runs_.Size() && start < offset; start += ColorRuns::Length(runs_[i++]))
+    found = runs_.ColorOf(runs_[i]);
   return found;
 }
 
 void ScriptStore::Clear() {
   longest_ = 0;
   text_.Clear();
-  runs_.clear();
+  runs_.Clear();
   lineStarts_.assign(1, 0);
   newlines_ = 0;
   partial_ = false;

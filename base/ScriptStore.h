@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ColorRuns.h"
 #include "base/ScriptWindow.h"
 #include "base/TextBuffer.h"
 
@@ -29,6 +30,8 @@ class ScriptStore {
   void Append(std::string_view text, Color color);
   // Appends text whose runs of colour add up to its size, as one Append per run would.
   void AppendRuns(std::string_view text, std::span<const ScriptSink::Run> runs);
+  // Appends text whose colours are runs (adding up to its size).
+  void AppendColored(std::string_view text, const ColorRuns& runs);
   void Clear();
   // The text from `from` to `to` becomes `text` in one colour (a user's edit); the rest keeps its
   // colours. Costs a copy of what follows `to`.
@@ -55,26 +58,15 @@ class ScriptStore {
   std::string Rtf(const std::string& face, int heightTwips) const;
 
  private:
-  // A byte of runs_: the colour's index in the top three bits, the length less one below.
-  static constexpr unsigned kRunBits = 5;
-  static constexpr size_t kRunMax = size_t(1) << kRunBits;
-  static constexpr uint8_t kRunMask = kRunMax - 1;
-  static size_t RunLength(uint8_t run) { return (run & kRunMask) + 1u; }
-  static uint8_t RunColor(uint8_t run) { return run >> kRunBits; }
-
-  uint8_t ColorIndex(Color c);
   // The text's bytes and lines, without its colours.
   void AppendBytes(std::string_view text);
-  // `length` more bytes of the text's end in one colour.
-  void AddRun(size_t length, Color color);
   // Keeps the first `size` bytes.
   void Truncate(size_t size);
   void MeasureLinesFrom(size_t firstNewStart);
 
   TextBuffer text_;
   // The runs in order; neighbours of one colour are one piece to the readers.
-  std::vector<uint8_t> runs_;
-  std::vector<Color> colors_;  // at most eight
+  ColorRuns runs_;
   std::vector<size_t> lineStarts_{0};
   long newlines_ = 0;
   size_t longest_ = 0;
@@ -85,15 +77,16 @@ class ScriptStore {
 template <class F>
 void ScriptStore::ForEachPiece(size_t from, F&& f) const {
   // From the end back to the run holding `from`: a view reads the little it has not shown yet.
-  const size_t n = runs_.size();
+  const size_t n = runs_.Size();
   size_t i = n, start = text_.Size();
-  while (i > 0 && start > from) start -= RunLength(runs_[--i]);
+  while (i > 0 && start > from) start -= ColorRuns::Length(runs_[--i]);
   while (i < n) {
-    const uint8_t color = RunColor(runs_[i]);
+    const uint8_t color = ColorRuns::Index(runs_[i]);
+    const Color shown = runs_.ColorOf(runs_[i]);
     size_t end = start;
-    while (i < n && RunColor(runs_[i]) == color) end += RunLength(runs_[i++]);
+    while (i < n && ColorRuns::Index(runs_[i]) == color) end += ColorRuns::Length(runs_[i++]);
     const size_t begin = start < from ? from : start;
-    if (end > begin) f(Piece{begin, end - begin, colors_[color]});
+    if (end > begin) f(Piece{begin, end - begin, shown});
     start = end;
   }
 }

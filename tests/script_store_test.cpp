@@ -149,6 +149,50 @@ TEST(ScriptStore, AnEditKeepsTheColoursAndLinesAroundIt) {
   }
 }
 
+TEST(SharedScript, WhatTheWriterLeftIsFiledWithItsColoursAndLines) {
+  // Steps: "R:text" or "B:text" appended, "take" a batch, "clear" the text. The store read back
+  // must be the one the steps since the last clear make when appended to it directly, whichever
+  // batches the reader took them in.
+  const std::vector<std::vector<std::string>> cases = {
+      {"R:ab\r\n", "B:cd", "take", "B:ef", "R:\r\ng"},  // a run joins across a batch
+      {"R:" + std::string(70, 'x'), "take", "R:" + std::string(40, 'y'), "B:z\n"},
+      {"R:one\r\n", "clear", "B:two\r\n", "take", "R:three"},  // the clear drops what came before
+      {"R:old", "take", "clear", "take", "B:new\n"},
+  };
+  for (const auto& steps : cases) {
+    SharedScript shared;
+    ScriptStore direct;
+    bool clearedSeen = false;
+    for (const std::string& step : steps) {
+      if (step == "take") {
+        clearedSeen = shared.Take().cleared || clearedSeen;
+      } else if (step == "clear") {
+        shared.Clear();
+        direct.Clear();
+      } else {
+        const Color c = step[0] == 'R' ? kRed : kBlue;
+        shared.AppendRuns(step.substr(2), std::vector<ScriptSink::Run>{{step.size() - 2, c}}, true);
+        direct.Append(step.substr(2), c);
+      }
+    }
+    const SharedScript::Batch last = shared.Take();
+    const bool cleared = std::find(steps.begin(), steps.end(), "clear") != steps.end();
+    EXPECT_EQ(clearedSeen || last.cleared, cleared) << steps[0];
+    EXPECT_EQ(last.lines, direct.LineCount()) << steps[0];
+    EXPECT_EQ(last.bytes, direct.Text().size()) << steps[0];
+    EXPECT_EQ(last.longestLine, direct.LongestLine()) << steps[0];
+    shared.Read([&](const ScriptStore& s) {
+      EXPECT_EQ(PiecesFrom(s, 0), PiecesFrom(direct, 0)) << steps[0];
+      EXPECT_EQ(s.LineStart(1), direct.LineStart(1)) << steps[0];
+    });
+    // A reader that reads before it takes sees everything written, and the next batch still
+    // counts it as written.
+    shared.Append("tail", kBlue, true);
+    EXPECT_TRUE(shared.Read([](const ScriptStore& s) { return s.Text().ends_with("tail"); })) << steps[0];
+    EXPECT_EQ(shared.Take().written, 4u) << steps[0];
+  }
+}
+
 TEST(SharedScript, AWriterWaitsAtTheBoundUntilTheReaderTakesABatch) {
   SharedScript shared;
   shared.SetBound(1000);

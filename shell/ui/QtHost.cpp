@@ -43,7 +43,34 @@ void QtHost::OnUi(const std::function<void()>& f) {
   pending_ = nullptr;
 }
 
+void QtHost::Post(std::function<void()> f) {
+  if (QThread::currentThread() == thread()) {
+    RunPosted();
+    f();
+    return;
+  }
+  bool first = false;
+  {
+    std::lock_guard<std::mutex> lock(postedMu_);
+    first = posted_.empty();
+    posted_.push_back(std::move(f));
+  }
+  // One event carries every call posted until it runs; a later event of the worker's comes after it.
+  if (first) QMetaObject::invokeMethod(this, "RunPosted", Qt::QueuedConnection);
+}
+
+void QtHost::RunPosted() {
+  std::vector<std::function<void()>> now;
+  {
+    std::lock_guard<std::mutex> lock(postedMu_);
+    now.swap(posted_);
+  }
+  for (const auto& f : now) f();
+}
+
 void QtHost::RunPendingCall() {
+  // What the worker posted before this call shows first.
+  RunPosted();
   const std::function<void()>* f = nullptr;
   {
     std::lock_guard<std::mutex> lock(pendingMu_);
@@ -162,31 +189,31 @@ int QtHost::PanelFindLine(const std::string& name, int after) {
 }
 
 void QtHost::PanelSelect(int index) {
-  OnUi([&] {
+  Post([this, index] {
     if (panel_) panel_->Select(index);
   });
 }
 
 void QtHost::BarRange(Bar bar, int n) {
-  OnUi([&] {
+  Post([this, bar, n] {
     if (panel_) panel_->BarRange(bar, n);
   });
 }
 
 void QtHost::BarSetStep(Bar bar, int step) {
-  OnUi([&] {
+  Post([this, bar, step] {
     if (panel_) panel_->BarSetStep(bar, step);
   });
 }
 
 void QtHost::BarStep(Bar bar) {
-  OnUi([&] {
+  Post([this, bar] {
     if (panel_) panel_->BarStep(bar);
   });
 }
 
 void QtHost::BarSetPos(Bar bar, int pos) {
-  OnUi([&] {
+  Post([this, bar, pos] {
     if (panel_) panel_->BarSetPos(bar, pos);
   });
 }
@@ -295,7 +322,7 @@ void QtHost::ApplySaving() {
 }
 
 void QtHost::ShowMaximized() {
-  OnUi([&] {
+  Post([this] {
     if (window_) window_->showMaximized();
   });
 }
@@ -348,6 +375,7 @@ void QtHost::RunEnded(RunOutcome outcome) {
 }
 
 void QtHost::DeliverRunEnded() {
+  RunPosted();
   view_.Drain();
   if (uiQuestion_) uiQuestion_->reject();
   emit runEnded(endedOutcome_.load());

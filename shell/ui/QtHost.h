@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "base/Host.h"
 
@@ -95,6 +96,11 @@ class QtHost : public QObject, public Host {
  private:
   // Runs f on the UI thread and returns when it is done.
   void OnUi(const std::function<void()>& f);
+  // What only shows (the panel's selection and bars, a maximized window): on the UI thread at once; from
+  // the worker queued in order, and the worker goes on without waiting behind a paint.
+  void Post(std::function<void()> f);
+  // UI thread: runs the posted calls, oldest first.
+  Q_INVOKABLE void RunPosted();
   // UI thread: runs the call OnUi left in pending_.
   Q_INVOKABLE void RunPendingCall();
   // UI thread: shows the worker's saving state (window, bar, wait cursor).
@@ -112,6 +118,8 @@ class QtHost : public QObject, public Host {
   std::mutex callMu_;
   std::mutex pendingMu_;
   const std::function<void()>* pending_ = nullptr;
+  std::mutex postedMu_;
+  std::vector<std::function<void()>> posted_;
   ScriptView& view_;
   QPointer<QWidget> window_;
   QPointer<ControlPanel> panel_;

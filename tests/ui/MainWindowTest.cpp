@@ -155,7 +155,8 @@ void MainWindowTest::enableRulesThroughARun() {
       panel->Button(ControlPanel::kPlay)->click();
     } else if (title.startsWith("Scripting Data") && !seen.count("data")) {
       seen["data"] = States(*f.window);
-      // Saved while the worker waits in its title: the file holds the window of that moment.
+      // Saved while the worker goes on: the file holds the window of one moment, a prefix of it
+      // a moment later.
       f.savePath = midRun;
       f.window->Command("saveScript")->trigger();
       savedDuringRun = f.owner().Output().Saved();
@@ -174,7 +175,9 @@ void MainWindowTest::enableRulesThroughARun() {
   QCOMPARE(seen, expected);
   QVERIFY(savedDuringRun);
   QVERIFY(windowThen.find("Structure for table") != std::string::npos);
-  QCOMPARE(ReadFile(midRun), windowThen);
+  const std::string saved = ReadFile(midRun);
+  QVERIFY(saved.find("Structure for table") != std::string::npos);
+  QVERIFY(windowThen.starts_with(saved));
   // The run's normal end leaves the whole script unsaved again.
   QVERIFY(!f.owner().Output().Saved());
   QCOMPARE(f.told.back(), std::string("Mervale has finished scripting the database"));
