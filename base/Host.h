@@ -35,9 +35,10 @@ enum class RunOutcome {
 // a run. Each call below is marked:
 //   [W]  made by the worker during a run. Synchronous: it returns only when done, and may block
 //        while the UI thread carries it out (a GUI host uses a blocking queued call). The
-//        worker never holds a lock of the core while it makes one. What only shows (PanelSelect,
-//        the Bar calls, ShowMaximized) a GUI host may carry out later instead, in order, before
-//        any later call and before RunEnded, so that the worker does not wait behind a paint.
+//        worker never holds a lock of the core while it makes one. What only shows (the
+//        panel's lines and bars, ShowMaximized) a GUI host may carry out later instead, in
+//        order, before any later call and before RunEnded, so that the worker does not wait
+//        behind a paint.
 //   [U]  made on the UI thread only; may block (modal dialogs).
 //   [A]  made on any thread; never blocks.
 // Nothing on the UI thread waits for the worker while the worker can be waiting for it: the

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 
 #include "run/ui/ControlPanel.h"
 #include "run/ui/SavingWindow.h"
@@ -159,33 +160,51 @@ bool QtHost::ShowPanel() {
     panel_->show();
     shown = panel_->isVisible();
   });
+  std::lock_guard<std::mutex> lock(panelMu_);
+  panelUp_ = shown;
+  panelLines_.clear();
   return shown;
 }
 
 void QtHost::DestroyPanel() {
+  {
+    std::lock_guard<std::mutex> lock(panelMu_);
+    panelUp_ = false;
+    panelLines_.clear();
+  }
   OnUi([&] { delete panel_.data(); });
 }
 
 void QtHost::PanelClearList() {
-  OnUi([&] {
+  {
+    std::lock_guard<std::mutex> lock(panelMu_);
+    panelLines_.clear();
+  }
+  Post([this] {
     if (panel_) panel_->ClearList();
   });
 }
 
 int QtHost::PanelAddLine(const std::string& name) {
   int index = -1;
-  OnUi([&] {
-    if (panel_) index = panel_->AddLine(name);
+  {
+    // The index is the panel's to be: the line shows later, in order, and the worker goes on.
+    std::lock_guard<std::mutex> lock(panelMu_);
+    if (!panelUp_) return -1;
+    index = static_cast<int>(panelLines_.size());
+    panelLines_.push_back(name);
+  }
+  Post([this, name] {
+    if (panel_) panel_->AddLine(name);
   });
   return index;
 }
 
 int QtHost::PanelFindLine(const std::string& name, int after) {
-  int index = -1;
-  OnUi([&] {
-    if (panel_) index = panel_->FindLine(name, after);
-  });
-  return index;
+  std::lock_guard<std::mutex> lock(panelMu_);
+  for (size_t i = static_cast<size_t>(std::max(after + 1, 0)); i < panelLines_.size(); ++i)
+    if (panelLines_[i] == name) return static_cast<int>(i);
+  return -1;
 }
 
 void QtHost::PanelSelect(int index) {

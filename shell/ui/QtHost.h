@@ -120,6 +120,10 @@ class QtHost : public QObject, public Host {
   const std::function<void()>* pending_ = nullptr;
   std::mutex postedMu_;
   std::vector<std::function<void()>> posted_;
+  // The panel's lines as the worker added them, so that adding and finding one waits for nothing.
+  std::mutex panelMu_;
+  std::vector<std::string> panelLines_;
+  bool panelUp_ = false;
   ScriptView& view_;
   QPointer<QWidget> window_;
   QPointer<ControlPanel> panel_;
