@@ -384,6 +384,8 @@ void QtHost::RunStateChanged() {
 }
 
 void QtHost::DeliverStateChanged() {
+  // The state shows with the panel as the worker left it.
+  RunPosted();
   statePosted_ = false;
   emit runStateChanged();
 }
